@@ -1,0 +1,522 @@
+#include "modAPI.h"
+
+#include "AppError.h"
+#include "modCommon.h"
+#include "modLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace modAPI {
+
+int LastAPIError = 0;
+
+namespace {
+
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+int Fail(const QString& wrapper, const QString& detail, int code) {
+    ReportAPIError(wrapper, detail, code);
+    return Failed;
+}
+
+// Retries interrupted and short writes.
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+QString FolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return QStringLiteral(".");
+    if (slash == 0)
+        return QStringLiteral("/");
+    return path.left(slash);
+}
+
+// A temporary file beside the target, so the final rename never crosses file systems.
+int MakeTempBeside(const QString& target, QByteArray& tempName) {
+    tempName = Native(FolderOf(target)) + "/.echofind-XXXXXX";
+    return ::mkstemp(tempName.data());
+}
+
+QString OctalUnescape(const QByteArray& field) {
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int v = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out.append(char(v));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return QFile::decodeName(out);
+}
+
+} // namespace
+
+QString SystemMessage(int errorCode) {
+    QString message = QString::fromLocal8Bit(::strerror(errorCode));
+    const qsizetype stop = message.indexOf(u'.');
+    if (stop >= 0)
+        message.truncate(stop);
+    return TrimNull(message);
+}
+
+void ReportAPIError(const QString& wrapper, const QString& detail, int errorCode) {
+    const int code = errorCode >= 0 ? errorCode : errno;
+    LastAPIError = code;
+    modLog::WriteAppLog(modCommon::AppLogFile,
+                        QStringLiteral("Error occured in modAPI.") + wrapper +
+                            QStringLiteral(" Error number: ") + QString::number(code) +
+                            QStringLiteral(" Desc: ") + SystemMessage(code) + u' ' + detail +
+                            QStringLiteral(" at:") + modLog::Now());
+}
+
+QString TrimNull(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.left(nul);
+}
+
+bool MyPathMatchSpec(const QString& name, const QString& pattern) {
+    // Iterative wildcard match: on a mismatch, let the last star swallow one more
+    // character. Linear in practice, never exponential.
+    const auto same = [](QChar a, QChar b) {
+        return a == b || a.toCaseFolded() == b.toCaseFolded();
+    };
+    qsizetype n = 0, p = 0, starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || same(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+void MyPathFileExists(const QString& path, bool& exists) {
+    struct stat st;
+    exists = !path.isEmpty() && ::lstat(Native(path).constData(), &st) == 0;
+}
+
+int MyMakeSureDirectoryPathExists(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash <= 0)
+        return Success;
+    const QByteArray folder = Native(path.left(slash));
+    QByteArray partial;
+    partial.reserve(folder.size());
+    for (qsizetype i = 0; i <= folder.size(); ++i) {
+        if (i < folder.size() && folder[i] != '/') {
+            partial.append(folder[i]);
+            continue;
+        }
+        if (!partial.isEmpty() && partial != "/" && !partial.endsWith('/')) {
+            if (::mkdir(partial.constData(), 0777) != 0) {
+                const int err = errno;
+                struct stat st;
+                if (err != EEXIST)
+                    return Fail(QStringLiteral("MyMakeSureDirectoryPathExists"), path, err);
+                if (::stat(partial.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+                    return Fail(QStringLiteral("MyMakeSureDirectoryPathExists"), path, ENOTDIR);
+            }
+        }
+        if (i < folder.size())
+            partial.append('/');
+    }
+    return Success;
+}
+
+int MyDeleteFile(const QString& path) {
+    if (::unlink(Native(path).constData()) != 0)
+        return Fail(QStringLiteral("MyDeleteFile"), path, errno);
+    return Success;
+}
+
+int MyCopyFile(const QString& source, const QString& target, bool failIfExists) {
+    const QString wrapper = QStringLiteral("MyCopyFile");
+    const int in = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0)
+        return Fail(wrapper, source, errno);
+    struct stat st;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return Fail(wrapper, source, EINVAL);
+    }
+    QByteArray temp;
+    const int out = MakeTempBeside(target, temp);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return Fail(wrapper, source, err);
+    }
+    bool ok = true;
+    int err = 0;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            err = errno;
+            break;
+        }
+        if (!WriteAll(out, buffer.data(), size_t(n))) {
+            ok = false;
+            err = errno;
+            break;
+        }
+    }
+    if (ok) {
+        ::fchmod(out, st.st_mode & 07777);
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out, times);
+        if (::fsync(out) != 0) {
+            ok = false;
+            err = errno;
+        }
+    }
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    ::close(in);
+    const QByteArray dest = Native(target);
+    if (ok) {
+        // link() refuses an existing target, which makes "fail if exists" atomic.
+        if (failIfExists) {
+            if (::link(temp.constData(), dest.constData()) != 0) {
+                ok = false;
+                err = errno;
+            }
+            ::unlink(temp.constData());
+        } else if (::rename(temp.constData(), dest.constData()) != 0) {
+            ok = false;
+            err = errno;
+        }
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        return Fail(wrapper, source, err);
+    }
+    return Success;
+}
+
+int MyMoveFile(const QString& source, const QString& target) {
+    const QByteArray from = Native(source);
+    const QByteArray to = Native(target);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return Success;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS) {
+        // A file system without no-replace renames: link() gives the same guarantee.
+        if (::link(from.constData(), to.constData()) == 0) {
+            if (::unlink(from.constData()) == 0)
+                return Success;
+            err = errno;
+            ::unlink(to.constData());
+        } else {
+            err = errno;
+        }
+    } else if (err == EXDEV) {
+        struct stat st;
+        if (::lstat(from.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+            if (MyCopyFile(source, target, true) != Success)
+                return Failed;
+            if (::unlink(from.constData()) == 0)
+                return Success;
+            // The source stays, so the copy would only be a new duplicate: take it back.
+            err = errno;
+            ::unlink(to.constData());
+        }
+    }
+    LastAPIError = err;
+    if (err != EEXIST)
+        ReportAPIError(QStringLiteral("MyMoveFile"), source, err);
+    return Failed;
+}
+
+int MyRemoveDirectory(const QString& path) {
+    if (::rmdir(Native(path).constData()) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    return Success;
+}
+
+int MyMakeWritable(const QString& path) {
+    struct stat st;
+    const QByteArray p = Native(path);
+    if (::lstat(p.constData(), &st) != 0)
+        return Fail(QStringLiteral("MySetFileAttributes"), path, errno);
+    if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR))
+        return Success;
+    if (::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        return Fail(QStringLiteral("MySetFileAttributes"), path, errno);
+    return Success;
+}
+
+int MyMoveToTrash(const QString& path, QString* trashPath) {
+    const QString wrapper = QStringLiteral("MyMoveToTrash");
+    // Without the data folder Qt reports success and files the item under the current
+    // working folder instead of a trash.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return Fail(wrapper, path, ENOENT);
+
+    struct stat before;
+    if (::lstat(Native(path).constData(), &before) != 0)
+        return Fail(wrapper, path, errno);
+    QString inTrash;
+    const bool reported = QFile::moveToTrash(path, &inTrash);
+    struct stat after;
+    const bool gone = ::lstat(Native(path).constData(), &after) != 0 && errno == ENOENT;
+    const bool inATrash =
+        QDir::isAbsolutePath(inTrash) && (inTrash.contains(QStringLiteral("/Trash/files/")) ||
+                                          inTrash.contains(QStringLiteral("/.Trash-")) ||
+                                          inTrash.contains(QStringLiteral("/.Trash/")));
+    if (reported && gone && inATrash) {
+        if (trashPath)
+            *trashPath = inTrash;
+        return Success;
+    }
+    if (gone && !inTrash.isEmpty()) {
+        // It went somewhere that is no trash: put it back rather than lose track of it.
+        ::rename(Native(inTrash).constData(), Native(path).constData());
+    }
+    return Fail(wrapper, path, reported ? EIO : EPERM);
+}
+
+int MyStat(const QString& path, FileInfo& info) {
+    struct statx sx;
+    if (::statx(AT_FDCWD, Native(path).constData(), AT_SYMLINK_NOFOLLOW,
+                STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    const mode_t mode = sx.stx_mode;
+    info.Type = S_ISREG(mode)   ? EntryType::File
+                : S_ISDIR(mode) ? EntryType::Directory
+                : S_ISLNK(mode) ? EntryType::Link
+                                : EntryType::Special;
+    info.Size = qint64(sx.stx_size);
+    info.ModifiedSecs = sx.stx_mtime.tv_sec;
+    info.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
+    info.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    info.Inode = sx.stx_ino;
+    info.Mode = mode;
+    return Success;
+}
+
+std::vector<MountEntry> MountTable() {
+    std::vector<MountEntry> mounts;
+    QFile f(QStringLiteral("/proc/self/mountinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return mounts;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        // id parent major:minor root mountpoint options [optional...] - fstype source super
+        const qsizetype dash = line.indexOf(" - ");
+        if (dash < 0)
+            continue;
+        const QList<QByteArray> left = line.left(dash).split(' ');
+        const QList<QByteArray> right = line.mid(dash + 3).split(' ');
+        if (left.size() < 5 || right.size() < 2)
+            continue;
+        mounts.push_back(
+            {OctalUnescape(right[1]), OctalUnescape(left[4]), OctalUnescape(right[0])});
+    }
+    return mounts;
+}
+
+bool IsVirtualFileSystem(const QString& fsType) {
+    static const QStringList kinds = {
+        QStringLiteral("proc"),        QStringLiteral("sysfs"),     QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),      QStringLiteral("cgroup"),    QStringLiteral("cgroup2"),
+        QStringLiteral("debugfs"),     QStringLiteral("tracefs"),   QStringLiteral("securityfs"),
+        QStringLiteral("pstore"),      QStringLiteral("bpf"),       QStringLiteral("configfs"),
+        QStringLiteral("mqueue"),      QStringLiteral("hugetlbfs"), QStringLiteral("fusectl"),
+        QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),  QStringLiteral("autofs"),
+        QStringLiteral("rpc_pipefs"),  QStringLiteral("nsfs")};
+    return kinds.contains(fsType);
+}
+
+namespace {
+
+bool IsRemovableBlockDevice(const QString& device) {
+    if (!device.startsWith(QStringLiteral("/dev/")))
+        return false;
+    const QString name = QFileInfo(device).canonicalFilePath().section(u'/', -1);
+    QString sys = QStringLiteral("/sys/class/block/") + name;
+    if (QFile::exists(sys + QStringLiteral("/partition")))
+        sys += QStringLiteral("/..");
+    QFile f(sys + QStringLiteral("/removable"));
+    return f.open(QIODevice::ReadOnly) && f.readAll().trimmed() == "1";
+}
+
+DriveType TypeOfMount(const MountEntry& m) {
+    static const QStringList remote = {
+        QStringLiteral("nfs"),         QStringLiteral("nfs4"),  QStringLiteral("cifs"),
+        QStringLiteral("smb3"),        QStringLiteral("smbfs"), QStringLiteral("sshfs"),
+        QStringLiteral("fuse.sshfs"),  QStringLiteral("9p"),    QStringLiteral("ceph"),
+        QStringLiteral("fuse.rclone"), QStringLiteral("afs")};
+    if (m.FsType == u"tmpfs" || m.FsType == u"ramfs")
+        return DriveType::RamDisk;
+    if (remote.contains(m.FsType))
+        return DriveType::Remote;
+    if (m.FsType == u"iso9660" || m.FsType == u"udf")
+        return DriveType::CDRom;
+    if (m.Device.startsWith(QStringLiteral("/dev/")))
+        return IsRemovableBlockDevice(m.Device) ? DriveType::Removable : DriveType::Fixed;
+    return DriveType::Unknown;
+}
+
+} // namespace
+
+int MyGetDriveType(const QString& root, DriveType& type) {
+    const QString mountPoint = modCommon::UnQualifyPath(root);
+    type = DriveType::NoRootDir;
+    const std::vector<MountEntry> mounts = MountTable();
+    // The last mount on a point hides the earlier ones.
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        if (it->MountPoint == mountPoint) {
+            type = TypeOfMount(*it);
+            break;
+        }
+    }
+    if (int(type) >= 2 && int(type) <= 6)
+        return Success;
+    modLog::WriteAppLog(modCommon::AppLogFile,
+                        QStringLiteral("Procedure: MyGetDriveType") + QStringLiteral(" Number: ") +
+                            QStringLiteral("513") +
+                            QStringLiteral(" Desc: Unrecognised drive type ") + root +
+                            QStringLiteral(" occured at:") + modLog::Now());
+    return Failed;
+}
+
+int MyGetDiskFreeSpaceEx(const QString& root, quint64& freeToCaller, quint64& total,
+                         quint64& totalFree) {
+    struct statvfs sv;
+    if (::statvfs(Native(root).constData(), &sv) != 0)
+        return Fail(QStringLiteral("MyGetDiskFreeSpaceEx"), root, errno);
+    freeToCaller = quint64(sv.f_bavail) * sv.f_frsize;
+    total = quint64(sv.f_blocks) * sv.f_frsize;
+    totalFree = quint64(sv.f_bfree) * sv.f_frsize;
+    return Success;
+}
+
+int MyGetSpecialFolderPath(int folderId, QString& path) {
+    QString found;
+    if (folderId == 5)
+        found = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (found.isEmpty())
+        return Fail(QStringLiteral("SHGetSpecialFolderLocation"), QString(), ENOENT);
+    path = found;
+    return Success;
+}
+
+int MyGetUserName(QString& name) {
+    struct passwd pw;
+    struct passwd* result = nullptr;
+    std::vector<char> buffer(16384);
+    const int rc = ::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &result);
+    if (rc != 0 || !result)
+        return Fail(QStringLiteral("MyGetUserName"), QString(), rc ? rc : ENOENT);
+    name = TrimNull(QString::fromLocal8Bit(result->pw_name));
+    return Success;
+}
+
+QString ProgramFilePath() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return QString();
+    return QFile::decodeName(QByteArray(buffer.data(), n));
+}
+
+int SaveFileAtomically(const QString& path, const QByteArray& data) {
+    const QString wrapper = QStringLiteral("MySaveFile");
+    QByteArray temp;
+    const int fd = MakeTempBeside(path, temp);
+    if (fd < 0)
+        return Fail(wrapper, path, errno);
+    struct stat existing;
+    const mode_t mode =
+        ::stat(Native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    bool ok = WriteAll(fd, data.constData(), size_t(data.size())) && ::fchmod(fd, mode) == 0 &&
+              ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.constData(), Native(path).constData()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        return Fail(wrapper, path, err);
+    }
+    return Success;
+}
+
+quint32 AttributesFor(const QString& name, EntryType type, quint32 mode, bool virtualMount) {
+    quint32 attrs = 0;
+    if (name.startsWith(u'.'))
+        attrs |= AttrHidden;
+    if ((mode & 0222) == 0)
+        attrs |= AttrReadOnly;
+    // Reading these can block forever or never end; hidden and system keeps them out
+    // whatever the user includes.
+    if (type == EntryType::Special || virtualMount)
+        attrs |= AttrSystem | AttrHidden;
+    if (type == EntryType::Directory)
+        attrs |= AttrDirectory;
+    if ((attrs & (AttrReadOnly | AttrHidden | AttrSystem | AttrArchive | AttrTemporary)) == 0)
+        attrs |= AttrNormal;
+    return attrs;
+}
+
+} // namespace modAPI

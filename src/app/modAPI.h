@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// The platform layer: the only code that calls POSIX and Linux interfaces. Every wrapper
+// that can fail returns 1 or 3 and, where it reports, writes the failed-system-call line
+// to the application log.
+namespace modAPI {
+
+// Attribute bits, with the values the rest of the program knows them by.
+enum Attribute : quint32 {
+    AttrReadOnly = 0x01,
+    AttrHidden = 0x02,
+    AttrSystem = 0x04,
+    AttrDirectory = 0x10,
+    AttrArchive = 0x20,
+    AttrNormal = 0x80,
+    AttrTemporary = 0x100,
+};
+
+enum class EntryType : quint8 { Unknown, File, Directory, Link, Special };
+
+struct FileInfo {
+    EntryType Type = EntryType::Unknown;
+    qint64 Size = 0;
+    qint64 ModifiedSecs = 0; // seconds since the epoch
+    qint64 CreatedSecs = 0;  // birth time where recorded, else the modification time
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    quint32 Mode = 0;
+};
+
+enum class DriveType : int {
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CDRom = 5,
+    RamDisk = 6,
+};
+
+struct MountEntry {
+    QString Device;
+    QString MountPoint; // without a trailing "/", except "/" itself
+    QString FsType;
+};
+
+// The error code of the last reported failure.
+extern int LastAPIError;
+
+// Writes "Error occured in modAPI.<wrapper> Error number: <n> Desc: <msg> <detail> at:<now>"
+// for the errno of the failed call (or the code given).
+void ReportAPIError(const QString& wrapper, const QString& detail, int errorCode = -1);
+// The system message for a code, cut before its first full stop.
+QString SystemMessage(int errorCode);
+
+// The text up to its first NUL.
+QString TrimNull(const QString& text);
+
+// "*" any run, "?" one character, letters without regard to case; nothing else is special.
+bool MyPathMatchSpec(const QString& name, const QString& pattern);
+
+// Whether anything (a link included) stands at the path; no status, no report.
+void MyPathFileExists(const QString& path, bool& exists);
+
+// Creates every folder up to the last "/" of the path (mkdir -p of its folder).
+int MyMakeSureDirectoryPathExists(const QString& path);
+int MyDeleteFile(const QString& path);
+// Copies through a temporary file in the target folder, renamed over the target only when
+// complete, so a failed copy never destroys the previous target. Keeps mode and times.
+int MyCopyFile(const QString& source, const QString& target, bool failIfExists);
+// Moves a file; fails when the target exists. Crosses file systems by copying first.
+int MyMoveFile(const QString& source, const QString& target);
+// Removes an empty folder; silent on failure (the caller expects it to fail when not empty).
+int MyRemoveDirectory(const QString& path);
+// Adds the owner's write bit where it is missing.
+int MyMakeWritable(const QString& path);
+// Sends a file to the desktop trash. Succeeds only when the file has really left its path
+// for a trash folder; never deletes instead.
+int MyMoveToTrash(const QString& path, QString* trashPath = nullptr);
+
+// Facts about the entry at the path, links not followed. No report.
+int MyStat(const QString& path, FileInfo& info);
+
+int MyGetDriveType(const QString& root, DriveType& type);
+int MyGetDiskFreeSpaceEx(const QString& root, quint64& freeToCaller, quint64& total,
+                         quint64& totalFree);
+// Folder 5 is the user's documents folder; on failure the out argument is left as it was.
+int MyGetSpecialFolderPath(int folderId, QString& path);
+int MyGetUserName(QString& name);
+
+// The mounted file systems, from the kernel's mount table.
+std::vector<MountEntry> MountTable();
+// Kernel file systems whose entries must never be read as files.
+bool IsVirtualFileSystem(const QString& fsType);
+
+QString ProgramFilePath();
+
+// Writes beside the target and renames over it only when complete; 1 or 3 (reported).
+int SaveFileAtomically(const QString& path, const QByteArray& data);
+
+// Attribute bits of an entry: hidden from a leading dot, read-only from the permission
+// bits, system for special files and virtual mount points; normal when none is set.
+quint32 AttributesFor(const QString& name, EntryType type, quint32 mode, bool virtualMount);
+
+} // namespace modAPI

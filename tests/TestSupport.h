@@ -1,0 +1,133 @@
+#pragma once
+
+// Shared fixtures for the test programs: real temporary trees and a scripted message
+// service. Header-only so each layer's test program stays self-contained.
+
+#include "app/MessageService.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <deque>
+
+namespace testing_support {
+
+// A temporary folder that files and folders are created in by relative path.
+class TempTree {
+public:
+    TempTree() { EXPECT_TRUE(m_dir.isValid()); }
+
+    // Root path with a trailing "/".
+    QString Root() const { return m_dir.path() + u'/'; }
+    QString Path(const QString& rel) const { return Root() + rel; }
+
+    QString CreateDir(const QString& rel) const {
+        const QString p = Path(rel);
+        EXPECT_TRUE(QDir().mkpath(p)) << p.toStdString();
+        return p;
+    }
+
+    // mtimeSecs 0 keeps the time of writing.
+    QString CreateFile(const QString& rel, const QByteArray& bytes, qint64 mtimeSecs = 0) const {
+        const QString p = Path(rel);
+        QDir().mkpath(p.left(p.lastIndexOf(u'/')));
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << p.toStdString();
+        f.write(bytes);
+        f.close();
+        if (mtimeSecs != 0)
+            SetMTime(rel, mtimeSecs);
+        return p;
+    }
+
+    void SetMTime(const QString& rel, qint64 secs) const {
+        struct utimbuf t {
+            time_t(secs), time_t(secs)
+        };
+        EXPECT_EQ(::utime(QFile::encodeName(Path(rel)).constData(), &t), 0);
+    }
+
+    void SetMode(const QString& rel, unsigned mode) const {
+        EXPECT_EQ(::chmod(QFile::encodeName(Path(rel)).constData(), mode), 0);
+    }
+
+    bool Exists(const QString& rel) const {
+        struct stat st;
+        return ::lstat(QFile::encodeName(Path(rel)).constData(), &st) == 0;
+    }
+
+    QByteArray Read(const QString& rel) const {
+        QFile f(Path(rel));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Lays out an application folder in a temporary tree and points the global paths at it,
+// with the application log inside, so tests can read what was logged.
+class AppFolder {
+public:
+    AppFolder() {
+        modCommon::SetPaths(m_tree.Root() + QStringLiteral("app"), QStringLiteral("tester"));
+        QDir().mkpath(modCommon::ProfileFolder);
+        QDir().mkpath(modCommon::LogPath);
+        QDir().mkpath(modCommon::AppPath + QStringLiteral("Log"));
+        modLog::ResetRunStats();
+    }
+    const TempTree& Tree() const { return m_tree; }
+
+    QStringList AppLogLines() const {
+        QFile f(modCommon::AppLogFile);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    TempTree m_tree;
+};
+
+// Answers message boxes from a script and records what was shown.
+class ScriptedMessages final : public MessageService {
+public:
+    struct Shown {
+        QString Text;
+        Icon Kind;
+        Buttons Choice;
+    };
+
+    Answer Show(const QString& text, Icon icon, Buttons buttons, Answer defaultAnswer) override {
+        ShownMessages.push_back({text, icon, buttons});
+        if (!Answers.empty()) {
+            const Answer a = Answers.front();
+            Answers.pop_front();
+            return a;
+        }
+        return buttons == Buttons::Ok ? Answer::Ok : defaultAnswer;
+    }
+
+    QStringList Texts() const {
+        QStringList t;
+        for (const Shown& s : ShownMessages)
+            t << s.Text;
+        return t;
+    }
+
+    std::deque<Answer> Answers;
+    std::vector<Shown> ShownMessages;
+};
+
+} // namespace testing_support
