@@ -99,17 +99,7 @@ int AddXML(qsizetype lastIndex, const std::vector<XMLElementInfo>& records,
         pugi::xml_node root = doc.Root();
         if (!root)
             throw AppError{523, QStringLiteral("No document element"), filePath};
-        for (qsizetype i = 0; i <= lastIndex && i < qsizetype(records.size()); ++i) {
-            const XMLElementInfo& r = records[size_t(i)];
-            pugi::xml_node parent = SelectFirst(doc.Dom(), QStringLiteral("//") + r.ParentName);
-            if (!parent)
-                parent = root.append_child(Utf8(r.ParentName).c_str());
-            pugi::xml_node element = parent.append_child(Utf8(r.Name).c_str());
-            if (!r.Text.isEmpty())
-                element.text().set(Utf8(r.Text).c_str());
-            for (int a = 0; a < r.AttributeCount && a < int(r.Attributes.size()); ++a)
-                SetAttribute(element, r.Attributes[size_t(a)].Name, r.Attributes[size_t(a)].Value);
-        }
+        AppendRecords(doc, lastIndex, records);
         if (!Save(doc, filePath))
             throw AppError{modAPI::LastAPIError, modAPI::SystemMessage(modAPI::LastAPIError), {}};
         return Success;
@@ -117,6 +107,38 @@ int AddXML(qsizetype lastIndex, const std::vector<XMLElementInfo>& records,
         modLog::LogProcedureError(QStringLiteral("modXML.AddXML"), e.Number, e.Description);
     } catch (const std::exception& e) {
         modLog::LogProcedureError(QStringLiteral("modXML.AddXML"), 0, QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+void AppendRecords(Document& doc, qsizetype lastIndex, const std::vector<XMLElementInfo>& records) {
+    pugi::xml_node root = doc.Root();
+    for (qsizetype i = 0; i <= lastIndex && i < qsizetype(records.size()); ++i) {
+        const XMLElementInfo& r = records[size_t(i)];
+        pugi::xml_node parent = SelectFirst(doc.Dom(), QStringLiteral("//") + r.ParentName);
+        if (!parent)
+            parent = root.append_child(Utf8(r.ParentName).c_str());
+        pugi::xml_node element = parent.append_child(Utf8(r.Name).c_str());
+        if (!r.Text.isEmpty())
+            element.text().set(Utf8(r.Text).c_str());
+        for (int a = 0; a < r.AttributeCount && a < int(r.Attributes.size()); ++a)
+            SetAttribute(element, r.Attributes[size_t(a)].Name, r.Attributes[size_t(a)].Value);
+    }
+}
+
+int WriteXML(const QString& rootName, const std::vector<XMLElementInfo>& records,
+             const QString& filePath) {
+    try {
+        Document doc;
+        NewDocument(doc, rootName);
+        AppendRecords(doc, qsizetype(records.size()) - 1, records);
+        if (!Save(doc, filePath))
+            throw AppError{modAPI::LastAPIError, modAPI::SystemMessage(modAPI::LastAPIError), {}};
+        return Success;
+    } catch (const AppError& e) {
+        modLog::LogProcedureError(QStringLiteral("modXML.WriteXML"), e.Number, e.Description);
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("modXML.WriteXML"), 0, QString::fromUtf8(e.what()));
     }
     return Failed;
 }

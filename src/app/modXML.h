@@ -57,6 +57,13 @@ int InitXML(const QString& rootName, const QString& filePath);
 // Appends records 0..lastIndex to the document in the file and saves it back.
 int AddXML(qsizetype lastIndex, const std::vector<XMLElementInfo>& records,
            const QString& filePath);
+// Appends records 0..lastIndex to an open document, each under the first element named
+// by its ParentName, created under the root when missing.
+void AppendRecords(Document& doc, qsizetype lastIndex, const std::vector<XMLElementInfo>& records);
+// Builds a whole document (a new root plus the records) and saves it in one step, so a
+// failure keeps the previous file instead of leaving an emptied one.
+int WriteXML(const QString& rootName, const std::vector<XMLElementInfo>& records,
+             const QString& filePath);
 // Opens the file; the root element is doc.Root().
 int ReadProfile(const QString& filePath, Document& doc);
 
