@@ -1,1 +1,41 @@
-int main(){return 0;}
+// Echofind's entry point: refuses a second instance, lays out the application folders,
+// and records the start in the application log.
+
+#include "app/MessageService.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Echofind"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Echofind"));
+
+    StderrMessageService messages;
+    SetMessageService(&messages);
+
+    // Taken before anything touches the disk, so a second start changes nothing.
+    modCommon::SingleInstance instance(modCommon::ApplicationFolder());
+    if (!instance.TryLock()) {
+        messages.Inform(QStringLiteral("Echofind is already open"));
+        return 1;
+    }
+    if (modCommon::InitApp(messages) != 1)
+        return 1;
+    modLog::WriteAppLog(modCommon::AppLogFile, QStringLiteral("*** Application started at:") +
+                                                   modLog::Now() + QStringLiteral("***"));
+
+    // The windows are not part of this build yet: report the folders that start-up laid
+    // out and point at the command line, which runs the same engine.
+    std::printf("Echofind started.\n"
+                "Application folder: %s\n"
+                "Profiles:           %s\n"
+                "Run logs:           %s\n"
+                "The main window is not built yet; scan with echofind-cli (see --help).\n",
+                qPrintable(modCommon::AppPath), qPrintable(modCommon::ProfileFolder),
+                qPrintable(modCommon::LogPath));
+    return 0;
+}

@@ -138,7 +138,8 @@ int WriteXML(const QString& rootName, const std::vector<XMLElementInfo>& records
     } catch (const AppError& e) {
         modLog::LogProcedureError(QStringLiteral("modXML.WriteXML"), e.Number, e.Description);
     } catch (const std::exception& e) {
-        modLog::LogProcedureError(QStringLiteral("modXML.WriteXML"), 0, QString::fromUtf8(e.what()));
+        modLog::LogProcedureError(QStringLiteral("modXML.WriteXML"), 0,
+                                  QString::fromUtf8(e.what()));
     }
     return Failed;
 }

@@ -39,7 +39,8 @@ public:
     pugi::xml_document& Dom() { return m_doc; }
     const pugi::xml_document& Dom() const { return m_doc; }
     pugi::xml_node Root() const { return m_doc.document_element(); }
-    bool HasChildNodes() const { return !m_doc.document_element().empty(); }
+    // Whether the root element has any child: readers treat a bare root as empty.
+    bool HasChildNodes() const { return bool(m_doc.document_element().first_child()); }
 
 private:
     pugi::xml_document m_doc;

@@ -7,14 +7,17 @@
 
 namespace Catalogue {
 
-QString CataloguePath() { return modCommon::ProfileFolder + QStringLiteral("AllProfiles.xml"); }
+QString CataloguePath() {
+    return modCommon::ProfileFolder + QStringLiteral("AllProfiles.xml");
+}
 
 int ReadEntries(std::vector<Entry>& entries) {
     entries.clear();
     modXML::Document doc;
     if (modXML::ReadProfile(CataloguePath(), doc) != Success)
         return Failed;
-    for (const pugi::xml_node& n : modXML::SelectAll(doc.Dom(), QStringLiteral("//profiles/profile")))
+    for (const pugi::xml_node& n :
+         modXML::SelectAll(doc.Dom(), QStringLiteral("//profiles/profile")))
         entries.push_back({modXML::AttributeText(n, QStringLiteral("name")),
                            modXML::AttributeText(n, QStringLiteral("lastrun")),
                            modXML::AttributeText(n, QStringLiteral("status"))});

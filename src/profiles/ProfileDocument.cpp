@@ -10,15 +10,25 @@ namespace {
 using modXML::Element;
 using modXML::XMLAttributeInfo;
 
-QString S(const char* text) { return QString::fromLatin1(text); }
+QString S(const char* text) {
+    return QString::fromLatin1(text);
+}
 
-bool IsTrue(const QString& text) { return text.toLower() == u"true"; }
-bool IsYes(const QString& text) { return text.toLower() == u"yes"; }
+bool IsTrue(const QString& text) {
+    return text.toLower() == u"true";
+}
+bool IsYes(const QString& text) {
+    return text.toLower() == u"yes";
+}
 
 } // namespace
 
-QString BoolText(bool value) { return value ? S("True") : S("False"); }
-QString YesNo(bool value) { return value ? S("yes") : S("no"); }
+QString BoolText(bool value) {
+    return value ? S("True") : S("False");
+}
+QString YesNo(bool value) {
+    return value ? S("yes") : S("no");
+}
 
 std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
     std::vector<modXML::XMLElementInfo> r;
@@ -106,9 +116,8 @@ int Load(const QString& path, ProfileSettings& p) {
     if (remove) {
         const QString to = attr(remove, "delto");
         p.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent") ? to : S("recycle");
-        p.RemoveFolder = (p.DeleteTo == u"move" || p.DeleteTo == u"zip")
-                             ? attr(remove, "folder")
-                             : QString();
+        p.RemoveFolder =
+            (p.DeleteTo == u"move" || p.DeleteTo == u"zip") ? attr(remove, "folder") : QString();
         p.DeleteEmptyFolder = IsYes(attr(remove, "deleteemptyfolder"));
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//singlecopy/criteria"))) {

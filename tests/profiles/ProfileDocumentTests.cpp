@@ -1,0 +1,140 @@
+#include "TestSupport.h"
+
+#include "app/modXML.h"
+#include "profiles/Catalogue.h"
+#include "profiles/ProfileDocument.h"
+
+#include <QFile>
+
+using namespace testing_support;
+
+TEST(ProfileDocument, TwoFoldersAndNoFiltersRoundTrip) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {QStringLiteral("/home/ann/Pictures"), QStringLiteral(" /srv/Fotos Ü ")};
+    p.IncludeSubFolder = true;
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("md5");
+    p.DeleteTo = QStringLiteral("move");
+    p.RemoveFolder = QStringLiteral("/srv/dups");
+    p.DoExport = true;
+    p.ExportLocation = QStringLiteral("/srv/reports");
+    p.ExportFormat = QStringLiteral("csv");
+    const QString path = modCommon::ProfileFolder + QStringLiteral("Zoë's photos.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+
+    modXML::Document doc;
+    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
+    QStringList groups;
+    for (pugi::xml_node n : doc.Root().children())
+        groups << QString::fromUtf8(n.name());
+    EXPECT_EQ(groups, (QStringList{QStringLiteral("profileoption"), QStringLiteral("removeoption"),
+                                   QStringLiteral("singlecopy"), QStringLiteral("export")}));
+    QStringList options;
+    for (pugi::xml_node n :
+         modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption")).children())
+        options << QString::fromUtf8(n.name());
+    EXPECT_EQ(options, (QStringList{QStringLiteral("folder"), QStringLiteral("folder"),
+                                    QStringLiteral("subfolder"), QStringLiteral("findduplicates"),
+                                    QStringLiteral("ignore")}));
+
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.Folders,
+              (QStringList{QStringLiteral("/home/ann/Pictures"), QStringLiteral("/srv/Fotos Ü")}));
+    EXPECT_TRUE(back.IncludeSubFolder);
+    EXPECT_TRUE(back.MatchSize);
+    EXPECT_FALSE(back.MatchName);
+    EXPECT_EQ(back.MatchType, QStringLiteral("md5"));
+    EXPECT_EQ(back.DeleteTo, QStringLiteral("move"));
+    EXPECT_EQ(back.RemoveFolder, QStringLiteral("/srv/dups"));
+    EXPECT_EQ(back.ExportFormat, QStringLiteral("csv"));
+    EXPECT_TRUE(back.IncludeFilters.isEmpty());
+}
+
+TEST(ProfileDocument, ValuesFollowTheWrittenVocabulary) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {QStringLiteral("/a")};
+    p.MatchContent = false;
+    p.MatchType = QStringLiteral("crc");
+    p.DeleteTo = QStringLiteral("recycle");
+    p.RemoveFolder = QStringLiteral("/ignored");
+    p.IncludeFilters = {QStringLiteral(" *.jpg "), QStringLiteral("*.png")};
+    const QString path = modCommon::ProfileFolder + QStringLiteral("v.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    modXML::Document doc;
+    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
+    const auto find =
+        modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates"));
+    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("content")), QStringLiteral("False"));
+    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("matchtype")), QString())
+        << "no match type without content comparison";
+    const auto remove = modXML::SelectFirst(doc.Dom(), QStringLiteral("//removeoption/criteria"));
+    EXPECT_EQ(modXML::AttributeText(remove, QStringLiteral("folder")), QString());
+    EXPECT_EQ(modXML::AttributeText(remove, QStringLiteral("deleteemptyfolder")),
+              QStringLiteral("no"));
+    const auto filters = modXML::SelectAll(doc.Dom(), QStringLiteral("//include/includefilter"));
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(modXML::AttributeText(filters[0], QStringLiteral("criteria")),
+              QStringLiteral("*.jpg"));
+
+    // Unknown values fall back as the dialogs read them.
+    modXML::SetAttribute(remove, QStringLiteral("delto"), QStringLiteral("Shred"));
+    modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), QStringLiteral("YES"));
+    ASSERT_TRUE(modXML::Save(doc, path));
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.DeleteTo, QStringLiteral("recycle"));
+    EXPECT_TRUE(back.DeleteEmptyFolder);
+}
+
+TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {QStringLiteral("/a")};
+    const QString path = modCommon::ProfileFolder + QStringLiteral("keep.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    const QByteArray before = app.Tree().Read(path.mid(app.Tree().Root().size()));
+    // The folder turns read-only to everyone only for non-root users; a document path
+    // that is a folder fails the same way for every user.
+    const QString blocked = modCommon::ProfileFolder + QStringLiteral("blocked.xml");
+    QDir().mkpath(blocked);
+    EXPECT_EQ(ProfileDocument::Save(blocked, p), 3);
+    EXPECT_TRUE(QFileInfo(blocked).isDir());
+    EXPECT_EQ(app.Tree().Read(path.mid(app.Tree().Root().size())), before);
+
+    ProfileSettings none;
+    EXPECT_EQ(ProfileDocument::Load(modCommon::ProfileFolder + QStringLiteral("absent.xml"), none),
+              3);
+}
+
+TEST(Catalogue, UpdatesByNameWithoutRegardToCase) {
+    AppFolder app;
+    ASSERT_EQ(modXML::InitXML(QStringLiteral("profiles"), Catalogue::CataloguePath()), 1);
+    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
+                                       QStringLiteral("2026-12-06 10:00:00")),
+              1);
+    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Música"), QStringLiteral("Error"),
+                                       QStringLiteral("2026-12-06 11:00:00")),
+              1);
+    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("PHOTOS"), QStringLiteral("Error"),
+                                       QStringLiteral("2026-12-06 12:00:00")),
+              1);
+    std::vector<Catalogue::Entry> entries;
+    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Name, QStringLiteral("Photos"));
+    EXPECT_EQ(entries[0].Status, QStringLiteral("Error"));
+    EXPECT_EQ(entries[0].LastRun, QStringLiteral("2026-12-06 12:00:00"));
+    EXPECT_EQ(entries[1].Name, QStringLiteral("Música"));
+
+    // A corrupt catalogue is rebuilt rather than blocking the run's report.
+    app.Tree().CreateFile(Catalogue::CataloguePath().mid(app.Tree().Root().size()), "garbage<");
+    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
+                                       QStringLiteral("x")),
+              1);
+    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
+    ASSERT_EQ(entries.size(), 1u);
+}
