@@ -1,0 +1,225 @@
+#include "ActionRun.h"
+
+#include "ResultsModel.h"
+#include "clsCleanup.h"
+
+#include "app/AppError.h"
+#include "app/modAPI.h"
+#include "app/modLog.h"
+
+#include <vector>
+
+namespace {
+
+const QString Separator = QStringLiteral(" - ");
+
+QString SizeText(qint64 size) {
+    return QString::number(size) + QStringLiteral(" bytes");
+}
+
+bool IsRegularFile(const QString& path, modAPI::FileInfo& info) {
+    return modAPI::MyStat(path, info) == Success && info.Type == modAPI::EntryType::File;
+}
+
+} // namespace
+
+ActionRun::ActionRun(ResultsModel& model, ActionObserver* observer, MessageService& messages)
+    : m_model(model), m_observer(observer), m_messages(messages) {}
+
+ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
+    m_cancel = false;
+    m_reportPath.clear();
+    const qint64 savedRow = m_model.CurrentRow();
+    const int savedCol = m_model.CurrentCol();
+
+    QString document = profileNameText.trimmed();
+    if (!document.toLower().contains(QStringLiteral(".xml")))
+        document += QStringLiteral(".xml");
+    const QString profileName = document.left(document.size() - 4);
+
+    Outcome outcome = Outcome::Finished;
+    try {
+        clsCleanup cleanup(m_messages);
+        if (cleanup.GetProfileSettings(document) != Success) {
+            outcome = Outcome::SettingsUnreadable;
+        } else {
+            if (m_rule) {
+                cleanup.DeleteTo = m_rule->DeleteTo;
+                cleanup.TargetFolder = m_rule->TargetFolder;
+                cleanup.DeleteEmptyFolder = m_rule->DeleteEmptyFolder;
+            }
+            if (FileCount > 0 && m_observer)
+                m_observer->SetMaximum(FileCount);
+            outcome = Walk(cleanup);
+            if (outcome == Outcome::NotMarked || outcome == Outcome::Cancelled)
+                return outcome;
+            cleanup.LogActionDetails(QStringLiteral("finished"));
+        }
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("frmActionProgress.tmrstart"), 0,
+                                  QString::fromUtf8(e.what()), true);
+        outcome = Outcome::Failed;
+    }
+    modLog::WriteRunLog(profileName);
+    m_model.SetCurrent(savedRow, savedCol);
+    SetValue(FileCount);
+    return outcome;
+}
+
+ActionRun::Outcome ActionRun::Walk(clsCleanup& cleanup) {
+    if (Action == u"Delete")
+        return RemoveCurrentRow(cleanup);
+    if (Action == u"DeleteAll")
+        return RemoveRows(cleanup, 1);
+    if (Action == u"DeleteGroup")
+        return RemoveRows(cleanup, m_model.CurrentRow() + 1);
+    if (Action == u"SingleCopy")
+        return SingleCopyRows(cleanup);
+    if (Action == u"Export")
+        return ExportRows(cleanup);
+    return Outcome::Finished;
+}
+
+ActionRun::Outcome ActionRun::RemoveCurrentRow(clsCleanup& cleanup) {
+    SetValue(1);
+    const qint64 row = m_model.CurrentRow();
+    if (!m_model.IsMarked(row)) {
+        m_messages.Inform(QStringLiteral("Please select a marked item to delete and try again."));
+        return Outcome::NotMarked;
+    }
+    RemoveRow(cleanup, row, 1);
+    return Outcome::Finished;
+}
+
+ActionRun::Outcome ActionRun::RemoveRows(clsCleanup& cleanup, qint64 firstRow) {
+    for (qint64 i = 1; i <= FileCount; ++i) {
+        if (m_cancel)
+            return Outcome::Cancelled;
+        SetValue(i);
+        const qint64 row = firstRow + i - 1;
+        if (m_model.IsMarked(row)) {
+            m_model.SetCurrent(row, m_model.CurrentCol());
+            ShowProgress(m_model.Text(row, 3), i);
+            RemoveRow(cleanup, row, i);
+        }
+        Yield();
+    }
+    return Outcome::Finished;
+}
+
+void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
+    const QString path = m_model.Text(row, 3);
+    bool exists = false;
+    modAPI::MyPathFileExists(path, exists);
+    if (!exists) {
+        cleanup.LogActionDetails(path + Separator + QStringLiteral("Could not be found"));
+        ++modLog::RunStats.ErrorCount;
+        m_model.SetFlag(row, ResultsModel::FlagRed, true);
+        return;
+    }
+    if (!SafeToRemove(row)) {
+        cleanup.LogActionDetails(path + Separator + SkippedText);
+        ++modLog::RunStats.ErrorCount;
+        m_model.SetFlag(row, ResultsModel::FlagRed, true);
+        return;
+    }
+    if (Action == u"Delete")
+        ShowProgress(path, iteration);
+    cleanup.DeleteFile(path);
+    ++modLog::RunStats.FilesActedOn;
+    // Struck through means removed: a report calls it "deleted" and the mark is locked.
+    // A file still at its path was not removed (the action log says why), so it is shown
+    // red and stays markable instead.
+    modAPI::MyPathFileExists(path, exists);
+    m_model.SetFlag(row, exists ? ResultsModel::FlagRed : ResultsModel::FlagStruck, true);
+}
+
+bool ActionRun::SafeToRemove(qint64 row) const {
+    modAPI::FileInfo file;
+    if (!IsRegularFile(m_model.Text(row, 3), file) || SizeText(file.Size) != m_model.Text(row, 4) ||
+        modLog::DateTextFromSecs(file.ModifiedSecs) != m_model.Text(row, 6))
+        return false;
+    // Walk the group by its mark cells, as the marking rule does; a kept copy must still be
+    // there with its shown size, and be another file than the one to remove.
+    const qint64 header = m_model.GroupHeaderOf(row);
+    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i) {
+        if (i == row || !m_model.IsUnmarked(i))
+            continue;
+        modAPI::FileInfo kept;
+        if (IsRegularFile(m_model.Text(i, 3), kept) && SizeText(kept.Size) == m_model.Text(i, 4) &&
+            !(kept.Device == file.Device && kept.Inode == file.Inode))
+            return true;
+    }
+    return false;
+}
+
+ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
+    for (qint64 i = 1; i <= FileCount; ++i) {
+        if (m_cancel)
+            return Outcome::Cancelled;
+        SetValue(i);
+        if (m_model.IsUnmarked(i)) {
+            const QString path = m_model.Text(i, 3);
+            ShowProgress(path, i);
+            cleanup.CreateSingleCopy(path);
+        }
+        Yield();
+    }
+    return Outcome::Finished;
+}
+
+ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
+    std::vector<ExportRecord> records;
+    // A count beyond the last row must not invent empty group records.
+    const qint64 last = qMin(FileCount, m_model.RowCount());
+    records.reserve(size_t(qMax<qint64>(0, last) + 1));
+    for (qint64 i = 1; i <= last; ++i) {
+        if (m_cancel)
+            return Outcome::Cancelled;
+        SetValue(i);
+        ExportRecord r;
+        if (!m_model.HasEmptyMark(i)) {
+            r.FileLocation = m_model.Text(i, 3);
+            ShowProgress(r.FileLocation, i);
+            r.FileName = m_model.Text(i, 2);
+            r.FileSize = m_model.Text(i, 4);
+            r.Created = m_model.Text(i, 5);
+            r.Modified = m_model.Text(i, 6);
+            r.Attributes = m_model.Text(i, 7);
+            r.CRC = m_model.Text(i, 8);
+            r.MD5 = m_model.Text(i, 9);
+            if (m_model.IsStruck(i))
+                r.Status = QStringLiteral("deleted");
+        } else {
+            r.FileName = m_model.Text(i, 2);
+        }
+        records.push_back(std::move(r));
+        Yield();
+    }
+    if (cleanup.Export(records) != Success) {
+        m_messages.Inform(QStringLiteral("Error occured while exporting the report"));
+    } else {
+        m_reportPath = cleanup.ReportPath();
+        cleanup.LogActionDetails(QStringLiteral("Duplicate results list exported"));
+    }
+    return Outcome::Finished;
+}
+
+void ActionRun::ShowProgress(const QString& path, qint64 n) {
+    if (!m_observer)
+        return;
+    m_observer->ShowProgress(QStringLiteral("Currently processing ") + path,
+                             QStringLiteral("Processed ") + QString::number(n) +
+                                 QStringLiteral(" of ") + QString::number(FileCount));
+    m_observer->Yield();
+}
+
+void ActionRun::SetValue(qint64 value) {
+    if (m_observer)
+        m_observer->SetValue(value);
+}
+
+void ActionRun::Yield() {
+    if (m_observer)
+        m_observer->Yield();
+}

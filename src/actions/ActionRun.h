@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ActionObserver.h"
+#include "RemoveRule.h"
+#include "app/MessageService.h"
+
+#include <QString>
+
+#include <atomic>
+#include <optional>
+
+class ResultsModel;
+class clsCleanup;
+
+// One action command over the rows of the results: "Delete" (the current row),
+// "DeleteAll", "DeleteGroup" (the FileCount rows under the current group header),
+// "SingleCopy" and "Export". The window sets Action and FileCount, calls Execute from its
+// start tick and closes when it returns; the command line does the same without a window.
+class ActionRun {
+public:
+    enum class Outcome {
+        Finished,           // "finished" logged, run log rewritten
+        SettingsUnreadable, // the user was told; run log rewritten, nothing done
+        NotMarked,          // "Delete" on a row that is not marked; the user was told
+        Cancelled,          // stopped between rows; no "finished", no run log
+        Failed,             // an unexpected error, logged; run log rewritten
+    };
+
+    static inline const QString SkippedText =
+        QStringLiteral("Skipped: the file or its kept copy changed since the scan");
+
+    explicit ActionRun(ResultsModel& model, ActionObserver* observer = nullptr,
+                       MessageService& messages = Messages());
+
+    QString Action;
+    qint64 FileCount = 0;
+
+    // The remove rule the user confirmed; without it the profile's saved rule applies.
+    void SetRemoveRule(const RemoveRule& rule) { m_rule = rule; }
+
+    // Runs the action for the profile named in the window's name box (".xml" optional).
+    Outcome Execute(const QString& profileNameText);
+
+    // Heard at the start of the next row.
+    void Cancel() { m_cancel = true; }
+    bool CancelRequested() const { return m_cancel; }
+
+    // The report file of a finished "Export"; empty when none was written.
+    QString ReportPath() const { return m_reportPath; }
+
+private:
+    // Each returns the outcome that ends the run early, or Finished to go on.
+    Outcome Walk(clsCleanup& cleanup);
+    Outcome RemoveCurrentRow(clsCleanup& cleanup);
+    Outcome RemoveRows(clsCleanup& cleanup, qint64 firstRow);
+    void RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration);
+    Outcome SingleCopyRows(clsCleanup& cleanup);
+    Outcome ExportRows(clsCleanup& cleanup);
+    // Whether the file still is what the row shows and its group still keeps a copy.
+    bool SafeToRemove(qint64 row) const;
+    void ShowProgress(const QString& path, qint64 n);
+    void SetValue(qint64 value);
+    void Yield();
+
+    ResultsModel& m_model;
+    ActionObserver* m_observer;
+    MessageService& m_messages;
+    std::optional<RemoveRule> m_rule;
+    std::atomic<bool> m_cancel = false;
+    QString m_reportPath;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ReportWriter.h"
+
+// One HTML table. Values are escaped, so a file name never becomes markup or script in the
+// browser that opens the report.
+class HtmlReportWriter final : public ReportWriter {
+public:
+    bool Begin(QIODevice& out) override;
+    bool Group(const ExportRecord& record) override;
+    bool File(const ExportRecord& record) override;
+    bool End() override;
+
+    static QString Escaped(const QString& value);
+
+private:
+    bool Row(const QString (&fields)[10]);
+
+    QIODevice* m_out = nullptr;
+};

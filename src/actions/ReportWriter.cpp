@@ -1,0 +1,36 @@
+#include "ReportWriter.h"
+
+#include "CsvReportWriter.h"
+#include "HtmlReportWriter.h"
+#include "TextReportWriter.h"
+#include "XmlReportWriter.h"
+
+#include <QIODevice>
+
+std::unique_ptr<ReportWriter> ReportWriter::ForFormat(const QString& format) {
+    if (format == u"text")
+        return std::make_unique<TextReportWriter>();
+    if (format == u"csv")
+        return std::make_unique<CsvReportWriter>();
+    if (format == u"html")
+        return std::make_unique<HtmlReportWriter>();
+    if (format == u"xml")
+        return std::make_unique<XmlReportWriter>();
+    return nullptr;
+}
+
+QString ReportWriter::Extension(const QString& format) {
+    if (format == u"text")
+        return QStringLiteral(".txt");
+    if (format == u"csv" || format == u"html" || format == u"xml")
+        return u'.' + format;
+    return {};
+}
+
+bool ReportWriter::WriteLine(QIODevice& out, const QString& line) {
+    QByteArray bytes = line.toUtf8();
+    bytes.append("\r\n");
+    if (out.write(bytes) != bytes.size())
+        return Fail(out.errorString());
+    return true;
+}

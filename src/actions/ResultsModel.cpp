@@ -1,0 +1,329 @@
+#include "ResultsModel.h"
+
+namespace {
+
+const QString HeaderTexts[ResultsModel::ColumnCount] = {
+    QString(),
+    QString(),
+    QStringLiteral("File Name"),
+    QStringLiteral("Path"),
+    QStringLiteral("Size"),
+    QStringLiteral("Created"),
+    QStringLiteral("Modified"),
+    QStringLiteral("Attributes"),
+    QStringLiteral("CRC32"),
+    QStringLiteral("MD5"),
+};
+
+QByteArray JoinCells(const QString (&texts)[ResultsModel::ColumnCount]) {
+    QByteArray cells;
+    qsizetype size = ResultsModel::ColumnCount;
+    for (const QString& t : texts)
+        size += t.size();
+    cells.reserve(size);
+    for (const QString& t : texts) {
+        cells.append(t.toUtf8());
+        cells.append('\0');
+    }
+    cells.squeeze();
+    return cells;
+}
+
+QString Bytes(qint64 size) {
+    return QString::number(size) + QStringLiteral(" bytes");
+}
+
+} // namespace
+
+ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ResultsModel::ClearRecs() {
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_currentRow = 0;
+    m_currentCol = 0;
+    m_column0Centred = true;
+    m_highlightedRow = 0;
+    m_previousHighlightedRow = 0;
+    m_highlightedCol = 0;
+    endResetModel();
+}
+
+qint64 ResultsModel::AddHeader(const QString& fileName) {
+    const QString texts[ColumnCount] = {QStringLiteral("-"), QString(), fileName, fileName};
+    const qint64 row = Append(texts, FlagHeader);
+    m_column0Centred = true;
+    return row;
+}
+
+void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
+                          const QString& createdDateTime, const QString& modifiedDateTime,
+                          qint64 fileSize, const QString& attributes, const QString& /*version*/,
+                          const QString& crc32, const QString& md5) {
+    const QString texts[ColumnCount] = {
+        QString(),
+        firstRecord ? Unmarked : Marked,
+        fileName,
+        filePath,
+        Bytes(fileSize),
+        createdDateTime,
+        modifiedDateTime,
+        attributes,
+        crc32,
+        md5,
+    };
+    Append(texts, 0);
+    m_column0Centred = false;
+}
+
+void ResultsModel::UpdateHeadTotal(qint64 rowNo, qint64 total) {
+    SetCurrent(rowNo, m_currentCol);
+    SetText(rowNo, 4, Bytes(total));
+}
+
+qint64 ResultsModel::UpdateHeader(qint64 rowNo, const QString& text) {
+    SetCurrent(rowNo, m_currentCol);
+    const QString suffix = QStringLiteral("   (") + text + QStringLiteral(" copies)");
+    SetText(rowNo, 2, Text(rowNo, 2) + suffix);
+    SetText(rowNo, 3, Text(rowNo, 3) + suffix);
+    return 0;
+}
+
+void ResultsModel::SetRedraw(bool on) {
+    if (!on) {
+        if (m_redrawOff++ == 0)
+            beginResetModel();
+    } else if (m_redrawOff > 0 && --m_redrawOff == 0) {
+        endResetModel();
+    }
+}
+
+qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags) {
+    const qint64 row = RowCount() + 1;
+    if (m_redrawOff == 0)
+        beginInsertRows(QModelIndex(), int(row - 1), int(row - 1));
+    m_rows.push_back(Row{JoinCells(texts), flags});
+    if (m_redrawOff == 0)
+        endInsertRows();
+    m_currentRow = row;
+    return row;
+}
+
+QByteArrayView ResultsModel::Cell(qint64 row, int col) const {
+    if (!ValidRow(row) || col < 0 || col >= ColumnCount)
+        return {};
+    const QByteArray& cells = m_rows[size_t(row - 1)].Cells;
+    qsizetype start = 0;
+    for (int c = 0; c < col; ++c)
+        start = cells.indexOf('\0', start) + 1;
+    const qsizetype end = cells.indexOf('\0', start);
+    return QByteArrayView(cells.constData() + start, end - start);
+}
+
+QString ResultsModel::Text(qint64 row, int col) const {
+    if (row == 0 && col >= 0 && col < ColumnCount)
+        return HeaderTexts[col];
+    return QString::fromUtf8(Cell(row, col));
+}
+
+void ResultsModel::SetText(qint64 row, int col, const QString& text) {
+    if (!ValidRow(row) || col < 0 || col >= ColumnCount)
+        return;
+    QString texts[ColumnCount];
+    for (int c = 0; c < ColumnCount; ++c)
+        texts[c] = c == col ? text : Text(row, c);
+    m_rows[size_t(row - 1)].Cells = JoinCells(texts);
+    RowChanged(row, col, col);
+}
+
+bool ResultsModel::HasFlag(qint64 row, RowFlag flag) const {
+    return ValidRow(row) && (m_rows[size_t(row - 1)].Flags & flag) != 0;
+}
+
+void ResultsModel::SetFlag(qint64 row, RowFlag flag, bool on) {
+    if (!ValidRow(row))
+        return;
+    quint8& flags = m_rows[size_t(row - 1)].Flags;
+    const quint8 before = flags;
+    flags = on ? quint8(flags | flag) : quint8(flags & ~flag);
+    if (flags != before)
+        RowChanged(row);
+}
+
+void ResultsModel::RowChanged(qint64 row, int firstCol, int lastCol) {
+    if (m_redrawOff == 0)
+        Q_EMIT dataChanged(index(int(row - 1), firstCol), index(int(row - 1), lastCol));
+}
+
+void ResultsModel::SetCurrent(qint64 row, int col) {
+    m_currentRow = row;
+    m_currentCol = col;
+}
+
+bool ResultsModel::RowHighlight(qint64 row, int col) {
+    if (row == m_highlightedRow)
+        return false;
+    m_previousHighlightedRow = m_highlightedRow;
+    m_highlightedRow = row;
+    m_highlightedCol = col;
+    if (ValidRow(m_previousHighlightedRow))
+        RowChanged(m_previousHighlightedRow);
+    if (ValidRow(row))
+        RowChanged(row);
+    SetCurrent(row, col);
+    return true;
+}
+
+bool ResultsModel::ValidateSelection(qint64 row) const {
+    qint64 start = 0;
+    for (qint64 i = row - 1; i >= 1; --i) {
+        if (HasEmptyMark(i)) {
+            start = i + 1;
+            break;
+        }
+    }
+    qint64 end = 0;
+    for (qint64 i = row + 1; i <= RowCount(); ++i) {
+        if (HasEmptyMark(i)) {
+            end = i - 1;
+            break;
+        }
+    }
+    if (end == 0)
+        end = RowCount();
+    int unmarked = 0;
+    for (qint64 i = qMax<qint64>(start, 1); i <= end; ++i) {
+        if (IsUnmarked(i) && ++unmarked > 1)
+            return true;
+    }
+    return false;
+}
+
+ResultsModel::ClickOutcome ResultsModel::Click(qint64 row, int col, MessageService& messages) {
+    SetCurrent(row, col);
+    if (col == 0 && IsGroupHeader(row)) {
+        CollExpRows(row);
+        return ClickOutcome::Toggled;
+    }
+    if (col != 1)
+        return ClickOutcome::Nothing;
+    if (IsMarked(row)) {
+        if (IsStruck(row)) {
+            messages.Inform(
+                QStringLiteral("Cannot uncheck the selected file as it has already been deleted"));
+            return ClickOutcome::RefusedDeleted;
+        }
+        SetText(row, 1, Unmarked);
+        return ClickOutcome::Unmarked;
+    }
+    if (IsUnmarked(row)) {
+        if (!ValidateSelection(row)) {
+            messages.Inform(QStringLiteral(
+                "Cannot mark all files as duplicates. At least one file should be unchecked"));
+            return ClickOutcome::RefusedLastCopy;
+        }
+        SetText(row, 1, Marked);
+        return ClickOutcome::Marked;
+    }
+    return ClickOutcome::Nothing;
+}
+
+void ResultsModel::CollExpRows(qint64 row) {
+    if (!ValidRow(row))
+        return;
+    if (Cell(row, 0) == QByteArrayView("-")) {
+        SetText(row, 0, QStringLiteral("+"));
+        for (qint64 i = row + 1; i <= RowCount() && !IsGroupHeader(i); ++i)
+            SetFlag(i, FlagHidden, true);
+    } else {
+        SetText(row, 0, QStringLiteral("-"));
+        for (qint64 i = row + 1; i <= RowCount() && IsHidden(i); ++i)
+            SetFlag(i, FlagHidden, false);
+    }
+    SetCurrent(row, 0);
+}
+
+qint64 ResultsModel::GroupHeaderOf(qint64 row) const {
+    for (qint64 i = qMin(row, RowCount()); i >= 1; --i) {
+        if (HasEmptyMark(i))
+            return i;
+    }
+    return 0;
+}
+
+qint64 ResultsModel::GetGroupFileCount(const QString& caption) {
+    const qsizetype open = caption.lastIndexOf(u'(');
+    const qsizetype close = caption.lastIndexOf(QStringLiteral("copies)"));
+    if (open < 0 || close <= open)
+        return 0;
+    // A caption that carries no count (or a garbled one) walks nothing rather than guess.
+    return caption.mid(open + 1, close - open - 2).trimmed().toLongLong();
+}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || m_redrawOff > 0 ? 0 : int(m_rows.size());
+}
+
+int ResultsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    const qint64 row = index.row() + 1;
+    const int col = index.column();
+    const bool header = HasFlag(row, FlagHeader);
+    switch (role) {
+    case Qt::DisplayRole:
+        return Text(row, col);
+    case Qt::TextAlignmentRole:
+        if (col == 1 || (col == 0 && m_column0Centred))
+            return int(Qt::AlignCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    case StruckRole:
+        return col >= 1 && IsStruck(row);
+    case BoldRole:
+        return header ? (col >= 2 && col <= 5) : col == 1;
+    case TextColorRole:
+        if (col >= 1 && IsRed(row))
+            return QVariant::fromValue(RedColor);
+        if (header && col >= 2 && col <= 5)
+            return QVariant::fromValue(CaptionColor);
+        return {};
+    case BackColorRole:
+        return row == m_highlightedRow ? QVariant() : QVariant::fromValue(WhiteColor);
+    case HighlightedRole:
+        return row == m_highlightedRow;
+    case FontSizeRole:
+        if (col != 0)
+            return {};
+        return Cell(row, 0) == QByteArrayView("+") ? 10 : 15;
+    case HiddenRole:
+        return IsHidden(row);
+    case MergedRole:
+        return header;
+    default:
+        return {};
+    }
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return HeaderTexts[section];
+    case TextColorRole:
+        return QVariant::fromValue(WhiteColor);
+    case BackColorRole:
+        return QVariant::fromValue(HeaderBackColor);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "app/MessageService.h"
+#include "engine/ResultSink.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+// The only store of a run's results once the scan has ended: group membership, marks and
+// what the actions did live in these rows, and everything after the scan reads them back
+// from here. The grid widget only draws it.
+//
+// Row numbers: the program's own calls (Text, SetText, the marking rules, the action run)
+// use the grid's numbering, row 0 the column-header row and rows 1..RowCount() the data rows.
+// Qt's interface (rowCount, index, data) sees only the data rows, so Qt row q is grid row q+1
+// and the column headers come from headerData.
+class ResultsModel final : public QAbstractTableModel, public ResultSink {
+    Q_OBJECT
+
+public:
+    static constexpr int ColumnCount = 10;
+
+    // Styles the program writes; the view maps them to fonts and colours.
+    enum RowFlag : quint8 {
+        FlagHeader = 0x01, // filled by AddHeader: bold, blue-grey caption, merged cells
+        FlagStruck = 0x02, // an action removed the file; it can no longer be unmarked
+        FlagRed = 0x04,    // an action could not find the file, or refused to touch it
+        FlagHidden = 0x08, // collapsed under its group header
+    };
+
+    // Roles beyond Qt's own, so the model stays free of QtGui types.
+    enum Role {
+        StruckRole = Qt::UserRole + 1, // bool
+        BoldRole,                      // bool
+        TextColorRole,                 // 0xRRGGBB as uint; invalid for the default colour
+        BackColorRole,                 // 0xRRGGBB as uint; invalid for the default colour
+        FontSizeRole,                  // points as int; invalid for the default size
+        HiddenRole,                    // bool: the row is drawn at height 0
+        MergedRole,                    // bool: equal neighbouring cells are drawn as one
+        HighlightedRole,               // bool: drawn in the button-face colour
+    };
+
+    enum class ClickOutcome { Nothing, Marked, Unmarked, RefusedDeleted, RefusedLastCopy, Toggled };
+
+    static inline const QString Marked = QStringLiteral("[X]");
+    static inline const QString Unmarked = QStringLiteral("[  ]");
+    static constexpr quint32 CaptionColor = 0x4B4B91;    // RGB(75,75,145)
+    static constexpr quint32 RedColor = 0xFF0000;        // RGB(255,0,0)
+    static constexpr quint32 HeaderBackColor = 0x9C9CAD; // RGB(156,156,173)
+    static constexpr quint32 WhiteColor = 0xFFFFFF;
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    // ResultSink: the grouping pass fills the model through these.
+    void ClearRecs() override;
+    qint64 AddHeader(const QString& fileName) override;
+    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
+                const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
+                const QString& attributes, const QString& version, const QString& crc32,
+                const QString& md5) override;
+    void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
+    qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
+
+    // Redraw off while a scan fills hundreds of thousands of rows: views hear one reset
+    // instead of a signal per row. Calls nest.
+    void SetRedraw(bool on);
+
+    qint64 RowCount() const { return qint64(m_rows.size()); }
+    // Grid numbering; row 0 gives the column headers, rows out of range the empty text.
+    QString Text(qint64 row, int col) const;
+    void SetText(qint64 row, int col, const QString& text);
+    bool IsMarked(qint64 row) const { return Cell(row, 1) == QByteArrayView("[X]"); }
+    bool IsUnmarked(qint64 row) const { return Cell(row, 1) == QByteArrayView("[  ]"); }
+    // Group boundaries as the marking rule sees them: an empty mark cell.
+    bool HasEmptyMark(qint64 row) const { return Cell(row, 1).isEmpty(); }
+    // As collapsing sees them: a non-empty column 0.
+    bool IsGroupHeader(qint64 row) const { return !Cell(row, 0).isEmpty(); }
+
+    bool HasFlag(qint64 row, RowFlag flag) const;
+    void SetFlag(qint64 row, RowFlag flag, bool on);
+    bool IsStruck(qint64 row) const { return HasFlag(row, FlagStruck); }
+    bool IsRed(qint64 row) const { return HasFlag(row, FlagRed); }
+    bool IsHidden(qint64 row) const { return HasFlag(row, FlagHidden); }
+
+    // The grid's current cell; the action run and the single-row commands act on it.
+    qint64 CurrentRow() const { return m_currentRow; }
+    int CurrentCol() const { return m_currentCol; }
+    void SetCurrent(qint64 row, int col);
+    bool Column0Centred() const { return m_column0Centred; }
+
+    // Highlight bookkeeping of the window; returns false when the row already was highlighted.
+    bool RowHighlight(qint64 row, int col);
+    qint64 HighlightedRow() const { return m_highlightedRow; }
+    qint64 PreviousHighlightedRow() const { return m_previousHighlightedRow; }
+    int HighlightedCol() const { return m_highlightedCol; }
+
+    // Whether the file in the row may be marked: its group keeps another unmarked file.
+    bool ValidateSelection(qint64 row) const;
+    // A click on a cell: toggles a mark within the marking rules (telling the user when a
+    // rule refuses) or collapses and expands a group from its header's column 0.
+    ClickOutcome Click(qint64 row, int col, MessageService& messages = Messages());
+    // Collapses or expands the group whose header is the row.
+    void CollExpRows(qint64 row);
+    // The first row of the group holding the row (its header), 0 when there is none.
+    qint64 GroupHeaderOf(qint64 row) const;
+    // The copy count from a header caption such as "a.txt   (3 copies)".
+    static qint64 GetGroupFileCount(const QString& caption);
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    // One row costs one allocation: its ten texts as UTF-8, each ended by a NUL (no path
+    // or text the program shows can hold one), plus a byte of style flags.
+    struct Row {
+        QByteArray Cells;
+        quint8 Flags = 0;
+    };
+
+    QByteArrayView Cell(qint64 row, int col) const;
+    qint64 Append(const QString (&texts)[ColumnCount], quint8 flags);
+    void RowChanged(qint64 row, int firstCol = 0, int lastCol = ColumnCount - 1);
+    bool ValidRow(qint64 row) const { return row >= 1 && row <= RowCount(); }
+
+    std::vector<Row> m_rows; // m_rows[0] is grid row 1
+    int m_redrawOff = 0;
+    qint64 m_currentRow = 0;
+    int m_currentCol = 0;
+    bool m_column0Centred = true;
+    qint64 m_highlightedRow = 0;
+    qint64 m_previousHighlightedRow = 0;
+    int m_highlightedCol = 0;
+};

@@ -1,0 +1,53 @@
+#include "TextReportWriter.h"
+
+namespace {
+
+constexpr int Widths[10] = {255, 255, 50, 25, 25, 11, 20, 30, 255, 10};
+
+// Characters as a reader counts them: a letter outside the basic plane is one, not two.
+qsizetype Characters(const QString& text) {
+    qsizetype n = 0;
+    for (const QChar c : text) {
+        if (!c.isLowSurrogate())
+            ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+bool TextReportWriter::Begin(QIODevice& out) {
+    m_out = &out;
+    const QString headers[10] = {
+        QStringLiteral("File name"), QStringLiteral("File location"), QStringLiteral("File size"),
+        QStringLiteral("Created"),   QStringLiteral("Modified"),      QStringLiteral("Attributes"),
+        QStringLiteral("Version"),   QStringLiteral("CRC"),           QStringLiteral("MD5"),
+        QStringLiteral("Status"),
+    };
+    return Line(headers);
+}
+
+bool TextReportWriter::Group(const ExportRecord& record) {
+    const QString fields[10] = {record.FileName};
+    return Line(fields);
+}
+
+bool TextReportWriter::File(const ExportRecord& r) {
+    const QString fields[10] = {r.FileName,   r.FileLocation, r.FileSize, r.Created, r.Modified,
+                                r.Attributes, r.Version,      r.CRC,      r.MD5,     r.Status};
+    return Line(fields);
+}
+
+bool TextReportWriter::Line(const QString (&fields)[10]) {
+    QString line;
+    line.reserve(940);
+    for (int i = 0; i < 10; ++i) {
+        const qsizetype n = Characters(fields[i]);
+        if (n > Widths[i])
+            return Fail(QStringLiteral("The value is wider than its column of ") +
+                        QString::number(Widths[i]) + QStringLiteral(": ") + fields[i]);
+        line += fields[i];
+        line += QString(Widths[i] - n, u' ');
+    }
+    return WriteLine(*m_out, line);
+}

@@ -1,0 +1,236 @@
+#include "clsCleanup.h"
+
+#include "ReportWriter.h"
+#include "cls7z.h"
+
+#include "app/AppError.h"
+#include "app/modAPI.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "app/modXML.h"
+
+#include <QBuffer>
+
+namespace {
+
+const QString Separator = QStringLiteral(" - ");
+
+QString WithoutLeadingSlashes(const QString& path) {
+    qsizetype start = 0;
+    while (start < path.size() && path[start] == u'/')
+        ++start;
+    return path.mid(start);
+}
+
+void CountError() {
+    ++modLog::RunStats.ErrorCount;
+}
+
+AppError SystemError(const QString& source) {
+    return AppError{modAPI::LastAPIError, modAPI::SystemMessage(modAPI::LastAPIError), source};
+}
+
+} // namespace
+
+int clsCleanup::GetProfileSettings(const QString& strProfileName) {
+    const QString where = QStringLiteral("clsCleanup.GetProfileSettings");
+    try {
+        ProfileName = strProfileName.left(qMax<qsizetype>(0, strProfileName.size() - 4));
+        const QString path = modCommon::ProfileFolder + strProfileName;
+        bool exists = false;
+        modAPI::MyPathFileExists(path, exists);
+        if (!exists)
+            throw AppError{
+                532, QStringLiteral("Application could not locate the selected profile."), path};
+        modXML::Document doc;
+        QString reason, source;
+        if (!modXML::Load(path, doc, reason, source) || !doc.Root())
+            throw AppError{531, QStringLiteral("Error occured while reading the selected profile"),
+                           path};
+        if (!doc.HasChildNodes())
+            return Success;
+        if (const pugi::xml_node n =
+                modXML::SelectFirst(doc.Dom(), QStringLiteral("//removeoption/criteria"))) {
+            DeleteTo = modXML::AttributeText(n, QStringLiteral("delto"));
+            TargetFolder = modXML::AttributeText(n, QStringLiteral("folder"));
+            DeleteEmptyFolder =
+                modXML::AttributeText(n, QStringLiteral("deleteemptyfolder")).toLower() == u"yes";
+        }
+        if (const pugi::xml_node n =
+                modXML::SelectFirst(doc.Dom(), QStringLiteral("//singlecopy/criteria")))
+            SingleCopyFolder = modXML::AttributeText(n, QStringLiteral("createin"));
+        if (const pugi::xml_node n =
+                modXML::SelectFirst(doc.Dom(), QStringLiteral("//export/exportreport"))) {
+            ExportLocation = modXML::AttributeText(n, QStringLiteral("location"));
+            ExportFormat = modXML::AttributeText(n, QStringLiteral("format"));
+        }
+        return Success;
+    } catch (const AppError& e) {
+        m_messages.Inform(e.Number == 531 || e.Number == 532
+                              ? e.Description
+                              : QStringLiteral("Error occured while retrieving profile settings"));
+        modLog::LogProcedureError(where, e.Number, e.Description);
+    } catch (const std::exception& e) {
+        m_messages.Inform(QStringLiteral("Error occured while retrieving profile settings"));
+        modLog::LogProcedureError(where, 0, QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+int clsCleanup::DeleteFile(const QString& strFilePath) {
+    try {
+        if (DeleteTo == u"zip")
+            ZipFile(strFilePath);
+        else if (DeleteTo == u"move")
+            MoveToFolder(strFilePath);
+        else if (DeleteTo == u"permanent")
+            DeletePermanently(strFilePath);
+        else
+            MoveToRecyclebin(strFilePath);
+        if (DeleteEmptyFolder)
+            RemoveEmptyFolder(strFilePath);
+        return Success;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.DeleteFile"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+void clsCleanup::LogActionDetails(const QString& strDetails) {
+    modLog::LogActionDetails(strDetails);
+}
+
+void clsCleanup::LogFailure(const QString& path, const QString& what) {
+    LogActionDetails(path + Separator + what);
+    CountError();
+}
+
+int clsCleanup::MoveToRecyclebin(const QString& path) {
+    // The trash wrapper counts success only when the file has really left its path for a
+    // trash folder; a trash that cannot take it is a failure, never a deletion instead.
+    if (modAPI::MyMoveToTrash(path) == Success)
+        LogActionDetails(path + Separator + QStringLiteral("Moved to Recyclebin"));
+    else
+        LogFailure(path, QStringLiteral("Error occured while moving to Recyclebin"));
+    return Success;
+}
+
+int clsCleanup::DeletePermanently(const QString& path) {
+    try {
+        if (modAPI::MyMakeWritable(path) != Success || modAPI::MyDeleteFile(path) != Success)
+            throw SystemError(path);
+        LogActionDetails(path + Separator + QStringLiteral("Deleted permanently"));
+        return Success;
+    } catch (const AppError& e) {
+        LogFailure(path, QStringLiteral("Error occured while deleting file"));
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.DeletePermanently"), e.Number,
+                                  e.Description);
+    }
+    return Failed;
+}
+
+int clsCleanup::ZipFile(const QString& path) {
+    const QString archive = modCommon::QualifyPath(TargetFolder) + ProfileName;
+    if (cls7z().Archive(archive, path) != Success) {
+        LogFailure(path, QStringLiteral("Error occured while zipping file"));
+        return Failed;
+    }
+    LogActionDetails(path + Separator + QStringLiteral("moved to ") + archive +
+                     QStringLiteral(".zip"));
+    // Only now, with the archive committed, does the file leave its folder.
+    return DeletePermanently(path);
+}
+
+QString clsCleanup::DestinationUnder(const QString& folder, const QString& filePath) {
+    return modCommon::QualifyPath(folder) + WithoutLeadingSlashes(filePath);
+}
+
+int clsCleanup::MoveToFolder(const QString& path) {
+    const QString destination = DestinationUnder(TargetFolder, path);
+    const QString moveFailed = QStringLiteral("Error occured while moving the file");
+    modAPI::MyMakeSureDirectoryPathExists(destination);
+
+    // A destination that is the file itself (an empty target folder, a bind mount, a hard
+    // link) must not be "replaced": deleting it would delete the only copy.
+    modAPI::FileInfo source, target;
+    if (modAPI::MyStat(path, source) == Success && modAPI::MyStat(destination, target) == Success &&
+        source.Device == target.Device && source.Inode == target.Inode) {
+        LogFailure(path, moveFailed);
+        return Failed;
+    }
+
+    const QString moved = path + Separator + QStringLiteral("moved to ") + destination;
+    if (modAPI::MyMoveFile(path, destination) == Success) {
+        LogActionDetails(moved);
+        return Success;
+    }
+    // Taken as an occupied destination: the earlier file of that path gives way.
+    if (DeletePermanently(destination) != Success) {
+        LogFailure(path, moveFailed);
+        return Failed;
+    }
+    if (modAPI::MyMoveFile(path, destination) != Success) {
+        LogFailure(path, moveFailed);
+        return Failed;
+    }
+    LogActionDetails(moved);
+    return Success;
+}
+
+void clsCleanup::RemoveEmptyFolder(const QString& path) {
+    // rmdir refuses a folder that still holds anything, which is exactly the test wanted;
+    // checking first would only open a race with whoever writes into it.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash > 0)
+        modAPI::MyRemoveDirectory(path.left(slash));
+}
+
+int clsCleanup::CreateSingleCopy(const QString& strSourceFilePath) {
+    try {
+        const QString destination = DestinationUnder(modCommon::QualifyPath(SingleCopyFolder) +
+                                                         modCommon::QualifyPath(ProfileName),
+                                                     strSourceFilePath);
+        modAPI::MyMakeSureDirectoryPathExists(destination);
+        modAPI::MyCopyFile(strSourceFilePath, destination, false);
+        return Success;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.CreateSingleCopy"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+QString clsCleanup::ReportPath() const {
+    const QString extension = ReportWriter::Extension(ExportFormat);
+    if (extension.isEmpty())
+        return {};
+    return modCommon::QualifyPath(ExportLocation) + ProfileName + extension;
+}
+
+int clsCleanup::Export(const std::vector<ExportRecord>& records) {
+    try {
+        const std::unique_ptr<ReportWriter> writer = ReportWriter::ForFormat(ExportFormat);
+        if (!writer)
+            return Success;
+        // The report is built in memory and replaces the earlier one only when complete.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        bool ok = writer->Begin(buffer);
+        for (size_t i = 0; ok && i < records.size(); ++i)
+            ok = records[i].IsGroup() ? writer->Group(records[i]) : writer->File(records[i]);
+        if (ok)
+            ok = writer->End();
+        if (!ok)
+            throw AppError{0, writer->Error(), ReportPath()};
+        if (modAPI::SaveFileAtomically(ReportPath(), buffer.data()) != Success)
+            throw SystemError(ReportPath());
+        return Success;
+    } catch (const AppError& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.Export"), e.Number, e.Description);
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.Export"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}

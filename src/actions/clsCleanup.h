@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ExportRecord.h"
+#include "app/MessageService.h"
+
+#include <QString>
+
+#include <vector>
+
+// Carries out, one file at a time, what the user chose to do with the duplicates: the
+// profile's remove rule, single copies and the report. Every outcome becomes one line of
+// the run's action details; every failure adds one to the run's error count.
+class clsCleanup {
+public:
+    explicit clsCleanup(MessageService& messages = Messages()) : m_messages(messages) {}
+
+    // Loads the action settings from ProfileFolder + strProfileName (a file name with
+    // ".xml"). 1, or 3 after telling the user and writing the application log.
+    int GetProfileSettings(const QString& strProfileName);
+
+    // Applies the remove rule to one file (full path), then removes its folder when that
+    // became empty and the profile asks for it. 1; 3 only for an unexpected error.
+    int DeleteFile(const QString& strFilePath);
+    void LogActionDetails(const QString& strDetails);
+    // Copies one file into SingleCopyFolder/ProfileName/ keeping its whole path. 1; failures
+    // are the platform layer's application-log lines only.
+    int CreateSingleCopy(const QString& strSourceFilePath);
+    // Writes the report in ExportFormat to ExportLocation/ProfileName + extension. An unknown
+    // format writes nothing and succeeds. A failure keeps any earlier report and returns 3.
+    int Export(const std::vector<ExportRecord>& records);
+
+    // Where a moved file goes: its absolute path, less the leading "/", under the folder.
+    static QString DestinationUnder(const QString& folder, const QString& filePath);
+    // The report's full path for the current settings; empty for an unknown format.
+    QString ReportPath() const;
+
+    QString DeleteTo;
+    QString TargetFolder;
+    bool DeleteEmptyFolder = false;
+    QString SingleCopyFolder;
+    QString ExportLocation;
+    QString ExportFormat;
+    QString ProfileName;
+
+private:
+    int MoveToRecyclebin(const QString& path);
+    int DeletePermanently(const QString& path);
+    int ZipFile(const QString& path);
+    int MoveToFolder(const QString& path);
+    void RemoveEmptyFolder(const QString& path);
+    void LogFailure(const QString& path, const QString& what);
+
+    MessageService& m_messages;
+};

@@ -1,0 +1,95 @@
+#pragma once
+
+// A profile folder, a private trash and a results model filled from real files, shared by
+// the action tests.
+
+#include "TestSupport.h"
+
+#include "actions/ResultsModel.h"
+#include "app/modAPI.h"
+#include "app/modXML.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace actions_testing {
+
+struct ProfileSettings {
+    QString DeleteTo = QStringLiteral("recycle");
+    QString Folder;
+    QString DeleteEmptyFolder = QStringLiteral("no");
+    QString CreateIn;
+    QString ExportLocation;
+    QString ExportFormat;
+};
+
+class ActionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldHome = qgetenv("HOME");
+        m_oldData = qgetenv("XDG_DATA_HOME");
+        // The trash of these tests lives in the temporary tree, never the user's own.
+        qputenv("HOME", QFile::encodeName(Tree().Path(QStringLiteral("home"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(Tree().Path(QStringLiteral("home/data"))));
+        SetMessageService(&messages);
+    }
+    void TearDown() override {
+        SetMessageService(nullptr);
+        qputenv("HOME", m_oldHome);
+        qputenv("XDG_DATA_HOME", m_oldData);
+    }
+
+    const testing_support::TempTree& Tree() const { return app.Tree(); }
+    QString TrashFiles() const { return Tree().Path(QStringLiteral("home/data/Trash/files/")); }
+
+    // Writes ProfileFolder/<name>.xml with the action part of a profile.
+    static void WriteProfile(const QString& name, const ProfileSettings& s) {
+        modXML::Document doc;
+        modXML::NewDocument(doc, QStringLiteral("echofind"));
+        pugi::xml_node root = doc.Root();
+        pugi::xml_node remove = root.append_child("removeoption").append_child("criteria");
+        modXML::SetAttribute(remove, QStringLiteral("delto"), s.DeleteTo);
+        modXML::SetAttribute(remove, QStringLiteral("folder"), s.Folder);
+        modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), s.DeleteEmptyFolder);
+        pugi::xml_node single = root.append_child("singlecopy").append_child("criteria");
+        modXML::SetAttribute(single, QStringLiteral("create"), QStringLiteral("yes"));
+        modXML::SetAttribute(single, QStringLiteral("copy"), QString());
+        modXML::SetAttribute(single, QStringLiteral("createin"), s.CreateIn);
+        pugi::xml_node report = root.append_child("export").append_child("exportreport");
+        modXML::SetAttribute(report, QStringLiteral("doexport"), QStringLiteral("yes"));
+        modXML::SetAttribute(report, QStringLiteral("location"), s.ExportLocation);
+        modXML::SetAttribute(report, QStringLiteral("format"), s.ExportFormat);
+        ASSERT_TRUE(modXML::Save(doc, modCommon::ProfileFolder + name + QStringLiteral(".xml")));
+    }
+
+    // Adds one group of existing files as a scan would: the first kept, the rest marked.
+    static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
+        const QString name = paths.first().mid(paths.first().lastIndexOf(u'/') + 1);
+        const qint64 header = model.AddHeader(name);
+        qint64 total = 0;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            modAPI::FileInfo info;
+            EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
+            model.AddRow(i == 0, paths[i].mid(paths[i].lastIndexOf(u'/') + 1), paths[i],
+                         modLog::DateTextFromSecs(info.CreatedSecs),
+                         modLog::DateTextFromSecs(info.ModifiedSecs), info.Size,
+                         QStringLiteral("N"), QString(), QStringLiteral("00000000"), QString());
+            total += info.Size;
+        }
+        model.UpdateHeadTotal(header, total);
+        model.UpdateHeader(header, QString::number(paths.size()));
+        return header;
+    }
+
+    static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }
+
+    testing_support::AppFolder app;
+    testing_support::ScriptedMessages messages;
+
+private:
+    QByteArray m_oldHome;
+    QByteArray m_oldData;
+};
+
+} // namespace actions_testing
