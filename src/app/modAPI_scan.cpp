@@ -1,0 +1,183 @@
+#include "modAPI_scan.h"
+
+#include "AppError.h"
+#include "modCommon.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace modAPI {
+
+namespace {
+
+constexpr unsigned kStatMask =
+    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+
+EntryType TypeOfMode(quint32 mode) {
+    return S_ISREG(mode)   ? EntryType::File
+           : S_ISDIR(mode) ? EntryType::Directory
+           : S_ISLNK(mode) ? EntryType::Link
+                           : EntryType::Special;
+}
+
+EntryType TypeOfDirent(unsigned char type) {
+    switch (type) {
+    case DT_REG:
+        return EntryType::File;
+    case DT_DIR:
+        return EntryType::Directory;
+    case DT_LNK:
+        return EntryType::Link;
+    case DT_UNKNOWN:
+        return EntryType::Unknown;
+    default:
+        return EntryType::Special;
+    }
+}
+
+void FillStat(const struct statx& sx, ScanStat& st) {
+    st.Type = TypeOfMode(sx.stx_mode);
+    st.Size = qint64(sx.stx_size);
+    st.ModifiedSecs = sx.stx_mtime.tv_sec;
+    st.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
+    st.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+    st.Inode = sx.stx_ino;
+    st.Mode = sx.stx_mode;
+    st.LinkCount = sx.stx_nlink;
+}
+
+int StatAt(int dirFd, const char* name, int flags, ScanStat& st, int& error) {
+    struct statx sx;
+    if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatMask, &sx) != 0) {
+        error = errno;
+        return Failed;
+    }
+    FillStat(sx, st);
+    return Success;
+}
+
+} // namespace
+
+ScanFolder::~ScanFolder() {
+    Close();
+}
+
+int ScanFolder::Adopt(int fd) {
+    if (fd < 0)
+        return errno;
+    m_dir = ::fdopendir(fd);
+    if (!m_dir) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    m_fd = fd;
+    return 0;
+}
+
+int ScanFolder::Open(const char* path) {
+    Close();
+    return Adopt(::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+int ScanFolder::OpenChild(const ScanFolder& parent, std::string_view name) {
+    Close();
+    // Names from readdir end in a NUL inside the still-current dirent buffer; copy anyway,
+    // the caller may pass any view.
+    const std::string child(name);
+    return Adopt(
+        ::openat(parent.m_fd, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool ScanFolder::Next(std::string_view& name, EntryType& type) {
+    if (!m_dir)
+        return false;
+    const struct dirent* entry = ::readdir(static_cast<DIR*>(m_dir));
+    if (!entry)
+        return false;
+    name = std::string_view(entry->d_name);
+    type = TypeOfDirent(entry->d_type);
+    return true;
+}
+
+int ScanFolder::StatEntry(std::string_view name, ScanStat& st, int& error) const {
+    // The walker passes names straight from readdir, NUL-terminated in the dirent buffer.
+    return StatAt(m_fd, name.data(), 0, st, error);
+}
+
+int ScanFolder::StatSelf(ScanStat& st, int& error) const {
+    return StatAt(m_fd, "", AT_EMPTY_PATH, st, error);
+}
+
+void ScanFolder::Close() {
+    if (m_dir)
+        ::closedir(static_cast<DIR*>(m_dir));
+    m_dir = nullptr;
+    m_fd = -1;
+}
+
+ScanReader::~ScanReader() {
+    Close();
+}
+
+int ScanReader::Open(const char* path, quint64 expectDevice, quint64 expectInode) {
+    Close();
+    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return EINVAL;
+    }
+    const quint64 device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
+    if ((expectDevice || expectInode) && (device != expectDevice || st.st_ino != expectInode)) {
+        ::close(fd);
+        return ESTALE;
+    }
+    // O_NONBLOCK only guarded the open against a FIFO swapped in; regular files ignore it.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_fd = fd;
+    return 0;
+}
+
+qint64 ScanReader::Read(void* buffer, size_t size, int& error) {
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, size);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        error = errno;
+        return -1;
+    }
+}
+
+void ScanReader::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+std::vector<QByteArray> VirtualMountPoints() {
+    std::vector<QByteArray> points;
+    for (const MountEntry& m : MountTable()) {
+        if (IsVirtualFileSystem(m.FsType))
+            points.push_back(QFile::encodeName(modCommon::QualifyPath(m.MountPoint)));
+    }
+    return points;
+}
+
+} // namespace modAPI

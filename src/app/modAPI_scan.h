@@ -1,0 +1,88 @@
+#pragma once
+
+#include "modAPI.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// The platform half of a scan: a folder reader that gives each entry's type from the
+// listing itself, so that most entries cost no status call, and a file reader that refuses
+// anything but a regular file. Kept apart from modAPI.cpp because the engine calls these
+// once per file and they must stay cheap.
+namespace modAPI {
+
+// The facts a scan needs about one entry, read relative to its folder.
+struct ScanStat {
+    EntryType Type = EntryType::Unknown;
+    qint64 Size = 0;
+    qint64 ModifiedSecs = 0;
+    qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    quint32 Mode = 0;
+    quint32 LinkCount = 0;
+};
+
+// One open folder. Entries come in listing order; "." and ".." included, as the listing
+// has them. Names are the raw bytes of the file system.
+class ScanFolder {
+public:
+    ScanFolder() = default;
+    ~ScanFolder();
+    ScanFolder(const ScanFolder&) = delete;
+    ScanFolder& operator=(const ScanFolder&) = delete;
+
+    // Opens a folder by path, links not followed. 0 or the errno code; the caller reports
+    // a failure with the searched pattern, which only it knows how to spell.
+    int Open(const char* path);
+    // Opens a sub-folder by name relative to an open folder, so a renamed parent or a link
+    // swapped in between listing and opening cannot lead elsewhere.
+    int OpenChild(const ScanFolder& parent, std::string_view name);
+    bool IsOpen() const { return m_dir != nullptr; }
+
+    // The next entry, or false at the end. The name stays valid until the next call.
+    bool Next(std::string_view& name, EntryType& type);
+    // Status of an entry of this folder, links not followed; 1, or 3 with the errno code.
+    // The name must be NUL-terminated just past its end (as names from Next are).
+    int StatEntry(std::string_view name, ScanStat& st, int& error) const;
+    // Status of the folder itself.
+    int StatSelf(ScanStat& st, int& error) const;
+
+    void Close();
+
+private:
+    int Adopt(int fd);
+
+    void* m_dir = nullptr; // DIR*
+    int m_fd = -1;
+};
+
+// A regular file opened for one sequential read. Refuses links, and anything that is not
+// a regular file when opened, so a FIFO or device swapped in after the walk is never read.
+class ScanReader {
+public:
+    ScanReader() = default;
+    ~ScanReader();
+    ScanReader(const ScanReader&) = delete;
+    ScanReader& operator=(const ScanReader&) = delete;
+
+    // 0 or an errno code. When expectDevice/expectInode are non-zero the open file must be
+    // the one the walk saw (ESTALE otherwise).
+    int Open(const char* path, quint64 expectDevice = 0, quint64 expectInode = 0);
+    // Bytes read (0 at the end), or -1 with the errno code in error.
+    qint64 Read(void* buffer, size_t size, int& error);
+    void Close();
+
+private:
+    int m_fd = -1;
+};
+
+// The mount points of kernel virtual file systems, as raw paths with a trailing "/";
+// entries there are reported hidden and system so that no scan ever reads them.
+std::vector<QByteArray> VirtualMountPoints();
+
+} // namespace modAPI

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "FileList.h"
+
+#include <atomic>
+#include <vector>
+
+// Reads one file and computes its signature. One hasher per thread: it owns its read
+// buffer and digest states, so a scan allocates nothing per file.
+class ContentHasher {
+public:
+    enum class Mode {
+        Crc,    // CRC-32 and XXH3-128 in the same read
+        Md5,    // MD5
+        Prefix, // XXH3-128 of the first PrefixBytes only, to split same-size files cheaply
+    };
+    static constexpr size_t PrefixBytes = 4096;
+
+    ContentHasher();
+    ~ContentHasher();
+    ContentHasher(const ContentHasher&) = delete;
+    ContentHasher& operator=(const ContentHasher&) = delete;
+
+    // 0, or the errno code of the failure (ECANCELED when cancel was set during the read).
+    // A non-zero device or inode must match the file that is opened.
+    int HashFile(const char* path, quint64 device, quint64 inode, Mode mode, Signature& out,
+                 const std::atomic<bool>* cancel = nullptr);
+
+    // The same digests over a buffer in memory.
+    static Signature HashBytes(const void* data, size_t size, Mode mode);
+
+private:
+    std::vector<char> m_buffer;
+    void* m_xxh = nullptr; // XXH3_state_t*
+    void* m_md5 = nullptr; // EVP_MD_CTX*
+};

@@ -1,0 +1,113 @@
+#include "FileList.h"
+
+#include "clsFileDetails.h"
+#include "clsFindFile.h"
+
+#include "app/modLog.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+void FileList::clear() {
+    m_records.clear();
+    m_folders.clear();
+    m_folderRanks.clear();
+    m_names.clear();
+    m_signatures.clear();
+}
+
+quint32 FileList::AddFolder(std::string_view folder) {
+    m_folders.emplace_back(folder);
+    return quint32(m_folders.size() - 1);
+}
+
+bool FileList::Append(FileRecord record, std::string_view name) {
+    if (m_names.size() + name.size() > std::numeric_limits<quint32>::max())
+        return false;
+    record.NameOffset = quint32(m_names.size());
+    record.NameLength = quint16(name.size());
+    m_names.append(name);
+    m_records.push_back(record);
+    return true;
+}
+
+std::string FileList::PathBytes(const FileRecord& r) const {
+    std::string path;
+    const std::string& folder = m_folders[r.Folder];
+    path.reserve(folder.size() + r.NameLength);
+    path.append(folder);
+    path.append(Name(r));
+    return path;
+}
+
+QString FileList::Path(const FileRecord& r) const {
+    const std::string path = PathBytes(r);
+    return QFile::decodeName(QByteArray::fromRawData(path.data(), qsizetype(path.size())));
+}
+
+QString FileList::FileName(const FileRecord& r) const {
+    const std::string_view name = Name(r);
+    return QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+}
+
+void FileList::RankFolders() {
+    std::vector<quint32> order(m_folders.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [this](quint32 a, quint32 b) { return m_folders[a] < m_folders[b]; });
+    m_folderRanks.assign(m_folders.size(), 0);
+    for (quint32 rank = 0; rank < order.size(); ++rank)
+        m_folderRanks[order[rank]] = rank;
+}
+
+quint32 FileList::AddSignature(const Signature& s) {
+    m_signatures.push_back(s);
+    return quint32(m_signatures.size() - 1);
+}
+
+namespace {
+
+QString Hex(const quint8* bytes, int count) {
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), count).toHex());
+}
+
+} // namespace
+
+clsFileDetails FileList::Details(size_t i) const {
+    const FileRecord& r = m_records[i];
+    clsFileDetails d;
+    d.FileName = FileName(r);
+    d.FilePath = Path(r);
+    d.FileSize = r.Size;
+    d.CreateDateTime = modLog::DateTextFromSecs(r.CreatedSecs);
+    d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs);
+    d.FileAttributes = clsFindFile::GetFileAttribute(r.Attributes);
+    QString xxh;
+    if (r.HasSignature()) {
+        const Signature& s = SignatureOf(r);
+        if (Content == ContentKind::Crc) {
+            d.CRC32 = QString::number(qint32(s.Crc));
+            xxh = Hex(s.Digest, 16);
+        } else if (Content == ContentKind::Md5) {
+            d.MD5 = Hex(s.Digest, 16);
+        }
+    }
+    QStringList parts;
+    if (KeyName)
+        parts << d.FileName;
+    if (KeySize || Content != ContentKind::None)
+        parts << QString::number(d.FileSize);
+    if (KeyCreated)
+        parts << d.CreateDateTime;
+    if (KeyModified)
+        parts << d.ModifiedDateTime;
+    if (Content == ContentKind::Crc)
+        parts << d.CRC32 << xxh;
+    else if (Content == ContentKind::Md5)
+        parts << d.MD5;
+    d.FileKey = parts.join(u'/');
+    return d;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class clsFileDetails;
+
+// A file's content signature. Digest is the XXH3-128 companion of the CRC-32 in "crc" mode
+// and the MD5 digest in "md5" mode.
+struct Signature {
+    quint32 Crc = 0;
+    quint8 Digest[16] = {};
+};
+
+// One stored file, kept small because a scan holds hundreds of thousands of them: the
+// folder is an index into the list's folder table, the name lives in one shared byte
+// arena, times are seconds and are formatted only when a record is handed on.
+struct FileRecord {
+    quint32 Folder = 0;
+    quint32 NameOffset = 0;
+    quint16 NameLength = 0;
+    quint8 Attributes = 0; // modAPI attribute bits of the low byte (R, H, S, N)
+    quint8 Flags = 0;
+    qint64 Size = 0;
+    qint64 ModifiedSecs = 0;
+    qint64 CreatedSecs = 0;
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    quint32 SignatureIndex = NoSignature;
+
+    static constexpr quint32 NoSignature = 0xffffffffu;
+    bool HasSignature() const { return SignatureIndex != NoSignature; }
+};
+
+// The result list of a scan: records plus the tables they point into.
+class FileList {
+public:
+    enum class ContentKind { None, Crc, Md5 };
+
+    size_t size() const { return m_records.size(); }
+    bool empty() const { return m_records.empty(); }
+    void clear();
+
+    const FileRecord& operator[](size_t i) const { return m_records[i]; }
+    FileRecord& operator[](size_t i) { return m_records[i]; }
+    std::vector<FileRecord>& Records() { return m_records; }
+    const std::vector<FileRecord>& Records() const { return m_records; }
+
+    // Folder paths are raw bytes ending in "/". Returns the new folder's index.
+    quint32 AddFolder(std::string_view folder);
+    // False when the name arena is full (4 GiB of names); the record is then not stored.
+    bool Append(FileRecord record, std::string_view name);
+
+    std::string_view Name(const FileRecord& r) const {
+        return std::string_view(m_names.data() + r.NameOffset, r.NameLength);
+    }
+    std::string_view FolderBytes(const FileRecord& r) const { return m_folders[r.Folder]; }
+    std::string PathBytes(const FileRecord& r) const;
+    QString Path(const FileRecord& r) const;
+    QString FileName(const FileRecord& r) const;
+
+    // The rank of a folder among all folders in byte order, so that files of equal keys can
+    // be ordered by path without comparing path strings.
+    void RankFolders();
+    quint32 FolderRank(const FileRecord& r) const { return m_folderRanks[r.Folder]; }
+
+    quint32 AddSignature(const Signature& s);
+    const Signature& SignatureOf(const FileRecord& r) const {
+        return m_signatures[r.SignatureIndex];
+    }
+
+    // Which signature the records carry, fixed by the scan that filled the list.
+    ContentKind Content = ContentKind::None;
+    // The criteria the keys are built from; size is always part of a content key.
+    bool KeyName = true;
+    bool KeySize = false;
+    bool KeyCreated = false;
+    bool KeyModified = false;
+
+    // The record as the rest of the program sees it, texts formatted now.
+    clsFileDetails Details(size_t i) const;
+
+private:
+    std::vector<FileRecord> m_records;
+    std::vector<std::string> m_folders;
+    std::vector<quint32> m_folderRanks;
+    std::string m_names;
+    std::vector<Signature> m_signatures;
+};

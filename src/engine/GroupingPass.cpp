@@ -1,0 +1,55 @@
+#include "GroupingPass.h"
+
+#include "KeyOrder.h"
+#include "ResultSink.h"
+#include "ScanObserver.h"
+#include "clsFileDetails.h"
+
+#include "app/modLog.h"
+
+namespace {
+
+void AddRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
+    const clsFileDetails d = list.Details(i);
+    sink.AddRow(first, d.FileName, d.FilePath, d.CreateDateTime, d.ModifiedDateTime, d.FileSize,
+                d.FileAttributes, QString(), d.CRC32, d.MD5);
+}
+
+} // namespace
+
+qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observer) {
+    sink.ClearRecs();
+    qint64 groups = 0;
+    qint64 headerRow = 0;
+    qint64 count = 0;
+    qint64 total = 0;
+    const auto closeGroup = [&]() {
+        if (count == 0)
+            return;
+        sink.UpdateHeadTotal(headerRow, total);
+        sink.UpdateHeader(headerRow, QString::number(count));
+        count = 0;
+        total = 0;
+    };
+    for (size_t i = 1; i < list.size(); ++i) {
+        if (!KeyOrder::SameKey(list, list[i - 1], list[i])) {
+            closeGroup();
+        } else {
+            if (count == 0) {
+                headerRow = sink.AddHeader(list.FileName(list[i - 1]));
+                AddRow(sink, list, i - 1, true);
+                total += list[i - 1].Size;
+                count = 1;
+                ++groups;
+            }
+            AddRow(sink, list, i, false);
+            total += list[i].Size;
+            ++count;
+        }
+        if (observer)
+            observer->Yield();
+    }
+    closeGroup();
+    modLog::RunStats.DuplicatesFound = groups;
+    return groups;
+}

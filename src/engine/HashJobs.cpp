@@ -1,0 +1,89 @@
+#include "HashJobs.h"
+
+#include "ScanObserver.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr auto kYieldInterval = std::chrono::milliseconds(20);
+
+struct Shared {
+    Shared(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+           std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead)
+        : List(list), Jobs(jobs), Mode(mode), Cancel(cancel), BytesRead(bytesRead) {}
+
+    const FileList& List;
+    std::vector<HashJob>& Jobs;
+    ContentHasher::Mode Mode;
+    std::atomic<bool>& Cancel;
+    std::atomic<qint64>& BytesRead;
+    std::atomic<size_t> Next{0};
+    std::mutex Lock;
+    std::condition_variable Finished;
+    int Running = 0;
+};
+
+void Work(Shared& shared) {
+    ContentHasher hasher;
+    for (;;) {
+        const size_t i = shared.Next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= shared.Jobs.size())
+            break;
+        HashJob& job = shared.Jobs[i];
+        if (shared.Cancel.load(std::memory_order_relaxed)) {
+            job.Error = ECANCELED;
+            continue;
+        }
+        const FileRecord& r = shared.List[job.Record];
+        const std::string path = shared.List.PathBytes(r);
+        job.Error = hasher.HashFile(path.c_str(), r.Device, r.Inode, shared.Mode, job.Result,
+                                    &shared.Cancel);
+        if (job.Error == 0) {
+            const qint64 read = shared.Mode == ContentHasher::Mode::Prefix
+                                    ? std::min<qint64>(r.Size, ContentHasher::PrefixBytes)
+                                    : r.Size;
+            shared.BytesRead.fetch_add(read, std::memory_order_relaxed);
+        }
+    }
+    std::lock_guard<std::mutex> guard(shared.Lock);
+    --shared.Running;
+    shared.Finished.notify_all();
+}
+
+} // namespace
+
+void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+                 int threads, ScanObserver* observer, std::atomic<bool>& cancel,
+                 std::atomic<qint64>& bytesRead) {
+    if (jobs.empty())
+        return;
+    // Largest first, so that no thread is left alone with a big file at the end.
+    std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
+        return list[a.Record].Size > list[b.Record].Size;
+    });
+    Shared shared(list, jobs, mode, cancel, bytesRead);
+    const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
+    shared.Running = count;
+    std::vector<std::thread> workers;
+    workers.reserve(size_t(count));
+    for (int t = 0; t < count; ++t)
+        workers.emplace_back(Work, std::ref(shared));
+    std::unique_lock<std::mutex> lock(shared.Lock);
+    while (shared.Running > 0) {
+        shared.Finished.wait_for(lock, kYieldInterval);
+        if (observer && shared.Running > 0) {
+            lock.unlock();
+            observer->Yield();
+            lock.lock();
+        }
+    }
+    lock.unlock();
+    for (std::thread& worker : workers)
+        worker.join();
+}

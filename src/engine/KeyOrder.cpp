@@ -1,0 +1,104 @@
+#include "KeyOrder.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+
+namespace KeyOrder {
+
+namespace {
+
+template <typename T> int Cmp(T a, T b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int CompareFolded(std::string_view a, std::string_view b) {
+    const QString qa = QString::fromUtf8(a.data(), qsizetype(a.size()));
+    const QString qb = QString::fromUtf8(b.data(), qsizetype(b.size()));
+    return qa.compare(qb, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+int CompareNamesCI(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 0x80 || cb >= 0x80)
+            return CompareFolded(a, b);
+        if (ca >= 'A' && ca <= 'Z')
+            ca = ca - 'A' + 'a';
+        if (cb >= 'A' && cb <= 'Z')
+            cb = cb - 'A' + 'a';
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return Cmp(a.size(), b.size());
+}
+
+int ComparePreKey(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    if (list.KeyName) {
+        if (const int c = CompareNamesCI(list.Name(a), list.Name(b)))
+            return c;
+    }
+    if (list.KeySize || list.Content != FileList::ContentKind::None) {
+        if (const int c = Cmp(a.Size, b.Size))
+            return c;
+    }
+    if (list.KeyCreated) {
+        if (const int c = Cmp(a.CreatedSecs, b.CreatedSecs))
+            return c;
+    }
+    if (list.KeyModified) {
+        if (const int c = Cmp(a.ModifiedSecs, b.ModifiedSecs))
+            return c;
+    }
+    return 0;
+}
+
+int CompareContent(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    if (list.Content == FileList::ContentKind::None)
+        return 0;
+    if (!a.HasSignature() || !b.HasSignature())
+        return Cmp(!a.HasSignature(), !b.HasSignature());
+    const Signature& sa = list.SignatureOf(a);
+    const Signature& sb = list.SignatureOf(b);
+    if (const int c = Cmp(sa.Crc, sb.Crc))
+        return c;
+    return std::memcmp(sa.Digest, sb.Digest, sizeof sa.Digest);
+}
+
+int ComparePath(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    if (const int c = Cmp(list.FolderRank(a), list.FolderRank(b)))
+        return c;
+    return list.Name(a).compare(list.Name(b));
+}
+
+bool SameKey(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    if (ComparePreKey(list, a, b) != 0)
+        return false;
+    if (list.Content == FileList::ContentKind::None)
+        return true;
+    return a.HasSignature() && b.HasSignature() && CompareContent(list, a, b) == 0;
+}
+
+bool Less(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    if (const int c = ComparePreKey(list, a, b))
+        return c < 0;
+    if (const int c = CompareContent(list, a, b))
+        return c < 0;
+    return ComparePath(list, a, b) < 0;
+}
+
+} // namespace KeyOrder
+
+void QuickSort(FileList& list, qint64 low, qint64 high) {
+    if (low < 0 || high <= low || size_t(high) >= list.size())
+        return;
+    auto& records = list.Records();
+    std::sort(
+        records.begin() + low, records.begin() + high + 1,
+        [&list](const FileRecord& a, const FileRecord& b) { return KeyOrder::Less(list, a, b); });
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "FileList.h"
+
+#include <string_view>
+
+// The order of a scan's records: by comparison key, names without regard to case, and
+// within equal keys by folder and name, so that the file kept in a group is predictable.
+// Keys are compared part by part on the record, never built as strings.
+namespace KeyOrder {
+
+// Negative, zero or positive. Letters compare without regard to case; the order is that
+// of case-folded UTF-16, with a byte-wise fast path for ASCII names.
+int CompareNamesCI(std::string_view a, std::string_view b);
+
+// The key parts before the content: name, size, creation and modification time.
+int ComparePreKey(const FileList& list, const FileRecord& a, const FileRecord& b);
+// The content part. A record without a signature in a content scan was never read
+// because nothing could share its content; it sorts last and equals nothing.
+int CompareContent(const FileList& list, const FileRecord& a, const FileRecord& b);
+// By folder, then name bytes.
+int ComparePath(const FileList& list, const FileRecord& a, const FileRecord& b);
+
+// Equal comparison keys: the records belong to one duplicate group.
+bool SameKey(const FileList& list, const FileRecord& a, const FileRecord& b);
+// The full order: key, then path.
+bool Less(const FileList& list, const FileRecord& a, const FileRecord& b);
+
+} // namespace KeyOrder
+
+// Sorts records low..high (inclusive) of the list by the full order. An introsort, so the
+// stack stays bounded and the time O(n log n) whatever the input.
+void QuickSort(FileList& list, qint64 low, qint64 high);

@@ -1,0 +1,222 @@
+// The road from walked records to duplicate groups. Each stage keeps only the files that
+// can still have a duplicate, so a file is read only when another file shares every other
+// criterion with it:
+//
+//   walk ──► records
+//         ──► sort by the key before content (name, size, times), then path
+//         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
+//   content off: done, the pre-key is the key
+//   content on:
+//         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
+//             block no other member of its bucket shares cannot have a duplicate, and stays
+//             unread
+//         ──► full signature of the rest, several threads: CRC-32 and XXH3-128 in one read
+//             ("crc"), or MD5 ("md5")
+//         ──► files that could not be read leave the list (error details, error count, log)
+//         ──► each bucket sorted by signature, then path
+//   ──► sorted list ──► grouping pass ──► result sink
+//
+// Unstaged (the cross-check) reads every file in full and sorts the whole list once; both
+// roads must give the same groups.
+
+#include "ScanAnalysis.h"
+
+#include "HashJobs.h"
+#include "KeyOrder.h"
+#include "clsCRC.h"
+#include "clsMD5.h"
+
+#include "app/modLog.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// Below this a first-block check saves less reading than its extra open costs.
+constexpr qint64 kPrecheckAbove = 16 * 1024;
+constexpr quint8 kDropped = 0x01;
+
+struct Range {
+    size_t Begin;
+    size_t End;
+};
+
+int ThreadCount(const AnalysisSettings& settings) {
+    if (settings.Threads > 0)
+        return settings.Threads;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return int(std::clamp(cores, 1u, 4u));
+}
+
+ContentHasher::Mode FullMode(const FileList& list) {
+    return list.Content == FileList::ContentKind::Md5 ? ContentHasher::Mode::Md5
+                                                      : ContentHasher::Mode::Crc;
+}
+
+// A file whose content could not be read gets no record; otherwise every unreadable file
+// would carry the same empty signature and group with the others.
+void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
+    const QString path = list.Path(r);
+    modLog::LogErrDetails(path + QStringLiteral(" - ") +
+                          QStringLiteral(" details could not be retrieved"));
+    modLog::RunStats.ErrorCount += 1;
+    if (list.Content == FileList::ContentKind::Md5)
+        clsMD5::LogFailure(path, error);
+    else
+        clsCRC::LogFailure(path, error);
+}
+
+// Runs the jobs; marks failures dropped. False when cancelled.
+bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+          const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
+          std::atomic<qint64>& bytesRead) {
+    RunHashJobs(list, jobs, mode, ThreadCount(settings), observer, cancel, bytesRead);
+    if (cancel.load())
+        return false;
+    for (const HashJob& job : jobs) {
+        if (job.Error == 0)
+            continue;
+        FileRecord& r = list[job.Record];
+        r.Flags |= kDropped;
+        ReportUnreadable(list, r, job.Error);
+    }
+    return true;
+}
+
+void StoreSignatures(FileList& list, const std::vector<HashJob>& jobs) {
+    for (const HashJob& job : jobs) {
+        if (job.Error == 0)
+            list[job.Record].SignatureIndex = list.AddSignature(job.Result);
+    }
+}
+
+void RemoveDropped(FileList& list) {
+    auto& records = list.Records();
+    records.erase(std::remove_if(records.begin(), records.end(),
+                                 [](const FileRecord& r) { return r.Flags & kDropped; }),
+                  records.end());
+}
+
+std::vector<Range> Buckets(const FileList& list) {
+    std::vector<Range> buckets;
+    size_t begin = 0;
+    for (size_t i = 1; i <= list.size(); ++i) {
+        if (i < list.size() && KeyOrder::ComparePreKey(list, list[begin], list[i]) == 0)
+            continue;
+        if (i - begin >= 2)
+            buckets.push_back({begin, i});
+        begin = i;
+    }
+    return buckets;
+}
+
+// Jobs for the first-block check, and the members that go straight to the full read.
+void PlanPrecheck(const FileList& list, const std::vector<Range>& buckets,
+                  std::vector<HashJob>& precheck, std::vector<HashJob>& full) {
+    for (const Range& b : buckets) {
+        const bool check = list[b.Begin].Size > kPrecheckAbove;
+        for (size_t i = b.Begin; i < b.End; ++i)
+            (check ? precheck : full).push_back({quint32(i), 0, {}});
+    }
+}
+
+// Members of one bucket whose first block another member shares go on to the full read.
+void KeepSharedPrefixes(const FileList& list, std::vector<HashJob>& precheck,
+                        std::vector<HashJob>& full) {
+    const auto digestLess = [](const HashJob& a, const HashJob& b) {
+        if (a.Error != b.Error)
+            return a.Error < b.Error; // failures (already dropped) last
+        return std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest) < 0;
+    };
+    const auto sameDigest = [](const HashJob& a, const HashJob& b) {
+        return a.Error == 0 && b.Error == 0 &&
+               std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest) == 0;
+    };
+    // The jobs came back sorted by size; regroup them by record, which is bucket order.
+    std::sort(precheck.begin(), precheck.end(),
+              [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
+    size_t begin = 0;
+    while (begin < precheck.size()) {
+        size_t end = begin + 1;
+        while (end < precheck.size() && KeyOrder::ComparePreKey(list, list[precheck[begin].Record],
+                                                                list[precheck[end].Record]) == 0)
+            ++end;
+        std::sort(precheck.begin() + qsizetype(begin), precheck.begin() + qsizetype(end),
+                  digestLess);
+        for (size_t i = begin; i < end; ++i) {
+            const bool shared = (i > begin && sameDigest(precheck[i - 1], precheck[i])) ||
+                                (i + 1 < end && sameDigest(precheck[i], precheck[i + 1]));
+            if (shared)
+                full.push_back({precheck[i].Record, 0, {}});
+        }
+        begin = end;
+    }
+}
+
+void SortBuckets(FileList& list, const std::vector<Range>& buckets) {
+    auto& records = list.Records();
+    for (const Range& b : buckets) {
+        std::sort(records.begin() + qsizetype(b.Begin), records.begin() + qsizetype(b.End),
+                  [&list](const FileRecord& x, const FileRecord& y) {
+                      if (const int c = KeyOrder::CompareContent(list, x, y))
+                          return c < 0;
+                      return KeyOrder::ComparePath(list, x, y) < 0;
+                  });
+    }
+}
+
+bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
+                   std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    auto& records = list.Records();
+    std::sort(records.begin(), records.end(), [&list](const FileRecord& a, const FileRecord& b) {
+        if (const int c = KeyOrder::ComparePreKey(list, a, b))
+            return c < 0;
+        return KeyOrder::ComparePath(list, a, b) < 0;
+    });
+    if (list.Content == FileList::ContentKind::None)
+        return true;
+    const std::vector<Range> buckets = Buckets(list);
+    std::vector<HashJob> precheck, full;
+    PlanPrecheck(list, buckets, precheck, full);
+    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
+        return false;
+    KeepSharedPrefixes(list, precheck, full);
+    if (!Read(list, full, FullMode(list), settings, observer, cancel, bytesRead))
+        return false;
+    StoreSignatures(list, full);
+    SortBuckets(list, buckets);
+    RemoveDropped(list);
+    return true;
+}
+
+bool AnalyseUnstaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
+                     std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    if (list.Content != FileList::ContentKind::None) {
+        std::vector<HashJob> jobs;
+        jobs.reserve(list.size());
+        for (size_t i = 0; i < list.size(); ++i)
+            jobs.push_back({quint32(i), 0, {}});
+        if (!Read(list, jobs, FullMode(list), settings, observer, cancel, bytesRead))
+            return false;
+        StoreSignatures(list, jobs);
+        RemoveDropped(list);
+    }
+    if (!list.empty())
+        QuickSort(list, 0, qint64(list.size()) - 1);
+    return true;
+}
+
+} // namespace
+
+bool AnalyseScan(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
+                 std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    list.RankFolders();
+    if (settings.Staged)
+        return AnalyseStaged(list, settings, observer, cancel, bytesRead);
+    return AnalyseUnstaged(list, settings, observer, cancel, bytesRead);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "FileList.h"
+
+#include <atomic>
+
+class ScanObserver;
+
+// What the analysis needs beyond the list itself.
+struct AnalysisSettings {
+    int Threads = 0;    // 0: one per core, at most four
+    bool Staged = true; // false reads every file, for the cross-check
+};
+
+// Turns the walked list into the sorted list that the grouping pass reads: computes the
+// content signatures that can matter, drops the files that could not be read (logged and
+// counted), and sorts by key, then path. Returns false when cancelled; the list then holds
+// every record that was stored, in no particular order.
+bool AnalyseScan(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
+                 std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead);

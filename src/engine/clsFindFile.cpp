@@ -1,0 +1,188 @@
+#include "clsFindFile.h"
+
+#include "FolderWalker.h"
+#include "ScanAnalysis.h"
+#include "ScanObserver.h"
+
+#include "app/AppError.h"
+#include "app/modAPI.h"
+#include "app/modLog.h"
+#include "app/modXML.h"
+
+#include <exception>
+
+namespace {
+
+const QString kProcessingText =
+    QStringLiteral("Processing. This could take a couple of minutes. Please wait...");
+
+AppError ProfileError() {
+    return AppError{536, QStringLiteral("Error in profile details"), QString()};
+}
+
+// The document's booleans are "True" or "False" in any letter case; anything else, or a
+// missing attribute on a present element, ends the run as a damaged profile would.
+bool ReadBool(const pugi::xml_node& element, const QString& name) {
+    const std::optional<QString> value = modXML::Attribute(element, name);
+    if (!value)
+        throw AppError{94, QStringLiteral("Invalid use of Null"), name};
+    if (value->compare(u"true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (value->compare(u"false", Qt::CaseInsensitive) == 0)
+        return false;
+    throw AppError{13, QStringLiteral("Type mismatch"), name};
+}
+
+QString ReadText(const pugi::xml_node& element, const QString& name) {
+    const std::optional<QString> value = modXML::Attribute(element, name);
+    if (!value)
+        throw AppError{94, QStringLiteral("Invalid use of Null"), name};
+    return *value;
+}
+
+QStringList ReadAll(const pugi::xml_node& root, const QString& query, const QString& name) {
+    QStringList values;
+    for (const pugi::xml_node& element : modXML::SelectAll(root, query))
+        values << ReadText(element, name);
+    return values;
+}
+
+void NoteError(const QString& text) {
+    modLog::LogErrDetails(text);
+    modLog::RunStats.ErrorCount += 1;
+}
+
+void FailProfile(const QString& profilePath, int number, const QString& description, int& status) {
+    modLog::LogProcedureError(QStringLiteral("clsFindFile.ExecuteProfile"), number, description);
+    NoteError(profilePath + QStringLiteral(" - ") + QStringLiteral(" error in executing profile "));
+    status = Failed;
+}
+
+} // namespace
+
+clsFindFile::clsFindFile() : m_walker(std::make_unique<FolderWalker>(*this)) {}
+
+clsFindFile::~clsFindFile() = default;
+
+QString clsFindFile::GetFileAttribute(quint32 attributes) {
+    QString letters;
+    if (attributes & modAPI::AttrArchive)
+        letters += u'A';
+    if (attributes & modAPI::AttrHidden)
+        letters += u'H';
+    if (attributes & modAPI::AttrNormal)
+        letters += u'N';
+    if (attributes & modAPI::AttrReadOnly)
+        letters += u'R';
+    if (attributes & modAPI::AttrSystem)
+        letters += u'S';
+    if (attributes & modAPI::AttrTemporary)
+        letters += u'T';
+    return letters;
+}
+
+qint64 clsFindFile::FoldersNotListed() const {
+    return m_walker->FoldersNotListed();
+}
+
+void clsFindFile::PrepareList(FileList& list) const {
+    list.KeyName = MatchName;
+    list.KeySize = MatchSize;
+    list.KeyCreated = CreateDateTime;
+    list.KeyModified = ModifiedDateTime;
+    list.Content = FileList::ContentKind::None;
+    if (ContentMatch && MatchType.compare(u"md5", Qt::CaseInsensitive) == 0)
+        list.Content = FileList::ContentKind::Md5;
+    else if (ContentMatch && MatchType.compare(u"crc", Qt::CaseInsensitive) == 0)
+        list.Content = FileList::ContentKind::Crc;
+}
+
+void clsFindFile::GetFiles(const QString& folder, FileList& list) {
+    PrepareList(list);
+    m_walker->Walk(folder, list);
+}
+
+void clsFindFile::Scan(const QStringList& folders, FileList& list) {
+    PrepareList(list);
+    for (const QString& folder : folders) {
+        if (CancelOperation.load())
+            break;
+        GetFiles(folder, list);
+    }
+    if (CancelOperation.load() || list.empty())
+        return;
+    if (m_observer)
+        m_observer->DisplayStatus(kProcessingText);
+    AnalyseScan(list, AnalysisSettings{ReadThreads, Staged}, m_observer, CancelOperation,
+                m_bytesRead);
+}
+
+int clsFindFile::ScanFolders(const QStringList& folders, FileList& list) {
+    try {
+        Scan(folders, list);
+        return Success;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsFindFile.ScanFolders"), 7,
+                                  QString::fromLocal8Bit(e.what()));
+        return Failed;
+    }
+}
+
+void clsFindFile::ReadSettings(const QString& profilePath, QStringList& folders) {
+    modAPI::FileInfo info;
+    if (modAPI::MyStat(profilePath, info) != Success || info.Type != modAPI::EntryType::File) {
+        NoteError(profilePath + QStringLiteral(" - ") +
+                  QStringLiteral(" profile details could not be found"));
+        throw ProfileError();
+    }
+    modXML::Document doc;
+    if (modXML::ReadProfile(profilePath, doc) != Success) {
+        NoteError(profilePath + QStringLiteral(" - ") +
+                  QStringLiteral(" profile details could not be retrieved"));
+        throw ProfileError();
+    }
+    if (!doc.HasChildNodes())
+        return;
+    const pugi::xml_node root = doc.Root();
+    if (const auto e = modXML::SelectFirst(root, QStringLiteral("//profileoption/subfolder")))
+        IncludeSubFolder = ReadBool(e, QStringLiteral("include"));
+    if (const auto e =
+            modXML::SelectFirst(root, QStringLiteral("//profileoption/findduplicates"))) {
+        MatchName = ReadBool(e, QStringLiteral("name"));
+        MatchSize = ReadBool(e, QStringLiteral("size"));
+        CreateDateTime = ReadBool(e, QStringLiteral("create"));
+        ModifiedDateTime = ReadBool(e, QStringLiteral("modify"));
+        ContentMatch = ReadBool(e, QStringLiteral("content"));
+        MatchType = ReadText(e, QStringLiteral("matchtype"));
+    }
+    if (const auto e = modXML::SelectFirst(root, QStringLiteral("//profileoption/ignore"))) {
+        IncludeHiddenFilesFolders = !ReadBool(e, QStringLiteral("hidden"));
+        IncludeReadOnlyFilesFolders = !ReadBool(e, QStringLiteral("readonly"));
+        IncludeSystemFilesFolders = !ReadBool(e, QStringLiteral("system"));
+        IncludeZeroByteFiles = !ReadBool(e, QStringLiteral("zerobyte"));
+    }
+    m_include =
+        ReadAll(root, QStringLiteral("//include/includefilter"), QStringLiteral("criteria"));
+    m_exclude =
+        ReadAll(root, QStringLiteral("//exclude/excludefilter"), QStringLiteral("criteria"));
+    for (QString folder :
+         ReadAll(root, QStringLiteral("//profileoption/folder"), QStringLiteral("path"))) {
+        if (folder == u"$MyDocuments")
+            modAPI::MyGetSpecialFolderPath(5, folder);
+        folders << folder;
+    }
+}
+
+void clsFindFile::ExecuteProfile(const QString& profilePath, FileList& list, int& status) {
+    try {
+        QStringList folders;
+        ReadSettings(profilePath, folders);
+        Scan(folders, list);
+        status = Success;
+    } catch (const AppError& e) {
+        FailProfile(profilePath, e.Number, e.Description, status);
+    } catch (const std::exception& e) {
+        // Memory running out on a huge tree is the one failure expected here.
+        FailProfile(profilePath, 7, QString::fromLocal8Bit(e.what()), status);
+    }
+}

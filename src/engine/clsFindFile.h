@@ -1,0 +1,80 @@
+#pragma once
+
+#include "FileList.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+
+class ScanObserver;
+class FolderWalker;
+
+// One scan run: its settings, the walk of its folders and the analysis that leaves the
+// result list sorted by comparison key. Made for one run and dropped after it.
+class clsFindFile {
+public:
+    clsFindFile();
+    ~clsFindFile();
+    clsFindFile(const clsFindFile&) = delete;
+    clsFindFile& operator=(const clsFindFile&) = delete;
+
+    bool IncludeSubFolder = false;
+    bool IncludeSystemFilesFolders = false;
+    bool IncludeHiddenFilesFolders = false;
+    bool IncludeReadOnlyFilesFolders = false;
+    bool IncludeZeroByteFiles = false;
+    bool MatchName = true;
+    bool MatchSize = false;
+    bool CreateDateTime = false;
+    bool ModifiedDateTime = false;
+    bool ContentMatch = false;
+    QString MatchType; // "crc" or "md5", compared without regard to case
+    // Set from any thread (the window's Cancel, a signal handler's flag) to stop the run;
+    // every level of the walk ends at its next entry, and reading stops within one part.
+    std::atomic<bool> CancelOperation{false};
+
+    // Reading threads for signatures; 0 takes one per core, at most four.
+    int ReadThreads = 0;
+    // Whether files that cannot have a duplicate are left unread. Only the cross-check
+    // turns this off, to prove the shortcuts change no group.
+    bool Staged = true;
+
+    void SetObserver(ScanObserver* observer) { m_observer = observer; }
+    ScanObserver* Observer() const { return m_observer; }
+
+    void SetIncludePatterns(const QStringList& patterns) { m_include = patterns; }
+    void SetExcludePatterns(const QStringList& patterns) { m_exclude = patterns; }
+    const QStringList& IncludePatterns() const { return m_include; }
+    const QStringList& ExcludePatterns() const { return m_exclude; }
+
+    // Reads the settings from a profile document, scans its folders and sorts the list.
+    // status: 1 after a completed run (also one that found nothing or was cancelled), 3
+    // after a failure, which is logged and counted in the run statistics.
+    void ExecuteProfile(const QString& profilePath, FileList& list, int& status);
+    // Walks one folder (and its sub-folders when asked) into the list, unsorted.
+    void GetFiles(const QString& folder, FileList& list);
+    // The run after its settings are known: every folder, then signatures and the sort.
+    // 1, or 3 after an unexpected error (logged).
+    int ScanFolders(const QStringList& folders, FileList& list);
+
+    // The attribute letters of a file, in the order A H N R S T.
+    static QString GetFileAttribute(quint32 attributes);
+
+    // Folders that could not be listed in this run (each written to the application log).
+    qint64 FoldersNotListed() const;
+    // Bytes read for signatures so far; may be read from any thread while the run works.
+    const std::atomic<qint64>& BytesRead() const { return m_bytesRead; }
+
+private:
+    void PrepareList(FileList& list) const;
+    void Scan(const QStringList& folders, FileList& list);
+    void ReadSettings(const QString& profilePath, QStringList& folders);
+
+    ScanObserver* m_observer = nullptr;
+    QStringList m_include;
+    QStringList m_exclude;
+    std::unique_ptr<FolderWalker> m_walker;
+    std::atomic<qint64> m_bytesRead{0};
+};
