@@ -154,7 +154,7 @@ void FolderWalker::HandleFile(const modAPI::ScanFolder& dir, std::string_view na
             return;
     }
     if (ScanObserver* observer = m_scan.Observer())
-        observer->DisplayFileName(CurrentPath(name));
+        observer->DisplayFileName(observer->WantsFileNames() ? CurrentPath(name) : QString());
     if (!PassesPatterns(name))
         return;
     if (st.Size == 0 && !m_scan.IncludeZeroByteFiles)

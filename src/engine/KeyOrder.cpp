@@ -26,6 +26,8 @@ int CompareNamesCI(std::string_view a, std::string_view b) {
     for (size_t i = 0; i < n; ++i) {
         unsigned char ca = static_cast<unsigned char>(a[i]);
         unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca == cb)
+            continue; // equal bytes are equal in any case; most names part late or never
         if (ca >= 0x80 || cb >= 0x80)
             return CompareFolded(a, b);
         if (ca >= 'A' && ca <= 'Z')
@@ -34,6 +36,15 @@ int CompareNamesCI(std::string_view a, std::string_view b) {
             cb = cb - 'A' + 'a';
         if (ca != cb)
             return ca < cb ? -1 : 1;
+    }
+    if (a.size() != b.size()) {
+        // A longer name whose rest is not ASCII still needs the folded order, so that the
+        // order stays one order across both paths.
+        const std::string_view rest = a.size() > b.size() ? a.substr(n) : b.substr(n);
+        for (const char c : rest) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return CompareFolded(a, b);
+        }
     }
     return Cmp(a.size(), b.size());
 }

@@ -10,6 +10,9 @@ public:
 
     // The full path of a file that passed the attribute filters (it counts as processed).
     virtual void DisplayFileName(const QString& path) = 0;
+    // False when DisplayFileName only counts: the scan then passes an empty text and
+    // spares building a path per file.
+    virtual bool WantsFileNames() const { return true; }
     // A phase text such as "Processing. This could take a couple of minutes. Please
     // wait..."; shown, not counted.
     virtual void DisplayStatus(const QString& text) = 0;

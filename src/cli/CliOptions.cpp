@@ -1,0 +1,164 @@
+#include "CliOptions.h"
+
+#include "engine/clsFindFile.h"
+
+#include <functional>
+#include <map>
+
+namespace {
+
+// Splits "--name=value" so both spellings of a valued option work.
+bool TakeValue(const QStringList& args, qsizetype& i, QString& option, QString& value,
+               QString& error) {
+    const qsizetype eq = option.indexOf(u'=');
+    if (eq > 0) {
+        value = option.mid(eq + 1);
+        option = option.left(eq);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        error = QStringLiteral("option %1 needs a value").arg(option);
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool ParseValued(const QStringList& args, qsizetype& i, QString option, ScanOptions& o,
+                 QString& error) {
+    QString value;
+    if (!TakeValue(args, i, option, value, error))
+        return false;
+    if (option == u"--content") {
+        value = value.toLower();
+        if (value != u"crc" && value != u"md5") {
+            error = QStringLiteral("--content takes crc or md5, not \"%1\"").arg(value);
+            return false;
+        }
+        o.Content = value;
+    } else if (option == u"--include") {
+        o.Include << value;
+    } else if (option == u"--exclude") {
+        o.Exclude << value;
+    } else if (option == u"--profile") {
+        o.Profile = value;
+    } else if (option == u"--threads") {
+        bool ok = false;
+        o.Threads = value.toInt(&ok);
+        if (!ok || o.Threads < 1 || o.Threads > 64) {
+            error = QStringLiteral("--threads takes a number from 1 to 64");
+            return false;
+        }
+    } else {
+        error = QStringLiteral("unknown option %1").arg(option);
+        return false;
+    }
+    return true;
+}
+
+bool ParseFlag(const QString& arg, ScanOptions& o) {
+    static const std::map<QString, std::function<void(ScanOptions&)>> flags = {
+        {QStringLiteral("-r"), [](ScanOptions& s) { s.SubFolders = true; }},
+        {QStringLiteral("--subfolders"), [](ScanOptions& s) { s.SubFolders = true; }},
+        {QStringLiteral("--name"), [](ScanOptions& s) { s.Name = true; }},
+        {QStringLiteral("--size"), [](ScanOptions& s) { s.Size = true; }},
+        {QStringLiteral("--created"), [](ScanOptions& s) { s.Created = true; }},
+        {QStringLiteral("--modified"), [](ScanOptions& s) { s.Modified = true; }},
+        {QStringLiteral("--hidden"), [](ScanOptions& s) { s.Hidden = true; }},
+        {QStringLiteral("--readonly"), [](ScanOptions& s) { s.ReadOnly = true; }},
+        {QStringLiteral("--system"), [](ScanOptions& s) { s.System = true; }},
+        {QStringLiteral("--zero-byte"), [](ScanOptions& s) { s.ZeroByte = true; }},
+        {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
+        {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
+        {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
+        {QStringLiteral("--help"), [](ScanOptions& s) { s.Help = true; }},
+    };
+    const auto it = flags.find(arg);
+    if (it == flags.end())
+        return false;
+    it->second(o);
+    return true;
+}
+
+bool HasCriterion(const ScanOptions& o) {
+    return o.Name || o.Size || o.Created || o.Modified || !o.Content.isEmpty();
+}
+
+} // namespace
+
+bool ParseScanOptions(const QStringList& args, ScanOptions& o, QString& error) {
+    bool onlyFolders = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (onlyFolders || !arg.startsWith(u'-') || arg == u"-") {
+            o.Folders << arg;
+        } else if (arg == u"--") {
+            onlyFolders = true;
+        } else if (!ParseFlag(arg, o) && !ParseValued(args, i, arg, o, error)) {
+            return false;
+        }
+    }
+    if (o.Help)
+        return true;
+    if (!o.Profile.isEmpty()) {
+        if (!o.Folders.isEmpty() || HasCriterion(o) || o.SubFolders || o.Hidden || o.ReadOnly ||
+            o.System || o.ZeroByte || !o.Include.isEmpty() || !o.Exclude.isEmpty()) {
+            error = QStringLiteral("--profile takes its folders and settings from the profile; "
+                                   "give no folders or scan options with it");
+            return false;
+        }
+        return true;
+    }
+    if (o.Folders.isEmpty()) {
+        error = QStringLiteral("no folder to scan");
+        return false;
+    }
+    return true;
+}
+
+void ScanOptions::ApplyTo(clsFindFile& scan) const {
+    const bool defaults = !HasCriterion(*this);
+    scan.IncludeSubFolder = SubFolders;
+    scan.IncludeHiddenFilesFolders = Hidden;
+    scan.IncludeReadOnlyFilesFolders = ReadOnly;
+    scan.IncludeSystemFilesFolders = System;
+    scan.IncludeZeroByteFiles = ZeroByte;
+    scan.MatchName = Name;
+    scan.MatchSize = defaults || Size;
+    scan.CreateDateTime = Created;
+    scan.ModifiedDateTime = Modified;
+    scan.ContentMatch = defaults || !Content.isEmpty();
+    scan.MatchType = defaults ? QStringLiteral("crc") : Content;
+    scan.ReadThreads = Threads;
+    scan.SetIncludePatterns(Include);
+    scan.SetExcludePatterns(Exclude);
+}
+
+QString ScanUsage() {
+    return QStringLiteral(
+        "Usage: echofind-cli scan [options] FOLDER...\n"
+        "       echofind-cli scan --profile NAME [-q]\n"
+        "\n"
+        "Finds duplicate files and prints each group as the full paths of its files, one\n"
+        "per line, the file to keep first; groups are separated by an empty line.\n"
+        "\n"
+        "  -r, --subfolders      scan the sub-folders too\n"
+        "  --name                files must have the same name (letter case ignored)\n"
+        "  --size                files must have the same size\n"
+        "  --created             files must have the same creation time\n"
+        "  --modified            files must have the same modification time\n"
+        "  --content crc|md5     files must have the same content, compared by CRC-32 or MD5\n"
+        "                        (no criterion given means --size --content crc)\n"
+        "  --hidden              take hidden files and folders\n"
+        "  --readonly            take read-only files and folders\n"
+        "  --system              take system entries\n"
+        "  --zero-byte           take empty files\n"
+        "  --include PATTERN     only names that match (* and ?; repeatable)\n"
+        "  --exclude PATTERN     leave out names that match (repeatable)\n"
+        "  --threads N           reading threads (default: one per core, at most four)\n"
+        "  --profile NAME        run the saved profile NAME, with its run log and catalogue\n"
+        "  -q, --quiet           no progress line\n"
+        "  -h, --help            this text\n"
+        "\n"
+        "Exit status: 0 done, 1 done with errors, 2 bad usage, 3 the run failed.\n");
+}

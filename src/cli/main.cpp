@@ -1,0 +1,41 @@
+// echofind-cli: the scan engine without a window, for scripts and measurements. Each
+// subcommand lives in its own file; this only dispatches.
+
+#include "ScanCommand.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+const char* kUsage = "Usage: echofind-cli COMMAND [options]\n"
+                     "\n"
+                     "Commands:\n"
+                     "  scan    find duplicate files in folders or by a saved profile\n"
+                     "\n"
+                     "'echofind-cli COMMAND --help' describes a command.\n";
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    static const std::map<QString, std::function<int(const QStringList&)>> commands = {
+        {QStringLiteral("scan"), RunScanCommand},
+    };
+    if (args.isEmpty() || args[0] == u"--help" || args[0] == u"-h") {
+        std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const auto it = commands.find(args[0]);
+    if (it == commands.end()) {
+        std::fprintf(stderr, "echofind-cli: unknown command \"%s\"\n%s",
+                     args[0].toLocal8Bit().constData(), kUsage);
+        return 2;
+    }
+    return it->second(args.mid(1));
+}
