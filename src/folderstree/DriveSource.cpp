@@ -1,0 +1,3 @@
+#include "DriveSource.h"
+
+DriveSource::~DriveSource() = default;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "TreewellExport.h"
+
+#include <QList>
+#include <QString>
+
+enum class DriveType { Unknown, Removable, Fixed, Network, CdRom, RamDisk };
+
+// One mounted file system as the folder tree shows it.
+struct TREEWELL_EXPORT DriveInfo {
+    QString mountPoint; // "/" or "/media/usb", never with a trailing "/" except the root
+    QString label;      // volume label, empty when the file system has none
+    QString remoteName; // mounted device of a network drive ("//srv/docs", "srv:/export")
+    DriveType type = DriveType::Unknown;
+};
+
+// Where the tree gets its drives from. The system source reads the mount table;
+// a host or a test can hand the control another one.
+class TREEWELL_EXPORT DriveSource {
+public:
+    virtual ~DriveSource();
+
+    // Drives in mount-point order.
+    virtual QList<DriveInfo> Drives() const = 0;
+
+    // Mount points of kernel virtual file systems (proc, sysfs, ...). Listing one of
+    // them can block or never end, so the tree treats them as hidden system folders.
+    virtual QStringList SystemMountPoints() const = 0;
+};
