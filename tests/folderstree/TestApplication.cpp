@@ -1,0 +1,36 @@
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Widgets need an application object; the control's settings store is pointed at a
+// private folder so no test reads or writes the user's real one.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "treewell_tests";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(argc, argv);
+        m_settings = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
+                           m_settings->path() + QStringLiteral("/system"));
+    }
+    void TearDown() override {
+        m_settings.reset();
+        m_app.reset();
+    }
+
+private:
+    std::unique_ptr<QApplication> m_app;
+    std::unique_ptr<QTemporaryDir> m_settings;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
