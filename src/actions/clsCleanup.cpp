@@ -11,6 +11,8 @@
 
 #include <QBuffer>
 
+#include <cerrno>
+
 namespace {
 
 const QString Separator = QStringLiteral(" - ");
@@ -165,7 +167,15 @@ int clsCleanup::MoveToFolder(const QString& path) {
         LogActionDetails(moved);
         return Success;
     }
-    // Taken as an occupied destination: the earlier file of that path gives way.
+    // Only an occupied destination may give way. When the move failed for another reason
+    // (the source vanished, a copy across file systems failed) an existing destination is
+    // an unrelated file that nobody asked to remove.
+    bool occupied = false;
+    modAPI::MyPathFileExists(destination, occupied);
+    if (occupied && modAPI::LastAPIError != EEXIST) {
+        LogFailure(path, moveFailed);
+        return Failed;
+    }
     if (DeletePermanently(destination) != Success) {
         LogFailure(path, moveFailed);
         return Failed;

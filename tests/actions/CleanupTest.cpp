@@ -152,6 +152,23 @@ TEST_F(Cleanup, MoveFailuresLeaveTheFileAndCountTwice) {
     EXPECT_EQ(Errors(), 2);
 }
 
+TEST_F(Cleanup, MoveThatFailsForAnotherReasonLeavesAnExistingDestinationAlone) {
+    ProfileSettings s;
+    s.DeleteTo = QStringLiteral("move");
+    s.Folder = Tree().Path(QStringLiteral("keep"));
+    Load(s);
+    // The source is gone by the time of the move, while its destination holds a file that
+    // an earlier move put there: that file is no longer in the way of anything.
+    const QString a = Tree().Path(QStringLiteral("src/a.txt"));
+    const QString destination = clsCleanup::DestinationUnder(s.Folder, a);
+    Tree().CreateFile(destination.mid(Tree().Root().size()), "moved earlier");
+    cleanup.DeleteFile(a);
+    EXPECT_EQ(Tree().Read(destination.mid(Tree().Root().size())), QByteArray("moved earlier"));
+    EXPECT_EQ(ActionLines(),
+              QStringList{a + QStringLiteral(" - Error occured while moving the file")});
+    EXPECT_EQ(Errors(), 1);
+}
+
 TEST_F(Cleanup, MoveOntoItselfDeletesNothing) {
     // An empty target folder makes the destination the file's own path.
     const QString a = Tree().CreateFile(QStringLiteral("src/a.txt"), "only copy");
