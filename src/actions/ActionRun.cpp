@@ -197,6 +197,7 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
         Yield();
     }
     if (cleanup.Export(records) != Success) {
+        m_exportFailed = true;
         m_messages.Inform(QStringLiteral("Error occured while exporting the report"));
     } else {
         m_reportPath = cleanup.ReportPath();

@@ -47,6 +47,8 @@ public:
 
     // The report file of a finished "Export"; empty when none was written.
     QString ReportPath() const { return m_reportPath; }
+    // Whether "Export" failed to write its report (the user was told).
+    bool ExportFailed() const { return m_exportFailed; }
 
 private:
     // Each returns the outcome that ends the run early, or Finished to go on.
@@ -68,4 +70,5 @@ private:
     std::optional<RemoveRule> m_rule;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
+    bool m_exportFailed = false;
 };

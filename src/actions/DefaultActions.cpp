@@ -45,5 +45,6 @@ ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
     summary.Flagged = after.Red - before.Red;
     summary.Lines = stats.ActionDetails.mid(linesBefore);
     summary.ReportPath = run.ReportPath();
+    summary.ExportFailed = run.ExportFailed();
     return summary;
 }

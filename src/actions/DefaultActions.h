@@ -10,12 +10,13 @@ class ResultsModel;
 // What one headless action did, for the command line's summary.
 struct ActionSummary {
     ActionRun::Outcome Outcome = ActionRun::Outcome::Finished;
-    qint64 FilesActedOn = 0; // files the remove rule was applied to
-    qint64 Errors = 0;       // added to the run's error count by this action
-    qint64 Removed = 0;      // rows struck through by this action
-    qint64 Flagged = 0;      // rows turned red by this action
-    QStringList Lines;       // the action-log lines this action wrote
-    QString ReportPath;      // the report written by "Export"
+    qint64 FilesActedOn = 0;   // files the remove rule was applied to
+    qint64 Errors = 0;         // added to the run's error count by this action
+    qint64 Removed = 0;        // rows struck through by this action
+    qint64 Flagged = 0;        // rows turned red by this action
+    QStringList Lines;         // the action-log lines this action wrote
+    QString ReportPath;        // the report written by "Export"
+    bool ExportFailed = false; // "Export" could not write its report
 };
 
 // Runs "DeleteAll", "SingleCopy" or "Export" over every row of a freshly scanned model

@@ -1,6 +1,7 @@
 // echofind-cli: the scan engine without a window, for scripts and measurements. Each
 // subcommand lives in its own file; this only dispatches.
 
+#include "RunCommand.h"
 #include "ScanCommand.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@ const char* kUsage = "Usage: echofind-cli COMMAND [options]\n"
                      "\n"
                      "Commands:\n"
                      "  scan    find duplicate files in folders or by a saved profile\n"
+                     "  run     scan a saved profile and act on its duplicates\n"
                      "\n"
                      "'echofind-cli COMMAND --help' describes a command.\n";
 
@@ -26,6 +28,7 @@ int main(int argc, char* argv[]) {
     const QStringList args = QCoreApplication::arguments().mid(1);
     static const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("scan"), RunScanCommand},
+        {QStringLiteral("run"), RunRunCommand},
     };
     if (args.isEmpty() || args[0] == u"--help" || args[0] == u"-h") {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);

@@ -1,0 +1,117 @@
+#include "ProfileScan.h"
+
+#include "CliOptions.h"
+#include "CliProgress.h"
+#include "GroupPrinter.h"
+
+#include "app/AppError.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "engine/GroupingPass.h"
+#include "engine/ResultSink.h"
+#include "engine/clsFindFile.h"
+#include "profiles/Catalogue.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Feeds two sinks at once. Each numbers its rows its own way, so the header row of the
+// group being filled is remembered for the second one.
+class TeeSink final : public ResultSink {
+public:
+    TeeSink(ResultSink& first, ResultSink& second) : m_first(first), m_second(second) {}
+
+    void ClearRecs() override {
+        m_first.ClearRecs();
+        m_second.ClearRecs();
+    }
+    qint64 AddHeader(const QString& fileName) override {
+        m_secondHeader = m_second.AddHeader(fileName);
+        return m_first.AddHeader(fileName);
+    }
+    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
+                const QString& created, const QString& modified, qint64 size,
+                const QString& attributes, const QString& version, const QString& crc32,
+                const QString& md5) override {
+        m_first.AddRow(firstRecord, fileName, filePath, created, modified, size, attributes,
+                       version, crc32, md5);
+        m_second.AddRow(firstRecord, fileName, filePath, created, modified, size, attributes,
+                        version, crc32, md5);
+    }
+    void UpdateHeadTotal(qint64 rowNo, qint64 total) override {
+        m_first.UpdateHeadTotal(rowNo, total);
+        m_second.UpdateHeadTotal(m_secondHeader, total);
+    }
+    qint64 UpdateHeader(qint64 rowNo, const QString& text) override {
+        m_second.UpdateHeader(m_secondHeader, text);
+        return m_first.UpdateHeader(rowNo, text);
+    }
+
+private:
+    ResultSink& m_first;
+    ResultSink& m_second;
+    qint64 m_secondHeader = 0;
+};
+
+} // namespace
+
+bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& status, ScanOutcome& out,
+             ResultSink* also) {
+    CliProgress progress(scan.CancelOperation, scan.BytesRead(),
+                         !o.Quiet && ::isatty(STDERR_FILENO));
+    scan.SetObserver(&progress);
+    QElapsedTimer timer;
+    timer.start();
+    if (o.Profile.isEmpty())
+        status = scan.ScanFolders(o.Folders, list);
+    else
+        scan.ExecuteProfile(modCommon::ProfileFolder + o.Profile + QStringLiteral(".xml"), list,
+                            status);
+    progress.Finish();
+    if (status != Success || scan.CancelOperation.load())
+        return !scan.CancelOperation.load();
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    GroupPrinter printer(stdout);
+    if (also) {
+        TeeSink both(printer, *also);
+        GroupingPass(list, both, nullptr);
+    } else {
+        GroupingPass(list, printer, nullptr);
+    }
+    std::fflush(stdout);
+    out.Files = progress.FilesProcessed();
+    out.Groups = printer.Groups();
+    out.DuplicateFiles = printer.DuplicateFiles();
+    out.BytesToFree = printer.BytesToFree();
+    out.Seconds = double(timer.elapsed()) / 1000.0;
+    out.Errors = modLog::RunStats.ErrorCount + scan.FoldersNotListed();
+    return true;
+}
+
+void RecordProfileRun(const QString& name, int status, const ScanOutcome& o) {
+    if (status != Success) {
+        Catalogue::UpdateProfile(name, QStringLiteral("Error"), modLog::Now());
+        return;
+    }
+    modLog::RunStats.FilesProcessed = o.Files;
+    modLog::RunStats.TimeTaken = QString::number(qMax<qint64>(1, qint64(o.Seconds + 0.999)));
+    modLog::RunStats.DuplicatesFound = o.Groups;
+    modLog::RunStats.EndedAt = modLog::Now();
+    modLog::RunStats.RunStatus = QStringLiteral("Success");
+    modLog::WriteRunLog(name);
+    Catalogue::UpdateProfile(name, modLog::RunStats.RunStatus, modLog::RunStats.EndedAt);
+}
+
+void PrintSummary(const ScanOutcome& o) {
+    std::fprintf(stderr,
+                 "%lld files processed, %lld groups, %lld duplicate files, %lld bytes to free, "
+                 "%.2f seconds, %lld errors\n",
+                 static_cast<long long>(o.Files), static_cast<long long>(o.Groups),
+                 static_cast<long long>(o.DuplicateFiles), static_cast<long long>(o.BytesToFree),
+                 o.Seconds, static_cast<long long>(o.Errors));
+}

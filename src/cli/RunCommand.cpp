@@ -1,0 +1,171 @@
+#include "RunCommand.h"
+
+#include "CliOptions.h"
+#include "ProfileScan.h"
+
+#include "actions/DefaultActions.h"
+#include "actions/ResultsModel.h"
+#include "app/AppError.h"
+#include "app/MessageService.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "engine/FileList.h"
+#include "engine/clsFindFile.h"
+
+#include <cstdio>
+
+namespace {
+
+enum Exit { Done = 0, DoneWithErrors = 1, BadUsage = 2, RunFailed = 3, Interrupted = 130 };
+
+struct RunOptions {
+    QString Profile;
+    bool Remove = false;
+    bool SingleCopy = false;
+    bool Export = false;
+    bool Quiet = false;
+    bool Help = false;
+};
+
+const char* kUsage =
+    "Usage: echofind-cli run NAME [--remove] [--single-copy] [--export] [-q]\n"
+    "\n"
+    "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
+    "the groups as 'scan' does, then applies the chosen actions with the default marks:\n"
+    "the first file of every group is kept, every other file is marked.\n"
+    "\n"
+    "  --remove         remove the marked files by the profile's remove rule (trash,\n"
+    "                   permanent delete, move or zip)\n"
+    "  --single-copy    copy the kept files into the profile's single-copy folder\n"
+    "  --export         write the report in the profile's format and folder\n"
+    "  -q, --quiet      no progress line\n"
+    "  -h, --help       this text\n"
+    "\n"
+    "The actions run in that order and the run log is rewritten after each. Nothing is\n"
+    "removed without --remove.\n"
+    "Exit status: 0 done, 1 done with errors, 2 bad usage, 3 the run failed.\n";
+
+bool Parse(const QStringList& args, RunOptions& o, QString& error) {
+    for (const QString& arg : args) {
+        if (arg == u"--remove")
+            o.Remove = true;
+        else if (arg == u"--single-copy")
+            o.SingleCopy = true;
+        else if (arg == u"--export")
+            o.Export = true;
+        else if (arg == u"-q" || arg == u"--quiet")
+            o.Quiet = true;
+        else if (arg == u"-h" || arg == u"--help")
+            o.Help = true;
+        else if (arg.startsWith(u'-')) {
+            error = QStringLiteral("unknown option %1").arg(arg);
+            return false;
+        } else if (o.Profile.isEmpty()) {
+            o.Profile = arg;
+        } else {
+            error = QStringLiteral("one profile name only (\"%1\" and \"%2\")").arg(o.Profile, arg);
+            return false;
+        }
+    }
+    if (!o.Help && o.Profile.isEmpty()) {
+        error = QStringLiteral("no profile name");
+        return false;
+    }
+    return true;
+}
+
+void Say(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+QString Describe(const QString& what, const ActionSummary& s) {
+    switch (s.Outcome) {
+    case ActionRun::Outcome::SettingsUnreadable:
+        return what + QStringLiteral(": not done, the profile's settings could not be read");
+    case ActionRun::Outcome::Failed:
+        return what + QStringLiteral(": stopped by an unexpected error (see the application log)");
+    case ActionRun::Outcome::Cancelled:
+        return what + QStringLiteral(": cancelled");
+    default:
+        break;
+    }
+    QString text = what + QStringLiteral(": ");
+    if (what == u"remove")
+        text += QStringLiteral("%1 files acted on, %2 removed, %3 flagged")
+                    .arg(s.FilesActedOn)
+                    .arg(s.Removed)
+                    .arg(s.Flagged);
+    else if (what == u"export" && s.ExportFailed)
+        text += QStringLiteral("the report could not be written (see the application log)");
+    else if (what == u"export")
+        text += s.ReportPath.isEmpty() ? QStringLiteral("no report format set in the profile")
+                                       : QStringLiteral("report written to ") + s.ReportPath;
+    else
+        text += QStringLiteral("done");
+    return text + QStringLiteral(", %1 errors").arg(s.Errors);
+}
+
+} // namespace
+
+int RunRunCommand(const QStringList& args) {
+    RunOptions o;
+    QString error;
+    if (!Parse(args, o, error)) {
+        Say(QStringLiteral("echofind-cli run: ") + error +
+            QStringLiteral("\nTry 'echofind-cli run --help'."));
+        return BadUsage;
+    }
+    if (o.Help) {
+        std::fputs(kUsage, stdout);
+        return Done;
+    }
+
+    StderrMessageService messages;
+    SetMessageService(&messages);
+    if (modCommon::InitApp(messages) != 1)
+        return RunFailed;
+    modLog::ResetRunStats();
+    modLog::RunStats.StartedAt = modLog::Now();
+
+    ScanOptions scanOptions;
+    scanOptions.Profile = o.Profile;
+    scanOptions.Quiet = o.Quiet;
+    clsFindFile scan;
+    FileList list;
+    ResultsModel model;
+    int status = Failed;
+    ScanOutcome scanned;
+    model.SetRedraw(false);
+    const bool completed = RunScan(scan, scanOptions, list, status, scanned, &model);
+    model.SetRedraw(true);
+    if (!completed) {
+        Say(QStringLiteral("echofind-cli: cancelled"));
+        return Interrupted;
+    }
+    RecordProfileRun(o.Profile, status, scanned);
+    if (status != Success) {
+        Say(QStringLiteral("echofind-cli: the profile \"%1\" could not be run").arg(o.Profile));
+        return RunFailed;
+    }
+    PrintSummary(scanned);
+
+    qint64 actionErrors = 0;
+    const struct {
+        bool Wanted;
+        const char* Action;
+        const char* Name;
+    } steps[] = {{o.Remove, "DeleteAll", "remove"},
+                 {o.SingleCopy, "SingleCopy", "single copy"},
+                 {o.Export, "Export", "export"}};
+    for (const auto& step : steps) {
+        if (!step.Wanted)
+            continue;
+        const ActionSummary s =
+            RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action), nullptr, messages);
+        Say(Describe(QString::fromLatin1(step.Name), s));
+        actionErrors += s.Errors;
+        if (s.Outcome != ActionRun::Outcome::Finished || s.ExportFailed)
+            ++actionErrors;
+    }
+    return scanned.Errors > 0 || actionErrors > 0 ? DoneWithErrors : Done;
+}

@@ -1,0 +1,181 @@
+// echofind-cli run on a real corpus: the removal leaves one file of each group, the trash
+// holds the rest, and the report marks what was removed.
+
+#include "TestSupport.h"
+
+#include "app/modAPI.h"
+#include "app/modXML.h"
+#include "profiles/ProfileDocument.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+using namespace testing_support;
+
+namespace {
+
+struct Result {
+    int Exit = -1;
+    QString Err;
+};
+
+Result Launch(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(300000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+class RunCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = tree.CreateDir(QStringLiteral("app"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
+                                home + QStringLiteral("/config.xml")));
+        QString user;
+        ASSERT_EQ(modAPI::MyGetUserName(user), 1);
+        modCommon::SetPaths(home, user);
+        ASSERT_TRUE(QDir().mkpath(modCommon::ProfileFolder));
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+        // The trash of these tests lives in the temporary tree, never the user's own.
+        env.insert(QStringLiteral("HOME"), tree.CreateDir(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), tree.CreateDir(QStringLiteral("xdg")));
+    }
+
+    void SaveProfile(const QString& name, const ProfileSettings& p) {
+        ASSERT_EQ(
+            ProfileDocument::Save(modCommon::ProfileFolder + name + QStringLiteral(".xml"), p), 1);
+    }
+
+    Result Cli(const QStringList& args) {
+        return Launch(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"), args, env);
+    }
+
+    TempTree tree;
+    QString home;
+    QProcessEnvironment env;
+};
+
+} // namespace
+
+TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
+    const QString corpus = tree.Path(QStringLiteral("corpus"));
+    const Result made =
+        Launch(QStringLiteral("python3"),
+               {QStringLiteral(ECHOFIND_SHARED_DIR "/bench/make-corpus"), corpus,
+                QStringLiteral("--files"), QStringLiteral("400"), QStringLiteral("--seed"),
+                QStringLiteral("3"), QStringLiteral("--quiet")},
+               env);
+    ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
+
+    ProfileSettings p;
+    p.Folders = {corpus};
+    p.IncludeSubFolder = true;
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("crc");
+    p.IgnoreHidden = false;
+    p.IgnoreReadOnly = false;
+    p.DeleteTo = QStringLiteral("recycle");
+    p.DoExport = true;
+    p.ExportLocation = tree.Path(QStringLiteral("reports"));
+    p.ExportFormat = QStringLiteral("xml");
+    SaveProfile(QStringLiteral("Corpus"), p);
+    tree.CreateDir(QStringLiteral("reports"));
+
+    const Result run =
+        Cli({QStringLiteral("run"), QStringLiteral("Corpus"), QStringLiteral("--remove"),
+             QStringLiteral("--export"), QStringLiteral("-q")});
+    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+
+    QFile manifestFile(corpus + QStringLiteral(".manifest.json"));
+    ASSERT_TRUE(manifestFile.open(QIODevice::ReadOnly));
+    const QJsonArray groups =
+        QJsonDocument::fromJson(manifestFile.readAll())[QStringLiteral("groups")].toArray();
+    ASSERT_GT(groups.size(), 10);
+    qsizetype removed = 0;
+    for (const QJsonValue& g : groups) {
+        const QJsonArray paths = g[QStringLiteral("paths")].toArray();
+        int left = 0;
+        for (const QJsonValue& rel : paths)
+            left += QFileInfo::exists(corpus + u'/' + rel.toString()) ? 1 : 0;
+        EXPECT_EQ(left, 1) << QJsonDocument(paths).toJson().toStdString();
+        removed += paths.size() - 1;
+    }
+    const QDir trash(tree.Path(QStringLiteral("xdg/Trash/files")));
+    EXPECT_EQ(trash.entryList(QDir::Files | QDir::Hidden | QDir::System).size(), removed);
+
+    modXML::Document report;
+    ASSERT_EQ(modXML::ReadProfile(tree.Path(QStringLiteral("reports/Corpus.xml")), report), 1);
+    EXPECT_EQ(
+        qsizetype(
+            modXML::SelectAll(report.Dom(), QStringLiteral("//duplicates/filedetails")).size()),
+        groups.size());
+    qsizetype deleted = 0;
+    for (const pugi::xml_node& f :
+         modXML::SelectAll(report.Dom(), QStringLiteral("//filedetails/file"))) {
+        const QString location = modXML::AttributeText(f, QStringLiteral("location"));
+        const bool isDeleted = modXML::AttributeText(f, QStringLiteral("status")) == u"deleted";
+        deleted += isDeleted ? 1 : 0;
+        EXPECT_NE(QFileInfo::exists(location), isDeleted) << location.toStdString();
+    }
+    EXPECT_EQ(deleted, removed);
+
+    // The run log tells the scan and the two action batches.
+    QFile log(modCommon::LogPath + QStringLiteral("Corpus.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray rtf = log.readAll();
+    EXPECT_EQ(rtf.count("Moved to Recyclebin"), removed);
+    EXPECT_TRUE(rtf.contains("Duplicate results list exported"));
+}
+
+TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndReportsBadInput) {
+    tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
+    tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
+    ProfileSettings p;
+    p.Folders = {tree.Path(QStringLiteral("data"))};
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("md5");
+    p.DeleteTo = QStringLiteral("permanent");
+    SaveProfile(QStringLiteral("Small"), p);
+
+    EXPECT_EQ(Cli({QStringLiteral("run"), QStringLiteral("Small"), QStringLiteral("-q")}).Exit, 0);
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/a.txt")));
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/b.txt")));
+
+    const Result missing =
+        Cli({QStringLiteral("run"), QStringLiteral("Nowhere"), QStringLiteral("--remove")});
+    EXPECT_EQ(missing.Exit, 3);
+    EXPECT_TRUE(missing.Err.contains(QStringLiteral("Nowhere"))) << missing.Err.toStdString();
+    EXPECT_EQ(Cli({QStringLiteral("run")}).Exit, 2);
+
+    // A report folder that does not exist: the report is missing and the run says so.
+    p.DoExport = true;
+    p.ExportLocation = tree.Path(QStringLiteral("no-such-folder"));
+    p.ExportFormat = QStringLiteral("csv");
+    SaveProfile(QStringLiteral("Small"), p);
+    const Result noReport = Cli({QStringLiteral("run"), QStringLiteral("Small"),
+                                 QStringLiteral("--export"), QStringLiteral("-q")});
+    EXPECT_EQ(noReport.Exit, 1);
+    EXPECT_TRUE(noReport.Err.contains(QStringLiteral("export: the report could not be written")))
+        << noReport.Err.toStdString();
+    EXPECT_EQ(Cli({QStringLiteral("run"), QStringLiteral("Small"), QStringLiteral("--shred")}).Exit,
+              2);
+
+    // A move target that cannot be created: the files stay and the run says so.
+    tree.CreateFile(QStringLiteral("blocker"), "x");
+    p.DeleteTo = QStringLiteral("move");
+    p.RemoveFolder = tree.Path(QStringLiteral("blocker/keep"));
+    SaveProfile(QStringLiteral("Small"), p);
+    const Result blocked = Cli({QStringLiteral("run"), QStringLiteral("Small"),
+                                QStringLiteral("--remove"), QStringLiteral("-q")});
+    EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/a.txt")));
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/b.txt")));
+}
