@@ -127,9 +127,38 @@ ScanReader::~ScanReader() {
     Close();
 }
 
+ScanPlace::~ScanPlace() {
+    Close();
+}
+
+int ScanPlace::Open(const char* folder) {
+    Close();
+    m_fd = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return m_fd < 0 ? errno : 0;
+}
+
+void ScanPlace::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+namespace {
+constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+}
+
 int ScanReader::Open(const char* path, quint64 expectDevice, quint64 expectInode) {
     Close();
-    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    return Check(::open(path, kReadFlags), expectDevice, expectInode);
+}
+
+int ScanReader::OpenIn(const ScanPlace& place, const char* name, quint64 expectDevice,
+                       quint64 expectInode) {
+    Close();
+    return Check(::openat(place.Handle(), name, kReadFlags), expectDevice, expectInode);
+}
+
+int ScanReader::Check(int fd, quint64 expectDevice, quint64 expectInode) {
     if (fd < 0)
         return errno;
     struct stat st;
@@ -148,8 +177,11 @@ int ScanReader::Open(const char* path, quint64 expectDevice, quint64 expectInode
         return ESTALE;
     }
     // O_NONBLOCK only guarded the open against a FIFO swapped in; regular files ignore it.
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead advice pays only for files that take many reads.
+    if (st.st_size > (qint64(1) << 20))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
+    m_size = st.st_size;
     return 0;
 }
 
@@ -169,6 +201,7 @@ void ScanReader::Close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_size = 0;
 }
 
 std::vector<QByteArray> VirtualMountPoints() {

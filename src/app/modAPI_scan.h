@@ -61,6 +61,24 @@ private:
     int m_fd = -1;
 };
 
+// A folder held open only as a place to open files in, so that reading many files of one
+// folder costs one path lookup instead of one per file.
+class ScanPlace {
+public:
+    ScanPlace() = default;
+    ~ScanPlace();
+    ScanPlace(const ScanPlace&) = delete;
+    ScanPlace& operator=(const ScanPlace&) = delete;
+
+    // 0 or the errno code.
+    int Open(const char* folder);
+    void Close();
+    int Handle() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
 // A regular file opened for one sequential read. Refuses links, and anything that is not
 // a regular file when opened, so a FIFO or device swapped in after the walk is never read.
 class ScanReader {
@@ -73,12 +91,20 @@ public:
     // 0 or an errno code. When expectDevice/expectInode are non-zero the open file must be
     // the one the walk saw (ESTALE otherwise).
     int Open(const char* path, quint64 expectDevice = 0, quint64 expectInode = 0);
+    // The same for a name inside a held folder.
+    int OpenIn(const ScanPlace& place, const char* name, quint64 expectDevice, quint64 expectInode);
     // Bytes read (0 at the end), or -1 with the errno code in error.
     qint64 Read(void* buffer, size_t size, int& error);
+    // The size when the file was opened; a reader that has read this much may stop
+    // without asking for the end.
+    qint64 SizeAtOpen() const { return m_size; }
     void Close();
 
 private:
+    int Check(int fd, quint64 expectDevice, quint64 expectInode);
+
     int m_fd = -1;
+    qint64 m_size = 0;
 };
 
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";

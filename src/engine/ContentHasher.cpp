@@ -6,6 +6,7 @@
 #include <xxhash.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,7 +30,8 @@ void PutXxh(const XXH128_hash_t& h, quint8* out) {
 
 } // namespace
 
-ContentHasher::ContentHasher() : m_buffer(kReadBytes) {
+ContentHasher::ContentHasher()
+    : m_buffer(kReadBytes), m_place(std::make_unique<modAPI::ScanPlace>()) {
     m_xxh = XXH3_createState();
     m_md5 = EVP_MD_CTX_new();
 }
@@ -44,6 +46,25 @@ int ContentHasher::HashFile(const char* path, quint64 device, quint64 inode, Mod
     modAPI::ScanReader reader;
     if (const int err = reader.Open(path, device, inode))
         return err;
+    return Hash(reader, mode, out, cancel);
+}
+
+int ContentHasher::HashFileIn(std::string_view folder, const std::string& name, quint64 device,
+                              quint64 inode, Mode mode, Signature& out,
+                              const std::atomic<bool>* cancel) {
+    if (folder != m_placePath || m_place->Handle() < 0) {
+        m_placePath = folder;
+        if (m_place->Open(m_placePath.c_str()) != 0)
+            return HashFile((m_placePath + name).c_str(), device, inode, mode, out, cancel);
+    }
+    modAPI::ScanReader reader;
+    if (const int err = reader.OpenIn(*m_place, name.c_str(), device, inode))
+        return err;
+    return Hash(reader, mode, out, cancel);
+}
+
+int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
+                        const std::atomic<bool>* cancel) {
     auto* xxh = static_cast<XXH3_state_t*>(m_xxh);
     auto* md5 = static_cast<EVP_MD_CTX*>(m_md5);
     const EVP_MD* md5Algorithm = Md5Algorithm();
@@ -51,14 +72,14 @@ int ContentHasher::HashFile(const char* path, quint64 device, quint64 inode, Mod
         return ENOSYS;
     XXH3_128bits_reset(xxh);
     uLong crc = crc32_z(0, nullptr, 0);
-    const size_t limit = mode == Mode::Prefix ? PrefixBytes : m_buffer.size();
+    const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);
+    const qint64 known = reader.SizeAtOpen();
     size_t total = 0;
-    for (;;) {
+    while (total < want) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return ECANCELED;
         int err = 0;
-        const qint64 n =
-            reader.Read(m_buffer.data(), limit - (mode == Mode::Prefix ? total : 0), err);
+        const qint64 n = reader.Read(m_buffer.data(), std::min(m_buffer.size(), want - total), err);
         if (n < 0)
             return err;
         if (n == 0)
@@ -72,7 +93,8 @@ int ContentHasher::HashFile(const char* path, quint64 device, quint64 inode, Mod
                 crc = crc32_z(crc, bytes, size_t(n));
         }
         total += size_t(n);
-        if (mode == Mode::Prefix && total >= PrefixBytes)
+        // The size at opening is what is hashed; one read less per small file.
+        if (qint64(total) == known)
             break;
     }
     out = Signature{};

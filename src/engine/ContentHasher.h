@@ -3,7 +3,15 @@
 #include "FileList.h"
 
 #include <atomic>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
+
+namespace modAPI {
+class ScanPlace;
+class ScanReader;
+} // namespace modAPI
 
 // Reads one file and computes its signature. One hasher per thread: it owns its read
 // buffer and digest states, so a scan allocates nothing per file.
@@ -12,6 +20,7 @@ public:
     enum class Mode {
         Crc,    // CRC-32 and XXH3-128 in the same read
         Md5,    // MD5
+        Xxh,    // XXH3-128 only: tells identical files apart at memory speed
         Prefix, // XXH3-128 of the first PrefixBytes only, to split same-size files cheaply
     };
     static constexpr size_t PrefixBytes = 4096;
@@ -25,12 +34,20 @@ public:
     // A non-zero device or inode must match the file that is opened.
     int HashFile(const char* path, quint64 device, quint64 inode, Mode mode, Signature& out,
                  const std::atomic<bool>* cancel = nullptr);
+    // The same for a file of a folder: the folder stays open for the next file of it.
+    int HashFileIn(std::string_view folder, const std::string& name, quint64 device, quint64 inode,
+                   Mode mode, Signature& out, const std::atomic<bool>* cancel);
 
     // The same digests over a buffer in memory.
     static Signature HashBytes(const void* data, size_t size, Mode mode);
 
 private:
+    int Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
+             const std::atomic<bool>* cancel);
+
     std::vector<char> m_buffer;
+    std::unique_ptr<modAPI::ScanPlace> m_place;
+    std::string m_placePath;
     void* m_xxh = nullptr; // XXH3_state_t*
     void* m_md5 = nullptr; // EVP_MD_CTX*
 };

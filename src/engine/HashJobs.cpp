@@ -31,6 +31,7 @@ struct Shared {
 
 void Work(Shared& shared) {
     ContentHasher hasher;
+    std::string name;
     for (;;) {
         const size_t i = shared.Next.fetch_add(1, std::memory_order_relaxed);
         if (i >= shared.Jobs.size())
@@ -41,9 +42,9 @@ void Work(Shared& shared) {
             continue;
         }
         const FileRecord& r = shared.List[job.Record];
-        const std::string path = shared.List.PathBytes(r);
-        job.Error = hasher.HashFile(path.c_str(), r.Device, r.Inode, shared.Mode, job.Result,
-                                    &shared.Cancel);
+        name.assign(shared.List.Name(r));
+        job.Error = hasher.HashFileIn(shared.List.FolderBytes(r), name, r.Device, r.Inode,
+                                      shared.Mode, job.Result, &shared.Cancel);
         if (job.Error == 0) {
             const qint64 read = shared.Mode == ContentHasher::Mode::Prefix
                                     ? std::min<qint64>(r.Size, ContentHasher::PrefixBytes)
@@ -63,9 +64,10 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
                  std::atomic<qint64>& bytesRead) {
     if (jobs.empty())
         return;
-    // Largest first, so that no thread is left alone with a big file at the end.
+    // By folder, so each reader opens the files of one folder relative to it: a path
+    // lookup per folder instead of one per file.
     std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
-        return list[a.Record].Size > list[b.Record].Size;
+        return list[a.Record].Folder < list[b.Record].Folder;
     });
     Shared shared(list, jobs, mode, cancel, bytesRead);
     const int count = std::max(1, std::min<int>(threads, int(jobs.size())));

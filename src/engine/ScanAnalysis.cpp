@@ -10,8 +10,12 @@
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
-//         ──► full signature of the rest, several threads: CRC-32 and XXH3-128 in one read
-//             ("crc"), or MD5 ("md5")
+//         ──► XXH3-128 of whole files, several threads; a file whose hash no other member of
+//             its bucket shares cannot have a duplicate
+//         ──► the shown signature read once per set of identical files, from one member, and
+//             given to all (identical bytes, identical signatures): "crc" reads CRC-32 with
+//             XXH3-128 again, "md5" reads MD5; the slower digests cost one read per group
+//             instead of one per file
 //         ──► files that could not be read leave the list (error details, error count, log)
 //         ──► each bucket sorted by signature, then path
 //   ──► sorted list ──► grouping pass ──► result sink
@@ -38,7 +42,7 @@
 namespace {
 
 // Below this a first-block check saves less reading than its extra open costs.
-constexpr qint64 kPrecheckAbove = 16 * 1024;
+constexpr qint64 kPrecheckAbove = 64 * 1024;
 constexpr quint8 kDropped = 0x01;
 
 struct Range {
@@ -88,7 +92,7 @@ bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
     return true;
 }
 
-void StoreSignatures(FileList& list, const std::vector<HashJob>& jobs) {
+void StoreAll(FileList& list, const std::vector<HashJob>& jobs) {
     for (const HashJob& job : jobs) {
         if (job.Error == 0)
             list[job.Record].SignatureIndex = list.AddSignature(job.Result);
@@ -170,6 +174,68 @@ void SortBuckets(FileList& list, const std::vector<Range>& buckets) {
     }
 }
 
+// Sets of members whose whole-file hash is equal within one bucket, as ranges of the
+// jobs once sorted; failed jobs are left out.
+std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& jobs) {
+    std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
+        if (a.Error != b.Error)
+            return a.Error < b.Error;
+        if (const int c = KeyOrder::ComparePreKey(list, list[a.Record], list[b.Record]))
+            return c < 0;
+        if (const int c = std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest))
+            return c < 0;
+        return a.Record < b.Record;
+    });
+    std::vector<Range> sets;
+    size_t begin = 0;
+    for (size_t i = 1; i <= jobs.size(); ++i) {
+        const bool same =
+            i < jobs.size() && jobs[i].Error == 0 && jobs[begin].Error == 0 &&
+            KeyOrder::ComparePreKey(list, list[jobs[begin].Record], list[jobs[i].Record]) == 0 &&
+            std::memcmp(jobs[begin].Result.Digest, jobs[i].Result.Digest,
+                        sizeof jobs[i].Result.Digest) == 0;
+        if (same)
+            continue;
+        if (i - begin >= 2 && jobs[begin].Error == 0)
+            sets.push_back({begin, i});
+        begin = i;
+    }
+    return sets;
+}
+
+// Reads the shown signature from one member of each set and gives it to every member. A
+// member that cannot be read is dropped and the next one is tried.
+bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
+              const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
+              std::atomic<qint64>& bytesRead) {
+    while (!sets.empty()) {
+        std::vector<HashJob> jobs;
+        for (const Range& set : sets)
+            jobs.push_back({members[set.Begin].Record, 0, {}});
+        if (!Read(list, jobs, FullMode(list), settings, observer, cancel, bytesRead))
+            return false;
+        std::sort(jobs.begin(), jobs.end(),
+                  [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
+        std::vector<Range> retry;
+        for (const Range& set : sets) {
+            const quint32 record = members[set.Begin].Record;
+            const auto job =
+                std::lower_bound(jobs.begin(), jobs.end(), record,
+                                 [](const HashJob& j, quint32 r) { return j.Record < r; });
+            if (job->Error != 0) {
+                if (set.End - set.Begin > 2)
+                    retry.push_back({set.Begin + 1, set.End});
+                continue;
+            }
+            const quint32 index = list.AddSignature(job->Result);
+            for (size_t m = set.Begin; m < set.End; ++m)
+                list[members[m].Record].SignatureIndex = index;
+        }
+        sets = std::move(retry);
+    }
+    return true;
+}
+
 bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
                    std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     auto& records = list.Records();
@@ -186,9 +252,11 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
     KeepSharedPrefixes(list, precheck, full);
-    if (!Read(list, full, FullMode(list), settings, observer, cancel, bytesRead))
+    if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
         return false;
-    StoreSignatures(list, full);
+    const std::vector<Range> sets = IdenticalSets(list, full);
+    if (!SignSets(list, full, sets, settings, observer, cancel, bytesRead))
+        return false;
     SortBuckets(list, buckets);
     RemoveDropped(list);
     return true;
@@ -203,7 +271,7 @@ bool AnalyseUnstaged(FileList& list, const AnalysisSettings& settings, ScanObser
             jobs.push_back({quint32(i), 0, {}});
         if (!Read(list, jobs, FullMode(list), settings, observer, cancel, bytesRead))
             return false;
-        StoreSignatures(list, jobs);
+        StoreAll(list, jobs);
         RemoveDropped(list);
     }
     if (!list.empty())
