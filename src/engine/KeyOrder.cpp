@@ -21,13 +21,27 @@ int CompareFolded(std::string_view a, std::string_view b) {
 
 } // namespace
 
+// The first position from i on where the bytes differ, eight bytes at a time.
+size_t Mismatch(std::string_view a, std::string_view b, size_t i, size_t n) {
+    while (i + 8 <= n) {
+        quint64 x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            return i + size_t(__builtin_ctzll(x ^ y) / 8); // little-endian byte order
+        i += 8;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
 int CompareNamesCI(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
+    // Equal bytes are equal in any case, and most names part at their first difference.
+    for (size_t i = Mismatch(a, b, 0, n); i < n; i = Mismatch(a, b, i + 1, n)) {
         unsigned char ca = static_cast<unsigned char>(a[i]);
         unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca == cb)
-            continue; // equal bytes are equal in any case; most names part late or never
         if (ca >= 0x80 || cb >= 0x80)
             return CompareFolded(a, b);
         if (ca >= 'A' && ca <= 'Z')

@@ -4,6 +4,7 @@
 #include "EngineFixtures.h"
 
 #include "app/modLog.h"
+#include "engine/KeyOrder.h"
 
 #include <QFile>
 
@@ -117,4 +118,33 @@ TEST(Grouping, SizesAndTotalsPastThirtyTwoBits) {
     ASSERT_EQ(sink.Groups.size(), 1u);
     EXPECT_EQ(sink.Groups[0].size(), 2);
     EXPECT_TRUE(sink.Calls.contains(QStringLiteral("UpdateHeadTotal 1 %1").arg(2 * big)));
+}
+
+TEST(Grouping, NameOrderIsOneCaseFoldedOrderOnEveryPath) {
+    // The byte-wise fast path and the folded comparison must agree, or the sort breaks.
+    const QStringList names = {QStringLiteral("Report.PDF"),
+                               QStringLiteral("report.pdf"),
+                               QStringLiteral("a_"),
+                               QStringLiteral("aZ"),
+                               QStringLiteral("abc"),
+                               QStringLiteral("abcé"),
+                               QStringLiteral("Café.txt"),
+                               QStringLiteral("CAFÉ.TXT"),
+                               QStringLiteral("café.txt"),
+                               QStringLiteral("long-common-prefix-1"),
+                               QStringLiteral("LONG-COMMON-PREFIX-2"),
+                               QStringLiteral("日本"),
+                               QStringLiteral("x"),
+                               QString()};
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const QString& a : names) {
+        for (const QString& b : names) {
+            const QByteArray ua = a.toUtf8();
+            const QByteArray ub = b.toUtf8();
+            EXPECT_EQ(sign(KeyOrder::CompareNamesCI({ua.constData(), size_t(ua.size())},
+                                                    {ub.constData(), size_t(ub.size())})),
+                      sign(a.compare(b, Qt::CaseInsensitive)))
+                << a.toStdString() << " / " << b.toStdString();
+        }
+    }
 }
