@@ -59,6 +59,32 @@ void Work(Shared& shared) {
 
 } // namespace
 
+void RunYielding(const std::function<void()>& work, ScanObserver* observer) {
+    if (!observer) {
+        work();
+        return;
+    }
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread helper([&]() {
+        work();
+        std::lock_guard<std::mutex> guard(lock);
+        done = true;
+        finished.notify_all();
+    });
+    std::unique_lock<std::mutex> guard(lock);
+    while (!done) {
+        if (!finished.wait_for(guard, kYieldInterval, [&] { return done; })) {
+            guard.unlock();
+            observer->Yield();
+            guard.lock();
+        }
+    }
+    guard.unlock();
+    helper.join();
+}
+
 void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                  int threads, ScanObserver* observer, std::atomic<bool>& cancel,
                  std::atomic<qint64>& bytesRead) {

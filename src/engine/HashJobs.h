@@ -4,6 +4,7 @@
 #include "FileList.h"
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 class ScanObserver;
@@ -20,6 +21,10 @@ struct HashJob {
 // observer its Yield at least every 50 ms, so the user interface stays live and Cancel
 // is heard; a cancel stops every reader within one read part. Logging and the run
 // statistics stay with the caller, on its thread.
+// Runs work on a helper thread while the calling thread gives the observer its Yield, so
+// that a long sort does not freeze the window.
+void RunYielding(const std::function<void()>& work, ScanObserver* observer);
+
 void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                  int threads, ScanObserver* observer, std::atomic<bool>& cancel,
                  std::atomic<qint64>& bytesRead);

@@ -239,11 +239,16 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
 bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
                    std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     auto& records = list.Records();
-    std::sort(records.begin(), records.end(), [&list](const FileRecord& a, const FileRecord& b) {
-        if (const int c = KeyOrder::ComparePreKey(list, a, b))
-            return c < 0;
-        return KeyOrder::ComparePath(list, a, b) < 0;
-    });
+    RunYielding(
+        [&]() {
+            std::sort(records.begin(), records.end(),
+                      [&list](const FileRecord& a, const FileRecord& b) {
+                          if (const int c = KeyOrder::ComparePreKey(list, a, b))
+                              return c < 0;
+                          return KeyOrder::ComparePath(list, a, b) < 0;
+                      });
+        },
+        observer);
     if (list.Content == FileList::ContentKind::None)
         return true;
     const std::vector<Range> buckets = Buckets(list);
@@ -257,7 +262,7 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     const std::vector<Range> sets = IdenticalSets(list, full);
     if (!SignSets(list, full, sets, settings, observer, cancel, bytesRead))
         return false;
-    SortBuckets(list, buckets);
+    RunYielding([&]() { SortBuckets(list, buckets); }, observer);
     RemoveDropped(list);
     return true;
 }
@@ -275,7 +280,7 @@ bool AnalyseUnstaged(FileList& list, const AnalysisSettings& settings, ScanObser
         RemoveDropped(list);
     }
     if (!list.empty())
-        QuickSort(list, 0, qint64(list.size()) - 1);
+        RunYielding([&]() { QuickSort(list, 0, qint64(list.size()) - 1); }, observer);
     return true;
 }
 
