@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -98,6 +100,29 @@ public:
 
 private:
     TempTree m_tree;
+};
+
+// While it lives, writing past the given size fails as a full disk would; this works
+// even when the tests run as root, for whom permissions are no obstacle.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = m_old;
+        small.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
 };
 
 // Answers message boxes from a script and records what was shown.

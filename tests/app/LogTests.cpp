@@ -6,9 +6,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace testing_support;
 using modLog::RunStatsRecord;
 
@@ -117,19 +114,12 @@ TEST(RunLog, FailedRewriteKeepsThePreviousLog) {
     const QByteArray previous = before.readAll();
     before.close();
 
-    // A file-size limit makes the write fail part-way, as a full disk would; this works
-    // even when the tests run as root.
-    struct rlimit old;
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 512;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     modLog::RunStats.ErrorDetails << QString(2000, u'e');
     modLog::RunStats.ErrorCount = 1;
-    modLog::WriteRunLog(QStringLiteral("Photos"));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        FileSizeLimit limit(512);
+        modLog::WriteRunLog(QStringLiteral("Photos"));
+    }
 
     QFile after(path);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
