@@ -304,6 +304,12 @@ int MyMoveToTrash(const QString& path, QString* trashPath) {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (data.isEmpty() || !QDir().mkpath(data))
         return Fail(wrapper, path, ENOENT);
+    // When the home trash cannot be made, Qt falls back to "files" and "info" folders in
+    // the current working folder; refuse instead of letting it litter there.
+    const QString homeTrash = data + QStringLiteral("/Trash/");
+    if (!QDir().mkpath(homeTrash + QStringLiteral("files")) ||
+        !QDir().mkpath(homeTrash + QStringLiteral("info")))
+        return Fail(wrapper, path, ENOTDIR);
 
     struct stat before;
     if (::lstat(Native(path).constData(), &before) != 0)

@@ -86,8 +86,13 @@ TEST_F(Cleanup, TrashLogsEachOutcomeAndNeverDeletesInstead) {
     QDir(Tree().Path(QStringLiteral("home/data/Trash"))).removeRecursively();
     Tree().CreateFile(QStringLiteral("home/data/Trash"), "not a folder");
     const QString b = Tree().CreateFile(QStringLiteral("d/b.txt"), "bbb");
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(Tree().CreateDir(QStringLiteral("cwd")));
     EXPECT_EQ(cleanup.DeleteFile(b), 1);
+    QDir::setCurrent(cwd);
     EXPECT_EQ(Tree().Read(QStringLiteral("d/b.txt")), QByteArray("bbb"));
+    EXPECT_TRUE(QDir(Tree().Path(QStringLiteral("cwd"))).isEmpty())
+        << "no makeshift trash in the working folder";
     EXPECT_EQ(ActionLines().last(),
               b + QStringLiteral(" - Error occured while moving to Recyclebin"));
     EXPECT_EQ(Errors(), 1);
