@@ -1,5 +1,6 @@
 #include "FolderWalker.h"
 
+#include "ListingPool.h"
 #include "ScanObserver.h"
 #include "clsFindFile.h"
 
@@ -10,6 +11,9 @@
 #include "app/modLog.h"
 
 #include <QFile>
+
+#include <algorithm>
+#include <thread>
 
 using modAPI::EntryType;
 
@@ -25,147 +29,103 @@ QString Decode(std::string_view bytes) {
 } // namespace
 
 FolderWalker::FolderWalker(clsFindFile& scan)
-    : m_scan(scan), m_virtualMounts(modAPI::VirtualMountPoints()),
-      m_lastYield(std::chrono::steady_clock::now()) {}
+    : m_scan(scan), m_lastYield(std::chrono::steady_clock::now()) {
+    m_rules.VirtualMounts = modAPI::VirtualMountPoints();
+}
+
+FolderWalker::~FolderWalker() = default;
+
+int FolderWalker::WorkerCount() const {
+    if (m_scan.ReadThreads > 0)
+        return m_scan.ReadThreads;
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
 
 void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_list = &list;
+    m_rules.IncludeSubFolder = m_scan.IncludeSubFolder;
+    m_rules.IncludeHidden = m_scan.IncludeHiddenFilesFolders;
+    m_rules.IncludeSystem = m_scan.IncludeSystemFilesFolders;
+    m_rules.IncludeReadOnly = m_scan.IncludeReadOnlyFilesFolders;
     m_path = QFile::encodeName(modCommon::QualifyPath(folder)).toStdString();
-    modAPI::ScanFolder dir;
-    if (const int err = dir.Open(m_path.c_str())) {
-        ReportListingFailure(err);
+    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? WorkerCount() : 0, m_scan.CancelOperation);
+    Visit(pool);
+}
+
+// Lists the folder at m_path and walks it unless it was walked before in this run.
+void FolderWalker::Visit(ListingPool& pool) {
+    const std::unique_ptr<FolderListing> listing = pool.Take(m_path, m_scan.Observer());
+    if (listing->OpenError) {
+        ReportListingFailure(listing->OpenError);
         return;
     }
-    if (FirstVisit(dir))
-        WalkFolder(dir);
+    // Without an identity there is nothing to compare with; walking twice beats missing it.
+    if (listing->HasIdentity && !m_folders.insert({listing->Device, listing->Inode}).second)
+        return;
+    WalkFolder(pool, *listing);
 }
 
-bool FolderWalker::FirstVisit(const modAPI::ScanFolder& dir) {
-    modAPI::ScanStat st;
-    int err = 0;
-    if (dir.StatSelf(st, err) != Success)
-        return true; // nothing to compare with; walking it twice beats missing it
-    return m_folders.insert({st.Device, st.Inode}).second;
-}
-
-void FolderWalker::WalkFolder(modAPI::ScanFolder& dir) {
+void FolderWalker::WalkFolder(ListingPool& pool, const FolderListing& listing) {
     m_folderIndex = -1;
-    qint64 entryNo = 0;
-    std::string_view name;
-    EntryType type;
-    while (!m_scan.CancelOperation.load(std::memory_order_relaxed) && dir.Next(name, type)) {
+    qint64 entryNo = 2; // "." and ".." count as entries of the folder
+    for (const ListedEntry& entry : listing.Entries) {
+        if (m_scan.CancelOperation.load(std::memory_order_relaxed))
+            break;
         ++entryNo;
-        if (name == "." || name == "..")
-            continue;
-        if (type == EntryType::Unknown) {
-            modAPI::ScanStat st;
-            int err = 0;
-            if (dir.StatEntry(name, st, err) != Success) {
-                ReportEntryFailure(name, err);
-                continue;
-            }
-            type = st.Type;
-        }
-        if (type == EntryType::Link)
-            continue; // never followed, never a record
-        quint32 attrs = (name.front() == '.') ? modAPI::AttrHidden : 0u;
-        if (type == EntryType::Special)
-            attrs |= modAPI::AttrHidden | modAPI::AttrSystem;
-        if (type == EntryType::Directory && IsVirtualMount(name))
-            attrs |= modAPI::AttrHidden | modAPI::AttrSystem;
-        // Read-only needs the status; the cheaper filters decide first.
-        if (!PassesAttributes(attrs))
-            continue;
-        if (type == EntryType::Directory)
-            HandleFolder(dir, name, attrs);
-        else if (type == EntryType::File)
-            HandleFile(dir, name, attrs, entryNo);
+        if (entry.Error != 0)
+            ReportEntryFailure(entry.Name, entry.Error);
+        else if (entry.Type == EntryType::Directory)
+            HandleFolder(pool, entry);
+        else if (entry.Type == EntryType::File)
+            HandleFile(entry, entryNo);
         MaybeYield(false, entryNo);
     }
 }
 
 bool FolderWalker::PassesAttributes(quint32 attrs) const {
-    const bool system = attrs & modAPI::AttrSystem;
-    const bool hidden = attrs & modAPI::AttrHidden;
-    if (system && hidden)
+    if (!m_rules.PassesCheapFilters(attrs))
         return false;
-    if (system && !m_scan.IncludeSystemFilesFolders)
-        return false;
-    if (hidden && !m_scan.IncludeHiddenFilesFolders)
-        return false;
-    if ((attrs & modAPI::AttrReadOnly) && !m_scan.IncludeReadOnlyFilesFolders)
-        return false;
-    return true;
+    return !((attrs & modAPI::AttrReadOnly) && !m_scan.IncludeReadOnlyFilesFolders);
 }
 
-bool FolderWalker::IsVirtualMount(std::string_view name) const {
-    if (m_virtualMounts.empty())
-        return false;
-    const std::string child = m_path + std::string(name) + '/';
-    for (const QByteArray& point : m_virtualMounts) {
-        if (std::string_view(point.constData(), size_t(point.size())) == child)
-            return true;
-    }
-    return false;
-}
-
-void FolderWalker::HandleFolder(const modAPI::ScanFolder& parent, std::string_view name,
-                                quint32 attrs) {
-    if (!m_scan.IncludeSubFolder)
+void FolderWalker::HandleFolder(ListingPool& pool, const ListedEntry& entry) {
+    if (!m_scan.IncludeSubFolder || !entry.HasStat || entry.Stat.Type != EntryType::Directory)
         return;
-    if (!m_scan.IncludeReadOnlyFilesFolders) {
-        modAPI::ScanStat st;
-        int err = 0;
-        if (parent.StatEntry(name, st, err) != Success) {
-            ReportEntryFailure(name, err);
-            return;
-        }
-        if (st.Type != EntryType::Directory)
-            return; // replaced since the listing
-        if (!PassesAttributes(attrs | ((st.Mode & 0222) == 0 ? modAPI::AttrReadOnly : 0u)))
-            return;
-    }
+    if (!PassesAttributes(entry.Attributes |
+                          ((entry.Stat.Mode & 0222) == 0 ? modAPI::AttrReadOnly : 0u)))
+        return;
     const size_t parentLength = m_path.size();
     const qint64 parentIndex = m_folderIndex;
-    m_path.append(name);
+    m_path.append(entry.Name);
     m_path.push_back('/');
-    modAPI::ScanFolder child;
-    if (const int err = child.OpenChild(parent, name))
-        ReportListingFailure(err);
-    else if (FirstVisit(child))
-        WalkFolder(child);
+    Visit(pool);
     m_path.resize(parentLength);
     m_folderIndex = parentIndex;
 }
 
-void FolderWalker::HandleFile(const modAPI::ScanFolder& dir, std::string_view name, quint32 attrs,
-                              qint64 entryNo) {
-    modAPI::ScanStat st;
-    int err = 0;
-    if (dir.StatEntry(name, st, err) != Success) {
-        ReportEntryFailure(name, err);
-        return;
-    }
-    if (st.Type != EntryType::File)
+void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
+    const modAPI::ScanStat& st = entry.Stat;
+    if (!entry.HasStat || st.Type != EntryType::File)
         return; // replaced by a link or a special file since the listing
+    quint32 attrs = entry.Attributes;
     if ((st.Mode & 0222) == 0) {
         attrs |= modAPI::AttrReadOnly;
         if (!PassesAttributes(attrs))
             return;
     }
     if (ScanObserver* observer = m_scan.Observer())
-        observer->DisplayFileName(observer->WantsFileNames() ? CurrentPath(name) : QString());
-    if (!PassesPatterns(name))
+        observer->DisplayFileName(observer->WantsFileNames() ? CurrentPath(entry.Name) : QString());
+    if (!PassesPatterns(entry.Name))
         return;
     if (st.Size == 0 && !m_scan.IncludeZeroByteFiles)
         return;
     if (st.LinkCount > 1 && !m_linkedFiles.insert({st.Device, st.Inode}).second)
         return; // another path to a file already stored
-    StoreRecord(st, name, attrs);
+    StoreRecord(st, entry.Name, attrs);
     MaybeYield(true, entryNo);
 }
 
-bool FolderWalker::PassesPatterns(std::string_view name) const {
+bool FolderWalker::PassesPatterns(const std::string& name) const {
     const QStringList& include = m_scan.IncludePatterns();
     const QStringList& exclude = m_scan.ExcludePatterns();
     if (include.isEmpty() && exclude.isEmpty())
@@ -189,7 +149,7 @@ bool FolderWalker::PassesPatterns(std::string_view name) const {
     return true;
 }
 
-void FolderWalker::StoreRecord(const modAPI::ScanStat& st, std::string_view name, quint32 attrs) {
+void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& name, quint32 attrs) {
     if (m_folderIndex < 0)
         m_folderIndex = m_list->AddFolder(m_path);
     if ((attrs & (modAPI::AttrReadOnly | modAPI::AttrHidden | modAPI::AttrSystem)) == 0)
@@ -206,7 +166,7 @@ void FolderWalker::StoreRecord(const modAPI::ScanStat& st, std::string_view name
         ReportEntryFailure(name, ENOMEM);
 }
 
-QString FolderWalker::CurrentPath(std::string_view name) const {
+QString FolderWalker::CurrentPath(const std::string& name) const {
     std::string path;
     path.reserve(m_path.size() + name.size());
     path.append(m_path);
@@ -214,7 +174,7 @@ QString FolderWalker::CurrentPath(std::string_view name) const {
     return Decode(path);
 }
 
-void FolderWalker::ReportEntryFailure(std::string_view name, int error) {
+void FolderWalker::ReportEntryFailure(const std::string& name, int error) {
     const QString path = CurrentPath(name);
     modLog::LogErrDetails(path + QStringLiteral(" - ") +
                           QStringLiteral(" details could not be retrieved"));

@@ -1,0 +1,75 @@
+#include "FolderListing.h"
+
+#include "app/AppError.h"
+
+#include <string_view>
+
+using modAPI::EntryType;
+
+bool ListingRules::PassesCheapFilters(quint32 attributes) const {
+    const bool system = attributes & modAPI::AttrSystem;
+    const bool hidden = attributes & modAPI::AttrHidden;
+    if (system && hidden)
+        return false;
+    if (system && !IncludeSystem)
+        return false;
+    return !(hidden && !IncludeHidden);
+}
+
+namespace {
+
+bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::string_view name) {
+    if (rules.VirtualMounts.empty())
+        return false;
+    const std::string child = folder + std::string(name) + '/';
+    for (const QByteArray& point : rules.VirtualMounts) {
+        if (std::string_view(point.constData(), size_t(point.size())) == child)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out) {
+    out.Path = path;
+    modAPI::ScanFolder dir;
+    out.OpenError = dir.Open(path.c_str());
+    if (out.OpenError)
+        return;
+    modAPI::ScanStat self;
+    int err = 0;
+    if (dir.StatSelf(self, err) == Success) {
+        out.Device = self.Device;
+        out.Inode = self.Inode;
+        out.HasIdentity = true;
+    }
+    std::string_view name;
+    EntryType type;
+    while (dir.Next(name, type)) {
+        if (name == "." || name == "..")
+            continue;
+        ListedEntry e;
+        if (type == EntryType::Unknown) {
+            e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
+            type = e.HasStat ? e.Stat.Type : EntryType::Unknown;
+        }
+        if (type == EntryType::Link)
+            continue; // never followed, never a record
+        e.Type = type;
+        e.Attributes = (name.front() == '.') ? modAPI::AttrHidden : 0u;
+        if (type == EntryType::Special ||
+            (type == EntryType::Directory && IsVirtualMount(rules, path, name)))
+            e.Attributes |= modAPI::AttrHidden | modAPI::AttrSystem;
+        if (!rules.PassesCheapFilters(e.Attributes))
+            continue;
+        const bool wantStat =
+            type == EntryType::File || (type == EntryType::Directory && rules.IncludeSubFolder);
+        if (wantStat && !e.HasStat && e.Error == 0)
+            e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
+        if (type == EntryType::Unknown && e.Error == 0)
+            continue;
+        e.Name.assign(name);
+        out.Entries.push_back(std::move(e));
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "FolderListing.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+class ScanObserver;
+
+// Lists folders ahead of the walk on a few threads. The walk asks for folders in its own
+// depth-first order and always gets the listing it asks for: ready, finished while it
+// waits (yielding), or made on its own thread when no worker has started it. Workers queue
+// each listed folder's sub-folders, first one on top, so they keep just ahead of the walk;
+// a folder already listed under another path (a bind mount, a loop) is not followed again
+// by the workers, and the walk decides on its own which path is met first.
+class ListingPool {
+public:
+    ListingPool(const ListingRules& rules, int workers, std::atomic<bool>& cancel);
+    ~ListingPool();
+    ListingPool(const ListingPool&) = delete;
+    ListingPool& operator=(const ListingPool&) = delete;
+
+    // The listing of the folder; the caller owns it from now on.
+    std::unique_ptr<FolderListing> Take(const std::string& path, ScanObserver* observer);
+
+private:
+    void Work();
+    void QueueChildren(const FolderListing& listing);
+    std::unique_ptr<FolderListing> ListHere(const std::string& path);
+
+    const ListingRules& m_rules;
+    std::atomic<bool>& m_cancel;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<std::string> m_queue; // back is the next to list
+    std::set<std::string> m_busy;
+    std::map<std::string, std::unique_ptr<FolderListing>> m_ready;
+    std::set<std::pair<quint64, quint64>> m_claimed;
+    bool m_stop = false;
+    std::vector<std::thread> m_workers;
+};
