@@ -1,11 +1,11 @@
 #include "ActionsFixture.h"
 
 #include "actions/ActionRun.h"
+#include "actions/CsvReportWriter.h"
 #include "actions/DefaultActions.h"
-
-#include <QDir>
-
-#include <functional>
+#include "engine/FileList.h"
+#include "engine/GroupingPass.h"
+#include "engine/clsFindFile.h"
 
 namespace {
 
@@ -13,23 +13,21 @@ using actions_testing::ActionsTest;
 using actions_testing::ProfileSettings;
 using Outcome = ActionRun::Outcome;
 
-// Records what the run shows and can cancel after a number of progress texts.
+// Records the progress texts and can cancel the run after the n-th.
 class RecordingObserver final : public ActionObserver {
 public:
-    void SetMaximum(qint64 maximum) override { Maximum = maximum; }
-    void SetValue(qint64 value) override { Value = value; }
+    void SetMaximum(qint64) override {}
+    void SetValue(qint64) override {}
     void ShowProgress(const QString& processing, const QString& processed) override {
         Texts << processing << processed;
-        if (OnProgress)
-            OnProgress(Texts.size() / 2);
+        if (Texts.size() / 2 == CancelAfter)
+            Run->Cancel();
     }
-    void Yield() override { ++Yields; }
+    void Yield() override {}
 
-    qint64 Maximum = -1;
-    qint64 Value = -1;
-    int Yields = 0;
     QStringList Texts;
-    std::function<void(qsizetype)> OnProgress;
+    qsizetype CancelAfter = 0;
+    ActionRun* Run = nullptr;
 };
 
 class Run : public ActionsTest {
@@ -50,23 +48,28 @@ protected:
         AddGroup(model, b); // rows 5..7
     }
 
-    Outcome Execute(const QString& action, qint64 fileCount, qint64 currentRow = 1) {
+    Outcome Execute(const QString& action, qint64 currentRow = 1, qint64 fileCount = 7) {
         ActionRun run(model, &observer, messages);
         run.Action = action;
         run.FileCount = fileCount;
         if (rule)
             run.SetRemoveRule(*rule);
         model.SetCurrent(currentRow, 1);
-        if (cancelAfter > 0)
-            observer.OnProgress = [&run, this](qsizetype n) {
-                if (n == cancelAfter)
-                    run.Cancel();
-            };
+        observer.Run = &run;
         return run.Execute(QStringLiteral(" P "));
     }
 
-    bool RunLogExists() const {
+    static bool RunLogExists() {
         return QFile::exists(modCommon::LogPath + QStringLiteral("P.log"));
+    }
+    static QString Deleted(const QString& path) {
+        return path + QStringLiteral(" - Deleted permanently");
+    }
+    QString Struck() const {
+        QString flags;
+        for (qint64 r = 1; r <= model.RowCount(); ++r)
+            flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
+        return flags;
     }
 
     ProfileSettings settings;
@@ -74,200 +77,151 @@ protected:
     RecordingObserver observer;
     QStringList a, b;
     std::optional<RemoveRule> rule;
-    qsizetype cancelAfter = 0;
 };
 
-TEST_F(Run, DeleteAllRemovesMarkedRowsAndStrikesThem) {
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount(), 3), Outcome::Finished);
-    EXPECT_TRUE(QFile::exists(a[0]));
-    EXPECT_FALSE(QFile::exists(a[1]));
-    EXPECT_FALSE(QFile::exists(a[2]));
-    EXPECT_TRUE(QFile::exists(b[0]));
-    EXPECT_FALSE(QFile::exists(b[1]));
-    for (qint64 r : {3, 4, 7})
-        EXPECT_TRUE(model.IsStruck(r)) << r;
-    for (qint64 r : {1, 2, 5, 6})
-        EXPECT_FALSE(model.IsStruck(r)) << r;
-    EXPECT_EQ(ActionLines(), (QStringList{a[1] + QStringLiteral(" - Deleted permanently"),
-                                          a[2] + QStringLiteral(" - Deleted permanently"),
-                                          b[1] + QStringLiteral(" - Deleted permanently"),
+TEST_F(Run, DeleteAndDeleteGroupActOnlyOnTheCurrentRowOrGroup) {
+    EXPECT_EQ(Execute(QStringLiteral("Delete"), 2, 1), Outcome::NotMarked);
+    EXPECT_EQ(messages.Texts(),
+              QStringList{QStringLiteral("Please select a marked item to delete and try again.")});
+    EXPECT_TRUE(ActionLines().isEmpty());
+    EXPECT_FALSE(RunLogExists());
+
+    EXPECT_EQ(Execute(QStringLiteral("Delete"), 4, 1), Outcome::Finished);
+    EXPECT_EQ(Execute(QStringLiteral("DeleteGroup"), 5, 2), Outcome::Finished);
+    EXPECT_EQ(Struck(), QStringLiteral("...s..s"));
+    EXPECT_EQ(ActionLines(), (QStringList{Deleted(a[2]), QStringLiteral("finished"), Deleted(b[1]),
                                           QStringLiteral("finished")}));
-    EXPECT_EQ(modLog::RunStats.FilesActedOn, 3);
-    EXPECT_EQ(observer.Maximum, 7);
-    EXPECT_EQ(observer.Value, 7);
+}
+
+TEST_F(Run, DeleteAllStrikesTheRemovedRowsAndTurnsAMissingFileRed) {
+    QFile::remove(a[1]);
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), 3), Outcome::Finished);
+    EXPECT_EQ(Struck(), QStringLiteral("..rs..s"));
+    EXPECT_EQ(ActionLines(),
+              (QStringList{a[1] + QStringLiteral(" - Could not be found"), Deleted(a[2]),
+                           Deleted(b[1]), QStringLiteral("finished")}));
+    EXPECT_EQ(Errors(), 1);
     EXPECT_EQ(observer.Texts.mid(0, 2), (QStringList{QStringLiteral("Currently processing ") + a[1],
                                                      QStringLiteral("Processed 3 of 7")}));
     EXPECT_EQ(model.CurrentRow(), 3); // restored after the walk
     EXPECT_TRUE(RunLogExists());
 }
 
-TEST_F(Run, DeleteGroupWalksOnlyTheRowsUnderItsHeader) {
-    ASSERT_EQ(Execute(QStringLiteral("DeleteGroup"),
-                      ResultsModel::GetGroupFileCount(model.Text(5, 2)), 5),
-              Outcome::Finished);
-    EXPECT_TRUE(QFile::exists(a[1]));
-    EXPECT_FALSE(QFile::exists(b[1]));
-    EXPECT_EQ(ActionLines().size(), 2);
-}
-
-TEST_F(Run, DeleteActsOnTheCurrentRowOnlyWhenMarked) {
-    EXPECT_EQ(Execute(QStringLiteral("Delete"), 1, 2), Outcome::NotMarked);
-    EXPECT_EQ(messages.Texts(),
-              QStringList{QStringLiteral("Please select a marked item to delete and try again.")});
-    EXPECT_TRUE(ActionLines().isEmpty());
-    EXPECT_FALSE(RunLogExists());
-    EXPECT_TRUE(QFile::exists(a[0]));
-
-    EXPECT_EQ(Execute(QStringLiteral("Delete"), 1, 4), Outcome::Finished);
-    EXPECT_FALSE(QFile::exists(a[2]));
-    EXPECT_TRUE(QFile::exists(a[1]));
-    EXPECT_TRUE(model.IsStruck(4));
-    EXPECT_EQ(observer.Texts.last(), QStringLiteral("Processed 1 of 1"));
-}
-
-TEST_F(Run, AMissingFileTurnsRedAndCountsAnError) {
-    QFile::remove(a[1]);
-    model.SetText(4, 1, ResultsModel::Unmarked);
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_TRUE(model.IsRed(3));
-    EXPECT_FALSE(model.IsStruck(3));
-    EXPECT_EQ(ActionLines().first(), a[1] + QStringLiteral(" - Could not be found"));
-    EXPECT_EQ(modLog::RunStats.ErrorCount, 1);
-
-    // A struck row still marked is walked again: now missing, it turns red as well.
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_TRUE(model.IsStruck(7));
-    EXPECT_TRUE(model.IsRed(7));
-    EXPECT_EQ(modLog::RunStats.ErrorCount, 3);
-}
-
 TEST_F(Run, NeverRemovesAChangedFileOrTheLastCopy) {
-    // Changed since the scan: same size, other time.
-    Tree().SetMTime(QStringLiteral("d2/a.txt"), 1700000500);
-    // Group b: its kept file vanished, so the marked one is the last copy.
-    QFile::remove(b[0]);
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_TRUE(QFile::exists(a[1]));
-    EXPECT_FALSE(QFile::exists(a[2]));
-    EXPECT_TRUE(QFile::exists(b[1]));
-    EXPECT_TRUE(model.IsRed(3));
-    EXPECT_TRUE(model.IsRed(7));
-    EXPECT_FALSE(model.IsStruck(7));
+    Tree().SetMTime(QStringLiteral("d2/a.txt"), 1700000500); // same size, other time
+    QFile::remove(b[0]);                                     // b[1] is the last copy
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
+    EXPECT_EQ(Struck(), QStringLiteral("..rs..r"));
     const QString skipped = QStringLiteral(" - ") + ActionRun::SkippedText;
-    EXPECT_EQ(ActionLines(),
-              (QStringList{a[1] + skipped, a[2] + QStringLiteral(" - Deleted permanently"),
-                           b[1] + skipped, QStringLiteral("finished")}));
-    EXPECT_EQ(modLog::RunStats.ErrorCount, 2);
+    EXPECT_EQ(ActionLines(), (QStringList{a[1] + skipped, Deleted(a[2]), b[1] + skipped,
+                                          QStringLiteral("finished")}));
+    EXPECT_EQ(Errors(), 2);
 
     // A kept copy whose size changed no longer counts either.
     Tree().CreateFile(QStringLiteral("d1/b.txt"), "grown");
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
     EXPECT_TRUE(QFile::exists(b[1]));
 }
 
-TEST_F(Run, TheConfirmedRuleWinsOverTheSavedOne) {
+TEST_F(Run, TheConfirmedRuleWinsAndOnlyARealRemovalIsStruck) {
     rule = RemoveRule{QStringLiteral("recycle"), QString(), false};
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_TRUE(QFile::exists(TrashFiles() + QStringLiteral("a.txt")));
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), 1, 4), Outcome::Finished);
     EXPECT_EQ(ActionLines().first(), a[1] + QStringLiteral(" - Moved to Recyclebin"));
+    EXPECT_TRUE(QFile::exists(TrashFiles() + QStringLiteral("a.txt")));
 
-    // A removal that did not happen is not shown as done.
-    QDir(Tree().Path(QStringLiteral("home/data/Trash"))).removeRecursively();
-    Tree().CreateFile(QStringLiteral("home/data/Trash"), "no trash here");
-    model.ClearRecs();
-    AddGroup(model, a.mid(0, 1) + QStringList{Tree().CreateFile(QStringLiteral("d4/a.txt"), "aaaa",
-                                                                1700000000)});
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_TRUE(Tree().Exists(QStringLiteral("d4/a.txt")));
-    EXPECT_FALSE(model.IsStruck(3));
-    EXPECT_TRUE(model.IsRed(3));
+    BreakTrash();
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
+    EXPECT_EQ(Struck().right(1), QStringLiteral("r")); // still on disk
 }
 
-TEST_F(Run, CancelStopsBetweenRowsWithoutClosingTheBatch) {
-    cancelAfter = 1;
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Cancelled);
-    EXPECT_FALSE(QFile::exists(a[1])); // processed before the cancel was heard
-    EXPECT_TRUE(QFile::exists(a[2]));
-    EXPECT_EQ(ActionLines(), QStringList{a[1] + QStringLiteral(" - Deleted permanently")});
+TEST_F(Run, CancelStopsBetweenRowsWithoutFinishingTheRun) {
+    observer.CancelAfter = 1;
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Cancelled);
+    EXPECT_EQ(ActionLines(), QStringList{Deleted(a[1])}); // heard only at the next row
     EXPECT_FALSE(RunLogExists());
 
-    // A cancelled export writes no report and no line.
-    modLog::RunStats.ActionDetails.clear();
     observer.Texts.clear();
-    ASSERT_EQ(Execute(QStringLiteral("Export"), model.RowCount()), Outcome::Cancelled);
+    ASSERT_EQ(Execute(QStringLiteral("Export")), Outcome::Cancelled);
     EXPECT_TRUE(QDir(settings.ExportLocation).isEmpty());
-    EXPECT_TRUE(ActionLines().isEmpty());
+    EXPECT_EQ(ActionLines().size(), 1);
 }
 
 TEST_F(Run, SingleCopyCopiesOnlyTheKeptFiles) {
-    ASSERT_EQ(Execute(QStringLiteral("SingleCopy"), model.RowCount()), Outcome::Finished);
+    ASSERT_EQ(Execute(QStringLiteral("SingleCopy")), Outcome::Finished);
     const QString root = Tree().Path(QStringLiteral("single/P"));
-    EXPECT_TRUE(QFile::exists(root + a[0]));
-    EXPECT_TRUE(QFile::exists(root + b[0]));
+    EXPECT_TRUE(QFile::exists(root + a[0]) && QFile::exists(root + b[0]));
     EXPECT_FALSE(QFile::exists(root + a[1]));
-    EXPECT_EQ(ActionLines(), QStringList{QStringLiteral("finished")});
     EXPECT_EQ(observer.Texts.size(), 4); // two kept files, no group row
 }
 
 TEST_F(Run, ExportAfterRemovalMarksTheRemovedFilesDeleted) {
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    ASSERT_EQ(Execute(QStringLiteral("Export"), model.RowCount()), Outcome::Finished);
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
+    ASSERT_EQ(Execute(QStringLiteral("Export")), Outcome::Finished);
     const QStringList lines = QString::fromUtf8(Tree().Read(QStringLiteral("reports/P.csv")))
                                   .split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 9); // header, seven rows, nothing after the last line end
     EXPECT_EQ(lines[1], QStringLiteral("a.txt   (3 copies)") + QString(9, u','));
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",00000000,,")));
     EXPECT_TRUE(lines[3].startsWith(QStringLiteral("a.txt,") + a[1] + QStringLiteral(",4 bytes,")));
-    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(",deleted")));
-    EXPECT_TRUE(lines[7].endsWith(QStringLiteral(",deleted")));
+    EXPECT_TRUE(lines[3].endsWith(u",deleted"));
     EXPECT_EQ(ActionLines().mid(4), (QStringList{QStringLiteral("Duplicate results list exported"),
                                                  QStringLiteral("finished")}));
 
-    // An unknown format writes nothing yet still reports the export; a failure tells the user.
-    settings.ExportFormat = QStringLiteral("pdf");
-    WriteProfile(QStringLiteral("P"), settings);
-    ASSERT_EQ(Execute(QStringLiteral("Export"), model.RowCount()), Outcome::Finished);
-    EXPECT_EQ(ActionLines().at(6), QStringLiteral("Duplicate results list exported"));
-    settings.ExportFormat = QStringLiteral("csv");
     settings.ExportLocation = Tree().Path(QStringLiteral("missing"));
     WriteProfile(QStringLiteral("P"), settings);
-    ASSERT_EQ(Execute(QStringLiteral("Export"), model.RowCount()), Outcome::Finished);
+    ASSERT_EQ(Execute(QStringLiteral("Export")), Outcome::Finished);
     EXPECT_EQ(messages.Texts(),
               QStringList{QStringLiteral("Error occured while exporting the report")});
 }
 
-TEST_F(Run, UnreadableSettingsAndEmptyWalks) {
-    QFile::remove(modCommon::ProfileFolder + QStringLiteral("P.xml"));
-    EXPECT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::SettingsUnreadable);
-    EXPECT_TRUE(QFile::exists(a[1]));
-    EXPECT_TRUE(ActionLines().isEmpty());
-    EXPECT_TRUE(RunLogExists());
+// A real scan fills the model; trashing the marked files and exporting must leave exactly
+// one file of every group on disk, the others in the trash, and a report naming them.
+TEST_F(ActionsTest, ScannedGroupsKeepOneFileEachAfterTrashAndExport) {
+    const QStringList groupA = {
+        Tree().CreateFile(QStringLiteral("tree/x/Photo é.jpg"), QByteArray(5000, 'a')),
+        Tree().CreateFile(QStringLiteral("tree/y/Photo é.jpg"), QByteArray(5000, 'a')),
+        Tree().CreateFile(QStringLiteral("tree/y/z/copy, \"1\".jpg"), QByteArray(5000, 'a'))};
+    const QStringList groupB = {Tree().CreateFile(QStringLiteral("tree/x/b.txt"), "same text"),
+                                Tree().CreateFile(QStringLiteral("tree/w/b2.txt"), "same text")};
+    Tree().CreateFile(QStringLiteral("tree/x/unique.txt"), "only one");
+    Tree().CreateFile(QStringLiteral("tree/x/near.txt"), "same texT"); // same size, other bytes
 
-    WriteProfile(QStringLiteral("P"), settings);
-    EXPECT_EQ(Execute(QStringLiteral("DeleteAll"), 0), Outcome::Finished);
-    EXPECT_EQ(observer.Maximum, -1);
-    for (qint64 r = 1; r <= model.RowCount(); ++r)
-        model.SetText(r, 1, model.Text(r, 1).isEmpty() ? QString() : ResultsModel::Unmarked);
-    EXPECT_EQ(Execute(QStringLiteral("DeleteAll"), model.RowCount()), Outcome::Finished);
-    EXPECT_EQ(ActionLines(), (QStringList{QStringLiteral("finished"), QStringLiteral("finished")}));
-    EXPECT_TRUE(QFile::exists(a[1]));
-}
+    ProfileSettings settings;
+    settings.ExportLocation = Tree().CreateDir(QStringLiteral("reports"));
+    settings.ExportFormat = QStringLiteral("csv");
+    WriteProfile(QStringLiteral("Corpus"), settings);
 
-TEST_F(Run, DefaultActionsSummariseWhatTheyDid) {
-    const ActionSummary removed = RunDefaultAction(model, QStringLiteral("P"),
-                                                   QStringLiteral("DeleteAll"), nullptr, messages);
-    EXPECT_EQ(removed.Outcome, Outcome::Finished);
-    EXPECT_EQ(removed.FilesActedOn, 3);
+    clsFindFile scan;
+    scan.IncludeSubFolder = true;
+    scan.MatchName = false;
+    scan.MatchSize = true;
+    scan.ContentMatch = true;
+    scan.MatchType = QStringLiteral("md5");
+    FileList list;
+    ASSERT_EQ(scan.ScanFolders({Tree().Path(QStringLiteral("tree"))}, list), 1);
+    ResultsModel model;
+    ASSERT_EQ(GroupingPass(list, model), 2);
+    ASSERT_EQ(model.RowCount(), 7);
+
+    const ActionSummary removed =
+        RunDefaultAction(model, QStringLiteral("Corpus"), QStringLiteral("DeleteAll"));
+    EXPECT_EQ(removed.Errors, 0) << removed.Lines.join(u'\n').toStdString();
     EXPECT_EQ(removed.Removed, 3);
-    EXPECT_EQ(removed.Errors, 0);
-    EXPECT_EQ(removed.Lines.size(), 4);
+    EXPECT_EQ(RunDefaultAction(model, QStringLiteral("Corpus"), QStringLiteral("Export")).Errors,
+              0);
+    EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
 
-    const ActionSummary report = RunDefaultAction(model, QStringLiteral("P.xml"),
-                                                  QStringLiteral("Export"), nullptr, messages);
-    EXPECT_EQ(report.ReportPath, settings.ExportLocation + QStringLiteral("/P.csv"));
-    EXPECT_TRUE(QFile::exists(report.ReportPath));
-    EXPECT_EQ(report.Lines, (QStringList{QStringLiteral("Duplicate results list exported"),
-                                         QStringLiteral("finished")}));
+    const QStringList lines = QString::fromUtf8(Tree().Read(QStringLiteral("reports/Corpus.csv")))
+                                  .split(QStringLiteral("\r\n"));
+    for (const QStringList& group : {groupA, groupB}) {
+        int left = 0;
+        for (const QString& path : group) {
+            left += QFile::exists(path) ? 1 : 0;
+            EXPECT_EQ(lines.filter(CsvReportWriter::Field(path)).value(0).endsWith(u",deleted"),
+                      !QFile::exists(path))
+                << path.toStdString();
+        }
+        EXPECT_EQ(left, 1) << group.first().toStdString();
+    }
 }
 
 } // namespace

@@ -9,9 +9,8 @@
 #include "app/modAPI.h"
 #include "app/modXML.h"
 
+#include <QDir>
 #include <QStringList>
-
-#include <vector>
 
 namespace actions_testing {
 
@@ -23,6 +22,11 @@ struct ProfileSettings {
     QString ExportLocation;
     QString ExportFormat;
 };
+
+inline QByteArray Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
 
 class ActionsTest : public ::testing::Test {
 protected:
@@ -42,8 +46,13 @@ protected:
 
     const testing_support::TempTree& Tree() const { return app.Tree(); }
     QString TrashFiles() const { return Tree().Path(QStringLiteral("home/data/Trash/files/")); }
+    // A file where the trash folder should be, so nothing can be trashed.
+    void BreakTrash() const {
+        QDir(Tree().Path(QStringLiteral("home/data/Trash"))).removeRecursively();
+        Tree().CreateFile(QStringLiteral("home/data/Trash"), "not a folder");
+    }
 
-    // Writes ProfileFolder/<name>.xml with the action part of a profile.
+    // Writes ProfileFolder/<name>.xml with the action settings of a profile.
     static void WriteProfile(const QString& name, const ProfileSettings& s) {
         modXML::Document doc;
         modXML::NewDocument(doc, QStringLiteral("echofind"));
@@ -52,12 +61,9 @@ protected:
         modXML::SetAttribute(remove, QStringLiteral("delto"), s.DeleteTo);
         modXML::SetAttribute(remove, QStringLiteral("folder"), s.Folder);
         modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), s.DeleteEmptyFolder);
-        pugi::xml_node single = root.append_child("singlecopy").append_child("criteria");
-        modXML::SetAttribute(single, QStringLiteral("create"), QStringLiteral("yes"));
-        modXML::SetAttribute(single, QStringLiteral("copy"), QString());
-        modXML::SetAttribute(single, QStringLiteral("createin"), s.CreateIn);
+        modXML::SetAttribute(root.append_child("singlecopy").append_child("criteria"),
+                             QStringLiteral("createin"), s.CreateIn);
         pugi::xml_node report = root.append_child("export").append_child("exportreport");
-        modXML::SetAttribute(report, QStringLiteral("doexport"), QStringLiteral("yes"));
         modXML::SetAttribute(report, QStringLiteral("location"), s.ExportLocation);
         modXML::SetAttribute(report, QStringLiteral("format"), s.ExportFormat);
         ASSERT_TRUE(modXML::Save(doc, modCommon::ProfileFolder + name + QStringLiteral(".xml")));
@@ -65,24 +71,20 @@ protected:
 
     // Adds one group of existing files as a scan would: the first kept, the rest marked.
     static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
-        const QString name = paths.first().mid(paths.first().lastIndexOf(u'/') + 1);
-        const qint64 header = model.AddHeader(name);
-        qint64 total = 0;
+        const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
         for (qsizetype i = 0; i < paths.size(); ++i) {
             modAPI::FileInfo info;
             EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
-            model.AddRow(i == 0, paths[i].mid(paths[i].lastIndexOf(u'/') + 1), paths[i],
-                         modLog::DateTextFromSecs(info.CreatedSecs),
+            model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
                          modLog::DateTextFromSecs(info.ModifiedSecs), info.Size,
                          QStringLiteral("N"), QString(), QStringLiteral("00000000"), QString());
-            total += info.Size;
         }
-        model.UpdateHeadTotal(header, total);
         model.UpdateHeader(header, QString::number(paths.size()));
         return header;
     }
 
     static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }
+    static qint64 Errors() { return modLog::RunStats.ErrorCount; }
 
     testing_support::AppFolder app;
     testing_support::ScriptedMessages messages;
