@@ -16,19 +16,15 @@ public:
         static char* argv[] = {name, nullptr};
         qputenv("QT_QPA_PLATFORM", "offscreen");
         m_app = std::make_unique<QApplication>(argc, argv);
-        m_settings = std::make_unique<QTemporaryDir>();
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings->path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
-                           m_settings->path() + QStringLiteral("/system"));
+                           m_settings.path() + QStringLiteral("/system"));
     }
-    void TearDown() override {
-        m_settings.reset();
-        m_app.reset();
-    }
+    void TearDown() override { m_app.reset(); }
 
 private:
+    QTemporaryDir m_settings;
     std::unique_ptr<QApplication> m_app;
-    std::unique_ptr<QTemporaryDir> m_settings;
 };
 
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);

@@ -3,58 +3,104 @@
 #include <DriveSource.h>
 #include <FoldersList.h>
 
-#include <QList>
-#include <QPair>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
-#include <QTreeWidgetItem>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-// Hands the control chosen folders as its drives, with the labels and kinds a test
-// needs, and names folders that stand for kernel file-system mount points.
-class TempDrives : public DriveSource {
-public:
-    TempDrives(QList<DriveInfo> drives, QStringList systemMountPoints)
-        : m_drives(std::move(drives)), m_systemMountPoints(std::move(systemMountPoints)) {}
-    QList<DriveInfo> Drives() const override { return m_drives; }
-    QStringList SystemMountPoints() const override { return m_systemMountPoints; }
-
-private:
-    QList<DriveInfo> m_drives;
-    QStringList m_systemMountPoints;
+// Hands the control chosen folders as its drives, and names folders that stand for
+// kernel file-system mount points.
+struct TempDrives : DriveSource {
+    TempDrives(QList<DriveInfo> drives, QStringList systemMounts)
+        : drives(std::move(drives)), systemMounts(std::move(systemMounts)) {}
+    QList<DriveInfo> Drives() const override { return drives; }
+    QStringList SystemMountPoints() const override { return systemMounts; }
+    QList<DriveInfo> drives;
+    QStringList systemMounts;
 };
 
 // Real folders in a temporary place, a control over them, and what it reported.
 class TreeFixture : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override { ASSERT_TRUE(m_temp.isValid()); }
 
-    // Creates the folder (and its parents) below the temporary place.
-    QString MakeDir(const QString& relative);
-    QString PathOf(const QString& relative) const;
+    QString PathOf(const QString& relative) const {
+        return relative.isEmpty() ? m_temp.path() : m_temp.path() + u'/' + relative;
+    }
+    QString MakeDir(const QString& relative) {
+        const QString path = PathOf(relative);
+        EXPECT_TRUE(QDir().mkpath(path)) << path.toStdString();
+        return path;
+    }
+    void MakeFile(const QString& relative) {
+        QFile file(PathOf(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
     DriveInfo Drive(const QString& relative, DriveType type = DriveType::Fixed,
-                    const QString& label = {}) const;
+                    const QString& label = {}, const QString& remoteName = {}) const {
+        return DriveInfo{PathOf(relative), label, remoteName, type};
+    }
 
-    FoldersList& MakeList(const QList<DriveInfo>& drives,
-                          const QStringList& systemMountPoints = {});
+    // Also the way to start over with a new control on the same folders.
+    FoldersList& MakeList(const QList<DriveInfo>& drives, const QStringList& systemMounts = {}) {
+        m_errors.clear();
+        m_nodeChecks = 0;
+        m_list = std::make_unique<FoldersList>(std::make_unique<TempDrives>(drives, systemMounts));
+        QObject::connect(m_list.get(), &FoldersList::Error, m_list.get(),
+                         [this](int code, const QString& text) {
+                             m_errors.append({code, text});
+                         });
+        QObject::connect(m_list.get(), &FoldersList::NodeCheck, m_list.get(),
+                         [this](QTreeWidgetItem*) { ++m_nodeChecks; });
+        return *m_list;
+    }
 
-    // The node with that key, among the nodes read so far; nullptr when absent.
-    QTreeWidgetItem* Node(const QString& key) const;
-    // A folder's node, or the drive's node when the folder is a drive.
-    QTreeWidgetItem* NodeAt(const QString& relative) const;
-    QTreeWidgetItem* Root() const;
-    QTreeWidgetItem* ExpandAt(const QString& relative);
+    QTreeWidgetItem* Root() const { return m_list->Tree()->topLevelItem(0); }
+    // The node of a folder, or of a drive mounted there, among the nodes read so far.
+    QTreeWidgetItem* NodeAt(const QString& relative) const {
+        const QString path = PathOf(relative);
+        for (QTreeWidgetItem* node : m_list->Tree()->findItems(
+                 QStringLiteral(".*"), Qt::MatchRegularExpression | Qt::MatchRecursive)) {
+            if (Key(node) == path || Key(node) == path + u'/')
+                return node;
+        }
+        return nullptr;
+    }
+    QTreeWidgetItem* ExpandAt(const QString& relative) {
+        QTreeWidgetItem* node = NodeAt(relative);
+        EXPECT_NE(node, nullptr) << relative.toStdString();
+        if (node)
+            node->setExpanded(true);
+        return node;
+    }
 
-    static QString Key(const QTreeWidgetItem* node);
-    static QStringList ChildTexts(const QTreeWidgetItem* node);
-    static bool IsPlaceholder(const QTreeWidgetItem* node);
-    static bool HasPlaceholder(const QTreeWidgetItem* node);
-    static bool IsTicked(const QTreeWidgetItem* node);
-    static bool IsBlue(const QTreeWidgetItem* node);
+    static QString Key(const QTreeWidgetItem* node) {
+        return node->data(0, FoldersList::KeyRole).toString();
+    }
+    static QStringList ChildTexts(const QTreeWidgetItem* node) {
+        QStringList texts;
+        for (int i = 0; i < node->childCount(); ++i)
+            texts.append(node->child(i)->text(0));
+        return texts;
+    }
+    // An expand button on a node not read yet.
+    static bool HasPlaceholder(const QTreeWidgetItem* node) {
+        return node->childCount() == 1 && Key(node->child(0)).isEmpty() &&
+               node->child(0)->text(0).isEmpty();
+    }
+    static bool IsTicked(const QTreeWidgetItem* node) { return node->checkState(0) == Qt::Checked; }
+    static bool IsBlue(const QTreeWidgetItem* node) {
+        const QVariant brush = node->data(0, Qt::ForegroundRole);
+        return brush.isValid() && brush.value<QBrush>().color() == QColor(0, 0, 255);
+    }
     // What a click on the check box does.
-    static void Tick(QTreeWidgetItem* node, bool ticked);
+    static void Tick(QTreeWidgetItem* node, bool ticked) {
+        node->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    }
 
     QTemporaryDir m_temp;
     std::unique_ptr<FoldersList> m_list;
