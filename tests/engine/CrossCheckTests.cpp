@@ -28,7 +28,9 @@ QByteArray Bytes(int seed, qint64 size) {
 // and just past the first block, some with copies; small duplicates; unique sizes.
 void BuildTree(const TempTree& t) {
     int n = 0;
-    for (const qint64 size : {qint64(20000), qint64(100000), qint64(4096), qint64(4097)}) {
+    // The largest family is past the size where the first block is checked before the rest.
+    for (const qint64 size :
+         {qint64(20000), qint64(100000), qint64(4096), qint64(4097), qint64(3 << 19) + 3}) {
         const QByteArray base = Bytes(int(size), size);
         for (const qint64 offset : {qint64(-1), qint64(0), size / 2, size - 1, qint64(4096)}) {
             QByteArray v = base;
