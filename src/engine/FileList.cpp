@@ -29,6 +29,18 @@ bool FileList::Append(FileRecord record, std::string_view name) {
         return false;
     record.NameOffset = quint32(m_names.size());
     record.NameLength = quint16(name.size());
+    record.NameKey = 0;
+    record.Flags |= FileRecord::FlagAsciiKey;
+    for (size_t i = 0; i < 8; ++i) {
+        unsigned char c = i < name.size() ? static_cast<unsigned char>(name[i]) : 0;
+        if (c >= 0x80) {
+            record.Flags &= quint8(~FileRecord::FlagAsciiKey);
+            break;
+        }
+        if (c >= 'A' && c <= 'Z')
+            c = c - 'A' + 'a';
+        record.NameKey = (record.NameKey << 8) | c;
+    }
     m_names.append(name);
     m_records.push_back(record);
     return true;

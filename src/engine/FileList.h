@@ -31,8 +31,13 @@ struct FileRecord {
     quint64 Device = 0;
     quint64 Inode = 0;
     quint32 SignatureIndex = NoSignature;
+    // The name's first eight bytes, ASCII letters in lower case, big-endian, so most name
+    // comparisons of the sort are one integer comparison. Valid when Flags has
+    // FlagAsciiKey: those bytes (or the whole shorter name) are ASCII.
+    quint64 NameKey = 0;
 
     static constexpr quint32 NoSignature = 0xffffffffu;
+    static constexpr quint8 FlagAsciiKey = 0x02;
     bool HasSignature() const { return SignatureIndex != NoSignature; }
 };
 

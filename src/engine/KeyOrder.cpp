@@ -65,6 +65,9 @@ int CompareNamesCI(std::string_view a, std::string_view b) {
 
 int ComparePreKey(const FileList& list, const FileRecord& a, const FileRecord& b) {
     if (list.KeyName) {
+        // Two ASCII beginnings that differ decide exactly as the full comparison would.
+        if ((a.Flags & b.Flags & FileRecord::FlagAsciiKey) && a.NameKey != b.NameKey)
+            return a.NameKey < b.NameKey ? -1 : 1;
         if (const int c = CompareNamesCI(list.Name(a), list.Name(b)))
             return c;
     }

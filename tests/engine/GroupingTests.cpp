@@ -135,8 +135,27 @@ TEST(Grouping, NameOrderIsOneCaseFoldedOrderOnEveryPath) {
                                QStringLiteral("LONG-COMMON-PREFIX-2"),
                                QStringLiteral("日本"),
                                QStringLiteral("x"),
-                               QString()};
+                               QString(),
+                               QStringLiteral("abcdefgh"),
+                               QStringLiteral("ABCDEFGHé"),
+                               QStringLiteral("abcdefgHz"),
+                               QStringLiteral("Kelvin\u212A"),
+                               QStringLiteral("kelvink")};
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    // The records' stored name beginnings must order as the names themselves do.
+    FileList list;
+    list.KeyName = true;
+    for (const QString& name : names) {
+        const QByteArray bytes = name.toUtf8();
+        ASSERT_TRUE(list.Append(FileRecord{}, {bytes.constData(), size_t(bytes.size())}));
+    }
+    for (size_t i = 0; i < list.size(); ++i) {
+        for (size_t j = 0; j < list.size(); ++j) {
+            EXPECT_EQ(sign(KeyOrder::ComparePreKey(list, list[i], list[j])),
+                      sign(names[qsizetype(i)].compare(names[qsizetype(j)], Qt::CaseInsensitive)))
+                << names[qsizetype(i)].toStdString() << " / " << names[qsizetype(j)].toStdString();
+        }
+    }
     for (const QString& a : names) {
         for (const QString& b : names) {
             const QByteArray ua = a.toUtf8();
