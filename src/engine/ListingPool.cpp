@@ -67,7 +67,7 @@ void ListingPool::Work() {
         QueueChildren(*listing);
         m_busy.erase(path);
         m_ready[path] = std::move(listing);
-        m_done.notify_all();
+        m_done.notify_one(); // only the walk waits for a listing
     }
 }
 
@@ -84,8 +84,10 @@ std::unique_ptr<FolderListing> ListingPool::Take(const std::string& path, ScanOb
     for (;;) {
         if (const auto it = m_ready.find(path); it != m_ready.end()) {
             std::unique_ptr<FolderListing> listing = std::move(it->second);
+            const bool wasFull = m_ready.size() >= kMaxReady;
             m_ready.erase(it);
-            m_wake.notify_all(); // room for one more ahead
+            if (wasFull)
+                m_wake.notify_one(); // room for one more ahead
             return listing;
         }
         if (!m_busy.count(path))
