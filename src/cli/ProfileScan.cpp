@@ -5,8 +5,10 @@
 #include "GroupPrinter.h"
 
 #include "app/AppError.h"
+#include "app/MessageService.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "engine/FileList.h"
 #include "engine/GroupingPass.h"
 #include "engine/ResultSink.h"
 #include "engine/clsFindFile.h"
@@ -93,6 +95,8 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     return true;
 }
 
+namespace {
+
 void RecordProfileRun(const QString& name, int status, const ScanOutcome& o) {
     if (status != Success) {
         Catalogue::UpdateProfile(name, QStringLiteral("Error"), modLog::Now());
@@ -105,6 +109,31 @@ void RecordProfileRun(const QString& name, int status, const ScanOutcome& o) {
     modLog::RunStats.RunStatus = QStringLiteral("Success");
     modLog::WriteRunLog(name);
     Catalogue::UpdateProfile(name, modLog::RunStats.RunStatus, modLog::RunStats.EndedAt);
+}
+
+} // namespace
+
+int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
+    if (modCommon::InitApp(Messages()) != 1)
+        return RunFailed;
+    modLog::ResetRunStats();
+    modLog::RunStats.StartedAt = modLog::Now();
+    clsFindFile scan;
+    scan.ReadThreads = o.Threads;
+    FileList list;
+    int status = Failed;
+    if (!RunScan(scan, o, list, status, out, also)) {
+        std::fputs("echofind-cli: cancelled\n", stderr);
+        return Interrupted;
+    }
+    RecordProfileRun(o.Profile, status, out);
+    if (status != Success) {
+        std::fprintf(stderr, "echofind-cli: the profile \"%s\" could not be run\n",
+                     o.Profile.toLocal8Bit().constData());
+        return RunFailed;
+    }
+    PrintSummary(out);
+    return out.Errors > 0 ? DoneWithErrors : Done;
 }
 
 void PrintSummary(const ScanOutcome& o) {

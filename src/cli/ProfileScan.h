@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class FileList;
 class ResultSink;
 class clsFindFile;
 struct ScanOptions;
+
+// echofind-cli's exit status.
+enum CliExit { Done = 0, DoneWithErrors = 1, BadUsage = 2, RunFailed = 3, Interrupted = 130 };
 
 // What a scan found, for the summary on standard error.
 struct ScanOutcome {
@@ -23,8 +27,10 @@ struct ScanOutcome {
 bool RunScan(clsFindFile& scan, const ScanOptions& options, FileList& list, int& status,
              ScanOutcome& out, ResultSink* also = nullptr);
 
-// A profile run records itself as a run from the window does: the run log on success and
-// the catalogue entry either way.
-void RecordProfileRun(const QString& name, int status, const ScanOutcome& out);
+// Runs the saved profile of the options as a run from the window does: start-up, fresh
+// statistics, the run log on success and the catalogue entry either way. Prints the
+// groups and the summary; the extra sink (may be null) gets the groups too. Returns the
+// exit status.
+int ScanProfile(const ScanOptions& options, ResultSink* also, ScanOutcome& out);
 
 void PrintSummary(const ScanOutcome& out);

@@ -5,18 +5,10 @@
 
 #include "actions/DefaultActions.h"
 #include "actions/ResultsModel.h"
-#include "app/AppError.h"
-#include "app/MessageService.h"
-#include "app/modCommon.h"
-#include "app/modLog.h"
-#include "engine/FileList.h"
-#include "engine/clsFindFile.h"
 
 #include <cstdio>
 
 namespace {
-
-enum Exit { Done = 0, DoneWithErrors = 1, BadUsage = 2, RunFailed = 3, Interrupted = 130 };
 
 struct RunOptions {
     QString Profile;
@@ -120,34 +112,16 @@ int RunRunCommand(const QStringList& args) {
         return Done;
     }
 
-    StderrMessageService messages;
-    SetMessageService(&messages);
-    if (modCommon::InitApp(messages) != 1)
-        return RunFailed;
-    modLog::ResetRunStats();
-    modLog::RunStats.StartedAt = modLog::Now();
-
     ScanOptions scanOptions;
     scanOptions.Profile = o.Profile;
     scanOptions.Quiet = o.Quiet;
-    clsFindFile scan;
-    FileList list;
     ResultsModel model;
-    int status = Failed;
     ScanOutcome scanned;
     model.SetRedraw(false);
-    const bool completed = RunScan(scan, scanOptions, list, status, scanned, &model);
+    const int scanStatus = ScanProfile(scanOptions, &model, scanned);
     model.SetRedraw(true);
-    if (!completed) {
-        Say(QStringLiteral("echofind-cli: cancelled"));
-        return Interrupted;
-    }
-    RecordProfileRun(o.Profile, status, scanned);
-    if (status != Success) {
-        Say(QStringLiteral("echofind-cli: the profile \"%1\" could not be run").arg(o.Profile));
-        return RunFailed;
-    }
-    PrintSummary(scanned);
+    if (scanStatus != Done && scanStatus != DoneWithErrors)
+        return scanStatus;
 
     qint64 actionErrors = 0;
     const struct {
@@ -161,11 +135,11 @@ int RunRunCommand(const QStringList& args) {
         if (!step.Wanted)
             continue;
         const ActionSummary s =
-            RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action), nullptr, messages);
+            RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action));
         Say(Describe(QString::fromLatin1(step.Name), s));
         actionErrors += s.Errors;
         if (s.Outcome != ActionRun::Outcome::Finished || s.ExportFailed)
             ++actionErrors;
     }
-    return scanned.Errors > 0 || actionErrors > 0 ? DoneWithErrors : Done;
+    return scanStatus == DoneWithErrors || actionErrors > 0 ? DoneWithErrors : Done;
 }
