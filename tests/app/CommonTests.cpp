@@ -150,33 +150,29 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     TempTree tree;
     const QString home = tree.CreateDir(QStringLiteral("app"));
     tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    const auto start = [&home](QProcess& program) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+        return program.waitForFinished(20000);
+    };
 
-    modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
-    ASSERT_TRUE(first.TryLock());
+    {
+        modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
+        ASSERT_TRUE(first.TryLock());
+        QProcess second;
+        ASSERT_TRUE(start(second));
+        EXPECT_NE(second.exitCode(), 0);
+        EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
+        EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{QStringLiteral("config.xml")})
+            << "a refused start creates no folder and no log";
+    }
 
-    QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-    second.setProcessEnvironment(env);
-    second.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_NE(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
-    EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{QStringLiteral("config.xml")})
-        << "a refused start creates no folder and no log";
-}
-
-TEST(SingleInstance, StartsWhenNoOtherInstanceRuns) {
-    TempTree tree;
-    const QString home = tree.CreateDir(QStringLiteral("app"));
-    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    // Once the first instance is gone, a start lays out the folders and logs its start.
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
-    ASSERT_TRUE(program.waitForFinished(20000));
+    ASSERT_TRUE(start(program));
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     QFile log(home + QStringLiteral("/Log/Echofind.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
