@@ -1,167 +1,103 @@
-// The grouping pass and the keys it compares: the sink calls, letter case, the key's
-// separator, sizes past 32 bits.
+// The grouping pass and the keys it compares: the sink calls, letter case, the key's parts,
+// sizes past 32 bits.
 
 #include "EngineFixtures.h"
 
 #include "app/modLog.h"
 #include "engine/KeyOrder.h"
 
-#include <QFile>
-
 #include <unistd.h>
 
-using namespace testing_support;
 using namespace engine_test;
 
-TEST(Grouping, EmptyListOnlyClears) {
-    FileList list;
-    RecordingSink sink;
-    modLog::RunStats.DuplicatesFound = 7;
-    EXPECT_EQ(GroupingPass(list, sink), 0);
-    EXPECT_EQ(sink.Calls, QStringList{QStringLiteral("ClearRecs")});
-    EXPECT_EQ(modLog::RunStats.DuplicatesFound, 0);
-}
+class Grouping : public EngineTest {};
 
-TEST(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
-    TempTree t;
-    for (const char* folder : {"a", "b", "c"})
-        t.CreateFile(QString::fromLatin1(folder) + QStringLiteral("/same.txt"), "123");
-    t.CreateFile(QStringLiteral("a/two.txt"), "12345");
-    t.CreateFile(QStringLiteral("b/TWO.TXT"), "12345");
-    t.CreateFile(QStringLiteral("c/zz-unique.txt"), "1");
-    clsFindFile scan; // by name only, the default
+TEST_F(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
+    for (const QString& folder : {u"a"_s, u"b"_s, u"c"_s})
+        t.CreateFile(folder + u"/same.txt"_s, "123");
+    t.CreateFile(u"a/two.txt"_s, "12345");
+    t.CreateFile(u"b/TWO.TXT"_s, "123456"); // by name only, so the size is no key part
+    t.CreateFile(u"c/aa-unique.txt"_s, "1");
+    clsFindFile scan;
     scan.IncludeSubFolder = true;
     RecordingSink sink = Scan(scan, {t.Root()});
     EXPECT_EQ(
         sink.Calls,
-        QStringList({QStringLiteral("ClearRecs"), QStringLiteral("AddHeader same.txt"),
-                     QStringLiteral("AddRow 1 same.txt 3"), QStringLiteral("AddRow 0 same.txt 3"),
-                     QStringLiteral("AddRow 0 same.txt 3"), QStringLiteral("UpdateHeadTotal 1 9"),
-                     QStringLiteral("UpdateHeader 1 3"), QStringLiteral("AddHeader two.txt"),
-                     QStringLiteral("AddRow 1 two.txt 5"), QStringLiteral("AddRow 0 TWO.TXT 5"),
-                     QStringLiteral("UpdateHeadTotal 5 10"), QStringLiteral("UpdateHeader 5 2")}));
+        QStringList({u"ClearRecs"_s, u"AddHeader same.txt"_s, u"AddRow 1 same.txt 3"_s,
+                     u"AddRow 0 same.txt 3"_s, u"AddRow 0 same.txt 3"_s, u"UpdateHeadTotal 1 9"_s,
+                     u"UpdateHeader 1 3"_s, u"AddHeader two.txt"_s, u"AddRow 1 two.txt 5"_s,
+                     u"AddRow 0 TWO.TXT 6"_s, u"UpdateHeadTotal 5 11"_s, u"UpdateHeader 5 2"_s}));
     EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
     // Within a group the files are in path order, so the kept file is predictable.
-    EXPECT_EQ(Relative(sink.Groups, t.Root())[0],
-              QStringList({QStringLiteral("a/same.txt"), QStringLiteral("b/same.txt"),
-                           QStringLiteral("c/same.txt")}));
-    EXPECT_TRUE(sink.Versions.join(QString()).isEmpty());
+    EXPECT_EQ(Rel(sink.Paths)[0], QStringList({u"a/same.txt"_s, u"b/same.txt"_s, u"c/same.txt"_s}));
 }
 
-TEST(Grouping, NameOnlyGroupsDifferentSizesAndTotalsTheirOwnSizes) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("a/readme"), "12");
-    t.CreateFile(QStringLiteral("b/README"), "1234567");
+TEST_F(Grouping, KeyPartsAreSeparatedAndNoCriterionLeavesThemEmpty) {
+    // Joined without a separator both keys would read "a123".
+    t.CreateFile(u"x/a1"_s, QByteArray(23, 'x'));
+    t.CreateFile(u"y/a12"_s, QByteArray(3, 'y'));
+    t.CreateFile(u"x/timed"_s, "abc", 1700000000);
+    t.CreateFile(u"y/timed"_s, "xyz", 1700000000);
     clsFindFile scan;
-    scan.IncludeSubFolder = true;
+    scan.IncludeSubFolder = scan.MatchSize = scan.ModifiedDateTime = true;
     RecordingSink sink = Scan(scan, {t.Root()});
-    ASSERT_EQ(sink.Groups.size(), 1u);
-    EXPECT_TRUE(sink.Calls.contains(QStringLiteral("UpdateHeadTotal 1 9")));
-}
+    EXPECT_EQ(Rel(sink.Paths), Groups({{u"x/timed"_s, u"y/timed"_s}}));
 
-TEST(Grouping, KeyPartsCannotRunIntoEachOther) {
-    TempTree t;
-    // Joined without a separator both keys would read "a1" "23" = "a12" "3".
-    t.CreateFile(QStringLiteral("x/a1"), QByteArray(23, 'x'));
-    t.CreateFile(QStringLiteral("y/a12"), QByteArray(3, 'y'));
-    // The same name and size whose times differ only within one second still group.
-    t.CreateFile(QStringLiteral("x/timed"), "abc", 1700000000);
-    t.CreateFile(QStringLiteral("y/timed"), "xyz", 1700000000);
-    clsFindFile scan;
-    scan.IncludeSubFolder = true;
-    scan.MatchSize = true;
-    scan.ModifiedDateTime = true;
-    RecordingSink sink = Scan(scan, {t.Root()});
-    ASSERT_EQ(sink.Groups.size(), 1u);
-    EXPECT_EQ(Relative(sink.Groups, t.Root())[0],
-              QStringList({QStringLiteral("x/timed"), QStringLiteral("y/timed")}));
-    FileList list;
-    clsFindFile keyed;
-    keyed.MatchSize = true;
-    keyed.GetFiles(t.Path(QStringLiteral("x")), list);
-    for (size_t i = 0; i < list.size(); ++i) {
-        const clsFileDetails d = list.Details(i);
-        EXPECT_EQ(d.FileKey, d.FileName + u'/' + QString::number(d.FileSize));
+    for (const bool criteria : {true, false}) {
+        FileList list;
+        clsFindFile keyed;
+        keyed.MatchName = keyed.MatchSize = criteria;
+        keyed.GetFiles(P(u"x"_s), list);
+        for (size_t i = 0; i < list.size(); ++i) {
+            const clsFileDetails d = list.Details(i);
+            EXPECT_EQ(d.FileKey,
+                      criteria ? d.FileName + u'/' + QString::number(d.FileSize) : QString());
+        }
     }
 }
 
-TEST(Grouping, ContentKeysAlwaysHoldTheSize) {
-    TempTree t;
+TEST_F(Grouping, ContentKeysAlwaysHoldTheSize) {
     // Different sizes, same CRC-32: the empty content and a forged four bytes both give 0.
-    t.CreateFile(QStringLiteral("zero-crc"), QByteArray::fromHex("9d0a d9 6d"));
-    t.CreateFile(QStringLiteral("empty"), QByteArray());
+    t.CreateFile(u"zero-crc"_s, QByteArray::fromHex("9d0ad96d"));
+    t.CreateFile(u"empty"_s, QByteArray());
     clsFindFile scan;
-    ContentScan(scan, QStringLiteral("crc"));
+    ContentScan(scan, u"crc"_s);
     scan.IncludeZeroByteFiles = true;
-    FileList list;
-    scan.SetObserver(nullptr);
-    ASSERT_EQ(scan.ScanFolders({t.Root()}, list), 1);
-    RecordingSink sink;
-    GroupingPass(list, sink);
-    EXPECT_TRUE(sink.Groups.empty());
+    EXPECT_TRUE(Scan(scan, {t.Root()}).Paths.empty());
 }
 
-TEST(Grouping, SizesAndTotalsPastThirtyTwoBits) {
-    TempTree t;
+TEST_F(Grouping, SizesAndTotalsPastThirtyTwoBits) {
     const qint64 big = (qint64(3) << 30) + 5; // 3 GiB and 5 bytes, sparse
-    const qint64 wrapped = big + (qint64(1) << 32);
-    for (const auto& [rel, size] :
-         {std::pair{QStringLiteral("a/big"), big}, std::pair{QStringLiteral("b/big"), big},
-          std::pair{QStringLiteral("c/big"), wrapped}}) {
+    for (const auto& [rel, size] : {std::pair{u"a/big"_s, big}, std::pair{u"b/big"_s, big},
+                                    std::pair{u"c/big"_s, big + (qint64(1) << 32)}}) {
         const QString path = t.CreateFile(rel, QByteArray());
         ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), size), 0);
     }
     clsFindFile scan;
-    scan.IncludeSubFolder = true;
-    scan.MatchSize = true;
+    scan.IncludeSubFolder = scan.MatchSize = true;
     RecordingSink sink = Scan(scan, {t.Root()});
-    ASSERT_EQ(sink.Groups.size(), 1u);
-    EXPECT_EQ(sink.Groups[0].size(), 2);
-    EXPECT_TRUE(sink.Calls.contains(QStringLiteral("UpdateHeadTotal 1 %1").arg(2 * big)));
+    EXPECT_EQ(Rel(sink.Paths), Groups({{u"a/big"_s, u"b/big"_s}}));
+    EXPECT_TRUE(sink.Calls.contains(u"UpdateHeadTotal 1 %1"_s.arg(2 * big)));
 }
 
-TEST(Grouping, NameOrderIsOneCaseFoldedOrderOnEveryPath) {
-    // The byte-wise fast path and the folded comparison must agree, or the sort breaks.
-    const QStringList names = {QStringLiteral("Report.PDF"),
-                               QStringLiteral("report.pdf"),
-                               QStringLiteral("a_"),
-                               QStringLiteral("aZ"),
-                               QStringLiteral("abc"),
-                               QStringLiteral("abcé"),
-                               QStringLiteral("Café.txt"),
-                               QStringLiteral("CAFÉ.TXT"),
-                               QStringLiteral("café.txt"),
-                               QStringLiteral("long-common-prefix-1"),
-                               QStringLiteral("LONG-COMMON-PREFIX-2"),
-                               QStringLiteral("日本"),
-                               QStringLiteral("x"),
-                               QString(),
-                               QStringLiteral("abcdefgh"),
-                               QStringLiteral("ABCDEFGHé"),
-                               QStringLiteral("abcdefgHz"),
-                               QStringLiteral("Kelvin\u212A"),
-                               QStringLiteral("kelvink")};
+TEST(KeyOrder, NamesOrderAsCaseFoldedTextOnEveryPath) {
+    // The byte-wise fast paths and the folded comparison must agree, or names that differ
+    // only in case land apart in the sort and never group. Eight-byte beginnings matter.
+    const QStringList names = u"|Report.PDF|report.pdf|a_|aZ|abc|abcé|Café.txt|CAFÉ.TXT|café.txt|"
+                              u"long-common-prefix-1|LONG-COMMON-PREFIX-2|日本|x|abcdefgh|"
+                              u"ABCDEFGHé|abcdefgHz|Kelvin\u212A|kelvink"_s.split(u'|');
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
-    // The records' stored name beginnings must order as the names themselves do.
     FileList list;
     list.KeyName = true;
     for (const QString& name : names) {
-        const QByteArray bytes = name.toUtf8();
-        ASSERT_TRUE(list.Append(FileRecord{}, {bytes.constData(), size_t(bytes.size())}));
+        const QByteArray utf8 = name.toUtf8();
+        ASSERT_TRUE(list.Append(FileRecord{}, {utf8.constData(), size_t(utf8.size())}));
     }
     for (size_t i = 0; i < list.size(); ++i) {
         for (size_t j = 0; j < list.size(); ++j) {
+            const QString& a = names[qsizetype(i)];
+            const QString& b = names[qsizetype(j)];
             EXPECT_EQ(sign(KeyOrder::ComparePreKey(list, list[i], list[j])),
-                      sign(names[qsizetype(i)].compare(names[qsizetype(j)], Qt::CaseInsensitive)))
-                << names[qsizetype(i)].toStdString() << " / " << names[qsizetype(j)].toStdString();
-        }
-    }
-    for (const QString& a : names) {
-        for (const QString& b : names) {
-            const QByteArray ua = a.toUtf8();
-            const QByteArray ub = b.toUtf8();
-            EXPECT_EQ(sign(KeyOrder::CompareNamesCI({ua.constData(), size_t(ua.size())},
-                                                    {ub.constData(), size_t(ub.size())})),
                       sign(a.compare(b, Qt::CaseInsensitive)))
                 << a.toStdString() << " / " << b.toStdString();
         }

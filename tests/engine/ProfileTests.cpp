@@ -5,150 +5,104 @@
 #include "app/modLog.h"
 #include "app/modXML.h"
 
-using namespace testing_support;
 using namespace engine_test;
 using modXML::Element;
 
-namespace {
-
-struct Profile {
-    QStringList Folders;
-    QString Hidden = QStringLiteral("True");
-    QString Content = QStringLiteral("False");
-    QString MatchType;
-    QStringList Include;
-    bool WithOptions = true;
+class ExecuteProfile : public EngineTest {
+protected:
+    // A content scan of *.txt below the folders; without hidden, a document with no options.
+    QString Write(const QString& name, const QStringList& folders, const QString& hidden = {}) {
+        const QString path = P(name + u".xml"_s);
+        const QString opt = u"profileoption"_s;
+        std::vector<modXML::XMLElementInfo> records{Element(opt, u"echofind"_s)};
+        for (const QString& folder : folders)
+            records.push_back(Element(u"folder"_s, opt, {{u"path"_s, folder}}));
+        if (!hidden.isEmpty()) {
+            records.push_back(Element(u"subfolder"_s, opt, {{u"include"_s, u"True"_s}}));
+            records.push_back(Element(u"findduplicates"_s, opt,
+                                      {{u"name"_s, u"false"_s},
+                                       {u"size"_s, u"TRUE"_s},
+                                       {u"create"_s, u"False"_s},
+                                       {u"modify"_s, u"False"_s},
+                                       {u"content"_s, u"True"_s},
+                                       {u"matchtype"_s, u"CRC"_s}}));
+            records.push_back(Element(u"ignore"_s, opt,
+                                      {{u"system"_s, u"True"_s},
+                                       {u"hidden"_s, hidden},
+                                       {u"readonly"_s, u"True"_s},
+                                       {u"zerobyte"_s, u"True"_s}}));
+            records.push_back(
+                Element(u"includefilter"_s, u"include"_s, {{u"criteria"_s, u"*.txt"_s}}));
+        }
+        EXPECT_EQ(modXML::InitXML(u"echofind"_s, path), 1);
+        EXPECT_EQ(modXML::AddXML(qsizetype(records.size()) - 1, records, path), 1);
+        return path;
+    }
 };
 
-QString Write(const AppFolder& app, const QString& name, const Profile& p) {
-    const QString path = app.Tree().Path(name + QStringLiteral(".xml"));
-    EXPECT_EQ(modXML::InitXML(QStringLiteral("echofind"), path), 1);
-    std::vector<modXML::XMLElementInfo> records;
-    records.push_back(Element(QStringLiteral("profileoption"), QStringLiteral("echofind")));
-    for (const QString& folder : p.Folders)
-        records.push_back(Element(QStringLiteral("folder"), QStringLiteral("profileoption"),
-                                  {{QStringLiteral("path"), folder}}));
-    if (p.WithOptions) {
-        records.push_back(Element(QStringLiteral("subfolder"), QStringLiteral("profileoption"),
-                                  {{QStringLiteral("include"), QStringLiteral("True")}}));
-        records.push_back(Element(QStringLiteral("findduplicates"), QStringLiteral("profileoption"),
-                                  {{QStringLiteral("name"), QStringLiteral("false")},
-                                   {QStringLiteral("size"), QStringLiteral("TRUE")},
-                                   {QStringLiteral("create"), QStringLiteral("False")},
-                                   {QStringLiteral("modify"), QStringLiteral("False")},
-                                   {QStringLiteral("content"), p.Content},
-                                   {QStringLiteral("matchtype"), p.MatchType}}));
-        records.push_back(Element(QStringLiteral("ignore"), QStringLiteral("profileoption"),
-                                  {{QStringLiteral("system"), QStringLiteral("True")},
-                                   {QStringLiteral("hidden"), p.Hidden},
-                                   {QStringLiteral("readonly"), QStringLiteral("True")},
-                                   {QStringLiteral("zerobyte"), QStringLiteral("True")}}));
+TEST_F(ExecuteProfile, FailuresGiveStatusThreeAndTheirDetailLines) {
+    const QString missing = P(u"none.xml"_s);
+    const QString bad = Write(u"bad"_s, {}, u"maybe"_s);
+    for (const auto& [path, details] :
+         {std::pair{missing, QStringList({missing + u" -  profile details could not be found"_s,
+                                          missing + u" -  error in executing profile "_s})},
+          std::pair{bad, QStringList{bad + u" -  error in executing profile "_s}}}) {
+        modLog::ResetRunStats();
+        clsFindFile scan;
+        FileList list;
+        int status = 0;
+        scan.ExecuteProfile(path, list, status);
+        EXPECT_EQ(status, 3);
+        EXPECT_EQ(modLog::RunStats.ErrorDetails, details);
+        EXPECT_EQ(modLog::RunStats.ErrorCount, details.size());
     }
-    for (const QString& pattern : p.Include)
-        records.push_back(Element(QStringLiteral("includefilter"), QStringLiteral("include"),
-                                  {{QStringLiteral("criteria"), pattern}}));
-    EXPECT_EQ(modXML::AddXML(qsizetype(records.size()) - 1, records, path), 1);
-    return path;
+    EXPECT_TRUE(app.AppLogLines().value(0).startsWith(
+        u"Error occured in clsFindFile.ExecuteProfile. Error No : 536 Desc : Error in profile"_s));
 }
 
-} // namespace
+TEST_F(ExecuteProfile, SettingsComeFromTheDocument) {
+    t.CreateFile(u"d/one.txt"_s, "same");
+    t.CreateFile(u"d/deep/two.txt"_s, "same");
+    t.CreateFile(u"d/.hidden.txt"_s, "same");
+    t.CreateFile(u"d/other.log"_s, "same");
+    t.CreateFile(u"d/changed.txt"_s, "SAME");
+    // "False" for hidden means hidden files are not ignored.
+    for (const auto& [hidden, expected] :
+         {std::pair{u"True"_s, QStringList({u"d/one.txt"_s, u"d/deep/two.txt"_s})},
+          std::pair{u"False"_s,
+                    QStringList({u"d/.hidden.txt"_s, u"d/one.txt"_s, u"d/deep/two.txt"_s})}}) {
+        clsFindFile scan;
+        FileList list;
+        int status = 0;
+        scan.ExecuteProfile(Write(hidden, {P(u"d"_s)}, hidden), list, status);
+        ASSERT_EQ(status, 1);
+        RecordingSink sink;
+        GroupingPass(list, sink);
+        EXPECT_EQ(Rel(sink.Paths), Groups{expected}) << hidden.toStdString();
+    }
+}
 
-TEST(ExecuteProfile, MissingDocumentFailsWithBothDetailLines) {
-    AppFolder app;
+TEST_F(ExecuteProfile, WithoutFoldersOrOptionsItRunsEmptyOrByName) {
     clsFindFile scan;
     FileList list;
     int status = 0;
-    const QString path = app.Tree().Path(QStringLiteral("none.xml"));
-    scan.ExecuteProfile(path, list, status);
-    EXPECT_EQ(status, 3);
-    EXPECT_EQ(modLog::RunStats.ErrorDetails,
-              QStringList({path + QStringLiteral(" -  profile details could not be found"),
-                           path + QStringLiteral(" -  error in executing profile ")}));
-    EXPECT_EQ(modLog::RunStats.ErrorCount, 2);
-    const QStringList log = app.AppLogLines();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(
-        log[0].startsWith(QStringLiteral("Error occured in clsFindFile.ExecuteProfile. Error No : "
-                                         "536 Desc : Error in profile details at:")));
-}
-
-TEST(ExecuteProfile, SettingsComeFromTheDocument) {
-    AppFolder app;
-    const TempTree& t = app.Tree();
-    t.CreateFile(QStringLiteral("d/one.txt"), "same");
-    t.CreateFile(QStringLiteral("d/deep/two.txt"), "same");
-    t.CreateFile(QStringLiteral("d/.hidden.txt"), "same");
-    t.CreateFile(QStringLiteral("d/other.log"), "same");
-    t.CreateFile(QStringLiteral("d/changed.txt"), "SAME");
-    Profile p;
-    p.Folders = {t.Path(QStringLiteral("d"))};
-    p.Content = QStringLiteral("True");
-    p.MatchType = QStringLiteral("CRC");
-    p.Include = {QStringLiteral("*.txt")};
-    RecordingObserver observer;
-    clsFindFile scan;
-    scan.SetObserver(&observer);
-    FileList list;
-    int status = 0;
-    scan.ExecuteProfile(Write(app, QStringLiteral("p"), p), list, status);
-    ASSERT_EQ(status, 1);
-    RecordingSink sink;
-    GroupingPass(list, sink);
-    EXPECT_EQ(Relative(sink.Groups, t.Root()),
-              (std::vector<QStringList>{
-                  {QStringLiteral("d/one.txt"), QStringLiteral("d/deep/two.txt")}}));
-    EXPECT_EQ(observer.Statuses,
-              QStringList{QStringLiteral(
-                  "Processing. This could take a couple of minutes. Please wait...")});
-
-    // "False" for hidden takes the hidden file as well.
-    p.Hidden = QStringLiteral("False");
-    clsFindFile withHidden;
-    FileList all;
-    withHidden.ExecuteProfile(Write(app, QStringLiteral("q"), p), all, status);
-    RecordingSink sink2;
-    GroupingPass(all, sink2);
-    ASSERT_EQ(sink2.Groups.size(), 1u);
-    EXPECT_EQ(sink2.Groups[0].size(), 3);
-}
-
-TEST(ExecuteProfile, ProfilesWithoutFoldersOrOptionsRunEmptyOrByName) {
-    AppFolder app;
-    const TempTree& t = app.Tree();
-    Profile empty;
-    clsFindFile scan;
-    FileList list;
-    int status = 0;
-    scan.ExecuteProfile(Write(app, QStringLiteral("empty"), empty), list, status);
+    scan.ExecuteProfile(Write(u"empty"_s, {}, u"True"_s), list, status);
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(list.empty());
 
     // No options: the defaults, name only, no sub-folders; the marker spelled in other
-    // letters is a literal folder that does not exist.
-    t.CreateFile(QStringLiteral("n/x.txt"), "1");
-    t.CreateFile(QStringLiteral("n/y.txt"), "1");
-    Profile bare;
-    bare.WithOptions = false;
-    bare.Folders = {t.Path(QStringLiteral("n")), QStringLiteral("$mydocuments")};
+    // letters is a literal folder that does not exist, and is logged as one.
+    t.CreateFile(u"n/x.txt"_s, "1");
+    t.CreateFile(u"n/y.txt"_s, "1");
+    t.CreateFile(u"n/sub/z.txt"_s, "1");
     clsFindFile byName;
-    FileList named;
-    byName.ExecuteProfile(Write(app, QStringLiteral("bare"), bare), named, status);
+    byName.ExecuteProfile(Write(u"bare"_s, {P(u"n"_s), u"$mydocuments"_s}), list, status);
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(byName.MatchName);
-    EXPECT_EQ(named.size(), 2u);
+    EXPECT_EQ(list.size(), 2u);
     EXPECT_EQ(byName.FoldersNotListed(), 1);
-}
-
-TEST(ExecuteProfile, AnAttributeThatIsNoBooleanFailsTheRun) {
-    AppFolder app;
-    Profile p;
-    p.Hidden = QStringLiteral("maybe");
-    clsFindFile scan;
-    FileList list;
-    int status = 0;
-    const QString path = Write(app, QStringLiteral("bad"), p);
-    scan.ExecuteProfile(path, list, status);
-    EXPECT_EQ(status, 3);
-    EXPECT_EQ(modLog::RunStats.ErrorDetails,
-              QStringList{path + QStringLiteral(" -  error in executing profile ")});
+    const QStringList log = app.AppLogLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(u"Error occured in modAPI.MyFindFirstFile Error number: 2 "_s));
+    EXPECT_TRUE(log[0].contains(u"$mydocuments/*.* at:"_s));
 }

@@ -1,197 +1,135 @@
-// The walk: attribute filters, patterns, what is reported, links and special files, one
-// record per file, unreadable files and cancelling.
+// The walk: attribute filters, patterns, links and special files, one record per file,
+// unreadable files and cancelling.
 
 #include "EngineFixtures.h"
 
 #include "app/modLog.h"
-
-#include <QFile>
+#include "engine/FolderListing.h"
 
 #include <unistd.h>
 
-using namespace testing_support;
 using namespace engine_test;
 
-namespace {
+class Walk : public EngineTest {};
 
-QStringList StoredNames(const FileList& list) {
-    QStringList names;
-    for (size_t i = 0; i < list.size(); ++i)
-        names << list.FileName(list[i]);
-    names.sort();
-    return names;
+TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
+    t.CreateFile(u"plain.txt"_s, "a");
+    t.CreateFile(u".dot.txt"_s, "b");
+    t.CreateFile(u".both"_s, "b");
+    t.CreateFile(u"ro.txt"_s, "c");
+    t.SetMode(u"ro.txt"_s, 0444);
+    t.SetMode(u".both"_s, 0444);
+    t.CreateFile(u".hid/inside.txt"_s, "d");
+    t.CreateFile(u"rodir/inside2.txt"_s, "e");
+    t.SetMode(u"rodir"_s, 0555);
+    Fifo(u"pipe"_s);
+    for (const auto& [hidden, readOnly, expected] :
+         {std::tuple{false, false, u"plain.txt"_s},
+          std::tuple{true, false, u".dot.txt inside.txt plain.txt"_s},
+          std::tuple{false, true, u"inside2.txt plain.txt ro.txt"_s},
+          std::tuple{true, true, u".both .dot.txt inside.txt inside2.txt plain.txt ro.txt"_s}}) {
+        clsFindFile scan;
+        scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = true;
+        scan.IncludeHiddenFilesFolders = hidden;
+        scan.IncludeReadOnlyFilesFolders = readOnly;
+        FileList list;
+        scan.GetFiles(t.Root(), list);
+        EXPECT_EQ(Names(list).join(u' '), expected) << hidden << readOnly;
+    }
+    // A virtual file system's mount point is hidden and system too: no setting takes it.
+    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}};
+    FolderListing listing;
+    ListFolder(QFile::encodeName(t.Root()).toStdString(), rules, listing);
+    QStringList listed;
+    for (const ListedEntry& e : listing.Entries)
+        listed << QString::fromStdString(e.Name);
+    listed.sort();
+    EXPECT_EQ(listed.join(u' '), u".both .dot.txt .hid app plain.txt ro.txt"_s);
+    t.SetMode(u"rodir"_s, 0755);
 }
 
-QStringList Sorted(QStringList l) {
-    l.sort();
-    return l;
-}
-
-} // namespace
-
-TEST(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("plain.txt"), "a");
-    t.CreateFile(QStringLiteral(".dot.txt"), "b");
-    t.CreateFile(QStringLiteral("ro.txt"), "c");
-    t.SetMode(QStringLiteral("ro.txt"), 0444);
-    t.CreateFile(QStringLiteral(".hid/inside.txt"), "d");
-    t.CreateFile(QStringLiteral("rodir/inside2.txt"), "e");
-    t.SetMode(QStringLiteral("rodir"), 0555);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(t.Path(QStringLiteral("pipe"))).constData(), 0644), 0);
-
-    clsFindFile none;
-    none.IncludeSubFolder = true;
-    FileList list;
-    none.GetFiles(t.Root(), list);
-    EXPECT_EQ(StoredNames(list), QStringList{QStringLiteral("plain.txt")});
-
-    // Everything taken: the FIFO is still left out, being hidden and system at once.
-    clsFindFile all;
-    all.IncludeSubFolder = true;
-    all.IncludeHiddenFilesFolders = all.IncludeReadOnlyFilesFolders = true;
-    all.IncludeSystemFilesFolders = true;
-    FileList everything;
-    all.GetFiles(t.Root(), everything);
-    EXPECT_EQ(StoredNames(everything),
-              Sorted({QStringLiteral(".dot.txt"), QStringLiteral("inside.txt"),
-                      QStringLiteral("inside2.txt"), QStringLiteral("plain.txt"),
-                      QStringLiteral("ro.txt")}));
-    t.SetMode(QStringLiteral("rodir"), 0755);
-}
-
-TEST(Walk, AttributeLettersFollowTheFile) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("x/plain"), "1");
-    t.CreateFile(QStringLiteral("x/.hidden"), "1");
-    t.SetMode(QStringLiteral("x/.hidden"), 0444);
+TEST_F(Walk, PatternsTestTheNameWithoutCaseAndLeftOutFilesAreStillReported) {
+    t.CreateFile(u"a.TXT"_s, "x");
+    t.CreateFile(u"b.txt"_s, "y");
+    t.CreateFile(u"c.doc"_s, "z");
+    t.CreateFile(u"d.txt"_s, QByteArray());
+    t.CreateFile(u"skip#1.txt"_s, "w");
     clsFindFile scan;
-    scan.IncludeHiddenFilesFolders = scan.IncludeReadOnlyFilesFolders = true;
-    RecordingSink sink = Scan(scan, {t.Path(QStringLiteral("x"))});
-    ASSERT_EQ(sink.Groups.size(), 0u); // different names
-    FileList list;
-    clsFindFile again;
-    again.IncludeHiddenFilesFolders = again.IncludeReadOnlyFilesFolders = true;
-    again.GetFiles(t.Path(QStringLiteral("x")), list);
-    QStringList letters;
-    for (size_t i = 0; i < list.size(); ++i)
-        letters << list.Details(i).FileName + u'=' + list.Details(i).FileAttributes;
-    EXPECT_EQ(Sorted(letters), Sorted({QStringLiteral(".hidden=HR"), QStringLiteral("plain=N")}));
-}
-
-TEST(Walk, FilesLeftOutByPatternOrSizeAreStillReported) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("a.TXT"), "x");
-    t.CreateFile(QStringLiteral("b.txt"), "y");
-    t.CreateFile(QStringLiteral("c.doc"), "z");
-    t.CreateFile(QStringLiteral("d.txt"), QByteArray());
-    t.CreateFile(QStringLiteral("skip#1.txt"), "w");
-    clsFindFile scan;
-    scan.SetIncludePatterns({QStringLiteral("*.txt")});
-    scan.SetExcludePatterns({QStringLiteral("skip#?.txt"), QStringLiteral("B*")});
+    scan.SetIncludePatterns({u"*.txt"_s});
+    scan.SetExcludePatterns({u"skip#?.txt"_s, u"B*"_s});
     RecordingObserver observer;
     scan.SetObserver(&observer);
     FileList list;
     scan.GetFiles(t.Root(), list);
     EXPECT_EQ(observer.Files.size(), 5);
-    EXPECT_TRUE(observer.Files.contains(t.Path(QStringLiteral("c.doc"))));
-    // Lower-case pattern takes the capital extension; "#" is no wildcard; "B*" excludes b.
-    EXPECT_EQ(StoredNames(list), QStringList{QStringLiteral("a.TXT")});
+    // "#" is no wildcard; "B*" would match no full path, only the name b.txt.
+    EXPECT_EQ(Names(list), QStringList{u"a.TXT"_s});
 }
 
-TEST(Walk, LinksAreNeverFollowedAndOneFileIsOneRecord) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("data/one.bin"), "same bytes");
-    t.CreateFile(QStringLiteral("data/sub/two.bin"), "same bytes");
-    t.CreateFile(QStringLiteral("data/lonely.bin"), "no copy at all");
-    const auto native = [&](const QString& rel) { return QFile::encodeName(t.Path(rel)); };
-    ASSERT_EQ(::link(native(QStringLiteral("data/lonely.bin")).constData(),
-                     native(QStringLiteral("data/hardlink.bin")).constData()),
-              0);
-    ASSERT_EQ(::symlink("one.bin", native(QStringLiteral("data/symlink.bin")).constData()), 0);
-    ASSERT_EQ(::symlink("..", native(QStringLiteral("data/sub/loop")).constData()), 0);
+TEST_F(Walk, LinksAreNeverFollowedAndOneFileIsOneRecord) {
+    t.CreateFile(u"data/one.bin"_s, "same bytes");
+    t.CreateFile(u"data/sub/two.bin"_s, "same bytes");
+    t.CreateFile(u"data/lonely.bin"_s, "no copy at all");
+    const auto native = [&](const QString& rel) { return QFile::encodeName(P(rel)); };
+    ASSERT_EQ(::link(native(u"data/lonely.bin"_s), native(u"data/hardlink.bin"_s)), 0);
+    ASSERT_EQ(::symlink("one.bin", native(u"data/symlink.bin"_s)), 0);
+    ASSERT_EQ(::symlink("..", native(u"data/sub/loop"_s)), 0);
 
     clsFindFile scan;
-    ContentScan(scan, QStringLiteral("crc"));
+    ContentScan(scan, u"crc"_s);
     // The same folder twice, and a parent of it: each file still counts once.
-    const QString data = t.Path(QStringLiteral("data"));
-    RecordingSink sink =
-        Scan(scan, {data, data + u'/', t.Path(QStringLiteral("data/sub")), t.Root()});
-    ASSERT_EQ(sink.Groups.size(), 1u);
-    EXPECT_EQ(Relative(sink.Groups, t.Root())[0],
-              QStringList({QStringLiteral("data/one.bin"), QStringLiteral("data/sub/two.bin")}));
+    const QString data = P(u"data"_s);
+    RecordingSink sink = Scan(scan, {data, data + u'/', P(u"data/sub"_s), t.Root()});
+    EXPECT_EQ(Rel(sink.Paths), Groups({{u"data/one.bin"_s, u"data/sub/two.bin"_s}}));
 }
 
-TEST(Walk, UnreadableFilesGetNoRecordAndAreCounted) {
-    AppFolder app;
-    const TempTree& t = app.Tree();
+TEST_F(Walk, UnreadableFilesGetNoRecordAndAreLoggedAndCounted) {
     const QByteArray bytes(70000, 'q');
-    t.CreateFile(QStringLiteral("s/a"), bytes);
-    t.CreateFile(QStringLiteral("s/b"), bytes);
-    t.CreateFile(QStringLiteral("s/gone"), bytes);
-    t.CreateFile(QStringLiteral("s/piped"), bytes);
-    t.CreateFile(QStringLiteral("s/small1"), "tiny");
-    t.CreateFile(QStringLiteral("s/small2"), "tiny");
+    for (const QString& name : {u"a"_s, u"b"_s, u"gone"_s, u"piped"_s})
+        t.CreateFile(u"s/"_s + name, bytes);
+    t.CreateFile(u"s/small1"_s, "tiny");
+    t.CreateFile(u"s/small2"_s, "tiny");
     clsFindFile scan;
-    ContentScan(scan, QStringLiteral("crc"));
+    ContentScan(scan, u"crc"_s);
     RecordingObserver observer;
     // Between the walk and the reading one file vanishes and one turns into a FIFO.
     observer.OnStatus = [&]() {
-        QFile::remove(t.Path(QStringLiteral("s/gone")));
-        QFile::remove(t.Path(QStringLiteral("s/piped")));
-        ::mkfifo(QFile::encodeName(t.Path(QStringLiteral("s/piped"))).constData(), 0644);
+        QFile::remove(P(u"s/gone"_s));
+        QFile::remove(P(u"s/piped"_s));
+        Fifo(u"s/piped"_s);
     };
-    RecordingSink sink = Scan(scan, {t.Path(QStringLiteral("s"))}, &observer);
-    EXPECT_EQ(Relative(sink.Groups, t.Root()),
-              (std::vector<QStringList>{{QStringLiteral("s/small1"), QStringLiteral("s/small2")},
-                                        {QStringLiteral("s/a"), QStringLiteral("s/b")}}));
+    RecordingSink sink = Scan(scan, {P(u"s"_s)}, &observer);
+    EXPECT_EQ(Rel(sink.Paths), Groups({{u"s/small1"_s, u"s/small2"_s}, {u"s/a"_s, u"s/b"_s}}));
     EXPECT_EQ(modLog::RunStats.ErrorCount, 2);
-    EXPECT_TRUE(modLog::RunStats.ErrorDetails.contains(
-        t.Path(QStringLiteral("s/gone")) + QStringLiteral(" -  details could not be retrieved")));
+    EXPECT_TRUE(modLog::RunStats.ErrorDetails.contains(P(u"s/gone"_s) +
+                                                       u" -  details could not be retrieved"_s));
     const QStringList log = app.AppLogLines();
     ASSERT_EQ(log.size(), 2);
-    EXPECT_TRUE(
-        log[0].startsWith(QStringLiteral("Error occured in clsCRC.Calculate_Crc32. File:")));
+    EXPECT_TRUE(log[0].startsWith(u"Error occured in clsCRC.Calculate_Crc32. File:"_s));
 }
 
-TEST(Walk, CancelStopsEveryLevelAndKeepsWhatWasStored) {
-    TempTree t;
+TEST_F(Walk, CancelStopsEveryLevelAndKeepsWhatWasStored) {
     QString rel;
     for (int depth = 0; depth < 6; ++depth) {
-        rel += QStringLiteral("d%1/").arg(depth);
+        rel += u"d%1/"_s.arg(depth);
         for (int i = 0; i < 12; ++i)
-            t.CreateFile(rel + QStringLiteral("f%1").arg(i), QByteArray::number(i));
+            t.CreateFile(rel + u"f%1"_s.arg(i), QByteArray(1000 + i, 'x'));
     }
     clsFindFile scan;
-    scan.IncludeSubFolder = true;
+    ContentScan(scan, u"md5"_s);
     RecordingObserver observer;
     observer.OnFile = [&](const QString& path) {
-        if (path.contains(QStringLiteral("/d3/")))
+        if (path.contains(u"/d3/"_s))
             scan.CancelOperation = true;
     };
     scan.SetObserver(&observer);
     FileList list;
     EXPECT_EQ(scan.ScanFolders({t.Root()}, list), 1);
-    // The file that asked to cancel is the last one seen at any level, and it and every
-    // file before it stay stored.
+    // The file that asked to cancel is the last one seen at any level; it and every file
+    // before it stay stored, and none is read.
     ASSERT_FALSE(observer.Files.isEmpty());
-    EXPECT_TRUE(observer.Files.last().contains(QStringLiteral("/d3/")));
+    EXPECT_TRUE(observer.Files.last().contains(u"/d3/"_s));
     EXPECT_LT(observer.Files.size(), 6 * 12);
     EXPECT_EQ(list.size(), size_t(observer.Files.size()));
-    EXPECT_TRUE(observer.Statuses.isEmpty());
-}
-
-TEST(Walk, FolderThatCannotBeListedIsLoggedInTheWrapperForm) {
-    AppFolder app;
-    clsFindFile scan;
-    FileList list;
-    const QString missing = app.Tree().Path(QStringLiteral("nowhere"));
-    scan.GetFiles(missing, list);
-    EXPECT_TRUE(list.empty());
-    EXPECT_EQ(scan.FoldersNotListed(), 1);
-    const QStringList log = app.AppLogLines();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].startsWith(
-        QStringLiteral("Error occured in modAPI.MyFindFirstFile Error number: 2 Desc: ")));
-    EXPECT_TRUE(log[0].contains(missing + QStringLiteral("/*.* at:")));
+    EXPECT_EQ(scan.BytesRead().load(), 0);
 }
