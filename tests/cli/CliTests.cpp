@@ -131,10 +131,16 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("No of duplicate files found\\tab :  1\\par"));
 
-    const Outcome missing = Execute(
-        kCli, {QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Nowhere")},
-        env);
-    EXPECT_EQ(missing.Exit, 3);
+    // A damaged document fails the run and marks its row "Error"; a name without a
+    // document fails too but gets no row.
+    QFile broken(modCommon::ProfileFolder + QStringLiteral("Broken.xml"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<echofind><profileoption>");
+    broken.close();
+    for (const QString& name : {QStringLiteral("Broken"), QStringLiteral("Nowhere")})
+        EXPECT_EQ(
+            Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--profile"), name}, env).Exit,
+            3);
     std::vector<Catalogue::Entry> entries;
     ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
     QStringList statuses;
@@ -142,6 +148,6 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
         statuses << e.Name + u'=' + e.Status;
     statuses.sort();
     EXPECT_EQ(statuses,
-              QStringList({QStringLiteral("Mine=Success"), QStringLiteral("Nowhere=Error")}));
+              QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
     qunsetenv("ECHOFIND_HOME");
 }

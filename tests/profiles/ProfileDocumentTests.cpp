@@ -113,6 +113,12 @@ TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
 
 TEST(Catalogue, UpdatesByNameWithoutRegardToCase) {
     AppFolder app;
+    ProfileSettings p;
+    for (const char* name : {"Photos", "Música"})
+        ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + QString::fromUtf8(name) +
+                                            QStringLiteral(".xml"),
+                                        p),
+                  1);
     ASSERT_EQ(modXML::InitXML(QStringLiteral("profiles"), Catalogue::CataloguePath()), 1);
     ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
                                        QStringLiteral("2026-12-06 10:00:00")),
@@ -123,6 +129,10 @@ TEST(Catalogue, UpdatesByNameWithoutRegardToCase) {
     ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("PHOTOS"), QStringLiteral("Error"),
                                        QStringLiteral("2026-12-06 12:00:00")),
               1);
+    // A profile without a document gets no row.
+    EXPECT_EQ(Catalogue::UpdateProfile(QStringLiteral("Ghost"), QStringLiteral("Error"),
+                                       QStringLiteral("x")),
+              3);
     std::vector<Catalogue::Entry> entries;
     ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
     ASSERT_EQ(entries.size(), 2u);
@@ -131,11 +141,13 @@ TEST(Catalogue, UpdatesByNameWithoutRegardToCase) {
     EXPECT_EQ(entries[0].LastRun, QStringLiteral("2026-12-06 12:00:00"));
     EXPECT_EQ(entries[1].Name, QStringLiteral("Música"));
 
-    // A corrupt catalogue is rebuilt rather than blocking the run's report.
+    // A corrupt catalogue is rebuilt from the documents: the other profile keeps its row.
     app.Tree().CreateFile(Catalogue::CataloguePath().mid(app.Tree().Root().size()), "garbage<");
     ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
                                        QStringLiteral("x")),
               1);
     ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_EQ(entries.size(), 2u);
+    for (const Catalogue::Entry& e : entries)
+        EXPECT_EQ(e.Status, e.Name == u"Photos" ? QStringLiteral("Success") : QString());
 }
