@@ -45,8 +45,7 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
             throw AppError{
                 532, QStringLiteral("Application could not locate the selected profile."), path};
         modXML::Document doc;
-        QString reason, source;
-        if (!modXML::Load(path, doc, reason, source) || !doc.Root())
+        if (modXML::ReadProfile(path, doc) != Success || !doc.Root())
             throw AppError{531, QStringLiteral("Error occured while reading the selected profile"),
                            path};
         if (!doc.HasChildNodes())
