@@ -8,15 +8,11 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <exception>
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Echofind"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Echofind"));
+namespace {
 
-    StderrMessageService messages;
-    SetMessageService(&messages);
-
+int sub_main(StderrMessageService& messages) {
     // Taken before anything touches the disk, so a second start changes nothing.
     modCommon::SingleInstance instance(modCommon::ApplicationFolder());
     if (!instance.TryLock()) {
@@ -38,4 +34,22 @@ int main(int argc, char** argv) {
                 qPrintable(modCommon::AppPath), qPrintable(modCommon::ProfileFolder),
                 qPrintable(modCommon::LogPath));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Echofind"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Echofind"));
+    StderrMessageService messages;
+    SetMessageService(&messages);
+    try {
+        return sub_main(messages);
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("modCommon.sub_main"), 0,
+                                  QString::fromLocal8Bit(e.what()));
+        messages.Critical(QStringLiteral("Unable to Initialize application. Quitting..."));
+        return 1;
+    }
 }
