@@ -28,13 +28,6 @@ TEST(PathMatchSpec, Wildcards) {
     EXPECT_FALSE(MyPathMatchSpec(QString(200, u'a'), QStringLiteral("*a*a*a*a*a*a*a*a*b")));
 }
 
-TEST(TrimNull, CutsAtTheFirstNul) {
-    EXPECT_EQ(modAPI::TrimNull(QStringLiteral("abc")), QStringLiteral("abc"));
-    EXPECT_EQ(modAPI::TrimNull(QString(QChar(u'\0')) + QStringLiteral("abc")), QString());
-    EXPECT_EQ(modAPI::TrimNull(QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("cd")),
-              QStringLiteral("ab"));
-}
-
 TEST(Wrappers, FailuresWriteTheSystemCallLine) {
     AppFolder app;
     const QString missing = app.Tree().Path(QStringLiteral("nothing-here.txt"));
@@ -54,15 +47,6 @@ TEST(Wrappers, FailuresWriteTheSystemCallLine) {
         3);
     EXPECT_TRUE(app.AppLogLines().last().startsWith(
         QStringLiteral("Error occured in modAPI.MyMakeSureDirectoryPathExists Error number: ")));
-}
-
-TEST(Wrappers, MakePathCreatesEveryFolderUpToTheLastSeparator) {
-    TempTree tree;
-    EXPECT_EQ(modAPI::MyMakeSureDirectoryPathExists(tree.Path(QStringLiteral("a/b/c/file.txt"))),
-              1);
-    EXPECT_TRUE(QFileInfo(tree.Path(QStringLiteral("a/b/c"))).isDir());
-    EXPECT_FALSE(tree.Exists(QStringLiteral("a/b/c/file.txt")));
-    EXPECT_EQ(modAPI::MyMakeSureDirectoryPathExists(tree.Path(QStringLiteral("a/b/c/"))), 1);
 }
 
 TEST(Wrappers, CopyReplacesAtomicallyOrRefuses) {

@@ -140,12 +140,6 @@ TEST(Paths, QualifyAndUnqualify) {
               QStringLiteral("Café Photos"));
 }
 
-TEST(Paths, UnreadableUserNameGivesDefaultUser) {
-    EXPECT_EQ(modCommon::UserFolderName(3, QStringLiteral("ann")), QStringLiteral("DefaultUser"));
-    EXPECT_EQ(modCommon::UserFolderName(1, QString()), QStringLiteral("DefaultUser"));
-    EXPECT_EQ(modCommon::UserFolderName(1, QStringLiteral("ann")), QStringLiteral("ann"));
-}
-
 TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     TempTree tree;
     const QString home = tree.CreateDir(QStringLiteral("app"));

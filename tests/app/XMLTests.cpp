@@ -90,16 +90,6 @@ TEST(XmlDocument, ParseErrorsAreNumberedAndLogged) {
         << "a failed append leaves the file as it was";
 }
 
-TEST(XmlDocument, UnwritableTargetFailsAndKeepsNothingHalfWritten) {
-    AppFolder app;
-    // The target's folder does not exist: the save fails, is logged, and returns 3.
-    const QString path = app.Tree().Path(QStringLiteral("no/such/folder/doc.xml"));
-    EXPECT_EQ(modXML::InitXML(QStringLiteral("profiles"), path), 3);
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_TRUE(app.AppLogLines().last().startsWith(
-        QStringLiteral("Error occured in modXML.InitXML. Error No : ")));
-}
-
 TEST(XmlDocument, ShippedDocumentsAreReadable) {
     for (const char* name : {"config.xml", "Default Profile.xml"}) {
         modXML::Document doc;
