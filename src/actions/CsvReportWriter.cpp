@@ -9,14 +9,13 @@ bool CsvReportWriter::Begin(QIODevice& out) {
 }
 
 bool CsvReportWriter::Group(const ExportRecord& record) {
-    return WriteLine(*m_out, Field(record.FileName) + QString(9, u','));
+    return File(record);
 }
 
-bool CsvReportWriter::File(const ExportRecord& r) {
-    const QStringList fields = {Field(r.FileName), Field(r.FileLocation), Field(r.FileSize),
-                                Field(r.Created),  Field(r.Modified),     Field(r.Attributes),
-                                Field(r.Version),  Field(r.CRC),          Field(r.MD5),
-                                Field(r.Status)};
+bool CsvReportWriter::File(const ExportRecord& record) {
+    QStringList fields;
+    for (const QString& f : record.Fields())
+        fields << Field(f);
     return WriteLine(*m_out, fields.join(u','));
 }
 

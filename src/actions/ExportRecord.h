@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <array>
+
 // One line of the duplicate report, taken from a row of the results. A record without a
 // location is a group record; the file records of its group follow it.
 struct ExportRecord {
@@ -17,4 +19,9 @@ struct ExportRecord {
     QString Status; // "deleted" for a file an action removed
 
     bool IsGroup() const { return FileLocation.isEmpty(); }
+    // The ten fields in report order; a group record's are its label and nine empties.
+    std::array<QString, 10> Fields() const {
+        return {FileName,   FileLocation, FileSize, Created, Modified,
+                Attributes, Version,      CRC,      MD5,     Status};
+    }
 };

@@ -10,21 +10,18 @@ bool HtmlReportWriter::Begin(QIODevice& out) {
 }
 
 bool HtmlReportWriter::Group(const ExportRecord& record) {
-    const QString fields[10] = {record.FileName};
-    return Row(fields);
+    return Row(record.Fields());
 }
 
-bool HtmlReportWriter::File(const ExportRecord& r) {
-    const QString fields[10] = {r.FileName,   r.FileLocation, r.FileSize, r.Created, r.Modified,
-                                r.Attributes, r.Version,      r.CRC,      r.MD5,     r.Status};
-    return Row(fields);
+bool HtmlReportWriter::File(const ExportRecord& record) {
+    return Row(record.Fields());
 }
 
 bool HtmlReportWriter::End() {
     return WriteLine(*m_out, QStringLiteral("</table></html>"));
 }
 
-bool HtmlReportWriter::Row(const QString (&fields)[10]) {
+bool HtmlReportWriter::Row(const std::array<QString, 10>& fields) {
     QString line = QStringLiteral("<tr>");
     for (const QString& f : fields)
         line += QStringLiteral("<td>&nbsp;") + Escaped(f) + QStringLiteral("</td>");

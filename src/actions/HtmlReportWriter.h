@@ -14,7 +14,7 @@ public:
     static QString Escaped(const QString& value);
 
 private:
-    bool Row(const QString (&fields)[10]);
+    bool Row(const std::array<QString, 10>& fields);
 
     QIODevice* m_out = nullptr;
 };

@@ -18,7 +18,7 @@ qsizetype Characters(const QString& text) {
 
 bool TextReportWriter::Begin(QIODevice& out) {
     m_out = &out;
-    const QString headers[10] = {
+    const std::array<QString, 10> headers = {
         QStringLiteral("File name"), QStringLiteral("File location"), QStringLiteral("File size"),
         QStringLiteral("Created"),   QStringLiteral("Modified"),      QStringLiteral("Attributes"),
         QStringLiteral("Version"),   QStringLiteral("CRC"),           QStringLiteral("MD5"),
@@ -28,17 +28,14 @@ bool TextReportWriter::Begin(QIODevice& out) {
 }
 
 bool TextReportWriter::Group(const ExportRecord& record) {
-    const QString fields[10] = {record.FileName};
-    return Line(fields);
+    return Line(record.Fields());
 }
 
-bool TextReportWriter::File(const ExportRecord& r) {
-    const QString fields[10] = {r.FileName,   r.FileLocation, r.FileSize, r.Created, r.Modified,
-                                r.Attributes, r.Version,      r.CRC,      r.MD5,     r.Status};
-    return Line(fields);
+bool TextReportWriter::File(const ExportRecord& record) {
+    return Line(record.Fields());
 }
 
-bool TextReportWriter::Line(const QString (&fields)[10]) {
+bool TextReportWriter::Line(const std::array<QString, 10>& fields) {
     QString line;
     line.reserve(940);
     for (int i = 0; i < 10; ++i) {

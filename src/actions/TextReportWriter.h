@@ -12,7 +12,7 @@ public:
     bool End() override { return true; }
 
 private:
-    bool Line(const QString (&fields)[10]);
+    bool Line(const std::array<QString, 10>& fields);
 
     QIODevice* m_out = nullptr;
 };
