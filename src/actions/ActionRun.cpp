@@ -5,6 +5,7 @@
 
 #include "app/AppError.h"
 #include "app/modAPI.h"
+#include "app/modCommon.h"
 #include "app/modLog.h"
 
 #include <vector>
@@ -35,7 +36,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     QString document = profileNameText.trimmed();
     if (!document.toLower().contains(QStringLiteral(".xml")))
         document += QStringLiteral(".xml");
-    const QString profileName = document.left(document.size() - 4);
+    const QString profileName = modCommon::ProfileNameFromPath(document);
 
     Outcome outcome = Outcome::Finished;
     try {

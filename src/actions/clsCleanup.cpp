@@ -37,7 +37,7 @@ AppError SystemError(const QString& source) {
 int clsCleanup::GetProfileSettings(const QString& strProfileName) {
     const QString where = QStringLiteral("clsCleanup.GetProfileSettings");
     try {
-        ProfileName = strProfileName.left(qMax<qsizetype>(0, strProfileName.size() - 4));
+        ProfileName = modCommon::ProfileNameFromPath(strProfileName);
         const QString path = modCommon::ProfileFolder + strProfileName;
         bool exists = false;
         modAPI::MyPathFileExists(path, exists);

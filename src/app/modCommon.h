@@ -38,7 +38,8 @@ QString QualifyPath(const QString& path);
 // Trims blanks, then drops one trailing "/", except that "/" itself stays "/".
 QString UnQualifyPath(const QString& path);
 
-// The file name of a profile document without its folder and without ".xml".
+// The file name of a profile document (or a document name) without its folder and
+// without ".xml".
 QString ProfileNameFromPath(const QString& profilePath);
 
 // Only one Echofind runs per application folder. The lock is a file in the user's
