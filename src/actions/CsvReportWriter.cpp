@@ -4,19 +4,15 @@
 
 bool CsvReportWriter::Begin(QIODevice& out) {
     m_out = &out;
-    return WriteLine(out, QStringLiteral("File name,File location,File size,Created,Modified,"
-                                         "Attributes,Version,CRC,MD5,Status"));
-}
-
-bool CsvReportWriter::Group(const ExportRecord& record) {
-    return File(record);
+    return WriteLine(QStringLiteral("File name,File location,File size,Created,Modified,"
+                                    "Attributes,Version,CRC,MD5,Status"));
 }
 
 bool CsvReportWriter::File(const ExportRecord& record) {
     QStringList fields;
     for (const QString& f : record.Fields())
         fields << Field(f);
-    return WriteLine(*m_out, fields.join(u','));
+    return WriteLine(fields.join(u','));
 }
 
 QString CsvReportWriter::Field(const QString& value) {

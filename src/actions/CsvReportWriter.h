@@ -8,12 +8,8 @@
 class CsvReportWriter final : public ReportWriter {
 public:
     bool Begin(QIODevice& out) override;
-    bool Group(const ExportRecord& record) override;
     bool File(const ExportRecord& record) override;
     bool End() override { return true; }
 
     static QString Field(const QString& value);
-
-private:
-    QIODevice* m_out = nullptr;
 };

@@ -2,15 +2,11 @@
 
 bool HtmlReportWriter::Begin(QIODevice& out) {
     m_out = &out;
-    return WriteLine(out, QStringLiteral("<html><table border=1 cellpadding=0 cellspacing=0>"
-                                         "<tr><td width=10%>Name</td><td>File location</td>"
-                                         "<td width=10%>Size</td><td>Created</td>"
-                                         "<td>Modified</td><td>Attributes</td><td>Version</td>"
-                                         "<td>CRC</td><td>MD5</td><td>Status</td></tr>"));
-}
-
-bool HtmlReportWriter::Group(const ExportRecord& record) {
-    return Row(record.Fields());
+    return WriteLine(QStringLiteral("<html><table border=1 cellpadding=0 cellspacing=0>"
+                                    "<tr><td width=10%>Name</td><td>File location</td>"
+                                    "<td width=10%>Size</td><td>Created</td>"
+                                    "<td>Modified</td><td>Attributes</td><td>Version</td>"
+                                    "<td>CRC</td><td>MD5</td><td>Status</td></tr>"));
 }
 
 bool HtmlReportWriter::File(const ExportRecord& record) {
@@ -18,37 +14,13 @@ bool HtmlReportWriter::File(const ExportRecord& record) {
 }
 
 bool HtmlReportWriter::End() {
-    return WriteLine(*m_out, QStringLiteral("</table></html>"));
+    return WriteLine(QStringLiteral("</table></html>"));
 }
 
 bool HtmlReportWriter::Row(const std::array<QString, 10>& fields) {
     QString line = QStringLiteral("<tr>");
     for (const QString& f : fields)
-        line += QStringLiteral("<td>&nbsp;") + Escaped(f) + QStringLiteral("</td>");
+        line += QStringLiteral("<td>&nbsp;") + f.toHtmlEscaped() + QStringLiteral("</td>");
     line += QStringLiteral("</tr>");
-    return WriteLine(*m_out, line);
-}
-
-QString HtmlReportWriter::Escaped(const QString& value) {
-    QString out;
-    out.reserve(value.size());
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return WriteLine(line);
 }

@@ -7,14 +7,9 @@
 class HtmlReportWriter final : public ReportWriter {
 public:
     bool Begin(QIODevice& out) override;
-    bool Group(const ExportRecord& record) override;
     bool File(const ExportRecord& record) override;
     bool End() override;
 
-    static QString Escaped(const QString& value);
-
 private:
     bool Row(const std::array<QString, 10>& fields);
-
-    QIODevice* m_out = nullptr;
 };

@@ -27,10 +27,10 @@ QString ReportWriter::Extension(const QString& format) {
     return {};
 }
 
-bool ReportWriter::WriteLine(QIODevice& out, const QString& line) {
+bool ReportWriter::WriteLine(const QString& line) {
     QByteArray bytes = line.toUtf8();
     bytes.append("\r\n");
-    if (out.write(bytes) != bytes.size())
-        return Fail(out.errorString());
+    if (m_out->write(bytes) != bytes.size())
+        return Fail(m_out->errorString());
     return true;
 }

@@ -10,13 +10,14 @@ class QIODevice;
 
 // Writes one format of the duplicate report. The exporter calls Begin once, then Group or
 // File per record in order, then End; the first call that returns false ends the report,
-// with the reason in Error().
+// with the reason in Error(). A group record is written like a file record unless a
+// format gives groups a shape of their own.
 class ReportWriter {
 public:
     virtual ~ReportWriter() = default;
 
     virtual bool Begin(QIODevice& out) = 0;
-    virtual bool Group(const ExportRecord& record) = 0;
+    virtual bool Group(const ExportRecord& record) { return File(record); }
     virtual bool File(const ExportRecord& record) = 0;
     virtual bool End() = 0;
 
@@ -33,8 +34,10 @@ protected:
         m_error = reason;
         return false;
     }
-    // Writes the text as UTF-8 followed by CR LF.
-    bool WriteLine(QIODevice& out, const QString& line);
+    // Writes the text to the report as UTF-8 followed by CR LF.
+    bool WriteLine(const QString& line);
+
+    QIODevice* m_out = nullptr; // set by Begin
 
 private:
     QString m_error;

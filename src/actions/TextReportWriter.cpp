@@ -27,10 +27,6 @@ bool TextReportWriter::Begin(QIODevice& out) {
     return Line(headers);
 }
 
-bool TextReportWriter::Group(const ExportRecord& record) {
-    return Line(record.Fields());
-}
-
 bool TextReportWriter::File(const ExportRecord& record) {
     return Line(record.Fields());
 }
@@ -46,5 +42,5 @@ bool TextReportWriter::Line(const std::array<QString, 10>& fields) {
         line += fields[i];
         line += QString(Widths[i] - n, u' ');
     }
-    return WriteLine(*m_out, line);
+    return WriteLine(line);
 }

@@ -7,12 +7,9 @@
 class TextReportWriter final : public ReportWriter {
 public:
     bool Begin(QIODevice& out) override;
-    bool Group(const ExportRecord& record) override;
     bool File(const ExportRecord& record) override;
     bool End() override { return true; }
 
 private:
     bool Line(const std::array<QString, 10>& fields);
-
-    QIODevice* m_out = nullptr;
 };

@@ -2,23 +2,6 @@
 
 #include <QIODevice>
 
-namespace {
-
-class DeviceWriter final : public pugi::xml_writer {
-public:
-    explicit DeviceWriter(QIODevice& out) : m_out(out) {}
-    void write(const void* data, size_t size) override {
-        if (m_out.write(static_cast<const char*>(data), qint64(size)) != qint64(size))
-            Failed = true;
-    }
-    bool Failed = false;
-
-private:
-    QIODevice& m_out;
-};
-
-} // namespace
-
 bool XmlReportWriter::Begin(QIODevice& out) {
     m_out = &out;
     modXML::NewDocument(m_doc, QStringLiteral("duplicates"));
@@ -49,14 +32,8 @@ bool XmlReportWriter::File(const ExportRecord& r) {
 }
 
 bool XmlReportWriter::End() {
-    // The same bytes the document service saves: UTF-16 with a byte-order mark and
-    // single-quoted attributes, so the declaration reads exactly as the program's own.
-    DeviceWriter writer(*m_out);
-    m_doc.Dom().save(writer, "\t",
-                     pugi::format_default | pugi::format_write_bom |
-                         pugi::format_attribute_single_quote,
-                     pugi::encoding_utf16_le);
-    if (writer.Failed)
+    const QByteArray bytes = modXML::Bytes(m_doc);
+    if (m_out->write(bytes) != bytes.size())
         return Fail(m_out->errorString());
     return true;
 }

@@ -13,7 +13,6 @@ public:
     bool End() override;
 
 private:
-    QIODevice* m_out = nullptr;
     modXML::Document m_doc;
     pugi::xml_node m_group;
 };

@@ -65,13 +65,17 @@ bool Load(const QString& filePath, Document& doc, QString& reason, QString& sour
     return false;
 }
 
-bool Save(const Document& doc, const QString& filePath) {
+QByteArray Bytes(const Document& doc) {
     StringWriter writer;
     doc.Dom().save(writer, "\t",
                    pugi::format_default | pugi::format_write_bom |
                        pugi::format_attribute_single_quote,
                    pugi::encoding_utf16_le);
-    return modAPI::SaveFileAtomically(filePath, writer.m_bytes) == Success;
+    return writer.m_bytes;
+}
+
+bool Save(const Document& doc, const QString& filePath) {
+    return modAPI::SaveFileAtomically(filePath, Bytes(doc)) == Success;
 }
 
 int InitXML(const QString& rootName, const QString& filePath) {

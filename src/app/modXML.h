@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <pugixml.hpp>
@@ -50,7 +51,10 @@ private:
 void NewDocument(Document& doc, const QString& rootName);
 // Parses a file; on failure gives the parser's reason and the offending source text.
 bool Load(const QString& filePath, Document& doc, QString& reason, QString& source);
-// Saves as UTF-16 with a byte-order mark, written beside the target and renamed over it.
+// The document as the program writes it: UTF-16 with a byte-order mark, single-quoted
+// attributes, so the declaration reads exactly as fixed.
+QByteArray Bytes(const Document& doc);
+// Saves Bytes(doc), written beside the target and renamed over it.
 bool Save(const Document& doc, const QString& filePath);
 
 // Creates the file with the declaration and one empty root element, replacing any file.
