@@ -12,12 +12,6 @@
 
 namespace {
 
-const QString Separator = QStringLiteral(" - ");
-
-QString SizeText(qint64 size) {
-    return QString::number(size) + QStringLiteral(" bytes");
-}
-
 bool IsRegularFile(const QString& path, modAPI::FileInfo& info) {
     return modAPI::MyStat(path, info) == Success && info.Type == modAPI::EntryType::File;
 }
@@ -30,6 +24,7 @@ ActionRun::ActionRun(ResultsModel& model, ActionObserver* observer, MessageServi
 ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     m_cancel = false;
     m_reportPath.clear();
+    m_exportFailed = false;
     const qint64 savedRow = m_model.CurrentRow();
     const int savedCol = m_model.CurrentCol();
 
@@ -113,14 +108,12 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
     bool exists = false;
     modAPI::MyPathFileExists(path, exists);
     if (!exists) {
-        cleanup.LogActionDetails(path + Separator + QStringLiteral("Could not be found"));
-        ++modLog::RunStats.ErrorCount;
+        cleanup.LogFailure(path, QStringLiteral("Could not be found"));
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
         return;
     }
     if (!SafeToRemove(row)) {
-        cleanup.LogActionDetails(path + Separator + SkippedText);
-        ++modLog::RunStats.ErrorCount;
+        cleanup.LogFailure(path, SkippedText);
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
         return;
     }
@@ -137,7 +130,8 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
 
 bool ActionRun::SafeToRemove(qint64 row) const {
     modAPI::FileInfo file;
-    if (!IsRegularFile(m_model.Text(row, 3), file) || SizeText(file.Size) != m_model.Text(row, 4) ||
+    if (!IsRegularFile(m_model.Text(row, 3), file) ||
+        ResultsModel::SizeText(file.Size) != m_model.Text(row, 4) ||
         modLog::DateTextFromSecs(file.ModifiedSecs) != m_model.Text(row, 6))
         return false;
     // Walk the group by its mark cells, as the marking rule does; a kept copy must still be
@@ -147,7 +141,8 @@ bool ActionRun::SafeToRemove(qint64 row) const {
         if (i == row || !m_model.IsUnmarked(i))
             continue;
         modAPI::FileInfo kept;
-        if (IsRegularFile(m_model.Text(i, 3), kept) && SizeText(kept.Size) == m_model.Text(i, 4) &&
+        if (IsRegularFile(m_model.Text(i, 3), kept) &&
+            ResultsModel::SizeText(kept.Size) == m_model.Text(i, 4) &&
             !(kept.Device == file.Device && kept.Inode == file.Inode))
             return true;
     }

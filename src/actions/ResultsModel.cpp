@@ -29,11 +29,11 @@ QByteArray JoinCells(const QString (&texts)[ResultsModel::ColumnCount]) {
     return cells;
 }
 
-QString Bytes(qint64 size) {
+} // namespace
+
+QString ResultsModel::SizeText(qint64 size) {
     return QString::number(size) + QStringLiteral(" bytes");
 }
-
-} // namespace
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -66,7 +66,7 @@ void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QStri
         firstRecord ? Unmarked : Marked,
         fileName,
         filePath,
-        Bytes(fileSize),
+        SizeText(fileSize),
         createdDateTime,
         modifiedDateTime,
         attributes,
@@ -79,7 +79,7 @@ void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QStri
 
 void ResultsModel::UpdateHeadTotal(qint64 rowNo, qint64 total) {
     SetCurrent(rowNo, m_currentCol);
-    SetText(rowNo, 4, Bytes(total));
+    SetText(rowNo, 4, SizeText(total));
 }
 
 qint64 ResultsModel::UpdateHeader(qint64 rowNo, const QString& text) {

@@ -53,6 +53,9 @@ public:
     static constexpr quint32 HeaderBackColor = 0x9C9CAD; // RGB(156,156,173)
     static constexpr quint32 WhiteColor = 0xFFFFFF;
 
+    // A size as the Size column shows it: "12 bytes".
+    static QString SizeText(qint64 size);
+
     explicit ResultsModel(QObject* parent = nullptr);
 
     // ResultSink: the grouping pass fills the model through these.

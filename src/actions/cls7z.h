@@ -12,6 +12,7 @@ public:
     // committed to disk; 3 otherwise (application log written).
     int Archive(const QString& strZipPath, const QString& strFilePath);
 
-    // The entry name a file is stored under: its absolute path without the leading "/".
+    // A file's absolute path without its leading "/": its entry name in an archive, and
+    // its place under a move or copy target folder.
     static QString EntryName(const QString& filePath);
 };

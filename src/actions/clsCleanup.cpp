@@ -17,13 +17,6 @@ namespace {
 
 const QString Separator = QStringLiteral(" - ");
 
-QString WithoutLeadingSlashes(const QString& path) {
-    qsizetype start = 0;
-    while (start < path.size() && path[start] == u'/')
-        ++start;
-    return path.mid(start);
-}
-
 void CountError() {
     ++modLog::RunStats.ErrorCount;
 }
@@ -144,7 +137,7 @@ int clsCleanup::ZipFile(const QString& path) {
 }
 
 QString clsCleanup::DestinationUnder(const QString& folder, const QString& filePath) {
-    return modCommon::QualifyPath(folder) + WithoutLeadingSlashes(filePath);
+    return modCommon::QualifyPath(folder) + cls7z::EntryName(filePath);
 }
 
 int clsCleanup::MoveToFolder(const QString& path) {

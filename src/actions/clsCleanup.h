@@ -42,13 +42,15 @@ public:
     QString ExportFormat;
     QString ProfileName;
 
+    // Logs path + " - " + what and counts one error of the run.
+    void LogFailure(const QString& path, const QString& what);
+
 private:
     int MoveToRecyclebin(const QString& path);
     int DeletePermanently(const QString& path);
     int ZipFile(const QString& path);
     int MoveToFolder(const QString& path);
     void RemoveEmptyFolder(const QString& path);
-    void LogFailure(const QString& path, const QString& what);
 
     MessageService& m_messages;
 };
