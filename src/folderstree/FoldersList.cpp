@@ -494,9 +494,11 @@ QTreeWidgetItem* FoldersList::FindDriveFor(const QString& path) const {
         const QString key = KeyOf(drive);
         if (!qualified.startsWith(key, Qt::CaseInsensitive))
             continue;
+        // A drive whose key matches exactly outranks any that matches only without
+        // regard to case: "/Data" must not take a path under the folder "/data".
         const bool exact = qualified.startsWith(key);
         const qsizetype bestLength = best ? KeyOf(best).size() : -1;
-        if (key.size() > bestLength || (key.size() == bestLength && exact && !bestExact)) {
+        if ((exact && !bestExact) || (exact == bestExact && key.size() > bestLength)) {
             best = drive;
             bestExact = exact;
         }

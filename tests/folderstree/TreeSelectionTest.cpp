@@ -70,4 +70,11 @@ TEST_F(TreeSelection, PathGoesToTheDriveMountedDeepest) {
     EXPECT_EQ(NodeAt(u"drive/photos/2024"_s)->parent(), Root()->child(1));
     // The outer drive was never read.
     EXPECT_TRUE(HasPlaceholder(Root()->child(0)));
+
+    // A drive mounted at "Photos" is not where the folder "photos" lives.
+    MakeDir(u"drive/Photos"_s);
+    MakeList({Drive(u"drive"_s), Drive(u"drive/Photos"_s, DriveType::Removable)});
+    m_list->SetUserSelection({P(u"drive/photos/2024"_s)});
+    EXPECT_TRUE(m_errors.isEmpty());
+    EXPECT_EQ(m_list->GetUserSelection(), QStringList{P(u"drive/photos/2024"_s)});
 }
