@@ -1,6 +1,7 @@
 #include "KeyOrder.h"
 
 #include <QString>
+#include <QUtf8StringView>
 
 #include <algorithm>
 #include <cstring>
@@ -13,10 +14,39 @@ template <typename T> int Cmp(T a, T b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
+unsigned char AsciiLower(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? u - 'A' + 'a' : u;
+}
+
+int CompareBytesAsciiFolded(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char ca = AsciiLower(a[i]);
+        const unsigned char cb = AsciiLower(b[i]);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return Cmp(a.size(), b.size());
+}
+
 int CompareFolded(std::string_view a, std::string_view b) {
     const QString qa = QString::fromUtf8(a.data(), qsizetype(a.size()));
     const QString qb = QString::fromUtf8(b.data(), qsizetype(b.size()));
-    return qa.compare(qb, Qt::CaseInsensitive);
+    if (const int c = qa.compare(qb, Qt::CaseInsensitive))
+        return c;
+    if (a == b)
+        return 0;
+    // Decoding turns every invalid byte into U+FFFD, so names that are not UTF-8 and differ
+    // only there would look equal and group. Their bytes decide instead. A valid name sorts
+    // before an invalid one that decodes alike, which keeps the order one strict order.
+    const bool validA = QUtf8StringView(a.data(), qsizetype(a.size())).isValidUtf8();
+    const bool validB = QUtf8StringView(b.data(), qsizetype(b.size())).isValidUtf8();
+    if (validA && validB)
+        return 0;
+    if (validA != validB)
+        return validA ? -1 : 1;
+    return CompareBytesAsciiFolded(a, b);
 }
 
 } // namespace
@@ -40,14 +70,10 @@ int CompareNamesCI(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     // Equal bytes are equal in any case, and most names part at their first difference.
     for (size_t i = Mismatch(a, b, 0, n); i < n; i = Mismatch(a, b, i + 1, n)) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
+        const unsigned char ca = AsciiLower(a[i]);
+        const unsigned char cb = AsciiLower(b[i]);
         if (ca >= 0x80 || cb >= 0x80)
             return CompareFolded(a, b);
-        if (ca >= 'A' && ca <= 'Z')
-            ca = ca - 'A' + 'a';
-        if (cb >= 'A' && cb <= 'Z')
-            cb = cb - 'A' + 'a';
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

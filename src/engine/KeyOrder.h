@@ -10,7 +10,8 @@
 namespace KeyOrder {
 
 // Negative, zero or positive. Letters compare without regard to case; the order is that
-// of case-folded UTF-16, with a byte-wise fast path for ASCII names.
+// of case-folded UTF-16, with a byte-wise fast path for ASCII names. Names that are not
+// valid UTF-8 and decode alike are told apart by their bytes, ASCII letters without case.
 int CompareNamesCI(std::string_view a, std::string_view b);
 
 // The key parts before the content: name, size, creation and modification time.

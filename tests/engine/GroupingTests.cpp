@@ -6,6 +6,7 @@
 #include "app/modLog.h"
 #include "engine/KeyOrder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace engine_test;
@@ -54,6 +55,38 @@ TEST_F(Grouping, KeyPartsAreSeparatedAndNoCriterionLeavesThemEmpty) {
                       criteria ? d.FileName + u'/' + QString::number(d.FileSize) : QString());
         }
     }
+}
+
+TEST_F(Grouping, NamesThatAreNotUtf8GroupOnlyWhenTheirBytesMatch) {
+    // Decoded, every one of these reads "caf\uFFFD.txt"; only the ASCII case may differ.
+    // Names that do not decode cannot be removed through Qt, so the test removes its own.
+    struct RawFiles {
+        std::vector<QByteArray> Paths;
+        ~RawFiles() {
+            for (const QByteArray& path : Paths)
+                ::unlink(path.constData());
+        }
+    } files;
+    const auto create = [this, &files](const QString& folder, const QByteArray& name) {
+        const QByteArray path = QFile::encodeName(t.CreateDir(folder)) + '/' + name;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << path.toStdString();
+        ::close(fd);
+        files.Paths.push_back(path);
+    };
+    create(u"a"_s, "caf\xe9.txt");
+    create(u"b"_s, "caf\xe8.txt");
+    create(u"c"_s, "CAF\xe9.TXT");
+    create(u"d"_s, "caf\xef\xbf\xbd.txt"); // the replacement character itself, valid UTF-8
+    clsFindFile scan;
+    scan.IncludeSubFolder = scan.IncludeZeroByteFiles = true;
+    RecordingSink sink = Scan(scan, {t.Root()});
+    const Groups groups = Rel(sink.Paths);
+    ASSERT_EQ(groups.size(), 1u);
+    QStringList folders;
+    for (const QString& path : groups[0])
+        folders << path.left(1);
+    EXPECT_EQ(folders, QStringList({u"a"_s, u"c"_s}));
 }
 
 TEST_F(Grouping, ContentKeysAlwaysHoldTheSize) {
