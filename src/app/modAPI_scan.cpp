@@ -213,4 +213,12 @@ std::vector<QByteArray> VirtualMountPoints() {
     return points;
 }
 
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points) {
+    for (const QByteArray& point : points) {
+        if (folder.starts_with(std::string_view(point.constData(), size_t(point.size()))))
+            return true;
+    }
+    return false;
+}
+
 } // namespace modAPI

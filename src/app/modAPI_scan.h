@@ -110,5 +110,7 @@ private:
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";
 // entries there are reported hidden and system so that no scan ever reads them.
 std::vector<QByteArray> VirtualMountPoints();
+// Whether a raw folder path ending in "/" is one of those mount points or lies under one.
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points);
 
 } // namespace modAPI

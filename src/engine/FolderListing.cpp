@@ -21,12 +21,7 @@ namespace {
 bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::string_view name) {
     if (rules.VirtualMounts.empty())
         return false;
-    const std::string child = folder + std::string(name) + '/';
-    for (const QByteArray& point : rules.VirtualMounts) {
-        if (std::string_view(point.constData(), size_t(point.size())) == child)
-            return true;
-    }
-    return false;
+    return modAPI::IsUnderVirtualMount(folder + std::string(name) + '/', rules.VirtualMounts);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "app/modLog.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <thread>
@@ -48,8 +49,24 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_rules.IncludeSystem = m_scan.IncludeSystemFilesFolders;
     m_rules.IncludeReadOnly = m_scan.IncludeReadOnlyFilesFolders;
     m_path = QFile::encodeName(modCommon::QualifyPath(folder)).toStdString();
+    if (IsVirtualRoot(folder) &&
+        !m_rules.PassesCheapFilters(modAPI::AttrHidden | modAPI::AttrSystem))
+        return;
     ListingPool pool(m_rules, m_scan.IncludeSubFolder ? WorkerCount() : 0, m_scan.CancelOperation);
     Visit(pool);
+}
+
+// A root is a folder like any other: at or under a virtual mount it is hidden and system,
+// and its entries are never read. Through a link it is where the link leads.
+bool FolderWalker::IsVirtualRoot(const QString& folder) const {
+    if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts))
+        return true;
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (real.isEmpty())
+        return false;
+    const QByteArray bytes = QFile::encodeName(modCommon::QualifyPath(real));
+    return modAPI::IsUnderVirtualMount({bytes.constData(), size_t(bytes.size())},
+                                       m_rules.VirtualMounts);
 }
 
 // Lists the folder at m_path and walks it unless it was walked before in this run.

@@ -36,6 +36,7 @@ private:
         }
     };
 
+    bool IsVirtualRoot(const QString& folder) const;
     void Visit(ListingPool& pool);
     void WalkFolder(ListingPool& pool, const FolderListing& listing);
     void HandleFolder(ListingPool& pool, const ListedEntry& entry);

@@ -6,6 +6,10 @@
 #include "app/modLog.h"
 #include "engine/FolderListing.h"
 
+#include "app/modAPI_scan.h"
+
+#include <algorithm>
+
 #include <unistd.h>
 
 using namespace engine_test;
@@ -46,6 +50,36 @@ TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
     listed.sort();
     EXPECT_EQ(listed.join(u' '), u".both .dot.txt .hid app plain.txt ro.txt"_s);
     t.SetMode(u"rodir"_s, 0755);
+}
+
+TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
+    QString root;
+    const std::vector<QByteArray> points = modAPI::VirtualMountPoints();
+    const auto mounted = [&](const char* point) {
+        return std::find(points.begin(), points.end(), QByteArray(point)) != points.end();
+    };
+    if (mounted("/proc/"))
+        root = u"/proc/self"_s;
+    else if (mounted("/sys/"))
+        root = u"/sys/kernel"_s;
+    else
+        GTEST_SKIP() << "neither /proc nor /sys is mounted";
+    // The same folder through a link from an ordinary one.
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(root).constData(), QFile::encodeName(P(u"link"_s)).constData()),
+        0);
+    for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s)}) {
+        clsFindFile scan;
+        scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = scan.IncludeHiddenFilesFolders =
+            scan.IncludeReadOnlyFilesFolders = scan.IncludeZeroByteFiles = true;
+        RecordingObserver observer;
+        scan.SetObserver(&observer);
+        FileList list;
+        scan.GetFiles(folder, list);
+        EXPECT_EQ(list.size(), 0u) << folder.toStdString();
+        EXPECT_TRUE(observer.Files.isEmpty()) << folder.toStdString();
+        EXPECT_EQ(scan.FoldersNotListed(), 0) << folder.toStdString();
+    }
 }
 
 TEST_F(Walk, PatternsTestTheNameWithoutCaseAndLeftOutFilesAreStillReported) {
