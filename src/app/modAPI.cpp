@@ -509,8 +509,12 @@ int SaveFileAtomically(const QString& path, const QByteArray& data) {
 }
 
 quint32 AttributesFor(const QString& name, EntryType type, quint32 mode, bool virtualMount) {
+    return AttributesFor(name.startsWith(u'.'), type, mode, virtualMount);
+}
+
+quint32 AttributesFor(bool dotName, EntryType type, quint32 mode, bool virtualMount) {
     quint32 attrs = 0;
-    if (name.startsWith(u'.'))
+    if (dotName)
         attrs |= AttrHidden;
     if ((mode & 0222) == 0)
         attrs |= AttrReadOnly;

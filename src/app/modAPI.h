@@ -106,5 +106,7 @@ int SaveFileAtomically(const QString& path, const QByteArray& data);
 // Attribute bits of an entry: hidden from a leading dot, read-only from the permission
 // bits, system for special files and virtual mount points; normal when none is set.
 quint32 AttributesFor(const QString& name, EntryType type, quint32 mode, bool virtualMount);
+// The same for a name already known to start, or not, with a dot.
+quint32 AttributesFor(bool dotName, EntryType type, quint32 mode, bool virtualMount);
 
 } // namespace modAPI

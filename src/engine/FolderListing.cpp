@@ -18,6 +18,8 @@ bool ListingRules::PassesCheapFilters(quint32 attributes) const {
 
 namespace {
 
+constexpr quint32 kModeUnknown = 0200;
+
 bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::string_view name) {
     if (rules.VirtualMounts.empty())
         return false;
@@ -52,16 +54,18 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
         if (type == EntryType::Link)
             continue; // never followed, never a record
         e.Type = type;
-        e.Attributes = (name.front() == '.') ? modAPI::AttrHidden : 0u;
-        if (type == EntryType::Special ||
-            (type == EntryType::Directory && IsVirtualMount(rules, path, name)))
-            e.Attributes |= modAPI::AttrHidden | modAPI::AttrSystem;
+        const bool dotName = name.front() == '.';
+        const bool virtualMount = type == EntryType::Directory && IsVirtualMount(rules, path, name);
+        // Without a status the mode is unknown; a write bit keeps read-only out until then.
+        e.Attributes = modAPI::AttributesFor(dotName, type, kModeUnknown, virtualMount);
         if (!rules.PassesCheapFilters(e.Attributes))
             continue;
         const bool wantStat =
             type == EntryType::File || (type == EntryType::Directory && rules.IncludeSubFolder);
         if (wantStat && !e.HasStat && e.Error == 0)
             e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
+        if (e.HasStat)
+            e.Attributes = modAPI::AttributesFor(dotName, e.Stat.Type, e.Stat.Mode, virtualMount);
         if (type == EntryType::Unknown && e.Error == 0)
             continue;
         e.Name.assign(name);

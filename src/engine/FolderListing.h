@@ -13,7 +13,7 @@
 struct ListedEntry {
     std::string Name;
     modAPI::EntryType Type = modAPI::EntryType::Unknown;
-    quint32 Attributes = 0; // hidden and system from name, type and mount point
+    quint32 Attributes = 0; // from name, type and mount point; from the mode once stated
     bool HasStat = false;
     int Error = 0; // errno of a failed status, reported by the walk
     modAPI::ScanStat Stat;

@@ -108,8 +108,7 @@ bool FolderWalker::PassesAttributes(quint32 attrs) const {
 void FolderWalker::HandleFolder(ListingPool& pool, const ListedEntry& entry) {
     if (!m_scan.IncludeSubFolder || !entry.HasStat || entry.Stat.Type != EntryType::Directory)
         return;
-    if (!PassesAttributes(entry.Attributes |
-                          ((entry.Stat.Mode & 0222) == 0 ? modAPI::AttrReadOnly : 0u)))
+    if (!PassesAttributes(entry.Attributes))
         return;
     const size_t parentLength = m_path.size();
     const qint64 parentIndex = m_folderIndex;
@@ -124,12 +123,8 @@ void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
     const modAPI::ScanStat& st = entry.Stat;
     if (!entry.HasStat || st.Type != EntryType::File)
         return; // replaced by a link or a special file since the listing
-    quint32 attrs = entry.Attributes;
-    if ((st.Mode & 0222) == 0) {
-        attrs |= modAPI::AttrReadOnly;
-        if (!PassesAttributes(attrs))
-            return;
-    }
+    if (!PassesAttributes(entry.Attributes))
+        return;
     if (ScanObserver* observer = m_scan.Observer())
         observer->DisplayFileName(observer->WantsFileNames() ? CurrentPath(entry.Name) : QString());
     if (!PassesPatterns(entry.Name))
@@ -138,7 +133,7 @@ void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
         return;
     if (st.LinkCount > 1 && !m_linkedFiles.insert({st.Device, st.Inode}).second)
         return; // another path to a file already stored
-    StoreRecord(st, entry.Name, attrs);
+    StoreRecord(st, entry.Name, entry.Attributes);
     MaybeYield(true, entryNo);
 }
 
@@ -169,8 +164,6 @@ bool FolderWalker::PassesPatterns(const std::string& name) const {
 void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& name, quint32 attrs) {
     if (m_folderIndex < 0)
         m_folderIndex = m_list->AddFolder(m_path);
-    if ((attrs & (modAPI::AttrReadOnly | modAPI::AttrHidden | modAPI::AttrSystem)) == 0)
-        attrs |= modAPI::AttrNormal;
     FileRecord r;
     r.Folder = quint32(m_folderIndex);
     r.Attributes = quint8(attrs);

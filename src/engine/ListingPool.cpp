@@ -38,7 +38,7 @@ void ListingPool::QueueChildren(const FolderListing& listing) {
     for (auto it = listing.Entries.rbegin(); it != listing.Entries.rend(); ++it) {
         if (it->Type != modAPI::EntryType::Directory || !it->HasStat)
             continue;
-        if (!m_rules.IncludeReadOnly && (it->Stat.Mode & 0222) == 0)
+        if (!m_rules.IncludeReadOnly && (it->Attributes & modAPI::AttrReadOnly))
             continue;
         m_queue.push_back(listing.Path + it->Name + '/');
     }

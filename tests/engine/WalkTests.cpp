@@ -52,6 +52,24 @@ TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
     t.SetMode(u"rodir"_s, 0755);
 }
 
+TEST_F(Walk, RecordsCarryTheAttributesOfTheirEntry) {
+    t.CreateFile(u"plain.txt"_s, "a");
+    t.CreateFile(u".dot.txt"_s, "b");
+    t.CreateFile(u"ro.txt"_s, "c");
+    t.CreateFile(u".both"_s, "d");
+    t.SetMode(u"ro.txt"_s, 0444);
+    t.SetMode(u".both"_s, 0400);
+    clsFindFile scan;
+    scan.IncludeHiddenFilesFolders = scan.IncludeReadOnlyFilesFolders = true;
+    FileList list;
+    scan.GetFiles(t.Root(), list);
+    QStringList seen;
+    for (size_t i = 0; i < list.size(); ++i)
+        seen << list.FileName(list[i]) + u'=' + list.Details(i).FileAttributes;
+    seen.sort();
+    EXPECT_EQ(seen.join(u' '), u".both=HR .dot.txt=H plain.txt=N ro.txt=R"_s);
+}
+
 TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
     QString root;
     const std::vector<QByteArray> points = modAPI::VirtualMountPoints();
