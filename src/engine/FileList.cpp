@@ -1,7 +1,9 @@
 #include "FileList.h"
 
+#include "clsCRC.h"
 #include "clsFileDetails.h"
 #include "clsFindFile.h"
+#include "clsMD5.h"
 
 #include "app/modLog.h"
 
@@ -80,14 +82,6 @@ quint32 FileList::AddSignature(const Signature& s) {
     return quint32(m_signatures.size() - 1);
 }
 
-namespace {
-
-QString Hex(const quint8* bytes, int count) {
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), count).toHex());
-}
-
-} // namespace
-
 clsFileDetails FileList::Details(size_t i) const {
     const FileRecord& r = m_records[i];
     clsFileDetails d;
@@ -101,10 +95,10 @@ clsFileDetails FileList::Details(size_t i) const {
     if (r.HasSignature()) {
         const Signature& s = SignatureOf(r);
         if (Content == ContentKind::Crc) {
-            d.CRC32 = QString::number(qint32(s.Crc));
-            xxh = Hex(s.Digest, 16);
+            d.CRC32 = clsCRC::Text(s.Crc);
+            xxh = clsMD5::Text(s.Digest); // a 128-bit digest in the same hexadecimal form
         } else if (Content == ContentKind::Md5) {
-            d.MD5 = Hex(s.Digest, 16);
+            d.MD5 = clsMD5::Text(s.Digest);
         }
     }
     QStringList parts;
