@@ -13,9 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <thread>
-
 using modAPI::EntryType;
 
 namespace {
@@ -36,12 +33,6 @@ FolderWalker::FolderWalker(clsFindFile& scan)
 
 FolderWalker::~FolderWalker() = default;
 
-int FolderWalker::WorkerCount() const {
-    if (m_scan.ReadThreads > 0)
-        return m_scan.ReadThreads;
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-}
-
 void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_list = &list;
     m_rules.IncludeSubFolder = m_scan.IncludeSubFolder;
@@ -52,7 +43,8 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
     if (IsVirtualRoot(folder) &&
         !m_rules.PassesCheapFilters(modAPI::AttrHidden | modAPI::AttrSystem))
         return;
-    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? WorkerCount() : 0, m_scan.CancelOperation);
+    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ThreadCount() : 0,
+                     m_scan.CancelOperation);
     Visit(pool);
 }
 

@@ -48,7 +48,6 @@ private:
     void ReportListingFailure(int error);
     QString CurrentPath(const std::string& name) const;
     void MaybeYield(bool recordStored, qint64 entryNo);
-    int WorkerCount() const;
 
     clsFindFile& m_scan;
     FileList* m_list = nullptr;

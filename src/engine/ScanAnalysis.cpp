@@ -37,7 +37,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -51,13 +50,6 @@ struct Range {
     size_t Begin;
     size_t End;
 };
-
-int ThreadCount(const AnalysisSettings& settings) {
-    if (settings.Threads > 0)
-        return settings.Threads;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return int(std::clamp(cores, 1u, 4u));
-}
 
 ContentHasher::Mode FullMode(const FileList& list) {
     return list.Content == FileList::ContentKind::Md5 ? ContentHasher::Mode::Md5
@@ -81,7 +73,7 @@ void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
 bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
           const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
           std::atomic<qint64>& bytesRead) {
-    RunHashJobs(list, jobs, mode, ThreadCount(settings), observer, cancel, bytesRead);
+    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead);
     if (cancel.load())
         return false;
     for (const HashJob& job : jobs) {

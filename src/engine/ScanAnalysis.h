@@ -8,7 +8,7 @@ class ScanObserver;
 
 // What the analysis needs beyond the list itself.
 struct AnalysisSettings {
-    int Threads = 0;    // 0: one per core, at most four
+    int Threads = 1;    // reading threads
     bool Staged = true; // false reads every file, for the cross-check
 };
 

@@ -9,7 +9,9 @@
 #include "app/modLog.h"
 #include "app/modXML.h"
 
+#include <algorithm>
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -64,6 +66,12 @@ clsFindFile::clsFindFile() : m_walker(std::make_unique<FolderWalker>(*this)) {}
 
 clsFindFile::~clsFindFile() = default;
 
+int clsFindFile::ThreadCount() const {
+    if (ReadThreads > 0)
+        return ReadThreads;
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
 QString clsFindFile::GetFileAttribute(quint32 attributes) {
     QString letters;
     if (attributes & modAPI::AttrArchive)
@@ -113,7 +121,7 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
         return;
     if (m_observer)
         m_observer->DisplayStatus(kProcessingText);
-    AnalyseScan(list, AnalysisSettings{ReadThreads, Staged}, m_observer, CancelOperation,
+    AnalyseScan(list, AnalysisSettings{ThreadCount(), Staged}, m_observer, CancelOperation,
                 m_bytesRead);
 }
 

@@ -35,8 +35,11 @@ public:
     // every level of the walk ends at its next entry, and reading stops within one part.
     std::atomic<bool> CancelOperation{false};
 
-    // Reading threads for signatures; 0 takes one per core, at most four.
+    // Reading threads for signatures and listing threads for the walk; 0 takes one per
+    // core, at most four.
     int ReadThreads = 0;
+    // ReadThreads with 0 resolved: the number of threads a run really uses.
+    int ThreadCount() const;
     // Whether files that cannot have a duplicate are left unread. Only the cross-check
     // turns this off, to prove the shortcuts change no group.
     bool Staged = true;
