@@ -177,10 +177,7 @@ QString FolderWalker::CurrentPath(const std::string& name) const {
 }
 
 void FolderWalker::ReportEntryFailure(const std::string& name, int error) {
-    const QString path = CurrentPath(name);
-    modLog::LogErrDetails(path + QStringLiteral(" - ") +
-                          QStringLiteral(" details could not be retrieved"));
-    modLog::RunStats.ErrorCount += 1;
+    clsFindFile::NoteFileNotRetrieved(CurrentPath(name));
     modLog::LogProcedureError(QStringLiteral("clsFindFile.GetFiles"), error,
                               modAPI::SystemMessage(error));
 }

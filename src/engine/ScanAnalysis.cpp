@@ -28,9 +28,8 @@
 #include "HashJobs.h"
 #include "KeyOrder.h"
 #include "clsCRC.h"
+#include "clsFindFile.h"
 #include "clsMD5.h"
-
-#include "app/modLog.h"
 
 #include <QFile>
 
@@ -60,9 +59,7 @@ ContentHasher::Mode FullMode(const FileList& list) {
 // would carry the same empty signature and group with the others.
 void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
     const QString path = list.Path(r);
-    modLog::LogErrDetails(path + QStringLiteral(" - ") +
-                          QStringLiteral(" details could not be retrieved"));
-    modLog::RunStats.ErrorCount += 1;
+    clsFindFile::NoteFileNotRetrieved(path);
     if (list.Content == FileList::ContentKind::Md5)
         clsMD5::LogFailure(path, error);
     else

@@ -72,6 +72,10 @@ int clsFindFile::ThreadCount() const {
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
+void clsFindFile::NoteFileNotRetrieved(const QString& path) {
+    NoteError(path + QStringLiteral(" - ") + QStringLiteral(" details could not be retrieved"));
+}
+
 QString clsFindFile::GetFileAttribute(quint32 attributes) {
     QString letters;
     if (attributes & modAPI::AttrArchive)

@@ -64,6 +64,9 @@ public:
 
     // The attribute letters of a file, in the order A H N R S T.
     static QString GetFileAttribute(quint32 attributes);
+    // A file the run had to leave out: its error detail line, and one more error counted.
+    // The caller writes the log line, which names where the failure happened.
+    static void NoteFileNotRetrieved(const QString& path);
 
     // Folders that could not be listed in this run (each written to the application log).
     qint64 FoldersNotListed() const;
