@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -85,15 +84,6 @@ int ScanFolder::Adopt(int fd) {
 int ScanFolder::Open(const char* path) {
     Close();
     return Adopt(::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-}
-
-int ScanFolder::OpenChild(const ScanFolder& parent, std::string_view name) {
-    Close();
-    // Names from readdir end in a NUL inside the still-current dirent buffer; copy anyway,
-    // the caller may pass any view.
-    const std::string child(name);
-    return Adopt(
-        ::openat(parent.m_fd, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool ScanFolder::Next(std::string_view& name, EntryType& type) {

@@ -39,10 +39,6 @@ public:
     // Opens a folder by path, links not followed. 0 or the errno code; the caller reports
     // a failure with the searched pattern, which only it knows how to spell.
     int Open(const char* path);
-    // Opens a sub-folder by name relative to an open folder, so a renamed parent or a link
-    // swapped in between listing and opening cannot lead elsewhere.
-    int OpenChild(const ScanFolder& parent, std::string_view name);
-    bool IsOpen() const { return m_dir != nullptr; }
 
     // The next entry, or false at the end. The name stays valid until the next call.
     bool Next(std::string_view& name, EntryType& type);
