@@ -66,8 +66,6 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
             e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
         if (e.HasStat)
             e.Attributes = modAPI::AttributesFor(dotName, e.Stat.Type, e.Stat.Mode, virtualMount);
-        if (type == EntryType::Unknown && e.Error == 0)
-            continue;
         e.Name.assign(name);
         out.Entries.push_back(std::move(e));
     }

@@ -132,7 +132,7 @@ void KeepSharedPrefixes(const FileList& list, std::vector<HashJob>& precheck,
         return a.Error == 0 && b.Error == 0 &&
                std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest) == 0;
     };
-    // The jobs came back sorted by size; regroup them by record, which is bucket order.
+    // The jobs came back sorted by folder; regroup them by record, which is bucket order.
     std::sort(precheck.begin(), precheck.end(),
               [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
     size_t begin = 0;
