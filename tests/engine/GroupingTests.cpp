@@ -1,5 +1,5 @@
-// The grouping pass and the keys it compares: the sink calls, letter case, the key's parts,
-// sizes past 32 bits.
+// The grouping pass and the keys it compares: the sink calls, letter case, names that are
+// not UTF-8, the key's parts, sizes past 32 bits.
 
 #include "EngineFixtures.h"
 
@@ -31,30 +31,6 @@ TEST_F(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
     EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
     // Within a group the files are in path order, so the kept file is predictable.
     EXPECT_EQ(Rel(sink.Paths)[0], QStringList({u"a/same.txt"_s, u"b/same.txt"_s, u"c/same.txt"_s}));
-}
-
-TEST_F(Grouping, KeyPartsAreSeparatedAndNoCriterionLeavesThemEmpty) {
-    // Joined without a separator both keys would read "a123".
-    t.CreateFile(u"x/a1"_s, QByteArray(23, 'x'));
-    t.CreateFile(u"y/a12"_s, QByteArray(3, 'y'));
-    t.CreateFile(u"x/timed"_s, "abc", 1700000000);
-    t.CreateFile(u"y/timed"_s, "xyz", 1700000000);
-    clsFindFile scan;
-    scan.IncludeSubFolder = scan.MatchSize = scan.ModifiedDateTime = true;
-    RecordingSink sink = Scan(scan, {t.Root()});
-    EXPECT_EQ(Rel(sink.Paths), Groups({{u"x/timed"_s, u"y/timed"_s}}));
-
-    for (const bool criteria : {true, false}) {
-        FileList list;
-        clsFindFile keyed;
-        keyed.MatchName = keyed.MatchSize = criteria;
-        keyed.GetFiles(P(u"x"_s), list);
-        for (size_t i = 0; i < list.size(); ++i) {
-            const clsFileDetails d = list.Details(i);
-            EXPECT_EQ(d.FileKey,
-                      criteria ? d.FileName + u'/' + QString::number(d.FileSize) : QString());
-        }
-    }
 }
 
 TEST_F(Grouping, NamesThatAreNotUtf8GroupOnlyWhenTheirBytesMatch) {
