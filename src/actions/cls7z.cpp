@@ -1,4 +1,5 @@
 #include "cls7z.h"
+#include "app/PathCodec.h"
 
 #include "app/AppError.h"
 #include "app/modAPI.h"
@@ -32,7 +33,7 @@ int cls7z::Archive(const QString& strZipPath, const QString& strFilePath) {
                            archive};
         // An existing file that is no zip archive is refused, never overwritten.
         int openError = 0;
-        za = zip_open(QFile::encodeName(archive).constData(), ZIP_CREATE, &openError);
+        za = zip_open(PathCodec::Encode(archive).constData(), ZIP_CREATE, &openError);
         if (!za) {
             zip_error_t error;
             zip_error_init_with_code(&error, openError);
@@ -41,7 +42,7 @@ int cls7z::Archive(const QString& strZipPath, const QString& strFilePath) {
             throw failure;
         }
         zip_source_t* source =
-            zip_source_file(za, QFile::encodeName(strFilePath).constData(), 0, -1);
+            zip_source_file(za, PathCodec::Encode(strFilePath).constData(), 0, -1);
         if (!source)
             throw AppError{zip_error_code_zip(zip_get_error(za)),
                            ZipErrorText(zip_get_error(za)) + u' ' + strFilePath, archive};

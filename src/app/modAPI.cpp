@@ -1,4 +1,5 @@
 #include "modAPI.h"
+#include "PathCodec.h"
 
 #include "AppError.h"
 #include "modCommon.h"
@@ -25,7 +26,7 @@ int LastAPIError = 0;
 namespace {
 
 QByteArray Native(const QString& path) {
-    return QFile::encodeName(path);
+    return PathCodec::Encode(path);
 }
 
 int Fail(const QString& wrapper, const QString& detail, int code) {
@@ -78,7 +79,7 @@ QString OctalUnescape(const QByteArray& field) {
         }
         out.append(field[i]);
     }
-    return QFile::decodeName(out);
+    return PathCodec::Decode(out);
 }
 
 } // namespace
@@ -478,7 +479,7 @@ QString ProgramFilePath() {
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (n <= 0)
         return QString();
-    return QFile::decodeName(QByteArray(buffer.data(), n));
+    return PathCodec::Decode(QByteArray(buffer.data(), n));
 }
 
 int SaveFileAtomically(const QString& path, const QByteArray& data) {

@@ -1,4 +1,5 @@
 #include "modAPI_scan.h"
+#include "PathCodec.h"
 
 #include "AppError.h"
 #include "modCommon.h"
@@ -198,7 +199,7 @@ std::vector<QByteArray> VirtualMountPoints() {
     std::vector<QByteArray> points;
     for (const MountEntry& m : MountTable()) {
         if (IsVirtualFileSystem(m.FsType))
-            points.push_back(QFile::encodeName(modCommon::QualifyPath(m.MountPoint)));
+            points.push_back(PathCodec::Encode(modCommon::QualifyPath(m.MountPoint)));
     }
     return points;
 }

@@ -1,4 +1,5 @@
 #include "GroupPrinter.h"
+#include "app/PathCodec.h"
 
 #include <QFile>
 
@@ -12,7 +13,7 @@ void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& fileP
                           const QString&, qint64 fileSize, const QString&, const QString&,
                           const QString&, const QString&) {
     // The path as the file system spells it, so the output can be fed back to other tools.
-    const QByteArray path = QFile::encodeName(filePath);
+    const QByteArray path = PathCodec::Encode(filePath);
     std::fwrite(path.constData(), 1, size_t(path.size()), m_out);
     std::fputc('\n', m_out);
     if (!firstRecord) {

@@ -1,4 +1,5 @@
 #include "FileList.h"
+#include "app/PathCodec.h"
 
 #include "clsCRC.h"
 #include "clsFileDetails.h"
@@ -59,12 +60,12 @@ std::string FileList::PathBytes(const FileRecord& r) const {
 
 QString FileList::Path(const FileRecord& r) const {
     const std::string path = PathBytes(r);
-    return QFile::decodeName(QByteArray::fromRawData(path.data(), qsizetype(path.size())));
+    return PathCodec::Decode(QByteArray::fromRawData(path.data(), qsizetype(path.size())));
 }
 
 QString FileList::FileName(const FileRecord& r) const {
     const std::string_view name = Name(r);
-    return QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+    return PathCodec::Decode(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
 }
 
 void FileList::RankFolders() {

@@ -1,4 +1,5 @@
 #include "FolderWalker.h"
+#include "app/PathCodec.h"
 
 #include "ListingPool.h"
 #include "ScanObserver.h"
@@ -21,7 +22,7 @@ namespace {
 constexpr auto kYieldInterval = std::chrono::milliseconds(20);
 
 QString Decode(std::string_view bytes) {
-    return QFile::decodeName(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
+    return PathCodec::Decode(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
 }
 
 } // namespace
@@ -39,7 +40,7 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_rules.IncludeHidden = m_scan.IncludeHiddenFilesFolders;
     m_rules.IncludeSystem = m_scan.IncludeSystemFilesFolders;
     m_rules.IncludeReadOnly = m_scan.IncludeReadOnlyFilesFolders;
-    m_path = QFile::encodeName(modCommon::QualifyPath(folder)).toStdString();
+    m_path = PathCodec::Encode(modCommon::QualifyPath(folder)).toStdString();
     if (IsVirtualRoot(folder) &&
         !m_rules.PassesCheapFilters(modAPI::AttrHidden | modAPI::AttrSystem))
         return;
@@ -56,7 +57,7 @@ bool FolderWalker::IsVirtualRoot(const QString& folder) const {
     const QString real = QFileInfo(folder).canonicalFilePath();
     if (real.isEmpty())
         return false;
-    const QByteArray bytes = QFile::encodeName(modCommon::QualifyPath(real));
+    const QByteArray bytes = PathCodec::Encode(modCommon::QualifyPath(real));
     return modAPI::IsUnderVirtualMount({bytes.constData(), size_t(bytes.size())},
                                        m_rules.VirtualMounts);
 }

@@ -1,4 +1,5 @@
 #include "clsCRC.h"
+#include "app/PathCodec.h"
 
 #include "ContentHasher.h"
 
@@ -19,7 +20,7 @@ qint32 clsCRC::Calculate_Crc32(const QString& path, int* errorCode) {
         return 0;
     ContentHasher hasher;
     Signature s;
-    const int err = hasher.HashFile(QFile::encodeName(path).constData(), info.Device, info.Inode,
+    const int err = hasher.HashFile(PathCodec::Encode(path).constData(), info.Device, info.Inode,
                                     ContentHasher::Mode::Crc, s);
     if (err == 0)
         return qint32(s.Crc);

@@ -1,4 +1,5 @@
 #include "clsMD5.h"
+#include "app/PathCodec.h"
 
 #include "ContentHasher.h"
 
@@ -26,7 +27,7 @@ QString clsMD5::MD5File(const QString& path, int* errorCode) {
     else if (info.Type != modAPI::EntryType::File)
         err = EINVAL;
     else
-        err = ContentHasher().HashFile(QFile::encodeName(path).constData(), info.Device, info.Inode,
+        err = ContentHasher().HashFile(PathCodec::Encode(path).constData(), info.Device, info.Inode,
                                        ContentHasher::Mode::Md5, s);
     if (err == 0)
         return Text(s.Digest);
