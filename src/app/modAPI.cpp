@@ -298,43 +298,6 @@ int MyMakeWritable(const QString& path) {
     return Success;
 }
 
-int MyMoveToTrash(const QString& path, QString* trashPath) {
-    const QString wrapper = QStringLiteral("MyMoveToTrash");
-    // Without the data folder Qt reports success and files the item under the current
-    // working folder instead of a trash.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data))
-        return Fail(wrapper, path, ENOENT);
-    // When the home trash cannot be made, Qt falls back to "files" and "info" folders in
-    // the current working folder; refuse instead of letting it litter there.
-    const QString homeTrash = data + QStringLiteral("/Trash/");
-    if (!QDir().mkpath(homeTrash + QStringLiteral("files")) ||
-        !QDir().mkpath(homeTrash + QStringLiteral("info")))
-        return Fail(wrapper, path, ENOTDIR);
-
-    struct stat before;
-    if (::lstat(Native(path).constData(), &before) != 0)
-        return Fail(wrapper, path, errno);
-    QString inTrash;
-    const bool reported = QFile::moveToTrash(path, &inTrash);
-    struct stat after;
-    const bool gone = ::lstat(Native(path).constData(), &after) != 0 && errno == ENOENT;
-    const bool inATrash =
-        QDir::isAbsolutePath(inTrash) && (inTrash.contains(QStringLiteral("/Trash/files/")) ||
-                                          inTrash.contains(QStringLiteral("/.Trash-")) ||
-                                          inTrash.contains(QStringLiteral("/.Trash/")));
-    if (reported && gone && inATrash) {
-        if (trashPath)
-            *trashPath = inTrash;
-        return Success;
-    }
-    if (gone && !inTrash.isEmpty()) {
-        // It went somewhere that is no trash: put it back rather than lose track of it.
-        ::rename(Native(inTrash).constData(), Native(path).constData());
-    }
-    return Fail(wrapper, path, reported ? EIO : EPERM);
-}
-
 int MyStat(const QString& path, FileInfo& info) {
     struct statx sx;
     if (::statx(AT_FDCWD, Native(path).constData(), AT_SYMLINK_NOFOLLOW,
