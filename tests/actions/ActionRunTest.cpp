@@ -1,4 +1,5 @@
 #include "ActionsFixture.h"
+#include "FileSystems.h"
 
 #include "actions/ActionRun.h"
 #include "actions/CsvReportWriter.h"
@@ -152,6 +153,20 @@ TEST_F(Run, SingleCopyCopiesOnlyTheKeptFiles) {
     EXPECT_TRUE(QFile::exists(root + a[0]) && QFile::exists(root + b[0]));
     EXPECT_FALSE(QFile::exists(root + a[1]));
     EXPECT_EQ(observer.Texts.size(), 4); // two kept files, no group row
+}
+
+TEST_F(Run, SingleCopiesOntoAReadOnlyMediumAreFailures) {
+    testing_support::PrivateMount readOnly({}, true);
+    if (readOnly.Skip())
+        GTEST_SKIP() << readOnly.Skip();
+    settings.CreateIn = readOnly.Root();
+    WriteProfile(QStringLiteral("P"), settings);
+    ASSERT_EQ(Execute(QStringLiteral("SingleCopy")), Outcome::Finished);
+    EXPECT_EQ(ActionLines(),
+              (QStringList{a[0] + QStringLiteral(" - Error occured while creating single copy"),
+                           b[0] + QStringLiteral(" - Error occured while creating single copy"),
+                           QStringLiteral("finished")}));
+    EXPECT_EQ(Errors(), 2);
 }
 
 TEST_F(Run, ExportAfterRemovalMarksTheRemovedFilesDeleted) {
