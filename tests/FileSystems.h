@@ -114,13 +114,14 @@ private:
 // right to mount; Skip() says when the machine does not give it.
 class PrivateMount {
 public:
-    // A tmpfs when source is empty (read-only when asked), else a bind mount of source.
+    // A tmpfs when source is empty (read-only when asked; private, as a runtime folder must
+    // be), else a bind mount of source.
     explicit PrivateMount(const QString& source = {}, bool readOnly = false) {
         m_mount = m_dir.path() + QStringLiteral("/mnt");
         QDir().mkpath(m_mount);
         const QByteArray target = QFile::encodeName(m_mount);
         const int rc = source.isEmpty() ? ::mount("tmpfs", target.constData(), "tmpfs",
-                                                  readOnly ? MS_RDONLY : 0, "size=8m,mode=0755")
+                                                  readOnly ? MS_RDONLY : 0, "size=8m,mode=0700")
                                         : ::mount(QFile::encodeName(source).constData(),
                                                   target.constData(), nullptr, MS_BIND, nullptr);
         if (rc != 0)

@@ -310,6 +310,24 @@ int MyRemoveDirectory(const QString& path) {
     return Success;
 }
 
+int MyCheckWritableFolder(const QString& folder) {
+    struct stat st;
+    const QByteArray f = Native(folder);
+    if (::stat(f.constData(), &st) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        LastAPIError = ENOTDIR;
+        return Failed;
+    }
+    if (::access(f.constData(), W_OK | X_OK) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    return Success;
+}
+
 int MyMakeWritable(const QString& path) {
     struct stat st;
     const QByteArray p = Native(path);
