@@ -1,5 +1,4 @@
 #include "ActionsFixture.h"
-#include "FileSystems.h"
 
 #include "actions/clsCleanup.h"
 
@@ -175,31 +174,6 @@ TEST_F(Cleanup, SingleCopyKeepsTheWholePathPerProfileAndOverwrites) {
     cleanup.CreateSingleCopy(a);
     EXPECT_EQ(Contents(Tree().Path(QStringLiteral("single/P")) + a), QByteArray("changed"));
     EXPECT_TRUE(ActionLines().isEmpty());
-}
-
-TEST_F(Cleanup, MovesAndSingleCopiesOntoAFatStick) {
-    testing_support::FatVolume fat;
-    if (fat.Skip())
-        GTEST_SKIP() << fat.Skip();
-    ASSERT_TRUE(fat.Mounted());
-    Load(QStringLiteral("move"), fat.Root() + QStringLiteral("/keep"));
-    cleanup.SingleCopyFolder = fat.Root() + QStringLiteral("/single");
-    const QString a = Tree().CreateFile(QStringLiteral("src/a.txt"), "first");
-    const QString destination = fat.Root() + QStringLiteral("/keep") + a;
-    cleanup.DeleteFile(a);
-    // The same path again: the occupied destination gives way, as on any other disk.
-    Tree().CreateFile(QStringLiteral("src/a.txt"), "second");
-    cleanup.DeleteFile(a);
-    EXPECT_FALSE(Tree().Exists(QStringLiteral("src/a.txt")));
-    EXPECT_EQ(Contents(destination), QByteArray("second"));
-
-    const QString kept = Tree().CreateFile(QStringLiteral("src/kept.txt"), "kept");
-    cleanup.CreateSingleCopy(kept);
-    EXPECT_EQ(Contents(fat.Root() + QStringLiteral("/single/P") + kept), QByteArray("kept"));
-    const QString moved = a + QStringLiteral(" - moved to ") + destination;
-    EXPECT_EQ(ActionLines(),
-              (QStringList{moved, destination + QStringLiteral(" - Deleted permanently"), moved}));
-    EXPECT_EQ(Errors(), 0);
 }
 
 TEST_F(Cleanup, ASingleCopyThatCannotBeMadeIsAFailure) {
