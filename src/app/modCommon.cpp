@@ -195,8 +195,7 @@ QString SingleInstance::FailureText() const {
         reason = QStringLiteral("unknown error");
     return QStringLiteral("Echofind could not create its lock file ") + m_path +
            QStringLiteral(" (") + reason +
-           QStringLiteral("), so it cannot make sure that it runs "
-                          "only once. Quitting.");
+           QStringLiteral("), so it cannot make sure that it runs only once. Quitting.");
 }
 
 } // namespace modCommon
