@@ -332,6 +332,12 @@ int MyMoveToTrash(const QString& path, QString* trashPath) {
     }
     const QByteArray realFolder(resolved);
     const QByteArray original = Join(realFolder, bytes.mid(slash + 1));
+    // A file mounted over a name of its folder can be moved by no rename at all.
+    struct stat inFolder;
+    if (::stat(realFolder.constData(), &inFolder) != 0 || inFolder.st_dev != file.st_dev) {
+        ReportAPIError(Wrapper, path, EXDEV);
+        return Failed;
+    }
 
     TrashFolder trash;
     int err = HomeTrash(trash);

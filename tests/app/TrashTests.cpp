@@ -277,4 +277,25 @@ TEST_F(Trash, ACrossMountRenameFailsCleanly) {
     EXPECT_EQ(tree().Read(QStringLiteral("real/b.txt")), QByteArray("bound"));
     EXPECT_TRUE(Entries(HomeTrash() + QStringLiteral("info")).isEmpty());
     EXPECT_TRUE(Entries(HomeTrash() + QStringLiteral("files")).isEmpty());
+
+    // A file mounted over another file's name (on another device): no trash is made for it
+    // in a folder of the wrong file system, and both files stay.
+    PrivateMount volume;
+    if (volume.Skip())
+        return;
+    QFile other(volume.Root() + QStringLiteral("/other.txt"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("other");
+    other.close();
+    const QString over = tree().CreateFile(QStringLiteral("here/over.txt"), "hidden");
+    ASSERT_EQ(::mount(QFile::encodeName(other.fileName()).constData(),
+                      QFile::encodeName(over).constData(), nullptr, MS_BIND, nullptr),
+              0);
+    EXPECT_EQ(modAPI::MyMoveToTrash(over), 3);
+    EXPECT_EQ(modAPI::LastAPIError, EXDEV);
+    EXPECT_EQ(tree().Read(QStringLiteral("here/over.txt")), QByteArray("other"));
+    EXPECT_EQ(Entries(tree().Path(QStringLiteral("here"))),
+              QStringList{QStringLiteral("over.txt")});
+    ::umount2(QFile::encodeName(over).constData(), MNT_DETACH);
+    EXPECT_EQ(tree().Read(QStringLiteral("here/over.txt")), QByteArray("hidden"));
 }
