@@ -16,7 +16,12 @@ int sub_main(StderrMessageService& messages) {
     // Taken before anything touches the disk, so a second start changes nothing.
     modCommon::SingleInstance instance(modCommon::ApplicationFolder());
     if (!instance.TryLock()) {
-        messages.Inform(QStringLiteral("Echofind is already open"));
+        // Saying "already open" when nothing else runs would send the user looking for a
+        // window that does not exist.
+        if (instance.HeldByAnotherInstance())
+            messages.Inform(QStringLiteral("Echofind is already open"));
+        else
+            messages.Critical(instance.FailureText());
         return 1;
     }
     if (modCommon::InitApp(messages) != 1)

@@ -193,8 +193,12 @@ int clsCleanup::CreateSingleCopy(const QString& strSourceFilePath) {
         const QString destination = DestinationUnder(modCommon::QualifyPath(SingleCopyFolder) +
                                                          modCommon::QualifyPath(ProfileName),
                                                      strSourceFilePath);
-        modAPI::MyMakeSureDirectoryPathExists(destination);
-        modAPI::MyCopyFile(strSourceFilePath, destination, false);
+        // A copy that was not made is said like any other failed action, so that nobody
+        // relies on a single copy that does not exist.
+        if (modAPI::MyMakeSureDirectoryPathExists(destination) != Success ||
+            modAPI::MyCopyFile(strSourceFilePath, destination, false) != Success)
+            LogFailure(strSourceFilePath,
+                       QStringLiteral("Error occured while creating single copy"));
         return Success;
     } catch (const std::exception& e) {
         modLog::LogProcedureError(QStringLiteral("clsCleanup.CreateSingleCopy"), 0,

@@ -22,8 +22,9 @@ public:
     // became empty and the profile asks for it. 1; 3 only for an unexpected error.
     int DeleteFile(const QString& strFilePath);
     void LogActionDetails(const QString& strDetails);
-    // Copies one file into SingleCopyFolder/ProfileName/ keeping its whole path. 1; failures
-    // are the platform layer's application-log lines only.
+    // Copies one file into SingleCopyFolder/ProfileName/ keeping its whole path, replacing an
+    // earlier copy. A copy that cannot be made is the failure line and one error (after the
+    // platform layer's application-log line). 1; 3 only for an unexpected error.
     int CreateSingleCopy(const QString& strSourceFilePath);
     // Writes the report in ExportFormat to ExportLocation/ProfileName + extension. An unknown
     // format writes nothing and succeeds. A failure keeps any earlier report and returns 3.

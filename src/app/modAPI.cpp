@@ -64,6 +64,40 @@ int MakeTempBeside(const QString& target, QByteArray& tempName) {
     return ::mkstemp(tempName.data());
 }
 
+// Renames without ever replacing a file at the target; 0 or the error. Where the kernel or
+// the file system has no no-replace rename (FUSE, some network shares, FAT), the target
+// name is claimed by an exclusive create and the rename then replaces only that claim.
+// Hard links are no way out: FAT, exFAT and many shares have none.
+int RenameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return err;
+    struct stat source;
+    if (::lstat(from.constData(), &source) != 0)
+        return errno;
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    struct stat claim;
+    const bool known = ::fstat(fd, &claim) == 0;
+    ::close(fd);
+    if (::rename(from.constData(), to.constData()) == 0) {
+        // Some of these file systems stamp a renamed file with the current time.
+        const struct timespec times[2] = {source.st_atim, source.st_mtim};
+        ::utimensat(AT_FDCWD, to.constData(), times, AT_SYMLINK_NOFOLLOW);
+        return 0;
+    }
+    err = errno;
+    // Take the claim back, but only while it is still ours.
+    struct stat now;
+    if (known && ::lstat(to.constData(), &now) == 0 && now.st_dev == claim.st_dev &&
+        now.st_ino == claim.st_ino && now.st_size == 0)
+        ::unlink(to.constData());
+    return err;
+}
+
 QString OctalUnescape(const QByteArray& field) {
     QByteArray out;
     out.reserve(field.size());
@@ -225,13 +259,9 @@ int MyCopyFile(const QString& source, const QString& target, bool failIfExists) 
     ::close(in);
     const QByteArray dest = Native(target);
     if (ok) {
-        // link() refuses an existing target, which makes "fail if exists" atomic.
         if (failIfExists) {
-            if (::link(temp.constData(), dest.constData()) != 0) {
-                ok = false;
-                err = errno;
-            }
-            ::unlink(temp.constData());
+            err = RenameNoReplace(temp, dest);
+            ok = err == 0;
         } else if (::rename(temp.constData(), dest.constData()) != 0) {
             ok = false;
             err = errno;
@@ -241,26 +271,20 @@ int MyCopyFile(const QString& source, const QString& target, bool failIfExists) 
         ::unlink(temp.constData());
         return Fail(wrapper, source, err);
     }
+    // Again after the rename: some file systems without a native Linux driver (FAT through
+    // FUSE) stamp a renamed file with the current time.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, dest.constData(), times, AT_SYMLINK_NOFOLLOW);
     return Success;
 }
 
 int MyMoveFile(const QString& source, const QString& target) {
     const QByteArray from = Native(source);
     const QByteArray to = Native(target);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    int err = RenameNoReplace(from, to);
+    if (err == 0)
         return Success;
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without no-replace renames: link() gives the same guarantee.
-        if (::link(from.constData(), to.constData()) == 0) {
-            if (::unlink(from.constData()) == 0)
-                return Success;
-            err = errno;
-            ::unlink(to.constData());
-        } else {
-            err = errno;
-        }
-    } else if (err == EXDEV) {
+    if (err == EXDEV) {
         struct stat st;
         if (::lstat(from.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
             if (MyCopyFile(source, target, true) != Success)
@@ -286,6 +310,24 @@ int MyRemoveDirectory(const QString& path) {
     return Success;
 }
 
+int MyCheckWritableFolder(const QString& folder) {
+    struct stat st;
+    const QByteArray f = Native(folder);
+    if (::stat(f.constData(), &st) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        LastAPIError = ENOTDIR;
+        return Failed;
+    }
+    if (::access(f.constData(), W_OK | X_OK) != 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    return Success;
+}
+
 int MyMakeWritable(const QString& path) {
     struct stat st;
     const QByteArray p = Native(path);
@@ -296,43 +338,6 @@ int MyMakeWritable(const QString& path) {
     if (::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
         return Fail(QStringLiteral("MySetFileAttributes"), path, errno);
     return Success;
-}
-
-int MyMoveToTrash(const QString& path, QString* trashPath) {
-    const QString wrapper = QStringLiteral("MyMoveToTrash");
-    // Without the data folder Qt reports success and files the item under the current
-    // working folder instead of a trash.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data))
-        return Fail(wrapper, path, ENOENT);
-    // When the home trash cannot be made, Qt falls back to "files" and "info" folders in
-    // the current working folder; refuse instead of letting it litter there.
-    const QString homeTrash = data + QStringLiteral("/Trash/");
-    if (!QDir().mkpath(homeTrash + QStringLiteral("files")) ||
-        !QDir().mkpath(homeTrash + QStringLiteral("info")))
-        return Fail(wrapper, path, ENOTDIR);
-
-    struct stat before;
-    if (::lstat(Native(path).constData(), &before) != 0)
-        return Fail(wrapper, path, errno);
-    QString inTrash;
-    const bool reported = QFile::moveToTrash(path, &inTrash);
-    struct stat after;
-    const bool gone = ::lstat(Native(path).constData(), &after) != 0 && errno == ENOENT;
-    const bool inATrash =
-        QDir::isAbsolutePath(inTrash) && (inTrash.contains(QStringLiteral("/Trash/files/")) ||
-                                          inTrash.contains(QStringLiteral("/.Trash-")) ||
-                                          inTrash.contains(QStringLiteral("/.Trash/")));
-    if (reported && gone && inATrash) {
-        if (trashPath)
-            *trashPath = inTrash;
-        return Success;
-    }
-    if (gone && !inTrash.isEmpty()) {
-        // It went somewhere that is no trash: put it back rather than lose track of it.
-        ::rename(Native(inTrash).constData(), Native(path).constData());
-    }
-    return Fail(wrapper, path, reported ? EIO : EPERM);
 }
 
 int MyStat(const QString& path, FileInfo& info) {

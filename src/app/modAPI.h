@@ -77,6 +77,9 @@ int MyCopyFile(const QString& source, const QString& target, bool failIfExists);
 int MyMoveFile(const QString& source, const QString& target);
 // Removes an empty folder; silent on failure (the caller expects it to fail when not empty).
 int MyRemoveDirectory(const QString& path);
+// Whether this process may create files in the folder; no report (start-up asks before
+// the application log exists), the reason in LastAPIError.
+int MyCheckWritableFolder(const QString& folder);
 // Adds the owner's write bit where it is missing.
 int MyMakeWritable(const QString& path);
 // Sends a file to the desktop trash. Succeeds only when the file has really left its path

@@ -11,6 +11,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 namespace modCommon {
 
 QString AppPath;
@@ -70,10 +72,24 @@ void EnsureFolder(const QString& path, int number, const QString& text) {
         throw AppError{number, text, QStringLiteral("ModCommon.InitApp")};
 }
 
+// The user name decides where everything lives, so it is looked up before the application
+// log has a place; what that lookup logs is held and written as soon as the log can take
+// it, on every way out of start-up.
+class HeldLogLines {
+public:
+    HeldLogLines() { modLog::HoldAppLogLines(); }
+    ~HeldLogLines() { Release(); }
+    HeldLogLines(const HeldLogLines&) = delete;
+    HeldLogLines& operator=(const HeldLogLines&) = delete;
+    void Release() { modLog::ReleaseAppLogLines(AppLogFile); }
+};
+
 } // namespace
 
 int InitApp(MessageService& messages) {
     try {
+        AppLogFile.clear(); // so that the lookup's line waits for this start's log
+        HeldLogLines held;
         QString userName;
         const int userStatus = modAPI::MyGetUserName(userName);
         SetPaths(ApplicationFolder(), UserFolderName(userStatus, userName));
@@ -96,6 +112,7 @@ int InitApp(MessageService& messages) {
         modAPI::FileInfo log;
         if (modAPI::MyStat(AppLogFile, log) == Success && log.Size > MaxAppLogBytes)
             modAPI::MyDeleteFile(AppLogFile);
+        held.Release();
 
         // The template goes to the first user of an installation only: moved, not copied.
         const QString shippedTemplate = AppPath + QStringLiteral("Default Profile.xml");
@@ -131,10 +148,21 @@ int InitApp(MessageService& messages) {
     }
 }
 
-SingleInstance::SingleInstance(const QString& appFolder) {
+namespace {
+
+QString RuntimeFolder() {
     QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
         runtime = QDir::tempPath();
+    return runtime;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& appFolder)
+    : SingleInstance(appFolder, RuntimeFolder()) {}
+
+SingleInstance::SingleInstance(const QString& appFolder, const QString& runtime) {
     const QByteArray id =
         QCryptographicHash::hash(appFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     m_path = QualifyPath(runtime) + QStringLiteral("echofind-") + QString::fromLatin1(id) +
@@ -150,6 +178,24 @@ bool SingleInstance::TryLock() {
         m_lock->setStaleLockTime(0);
     }
     return m_lock->isLocked() || m_lock->tryLock(0);
+}
+
+bool SingleInstance::HeldByAnotherInstance() const {
+    return m_lock && !m_lock->isLocked() && m_lock->error() == QLockFile::LockFailedError;
+}
+
+QString SingleInstance::FailureText() const {
+    const QString folder = m_path.left(m_path.lastIndexOf(u'/'));
+    QString reason;
+    if (modAPI::MyCheckWritableFolder(folder) != Success)
+        reason = modAPI::SystemMessage(modAPI::LastAPIError);
+    else if (m_lock && m_lock->error() == QLockFile::PermissionError)
+        reason = modAPI::SystemMessage(EACCES);
+    else
+        reason = QStringLiteral("unknown error");
+    return QStringLiteral("Echofind could not create its lock file ") + m_path +
+           QStringLiteral(" (") + reason +
+           QStringLiteral("), so it cannot make sure that it runs only once. Quitting.");
 }
 
 } // namespace modCommon

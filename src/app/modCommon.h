@@ -47,12 +47,19 @@ QString ProfileNameFromPath(const QString& profilePath);
 class SingleInstance {
 public:
     explicit SingleInstance(const QString& appFolder);
+    // With the lock in the given folder instead of the user's runtime folder.
+    SingleInstance(const QString& appFolder, const QString& runtimeFolder);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     // True when this process now holds the lock.
     bool TryLock();
+    // After a refused TryLock: true when another running instance holds the lock, false
+    // when the lock could not be taken at all (no runtime folder, no right to write there).
+    bool HeldByAnotherInstance() const;
+    // What failed, for the second case, as the user is told it.
+    QString FailureText() const;
     QString LockPath() const { return m_path; }
 
 private:

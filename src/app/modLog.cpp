@@ -4,6 +4,9 @@
 #include "modCommon.h"
 
 #include <QFile>
+#include <QStringList>
+
+#include <utility>
 
 namespace modLog {
 
@@ -40,9 +43,34 @@ QString Now() {
     return DateText(QDateTime::currentDateTime());
 }
 
-void WriteAppLog(const QString& logFile, const QString& text) {
-    if (logFile.isEmpty())
+namespace {
+
+bool gHolding = false;
+QStringList gHeldLines;
+
+} // namespace
+
+void HoldAppLogLines() {
+    gHolding = true;
+    gHeldLines.clear();
+}
+
+void ReleaseAppLogLines(const QString& logFile) {
+    if (!gHolding)
         return;
+    gHolding = false;
+    const QStringList lines = std::exchange(gHeldLines, {});
+    for (const QString& line : lines)
+        WriteAppLog(logFile, line);
+}
+
+void WriteAppLog(const QString& logFile, const QString& text) {
+    if (logFile.isEmpty()) {
+        // Bounded, in case nobody ever releases them.
+        if (gHolding && gHeldLines.size() < 100)
+            gHeldLines.append(text);
+        return;
+    }
     QFile f(logFile);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
         return;

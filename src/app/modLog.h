@@ -42,6 +42,11 @@ QString Now();
 
 // Appends one line; a log that cannot be written is simply missing, never an error.
 void WriteAppLog(const QString& logFile, const QString& text);
+// Start-up looks the user name up before the application log has a place. While held,
+// lines written to no log file are kept, and ReleaseAppLogLines writes them to the log
+// once it exists (and stops holding).
+void HoldAppLogLines();
+void ReleaseAppLogLines(const QString& logFile);
 
 // "Error occured in <where>. Error No : <n> Desc : <d> at:<now>"; the procedures of the
 // profile and scan windows historically spell it "occued", which readers of old logs match.

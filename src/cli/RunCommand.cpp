@@ -35,7 +35,9 @@ const char* kUsage =
     "\n"
     "The actions run in that order and the run log is rewritten after each. Nothing is\n"
     "removed without --remove.\n"
-    "Exit status: 0 done, 1 done with errors, 2 bad usage, 3 the run failed.\n";
+    "Exit status: 0 done, 1 done with errors (a file that an action could not handle, a\n"
+    "single copy that could not be made), 2 bad usage, 3 the run failed (the profile could\n"
+    "not be scanned, or an action could not read its settings and stopped the run).\n";
 
 bool Parse(const QStringList& args, RunOptions& o, QString& error) {
     for (const QString& arg : args) {
@@ -137,6 +139,11 @@ int RunRunCommand(const QStringList& args) {
         const ActionSummary s =
             RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action));
         Say(Describe(QString::fromLatin1(step.Name), s));
+        // Without its settings (or after an unexpected stop) the action was not carried
+        // out at all: that is a failed run, not one done with a few errors.
+        if (s.Outcome == ActionRun::Outcome::SettingsUnreadable ||
+            s.Outcome == ActionRun::Outcome::Failed)
+            return RunFailed;
         actionErrors += s.Errors;
         if (s.Outcome != ActionRun::Outcome::Finished || s.ExportFailed)
             ++actionErrors;

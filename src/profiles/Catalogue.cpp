@@ -1,12 +1,12 @@
 #include "Catalogue.h"
 
 #include "app/AppError.h"
+#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "app/modXML.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 
@@ -29,14 +29,27 @@ int ReadEntries(std::vector<Entry>& entries) {
     return Success;
 }
 
+namespace {
+
+bool HasDocument(const QString& profileName) {
+    bool exists = false;
+    modAPI::MyPathFileExists(modCommon::ProfileFolder + profileName + QStringLiteral(".xml"),
+                             exists);
+    return exists;
+}
+
+} // namespace
+
 int SaveEntries(const std::vector<Entry>& entries) {
     std::vector<modXML::XMLElementInfo> records;
     records.reserve(entries.size());
     for (const Entry& e : entries)
-        records.push_back(modXML::Element(QStringLiteral("profile"), QStringLiteral("profiles"),
-                                          {{QStringLiteral("name"), e.Name},
-                                           {QStringLiteral("lastrun"), e.LastRun},
-                                           {QStringLiteral("status"), e.Status}}));
+        // A profile deleted behind the list's back must not come back as a row.
+        if (HasDocument(e.Name))
+            records.push_back(modXML::Element(QStringLiteral("profile"), QStringLiteral("profiles"),
+                                              {{QStringLiteral("name"), e.Name},
+                                               {QStringLiteral("lastrun"), e.LastRun},
+                                               {QStringLiteral("status"), e.Status}}));
     return modXML::WriteXML(QStringLiteral("profiles"), records, CataloguePath());
 }
 
@@ -52,7 +65,7 @@ std::vector<Entry> EntriesFromDocuments() {
         if (file == u"AllProfiles.xml")
             continue;
         const QString name = file.left(file.indexOf(u'.'));
-        if (QFile::exists(modCommon::ProfileFolder + name + QStringLiteral(".xml")))
+        if (HasDocument(name))
             entries.push_back({name, QString(), QString()});
     }
     return entries;
@@ -66,12 +79,13 @@ int UpdateProfile(const QString& profileName, const QString& status, const QStri
     // documents, so the other profiles keep their rows, without their lost run facts.
     if (ReadEntries(entries) != Success)
         entries = EntriesFromDocuments();
-    auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
-        return e.Name.compare(profileName, Qt::CaseInsensitive) == 0;
-    });
+    // Profile names are file names, and on Linux "Photos" and "photos" are two documents:
+    // each keeps its own row and its own run facts.
+    auto it = std::find_if(entries.begin(), entries.end(),
+                           [&](const Entry& e) { return e.Name == profileName; });
     if (it == entries.end()) {
         // Only a profile that has a document gets a row.
-        if (!QFile::exists(modCommon::ProfileFolder + profileName + QStringLiteral(".xml")))
+        if (!HasDocument(profileName))
             return Failed;
         it = entries.insert(entries.end(), {profileName, QString(), QString()});
     }

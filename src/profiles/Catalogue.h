@@ -17,12 +17,13 @@ QString CataloguePath();
 
 // The entries in file order; 1, or 3 when the file cannot be read (entries left empty).
 int ReadEntries(std::vector<Entry>& entries);
-// Rewrites the whole catalogue in one step; a failed save keeps the previous file.
+// Rewrites the whole catalogue in one step, without the entries whose profile document is
+// gone; a failed save keeps the previous file.
 int SaveEntries(const std::vector<Entry>& entries);
 
 // Sets the last run and status of a profile, adding its entry when the catalogue has none
-// and the profile has a document. Names compare without regard to case. 1, or 3 when the
-// profile has no document or the catalogue cannot be saved.
+// and the profile has a document. Names compare exactly, as the file names they are. 1, or
+// 3 when the profile has no document or the catalogue cannot be saved.
 int UpdateProfile(const QString& profileName, const QString& status, const QString& lastRun);
 
 } // namespace Catalogue

@@ -1,4 +1,5 @@
 #include "ActionsFixture.h"
+#include "FileSystems.h"
 
 #include "actions/ActionRun.h"
 #include "actions/CsvReportWriter.h"
@@ -134,6 +135,30 @@ TEST_F(Run, TheConfirmedRuleWinsAndOnlyARealRemovalIsStruck) {
     EXPECT_EQ(Struck().right(1), QStringLiteral("r")); // still on disk
 }
 
+TEST_F(Run, ATrashThatRefusesEveryFileEndsTheRunWithOneErrorEach) {
+    // The trash exists but an ordinary user cannot write into it: every marked file is a
+    // failure of its own, the run goes on to the next and finishes, nothing is lost.
+    rule = RemoveRule{QStringLiteral("recycle"), QString(), false};
+    Tree().CreateDir(QStringLiteral("home/data/Trash/files"));
+    Tree().CreateDir(QStringLiteral("home/data/Trash/info"));
+    ::chmod(QFile::encodeName(Tree().Root()).constData(), 0755);
+    for (const char* folder : {"d1", "d2", "d3"})
+        Tree().SetMode(QString::fromLatin1(folder), 0777);
+    const int outcome = testing_support::RunAsOtherUser([&] {
+        if (Execute(QStringLiteral("DeleteAll")) != Outcome::Finished)
+            return 1;
+        const QString failed = QStringLiteral(" - Error occured while moving to Recyclebin");
+        if (ActionLines() !=
+            QStringList{a[1] + failed, a[2] + failed, b[1] + failed, QStringLiteral("finished")})
+            return 2;
+        return Errors() == 3 && Struck() == QStringLiteral("..rr..r") ? 0 : 3;
+    });
+    EXPECT_EQ(outcome, 0) << "-1: the run did not end; 2: other lines; 3: other counts";
+    for (const QString& path : a + b)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_TRUE(QDir(Tree().Path(QStringLiteral("home/data/Trash/info"))).isEmpty());
+}
+
 TEST_F(Run, CancelStopsBetweenRowsWithoutFinishingTheRun) {
     observer.CancelAfter = 1;
     ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Cancelled);
@@ -152,6 +177,20 @@ TEST_F(Run, SingleCopyCopiesOnlyTheKeptFiles) {
     EXPECT_TRUE(QFile::exists(root + a[0]) && QFile::exists(root + b[0]));
     EXPECT_FALSE(QFile::exists(root + a[1]));
     EXPECT_EQ(observer.Texts.size(), 4); // two kept files, no group row
+}
+
+TEST_F(Run, SingleCopiesOntoAReadOnlyMediumAreFailures) {
+    testing_support::PrivateMount readOnly({}, true);
+    if (readOnly.Skip())
+        GTEST_SKIP() << readOnly.Skip();
+    settings.CreateIn = readOnly.Root();
+    WriteProfile(QStringLiteral("P"), settings);
+    ASSERT_EQ(Execute(QStringLiteral("SingleCopy")), Outcome::Finished);
+    EXPECT_EQ(ActionLines(),
+              (QStringList{a[0] + QStringLiteral(" - Error occured while creating single copy"),
+                           b[0] + QStringLiteral(" - Error occured while creating single copy"),
+                           QStringLiteral("finished")}));
+    EXPECT_EQ(Errors(), 2);
 }
 
 TEST_F(Run, ExportAfterRemovalMarksTheRemovedFilesDeleted) {

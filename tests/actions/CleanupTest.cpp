@@ -176,6 +176,25 @@ TEST_F(Cleanup, SingleCopyKeepsTheWholePathPerProfileAndOverwrites) {
     EXPECT_TRUE(ActionLines().isEmpty());
 }
 
+TEST_F(Cleanup, ASingleCopyThatCannotBeMadeIsAFailure) {
+    Load(QStringLiteral("recycle"));
+    const QString a = Tree().CreateFile(QStringLiteral("x/a.txt"), "one");
+    // A file where the profile's copy folder should be.
+    Tree().CreateFile(QStringLiteral("single/P"), "in the way");
+    EXPECT_EQ(cleanup.CreateSingleCopy(a), 1);
+    // A kept file that vanished since the scan has no copy either.
+    QFile::remove(Tree().Path(QStringLiteral("single/P")));
+    EXPECT_EQ(cleanup.CreateSingleCopy(Tree().Path(QStringLiteral("x/gone.txt"))), 1);
+    EXPECT_EQ(ActionLines(),
+              (QStringList{a + QStringLiteral(" - Error occured while creating single copy"),
+                           Tree().Path(QStringLiteral("x/gone.txt")) +
+                               QStringLiteral(" - Error occured while creating single copy")}));
+    EXPECT_EQ(Errors(), 2);
+    const QString log = app.AppLogLines().join(u'\n');
+    EXPECT_TRUE(log.contains(QStringLiteral("modAPI.MyMakeSureDirectoryPathExists")));
+    EXPECT_TRUE(log.contains(QStringLiteral("modAPI.MyCopyFile Error number: 2 ")));
+}
+
 // Two groups; the first file name holds a comma, quotes, markup characters and accents.
 std::vector<ExportRecord> Records() {
     const QString odd = QStringLiteral("Café, \"Noël\" <b>&.txt");

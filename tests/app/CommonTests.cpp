@@ -1,3 +1,4 @@
+#include "FileSystems.h"
 #include "TestSupport.h"
 
 #include "app/modCommon.h"
@@ -173,4 +174,88 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     const QString line = QString::fromUtf8(log.readAll()).trimmed();
     EXPECT_TRUE(line.startsWith(QStringLiteral("*** Application started at:")));
     EXPECT_TRUE(line.endsWith(QStringLiteral("***")));
+}
+
+TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
+    TempTree tree;
+    const QString app = tree.CreateDir(QStringLiteral("app"));
+    const QString runtime = tree.CreateDir(QStringLiteral("run"));
+    const QString file = tree.CreateFile(QStringLiteral("file"), "x");
+    {
+        modCommon::SingleInstance first(app, runtime);
+        ASSERT_TRUE(first.TryLock());
+        modCommon::SingleInstance second(app, runtime);
+        EXPECT_FALSE(second.TryLock());
+        EXPECT_TRUE(second.HeldByAnotherInstance());
+    }
+    const struct {
+        QString Folder;
+        const char* Reason;
+    } cases[] = {{tree.Path(QStringLiteral("missing")), "(No such file or directory)"},
+                 {file, "(Not a directory)"}};
+    for (const auto& c : cases) {
+        modCommon::SingleInstance instance(app, c.Folder);
+        EXPECT_FALSE(instance.TryLock());
+        EXPECT_FALSE(instance.HeldByAnotherInstance()) << c.Reason;
+        EXPECT_TRUE(instance.FailureText().contains(instance.LockPath() + u' ' +
+                                                    QString::fromLatin1(c.Reason)))
+            << instance.FailureText().toStdString();
+    }
+
+    // For an ordinary user, a runtime folder of someone else's.
+    ::chmod(QFile::encodeName(tree.Root()).constData(), 0755);
+    const int outcome = RunAsOtherUser([&] {
+        modCommon::SingleInstance instance(app, runtime);
+        if (instance.TryLock() || instance.HeldByAnotherInstance())
+            return 1;
+        return instance.FailureText().contains(QStringLiteral("(Permission denied)")) ? 0 : 2;
+    });
+    EXPECT_EQ(outcome, 0);
+}
+
+TEST(SingleInstance, TheProgramTellsALockFailureApartFromASecondStart) {
+    PrivateMount readOnly({}, true);
+    if (readOnly.Skip())
+        GTEST_SKIP() << readOnly.Skip();
+    TempTree tree;
+    const QString home = tree.CreateDir(QStringLiteral("app"));
+    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), readOnly.Root());
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_NE(program.exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_FALSE(err.contains(QStringLiteral("already open"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("could not create its lock file ") + readOnly.Root()))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("(Read-only file system)"))) << err.toStdString();
+}
+
+TEST(InitApp, AnUnknownUserGetsDefaultUserAndTheLookupFailureIsLogged) {
+    // An id without an account: the log-on name cannot be read.
+    TempTree tree;
+    const QString home = tree.CreateDir(QStringLiteral("app"));
+    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    ::chmod(QFile::encodeName(tree.Root()).constData(), 0755);
+    ::chmod(QFile::encodeName(home).constData(), 0777);
+    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
+    const int outcome = RunAsOtherUser([] {
+        ScriptedMessages messages;
+        return modCommon::InitApp(messages) == 1 ? 0 : 1;
+    });
+    qunsetenv("ECHOFIND_HOME");
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to become a user without an account";
+    ASSERT_EQ(outcome, 0);
+    EXPECT_TRUE(QFileInfo(home + QStringLiteral("/DefaultUser/Profile")).isDir());
+    QFile log(home + QStringLiteral("/Log/Echofind.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Error occured in modAPI.MyGetUserName Error number: ")))
+        << text.toStdString();
 }

@@ -179,3 +179,45 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndReportsBadInput) {
     EXPECT_TRUE(tree.Exists(QStringLiteral("data/a.txt")));
     EXPECT_TRUE(tree.Exists(QStringLiteral("data/b.txt")));
 }
+
+TEST_F(RunCommand, FailedSingleCopiesAndUnreadableSettingsSetTheExitStatus) {
+    tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
+    tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
+    tree.CreateFile(QStringLiteral("blocker"), "x");
+    ProfileSettings p;
+    p.Folders = {tree.Path(QStringLiteral("data"))};
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("md5");
+    p.DeleteTo = QStringLiteral("permanent");
+    p.SingleCopyCreate = true;
+    // The copy folder lies under a file, so no copy can be made.
+    p.SingleCopyFolder = tree.Path(QStringLiteral("blocker/copies"));
+    SaveProfile(QStringLiteral("Copies"), p);
+    const Result blocked = Cli({QStringLiteral("run"), QStringLiteral("Copies"),
+                                QStringLiteral("--single-copy"), QStringLiteral("-q")});
+    EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
+    EXPECT_TRUE(blocked.Err.contains(QStringLiteral("single copy: done, 1 errors")))
+        << blocked.Err.toStdString();
+    QFile log(modCommon::LogPath + QStringLiteral("Copies.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("Error occured while creating single copy"));
+
+    // The profile scans its own folder and, first, a folder with a copy of its document: the
+    // copy is kept, the document removed, and the single copy then cannot read settings.
+    p.Folders = {tree.Path(QStringLiteral("0early")), modCommon::ProfileFolder};
+    p.SingleCopyFolder = tree.Path(QStringLiteral("copies"));
+    SaveProfile(QStringLiteral("Self"), p);
+    tree.CreateDir(QStringLiteral("0early"));
+    ASSERT_TRUE(QFile::copy(modCommon::ProfileFolder + QStringLiteral("Self.xml"),
+                            tree.Path(QStringLiteral("0early/Self.xml"))));
+    const Result unreadable =
+        Cli({QStringLiteral("run"), QStringLiteral("Self"), QStringLiteral("--remove"),
+             QStringLiteral("--single-copy"), QStringLiteral("-q")});
+    ASSERT_FALSE(QFile::exists(modCommon::ProfileFolder + QStringLiteral("Self.xml")))
+        << "the removal was meant to take the profile's own document";
+    EXPECT_EQ(unreadable.Exit, 3) << unreadable.Err.toStdString();
+    EXPECT_TRUE(unreadable.Err.contains(
+        QStringLiteral("single copy: not done, the profile's settings could not be read")))
+        << unreadable.Err.toStdString();
+}

@@ -111,35 +111,58 @@ TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
               3);
 }
 
-TEST(Catalogue, UpdatesByNameWithoutRegardToCase) {
+TEST(Catalogue, NamesDifferingInCaseAreTwoProfilesAndGoneOnesAreDropped) {
     AppFolder app;
     ProfileSettings p;
-    for (const char* name : {"Photos", "Música"})
+    for (const char* name : {"Photos", "photos", "Música", "Old"})
         ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + QString::fromUtf8(name) +
                                             QStringLiteral(".xml"),
                                         p),
                   1);
     ASSERT_EQ(modXML::InitXML(QStringLiteral("profiles"), Catalogue::CataloguePath()), 1);
-    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
-                                       QStringLiteral("2026-12-06 10:00:00")),
-              1);
-    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Música"), QStringLiteral("Error"),
-                                       QStringLiteral("2026-12-06 11:00:00")),
-              1);
-    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("PHOTOS"), QStringLiteral("Error"),
-                                       QStringLiteral("2026-12-06 12:00:00")),
-              1);
-    // A profile without a document gets no row.
-    EXPECT_EQ(Catalogue::UpdateProfile(QStringLiteral("Ghost"), QStringLiteral("Error"),
-                                       QStringLiteral("x")),
-              3);
+    const struct {
+        const char* Name;
+        const char* Status;
+        const char* LastRun;
+    } runs[] = {{"Old", "Success", "2026-12-05 09:00:00"},
+                {"Photos", "Success", "2026-12-06 10:00:00"},
+                {"Música", "Error", "2026-12-06 11:00:00"},
+                {"photos", "Error", "2026-12-06 12:00:00"}};
+    for (const auto& r : runs)
+        ASSERT_EQ(Catalogue::UpdateProfile(QString::fromUtf8(r.Name), QString::fromUtf8(r.Status),
+                                           QString::fromUtf8(r.LastRun)),
+                  1)
+            << r.Name;
+    // No document, no row: neither a ghost nor a case variant of an existing profile.
+    for (const char* ghost : {"Ghost", "PHOTOS"})
+        EXPECT_EQ(Catalogue::UpdateProfile(QString::fromUtf8(ghost), QStringLiteral("Error"),
+                                           QStringLiteral("x")),
+                  3)
+            << ghost;
+
     std::vector<Catalogue::Entry> entries;
     ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].Name, QStringLiteral("Photos"));
-    EXPECT_EQ(entries[0].Status, QStringLiteral("Error"));
-    EXPECT_EQ(entries[0].LastRun, QStringLiteral("2026-12-06 12:00:00"));
-    EXPECT_EQ(entries[1].Name, QStringLiteral("Música"));
+    ASSERT_EQ(entries.size(), 4u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].Name, QString::fromUtf8(runs[i].Name));
+        EXPECT_EQ(entries[i].Status, QString::fromUtf8(runs[i].Status)) << runs[i].Name;
+        EXPECT_EQ(entries[i].LastRun, QString::fromUtf8(runs[i].LastRun)) << runs[i].Name;
+    }
+
+    // A profile deleted since (its document gone) loses its row at the next write.
+    ASSERT_TRUE(QFile::remove(modCommon::ProfileFolder + QStringLiteral("Old.xml")));
+    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("photos"), QStringLiteral("Success"),
+                                       QStringLiteral("2026-12-07 08:00:00")),
+              1);
+    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
+    QStringList names;
+    for (const Catalogue::Entry& e : entries)
+        names << e.Name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Photos"), QStringLiteral("Música"),
+                                  QStringLiteral("photos")}));
+    EXPECT_EQ(entries[0].Status, QStringLiteral("Success"));
+    EXPECT_EQ(entries[2].LastRun, QStringLiteral("2026-12-07 08:00:00"));
+    ASSERT_TRUE(QFile::remove(modCommon::ProfileFolder + QStringLiteral("photos.xml")));
 
     // A corrupt catalogue is rebuilt from the documents: the other profile keeps its row.
     app.Tree().CreateFile(Catalogue::CataloguePath().mid(app.Tree().Root().size()), "garbage<");
