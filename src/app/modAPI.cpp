@@ -352,6 +352,7 @@ int MyStat(const QString& path, FileInfo& info) {
     info.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
     info.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     info.Inode = sx.stx_ino;
+    info.ChangedNs = qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec;
     info.Mode = mode;
     return Success;
 }

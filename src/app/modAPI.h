@@ -30,6 +30,7 @@ struct FileInfo {
     qint64 CreatedSecs = 0;  // birth time where recorded, else the modification time
     quint64 Device = 0;
     quint64 Inode = 0;
+    qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     quint32 Mode = 0;
 };
 

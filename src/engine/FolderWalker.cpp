@@ -165,6 +165,7 @@ void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& na
     r.CreatedSecs = st.CreatedSecs;
     r.Device = st.Device;
     r.Inode = st.Inode;
+    r.ChangedNs = st.ChangedNs;
     if (!m_list->Append(r, name))
         ReportEntryFailure(name, ENOMEM);
 }

@@ -17,7 +17,8 @@ void FillTwoGroups(ResultsModel& m) {
         for (int i = 1; i <= copies; ++i)
             m.AddRow(i == 1, file, QStringLiteral("/d%1/").arg(i) + file, QStringLiteral("c"),
                      QStringLiteral("m"), size, QStringLiteral("N"), QStringLiteral("v"),
-                     QStringLiteral("CRC"), QStringLiteral("MD5"));
+                     QStringLiteral("CRC"), QStringLiteral("MD5"),
+                     {quint64(copies), quint64(i), qint64(size)});
         m.UpdateHeadTotal(header, size * copies);
         m.UpdateHeader(header, QString::number(copies));
     }
