@@ -483,6 +483,16 @@ QString ProgramFilePath() {
     return PathCodec::Decode(QByteArray(buffer.data(), n));
 }
 
+QString CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return QString();
+        buffer.resize(buffer.size() * 2);
+    }
+    return PathCodec::Decode(QByteArray(buffer.data()));
+}
+
 int SaveFileAtomically(const QString& path, const QByteArray& data) {
     const QString wrapper = QStringLiteral("MySaveFile");
     QByteArray temp;
@@ -506,6 +516,48 @@ int SaveFileAtomically(const QString& path, const QByteArray& data) {
     if (!ok) {
         ::unlink(temp.constData());
         return Fail(wrapper, path, err);
+    }
+    return Success;
+}
+
+int MyReadFile(const QString& path, QByteArray& data) {
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            LastAPIError = errno;
+            ::close(fd);
+            return Failed;
+        }
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    data = std::move(bytes);
+    return Success;
+}
+
+int MyAppendFile(const QString& path, const QByteArray& data) {
+    const int fd =
+        ::open(Native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    const bool ok = WriteAll(fd, data.constData(), size_t(data.size()));
+    const int err = errno;
+    if (::close(fd) != 0 || !ok) {
+        LastAPIError = ok ? errno : err;
+        return Failed;
     }
     return Success;
 }
