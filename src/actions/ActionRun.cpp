@@ -4,6 +4,7 @@
 #include "clsCleanup.h"
 
 #include "app/AppError.h"
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
@@ -211,7 +212,7 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
 void ActionRun::ShowProgress(const QString& path, qint64 n) {
     if (!m_observer)
         return;
-    m_observer->ShowProgress(QStringLiteral("Currently processing ") + path,
+    m_observer->ShowProgress(QStringLiteral("Currently processing ") + PathCodec::Display(path),
                              QStringLiteral("Processed ") + QString::number(n) +
                                  QStringLiteral(" of ") + QString::number(FileCount));
     m_observer->Yield();
