@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
@@ -491,6 +492,15 @@ QString CurrentFolder() {
         buffer.resize(buffer.size() * 2);
     }
     return PathCodec::Decode(QByteArray(buffer.data()));
+}
+
+QString CanonicalPath(const QString& path) {
+    char* real = ::realpath(Native(path).constData(), nullptr);
+    if (!real)
+        return QString();
+    const QString resolved = PathCodec::Decode(QByteArray(real));
+    ::free(real);
+    return resolved;
 }
 
 int SaveFileAtomically(const QString& path, const QByteArray& data) {

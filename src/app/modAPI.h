@@ -102,6 +102,8 @@ bool IsVirtualFileSystem(const QString& fsType);
 QString ProgramFilePath();
 // The working folder, exact bytes; empty when it cannot be had.
 QString CurrentFolder();
+// The path with every link and "." or ".." resolved; empty when it does not resolve.
+QString CanonicalPath(const QString& path);
 
 // Writes beside the target and renames over it only when complete; 1 or 3 (reported).
 int SaveFileAtomically(const QString& path, const QByteArray& data);
