@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -22,8 +23,21 @@ using actions_testing::ActionsTest;
 using actions_testing::Contents;
 using actions_testing::ProfileSettings;
 
+// Removes a tree by its bytes: Qt's own removal decodes names and so cannot find these.
+void RemoveTree(const QByteArray& path) {
+    ::nftw(
+        path.constData(),
+        [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
 class RawNames : public ActionsTest {
 protected:
+    ~RawNames() override {
+        for (const char* folder : {"tree", "target", "single"})
+            RemoveTree(QFile::encodeName(Tree().Path(QString::fromLatin1(folder))));
+    }
+
     void SetUp() override {
         ActionsTest::SetUp();
         root = QFile::encodeName(Tree().CreateDir(QStringLiteral("tree")));
@@ -158,6 +172,21 @@ TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
                         .endsWith(QStringLiteral("deleted")));
         EXPECT_EQ(report.filter(shownRoot + QStringLiteral("/d2/caf\\xE8.txt ")).size(), 1);
     }
+}
+
+TEST_F(RawNames, SingleCopiesKeepTheExactNames) {
+    ProfileSettings settings;
+    settings.CreateIn = Tree().Path(QStringLiteral("single"));
+    WriteProfile(QStringLiteral("P"), settings);
+    Scan();
+    ASSERT_EQ(Run(QStringLiteral("SingleCopy"), 1, model.RowCount()), ActionRun::Outcome::Finished);
+    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
+    const QByteArray copies = QFile::encodeName(settings.CreateIn) + "/P" + root;
+    struct stat st;
+    for (const QByteArray& kept : {Acute1, Grave1})
+        EXPECT_EQ(::lstat((copies + kept).constData(), &st), 0) << (copies + kept).constData();
+    for (const QByteArray& marked : {Acute2, Grave2})
+        EXPECT_NE(::lstat((copies + marked).constData(), &st), 0);
 }
 
 } // namespace

@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace testing_support;
 
 namespace {
@@ -150,4 +154,30 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
     EXPECT_EQ(statuses,
               QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
     qunsetenv("ECHOFIND_HOME");
+}
+
+// Two names that decode alike ("caf\xe9", "caf\xe8") are printed as the file system spells
+// them, so the output can be fed back to other tools.
+TEST(Cli, PrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.CreateDir(QStringLiteral("tree")));
+    for (const char* rel : {"/a", "/b"})
+        ASSERT_EQ(::mkdir((root + rel).constData(), 0755), 0);
+    QList<QByteArray> paths;
+    for (const char* rel :
+         {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"}) {
+        paths << root + rel;
+        FILE* f = std::fopen(paths.last().constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("same", f);
+        std::fclose(f);
+    }
+    const Outcome run =
+        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-r"), QStringLiteral("--name"),
+                       QStringLiteral("-q"), QFile::decodeName(root)});
+    EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
+    // Qt's own removal of the tree decodes names and cannot find these.
+    for (const QByteArray& path : paths)
+        ::unlink(path.constData());
 }
