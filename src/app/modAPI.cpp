@@ -472,7 +472,8 @@ int MyGetUserName(QString& name) {
     const int rc = ::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &result);
     if (rc != 0 || !result)
         return Fail(QStringLiteral("MyGetUserName"), QString(), rc ? rc : ENOENT);
-    name = TrimNull(QString::fromLocal8Bit(result->pw_name));
+    // The name becomes a folder name, so its bytes are kept as they are.
+    name = TrimNull(PathCodec::Decode(QByteArray(result->pw_name)));
     return Success;
 }
 
