@@ -4,7 +4,7 @@
 #include "clsCleanup.h"
 
 #include "app/AppError.h"
-#include "app/PathCodec.h"
+#include "app/TextEscape.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
@@ -212,7 +212,8 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
 void ActionRun::ShowProgress(const QString& path, qint64 n) {
     if (!m_observer)
         return;
-    m_observer->ShowProgress(QStringLiteral("Currently processing ") + PathCodec::Display(path),
+    m_observer->ShowProgress(QStringLiteral("Currently processing ") +
+                                 TextEscape::Escape(path, TextEscape::Breaks::Escape),
                              QStringLiteral("Processed ") + QString::number(n) +
                                  QStringLiteral(" of ") + QString::number(FileCount));
     m_observer->Yield();

@@ -1,6 +1,7 @@
 #include "ResultsModel.h"
 
 #include "app/PathCodec.h"
+#include "app/TextEscape.h"
 
 namespace {
 
@@ -284,8 +285,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     const bool header = HasFlag(row, FlagHeader);
     switch (role) {
     case Qt::DisplayRole:
-        // Names that are not UTF-8 are shown readably; the actions read Text(), never this.
-        return PathCodec::Display(Text(row, col));
+        // Names that are not UTF-8 or hold line breaks are shown readably, in the form the
+        // logs and reports use; the actions read Text(), never this.
+        return TextEscape::Escape(Text(row, col), TextEscape::Breaks::Escape);
     case Qt::TextAlignmentRole:
         if (col == 1 || (col == 0 && m_column0Centred))
             return int(Qt::AlignCenter);
