@@ -8,7 +8,6 @@
 #include "app/modXML.h"
 
 #include <QRandomGenerator>
-#include <QSet>
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
@@ -66,41 +65,24 @@ TEST(TextEscape, EveryTextComesBackExactlyAndNoTwoAreWrittenAlike) {
     }
 }
 
-// Whether a strict XML 1.0 reader takes the whole document.
-QString XmlError(const QByteArray& bytes) {
-    QXmlStreamReader reader(bytes);
-    while (!reader.atEnd())
-        reader.readNext();
-    return reader.hasError() ? reader.errorString() : QString();
-}
-
-TEST(XmlDocument, AnyNameIsWrittenWellFormedAndReadBackExactly) {
+// Attributes are covered with the profile documents; element text has a rule of its own,
+// as a parser folds its line ends.
+TEST(XmlDocument, ElementTextIsWrittenWellFormedAndReadBackExactly) {
     testing_support::TempTree tree;
     const QString path = tree.Path(u"odd.xml"_s);
-    const QStringList names = {
-        u"line\nbreak"_s,   u"carriage\rreturn"_s, u"tab\there"_s,        u"bell\x01\x07"_s,
-        Raw("caf\xe9.txt"), u"<&\"' markup>"_s,    u"caf\\xE9 literal"_s, u"\uFFFE\uFFFF"_s,
-        u"  spaced  "_s,    u"Müller/日本/😀"_s,
-    };
-    std::vector<modXML::XMLElementInfo> records;
-    for (const QString& name : names)
-        records.push_back(modXML::Element(u"folder"_s, u"folders"_s, {{u"path"_s, name}}));
-    records.push_back(modXML::Element(u"note"_s, u"folders"_s));
-    records.back().Text = u"text\r\n\x02"_s + Raw("\xff");
-    ASSERT_EQ(modXML::WriteXML(u"echofind"_s, records, path), 1);
+    const QString text = u"text\r\n\x02 <&>"_s + Raw("\xff");
+    modXML::XMLElementInfo note = modXML::Element(u"note"_s, u"notes"_s);
+    note.Text = text;
+    ASSERT_EQ(modXML::WriteXML(u"echofind"_s, {note}, path), 1);
 
-    const QByteArray bytes = tree.Read(u"odd.xml"_s);
-    EXPECT_EQ(XmlError(bytes), QString());
+    QXmlStreamReader strict(tree.Read(u"odd.xml"_s));
+    while (!strict.atEnd())
+        strict.readNext();
+    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
     modXML::Document doc;
     ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
-    QStringList read;
-    for (const pugi::xml_node& n : modXML::SelectAll(doc.Dom(), u"//folders/folder"_s))
-        read << modXML::AttributeText(n, u"path"_s);
-    EXPECT_EQ(read, names);
-    // Element text keeps its breaks too; the escaped form reads back through the service.
-    const pugi::xml_node note = modXML::SelectFirst(doc.Dom(), u"//folders/note"_s);
-    EXPECT_EQ(TextEscape::Unescape(QString::fromUtf8(note.text().get())),
-              u"text\r\n\x02"_s + Raw("\xff"));
+    const pugi::xml_node read = modXML::SelectFirst(doc.Dom(), u"//notes/note"_s);
+    EXPECT_EQ(TextEscape::Unescape(QString::fromUtf8(read.text().get())), text);
 }
 
 } // namespace
