@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <ftw.h>
@@ -59,6 +60,13 @@ TEST_F(InitAppTest, LaysOutTheFoldersAndMovesTheTemplateOnce) {
 TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     const QByteArray home = QFile::encodeName(tree.Root()) + "app\xe9";
     ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
+    // Qt's own removal of the tree decodes names and cannot find this one.
+    const auto cleanup = qScopeGuard([&home] {
+        ::nftw(
+            home.constData(),
+            [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); },
+            16, FTW_DEPTH | FTW_PHYS);
+    });
     FILE* config = std::fopen((home + "/config.xml").constData(), "wb");
     ASSERT_NE(config, nullptr);
     std::fputs("<echofind/>", config);
@@ -75,11 +83,6 @@ TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     const QByteArray catalogue = PathCodec::Encode(modCommon::ProfileFolder) + "AllProfiles.xml";
     EXPECT_TRUE(catalogue.startsWith(home + '/'));
     EXPECT_EQ(::stat(catalogue.constData(), &st), 0);
-
-    ::nftw(
-        home.constData(),
-        [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); }, 16,
-        FTW_DEPTH | FTW_PHYS);
 }
 
 TEST_F(InitAppTest, KeepsAnExistingCatalogueAndTemplate) {

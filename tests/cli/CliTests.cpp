@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -161,9 +162,15 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
 // output can be fed back to other tools.
 TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
     TempTree t;
-    const QByteArray root = QFile::encodeName(t.Root()) + "tr\xea"
-                                                          "e";
+    const QByteArray root = QFile::encodeName(t.Root()) + "tr\xea";
     QList<QByteArray> paths;
+    // Qt's own removal of the tree decodes names and cannot find these.
+    const auto cleanup = qScopeGuard([&] {
+        for (const QByteArray& path : paths)
+            ::unlink(path.constData());
+        for (const char* folder : {"/a", "/b", ""})
+            ::rmdir((root + folder).constData());
+    });
     for (const char* rel :
          {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"}) {
         paths << root + rel;
@@ -184,9 +191,4 @@ TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
         out.append(buffer, qsizetype(n));
     EXPECT_EQ(::pclose(cli), 0);
     EXPECT_EQ(out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
-    // Qt's own removal of the tree decodes names and cannot find these.
-    for (const QByteArray& path : paths)
-        ::unlink(path.constData());
-    for (const char* folder : {"/a", "/b", ""})
-        ::rmdir((root + folder).constData());
 }

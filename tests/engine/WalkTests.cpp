@@ -9,6 +9,8 @@
 
 #include "app/modAPI_scan.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 
 #include <unistd.h>
@@ -91,6 +93,8 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
     const QString rawLink = P(u""_s) + PathCodec::Decode("link\xe9");
     ASSERT_EQ(
         ::symlink(QFile::encodeName(root).constData(), PathCodec::Encode(rawLink).constData()), 0);
+    const auto unlinkRaw =
+        qScopeGuard([&rawLink] { ::unlink(PathCodec::Encode(rawLink).constData()); });
     for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s), rawLink}) {
         clsFindFile scan;
         scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = scan.IncludeHiddenFilesFolders =
