@@ -1,6 +1,7 @@
 #include "modCommon.h"
 
 #include "AppError.h"
+#include "PathCodec.h"
 #include "modAPI.h"
 #include "modLog.h"
 #include "modXML.h"
@@ -42,12 +43,15 @@ QString ProfileNameFromPath(const QString& profilePath) {
 }
 
 QString ApplicationFolder() {
-    const QString home = qEnvironmentVariable("ECHOFIND_HOME");
+    // Taken as bytes: a folder whose name is not UTF-8 must still be the folder named.
+    const QString home = PathCodec::Decode(qgetenv("ECHOFIND_HOME"));
     if (!home.isEmpty())
-        return QualifyPath(QDir::cleanPath(QDir(home).absolutePath()));
-    if (QCoreApplication::instance())
-        return QualifyPath(QCoreApplication::applicationDirPath());
+        return QualifyPath(
+            QDir::cleanPath(home.startsWith(u'/') ? home : modAPI::CurrentFolder() + u'/' + home));
+    // The program's own path as bytes; Qt's would decode a folder that is not UTF-8 lossily.
     const QString exe = modAPI::ProgramFilePath();
+    if (exe.isEmpty() && QCoreApplication::instance())
+        return QualifyPath(QCoreApplication::applicationDirPath());
     return QualifyPath(exe.left(exe.lastIndexOf(u'/')));
 }
 
@@ -164,7 +168,9 @@ SingleInstance::SingleInstance(const QString& appFolder)
 
 SingleInstance::SingleInstance(const QString& appFolder, const QString& runtime) {
     const QByteArray id =
-        QCryptographicHash::hash(appFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(PathCodec::Encode(appFolder), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     m_path = QualifyPath(runtime) + QStringLiteral("echofind-") + QString::fromLatin1(id) +
              QStringLiteral(".lock");
 }

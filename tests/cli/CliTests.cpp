@@ -9,6 +9,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -150,4 +155,40 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
     EXPECT_EQ(statuses,
               QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
     qunsetenv("ECHOFIND_HOME");
+}
+
+// Two names that decode alike ("caf\xe9", "caf\xe8"), under a folder named in bytes too,
+// are found from the folder as given and printed as the file system spells them, so the
+// output can be fed back to other tools.
+TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.Root()) + "tr\xea";
+    QList<QByteArray> paths;
+    // Qt's own removal of the tree decodes names and cannot find these.
+    const auto cleanup = qScopeGuard([&] {
+        for (const QByteArray& path : paths)
+            ::unlink(path.constData());
+        for (const char* folder : {"/a", "/b", ""})
+            ::rmdir((root + folder).constData());
+    });
+    for (const char* rel :
+         {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"}) {
+        paths << root + rel;
+        ::mkdir(root.constData(), 0755);
+        ::mkdir(paths.last().left(paths.last().lastIndexOf('/')).constData(), 0755);
+        FILE* f = std::fopen(paths.last().constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("same", f);
+        std::fclose(f);
+    }
+    // Through the shell: a process started by Qt gets its arguments re-encoded.
+    const QByteArray command = QFile::encodeName(kCli) + " scan -r --name -q '" + root + "'";
+    FILE* cli = ::popen(command.constData(), "r");
+    ASSERT_NE(cli, nullptr);
+    QByteArray out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, cli)) > 0;)
+        out.append(buffer, qsizetype(n));
+    EXPECT_EQ(::pclose(cli), 0);
+    EXPECT_EQ(out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
 }
