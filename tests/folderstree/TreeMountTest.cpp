@@ -193,6 +193,10 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
 TEST_F(MountSource, ADeadShareShowsAsNotAnsweringAndNothingWaitsForIt) {
     const QString dead = MakeDir(u"local/dead"_s);
     MakeDir(u"local/other/inside"_s);
+    // Only in a mount namespace of this process's own (see TestApplication): elsewhere
+    // the dead mount would hold up every program on the machine that reads all mounts.
+    if (QFile::symLinkTarget(u"/proc/self/ns/mnt"_s) == QFile::symLinkTarget(u"/proc/1/ns/mnt"_s))
+        GTEST_SKIP() << "no private mount namespace for a mount that hangs";
     DeadMount mount;
     std::string why;
     if (!mount.Mount(dead, why))

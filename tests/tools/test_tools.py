@@ -104,6 +104,17 @@ class Trees(unittest.TestCase):
         self.assertEqual(sorted(g["paths"] for g in self.doc["groups"]), groups)
         self.assertEqual(sorted(sorted(p) for p in by_inode.values() if len(p) > 1),
                          self.doc["hardlink_sets"])
+        # Hard links as one file: the files of each group are its distinct inodes.
+        inode_of = {p: key for key, paths in by_inode.items() for p in paths}
+        one_file = []
+        for paths in by_content.values():
+            files = {}
+            for p in paths:
+                files.setdefault(inode_of[p], []).append(p)
+            if len(files) > 1:
+                one_file.append(sorted(sorted(f) for f in files.values()))
+        self.assertEqual(sorted(g["files"] for g in self.doc["groups_hardlinks_as_one_file"]),
+                         sorted(one_file))
         self.assertEqual(set(self.doc["empty_files"]), empty)
         summary = self.doc["summary"]
         self.assertEqual(summary["files"], sum(len(p) for p in by_inode.values()))
