@@ -255,9 +255,11 @@ QList<DriveInfo> SystemDriveSource::Drives() const {
         drive.mountPoint = entry.mountPoint;
         drive.type = TypeOf(entry.type, entry.source);
         drive.mayHang = mayHang;
+        // Labels come from links in /dev, so even a FUSE disk (an NTFS stick) has one
+        // without a look into its mount.
         if (drive.type == DriveType::Network)
             drive.remoteName = entry.source;
-        else if (!mayHang)
+        else
             drive.label = LabelOf(entry.source);
         drives.append(drive);
     }

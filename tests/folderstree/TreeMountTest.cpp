@@ -137,12 +137,14 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
     MakeDir(u"over"_s);
     MakeDir(u"dev"_s);
     MakeFile(u"dev/sdz1"_s);
+    MakeFile(u"dev/sdz2"_s);
     MakeFile(u"file"_s);
     const QString labels = MakeDir(u"by-label"_s);
     ASSERT_TRUE(QFile::link(PathOf(u"dev/sdz1"_s), labels + u"/My\\x20Stick"_s));
+    ASSERT_TRUE(QFile::link(PathOf(u"dev/sdz2"_s), labels + u"/NTFS"_s));
     const QString t = PathOf({});
-    // The share's mount point does not even exist: a source that looked at it could not
-    // list it. Nor does the disk mounted inside the share.
+    // The mount points of the share, of the disk mounted inside it and of the FUSE disk
+    // do not even exist: a source that looked at them could not list them.
     const QString table =
         QStringList{
             u"1 0 8:1 / %1/disk rw - ext4 %1/dev/sdz1 rw"_s,
@@ -154,6 +156,7 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
             u"7 1 0:62 / %1/over rw - tmpfs first rw"_s,
             u"8 1 0:63 / %1/over rw - ext4 second rw"_s,
             u"9 1 0:64 / %1/file rw - ext4 second rw"_s,
+            u"10 1 0:65 / %1/stick rw - fuseblk %1/dev/sdz2 rw"_s,
         }
             .join(u'\n')
             .arg(t);
@@ -174,6 +177,7 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
         {t + u"/share"_s, {}, u"srv:/export/docs"_s, DriveType::Network, true},
         {t + u"/share/local"_s, {}, {}, DriveType::RamDisk, true},
         {t + u"/sshfs"_s, {}, u"me@host:"_s, DriveType::Network, true},
+        {t + u"/stick"_s, u"NTFS"_s, {}, DriveType::Unknown, true},
     };
     const QList<DriveInfo> drives = source.Drives();
     ASSERT_EQ(drives.size(), expected.size());
@@ -186,8 +190,8 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
         EXPECT_EQ(drives[i].mayHang, expected[i].mayHang);
     }
     EXPECT_EQ(source.SystemMountPoints(), QStringList{t + u"/proc"_s});
-    EXPECT_EQ(source.HangingMountPoints(),
-              (QStringList{t + u"/share"_s, t + u"/sshfs"_s, t + u"/share/local"_s}));
+    EXPECT_EQ(source.HangingMountPoints(), (QStringList{t + u"/share"_s, t + u"/sshfs"_s,
+                                                        t + u"/stick"_s, t + u"/share/local"_s}));
 }
 
 TEST_F(MountSource, ADeadShareShowsAsNotAnsweringAndNothingWaitsForIt) {
