@@ -209,11 +209,17 @@ TEST_F(MountSource, ADeadShareShowsAsNotAnsweringAndNothingWaitsForIt) {
     QElapsedTimer timer;
     timer.start();
 
-    // The machine's own table holds the dead mount now; reading it must not look in.
+    // The machine's own table holds the dead mount now; reading it, creating the
+    // control over it and rebuilding it must not look in.
     bool listed = false;
     for (const DriveInfo& drive : SystemDriveSource().Drives())
         listed = listed || (drive.mountPoint == dead && drive.mayHang);
     EXPECT_TRUE(listed);
+    {
+        FoldersList machine;
+        machine.Refresh();
+        EXPECT_GT(machine.Tree()->topLevelItem(0)->childCount(), 0);
+    }
 
     const QString table = u"1 0 0:70 / %1 rw - ext4 /dev/nothing rw\n"
                           u"2 1 0:71 / %2 rw - nfs4 srv:/gone rw\n"_s.arg(PathOf(u"local"_s), dead);
