@@ -360,7 +360,7 @@ void FoldersList::OnItemExpanded(QTreeWidgetItem* node) {
                 const Outcome outcome = ReadSubFolders(node, inherit);
                 if (outcome == Outcome::Abandoned)
                     return;
-                if (outcome == Outcome::NoAnswer || outcome == Outcome::Failed)
+                if (outcome == Outcome::NoAnswer)
                     notReady = Qualify(hangingMount);
             }
             if (!notReady.isEmpty()) {
@@ -405,11 +405,17 @@ FoldersList::Outcome FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inh
     }
     if (generation != m_generation)
         return Outcome::Abandoned;
-    if (!hangingMount.isEmpty() && outcome != Outcome::Read) {
+    // A share whose root cannot be listed (its server gone, the connection lost) is a
+    // drive that does not answer; a folder inside it that cannot be read (no access)
+    // is a failure like any other.
+    if (outcome == Outcome::Failed && !hangingMount.isEmpty() &&
+        Qualify(key) == Qualify(hangingMount))
+        outcome = Outcome::NoAnswer;
+    if (outcome == Outcome::NoAnswer || outcome == Outcome::Abandoned) {
         // Not read: the node keeps its expand button, to be tried again.
         if (outcome == Outcome::NoAnswer && m_silentMounts)
             m_silentMounts->insert(hangingMount);
-        if (outcome != Outcome::Abandoned)
+        if (outcome == Outcome::NoAnswer)
             NewPlaceholder(node);
         return outcome;
     }

@@ -269,3 +269,35 @@ TEST_F(MountSource, ADeadShareShowsAsNotAnsweringAndNothingWaitsForIt) {
     EXPECT_FALSE(watchdog.Fired()) << "the control blocked on the dead mount";
     EXPECT_LT(timer.elapsed(), 10000);
 }
+
+TEST_F(MountSource, AShareThatAnswersIsReadLikeAnyDriveAndItsOwnFailuresAreTold) {
+    MakeDir(u"share/a/inner"_s);
+    MakeDir(u"share/b"_s);
+    DriveInfo share = Drive(u"share"_s, DriveType::Network, {}, u"//srv/share"_s);
+    share.mayHang = true;
+    MakeList({share});
+    QTreeWidgetItem* drive = ExpandAt(u"share"_s);
+    EXPECT_EQ(ChildTexts(drive), (QStringList{u" a"_s, u" b"_s}));
+    EXPECT_TRUE(HasPlaceholder(NodeAt(u"share/a"_s)));
+    m_list->SetUserSelection({PathOf(u"share/a/inner"_s)});
+    EXPECT_EQ(TickedKeys(), QStringList{PathOf(u"share/a/inner"_s)});
+    EXPECT_TRUE(m_errors.isEmpty());
+
+    // A folder inside it that went away is that folder's failure, not the share's.
+    MakeList({share});
+    ExpandAt(u"share"_s);
+    ASSERT_TRUE(QDir(PathOf(u"share/a"_s)).removeRecursively());
+    QTreeWidgetItem* gone = ExpandAt(u"share/a"_s);
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_errors[0].first, 104);
+    EXPECT_FALSE(m_errors[0].second.contains(u"drive not ready"_s));
+    EXPECT_EQ(gone->childCount(), 0);
+
+    // Its root gone is the share not answering, to be tried again.
+    ASSERT_TRUE(QDir(PathOf(u"share"_s)).removeRecursively());
+    MakeList({share});
+    drive = Root()->child(0);
+    drive->setExpanded(true);
+    EXPECT_EQ(m_errors, (QList<QPair<int, QString>>{{104, PathOf(u"share/ drive not ready"_s)}}));
+    EXPECT_TRUE(HasPlaceholder(drive));
+}
