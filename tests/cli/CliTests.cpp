@@ -20,7 +20,7 @@ using namespace testing_support;
 namespace {
 
 const QString kCli = QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli");
-const QString kShared = QStringLiteral(ECHOFIND_SHARED_DIR "/bench/");
+const QString kTools = QStringLiteral(ECHOFIND_TOOLS_DIR "/");
 
 struct Outcome {
     int Exit = -1;
@@ -43,11 +43,11 @@ Outcome Execute(const QString& program, const QStringList& args,
 TEST(Cli, FindsExactlyTheCorpusGroupsInBothContentModes) {
     TempTree t;
     const QString tree = t.Path(QStringLiteral("corpus"));
-    const Outcome made =
-        Execute(QStringLiteral("python3"),
-                {kShared + QStringLiteral("make-corpus"), tree, QStringLiteral("--files"),
-                 QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7"),
-                 QStringLiteral("--with-links"), QStringLiteral("--quiet")});
+    const Outcome made = Execute(
+        QStringLiteral("python3"),
+        {kTools + QStringLiteral("make-tree"), tree, QStringLiteral("--files"),
+         QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7"),
+         QStringLiteral("--with-links"), QStringLiteral("--odd-bytes"), QStringLiteral("--quiet")});
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
     for (const QString& mode : {QStringLiteral("crc"), QStringLiteral("md5")}) {
         const Outcome scan =
@@ -62,7 +62,7 @@ TEST(Cli, FindsExactlyTheCorpusGroupsInBothContentModes) {
         f.write(scan.Out);
         f.close();
         const Outcome check = Execute(QStringLiteral("python3"),
-                                      {kShared + QStringLiteral("check-groups"),
+                                      {kTools + QStringLiteral("check-groups"),
                                        tree + QStringLiteral(".manifest.json"), report,
                                        QStringLiteral("--hardlinks"), QStringLiteral("one")});
         EXPECT_EQ(check.Exit, 0) << mode.toStdString() << ": " << check.Out.toStdString();
