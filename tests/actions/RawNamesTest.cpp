@@ -119,7 +119,7 @@ TEST_F(RawNames, RowsKeepTheExactBytesAndShowThemReadably) {
 // path, and its look-alike "caf\xe8.txt" stays.
 TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
     const QString target = Tree().Path(QStringLiteral("target/"));
-    for (const char* rule : {"permanent", "move", "zip"}) {
+    for (const char* rule : {"recycle", "permanent", "move", "zip"}) {
         SCOPED_TRACE(rule);
         TearDown();
         model.ClearRecs();
@@ -143,7 +143,13 @@ TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
         EXPECT_TRUE(model.IsStruck(acute + 2));
 
         const QByteArray moved = QFile::encodeName(target) + root.mid(1) + Acute2;
-        if (settings.DeleteTo == u"move") {
+        if (settings.DeleteTo == u"recycle") {
+            const QByteArray trashed =
+                QFile::encodeName(Tree().Path(QStringLiteral("home/data/Trash/files/"))) +
+                "caf\xe9.txt";
+            struct stat st;
+            EXPECT_EQ(::lstat(trashed.constData(), &st), 0) << trashed.constData();
+        } else if (settings.DeleteTo == u"move") {
             struct stat st;
             EXPECT_EQ(::lstat(moved.constData(), &st), 0) << moved.constData();
         } else if (settings.DeleteTo == u"zip") {
