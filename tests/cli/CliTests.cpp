@@ -10,6 +10,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace testing_support;
 
 namespace {
@@ -150,4 +153,33 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
     EXPECT_EQ(statuses,
               QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
     qunsetenv("ECHOFIND_HOME");
+}
+
+TEST(Cli, NullOutputCarriesAnyNameExactly) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.Root());
+    const auto create = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name.toStdString();
+        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    create("two\nlines", "same");
+    create("caf\xe9", "same");
+    create("plain", "other");
+    create("plain2", "other");
+    for (const QString& option : {QStringLiteral("-0"), QStringLiteral("--null")}) {
+        const Outcome found = Execute(kCli, {QStringLiteral("scan"), option, QStringLiteral("-q"),
+                                             QString::fromLocal8Bit(root)});
+        ASSERT_EQ(found.Exit, 0) << found.Err.toStdString();
+        const QByteArray expected = root + QByteArray("caf\xe9", 4) + '\0' + root +
+                                    QByteArray("two\nlines") + '\0' + '\0' + root + "plain" + '\0' +
+                                    root + "plain2" + '\0';
+        EXPECT_EQ(found.Out, expected) << found.Out.toStdString();
+    }
+    const Outcome help = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--help")});
+    EXPECT_TRUE(help.Out.contains("-0, --null")) << help.Out.toStdString();
+    // QTemporaryDir would re-encode the odd name and fail to remove it.
+    for (const char* name : {"two\nlines", "caf\xe9", "plain", "plain2"})
+        EXPECT_EQ(::unlink((root + name).constData()), 0);
 }
