@@ -7,8 +7,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -195,13 +197,37 @@ void ScanReader::Close() {
     m_size = 0;
 }
 
-std::vector<QByteArray> VirtualMountPoints() {
+namespace {
+
+std::vector<QByteArray> MountPointsWhere(const std::function<bool(const QString&)>& wanted) {
     std::vector<QByteArray> points;
     for (const MountEntry& m : MountTable()) {
-        if (IsVirtualFileSystem(m.FsType))
+        if (wanted(m.FsType))
             points.push_back(PathCodec::Encode(modCommon::QualifyPath(m.MountPoint)));
     }
     return points;
+}
+
+} // namespace
+
+std::vector<QByteArray> VirtualMountPoints() {
+    return MountPointsWhere(
+        [](const QString& type) { return type != u"autofs" && IsVirtualFileSystem(type); });
+}
+
+std::vector<QByteArray> AutomountPoints() {
+    return MountPointsWhere([](const QString& type) { return type == u"autofs"; });
+}
+
+std::string RealFolderPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return std::string();
+    std::string out(real);
+    std::free(real);
+    if (out.empty() || out.back() != '/')
+        out.push_back('/');
+    return out;
 }
 
 bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points) {

@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The platform half of a scan: a folder reader that gives each entry's type from the
 // listing itself, so that most entries cost no status call, and a file reader that refuses
@@ -105,7 +107,14 @@ private:
 
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";
 // entries there are reported hidden and system so that no scan ever reads them.
+// Automount points are not among them: what they stand for is an ordinary file system.
 std::vector<QByteArray> VirtualMountPoints();
+// The automount (autofs) points, the same way. A walk does not enter one it meets inside
+// a tree, which would mount every share on the way; a root at or under one is entered.
+std::vector<QByteArray> AutomountPoints();
+// The path with every link and "." or ".." resolved, ending in "/"; empty when it cannot
+// be resolved. For a folder the user named, which may itself be a link.
+std::string RealFolderPath(const std::string& path);
 // Whether a raw folder path ending in "/" is one of those mount points or lies under one.
 bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points);
 

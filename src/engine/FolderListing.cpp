@@ -21,9 +21,14 @@ namespace {
 constexpr quint32 kModeUnknown = 0200;
 
 bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::string_view name) {
-    if (rules.VirtualMounts.empty())
+    if (rules.VirtualMounts.empty() && rules.Automounts.empty())
         return false;
-    return modAPI::IsUnderVirtualMount(folder + std::string(name) + '/', rules.VirtualMounts);
+    const std::string path = folder + std::string(name) + '/';
+    for (const QByteArray& point : rules.Automounts) {
+        if (std::string_view(point.constData(), size_t(point.size())) == path)
+            return true;
+    }
+    return modAPI::IsUnderVirtualMount(path, rules.VirtualMounts);
 }
 
 } // namespace

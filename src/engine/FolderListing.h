@@ -35,6 +35,7 @@ struct ListingRules {
     bool IncludeSystem = false;
     bool IncludeReadOnly = false;
     std::vector<QByteArray> VirtualMounts;
+    std::vector<QByteArray> Automounts; // only the points themselves are kept out
 
     // The hidden and system filters, which need no status.
     bool PassesCheapFilters(quint32 attributes) const;

@@ -11,8 +11,7 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <cerrno>
 
 using modAPI::EntryType;
 
@@ -30,6 +29,7 @@ QString Decode(std::string_view bytes) {
 FolderWalker::FolderWalker(clsFindFile& scan)
     : m_scan(scan), m_lastYield(std::chrono::steady_clock::now()) {
     m_rules.VirtualMounts = modAPI::VirtualMountPoints();
+    m_rules.Automounts = modAPI::AutomountPoints();
 }
 
 FolderWalker::~FolderWalker() = default;
@@ -41,25 +41,33 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_rules.IncludeSystem = m_scan.IncludeSystemFilesFolders;
     m_rules.IncludeReadOnly = m_scan.IncludeReadOnlyFilesFolders;
     m_path = PathCodec::Encode(modCommon::QualifyPath(folder)).toStdString();
-    if (IsVirtualRoot(folder) &&
-        !m_rules.PassesCheapFilters(modAPI::AttrHidden | modAPI::AttrSystem))
+    if (IsVirtualRoot()) {
+        ReportSkippedRoot();
         return;
+    }
     ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ThreadCount() : 0,
                      m_scan.CancelOperation);
     Visit(pool);
 }
 
-// A root is a folder like any other: at or under a virtual mount it is hidden and system,
-// and its entries are never read. Through a link it is where the link leads.
-bool FolderWalker::IsVirtualRoot(const QString& folder) const {
+// A root at or under a virtual mount is never entered, whatever the settings. Through a
+// link it is where the link leads. A root on an automount is entered like any other:
+// the user named it, and opening it mounts what it stands for.
+bool FolderWalker::IsVirtualRoot() const {
     if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts))
         return true;
-    const QString real = QFileInfo(folder).canonicalFilePath();
-    if (real.isEmpty())
-        return false;
-    const QByteArray bytes = PathCodec::Encode(modCommon::QualifyPath(real));
-    return modAPI::IsUnderVirtualMount({bytes.constData(), size_t(bytes.size())},
-                                       m_rules.VirtualMounts);
+    const std::string real = modAPI::RealFolderPath(m_path);
+    return !real.empty() && modAPI::IsUnderVirtualMount(real, m_rules.VirtualMounts);
+}
+
+// A folder the user asked for and got nothing from must not look like an empty one.
+void FolderWalker::ReportSkippedRoot() {
+    const QString folder = Decode(m_path);
+    modLog::LogErrDetails(folder + QStringLiteral(" - ") +
+                          QStringLiteral(" not scanned: a kernel virtual file system"));
+    modLog::RunStats.ErrorCount += 1;
+    modLog::LogProcedureError(QStringLiteral("clsFindFile.GetFiles"), EPERM,
+                              modAPI::SystemMessage(EPERM) + QStringLiteral(" ") + folder);
 }
 
 // Lists the folder at m_path and walks it unless it was walked before in this run.

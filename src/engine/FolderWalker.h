@@ -36,7 +36,8 @@ private:
         }
     };
 
-    bool IsVirtualRoot(const QString& folder) const;
+    bool IsVirtualRoot() const;
+    void ReportSkippedRoot();
     void Visit(ListingPool& pool);
     void WalkFolder(ListingPool& pool, const FolderListing& listing);
     void HandleFolder(ListingPool& pool, const ListedEntry& entry);

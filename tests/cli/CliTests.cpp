@@ -7,6 +7,7 @@
 #include "profiles/Catalogue.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -182,4 +183,30 @@ TEST(Cli, NullOutputCarriesAnyNameExactly) {
     // QTemporaryDir would re-encode the odd name and fail to remove it.
     for (const char* name : {"two\nlines", "caf\xe9", "plain", "plain2"})
         EXPECT_EQ(::unlink((root + name).constData()), 0);
+}
+
+TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
+    TempTree t;
+    t.CreateFile(QStringLiteral("real/a"), "1111");
+    t.CreateFile(QStringLiteral("real/b"), "1111");
+    ASSERT_EQ(::symlink(QFile::encodeName(t.Path(QStringLiteral("real"))).constData(),
+                        QFile::encodeName(t.Path(QStringLiteral("named"))).constData()),
+              0);
+    const Outcome linked = Execute(
+        kCli, {QStringLiteral("scan"), QStringLiteral("-q"), t.Path(QStringLiteral("named"))});
+    EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(linked.Out),
+              t.Path(QStringLiteral("named/a\n")) + t.Path(QStringLiteral("named/b\n")));
+
+    // A kernel virtual file system is never read, and the user is told so.
+    if (!QFileInfo(QStringLiteral("/proc/self/status")).exists())
+        GTEST_SKIP() << "/proc is not mounted";
+    const Outcome skipped =
+        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-q"), QStringLiteral("/proc/self"),
+                       t.Path(QStringLiteral("real"))});
+    EXPECT_EQ(skipped.Exit, 1);
+    EXPECT_TRUE(skipped.Err.contains(
+        QStringLiteral("/proc/self/ -  not scanned: a kernel virtual file system")))
+        << skipped.Err.toStdString();
+    EXPECT_EQ(skipped.Out.count('\n'), 2);
 }

@@ -41,7 +41,7 @@ TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
         EXPECT_EQ(Names(list).join(u' '), expected) << hidden << readOnly;
     }
     // A virtual file system's mount point is hidden and system too: no setting takes it.
-    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}};
+    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}, {}};
     FolderListing listing;
     ListFolder(QFile::encodeName(t.Root()).toStdString(), rules, listing);
     QStringList listed;
@@ -87,6 +87,7 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
         ::symlink(QFile::encodeName(root).constData(), QFile::encodeName(P(u"link"_s)).constData()),
         0);
     for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s)}) {
+        modLog::ResetRunStats();
         clsFindFile scan;
         scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = scan.IncludeHiddenFilesFolders =
             scan.IncludeReadOnlyFilesFolders = scan.IncludeZeroByteFiles = true;
@@ -97,6 +98,48 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
         EXPECT_EQ(list.size(), 0u) << folder.toStdString();
         EXPECT_TRUE(observer.Files.isEmpty()) << folder.toStdString();
         EXPECT_EQ(scan.FoldersNotListed(), 0) << folder.toStdString();
+        // Left out, but never silently: the run's details say which folder and why.
+        EXPECT_EQ(modLog::RunStats.ErrorCount, 1);
+        EXPECT_EQ(modLog::RunStats.ErrorDetails,
+                  QStringList(modCommon::QualifyPath(folder) +
+                              u" -  not scanned: a kernel virtual file system"_s));
+        EXPECT_TRUE(app.AppLogLines().last().startsWith(
+            u"Error occured in clsFindFile.GetFiles. Error No : 1 "_s));
+    }
+}
+
+TEST_F(Walk, AutomountPointsInsideATreeAreLeftButWhatIsBeneathOneIsNot) {
+    t.CreateFile(u"auto/inner/f.txt"_s, "x");
+    t.CreateFile(u"plain/g.txt"_s, "y");
+    const QByteArray point = QFile::encodeName(P(u"auto/"_s));
+    const ListingRules rules{true, true, true, true, {}, {point}};
+    const auto listed = [&](const QString& folder) {
+        FolderListing listing;
+        ListFolder(QFile::encodeName(folder).toStdString(), rules, listing);
+        QStringList names;
+        for (const ListedEntry& e : listing.Entries)
+            names << QString::fromStdString(e.Name);
+        names.sort();
+        return names.join(u' ');
+    };
+    // Only the point itself is kept out: a root at it lists its folders as usual.
+    EXPECT_EQ(listed(t.Root()), u"app plain"_s);
+    EXPECT_EQ(listed(P(u"auto/"_s)), u"inner"_s);
+}
+
+TEST_F(Walk, ARootGivenAsALinkIsFollowedButLinksInsideAreNot) {
+    t.CreateFile(u"real/a.bin"_s, "same bytes");
+    t.CreateFile(u"real/sub/b.bin"_s, "same bytes");
+    t.CreateFile(u"elsewhere/c.bin"_s, "same bytes");
+    const auto native = [&](const QString& rel) { return QFile::encodeName(P(rel)); };
+    ASSERT_EQ(::symlink(native(u"real"_s), native(u"named"_s)), 0);
+    ASSERT_EQ(::symlink(native(u"elsewhere"_s), native(u"real/sub/away"_s)), 0);
+    for (const QString& root : {P(u"named"_s), P(u"named/"_s)}) {
+        clsFindFile scan;
+        ContentScan(scan, u"crc"_s);
+        RecordingSink sink = Scan(scan, {root});
+        EXPECT_EQ(Rel(sink.Paths), Groups({{u"named/a.bin"_s, u"named/sub/b.bin"_s}}))
+            << root.toStdString();
     }
 }
 
