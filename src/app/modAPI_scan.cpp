@@ -53,6 +53,8 @@ void FillStat(const struct statx& sx, ScanStat& st) {
     st.Inode = sx.stx_ino;
     st.Mode = sx.stx_mode;
     st.LinkCount = sx.stx_nlink;
+    st.MountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 int StatAt(int dirFd, const char* name, int flags, ScanStat& st, int& error) {

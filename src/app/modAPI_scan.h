@@ -27,6 +27,9 @@ struct ScanStat {
     quint64 Inode = 0;
     quint32 Mode = 0;
     quint32 LinkCount = 0;
+    // The entry is the root of a mount: for a file, a file mounted over that path (a bind
+    // mount), whose other path may be in the scan as well. Known from kernel 5.8 on.
+    bool MountRoot = false;
 };
 
 // One open folder. Entries come in listing order; "." and ".." included, as the listing

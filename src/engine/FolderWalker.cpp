@@ -132,10 +132,29 @@ void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
         return;
     if (st.Size == 0 && !m_scan.IncludeZeroByteFiles)
         return;
-    if (st.LinkCount > 1 && !m_linkedFiles.insert({st.Device, st.Inode}).second)
+    if (MetBefore(st))
         return; // another path to a file already stored
     StoreRecord(st, entry.Name, entry.Attributes);
     MaybeYield(true, entryNo);
+}
+
+// Hard links are the common way to reach a file twice, and their link count tells. A file
+// mounted over another path (a bind mount) does not show in its count: the mount's root is
+// marked, and its other path, stored before or met after, is found by its identity.
+bool FolderWalker::MetBefore(const modAPI::ScanStat& st) {
+    const Identity id{st.Device, st.Inode};
+    if (st.LinkCount > 1 && !m_linkedFiles.insert(id).second)
+        return true;
+    if (st.MountRoot) {
+        if (!m_mountedFiles.insert(id).second)
+            return true;
+        for (const FileRecord& r : m_list->Records()) {
+            if (r.Device == id.Device && r.Inode == id.Inode)
+                return true;
+        }
+        return false;
+    }
+    return !m_mountedFiles.empty() && m_mountedFiles.count(id) != 0;
 }
 
 bool FolderWalker::PassesPatterns(const std::string& name) const {
