@@ -7,7 +7,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -67,6 +69,49 @@ int StatAt(int dirFd, const char* name, int flags, ScanStat& st, int& error) {
     return Success;
 }
 
+// open() refuses a path of PATH_MAX bytes or more, which a deep enough tree reaches. Such
+// a path is opened a piece at a time, each piece relative to the folder the previous one
+// ended in; a shorter path costs nothing more than the plain open.
+int OpenPath(const char* path, int flags) {
+    const size_t length = std::strlen(path);
+    if (length < PATH_MAX)
+        return ::open(path, flags);
+    int at = AT_FDCWD;
+    size_t start = 0;
+    const auto closeAt = [&at]() {
+        if (at != AT_FDCWD)
+            ::close(at);
+    };
+    for (;;) {
+        if (length - start < PATH_MAX) {
+            const int fd = ::openat(at, path + start, flags);
+            const int err = errno;
+            closeAt();
+            errno = err;
+            return fd;
+        }
+        // The longest piece that ends with a "/" and still fits.
+        size_t cut = start + PATH_MAX - 2;
+        while (cut > start && path[cut] != '/')
+            --cut;
+        if (cut == start) {
+            closeAt();
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const std::string piece(path + start, cut - start + 1);
+        const int next = ::openat(at, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int err = errno;
+        closeAt();
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        at = next;
+        start = cut + 1;
+    }
+}
+
 } // namespace
 
 ScanFolder::~ScanFolder() {
@@ -88,7 +133,7 @@ int ScanFolder::Adopt(int fd) {
 
 int ScanFolder::Open(const char* path) {
     Close();
-    return Adopt(::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return Adopt(OpenPath(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool ScanFolder::Next(std::string_view& name, EntryType& type) {
@@ -128,7 +173,7 @@ ScanPlace::~ScanPlace() {
 
 int ScanPlace::Open(const char* folder) {
     Close();
-    m_fd = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    m_fd = OpenPath(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
     return m_fd < 0 ? errno : 0;
 }
 
@@ -144,7 +189,7 @@ constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 int ScanReader::Open(const char* path, quint64 expectDevice, quint64 expectInode) {
     Close();
-    return Check(::open(path, kReadFlags), expectDevice, expectInode);
+    return Check(OpenPath(path, kReadFlags), expectDevice, expectInode);
 }
 
 int ScanReader::OpenIn(const ScanPlace& place, const char* name, quint64 expectDevice,

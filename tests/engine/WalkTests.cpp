@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -266,4 +269,67 @@ TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {
     ASSERT_EQ(whole.size(), 1u);
     EXPECT_EQ(whole[0].size(), 2);
     EXPECT_TRUE(whole[0].contains(u"c/copy.bin"_s));
+}
+
+namespace {
+
+// Removes what the folder holds, relative to it, however deep: no path is ever spelled
+// out in full.
+void RemoveBelow(int dirFd) {
+    DIR* dir = ::fdopendir(::dup(dirFd));
+    ASSERT_NE(dir, nullptr);
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (e->d_type == DT_DIR) {
+            const int child = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            ASSERT_GE(child, 0);
+            RemoveBelow(child);
+            ::close(child);
+            EXPECT_EQ(::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR), 0);
+        } else {
+            EXPECT_EQ(::unlinkat(dirFd, name.c_str(), 0), 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+TEST_F(Walk, FoldersDeeperThanThePathLimitAreWalked) {
+    t.CreateFile(u"top.bin"_s, "same bytes");
+    const std::string level(200, 'd');
+    int fd = ::open(QFile::encodeName(P(u""_s)).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    const int top = ::dup(fd);
+    size_t depth = 0;
+    while (depth * (level.size() + 1) < 2 * PATH_MAX) {
+        ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+        const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+        ++depth;
+    }
+    const int file = ::openat(fd, "deep.bin", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "same bytes", 10), 10);
+    ::close(file);
+    ::close(fd);
+
+    clsFindFile scan;
+    ContentScan(scan, u"md5"_s);
+    const Groups found = Scan(scan, {t.Root()}).Paths;
+    EXPECT_EQ(scan.FoldersNotListed(), 0);
+    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_EQ(found[0].size(), 2);
+    // Files of the root come before those of its sub-folders.
+    EXPECT_EQ(found[0][0], P(u"top.bin"_s));
+    EXPECT_TRUE(found[0][1].endsWith(u"/deep.bin"_s));
+    EXPECT_GT(found[0][1].size(), 2 * PATH_MAX - 300);
+
+    RemoveBelow(top);
+    ::close(top);
 }
