@@ -302,7 +302,14 @@ TEST_F(Walk, FoldersDeeperThanThePathLimitAreWalked) {
     const std::string level(200, 'd');
     int fd = ::open(QFile::encodeName(P(u""_s)).constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(fd, 0);
-    const int top = ::dup(fd);
+    // Removed even when a check below fails, or the temporary folder could not go.
+    struct Cleanup {
+        int Top;
+        ~Cleanup() {
+            RemoveBelow(Top);
+            ::close(Top);
+        }
+    } cleanup{::dup(fd)};
     size_t depth = 0;
     while (depth * (level.size() + 1) < 2 * PATH_MAX) {
         ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
@@ -329,7 +336,4 @@ TEST_F(Walk, FoldersDeeperThanThePathLimitAreWalked) {
     EXPECT_EQ(found[0][0], P(u"top.bin"_s));
     EXPECT_TRUE(found[0][1].endsWith(u"/deep.bin"_s));
     EXPECT_GT(found[0][1].size(), 2 * PATH_MAX - 300);
-
-    RemoveBelow(top);
-    ::close(top);
 }
