@@ -277,12 +277,38 @@ std::string RealFolderPath(const std::string& path) {
     return out;
 }
 
-bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points) {
+namespace {
+
+// The length of the longest point the folder lies at or under; -1 for none.
+qsizetype LongestPrefix(std::string_view folder, const std::vector<QByteArray>& points) {
+    qsizetype longest = -1;
     for (const QByteArray& point : points) {
-        if (folder.starts_with(std::string_view(point.constData(), size_t(point.size()))))
-            return true;
+        if (point.size() > longest &&
+            folder.starts_with(std::string_view(point.constData(), size_t(point.size()))))
+            longest = point.size();
     }
-    return false;
+    return longest;
+}
+
+} // namespace
+
+std::vector<QByteArray> OrdinaryMountsUnderVirtual() {
+    const std::vector<QByteArray> virtualPoints = VirtualMountPoints();
+    std::vector<QByteArray> points;
+    for (const MountEntry& m : MountTable()) {
+        if (IsVirtualFileSystem(m.FsType))
+            continue;
+        const QByteArray point = PathCodec::Encode(modCommon::QualifyPath(m.MountPoint));
+        if (LongestPrefix({point.constData(), size_t(point.size())}, virtualPoints) >= 0)
+            points.push_back(point);
+    }
+    return points;
+}
+
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points,
+                         const std::vector<QByteArray>& ordinary) {
+    const qsizetype underVirtual = LongestPrefix(folder, points);
+    return underVirtual >= 0 && underVirtual >= LongestPrefix(folder, ordinary);
 }
 
 } // namespace modAPI

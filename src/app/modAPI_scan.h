@@ -118,7 +118,12 @@ std::vector<QByteArray> AutomountPoints();
 // The path with every link and "." or ".." resolved, ending in "/"; empty when it cannot
 // be resolved. For a folder the user named, which may itself be a link.
 std::string RealFolderPath(const std::string& path);
-// Whether a raw folder path ending in "/" is one of those mount points or lies under one.
-bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points);
+// Mount points of ordinary file systems that lie under a virtual one (tmpfs on /dev/shm
+// under devtmpfs on /dev): what is at or under them is ordinary again.
+std::vector<QByteArray> OrdinaryMountsUnderVirtual();
+// Whether a raw folder path ending in "/" is one of those mount points or lies under one,
+// and not under an ordinary mount nested deeper.
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points,
+                         const std::vector<QByteArray>& ordinary = {});
 
 } // namespace modAPI

@@ -30,6 +30,7 @@ FolderWalker::FolderWalker(clsFindFile& scan)
     : m_scan(scan), m_lastYield(std::chrono::steady_clock::now()) {
     m_rules.VirtualMounts = modAPI::VirtualMountPoints();
     m_rules.Automounts = modAPI::AutomountPoints();
+    m_rules.OrdinaryUnderVirtual = modAPI::OrdinaryMountsUnderVirtual();
 }
 
 FolderWalker::~FolderWalker() = default;
@@ -54,10 +55,11 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
 // link it is where the link leads. A root on an automount is entered like any other:
 // the user named it, and opening it mounts what it stands for.
 bool FolderWalker::IsVirtualRoot() const {
-    if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts))
+    if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts, m_rules.OrdinaryUnderVirtual))
         return true;
     const std::string real = modAPI::RealFolderPath(m_path);
-    return !real.empty() && modAPI::IsUnderVirtualMount(real, m_rules.VirtualMounts);
+    return !real.empty() &&
+           modAPI::IsUnderVirtualMount(real, m_rules.VirtualMounts, m_rules.OrdinaryUnderVirtual);
 }
 
 // A folder the user asked for and got nothing from must not look like an empty one.
@@ -72,7 +74,9 @@ void FolderWalker::ReportSkippedRoot() {
 
 // Lists the folder at m_path and walks it unless it was walked before in this run.
 void FolderWalker::Visit(ListingPool& pool) {
-    const std::unique_ptr<FolderListing> listing = pool.Take(m_path, m_scan.Observer());
+    const std::unique_ptr<FolderListing> listing = pool.Take(m_path, [this] { YieldIfDue(); });
+    if (listing->Stopped)
+        return;
     if (listing->OpenError) {
         ReportListingFailure(listing->OpenError);
         return;
@@ -225,7 +229,13 @@ void FolderWalker::MaybeYield(bool recordStored, qint64 entryNo) {
         m_lastYield = std::chrono::steady_clock::now();
         return;
     }
-    if ((entryNo & 63) != 0)
+    if ((entryNo & 63) == 0)
+        YieldIfDue();
+}
+
+void FolderWalker::YieldIfDue() {
+    ScanObserver* observer = m_scan.Observer();
+    if (!observer)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastYield >= kYieldInterval) {

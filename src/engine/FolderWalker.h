@@ -50,6 +50,7 @@ private:
     void ReportListingFailure(int error);
     QString CurrentPath(const std::string& name) const;
     void MaybeYield(bool recordStored, qint64 entryNo);
+    void YieldIfDue();
 
     clsFindFile& m_scan;
     FileList* m_list = nullptr;

@@ -48,7 +48,7 @@ TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
         EXPECT_EQ(Names(list).join(u' '), expected) << hidden << readOnly;
     }
     // A virtual file system's mount point is hidden and system too: no setting takes it.
-    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}, {}};
+    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}, {}, {}};
     FolderListing listing;
     ListFolder(QFile::encodeName(t.Root()).toStdString(), rules, listing);
     QStringList listed;
@@ -115,11 +115,23 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
     }
 }
 
+// An ordinary file system mounted under a virtual one (tmpfs on /dev/shm under devtmpfs on
+// /dev) is ordinary again; a virtual one deeper still is not.
+TEST(VirtualMounts, TheDeepestMountDecides) {
+    const std::vector<QByteArray> virtualPoints{"/dev/", "/dev/shm/inner/", "/proc/"};
+    const std::vector<QByteArray> ordinary{"/dev/shm/"};
+    for (const auto& [folder, expected] :
+         {std::pair{"/dev/", true}, std::pair{"/dev/pts/", true}, std::pair{"/dev/shm/", false},
+          std::pair{"/dev/shm/a/b/", false}, std::pair{"/dev/shm/inner/x/", true},
+          std::pair{"/proc/self/", true}, std::pair{"/home/dev/", false}})
+        EXPECT_EQ(modAPI::IsUnderVirtualMount(folder, virtualPoints, ordinary), expected) << folder;
+}
+
 TEST_F(Walk, AutomountPointsInsideATreeAreLeftButWhatIsBeneathOneIsNot) {
     t.CreateFile(u"auto/inner/f.txt"_s, "x");
     t.CreateFile(u"plain/g.txt"_s, "y");
     const QByteArray point = QFile::encodeName(P(u"auto/"_s));
-    const ListingRules rules{true, true, true, true, {}, {point}};
+    const ListingRules rules{true, true, true, true, {}, {point}, {}};
     const auto listed = [&](const QString& folder) {
         FolderListing listing;
         ListFolder(QFile::encodeName(folder).toStdString(), rules, listing);
