@@ -9,6 +9,7 @@
 #include "app/modAPI_scan.h"
 
 #include <algorithm>
+#include <string>
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +17,9 @@
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace engine_test;
@@ -248,6 +251,29 @@ TEST_F(Walk, CancelStopsEveryLevelAndKeepsWhatWasStored) {
     EXPECT_EQ(scan.BytesRead().load(), 0);
 }
 
+namespace {
+
+// Gives the process's user and group the root of a new user namespace, where it may mount.
+bool BecomeRootOfOwnNamespace() {
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return false;
+    const auto put = [](const char* file, const std::string& text) {
+        const int fd = ::open(file, O_WRONLY);
+        const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+        if (fd >= 0)
+            ::close(fd);
+        return ok;
+    };
+    return put("/proc/self/setgroups", "deny") &&
+           put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
+           put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1") &&
+           ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+} // namespace
+
 // A file mounted over another path keeps one link, yet it is one file: removing the
 // "other copy" would remove the only one.
 TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {
@@ -256,31 +282,67 @@ TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {
     t.CreateFile(u"c/copy.bin"_s, "same bytes");
     const QByteArray source = QFile::encodeName(P(u"a/orig.bin"_s));
     const QByteArray target = QFile::encodeName(P(u"b/target.bin"_s));
-    if (::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "cannot bind-mount here (" << std::strerror(errno)
-                     << "); needs root or CAP_SYS_ADMIN";
-    struct Unmount {
-        QByteArray Path;
-        ~Unmount() { ::umount2(Path.constData(), MNT_DETACH); }
-    } unmount{target};
-    // Met first through the mount, then through its own path; and the other way round.
-    for (const auto& [roots, expected] :
-         {std::pair{QStringList({P(u"b"_s), P(u"a"_s), P(u"c"_s)}),
-                    Groups({{u"b/target.bin"_s, u"c/copy.bin"_s}})},
-          std::pair{QStringList({P(u"a"_s), P(u"c"_s), P(u"b"_s)}),
-                    Groups({{u"a/orig.bin"_s, u"c/copy.bin"_s}})}}) {
+    // Met first through the mount, then through its own path; the other way round; and
+    // within one tree, where the first met of the two paths stays (which one depends on
+    // the listing order). As text, so that a child process can hand it back.
+    const auto groups = [&]() {
+        QStringList seen;
+        for (const QStringList& roots : {QStringList({P(u"b"_s), P(u"a"_s), P(u"c"_s)}),
+                                         QStringList({P(u"a"_s), P(u"c"_s), P(u"b"_s)})}) {
+            clsFindFile scan;
+            ContentScan(scan, u"crc"_s);
+            for (const QStringList& g : Rel(Scan(scan, roots).Paths))
+                seen << g.join(u' ');
+            seen << u"|"_s;
+        }
         clsFindFile scan;
-        ContentScan(scan, u"crc"_s);
-        EXPECT_EQ(Rel(Scan(scan, roots).Paths), expected) << roots.join(u' ').toStdString();
+        ContentScan(scan, u"md5"_s);
+        const Groups whole = Rel(Scan(scan, {P(u""_s)}).Paths);
+        seen << u"%1 groups, first of %2 files, with the copy: %3"_s.arg(whole.size())
+                    .arg(whole.empty() ? 0 : whole[0].size())
+                    .arg(!whole.empty() && whole[0].contains(u"c/copy.bin"_s));
+        return seen.join(u'\n');
+    };
+    const QString expected = u"b/target.bin c/copy.bin\n|\na/orig.bin c/copy.bin\n|\n"
+                             u"1 groups, first of 2 files, with the copy: 1"_s;
+
+    if (::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) == 0) {
+        struct Unmount {
+            QByteArray Path;
+            ~Unmount() { ::umount2(Path.constData(), MNT_DETACH); }
+        } unmount{target};
+        EXPECT_EQ(groups(), expected);
+        return;
     }
-    // Within one tree the first met of the two paths stays; which one depends on the
-    // listing order.
-    clsFindFile scan;
-    ContentScan(scan, u"md5"_s);
-    const Groups whole = Rel(Scan(scan, {P(u""_s)}).Paths);
-    ASSERT_EQ(whole.size(), 1u);
-    EXPECT_EQ(whole[0].size(), 2);
-    EXPECT_TRUE(whole[0].contains(u"c/copy.bin"_s));
+    // Without the right to mount here, a user namespace of its own may give a child it.
+    const int mountError = errno;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (!BecomeRootOfOwnNamespace() ||
+            ::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
+            out = QByteArray("SKIP ") + std::strerror(errno);
+        else
+            out = groups().toUtf8();
+        const bool written = ::write(pipeFds[1], out.constData(), size_t(out.size())) == out.size();
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (out.startsWith("SKIP "))
+        GTEST_SKIP() << "cannot bind-mount here (" << std::strerror(mountError)
+                     << ") nor in a user namespace (" << out.mid(5).toStdString() << ")";
+    EXPECT_EQ(QString::fromUtf8(out), expected);
 }
 
 namespace {
