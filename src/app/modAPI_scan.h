@@ -20,6 +20,10 @@ namespace modAPI {
 // The facts a scan needs about one entry, read relative to its folder.
 struct ScanStat {
     EntryType Type = EntryType::Unknown;
+    // The entry is the root of a mount: for a file, a file mounted over that path (a bind
+    // mount), whose other path may be in the scan as well. Known from kernel 5.8 on. Kept
+    // beside the type, where it costs no room.
+    bool MountRoot = false;
     qint64 Size = 0;
     qint64 ModifiedSecs = 0;
     qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
@@ -27,9 +31,6 @@ struct ScanStat {
     quint64 Inode = 0;
     quint32 Mode = 0;
     quint32 LinkCount = 0;
-    // The entry is the root of a mount: for a file, a file mounted over that path (a bind
-    // mount), whose other path may be in the scan as well. Known from kernel 5.8 on.
-    bool MountRoot = false;
 };
 
 // One open folder. Entries come in listing order; "." and ".." included, as the listing
