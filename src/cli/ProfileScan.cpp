@@ -127,10 +127,11 @@ int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
         return Interrupted;
     }
     RecordProfileRun(o.Profile, status, out);
+    // What went wrong, as the folder mode says it too; a failed run writes no run log, so
+    // for it this is the only place the reason shows.
+    for (const QString& detail : modLog::RunStats.ErrorDetails)
+        std::fprintf(stderr, "%s\n", detail.toLocal8Bit().constData());
     if (status != Success) {
-        // No run log is written for a failed run, so this is the only place the reason shows.
-        for (const QString& detail : modLog::RunStats.ErrorDetails)
-            std::fprintf(stderr, "%s\n", detail.toLocal8Bit().constData());
         std::fprintf(stderr, "echofind-cli: the profile \"%s\" could not be run\n",
                      o.Profile.toLocal8Bit().constData());
         return RunFailed;

@@ -209,4 +209,32 @@ TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
         QStringLiteral("/proc/self/ -  not scanned: a kernel virtual file system")))
         << skipped.Err.toStdString();
     EXPECT_EQ(skipped.Out.count('\n'), 2);
+
+    // The same from a saved profile: its run log and standard error both say it.
+    const QString home = t.CreateDir(QStringLiteral("home"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
+                            home + QStringLiteral("/config.xml")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
+    ScriptedMessages messages;
+    ASSERT_EQ(modCommon::InitApp(messages), 1);
+    qunsetenv("ECHOFIND_HOME");
+    const QString profile = modCommon::ProfileFolder + QStringLiteral("Virtual.xml");
+    ASSERT_EQ(modXML::InitXML(QStringLiteral("echofind"), profile), 1);
+    const std::vector<modXML::XMLElementInfo> records{
+        modXML::Element(QStringLiteral("profileoption"), QStringLiteral("echofind")),
+        modXML::Element(QStringLiteral("folder"), QStringLiteral("profileoption"),
+                        {{QStringLiteral("path"), QStringLiteral("/proc/self")}})};
+    ASSERT_EQ(modXML::AddXML(1, records, profile), 1);
+    const Outcome run = Execute(kCli,
+                                {QStringLiteral("scan"), QStringLiteral("--profile"),
+                                 QStringLiteral("Virtual"), QStringLiteral("-q")},
+                                env);
+    EXPECT_EQ(run.Exit, 1) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("/proc/self/ -  not scanned")))
+        << run.Err.toStdString();
+    QFile log(modCommon::LogPath + QStringLiteral("Virtual.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("/proc/self/ -  not scanned"));
 }
