@@ -7,8 +7,12 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -52,6 +56,8 @@ void FillStat(const struct statx& sx, ScanStat& st) {
     st.ChangedNs = qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec;
     st.Mode = sx.stx_mode;
     st.LinkCount = sx.stx_nlink;
+    st.MountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 int StatAt(int dirFd, const char* name, int flags, ScanStat& st, int& error) {
@@ -62,6 +68,49 @@ int StatAt(int dirFd, const char* name, int flags, ScanStat& st, int& error) {
     }
     FillStat(sx, st);
     return Success;
+}
+
+// open() refuses a path of PATH_MAX bytes or more, which a deep enough tree reaches. Such
+// a path is opened a piece at a time, each piece relative to the folder the previous one
+// ended in; a shorter path costs nothing more than the plain open.
+int OpenPath(const char* path, int flags) {
+    const size_t length = std::strlen(path);
+    if (length < PATH_MAX)
+        return ::open(path, flags);
+    int at = AT_FDCWD;
+    size_t start = 0;
+    const auto closeAt = [&at]() {
+        if (at != AT_FDCWD)
+            ::close(at);
+    };
+    for (;;) {
+        if (length - start < PATH_MAX) {
+            const int fd = ::openat(at, path + start, flags);
+            const int err = errno;
+            closeAt();
+            errno = err;
+            return fd;
+        }
+        // The longest piece that ends with a "/" and still fits.
+        size_t cut = start + PATH_MAX - 2;
+        while (cut > start && path[cut] != '/')
+            --cut;
+        if (cut == start) {
+            closeAt();
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const std::string piece(path + start, cut - start + 1);
+        const int next = ::openat(at, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int err = errno;
+        closeAt();
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        at = next;
+        start = cut + 1;
+    }
 }
 
 } // namespace
@@ -85,7 +134,7 @@ int ScanFolder::Adopt(int fd) {
 
 int ScanFolder::Open(const char* path) {
     Close();
-    return Adopt(::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return Adopt(OpenPath(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool ScanFolder::Next(std::string_view& name, EntryType& type) {
@@ -125,7 +174,7 @@ ScanPlace::~ScanPlace() {
 
 int ScanPlace::Open(const char* folder) {
     Close();
-    m_fd = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    m_fd = OpenPath(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
     return m_fd < 0 ? errno : 0;
 }
 
@@ -141,7 +190,7 @@ constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 int ScanReader::Open(const char* path, quint64 expectDevice, quint64 expectInode) {
     Close();
-    return Check(::open(path, kReadFlags), expectDevice, expectInode);
+    return Check(OpenPath(path, kReadFlags), expectDevice, expectInode);
 }
 
 int ScanReader::OpenIn(const ScanPlace& place, const char* name, quint64 expectDevice,
@@ -196,21 +245,71 @@ void ScanReader::Close() {
     m_size = 0;
 }
 
-std::vector<QByteArray> VirtualMountPoints() {
+namespace {
+
+std::vector<QByteArray> MountPointsWhere(const std::function<bool(const QString&)>& wanted) {
     std::vector<QByteArray> points;
     for (const MountEntry& m : MountTable()) {
-        if (IsVirtualFileSystem(m.FsType))
+        if (wanted(m.FsType))
             points.push_back(PathCodec::Encode(modCommon::QualifyPath(m.MountPoint)));
     }
     return points;
 }
 
-bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points) {
+} // namespace
+
+std::vector<QByteArray> VirtualMountPoints() {
+    return MountPointsWhere(
+        [](const QString& type) { return type != u"autofs" && IsVirtualFileSystem(type); });
+}
+
+std::vector<QByteArray> AutomountPoints() {
+    return MountPointsWhere([](const QString& type) { return type == u"autofs"; });
+}
+
+std::string RealFolderPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return std::string();
+    std::string out(real);
+    std::free(real);
+    if (out.empty() || out.back() != '/')
+        out.push_back('/');
+    return out;
+}
+
+namespace {
+
+// The length of the longest point the folder lies at or under; -1 for none.
+qsizetype LongestPrefix(std::string_view folder, const std::vector<QByteArray>& points) {
+    qsizetype longest = -1;
     for (const QByteArray& point : points) {
-        if (folder.starts_with(std::string_view(point.constData(), size_t(point.size()))))
-            return true;
+        if (point.size() > longest &&
+            folder.starts_with(std::string_view(point.constData(), size_t(point.size()))))
+            longest = point.size();
     }
-    return false;
+    return longest;
+}
+
+} // namespace
+
+std::vector<QByteArray> OrdinaryMountsUnderVirtual() {
+    const std::vector<QByteArray> virtualPoints = VirtualMountPoints();
+    std::vector<QByteArray> points;
+    for (const MountEntry& m : MountTable()) {
+        if (IsVirtualFileSystem(m.FsType))
+            continue;
+        const QByteArray point = PathCodec::Encode(modCommon::QualifyPath(m.MountPoint));
+        if (LongestPrefix({point.constData(), size_t(point.size())}, virtualPoints) >= 0)
+            points.push_back(point);
+    }
+    return points;
+}
+
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points,
+                         const std::vector<QByteArray>& ordinary) {
+    const qsizetype underVirtual = LongestPrefix(folder, points);
+    return underVirtual >= 0 && underVirtual >= LongestPrefix(folder, ordinary);
 }
 
 } // namespace modAPI

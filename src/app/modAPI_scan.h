@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The platform half of a scan: a folder reader that gives each entry's type from the
 // listing itself, so that most entries cost no status call, and a file reader that refuses
@@ -18,6 +20,10 @@ namespace modAPI {
 // The facts a scan needs about one entry, read relative to its folder.
 struct ScanStat {
     EntryType Type = EntryType::Unknown;
+    // The entry is the root of a mount: for a file, a file mounted over that path (a bind
+    // mount), whose other path may be in the scan as well. Known from kernel 5.8 on. Kept
+    // beside the type, where it costs no room.
+    bool MountRoot = false;
     qint64 Size = 0;
     qint64 ModifiedSecs = 0;
     qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
@@ -106,8 +112,20 @@ private:
 
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";
 // entries there are reported hidden and system so that no scan ever reads them.
+// Automount points are not among them: what they stand for is an ordinary file system.
 std::vector<QByteArray> VirtualMountPoints();
-// Whether a raw folder path ending in "/" is one of those mount points or lies under one.
-bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points);
+// The automount (autofs) points, the same way. A walk does not enter one it meets inside
+// a tree, which would mount every share on the way; a root at or under one is entered.
+std::vector<QByteArray> AutomountPoints();
+// The path with every link and "." or ".." resolved, ending in "/"; empty when it cannot
+// be resolved. For a folder the user named, which may itself be a link.
+std::string RealFolderPath(const std::string& path);
+// Mount points of ordinary file systems that lie under a virtual one (tmpfs on /dev/shm
+// under devtmpfs on /dev): what is at or under them is ordinary again.
+std::vector<QByteArray> OrdinaryMountsUnderVirtual();
+// Whether a raw folder path ending in "/" is one of those mount points or lies under one,
+// and not under an ordinary mount nested deeper.
+bool IsUnderVirtualMount(std::string_view folder, const std::vector<QByteArray>& points,
+                         const std::vector<QByteArray>& ordinary = {});
 
 } // namespace modAPI

@@ -68,6 +68,8 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--readonly"), [](ScanOptions& s) { s.ReadOnly = true; }},
         {QStringLiteral("--system"), [](ScanOptions& s) { s.System = true; }},
         {QStringLiteral("--zero-byte"), [](ScanOptions& s) { s.ZeroByte = true; }},
+        {QStringLiteral("-0"), [](ScanOptions& s) { s.Null = true; }},
+        {QStringLiteral("--null"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -137,7 +139,7 @@ void ScanOptions::ApplyTo(clsFindFile& scan) const {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [-q]\n"
+        "       echofind-cli scan --profile NAME [-0] [-q]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -157,6 +159,9 @@ QString ScanUsage() {
         "  --exclude PATTERN     leave out names that match (repeatable)\n"
         "  --threads N           reading threads (default: one per core, at most four)\n"
         "  --profile NAME        run the saved profile NAME, with its run log and catalogue\n"
+        "  -0, --null            end each path with a NUL byte instead of a newline, and\n"
+        "                        separate groups with an empty record (one more NUL), so\n"
+        "                        that names holding newlines cannot be misread\n"
         "  -q, --quiet           no progress line\n"
         "  -h, --help            this text\n"
         "\n"

@@ -22,6 +22,7 @@ struct ScanOptions {
     QStringList Include;
     QStringList Exclude;
     bool Quiet = false;
+    bool Null = false; // paths ended by NUL, groups by an empty record
     bool Help = false;
     int Threads = 0;
 

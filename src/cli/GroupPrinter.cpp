@@ -5,7 +5,7 @@
 
 qint64 GroupPrinter::AddHeader(const QString&) {
     if (m_groups > 0)
-        std::fputc('\n', m_out);
+        std::fputc(m_end, m_out);
     return ++m_groups;
 }
 
@@ -15,7 +15,7 @@ void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& fileP
     // The path as the file system spells it, so the output can be fed back to other tools.
     const QByteArray path = PathCodec::Encode(filePath);
     std::fwrite(path.constData(), 1, size_t(path.size()), m_out);
-    std::fputc('\n', m_out);
+    std::fputc(m_end, m_out);
     if (!firstRecord) {
         ++m_duplicateFiles;
         m_bytesToFree += fileSize;

@@ -4,11 +4,12 @@
 
 #include <cstdio>
 
-// Prints each group as the paths of its files, one per line, in grid order; an empty line
-// between groups. Also counts what removing the duplicates would free.
+// Prints each group as the paths of its files, each ended by the terminator, in grid
+// order; an empty record between groups. Also counts what removing the duplicates would
+// free.
 class GroupPrinter final : public ResultSink {
 public:
-    explicit GroupPrinter(std::FILE* out) : m_out(out) {}
+    explicit GroupPrinter(std::FILE* out, char terminator = '\n') : m_out(out), m_end(terminator) {}
 
     void ClearRecs() override {}
     qint64 AddHeader(const QString& fileName) override;
@@ -25,6 +26,7 @@ public:
 
 private:
     std::FILE* m_out;
+    char m_end;
     qint64 m_groups = 0;
     qint64 m_duplicateFiles = 0;
     qint64 m_bytesToFree = 0;

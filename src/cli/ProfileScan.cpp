@@ -78,7 +78,7 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
         return !scan.CancelOperation.load();
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    GroupPrinter printer(stdout);
+    GroupPrinter printer(stdout, o.Null ? '\0' : '\n');
     if (also) {
         TeeSink both(printer, *also);
         GroupingPass(list, both, nullptr);
@@ -127,6 +127,10 @@ int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
         return Interrupted;
     }
     RecordProfileRun(o.Profile, status, out);
+    // What went wrong, as the folder mode says it too; a failed run writes no run log, so
+    // for it this is the only place the reason shows.
+    for (const QString& detail : modLog::RunStats.ErrorDetails)
+        std::fprintf(stderr, "%s\n", detail.toLocal8Bit().constData());
     if (status != Success) {
         std::fprintf(stderr, "echofind-cli: the profile \"%s\" could not be run\n",
                      o.Profile.toLocal8Bit().constData());

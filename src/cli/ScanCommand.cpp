@@ -20,8 +20,11 @@ void Err(const QString& text) {
 
 bool AnyFolderExists(const QStringList& folders) {
     for (const QString& folder : folders) {
+        // With its trailing "/" a named link to a folder is looked at where it leads, as
+        // the scan itself opens it.
         modAPI::FileInfo info;
-        if (modAPI::MyStat(folder, info) == Success && info.Type == modAPI::EntryType::Directory)
+        if (modAPI::MyStat(modCommon::QualifyPath(folder), info) == Success &&
+            info.Type == modAPI::EntryType::Directory)
             return true;
     }
     return false;

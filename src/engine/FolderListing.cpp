@@ -21,14 +21,20 @@ namespace {
 constexpr quint32 kModeUnknown = 0200;
 
 bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::string_view name) {
-    if (rules.VirtualMounts.empty())
+    if (rules.VirtualMounts.empty() && rules.Automounts.empty())
         return false;
-    return modAPI::IsUnderVirtualMount(folder + std::string(name) + '/', rules.VirtualMounts);
+    const std::string path = folder + std::string(name) + '/';
+    for (const QByteArray& point : rules.Automounts) {
+        if (std::string_view(point.constData(), size_t(point.size())) == path)
+            return true;
+    }
+    return modAPI::IsUnderVirtualMount(path, rules.VirtualMounts, rules.OrdinaryUnderVirtual);
 }
 
 } // namespace
 
-void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out) {
+void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out,
+                const ListingTick& tick) {
     out.Path = path;
     modAPI::ScanFolder dir;
     out.OpenError = dir.Open(path.c_str());
@@ -43,7 +49,12 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
     }
     std::string_view name;
     EntryType type;
+    unsigned seen = 0;
     while (dir.Next(name, type)) {
+        if (tick && (++seen & 63) == 0 && !tick()) {
+            out.Stopped = true;
+            return;
+        }
         if (name == "." || name == "..")
             continue;
         ListedEntry e;

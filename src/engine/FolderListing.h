@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct FolderListing {
     quint64 Device = 0;
     quint64 Inode = 0;
     bool HasIdentity = false;
+    bool Stopped = false;             // cut short because the run was cancelled
     std::vector<ListedEntry> Entries; // listing order, without "." and ".." and links
 };
 
@@ -35,11 +37,18 @@ struct ListingRules {
     bool IncludeSystem = false;
     bool IncludeReadOnly = false;
     std::vector<QByteArray> VirtualMounts;
+    std::vector<QByteArray> Automounts; // only the points themselves are kept out
+    std::vector<QByteArray> OrdinaryUnderVirtual;
 
     // The hidden and system filters, which need no status.
     bool PassesCheapFilters(quint32 attributes) const;
 };
 
+// Called every few dozen entries of a listing; false stops it (the run was cancelled).
+using ListingTick = std::function<bool()>;
+
 // Lists the folder at path. Files that pass the cheap filters and, when sub-folders are
-// walked, folders get their status; nothing is reported here.
-void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out);
+// walked, folders get their status; nothing is reported here. A folder of hundreds of
+// thousands of entries takes seconds, so the tick, when given, keeps the caller live.
+void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out,
+                const ListingTick& tick = {});

@@ -11,7 +11,7 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
-#include <QFile>
+#include <cerrno>
 
 using modAPI::EntryType;
 
@@ -29,6 +29,8 @@ QString Decode(std::string_view bytes) {
 FolderWalker::FolderWalker(clsFindFile& scan)
     : m_scan(scan), m_lastYield(std::chrono::steady_clock::now()) {
     m_rules.VirtualMounts = modAPI::VirtualMountPoints();
+    m_rules.Automounts = modAPI::AutomountPoints();
+    m_rules.OrdinaryUnderVirtual = modAPI::OrdinaryMountsUnderVirtual();
 }
 
 FolderWalker::~FolderWalker() = default;
@@ -40,30 +42,41 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
     m_rules.IncludeSystem = m_scan.IncludeSystemFilesFolders;
     m_rules.IncludeReadOnly = m_scan.IncludeReadOnlyFilesFolders;
     m_path = PathCodec::Encode(modCommon::QualifyPath(folder)).toStdString();
-    if (IsVirtualRoot(folder) &&
-        !m_rules.PassesCheapFilters(modAPI::AttrHidden | modAPI::AttrSystem))
+    if (IsVirtualRoot()) {
+        ReportSkippedRoot();
         return;
+    }
     ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ThreadCount() : 0,
                      m_scan.CancelOperation);
     Visit(pool);
 }
 
-// A root is a folder like any other: at or under a virtual mount it is hidden and system,
-// and its entries are never read. Through a link it is where the link leads.
-bool FolderWalker::IsVirtualRoot(const QString& folder) const {
-    if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts))
+// A root at or under a virtual mount is never entered, whatever the settings. Through a
+// link it is where the link leads. A root on an automount is entered like any other:
+// the user named it, and opening it mounts what it stands for.
+bool FolderWalker::IsVirtualRoot() const {
+    if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts, m_rules.OrdinaryUnderVirtual))
         return true;
-    const QString real = modAPI::CanonicalPath(folder);
-    if (real.isEmpty())
-        return false;
-    const QByteArray bytes = PathCodec::Encode(modCommon::QualifyPath(real));
-    return modAPI::IsUnderVirtualMount({bytes.constData(), size_t(bytes.size())},
-                                       m_rules.VirtualMounts);
+    const std::string real = modAPI::RealFolderPath(m_path);
+    return !real.empty() &&
+           modAPI::IsUnderVirtualMount(real, m_rules.VirtualMounts, m_rules.OrdinaryUnderVirtual);
+}
+
+// A folder the user asked for and got nothing from must not look like an empty one.
+void FolderWalker::ReportSkippedRoot() {
+    const QString folder = Decode(m_path);
+    modLog::LogErrDetails(folder + QStringLiteral(" - ") +
+                          QStringLiteral(" not scanned: a kernel virtual file system"));
+    modLog::RunStats.ErrorCount += 1;
+    modLog::LogProcedureError(QStringLiteral("clsFindFile.GetFiles"), EPERM,
+                              modAPI::SystemMessage(EPERM) + QStringLiteral(" ") + folder);
 }
 
 // Lists the folder at m_path and walks it unless it was walked before in this run.
 void FolderWalker::Visit(ListingPool& pool) {
-    const std::unique_ptr<FolderListing> listing = pool.Take(m_path, m_scan.Observer());
+    const std::unique_ptr<FolderListing> listing = pool.Take(m_path, [this] { YieldIfDue(); });
+    if (listing->Stopped)
+        return;
     if (listing->OpenError) {
         ReportListingFailure(listing->OpenError);
         return;
@@ -124,10 +137,29 @@ void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
         return;
     if (st.Size == 0 && !m_scan.IncludeZeroByteFiles)
         return;
-    if (st.LinkCount > 1 && !m_linkedFiles.insert({st.Device, st.Inode}).second)
+    if (MetBefore(st))
         return; // another path to a file already stored
     StoreRecord(st, entry.Name, entry.Attributes);
     MaybeYield(true, entryNo);
+}
+
+// Hard links are the common way to reach a file twice, and their link count tells. A file
+// mounted over another path (a bind mount) does not show in its count: the mount's root is
+// marked, and its other path, stored before or met after, is found by its identity.
+bool FolderWalker::MetBefore(const modAPI::ScanStat& st) {
+    const Identity id{st.Device, st.Inode};
+    if (st.LinkCount > 1 && !m_linkedFiles.insert(id).second)
+        return true;
+    if (st.MountRoot) {
+        if (!m_mountedFiles.insert(id).second)
+            return true;
+        for (const FileRecord& r : m_list->Records()) {
+            if (r.Device == id.Device && r.Inode == id.Inode)
+                return true;
+        }
+        return false;
+    }
+    return !m_mountedFiles.empty() && m_mountedFiles.count(id) != 0;
 }
 
 bool FolderWalker::PassesPatterns(const std::string& name) const {
@@ -199,7 +231,13 @@ void FolderWalker::MaybeYield(bool recordStored, qint64 entryNo) {
         m_lastYield = std::chrono::steady_clock::now();
         return;
     }
-    if ((entryNo & 63) != 0)
+    if ((entryNo & 63) == 0)
+        YieldIfDue();
+}
+
+void FolderWalker::YieldIfDue() {
+    ScanObserver* observer = m_scan.Observer();
+    if (!observer)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastYield >= kYieldInterval) {

@@ -36,18 +36,21 @@ private:
         }
     };
 
-    bool IsVirtualRoot(const QString& folder) const;
+    bool IsVirtualRoot() const;
+    void ReportSkippedRoot();
     void Visit(ListingPool& pool);
     void WalkFolder(ListingPool& pool, const FolderListing& listing);
     void HandleFolder(ListingPool& pool, const ListedEntry& entry);
     void HandleFile(const ListedEntry& entry, qint64 entryNo);
     bool PassesAttributes(quint32 attrs) const;
     bool PassesPatterns(const std::string& name) const;
+    bool MetBefore(const modAPI::ScanStat& st);
     void StoreRecord(const modAPI::ScanStat& st, const std::string& name, quint32 attrs);
     void ReportEntryFailure(const std::string& name, int error);
     void ReportListingFailure(int error);
     QString CurrentPath(const std::string& name) const;
     void MaybeYield(bool recordStored, qint64 entryNo);
+    void YieldIfDue();
 
     clsFindFile& m_scan;
     FileList* m_list = nullptr;
@@ -56,6 +59,9 @@ private:
     qint64 m_folderIndex = -1; // its index in the list's folder table, made on first record
     std::unordered_set<Identity, IdentityHash> m_folders;
     std::unordered_set<Identity, IdentityHash> m_linkedFiles;
+    // Files mounted over another path. Their other path has one link like any file, so
+    // only once such a mount is met does every file need its identity looked up.
+    std::unordered_set<Identity, IdentityHash> m_mountedFiles;
     qint64 m_foldersNotListed = 0;
     std::chrono::steady_clock::time_point m_lastYield;
 };

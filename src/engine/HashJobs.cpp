@@ -92,9 +92,13 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
         return;
     // By folder, so each reader opens the files of one folder relative to it: a path
     // lookup per folder instead of one per file.
-    std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
-        return list[a.Record].Folder < list[b.Record].Folder;
-    });
+    RunYielding(
+        [&]() {
+            std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
+                return list[a.Record].Folder < list[b.Record].Folder;
+            });
+        },
+        observer);
     Shared shared(list, jobs, mode, cancel, bytesRead);
     const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
     shared.Running = count;

@@ -1,7 +1,5 @@
 #include "ListingPool.h"
 
-#include "ScanObserver.h"
-
 #include <algorithm>
 #include <chrono>
 
@@ -9,7 +7,9 @@ namespace {
 
 // Listings made ahead and not yet taken; keeps the memory of a run far ahead bounded.
 constexpr size_t kMaxReady = 1024;
-constexpr auto kYieldInterval = std::chrono::milliseconds(20);
+// How often a wait for a worker's listing looks up: the walk's yield is due every 20 ms,
+// and a quarter of that keeps it close to its time.
+constexpr auto kWaitStep = std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -62,7 +62,8 @@ void ListingPool::Work() {
         }
         auto listing = std::make_unique<FolderListing>();
         if (!m_cancel.load(std::memory_order_relaxed))
-            ListFolder(path, m_rules, *listing);
+            ListFolder(path, m_rules, *listing,
+                       [this] { return !m_cancel.load(std::memory_order_relaxed); });
         std::lock_guard<std::mutex> guard(m_lock);
         QueueChildren(*listing);
         m_busy.erase(path);
@@ -71,15 +72,20 @@ void ListingPool::Work() {
     }
 }
 
-std::unique_ptr<FolderListing> ListingPool::ListHere(const std::string& path) {
+std::unique_ptr<FolderListing> ListingPool::ListHere(const std::string& path,
+                                                     const std::function<void()>& yieldIfDue) {
     auto listing = std::make_unique<FolderListing>();
-    ListFolder(path, m_rules, *listing);
+    ListFolder(path, m_rules, *listing, [&] {
+        yieldIfDue();
+        return !m_cancel.load(std::memory_order_relaxed);
+    });
     std::lock_guard<std::mutex> guard(m_lock);
     QueueChildren(*listing);
     return listing;
 }
 
-std::unique_ptr<FolderListing> ListingPool::Take(const std::string& path, ScanObserver* observer) {
+std::unique_ptr<FolderListing> ListingPool::Take(const std::string& path,
+                                                 const std::function<void()>& yieldIfDue) {
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
         if (const auto it = m_ready.find(path); it != m_ready.end()) {
@@ -92,11 +98,17 @@ std::unique_ptr<FolderListing> ListingPool::Take(const std::string& path, ScanOb
         }
         if (!m_busy.count(path))
             break;
-        if (!m_done.wait_for(guard, kYieldInterval, [&] { return !m_busy.count(path); }) &&
-            observer) {
+        if (!m_done.wait_for(guard, kWaitStep, [&] { return !m_busy.count(path); })) {
             guard.unlock();
-            observer->Yield();
+            yieldIfDue();
             guard.lock();
+        }
+        // The worker stops soon as well, but the walk need not wait for it.
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            auto stopped = std::make_unique<FolderListing>();
+            stopped->Path = path;
+            stopped->Stopped = true;
+            return stopped;
         }
     }
     // Not started by any worker: list it here rather than wait for one.
@@ -104,5 +116,5 @@ std::unique_ptr<FolderListing> ListingPool::Take(const std::string& path, ScanOb
     if (queued != m_queue.rend())
         m_queue.erase(std::next(queued).base());
     guard.unlock();
-    return ListHere(path);
+    return ListHere(path, yieldIfDue);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,11 +13,10 @@
 #include <thread>
 #include <vector>
 
-class ScanObserver;
-
 // Lists folders ahead of the walk on a few threads. The walk asks for folders in its own
 // depth-first order and always gets the listing it asks for: ready, finished while it
-// waits (yielding), or made on its own thread when no worker has started it. Workers queue
+// waits, or made on its own thread when no worker has started it. Either way the walk's
+// yield runs at its interval, and a cancel ends the wait and every listing at once. Workers queue
 // each listed folder's sub-folders, first one on top, so they keep just ahead of the walk;
 // a folder already listed under another path (a bind mount, a loop) is not followed again
 // by the workers, and the walk decides on its own which path is met first.
@@ -27,13 +27,17 @@ public:
     ListingPool(const ListingPool&) = delete;
     ListingPool& operator=(const ListingPool&) = delete;
 
-    // The listing of the folder; the caller owns it from now on.
-    std::unique_ptr<FolderListing> Take(const std::string& path, ScanObserver* observer);
+    // The listing of the folder; the caller owns it from now on. yieldIfDue is called
+    // while the caller waits or lists, and gives the user interface its chance when its
+    // interval has passed. After a cancel the listing may be cut short (Stopped).
+    std::unique_ptr<FolderListing> Take(const std::string& path,
+                                        const std::function<void()>& yieldIfDue);
 
 private:
     void Work();
     void QueueChildren(const FolderListing& listing);
-    std::unique_ptr<FolderListing> ListHere(const std::string& path);
+    std::unique_ptr<FolderListing> ListHere(const std::string& path,
+                                            const std::function<void()>& yieldIfDue);
 
     const ListingRules& m_rules;
     std::atomic<bool>& m_cancel;

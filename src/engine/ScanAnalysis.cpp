@@ -242,19 +242,31 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
         observer);
     if (list.Content == FileList::ContentKind::None)
         return true;
-    const std::vector<Range> buckets = Buckets(list);
+    // Every step between the reads runs once over the whole list; on a large one each
+    // takes long enough to need the user interface kept live.
+    std::vector<Range> buckets;
     std::vector<HashJob> precheck, full;
-    PlanPrecheck(list, buckets, precheck, full);
+    RunYielding(
+        [&]() {
+            buckets = Buckets(list);
+            PlanPrecheck(list, buckets, precheck, full);
+        },
+        observer);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
-    KeepSharedPrefixes(list, precheck, full);
+    RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
     if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
         return false;
-    const std::vector<Range> sets = IdenticalSets(list, full);
+    std::vector<Range> sets;
+    RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
     if (!SignSets(list, full, sets, settings, observer, cancel, bytesRead))
         return false;
-    RunYielding([&]() { SortBuckets(list, buckets); }, observer);
-    RemoveDropped(list);
+    RunYielding(
+        [&]() {
+            SortBuckets(list, buckets);
+            RemoveDropped(list);
+        },
+        observer);
     return true;
 }
 
@@ -279,7 +291,7 @@ bool AnalyseUnstaged(FileList& list, const AnalysisSettings& settings, ScanObser
 
 bool AnalyseScan(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
                  std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
-    list.RankFolders();
+    RunYielding([&]() { list.RankFolders(); }, observer);
     if (settings.Staged)
         return AnalyseStaged(list, settings, observer, cancel, bytesRead);
     return AnalyseUnstaged(list, settings, observer, cancel, bytesRead);

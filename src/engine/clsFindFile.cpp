@@ -97,6 +97,17 @@ qint64 clsFindFile::FoldersNotListed() const {
     return m_walker->FoldersNotListed();
 }
 
+QString clsFindFile::UnusableCriteria() const {
+    const bool knownMethod = MatchType.compare(u"crc", Qt::CaseInsensitive) == 0 ||
+                             MatchType.compare(u"md5", Qt::CaseInsensitive) == 0;
+    if (ContentMatch && !knownMethod)
+        return QStringLiteral(" profile details name an unknown content comparison \"%1\"")
+            .arg(MatchType);
+    if (!ContentMatch && !MatchName && !MatchSize && !CreateDateTime && !ModifiedDateTime)
+        return QStringLiteral(" profile details set no duplicate criterion");
+    return QString();
+}
+
 void clsFindFile::PrepareList(FileList& list) const {
     list.KeyName = MatchName;
     list.KeySize = MatchSize;
@@ -130,6 +141,11 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
 }
 
 int clsFindFile::ScanFolders(const QStringList& folders, FileList& list) {
+    if (const QString why = UnusableCriteria(); !why.isEmpty()) {
+        modLog::LogProcedureError(QStringLiteral("clsFindFile.ScanFolders"), 536,
+                                  QStringLiteral("Error in profile details:") + why);
+        return Failed;
+    }
     try {
         Scan(folders, list);
         return Success;
@@ -189,6 +205,10 @@ void clsFindFile::ExecuteProfile(const QString& profilePath, FileList& list, int
     try {
         QStringList folders;
         ReadSettings(profilePath, folders);
+        if (const QString why = UnusableCriteria(); !why.isEmpty()) {
+            NoteError(profilePath + QStringLiteral(" - ") + why);
+            throw ProfileError();
+        }
         Scan(folders, list);
         status = Success;
     } catch (const AppError& e) {

@@ -68,6 +68,11 @@ public:
     // The caller writes the log line, which names where the failure happened.
     static void NoteFileNotRetrieved(const QString& path);
 
+    // Why these settings cannot be scanned, or empty when they can: content compared by a
+    // method the engine does not know, or no criterion at all. Either would make every
+    // file a duplicate of every other, and a removal would then delete unrelated files.
+    QString UnusableCriteria() const;
+
     // Folders that could not be listed in this run (each written to the application log).
     qint64 FoldersNotListed() const;
     // Bytes read for signatures so far; may be read from any thread while the run works.

@@ -7,6 +7,7 @@
 #include "profiles/Catalogue.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
@@ -14,6 +15,8 @@
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <fcntl.h>
 
 using namespace testing_support;
 
@@ -191,4 +194,87 @@ TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
         out.append(buffer, qsizetype(n));
     EXPECT_EQ(::pclose(cli), 0);
     EXPECT_EQ(out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
+}
+
+TEST(Cli, NullOutputCarriesAnyNameExactly) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.Root());
+    const auto create = [&](const QByteArray& name, const QByteArray& bytes) {
+        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name.toStdString();
+        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    create("two\nlines", "same");
+    create("caf\xe9", "same");
+    create("plain", "other");
+    create("plain2", "other");
+    for (const QString& option : {QStringLiteral("-0"), QStringLiteral("--null")}) {
+        const Outcome found = Execute(kCli, {QStringLiteral("scan"), option, QStringLiteral("-q"),
+                                             QString::fromLocal8Bit(root)});
+        ASSERT_EQ(found.Exit, 0) << found.Err.toStdString();
+        const QByteArray expected = root + QByteArray("caf\xe9", 4) + '\0' + root +
+                                    QByteArray("two\nlines") + '\0' + '\0' + root + "plain" + '\0' +
+                                    root + "plain2" + '\0';
+        EXPECT_EQ(found.Out, expected) << found.Out.toStdString();
+    }
+    const Outcome help = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--help")});
+    EXPECT_TRUE(help.Out.contains("-0, --null")) << help.Out.toStdString();
+    // QTemporaryDir would re-encode the odd name and fail to remove it.
+    for (const char* name : {"two\nlines", "caf\xe9", "plain", "plain2"})
+        EXPECT_EQ(::unlink((root + name).constData()), 0);
+}
+
+TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
+    TempTree t;
+    t.CreateFile(QStringLiteral("real/a"), "1111");
+    t.CreateFile(QStringLiteral("real/b"), "1111");
+    ASSERT_EQ(::symlink(QFile::encodeName(t.Path(QStringLiteral("real"))).constData(),
+                        QFile::encodeName(t.Path(QStringLiteral("named"))).constData()),
+              0);
+    const Outcome linked = Execute(
+        kCli, {QStringLiteral("scan"), QStringLiteral("-q"), t.Path(QStringLiteral("named"))});
+    EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(linked.Out),
+              t.Path(QStringLiteral("named/a\n")) + t.Path(QStringLiteral("named/b\n")));
+
+    // A kernel virtual file system is never read, and the user is told so.
+    if (!QFileInfo(QStringLiteral("/proc/self/status")).exists())
+        GTEST_SKIP() << "/proc is not mounted";
+    const Outcome skipped =
+        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-q"), QStringLiteral("/proc/self"),
+                       t.Path(QStringLiteral("real"))});
+    EXPECT_EQ(skipped.Exit, 1);
+    EXPECT_TRUE(skipped.Err.contains(
+        QStringLiteral("/proc/self/ -  not scanned: a kernel virtual file system")))
+        << skipped.Err.toStdString();
+    EXPECT_EQ(skipped.Out.count('\n'), 2);
+
+    // The same from a saved profile: its run log and standard error both say it.
+    const QString home = t.CreateDir(QStringLiteral("home"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
+                            home + QStringLiteral("/config.xml")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
+    ScriptedMessages messages;
+    ASSERT_EQ(modCommon::InitApp(messages), 1);
+    qunsetenv("ECHOFIND_HOME");
+    const QString profile = modCommon::ProfileFolder + QStringLiteral("Virtual.xml");
+    ASSERT_EQ(modXML::InitXML(QStringLiteral("echofind"), profile), 1);
+    const std::vector<modXML::XMLElementInfo> records{
+        modXML::Element(QStringLiteral("profileoption"), QStringLiteral("echofind")),
+        modXML::Element(QStringLiteral("folder"), QStringLiteral("profileoption"),
+                        {{QStringLiteral("path"), QStringLiteral("/proc/self")}})};
+    ASSERT_EQ(modXML::AddXML(1, records, profile), 1);
+    const Outcome run = Execute(kCli,
+                                {QStringLiteral("scan"), QStringLiteral("--profile"),
+                                 QStringLiteral("Virtual"), QStringLiteral("-q")},
+                                env);
+    EXPECT_EQ(run.Exit, 1) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("/proc/self/ -  not scanned")))
+        << run.Err.toStdString();
+    QFile log(modCommon::LogPath + QStringLiteral("Virtual.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("/proc/self/ -  not scanned"));
 }

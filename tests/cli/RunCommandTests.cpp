@@ -221,3 +221,37 @@ TEST_F(RunCommand, FailedSingleCopiesAndUnreadableSettingsSetTheExitStatus) {
         QStringLiteral("single copy: not done, the profile's settings could not be read")))
         << unreadable.Err.toStdString();
 }
+
+// A profile that would make every file a duplicate of every other must not remove a thing.
+TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
+    tree.CreateFile(QStringLiteral("data/a.txt"), "first");
+    tree.CreateFile(QStringLiteral("data/b.txt"), "second");
+    tree.CreateFile(QStringLiteral("data/c.txt"), "third!");
+    struct Case {
+        bool Content;
+        QString Type;
+        QString Detail;
+    };
+    for (const Case& c : {Case{true, QStringLiteral("sha1"), QStringLiteral("\"sha1\"")},
+                          Case{true, QString(), QStringLiteral("comparison \"\"")},
+                          Case{false, QString(), QStringLiteral("no duplicate criterion")}}) {
+        ProfileSettings p;
+        p.Folders = {tree.Path(QStringLiteral("data"))};
+        p.MatchContent = c.Content;
+        p.MatchType = c.Type;
+        p.DeleteTo = QStringLiteral("permanent");
+        SaveProfile(QStringLiteral("Odd"), p);
+        const Result run = Cli({QStringLiteral("run"), QStringLiteral("Odd"),
+                                QStringLiteral("--remove"), QStringLiteral("-q")});
+        EXPECT_EQ(run.Exit, 3) << run.Err.toStdString();
+        const Result scan = Cli({QStringLiteral("scan"), QStringLiteral("--profile"),
+                                 QStringLiteral("Odd"), QStringLiteral("-q")});
+        EXPECT_EQ(scan.Exit, 3) << scan.Err.toStdString();
+        EXPECT_TRUE(scan.Err.contains(c.Detail)) << scan.Err.toStdString();
+        for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"})
+            EXPECT_TRUE(tree.Exists(QString::fromLatin1(name))) << name;
+        QFile log(modCommon::AppLogFile);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(log.readAll().contains("clsFindFile.ExecuteProfile. Error No : 536"));
+    }
+}

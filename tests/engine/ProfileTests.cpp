@@ -106,3 +106,71 @@ TEST_F(ExecuteProfile, WithoutFoldersOrOptionsItRunsEmptyOrByName) {
     EXPECT_TRUE(log[0].startsWith(u"Error occured in modAPI.MyFindFirstFile Error number: 2 "_s));
     EXPECT_TRUE(log[0].contains(u"$mydocuments/*.* at:"_s));
 }
+
+// Content compared by a method the engine does not know, or nothing compared at all, would
+// put every file into one group; such a profile is refused before a single file is seen.
+TEST_F(ExecuteProfile, UnusableCriteriaAreRefusedBeforeTheWalk) {
+    t.CreateFile(u"d/a.txt"_s, "one");
+    t.CreateFile(u"d/b.txt"_s, "two");
+    t.CreateFile(u"d/sub/c.txt"_s, "three");
+    struct Case {
+        QString Content, MatchType, Name, Size, Detail;
+    };
+    const Case cases[] = {
+        {u"True"_s, u"sha1"_s, u"False"_s, u"True"_s,
+         u" profile details name an unknown content comparison \"sha1\""_s},
+        {u"True"_s, u"c\u0001rc"_s, u"False"_s, u"False"_s,
+         u" profile details name an unknown content comparison \"c\u0001rc\""_s},
+        {u"True"_s, QString(), u"True"_s, u"False"_s,
+         u" profile details name an unknown content comparison \"\""_s},
+        {u"False"_s, u"crc"_s, u"False"_s, u"False"_s,
+         u" profile details set no duplicate criterion"_s},
+    };
+    for (const Case& c : cases) {
+        const QString path = P(u"p.xml"_s);
+        QFile::remove(path);
+        const QString opt = u"profileoption"_s;
+        const std::vector<modXML::XMLElementInfo> records{
+            Element(opt, u"echofind"_s), Element(u"folder"_s, opt, {{u"path"_s, P(u"d"_s)}}),
+            Element(u"subfolder"_s, opt, {{u"include"_s, u"True"_s}}),
+            Element(u"findduplicates"_s, opt,
+                    {{u"name"_s, c.Name},
+                     {u"size"_s, c.Size},
+                     {u"create"_s, u"False"_s},
+                     {u"modify"_s, u"False"_s},
+                     {u"content"_s, c.Content},
+                     {u"matchtype"_s, c.MatchType}})};
+        ASSERT_EQ(modXML::InitXML(u"echofind"_s, path), 1);
+        ASSERT_EQ(modXML::AddXML(qsizetype(records.size()) - 1, records, path), 1);
+        modLog::ResetRunStats();
+        clsFindFile scan;
+        RecordingObserver observer;
+        scan.SetObserver(&observer);
+        FileList list;
+        int status = 0;
+        scan.ExecuteProfile(path, list, status);
+        EXPECT_EQ(status, 3) << c.Detail.toStdString();
+        EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(observer.Files.isEmpty());
+        EXPECT_EQ(
+            modLog::RunStats.ErrorDetails,
+            QStringList({path + u" - "_s + c.Detail, path + u" -  error in executing profile "_s}));
+        EXPECT_EQ(modLog::RunStats.ErrorCount, 2);
+        EXPECT_TRUE(app.AppLogLines().last().startsWith(
+            u"Error occured in clsFindFile.ExecuteProfile. Error No : 536 Desc : Error in profile details at:"_s));
+    }
+    // The same settings handed over directly are refused the same way.
+    clsFindFile direct;
+    direct.MatchName = false;
+    direct.IncludeSubFolder = true;
+    direct.ContentMatch = true;
+    direct.MatchType = u"sha256"_s;
+    FileList list;
+    EXPECT_EQ(direct.ScanFolders({P(u"d"_s)}, list), 3);
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(app.AppLogLines().last().startsWith(
+        u"Error occured in clsFindFile.ScanFolders. Error No : 536 "_s));
+    direct.MatchType = u"MD5"_s;
+    EXPECT_EQ(direct.ScanFolders({P(u"d"_s)}, list), 1);
+    EXPECT_EQ(list.size(), 3u);
+}

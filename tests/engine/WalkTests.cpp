@@ -12,7 +12,17 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <string>
 
+#include <cerrno>
+#include <cstring>
+
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace engine_test;
@@ -44,7 +54,7 @@ TEST_F(Walk, AttributeFiltersKeepTheirOrderAndSkippedFoldersAreNotEntered) {
         EXPECT_EQ(Names(list).join(u' '), expected) << hidden << readOnly;
     }
     // A virtual file system's mount point is hidden and system too: no setting takes it.
-    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}};
+    const ListingRules rules{true, true, true, true, {QFile::encodeName(P(u"rodir/"_s))}, {}, {}};
     FolderListing listing;
     ListFolder(QFile::encodeName(t.Root()).toStdString(), rules, listing);
     QStringList listed;
@@ -96,6 +106,7 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
     const auto unlinkRaw =
         qScopeGuard([&rawLink] { ::unlink(PathCodec::Encode(rawLink).constData()); });
     for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s), rawLink}) {
+        modLog::ResetRunStats();
         clsFindFile scan;
         scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = scan.IncludeHiddenFilesFolders =
             scan.IncludeReadOnlyFilesFolders = scan.IncludeZeroByteFiles = true;
@@ -106,6 +117,60 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
         EXPECT_EQ(list.size(), 0u) << folder.toStdString();
         EXPECT_TRUE(observer.Files.isEmpty()) << folder.toStdString();
         EXPECT_EQ(scan.FoldersNotListed(), 0) << folder.toStdString();
+        // Left out, but never silently: the run's details say which folder and why.
+        EXPECT_EQ(modLog::RunStats.ErrorCount, 1);
+        EXPECT_EQ(modLog::RunStats.ErrorDetails,
+                  QStringList(modCommon::QualifyPath(folder) +
+                              u" -  not scanned: a kernel virtual file system"_s));
+        EXPECT_TRUE(app.AppLogLines().last().startsWith(
+            u"Error occured in clsFindFile.GetFiles. Error No : 1 "_s));
+    }
+}
+
+// An ordinary file system mounted under a virtual one (tmpfs on /dev/shm under devtmpfs on
+// /dev) is ordinary again; a virtual one deeper still is not.
+TEST(VirtualMounts, TheDeepestMountDecides) {
+    const std::vector<QByteArray> virtualPoints{"/dev/", "/dev/shm/inner/", "/proc/"};
+    const std::vector<QByteArray> ordinary{"/dev/shm/"};
+    for (const auto& [folder, expected] :
+         {std::pair{"/dev/", true}, std::pair{"/dev/pts/", true}, std::pair{"/dev/shm/", false},
+          std::pair{"/dev/shm/a/b/", false}, std::pair{"/dev/shm/inner/x/", true},
+          std::pair{"/proc/self/", true}, std::pair{"/home/dev/", false}})
+        EXPECT_EQ(modAPI::IsUnderVirtualMount(folder, virtualPoints, ordinary), expected) << folder;
+}
+
+TEST_F(Walk, AutomountPointsInsideATreeAreLeftButWhatIsBeneathOneIsNot) {
+    t.CreateFile(u"auto/inner/f.txt"_s, "x");
+    t.CreateFile(u"plain/g.txt"_s, "y");
+    const QByteArray point = QFile::encodeName(P(u"auto/"_s));
+    const ListingRules rules{true, true, true, true, {}, {point}, {}};
+    const auto listed = [&](const QString& folder) {
+        FolderListing listing;
+        ListFolder(QFile::encodeName(folder).toStdString(), rules, listing);
+        QStringList names;
+        for (const ListedEntry& e : listing.Entries)
+            names << QString::fromStdString(e.Name);
+        names.sort();
+        return names.join(u' ');
+    };
+    // Only the point itself is kept out: a root at it lists its folders as usual.
+    EXPECT_EQ(listed(t.Root()), u"app plain"_s);
+    EXPECT_EQ(listed(P(u"auto/"_s)), u"inner"_s);
+}
+
+TEST_F(Walk, ARootGivenAsALinkIsFollowedButLinksInsideAreNot) {
+    t.CreateFile(u"real/a.bin"_s, "same bytes");
+    t.CreateFile(u"real/sub/b.bin"_s, "same bytes");
+    t.CreateFile(u"elsewhere/c.bin"_s, "same bytes");
+    const auto native = [&](const QString& rel) { return QFile::encodeName(P(rel)); };
+    ASSERT_EQ(::symlink(native(u"real"_s), native(u"named"_s)), 0);
+    ASSERT_EQ(::symlink(native(u"elsewhere"_s), native(u"real/sub/away"_s)), 0);
+    for (const QString& root : {P(u"named"_s), P(u"named/"_s)}) {
+        clsFindFile scan;
+        ContentScan(scan, u"crc"_s);
+        RecordingSink sink = Scan(scan, {root});
+        EXPECT_EQ(Rel(sink.Paths), Groups({{u"named/a.bin"_s, u"named/sub/b.bin"_s}}))
+            << root.toStdString();
     }
 }
 
@@ -193,4 +258,164 @@ TEST_F(Walk, CancelStopsEveryLevelAndKeepsWhatWasStored) {
     EXPECT_LT(observer.Files.size(), 6 * 12);
     EXPECT_EQ(list.size(), size_t(observer.Files.size()));
     EXPECT_EQ(scan.BytesRead().load(), 0);
+}
+
+namespace {
+
+// A mount namespace of the process's own, where its mounts end with it: as root directly,
+// otherwise inside a user namespace whose root is the process's user.
+bool EnterOwnMountNamespace() {
+    if (::unshare(CLONE_NEWNS) != 0) {
+        const uid_t uid = ::getuid();
+        const gid_t gid = ::getgid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return false;
+        const auto put = [](const char* file, const std::string& text) {
+            const int fd = ::open(file, O_WRONLY);
+            const bool ok =
+                fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            if (fd >= 0)
+                ::close(fd);
+            return ok;
+        };
+        if (!put("/proc/self/setgroups", "deny") ||
+            !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+            return false;
+    }
+    // Nothing mounted here may reach the machine's own namespace.
+    return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+} // namespace
+
+// A file mounted over another path keeps one link, yet it is one file: removing the
+// "other copy" would remove the only one.
+TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {
+    t.CreateFile(u"a/orig.bin"_s, "same bytes");
+    t.CreateFile(u"b/target.bin"_s, QByteArray());
+    t.CreateFile(u"c/copy.bin"_s, "same bytes");
+    const QByteArray source = QFile::encodeName(P(u"a/orig.bin"_s));
+    const QByteArray target = QFile::encodeName(P(u"b/target.bin"_s));
+    // Met first through the mount, then through its own path; the other way round; and
+    // within one tree, where the first met of the two paths stays (which one depends on
+    // the listing order). As text, so that a child process can hand it back.
+    const auto groups = [&]() {
+        QStringList seen;
+        for (const QStringList& roots : {QStringList({P(u"b"_s), P(u"a"_s), P(u"c"_s)}),
+                                         QStringList({P(u"a"_s), P(u"c"_s), P(u"b"_s)})}) {
+            clsFindFile scan;
+            ContentScan(scan, u"crc"_s);
+            for (const QStringList& g : Rel(Scan(scan, roots).Paths))
+                seen << g.join(u' ');
+            seen << u"|"_s;
+        }
+        clsFindFile scan;
+        ContentScan(scan, u"md5"_s);
+        const Groups whole = Rel(Scan(scan, {P(u""_s)}).Paths);
+        seen << u"%1 groups, first of %2 files, with the copy: %3"_s.arg(whole.size())
+                    .arg(whole.empty() ? 0 : whole[0].size())
+                    .arg(!whole.empty() && whole[0].contains(u"c/copy.bin"_s));
+        return seen.join(u'\n');
+    };
+    const QString expected = u"b/target.bin c/copy.bin\n|\na/orig.bin c/copy.bin\n|\n"
+                             u"1 groups, first of 2 files, with the copy: 1"_s;
+
+    // The mount is made in a child of its own namespace, so that it ends with the child
+    // whatever happens here.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (!EnterOwnMountNamespace() ||
+            ::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
+            out = QByteArray("SKIP ") + std::strerror(errno);
+        else
+            out = groups().toUtf8();
+        const bool written = ::write(pipeFds[1], out.constData(), size_t(out.size())) == out.size();
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (out.startsWith("SKIP "))
+        GTEST_SKIP() << "cannot bind-mount a file in a mount namespace of this test's own ("
+                     << out.mid(5).toStdString()
+                     << "); needs root, or unprivileged user namespaces";
+    EXPECT_EQ(QString::fromUtf8(out), expected);
+}
+
+namespace {
+
+// Removes what the folder holds, relative to it, however deep: no path is ever spelled
+// out in full.
+void RemoveBelow(int dirFd) {
+    DIR* dir = ::fdopendir(::dup(dirFd));
+    ASSERT_NE(dir, nullptr);
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (e->d_type == DT_DIR) {
+            const int child = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            ASSERT_GE(child, 0);
+            RemoveBelow(child);
+            ::close(child);
+            EXPECT_EQ(::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR), 0);
+        } else {
+            EXPECT_EQ(::unlinkat(dirFd, name.c_str(), 0), 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+TEST_F(Walk, FoldersDeeperThanThePathLimitAreWalked) {
+    t.CreateFile(u"top.bin"_s, "same bytes");
+    const std::string level(200, 'd');
+    int fd = ::open(QFile::encodeName(P(u""_s)).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    // Removed even when a check below fails, or the temporary folder could not go.
+    struct Cleanup {
+        int Top;
+        ~Cleanup() {
+            RemoveBelow(Top);
+            ::close(Top);
+        }
+    } cleanup{::dup(fd)};
+    size_t depth = 0;
+    while (depth * (level.size() + 1) < 2 * PATH_MAX) {
+        ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+        const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+        ++depth;
+    }
+    const int file = ::openat(fd, "deep.bin", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "same bytes", 10), 10);
+    ::close(file);
+    ::close(fd);
+
+    clsFindFile scan;
+    ContentScan(scan, u"md5"_s);
+    const Groups found = Scan(scan, {t.Root()}).Paths;
+    EXPECT_EQ(scan.FoldersNotListed(), 0);
+    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_EQ(found[0].size(), 2);
+    // Files of the root come before those of its sub-folders.
+    EXPECT_EQ(found[0][0], P(u"top.bin"_s));
+    EXPECT_TRUE(found[0][1].endsWith(u"/deep.bin"_s));
+    EXPECT_GT(found[0][1].size(), 2 * PATH_MAX - 300);
 }
