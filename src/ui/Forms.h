@@ -20,5 +20,10 @@ frmProfile* Profile();
 QWidget* Find(const QString& name);
 // How many windows are loaded, the main window included.
 int LoadedCount();
+// Unloads every loaded window except the one given (and the windows it hosts).
+void UnloadOthers(const QWidget* keep);
+// Unloads one window: closes it (its frame, when hosted) and deletes it once control is
+// back in the event loop. From then on it no longer counts as loaded.
+void Unload(QWidget* window);
 
 } // namespace Forms

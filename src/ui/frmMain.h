@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/ProfileList.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -7,6 +9,7 @@
 
 class QAction;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QTreeWidget;
@@ -26,7 +29,8 @@ public:
 
     int InitForm();
     // strAction "A" (new, strProfileName is "config.xml") or "E" (edit or run). 1 when the
-    // profile window opened, 3 after a failure, 0 when one was already open.
+    // profile window opened, 3 after a failure, 0 when one was already open (it is then
+    // brought to the front).
     int OpenProfile(const QString& strProfileName, const QString& strAction);
     void AddNewProfile(const QString& strProfileName);
     void UpdateProfile(const QString& strProfileName, const QString& strStatus,
@@ -42,24 +46,35 @@ public:
     QTreeWidget* ProfileList() const { return m_lvwProfiles; }
     QString StatusMessage() const;
     bool ManagerVisible() const;
+    // The list's rows in list order, as they go into the catalogue at exit.
+    std::vector<ProfileList::Row> Rows() const;
 
     // Runs a profile from the list as the Execute command does.
     void ExecuteProfile(const QString& name);
 
+Q_SIGNALS:
+    // A command of the results grid's context menu ("Recycle", "DeleteAll", ...), for the
+    // open profile window to carry out.
+    void PopupCommand(const QString& command);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildActions();
     void BuildMenus();
     void BuildToolbar();
     void BuildPopup();
     void PlaceWindow();
     int PopulateListView();
     void FormatListView();
-    void SaveCatalogue();
+    QTreeWidgetItem* AppendRow(const ProfileList::Row& row);
     QTreeWidgetItem* FindRow(const QString& name) const;
     QString SelectedProfileName() const;
+    void ShowManagerPane(bool show);
+    QMdiSubWindow* Host(QWidget* child, bool show);
+    void BringToFront(QWidget* window);
+    int OpenProfile(const QString& strProfileName, const QString& strAction, bool show);
 
     void NewProfile();
     void EditProfile(QTreeWidgetItem* row);
@@ -67,7 +82,7 @@ private:
     void DeleteProfile();
     void ExecuteCommand();
     void ViewLog();
-    int Options(bool fromMenu);
+    int Options();
     void SysStats();
     void ShowProfileManager();
     void ShowHelp();
