@@ -17,6 +17,7 @@ public:
 
     // The grid's only store.
     ResultsModel& Model();
+    const ResultsModel& Model() const;
     ResultsGrid* Grid() const { return m_grid; }
     // The empty strip ("fraActions") for the action commands.
     QWidget* Actions() const { return m_actions; }

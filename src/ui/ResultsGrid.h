@@ -6,7 +6,8 @@ class ResultsModel;
 
 // The view over the results model: draws its rows through one delegate, turns clicks and
 // keys into the model's marking, collapsing and highlighting rules, and hides the rows the
-// model has collapsed.
+// model has collapsed. Rows are all one height and there is no widget per row, so half a
+// million rows scroll like a hundred.
 class ResultsGrid final : public QTableView {
     Q_OBJECT
 
@@ -20,8 +21,14 @@ public:
     // "Key": the current row; anything else: the row under the mouse pointer.
     void RowHighlight(const QString& source);
 
-    // Column widths in twips, as the layout of the grid gives them.
+    // Column widths in twips; columns past the fourth take the grid's default width.
     static int ColumnWidthTwips(int column);
+    static constexpr int TwipsPerPixel = 15;
+
+Q_SIGNALS:
+    // A right click on a data row, after that row was highlighted: the results' commands
+    // open their menu here.
+    void ResultPopupRequested(const QPoint& globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,7 +38,8 @@ protected:
 
 private:
     void OnClicked(const QModelIndex& index);
-    void SyncHiddenRows(int first, int last);
+    void OnModelReset();
+    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void SyncCurrentFromModel();
     void ApplyColumnWidths();
 

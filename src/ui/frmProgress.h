@@ -57,6 +57,7 @@ private:
     void FinishRun();
     void FailStartTick(qint64 number, const QString& description);
     void ShowNow(QLabel* label, const QString& text);
+    void UpdateProfile(const QString& status, const QString& lastRun);
     QString ProfileName() const;
     ResultsModel* Results() const;
 
@@ -83,6 +84,10 @@ private:
     int m_activity = 1;
     qint64 m_groupCounter = 0;
     size_t m_replayed = 0;
+    quint64 m_shownSequence = 0;
+    qint64 m_longestYieldGapMs = 0;
+    bool m_cancelOperation = false;
+    bool m_redrawHeld = false; // the model's redraw is off while the fill runs
     bool m_analysing = false;
     bool m_closing = false;
 };
