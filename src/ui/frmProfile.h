@@ -7,10 +7,9 @@
 
 class DuplicatesPane;
 class ProfileOptionsPane;
-class QStackedWidget;
-class QTabBar;
 class ResultsModel;
 class RunLogPane;
+class frmAdvOptions;
 
 // One profile's window inside the main window: its options, the duplicates found by its
 // last run and its run log, one pane at a time behind three tabs.
@@ -42,7 +41,28 @@ public:
     RunLogPane* RunLog();
     QString ProfileNameText() const;
 
+    ProfileOptionsPane* Options() const;
+    // The advanced options holding this profile's action part; null until loaded. While
+    // it is loaded its values, not the saved document's, are the profile's actions.
+    frmAdvOptions* AdvOptions() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void cmdOK_Click();
+    void cmdExecute_Click();
+    void cmdAdvancedOption_Click();
+    void cmdCancel_Click();
+    frmAdvOptions* LoadAdvOptions();
+    void SetDismissButton(const QString& caption);
+    void ShowStatus(const QString& text);
+    void Activated();
+    void CloseWindow();
+    void Unload();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
