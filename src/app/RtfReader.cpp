@@ -133,7 +133,7 @@ private:
             m_pos += hex.size();
             bool ok = false;
             const int byte = hex.toInt(&ok, 16);
-            if (ok)
+            if (ok && hex.size() == 2)
                 Text(QChar(char16_t(byte)));
             break;
         }
