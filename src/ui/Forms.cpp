@@ -31,6 +31,11 @@ bool IsLoaded(const QWidget* w) {
     for (const QWidget* p = w; p; p = p->parentWidget())
         if (p->property(UnloadedProperty).toBool())
             return false;
+    // A hosted window whose frame has been closed is gone from its document area at once,
+    // although the frame itself is only deleted later.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(w->parentWidget()))
+        if (QMdiArea* area = frame->mdiArea())
+            return area->subWindowList().contains(frame);
     return true;
 }
 

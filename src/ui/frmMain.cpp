@@ -520,7 +520,7 @@ void frmMain::ToggleMnuBar(const QString& what, bool enabled) {
 QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
     QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setObjectName(child->objectName() + QStringLiteral("Frame"));
+    sub->setObjectName(QStringLiteral("sub") + child->objectName());
     sub->setWindowIcon(windowIcon());
     // A hosted window shown or hidden on its own takes its frame along, and its frame
     // takes the document area in front of the profile manager.
