@@ -2,6 +2,7 @@
 
 #include "ProfileFixture.h"
 
+#include "app/modXML.h"
 #include "ui/ActionOptionsPages.h"
 #include "ui/ProfileOptionsPane.h"
 #include "ui/ScanOptionBoxes.h"
@@ -157,6 +158,27 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
     App.Tree().CreateFile(S("app/tester/Profile/Broken.xml"), "<echofind><profileoption>");
     Open("E", S("Broken"), 2);
     EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Error in reading selected profile")});
+    delete Window.data();
+
+    // A value the window needs as text is missing: what came before it is shown, the
+    // rest is not, and the failure is logged.
+    ASSERT_EQ(
+        modXML::WriteXML(
+            S("echofind"),
+            {modXML::Element(S("findduplicates"), S("profileoption"),
+                             {{S("size"), S("True")}, {S("content"), S("True")}}),
+             modXML::Element(S("criteria"), S("removeoption"), {{S("delto"), S("permanent")}})},
+            ProfilePath("Gap")),
+        1);
+    Messages.Script.ShownMessages.clear();
+    frmProfile* w = Open("E", S("Gap"), 3);
+    EXPECT_TRUE(Messages.Script.ShownMessages.empty());
+    EXPECT_TRUE(Find<QCheckBox>(w, "chkFileSize")->isChecked());
+    EXPECT_FALSE(w->AdvOptions()->Pages().optPermanent->isChecked());
+    ASSERT_FALSE(App.AppLogLines().isEmpty());
+    EXPECT_TRUE(App.AppLogLines().last().startsWith(
+        S("Error occued in frmProfile.ReadProfile. Error No : ")))
+        << App.AppLogLines().last().toStdString();
     delete Window.data();
 
     Messages.Script.ShownMessages.clear();
