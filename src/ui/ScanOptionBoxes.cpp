@@ -26,15 +26,17 @@ ScanOptionBoxes::ScanOptionBoxes(const Captions& c, QObject* parent) : QObject(p
     optCRC = Named(new QRadioButton(S("CRC32 [Faster]")), "optCRC");
     optMD5 = Named(new QRadioButton(S("MD5 [Slower]")), "optMD5");
     auto* methods = new QHBoxLayout(fraFileContent);
-    methods->setContentsMargins(24, 2, 2, 2);
+    methods->setContentsMargins(24, 0, 2, 0);
     methods->addWidget(optCRC);
     methods->addWidget(optMD5);
     methods->addStretch();
     fraFileContent->setFlat(true);
+    fraFileContent->setMinimumHeight(fraFileContent->sizeHint().height());
 
     m_criteria = new QWidget;
     auto* layout = new QVBoxLayout(m_criteria);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
     for (QWidget* w :
          std::initializer_list<QWidget*>{chkFileName, chkFileSize, chkFileCreate, chkFileModified,
                                          chkFileContents, fraFileContent})
@@ -55,6 +57,7 @@ QWidget* ScanOptionBoxes::IgnoreWidget(bool readOnlyFirst) {
     auto* widget = new QWidget;
     auto* layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
     const std::initializer_list<QWidget*> profileOrder = {
         chkReadonlyFilesandFolders, chkHiddenFilesandFolders, chkSystemFilesandFolders,
         chkZeroByteFiles};

@@ -36,7 +36,7 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     tvwOptions = Named(new QTreeWidget, "tvwOptions");
     tvwOptions->setHeaderHidden(true);
     tvwOptions->setAccessibleName(S("Options"));
-    tvwOptions->setFixedWidth(190);
+    tvwOptions->setFixedWidth(220);
     fraOptions = Named(new QStackedWidget, "fraOptions");
     m_pages = new ActionOptionsPages(
         fraOptions, S("Make single copy of duplicate files in selected folders"), this);

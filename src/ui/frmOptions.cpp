@@ -49,7 +49,7 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     tvwOptions = Named(new QTreeWidget, "tvwOptions");
     tvwOptions->setHeaderHidden(true);
     tvwOptions->setAccessibleName(S("Options"));
-    tvwOptions->setFixedWidth(190);
+    tvwOptions->setFixedWidth(220);
     fraOptions = Named(new QStackedWidget, "fraOptions");
     m_scan = new ScanOptionBoxes({"Match Name", "Match Size", "Match create date && time",
                                   "Match last modified date && time", "Match contents",

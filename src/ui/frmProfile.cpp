@@ -25,6 +25,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
@@ -426,6 +427,9 @@ void frmProfile::showEvent(QShowEvent* event) {
                     if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
                         Activated();
                 });
+        // The document area may have made the frame active before it showed us.
+        if (frame->mdiArea() && frame->mdiArea()->activeSubWindow() == frame)
+            Activated();
     }
 }
 
