@@ -400,6 +400,18 @@ void ActionOptionsPages::ClearFilters() {
     txtExclude->clear();
 }
 
+QList<QWidget*> ActionOptionsPages::TabChain() const {
+    return {lblIncludeHand,    lblExcludeHand,       txtInclude,       cmdIncludeAdd,
+            cmdIncludeRemove,  lvwInclude,           txtExclude,       cmdExcludeAdd,
+            cmdExcludeRemove,  lvwExclude,           lblRemoveHand,    lblSingleCopyHead,
+            lblExportHand,     optRecycleBin,        optPermanent,     optMove,
+            txtMoveToLocation, cmdMoveBrowse,        optZip,           txtZipToLocation,
+            cmdZipBrowse,      chkDeleteEmptyFolder, chkAutomaticCopy, optCopyOnlyDuplicate,
+            txtCopyToLocation, cmdBrowseCopy,        chkExport,        txtExportFolder,
+            cmdBrowseExport,   optExportHTML,        optExportCSV,     optExportText,
+            optExportXML};
+}
+
 QStringList ActionOptionsPages::Items(const QTreeWidget* list) const {
     QStringList items;
     for (int i = 0; i < list->topLevelItemCount(); ++i)

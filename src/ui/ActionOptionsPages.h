@@ -61,6 +61,8 @@ public:
     void ClearFilters();
 
     QStringList Items(const QTreeWidget* list) const;
+    // The pages' controls in the order Tab visits them.
+    QList<QWidget*> TabChain() const;
 
     // Controls, named as the documents map them.
     QCommandLinkButton* lblIncludeHand = nullptr;

@@ -35,6 +35,11 @@ QPushButton* BrowseButton(const char* name, const QString& prompt) {
     return button;
 }
 
+void ChainTabOrder(const QList<QWidget*>& widgets) {
+    for (qsizetype i = 1; i < widgets.size(); ++i)
+        QWidget::setTabOrder(widgets[i - 1], widgets[i]);
+}
+
 void Uncheck(std::initializer_list<QAbstractButton*> buttons) {
     for (QAbstractButton* b : buttons) {
         QButtonGroup* group = b->group();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <initializer_list>
@@ -29,6 +30,8 @@ QLabel* WrappedLabel(const char* text);
 // A small "..." button that opens a folder browser; its prompt is its tool tip and, for
 // screen readers, its name.
 QPushButton* BrowseButton(const char* name, const QString& prompt);
+// Tab visits the widgets in the order given.
+void ChainTabOrder(const QList<QWidget*>& widgets);
 // Leaves none of the buttons checked, even where they are exclusive.
 void Uncheck(std::initializer_list<QAbstractButton*> buttons);
 

@@ -82,7 +82,9 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
-    resize(640, 420);
+    resize(680, 420);
+    OptionWidgets::ChainTabOrder(QList<QWidget*>{tvwOptions} + m_pages->TabChain() +
+                                 QList<QWidget*>{cmdOK, cmdCancel});
     FormInit();
 }
 

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -95,7 +96,15 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
-    resize(680, 500);
+    resize(720, 500);
+    const ScanOptionBoxes& b = *m_scan;
+    OptionWidgets::ChainTabOrder(
+        QList<QWidget*>{tvwOptions, txtDefaultPath, cmdDefaultBrowse, chkIncludeSubFolders,
+                        b.chkFileName, b.chkFileSize, b.chkFileCreate, b.chkFileModified,
+                        b.chkFileContents, b.optCRC, b.optMD5, b.chkSystemFilesandFolders,
+                        b.chkHiddenFilesandFolders, b.chkReadonlyFilesandFolders,
+                        b.chkZeroByteFiles} +
+        m_actions->TabChain() + QList<QWidget*>{cmdOK, cmdCancel});
 }
 
 frmOptions::~frmOptions() = default;

@@ -193,6 +193,24 @@ TEST_F(OptionsDialogTest, BrowseButtonsAskWithTheirPromptAndKeepTheFieldOnCancel
     EXPECT_EQ(QApplication::focusWidget(), d->Actions().txtExportFolder);
 }
 
+TEST_F(OptionsDialogTest, TabFollowsTheFieldsInTheirOrderOnThePage) {
+    frmOptions* d = OpenOptions();
+    d->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+    Find<QLineEdit>(d, "txtDefaultPath")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited,
+              (QStringList{S("cmdDefaultBrowse"), S("chkIncludeSubFolders"), S("chkFileName")}));
+    ShowPage(d, "Remove Options");
+    d->Actions().txtMoveToLocation->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), d->Actions().cmdMoveBrowse);
+}
+
 TEST_F(OptionsDialogTest, CancelAsksButTheFrameDoesNot) {
     frmOptions* d = OpenOptions();
     Messages.Script.Answers = {Answer::No};
