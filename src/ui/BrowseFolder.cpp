@@ -1,5 +1,6 @@
 #include "BrowseFolder.h"
 
+#include "app/PathCodec.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
@@ -13,10 +14,13 @@ FolderBrowser& Replacement() {
 }
 
 QString Browse(const QString& prompt, const QString& start, QWidget* owner) {
+    // A folder whose name is not UTF-8 cannot be handed to the dialog without being
+    // re-encoded into another name; the browse then starts from the top instead.
+    const QString from = PathCodec::HasRawBytes(start) ? QString() : start;
     if (Replacement())
-        return Replacement()(prompt, start);
+        return Replacement()(prompt, from);
     // Only folders can be chosen; the native dialog's own places stand for the desktop.
-    return QFileDialog::getExistingDirectory(owner, prompt, start, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(owner, prompt, from, QFileDialog::ShowDirsOnly);
 }
 
 } // namespace
