@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
 #ifdef ECHOFIND_VERSION
     QApplication::setApplicationVersion(QStringLiteral(ECHOFIND_VERSION));
 #endif
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("edit-find")));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("edit-find"), frmSplash::ProgramIcon()));
     QtMessageService messages;
     SetMessageService(&messages);
     int result = 1;

@@ -88,6 +88,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Echofind"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(frmSplash::ProgramIcon());
+    setWindowIcon(QApplication::windowIcon());
 
     auto* stack = new QStackedWidget(this);
     stack->setObjectName(QStringLiteral("stkMain"));
@@ -738,7 +741,7 @@ void frmMain::ViewLog() {
     }
     auto* log = new frmLog;
     log->LoadLog(SelectedProfileName().trimmed());
-    Host(log, false)->resize(760, 520);
+    Host(log, false)->resize(960, 560);
     ToggleMnuBar(QStringLiteral("ViewLog"), false);
     BringToFront(log);
 }

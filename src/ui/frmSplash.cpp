@@ -14,6 +14,19 @@
 namespace {
 
 // The product picture: two overlapping pages, the program's mark, with its name.
+void DrawPages(QPainter& p, qreal left, qreal top, qreal scale) {
+    for (int i = 0; i < 2; ++i) {
+        const QRectF page(left + i * 26 * scale, top + i * 18 * scale, 62 * scale, 80 * scale);
+        p.setPen(QPen(QColor(255, 255, 255, 220), qMax(1.0, 2 * scale)));
+        p.setBrush(QColor(255, 255, 255, i == 0 ? 90 : 170));
+        p.drawRoundedRect(page, 6 * scale, 6 * scale);
+        p.setPen(QPen(QColor(22, 78, 140, 160), qMax(1.0, 2 * scale)));
+        for (int line = 0; line < 4; ++line)
+            p.drawLine(QPointF(page.left() + 10 * scale, page.top() + (18 + line * 14) * scale),
+                       QPointF(page.right() - 10 * scale, page.top() + (18 + line * 14) * scale));
+    }
+}
+
 QPixmap ProductPicture(qreal dpr) {
     const QSize size(420, 150);
     QPixmap pixmap(size * dpr);
@@ -24,16 +37,7 @@ QPixmap ProductPicture(qreal dpr) {
     sky.setColorAt(0, QColor(22, 78, 140));
     sky.setColorAt(1, QColor(40, 150, 170));
     p.fillRect(QRect(QPoint(0, 0), size), sky);
-    for (int i = 0; i < 2; ++i) {
-        const QRectF page(34 + i * 26, 30 + i * 18, 62, 80);
-        p.setPen(QPen(QColor(255, 255, 255, 220), 2));
-        p.setBrush(QColor(255, 255, 255, i == 0 ? 90 : 170));
-        p.drawRoundedRect(page, 6, 6);
-        p.setPen(QPen(QColor(22, 78, 140, 160), 2));
-        for (int line = 0; line < 4; ++line)
-            p.drawLine(QPointF(page.left() + 10, page.top() + 18 + line * 14),
-                       QPointF(page.right() - 10, page.top() + 18 + line * 14));
-    }
+    DrawPages(p, 34, 30, 1.0);
     QFont title = QApplication::font();
     title.setPointSize(30);
     title.setBold(true);
@@ -86,6 +90,24 @@ frmSplash::frmSplash(Use use, QWidget* parent) : QDialog(parent) {
     } else {
         m_cmdOK->setVisible(true);
     }
+}
+
+QIcon frmSplash::ProgramIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(22, 78, 140));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(0, 0, side, side), side / 6.0, side / 6.0);
+        const qreal scale = side / 130.0;
+        DrawPages(p, 20 * scale, 16 * scale, scale);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 QString frmSplash::VersionText() const {

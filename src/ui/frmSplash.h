@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 
 class QLabel;
 class QPushButton;
@@ -16,6 +17,8 @@ public:
     explicit frmSplash(Use use, QWidget* parent = nullptr);
 
     QString VersionText() const;
+    // The program's mark, for window frames where the desktop theme has no icon.
+    static QIcon ProgramIcon();
 
 private:
     void tmrStay_Timer();

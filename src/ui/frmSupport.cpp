@@ -15,9 +15,7 @@
 namespace {
 
 QLabel* Text(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    return label;
+    return new QLabel(text, parent);
 }
 
 QLabel* Link(const char* name, const QString& shown, const QString& url, QWidget* parent) {
