@@ -3,6 +3,7 @@
 
 #include "ProfileFixture.h"
 
+#include "app/modXML.h"
 #include "ui/ActionOptionsPages.h"
 #include "ui/ScanOptionBoxes.h"
 #include "ui/frmOptions.h"
@@ -74,6 +75,21 @@ TEST_F(OptionsDialogTest, DefaultsAreReadEditedAndSaved) {
     EXPECT_EQ(r.Exports->Format, S("xml"));
     EXPECT_EQ(r.Exports->Location, S("/srv/reports"));
     EXPECT_EQ(r.Copy->Folder, S("/srv/one"));
+}
+
+TEST_F(OptionsDialogTest, ABareDocumentOpensAsDesignedAndIsSavedWhole) {
+    ASSERT_EQ(modXML::InitXML(S("echofind"), ConfigPath()), 1);
+    frmOptions* d = OpenOptions();
+    EXPECT_TRUE(Find<QLineEdit>(d, "txtDefaultPath")->text().isEmpty());
+    EXPECT_TRUE(d->Actions().optRecycleBin->isChecked());
+    Click(d, "chkFileName");
+    Click(d, "cmdOK");
+    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Options saved successfully.")});
+    const ProfileReadout r = ReadBack(ConfigPath());
+    ASSERT_TRUE(r.Folders && r.Find && r.Ignores && r.Remove && r.Copy && r.Exports);
+    EXPECT_EQ(*r.Folders, QStringList{QString()}) << "an empty default folder is kept empty";
+    EXPECT_EQ(r.Remove->DeleteTo, S("recycle"));
+    EXPECT_FALSE(r.Copy->Create || r.Exports->DoExport);
 }
 
 TEST_F(OptionsDialogTest, AFailedSaveKeepsThePreviousDefaults) {
