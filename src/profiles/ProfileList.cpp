@@ -69,7 +69,8 @@ std::vector<Row> ListRows(int& listResult) {
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QString file = paths[i].mid(paths[i].lastIndexOf(u'/') + 1);
         const QString name = file.left(file.indexOf(u'.'));
-        if (name.isEmpty() || !DocumentExists(name))
+        // "Work.old.xml" reads as "Work" too; one row per profile is enough.
+        if (name.isEmpty() || !DocumentExists(name) || FindRow(rows, name) >= 0)
             continue;
         Row row{name, dates[i], QString(), QString()};
         if (catalogueRead) {

@@ -29,7 +29,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
@@ -175,7 +174,10 @@ void frmMain::PlaceWindow() {
     if (avail.isValid())
         size = size.boundedTo(avail.size() - QSize(16, 48));
     setFixedSize(size);
-    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    // Every button of the frame but maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     statusBar()->setMinimumWidth(size.width());
 
     QSettings settings(QStringLiteral("Echofind"), QStringLiteral("Echofind"));
@@ -754,18 +756,18 @@ int frmMain::Options() {
                  BringToFront(open);
                  return;
              }
-             // The dialog closes itself with OK or Cancel and tells this window as it goes.
-             QPointer<frmOptions> options = new frmOptions(this);
+             // Not modal, like the other windows: it closes itself with OK or Cancel and tells
+             // this window as it goes.
+             auto* options = new frmOptions(this);
              if (options->FormInit() != Success) {
-                 delete options.data();
+                 delete options;
                  result = Failed;
                  Forms::UnloadAllForms();
                  return;
              }
+             options->setAttribute(Qt::WA_DeleteOnClose);
              ToggleMnuBar(QStringLiteral("Options"), false);
-             options->exec();
-             if (options)
-                 Forms::Unload(options);
+             options->show();
          });
     return result;
 }

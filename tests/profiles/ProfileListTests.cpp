@@ -38,7 +38,8 @@ TEST(ProfileList, ListsOnlyDocumentsWhoseNameLeadsBackToThem) {
     const auto rows = ProfileList::ListRows(listed);
     EXPECT_EQ(listed, 1);
     // My.Profile reads as "My", which has no document; an upper-case extension is not
-    // a profile; "Music.xml.bak" reads as Music, which has none either.
+    // a profile; "Music.xml.bak" reads as Music, which has none either; "Photos.old.xml"
+    // reads as Photos, which is listed once.
     EXPECT_EQ(Names(rows), QStringList{QStringLiteral("Photos")});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].LastRun, QStringLiteral("2026-12-01 10:00:00"));

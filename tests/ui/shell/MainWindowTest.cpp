@@ -42,6 +42,7 @@ TEST_F(ShellTest, FreshInstallationListsTheDefaultProfile) {
     // The window is fixed: no maximise, no resizing.
     EXPECT_EQ(main->minimumSize(), main->maximumSize());
     EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(main->windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
 TEST_F(ShellTest, StartPositionComesFromTheSettings) {
@@ -264,4 +265,21 @@ TEST_F(ShellTest, UnloadAllFormsClosesEveryWindowMainLast) {
     QFile appLog(modCommon::AppLogFile);
     ASSERT_TRUE(appLog.open(QIODevice::ReadOnly));
     EXPECT_TRUE(appLog.readAll().contains("*** Application ended at:"));
+}
+
+TEST_F(ShellTest, DefaultOptionsOpenBesideTheList) {
+    frmMain* main = OpenMain();
+    QTest::keyClick(main, Qt::Key_O, Qt::ControlModifier);
+    QPointer<QWidget> options = Forms::Find(S("frmOptions"));
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options->isVisible());
+    EXPECT_FALSE(main->ManagerVisible());
+    // A second command brings the same dialog forward.
+    main->findChild<QAction*>(S("tbrOptions"))->trigger();
+    EXPECT_EQ(Forms::Find(S("frmOptions")), options.data());
+    // Closing it by its frame gives the list back and unloads it.
+    options->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(options);
+    EXPECT_TRUE(main->ManagerVisible());
 }
