@@ -56,7 +56,7 @@ protected:
         main->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(main));
         main->activateWindow();
-        QTest::qWaitForWindowActive(main);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
         m_main = main;
         return main;
     }

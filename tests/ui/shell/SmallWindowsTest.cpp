@@ -195,9 +195,10 @@ TEST_F(ShellTest, SystemStatisticsDrawsTheChosenDrive) {
     // is drawn at once.
     for (int i = 0; i < stats->Tabs()->count(); ++i)
         EXPECT_TRUE(stats->Tabs()->tabData(i).toString().endsWith(u'/'));
-    if (stats->Tabs()->count() > 0)
+    if (stats->Tabs()->count() > 0) {
         EXPECT_TRUE(stats->Shown().RowLabel.startsWith(
             stats->Tabs()->tabText(stats->Tabs()->currentIndex())));
+    }
     stats->ShowChart(DriveSpace::ChartFromSpace(S("DATA (/data)"), 1, 2048, 1024));
     EXPECT_EQ(stats->Shown().UsedLabel, S("Total used space - 1,024.00 bytes"));
     ClickButton(stats, "cmdClose");
