@@ -77,6 +77,12 @@ bool Trap(const QString& procedure, const QString& message, const std::function<
     return false;
 }
 
+// Hidden itself or by its document frame, whatever the document area shows now.
+bool IsHiddenHosted(const QWidget* window) {
+    const auto* frame = qobject_cast<const QMdiSubWindow*>(window->parentWidget());
+    return window->isHidden() || (frame && frame->isHidden());
+}
+
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
@@ -527,8 +533,6 @@ QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(QStringLiteral("sub") + child->objectName());
     sub->setWindowIcon(windowIcon());
-    // A hosted window shown or hidden on its own takes its frame along, and its frame
-    // takes the document area in front of the profile manager.
     child->installEventFilter(this);
     if (show) {
         ShowManagerPane(false);
@@ -539,17 +543,15 @@ QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    auto* child = qobject_cast<QWidget*>(watched);
-    if (child && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) {
-            if (event->type() == QEvent::ShowToParent && !sub->isVisible()) {
-                ShowManagerPane(false);
-                sub->show();
-                m_mdiArea->setActiveSubWindow(sub);
-            } else if (event->type() == QEvent::HideToParent && sub->isVisible() &&
-                       !sub->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
-                sub->hide();
-            }
+    // A hosted window that is shown while its frame is hidden (the profile window loaded
+    // hidden for a run) takes its frame along, in front of the profile manager.
+    if (event->type() == QEvent::ShowToParent) {
+        auto* child = qobject_cast<QWidget*>(watched);
+        auto* sub = child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
+        if (sub && !sub->isVisible()) {
+            ShowManagerPane(false);
+            sub->show();
+            m_mdiArea->setActiveSubWindow(sub);
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -728,9 +730,15 @@ void frmMain::ExecuteProfile(const QString& name) {
             progress.SetCalledFrom(QStringLiteral("Execute"));
             progress.exec();
         }
-        if (modCommon::CancelRequested)
-            return;
         frmProfile* profile = Forms::Profile();
+        if (modCommon::CancelRequested) {
+            // A profile window left loaded but hidden would refuse every later New or Edit.
+            if (profile && IsHiddenHosted(profile))
+                Forms::Unload(profile);
+            return;
+        }
+        if (profile && IsHiddenHosted(profile))
+            BringToFront(profile);
         if (profile && profile->Results().rowCount() > 0 && profile->Duplicates())
             profile->Duplicates()->RowHighlight(QStringLiteral("Key"));
     });
