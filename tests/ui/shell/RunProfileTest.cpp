@@ -6,7 +6,9 @@
 #include "ui/frmProfile.h"
 #include "ui/frmProgress.h"
 
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -86,4 +88,53 @@ TEST_F(ShellTest, ExecuteRunsTheSelectedProfileAndTheListKeepsTheRun) {
         }
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
+    // Enough files that the walk is still going when Cancel is pressed.
+    for (int f = 0; f < 20; ++f) {
+        const QString folder = m_tree.CreateDir(S("big/%1").arg(f));
+        for (int i = 0; i < 400; ++i) {
+            QFile file(folder + S("/f%1.txt").arg(i));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::number(i));
+        }
+    }
+    ProfileSettings s;
+    s.Folders = {m_tree.Path(S("big"))};
+    s.IncludeSubFolder = true;
+    s.MatchSize = true;
+    s.MatchContent = true;
+    s.MatchType = S("crc");
+    ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("Big.xml"), s), 1);
+
+    frmMain* main = OpenMain();
+    const qsizetype index = ProfileList::FindRow(main->Rows(), S("Big"));
+    ASSERT_GE(index, 0);
+    main->ProfileList()->setCurrentItem(main->ProfileList()->topLevelItem(int(index)));
+
+    m_messages.Script.Answers = {MessageService::Answer::Yes};
+    QTimer presser;
+    presser.setInterval(1);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<frmProgress*>(QApplication::activeModalWidget());
+        auto* count = window ? window->findChild<QLabel*>(S("lblFileCount")) : nullptr;
+        if (count && count->text().startsWith(S("Processed "))) {
+            presser.stop();
+            QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
+        }
+    });
+    presser.start();
+    main->ExecuteProfile(S("Big"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    ASSERT_FALSE(Shown().isEmpty());
+    EXPECT_EQ(Shown().front(), S("Do you want to cancel the operation?"));
+    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProfile")));
+    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProgress")));
+    EXPECT_TRUE(main->ManagerVisible());
+    const auto row = main->Rows()[size_t(index)];
+    EXPECT_EQ(row.Status, S("Never"));
+    EXPECT_EQ(row.LastRun, QString());
+    EXPECT_FALSE(QFile::exists(modCommon::LogPath + S("Big.log")));
 }
