@@ -3,7 +3,8 @@
 //   ui_bench [--root DIR] [--tree N] [--flat N] [--rows N] [--keep]
 //
 // Makes a nested tree of about N files and one flat folder of N files under DIR (default
-// /dev/shm/echofind-ui-bench), runs each through the scan window as a person would, and
+// /tmp/echofind-ui-bench; not /dev/shm, which sits under /dev and so counts as a virtual
+// file system the scan never enters), runs each through the scan window as a person would, and
 // reports the longest time the engine went without a chance to hear Cancel, the longest
 // time the window's own event loop stood still, and how long Cancel took to stop a run.
 // Then it fills the grid with --rows rows from a recording, as the window does after a
@@ -12,6 +13,7 @@
 #include "ui/DuplicatesPane.h"
 #include "ui/GroupRecorder.h"
 #include "ui/ResultsGrid.h"
+#include "ui/ScanRun.h"
 #include "ui/frmProgress.h"
 
 #include "actions/ResultsModel.h"
@@ -24,14 +26,26 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <memory>
 
 namespace {
+
+// CPU time of the calling thread: on a shared machine wall times swing with the load,
+// this does not.
+qint64 ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 class AnswerYes final : public MessageService {
 public:
@@ -88,9 +102,11 @@ QString WriteProfile(const QString& name, const QString& folder) {
 
 struct RunFacts {
     qint64 TotalMs = 0;
-    qint64 YieldGapMs = 0;
     qint64 EventLoopGapMs = 0;
     qint64 CancelMs = -1;
+    QString CancelledDuring;
+    qint64 GroupingFromMs = -1; // the window shows that it analyses
+    qint64 FillDoneMs = -1;     // the window shows "Processing over"
     qint64 Files = 0;
     qint64 Rows = 0;
 };
@@ -103,6 +119,7 @@ RunFacts RunWindow(const QString& profile, ResultsModel& model, qint64 cancelAft
     window.SetProfilePath(profile);
     window.SetCalledFrom(QStringLiteral("Profile"));
     window.SetResults(&model);
+    auto* progress = window.findChild<QLabel*>(QStringLiteral("lblProgress"));
 
     QElapsedTimer clock;
     QElapsedTimer sinceTick;
@@ -111,7 +128,16 @@ RunFacts RunWindow(const QString& profile, ResultsModel& model, qint64 cancelAft
     probe.setInterval(5);
     QObject::connect(&probe, &QTimer::timeout, &window, [&] {
         facts.EventLoopGapMs = std::max(facts.EventLoopGapMs, sinceTick.restart());
+        const QString text = progress->text();
+        if (facts.GroupingFromMs < 0 && text.startsWith(QStringLiteral("Analysing")))
+            facts.GroupingFromMs = clock.elapsed();
+        if (facts.FillDoneMs < 0 && text == QStringLiteral("Processing over"))
+            facts.FillDoneMs = clock.elapsed();
         if (cancelAfterMs >= 0 && !sinceCancel.isValid() && clock.elapsed() >= cancelAfterMs) {
+            facts.CancelledDuring = facts.GroupingFromMs >= 0 ? QStringLiteral("grouping or fill")
+                                    : text.startsWith(QStringLiteral("Processing."))
+                                        ? QStringLiteral("signatures and sort")
+                                        : QStringLiteral("walk");
             sinceCancel.start();
             window.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
         }
@@ -123,28 +149,62 @@ RunFacts RunWindow(const QString& profile, ResultsModel& model, qint64 cancelAft
     facts.TotalMs = clock.elapsed();
     if (sinceCancel.isValid())
         facts.CancelMs = sinceCancel.elapsed();
-    facts.YieldGapMs = window.LongestYieldGapMs();
     facts.Files = modLog::RunStats.FilesProcessed;
     facts.Rows = model.RowCount();
     return facts;
+}
+
+// The engine alone on a worker thread, as the window runs it: how long each stage takes
+// and the longest pause between two chances to hear Cancel within it.
+void ReportStages(const QString& profile) {
+    modLog::ResetRunStats();
+    ScanRun run(profile);
+    QElapsedTimer clock;
+    qint64 stageStart[ScanRun::StageCount] = {0, -1, -1};
+    std::unique_ptr<QThread> worker(QThread::create([&run] { run.Run(); }));
+    clock.start();
+    worker->start();
+    while (!worker->wait(1)) {
+        const int stage = int(run.CurrentStage());
+        if (stageStart[stage] < 0)
+            stageStart[stage] = clock.elapsed();
+    }
+    const qint64 end = clock.elapsed();
+    static const char* const Names[] = {"walk", "signatures and sort", "grouping"};
+    for (int s = 0; s < ScanRun::StageCount; ++s) {
+        if (stageStart[s] < 0)
+            continue;
+        qint64 until = end;
+        for (int n = s + 1; n < ScanRun::StageCount; ++n) {
+            if (stageStart[n] >= 0) {
+                until = stageStart[n];
+                break;
+            }
+        }
+        std::printf("  %-20s %6lld ms, longest gap between yields %lld ms\n", Names[s],
+                    static_cast<long long>(until - stageStart[s]),
+                    static_cast<long long>(run.LongestYieldGapMs(ScanRun::Stage(s))));
+    }
 }
 
 void ReportScan(const char* what, const QString& profile, ResultsModel& model) {
     // The first run warms the page cache; the second is the one reported.
     RunWindow(profile, model, -1);
     const RunFacts full = RunWindow(profile, model, -1);
-    std::printf("%s: %lld files, %lld grid rows, %lld ms; longest gap between yields %lld ms, "
-                "longest stall of the window's event loop %lld ms\n",
+    std::printf("%s: %lld files, %lld grid rows, window open %lld ms (grouping from %lld ms, "
+                "grid filled at %lld ms); longest stall of the window's event loop %lld ms\n",
                 what, static_cast<long long>(full.Files), static_cast<long long>(full.Rows),
-                static_cast<long long>(full.TotalMs), static_cast<long long>(full.YieldGapMs),
+                static_cast<long long>(full.TotalMs), static_cast<long long>(full.GroupingFromMs),
+                static_cast<long long>(full.FillDoneMs),
                 static_cast<long long>(full.EventLoopGapMs));
-    for (double share : {0.2, 0.5, 0.8}) {
+    ReportStages(profile);
+    for (double share : {0.15, 0.4, 0.7}) {
         const RunFacts cancelled = RunWindow(profile, model, qint64(double(full.TotalMs) * share));
-        std::printf("  Cancel pressed at %lld ms: window closed %lld ms later "
-                    "(longest yield gap %lld ms, event loop stall %lld ms)\n",
+        std::printf("  Cancel at %lld ms (%s): window closed %lld ms later, event loop stall "
+                    "%lld ms\n",
                     static_cast<long long>(double(full.TotalMs) * share),
+                    cancelled.CancelledDuring.toLatin1().constData(),
                     static_cast<long long>(cancelled.CancelMs),
-                    static_cast<long long>(cancelled.YieldGapMs),
                     static_cast<long long>(cancelled.EventLoopGapMs));
     }
     std::fflush(stdout);
@@ -176,6 +236,7 @@ void ReportFill(int rows) {
 
     QElapsedTimer clock;
     clock.start();
+    const qint64 cpuBefore = ThreadCpuMs();
     model.ClearRecs();
     model.SetRedraw(false);
     for (size_t from = 0; from < recorder.Size();)
@@ -185,6 +246,7 @@ void ReportFill(int rows) {
     model.SetCurrent(1, 1);
     pane.Grid()->viewport()->repaint();
     const qint64 fillMs = clock.elapsed();
+    const qint64 fillCpuMs = ThreadCpuMs() - cpuBefore;
 
     QScrollBar* bar = pane.Grid()->verticalScrollBar();
     qint64 worstScrollMs = 0;
@@ -202,12 +264,14 @@ void ReportFill(int rows) {
     pane.Model().CollExpRows(model.RowCount() - 3);
     QCoreApplication::processEvents();
     const qint64 collapseMs = clock.elapsed();
-    std::printf("grid fill: %lld rows in %lld ms (replay %lld ms, reset and first paint %lld ms); "
-                "%d scroll jumps with repaint in %lld ms, worst %lld ms; collapse of the last "
+    std::printf("grid fill: %lld rows in %lld ms, %lld ms of CPU (replay %lld ms, reset and first "
+                "paint %lld ms); %d scroll jumps with repaint in %lld ms, worst %lld ms; collapse "
+                "of the last "
                 "group %lld ms\n",
                 static_cast<long long>(model.RowCount()), static_cast<long long>(fillMs),
-                static_cast<long long>(replayMs), static_cast<long long>(fillMs - replayMs),
-                Steps + 1, static_cast<long long>(scrollMs), static_cast<long long>(worstScrollMs),
+                static_cast<long long>(fillCpuMs), static_cast<long long>(replayMs),
+                static_cast<long long>(fillMs - replayMs), Steps + 1,
+                static_cast<long long>(scrollMs), static_cast<long long>(worstScrollMs),
                 static_cast<long long>(collapseMs));
     std::fflush(stdout);
 }
@@ -216,7 +280,7 @@ void ReportFill(int rows) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QString root = QStringLiteral("/dev/shm/echofind-ui-bench");
+    QString root = QStringLiteral("/tmp/echofind-ui-bench");
     int treeFiles = 100000;
     int flatFiles = 200000;
     int rows = 500000;

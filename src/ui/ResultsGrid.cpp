@@ -72,13 +72,24 @@ ResultsGrid::~ResultsGrid() = default;
 int ResultsGrid::ColumnWidthTwips(int column) {
     static constexpr int Widths[] = {300, 350, 2000, 4000};
     // The grid's default width, wide enough for a date and time in the default font.
-    constexpr int DefaultWidth = 1950;
+    constexpr int DefaultWidth = 2400;
     return column >= 0 && column < 4 ? Widths[column] : DefaultWidth;
 }
 
 void ResultsGrid::ApplyColumnWidths() {
-    for (int c = 0; c < ResultsModel::ColumnCount; ++c)
-        setColumnWidth(c, ColumnWidthTwips(c) / TwipsPerPixel);
+    // The narrow glyph and mark columns were sized for a smaller font than desktops use
+    // here; they grow just enough that "[X]" and the 15-point glyph are never cut.
+    QFont bold = font();
+    bold.setBold(true);
+    QFont glyph = font();
+    glyph.setPointSize(15);
+    const int padding = 8;
+    const int fits[] = {QFontMetrics(glyph).horizontalAdvance(QStringLiteral("+")) + padding,
+                        QFontMetrics(bold).horizontalAdvance(ResultsModel::Marked) + padding};
+    for (int c = 0; c < ResultsModel::ColumnCount; ++c) {
+        const int width = ColumnWidthTwips(c) / TwipsPerPixel;
+        setColumnWidth(c, c < 2 ? std::max(width, fits[c]) : width);
+    }
 }
 
 void ResultsGrid::SetResultsModel(ResultsModel* model) {

@@ -6,6 +6,7 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -24,6 +25,7 @@ void ScanRun::Run() {
             // A Cancel confirmed from here on does not stop the grouping: the window
             // still closes along the cancelled path once the run has been recorded.
             m_phase.store(Phase::Analysing, std::memory_order_release);
+            m_stage.store(Stage::Grouping, std::memory_order_relaxed);
             m_groups = GroupingPass(list, m_recorder, this);
             Yield();
         }
@@ -62,6 +64,8 @@ void ScanRun::DisplayFileName(const QString& path) {
 }
 
 void ScanRun::DisplayStatus(const QString& text) {
+    // The one status text of a walk announces the signatures and the sort.
+    m_stage.store(Stage::Signatures, std::memory_order_relaxed);
     SetLatest(text);
 }
 
@@ -70,6 +74,14 @@ void ScanRun::Yield() {
     const qint64 gap =
         std::chrono::duration_cast<std::chrono::microseconds>(now - m_lastYield).count();
     m_lastYield = now;
-    if (gap > m_longestGapUs.load(std::memory_order_relaxed))
-        m_longestGapUs.store(gap, std::memory_order_relaxed);
+    std::atomic<qint64>& longest = m_longestGapUs[int(m_stage.load(std::memory_order_relaxed))];
+    if (gap > longest.load(std::memory_order_relaxed))
+        longest.store(gap, std::memory_order_relaxed);
+}
+
+qint64 ScanRun::LongestYieldGapMs() const {
+    qint64 longest = 0;
+    for (int s = 0; s < StageCount; ++s)
+        longest = std::max(longest, LongestYieldGapMs(Stage(s)));
+    return longest;
 }

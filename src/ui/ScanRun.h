@@ -18,6 +18,9 @@
 class ScanRun final : public ScanObserver {
 public:
     enum class Phase { Starting, Scanning, Analysing, Done };
+    // Where a run spends its time, for the longest-pause figures below.
+    enum class Stage { Walk, Signatures, Grouping };
+    static constexpr int StageCount = 3;
 
     explicit ScanRun(const QString& profilePath);
 
@@ -29,11 +32,16 @@ public:
     // Readable from any thread while the run works.
     Phase CurrentPhase() const { return m_phase.load(std::memory_order_acquire); }
     qint64 FilesCounted() const { return m_files.load(std::memory_order_relaxed); }
+    Stage CurrentStage() const { return m_stage.load(std::memory_order_relaxed); }
     // The last file name or phase text and a number that grows with each new one, so a
     // reader repaints only what changed.
     QString LatestText(quint64* sequence = nullptr) const;
-    // The longest time the engine went without a chance to hear Cancel, so far.
-    qint64 LongestYieldGapMs() const { return m_longestGapUs.load() / 1000; }
+    // The longest time the engine went without a chance to hear Cancel, so far, over the
+    // whole run or within one stage.
+    qint64 LongestYieldGapMs() const;
+    qint64 LongestYieldGapMs(Stage stage) const {
+        return m_longestGapUs[int(stage)].load(std::memory_order_relaxed) / 1000;
+    }
 
     // Valid once Run has returned.
     int Status() const { return m_status; }
@@ -61,7 +69,8 @@ private:
 
     std::atomic<Phase> m_phase{Phase::Starting};
     std::atomic<qint64> m_files{0};
-    std::atomic<qint64> m_longestGapUs{0};
+    std::atomic<Stage> m_stage{Stage::Walk};
+    std::atomic<qint64> m_longestGapUs[StageCount] = {};
     std::chrono::steady_clock::time_point m_lastYield;
 
     mutable QMutex m_textLock;
