@@ -255,7 +255,16 @@ TEST_F(ShellTest, UnloadAllFormsClosesEveryWindowMainLast) {
     EXPECT_TRUE(Forms::CheckFormLoaded(S("frmSupport")));
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmlog"))); // names compare exactly
     EXPECT_EQ(Forms::LoadedCount(), 3);
-    Q_UNUSED(main);
+    // The Window menu lists the open windows and brings the chosen one forward.
+    auto* windows = main->findChild<QMenu*>(S("mnuWindow"));
+    ASSERT_NE(windows, nullptr);
+    QMetaObject::invokeMethod(windows, "aboutToShow");
+    QStringList listed;
+    for (QAction* item : windows->actions())
+        listed << item->text();
+    EXPECT_EQ(listed, (QStringList{S("&1 Log"), S("&2 Support center")}));
+    windows->actions().front()->trigger();
+    EXPECT_EQ(main->MdiArea()->activeSubWindow()->widget(), Forms::Find(S("frmLog")));
     Forms::UnloadAllForms();
     EXPECT_EQ(Forms::LoadedCount(), 0);
     EXPECT_EQ(Forms::Main(), nullptr);
