@@ -59,7 +59,7 @@ QString PleaseSelect() {
     return QStringLiteral("Please select a profile from manager and try again");
 }
 
-// The spec'd handler of a window procedure: any unexpected error is logged under the
+// Every window procedure traps its own unexpected errors: each is logged under the
 // procedure's name and, where the procedure has one, its message is shown.
 bool Trap(const QString& procedure, const QString& message, const std::function<void()>& body,
           MessageService::Icon icon = MessageService::Icon::Critical) {
@@ -104,7 +104,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     m_pctProfiles->setAccessibleName(QStringLiteral("Profile Manager"));
     auto* paneLayout = new QVBoxLayout(m_pctProfiles);
     paneLayout->setContentsMargins(6, 6, 6, 6);
-    auto* caption = new QLabel(QStringLiteral("&Profiles"), m_pctProfiles);
+    auto* caption = new QLabel(QStringLiteral("Pro&files"), m_pctProfiles);
     m_lvwProfiles = new QTreeWidget(m_pctProfiles);
     m_lvwProfiles->setObjectName(QStringLiteral("lvwProfiles"));
     m_lvwProfiles->setAccessibleName(QStringLiteral("Profiles"));

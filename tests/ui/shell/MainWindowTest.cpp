@@ -231,7 +231,9 @@ TEST_F(ShellTest, AProfileWindowBlocksNewDeleteAndTheManager) {
 
 TEST_F(ShellTest, ClosingTheLastChildShowsTheManagerAgain) {
     frmMain* main = OpenMain();
-    Action("mnuProfileEdit")->trigger();
+    // Enter on the selected row edits it, as a double-click does.
+    main->ProfileList()->setFocus();
+    QTest::keyClick(main->ProfileList(), Qt::Key_Return);
     ASSERT_TRUE(Forms::Profile());
     main->DisplayStatusMsg(S("busy"));
     auto* frame = qobject_cast<QMdiSubWindow*>(Forms::Profile()->parentWidget());
