@@ -42,13 +42,8 @@ constexpr size_t FillBatch = 2048;
 constexpr int RefreshMs = 100;
 
 void UnloadWindow(QWidget* window) {
-    if (!window)
-        return;
-    QWidget* host = window;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
-        host = sub;
-    host->close();
-    host->deleteLater();
+    if (window)
+        Forms::Unload(window);
 }
 
 } // namespace
