@@ -198,7 +198,7 @@ void ReportScan(const char* what, const QString& profile, ResultsModel& model) {
                 static_cast<long long>(full.FillDoneMs),
                 static_cast<long long>(full.EventLoopGapMs));
     ReportStages(profile);
-    for (double share : {0.15, 0.4, 0.7}) {
+    for (double share : {0.05, 0.15, 0.4, 0.7}) {
         const RunFacts cancelled = RunWindow(profile, model, qint64(double(full.TotalMs) * share));
         std::printf("  Cancel at %lld ms (%s): window closed %lld ms later, event loop stall "
                     "%lld ms\n",

@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QHeaderView>
 #include <QImage>
+#include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
 using ui_testing::ScriptedMessagesScope;
@@ -175,6 +176,24 @@ TEST_F(Grid, TheProgramsOwnMovesDoNotHighlight) {
     AddGroup(u"again.txt"_s, 2);
     m.SetRedraw(true);
     m.SetCurrent(1, 1);
+    EXPECT_EQ(m.HighlightedRow(), 0);
+}
+
+TEST_F(Grid, ARightClickHighlightsItsRowBeforeTheMenuIsAskedFor) {
+    QSignalSpy popup(grid, &ResultsGrid::ResultPopupRequested);
+    ClickCell(2, 2);
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(6, 3).center());
+    EXPECT_EQ(pane.Model().HighlightedRow(), 6);
+    EXPECT_EQ(pane.Model().PreviousHighlightedRow(), 2);
+    EXPECT_EQ(pane.Model().CurrentRow(), 6);
+    EXPECT_EQ(grid->currentIndex().row(), 5);
+    EXPECT_EQ(popup.count(), 1);
+    EXPECT_EQ(Mark(6), ResultsModel::Marked) << "a right click never marks";
+
+    ResultsModel& m = pane.Model();
+    m.ClearRecs();
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, QPoint(20, 10));
+    EXPECT_EQ(popup.count(), 1) << "nothing to act on in an empty grid";
     EXPECT_EQ(m.HighlightedRow(), 0);
 }
 
