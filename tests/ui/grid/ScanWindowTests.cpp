@@ -95,6 +95,8 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndRecordsTheRun) {
     t.CreateFile(u"data/b/y.bin"_s, "data-y");
     t.CreateFile(u"data/a/single.txt"_s, "alone");
     t.CreateFile(u"data/b/single.txt"_s, "other"); // same name and size, other content
+    t.CreateFile(u"data/a/empty.txt"_s, "");       // counted, but empty files are skipped
+    t.CreateFile(u"data/b/empty.txt"_s, "");
     const QString profile = WriteProfile(u"Photos"_s, {t.Path(u"data"_s)});
 
     frmProgress window;
@@ -119,7 +121,7 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndRecordsTheRun) {
     EXPECT_EQ(pane.Grid()->model()->rowCount(), 7) << "the view heard the end of the fill";
 
     EXPECT_FALSE(window.CancelOperation());
-    EXPECT_EQ(modLog::RunStats.FilesProcessed, 7);
+    EXPECT_EQ(modLog::RunStats.FilesProcessed, 9);
     EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
     EXPECT_EQ(modLog::RunStats.RunStatus, u"Success"_s);
     EXPECT_TRUE(t.Exists(RunLogPath(u"Photos"_s).mid(t.Root().size())));
