@@ -124,15 +124,16 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     layout->addWidget(d->panes, 1);
     layout->addLayout(buttons);
 
-    connect(d->tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+    const auto chosen = [this](int index) {
         static const char* names[] = {"profileoptions", "duplicatesresult", "runlog"};
         if (index >= 0 && index < 3)
             ToggleTabHead(S(names[index]));
-    });
+    };
+    connect(d->tabs, &QTabBar::tabBarClicked, this, chosen);
     // Arrow keys on the focused tab bar move between the panes as a click does.
-    connect(d->tabs, &QTabBar::currentChanged, this, [this](int index) {
+    connect(d->tabs, &QTabBar::currentChanged, this, [this, chosen](int index) {
         if (index != d->panes->currentIndex())
-            Q_EMIT d->tabs->tabBarClicked(index);
+            chosen(index);
     });
     connect(d->cmdOK, &QPushButton::clicked, this, &frmProfile::cmdOK_Click);
     connect(d->cmdExecute, &QPushButton::clicked, this, &frmProfile::cmdExecute_Click);
