@@ -160,6 +160,12 @@ void frmAdvOptions::reject() {
 }
 
 void frmAdvOptions::closeEvent(QCloseEvent* event) {
+    // Only the program closes the dialog while it is hidden (the program ending, a run
+    // that took its profile window away): that unloads it without a question.
+    if (!isVisible()) {
+        event->accept();
+        return;
+    }
     // The frame's close never unloads the dialog: the profile window owns it, and it
     // must keep holding the action part for that window.
     event->ignore();

@@ -272,6 +272,11 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
     Click(w, "cmdAdvancedOption");
     EXPECT_FALSE(adv->isVisible());
 
+    // Closed by the program while hidden (the program ending), it goes without a question.
+    const auto shown = Messages.Script.ShownMessages.size();
+    EXPECT_TRUE(adv->close());
+    EXPECT_EQ(Messages.Script.ShownMessages.size(), shown);
+
     // What OK accepted is what the profile saves: never the older document's rule.
     Click(w, "cmdOK");
     EXPECT_EQ(Messages.Script.Texts().last(), S("Profile has been saved successfully"));
