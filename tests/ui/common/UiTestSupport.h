@@ -28,12 +28,13 @@ public:
 // the timeout), so a test can drive a window that exec() is blocking on.
 template <class Dialog> Dialog* WaitForModal(int timeoutMs = 5000) {
     Dialog* found = nullptr;
-    QTest::qWaitFor(
+    // The result is the pointer itself: null after the timeout.
+    static_cast<void>(QTest::qWaitFor(
         [&] {
             found = qobject_cast<Dialog*>(QApplication::activeModalWidget());
             return found != nullptr;
         },
-        timeoutMs);
+        timeoutMs));
     return found;
 }
 
