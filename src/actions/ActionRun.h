@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <optional>
+#include <vector>
 
 class ResultsModel;
 class clsCleanup;
@@ -60,6 +61,9 @@ private:
     Outcome ExportRows(clsCleanup& cleanup);
     // Whether the file still is what the row shows and its group still keeps a copy.
     bool SafeToRemove(qint64 row) const;
+    // Writes the zip archive of the run and marks its rows; Cancelled when stopped.
+    Outcome CommitZip(clsCleanup& cleanup);
+    void MarkRemoval(qint64 row);
     void ShowProgress(const QString& path, qint64 n);
     void SetValue(qint64 value);
     void Yield();
@@ -70,5 +74,6 @@ private:
     std::optional<RemoveRule> m_rule;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
+    std::vector<qint64> m_zipRows; // queued for the run's one archive write
     bool m_exportFailed = false;
 };
