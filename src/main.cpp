@@ -1,60 +1,89 @@
-// Echofind's entry point: refuses a second instance, lays out the application folders,
-// and records the start in the application log.
+// Echofind's entry point: refuses a second instance, shows the splash, lays out the
+// application folders, records the start and hands over to the main window.
 
+#include "app/AppError.h"
 #include "app/MessageService.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "ui/Forms.h"
+#include "ui/QtMessageService.h"
+#include "ui/frmMain.h"
+#include "ui/frmSplash.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QIcon>
 
-#include <cstdio>
 #include <exception>
 
 namespace {
 
-int sub_main(StderrMessageService& messages) {
+void StartupFailed() {
+    Messages().Critical(QStringLiteral("Unable to Initialize application. Quitting..."));
+    Forms::UnloadAllForms();
+}
+
+int sub_main(QApplication& app) {
     // Taken before anything touches the disk, so a second start changes nothing.
     modCommon::SingleInstance instance(modCommon::ApplicationFolder());
     if (!instance.TryLock()) {
         // Saying "already open" when nothing else runs would send the user looking for a
         // window that does not exist.
         if (instance.HeldByAnotherInstance())
-            messages.Inform(QStringLiteral("Echofind is already open"));
+            Messages().Inform(QStringLiteral("Echofind is already open"));
         else
-            messages.Critical(instance.FailureText());
+            Messages().Critical(instance.FailureText());
         return 1;
     }
-    if (modCommon::InitApp(messages) != 1)
+    {
+        frmSplash splash(frmSplash::Use::StartUp);
+        splash.exec();
+    }
+    if (modCommon::InitApp(Messages()) != Success) {
+        Forms::UnloadAllForms();
         return 1;
+    }
     modLog::WriteAppLog(modCommon::AppLogFile, QStringLiteral("*** Application started at:") +
                                                    modLog::Now() + QStringLiteral("***"));
 
-    // The windows are not part of this build yet: report the folders that start-up laid
-    // out and point at the command line, which runs the same engine.
-    std::printf("Echofind started.\n"
-                "Application folder: %s\n"
-                "Profiles:           %s\n"
-                "Run logs:           %s\n"
-                "The main window is not built yet; scan with echofind-cli (see --help).\n",
-                qPrintable(modCommon::AppPath), qPrintable(modCommon::ProfileFolder),
-                qPrintable(modCommon::LogPath));
-    return 0;
+    // Deleted by the registry when it is unloaded.
+    auto* main = new frmMain;
+    if (main->InitForm() != Success) {
+        StartupFailed();
+        return 1;
+    }
+    main->show();
+    return app.exec();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Echofind"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Echofind"));
-    StderrMessageService messages;
-    SetMessageService(&messages);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Echofind"));
+    QApplication::setOrganizationName(QStringLiteral("Echofind"));
+#ifdef ECHOFIND_VERSION
+    QApplication::setApplicationVersion(QStringLiteral(ECHOFIND_VERSION));
+#endif
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("edit-find"), frmSplash::ProgramIcon()));
+    // A script or test that starts the program with nobody to answer a box reads its
+    // messages on standard error instead.
+    QtMessageService boxes;
+    StderrMessageService printed;
+    SetMessageService(qEnvironmentVariable("ECHOFIND_MESSAGES") == u"stderr"
+                          ? static_cast<MessageService*>(&printed)
+                          : &boxes);
+    int result = 1;
     try {
-        return sub_main(messages);
+        result = sub_main(app);
     } catch (const std::exception& e) {
         modLog::LogProcedureError(QStringLiteral("modCommon.sub_main"), 0,
                                   QString::fromLocal8Bit(e.what()));
-        messages.Critical(QStringLiteral("Unable to Initialize application. Quitting..."));
-        return 1;
+        StartupFailed();
+    } catch (const AppError& e) {
+        modLog::LogProcedureError(QStringLiteral("modCommon.sub_main"), e.Number, e.Description);
+        StartupFailed();
     }
+    SetMessageService(nullptr);
+    return result;
 }

@@ -9,6 +9,7 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,6 +27,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     m_cancel = false;
     m_reportPath.clear();
     m_exportFailed = false;
+    m_zipRows.clear();
     const qint64 savedRow = m_model.CurrentRow();
     const int savedCol = m_model.CurrentCol();
 
@@ -47,7 +49,11 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
             }
             if (FileCount > 0 && m_observer)
                 m_observer->SetMaximum(FileCount);
+            cleanup.BeginZipBatch();
             outcome = Walk(cleanup);
+            // Files only queued for the archive are left where they are by a cancel.
+            if (outcome == Outcome::Finished)
+                outcome = CommitZip(cleanup);
             if (outcome == Outcome::NotMarked || outcome == Outcome::Cancelled)
                 return outcome;
             cleanup.LogActionDetails(QStringLiteral("finished"));
@@ -120,13 +126,48 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
     }
     if (Action == u"Delete")
         ShowProgress(path, iteration);
+    const bool queued = cleanup.RemovalQueued();
     cleanup.DeleteFile(path);
+    if (queued)
+        m_zipRows.push_back(row);
+    else
+        MarkRemoval(row);
+}
+
+void ActionRun::MarkRemoval(qint64 row) {
     ++modLog::RunStats.FilesActedOn;
     // Struck through means removed: a report calls it "deleted" and the mark is locked.
     // A file still at its path was not removed (the action log says why), so it is shown
     // red and stays markable instead.
-    modAPI::MyPathFileExists(path, exists);
+    bool exists = false;
+    modAPI::MyPathFileExists(m_model.Text(row, 3), exists);
     m_model.SetFlag(row, exists ? ResultsModel::FlagRed : ResultsModel::FlagStruck, true);
+}
+
+ActionRun::Outcome ActionRun::CommitZip(clsCleanup& cleanup) {
+    if (m_zipRows.empty()) {
+        cleanup.DiscardZipBatch();
+        return Outcome::Finished;
+    }
+    if (m_observer)
+        m_observer->ShowProgress(QStringLiteral("Currently processing ") +
+                                     modCommon::QualifyPath(cleanup.TargetFolder) +
+                                     cleanup.ProfileName + QStringLiteral(".zip"),
+                                 QStringLiteral("Processed ") + QString::number(FileCount) +
+                                     QStringLiteral(" of ") + QString::number(FileCount));
+    // The archive write reports its progress, and a Cancel heard there stops it with the
+    // earlier archive and every queued file untouched.
+    cleanup.CommitZipBatch([this](double) {
+        Yield();
+        return !m_cancel;
+    });
+    if (cleanup.ZipCancelled()) {
+        m_zipRows.clear();
+        return Outcome::Cancelled;
+    }
+    for (const qint64 row : std::exchange(m_zipRows, {}))
+        MarkRemoval(row);
+    return Outcome::Finished;
 }
 
 bool ActionRun::SafeToRemove(qint64 row) const {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <optional>
+#include <vector>
 
 class ResultsModel;
 class clsCleanup;
@@ -63,6 +64,9 @@ private:
     bool SafeToRemove(qint64 row) const;
     // Whether the file now at the row's path is the one the scan saw, with the shown size.
     bool SameFile(qint64 row, const modAPI::FileInfo& now) const;
+    // Writes the zip archive of the run and marks its rows; Cancelled when stopped.
+    Outcome CommitZip(clsCleanup& cleanup);
+    void MarkRemoval(qint64 row);
     void ShowProgress(const QString& path, qint64 n);
     void SetValue(qint64 value);
     void Yield();
@@ -73,5 +77,6 @@ private:
     std::optional<RemoveRule> m_rule;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
+    std::vector<qint64> m_zipRows; // queued for the run's one archive write
     bool m_exportFailed = false;
 };

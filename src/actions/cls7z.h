@@ -1,16 +1,35 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // Adds files to the profile's zip archive. The archive is written through libzip, which
 // builds the new archive beside the old one and renames it over only when complete, so a
-// failed add leaves the earlier archive as it was.
+// failed or stopped write leaves the earlier archive as it was.
 class cls7z {
 public:
+    // Told how far the archive write has got (0 to 1); returns false to stop it.
+    using Progress = std::function<bool(double)>;
+
+    struct Batch {
+        QStringList Added;   // in the committed archive
+        QStringList Refused; // unreadable when added; left out, the rest went on
+        bool Cancelled = false;
+    };
+
     // Adds or replaces the file (full path) in the archive strZipPath + ".zip", creating the
     // archive and its folder when missing. 1 only when the archive holding the file has been
     // committed to disk; 3 otherwise (application log written).
     int Archive(const QString& strZipPath, const QString& strFilePath);
+
+    // Adds all the files in one write of the archive, so n files cost one copy of the
+    // archive instead of n. 1 when the archive holding batch.Added was committed (or there
+    // was nothing to add); 3 when nothing was committed: the archive is as it was, and
+    // batch.Added is empty. The application log gets the failure, not a cancel.
+    int ArchiveAll(const QString& strZipPath, const QStringList& files, Batch& batch,
+                   const Progress& progress = {});
 
     // A file's absolute path without its leading "/": its entry name in an archive, and
     // its place under a move or copy target folder.

@@ -10,8 +10,10 @@
 #include "app/modXML.h"
 
 #include <QBuffer>
+#include <QSet>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -73,6 +75,11 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
 
 int clsCleanup::DeleteFile(const QString& strFilePath) {
     try {
+        if (RemovalQueued()) {
+            // Its folder can only go once the file has gone, at the commit.
+            m_zipQueue.push_back(strFilePath);
+            return Success;
+        }
         if (DeleteTo == u"zip")
             ZipFile(strFilePath);
         else if (DeleteTo == u"move")
@@ -124,8 +131,45 @@ int clsCleanup::DeletePermanently(const QString& path) {
     return Failed;
 }
 
+QString clsCleanup::ZipPath() const {
+    return modCommon::QualifyPath(TargetFolder) + ProfileName;
+}
+
+int clsCleanup::CommitZipBatch(const cls7z::Progress& progress) {
+    m_batching = false;
+    m_zipCancelled = false;
+    const QStringList files = std::exchange(m_zipQueue, {});
+    if (files.isEmpty())
+        return Success;
+    const QString archive = ZipPath();
+    cls7z::Batch batch;
+    const int result = cls7z().ArchiveAll(archive, files, batch, progress);
+    if (batch.Cancelled) {
+        m_zipCancelled = true;
+        return Failed;
+    }
+    const QSet<QString> added(batch.Added.cbegin(), batch.Added.cend());
+    for (const QString& path : files) {
+        if (!added.contains(path)) {
+            LogFailure(path, QStringLiteral("Error occured while zipping file"));
+            continue;
+        }
+        LogActionDetails(path + Separator + QStringLiteral("moved to ") + archive +
+                         QStringLiteral(".zip"));
+        DeletePermanently(path);
+        if (DeleteEmptyFolder)
+            RemoveEmptyFolder(path);
+    }
+    return result;
+}
+
+void clsCleanup::DiscardZipBatch() {
+    m_batching = false;
+    m_zipQueue.clear();
+}
+
 int clsCleanup::ZipFile(const QString& path) {
-    const QString archive = modCommon::QualifyPath(TargetFolder) + ProfileName;
+    const QString archive = ZipPath();
     if (cls7z().Archive(archive, path) != Success) {
         LogFailure(path, QStringLiteral("Error occured while zipping file"));
         return Failed;

@@ -2,6 +2,7 @@
 
 #include "ExportRecord.h"
 #include "app/MessageService.h"
+#include "cls7z.h"
 
 #include <QString>
 
@@ -22,6 +23,20 @@ public:
     // became empty and the profile asks for it. 1; 3 only for an unexpected error.
     int DeleteFile(const QString& strFilePath);
     void LogActionDetails(const QString& strDetails);
+
+    // From here on a zip removal only queues its file: CommitZipBatch then writes them all
+    // in one archive write, so a run's cost grows with its files, not with their square.
+    void BeginZipBatch() { m_batching = true; }
+    // Whether a removal now waits for CommitZipBatch instead of happening at once.
+    bool RemovalQueued() const { return m_batching && DeleteTo == u"zip"; }
+    // Writes the queued files; each is deleted (and logged) only once the archive holding
+    // it is on disk. A failed write leaves the archive and every queued file as they were,
+    // each with its failure line. Stopped by the progress callback: nothing is logged,
+    // nothing removed, and 3 is returned with ZipCancelled set. Ends the batch.
+    int CommitZipBatch(const cls7z::Progress& progress = {});
+    // Forgets the queued files; they stay where they are.
+    void DiscardZipBatch();
+    bool ZipCancelled() const { return m_zipCancelled; }
     // Copies one file into SingleCopyFolder/ProfileName/ keeping its whole path, replacing an
     // earlier copy. A copy that cannot be made is the failure line and one error (after the
     // platform layer's application-log line). 1; 3 only for an unexpected error.
@@ -52,6 +67,10 @@ private:
     int ZipFile(const QString& path);
     int MoveToFolder(const QString& path);
     void RemoveEmptyFolder(const QString& path);
+    QString ZipPath() const;
 
     MessageService& m_messages;
+    bool m_batching = false;
+    bool m_zipCancelled = false;
+    QStringList m_zipQueue;
 };

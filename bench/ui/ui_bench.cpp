@@ -1,0 +1,332 @@
+// How responsive the scan window stays and how fast the results grid fills.
+//
+//   ui_bench [--root DIR] [--tree N] [--flat N] [--rows N] [--keep]
+//
+// Makes a nested tree of about N files and one flat folder of N files under DIR (default
+// /tmp/echofind-ui-bench; not /dev/shm, which sits under /dev and so counts as a virtual
+// file system the scan never enters), runs each through the scan window as a person would, and
+// reports the longest time the engine went without a chance to hear Cancel, the longest
+// time the window's own event loop stood still, and how long Cancel took to stop a run.
+// Then it fills the grid with --rows rows from a recording, as the window does after a
+// scan, and scrolls through it. Runs on any Qt platform; offscreen is fine.
+
+#include "ui/DuplicatesPane.h"
+#include "ui/GroupRecorder.h"
+#include "ui/ResultsGrid.h"
+#include "ui/ScanRun.h"
+#include "ui/frmProgress.h"
+
+#include "actions/ResultsModel.h"
+#include "app/MessageService.h"
+#include "app/PathCodec.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "profiles/ProfileDocument.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+// CPU time of the calling thread: on a shared machine wall times swing with the load,
+// this does not.
+qint64 ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+class AnswerYes final : public MessageService {
+public:
+    Answer Show(const QString&, Icon, Buttons buttons, Answer) override {
+        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+};
+
+// Content shared by every `modulo`-th file, so the scan has real groups to hash and form.
+void WriteFile(const QByteArray& path, int i, int modulo) {
+    std::FILE* f = std::fopen(path.constData(), "wb");
+    if (!f)
+        return;
+    const QByteArray body = "content " + QByteArray::number(i % modulo) + '\n' +
+                            QByteArray(64 + (i % modulo) % 900, 'x');
+    std::fwrite(body.constData(), 1, size_t(body.size()), f);
+    std::fclose(f);
+}
+
+// About `files` files in 10 x 10 x 10 folders.
+void MakeTree(const QString& root, int files) {
+    const int perFolder = std::max(1, files / 1000);
+    int n = 0;
+    for (int a = 0; a < 10; ++a)
+        for (int b = 0; b < 10; ++b)
+            for (int c = 0; c < 10; ++c) {
+                const QString dir = root + QStringLiteral("/%1/%2/%3").arg(a).arg(b).arg(c);
+                QDir().mkpath(dir);
+                const QByteArray base = PathCodec::Encode(dir) + "/f";
+                for (int i = 0; i < perFolder; ++i, ++n)
+                    WriteFile(base + QByteArray::number(i) + ".dat", n, files / 4);
+            }
+}
+
+void MakeFlat(const QString& root, int files) {
+    QDir().mkpath(root);
+    const QByteArray base = PathCodec::Encode(root) + "/f";
+    for (int i = 0; i < files; ++i)
+        WriteFile(base + QByteArray::number(i) + ".dat", i, files / 4);
+}
+
+QString WriteProfile(const QString& name, const QString& folder) {
+    ProfileSettings s;
+    s.Folders = {folder};
+    s.IncludeSubFolder = true;
+    s.MatchName = false;
+    s.MatchSize = true;
+    s.MatchContent = true;
+    s.MatchType = QStringLiteral("crc");
+    const QString path = modCommon::ProfileFolder + name + QStringLiteral(".xml");
+    ProfileDocument::Save(path, s);
+    return path;
+}
+
+struct RunFacts {
+    qint64 TotalMs = 0;
+    qint64 EventLoopGapMs = 0;
+    qint64 CancelMs = -1;
+    QString CancelledDuring;
+    qint64 GroupingFromMs = -1; // the window shows that it analyses
+    qint64 FillDoneMs = -1;     // the window shows "Processing over"
+    qint64 Files = 0;
+    qint64 Rows = 0;
+};
+
+// One run through the window; cancelAfterMs >= 0 presses Cancel that long after the start.
+RunFacts RunWindow(const QString& profile, ResultsModel& model, qint64 cancelAfterMs) {
+    RunFacts facts;
+    modLog::ResetRunStats();
+    frmProgress window;
+    window.SetProfilePath(profile);
+    window.SetCalledFrom(QStringLiteral("Profile"));
+    window.SetResults(&model);
+    auto* progress = window.findChild<QLabel*>(QStringLiteral("lblProgress"));
+
+    QElapsedTimer clock;
+    QElapsedTimer sinceTick;
+    QElapsedTimer sinceCancel;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, &window, [&] {
+        facts.EventLoopGapMs = std::max(facts.EventLoopGapMs, sinceTick.restart());
+        const QString text = progress->text();
+        if (facts.GroupingFromMs < 0 && text.startsWith(QStringLiteral("Analysing")))
+            facts.GroupingFromMs = clock.elapsed();
+        if (facts.FillDoneMs < 0 && text == QStringLiteral("Processing over"))
+            facts.FillDoneMs = clock.elapsed();
+        if (cancelAfterMs >= 0 && !sinceCancel.isValid() && clock.elapsed() >= cancelAfterMs) {
+            facts.CancelledDuring = facts.GroupingFromMs >= 0 ? QStringLiteral("grouping or fill")
+                                    : text.startsWith(QStringLiteral("Processing."))
+                                        ? QStringLiteral("signatures and sort")
+                                        : QStringLiteral("walk");
+            sinceCancel.start();
+            window.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+        }
+    });
+    clock.start();
+    sinceTick.start();
+    probe.start();
+    window.exec();
+    facts.TotalMs = clock.elapsed();
+    if (sinceCancel.isValid())
+        facts.CancelMs = sinceCancel.elapsed();
+    facts.Files = modLog::RunStats.FilesProcessed;
+    facts.Rows = model.RowCount();
+    return facts;
+}
+
+// The engine alone on a worker thread, as the window runs it: how long each stage takes
+// and the longest pause between two chances to hear Cancel within it.
+void ReportStages(const QString& profile) {
+    modLog::ResetRunStats();
+    ScanRun run(profile);
+    QElapsedTimer clock;
+    qint64 stageStart[ScanRun::StageCount] = {0, -1, -1};
+    std::unique_ptr<QThread> worker(QThread::create([&run] { run.Run(); }));
+    clock.start();
+    worker->start();
+    while (!worker->wait(1)) {
+        const int stage = int(run.CurrentStage());
+        if (stageStart[stage] < 0)
+            stageStart[stage] = clock.elapsed();
+    }
+    const qint64 end = clock.elapsed();
+    static const char* const Names[] = {"walk", "signatures and sort", "grouping"};
+    for (int s = 0; s < ScanRun::StageCount; ++s) {
+        if (stageStart[s] < 0)
+            continue;
+        qint64 until = end;
+        for (int n = s + 1; n < ScanRun::StageCount; ++n) {
+            if (stageStart[n] >= 0) {
+                until = stageStart[n];
+                break;
+            }
+        }
+        std::printf("  %-20s %6lld ms, longest gap between yields %lld ms\n", Names[s],
+                    static_cast<long long>(until - stageStart[s]),
+                    static_cast<long long>(run.LongestYieldGapMs(ScanRun::Stage(s))));
+    }
+}
+
+void ReportScan(const char* what, const QString& profile, ResultsModel& model) {
+    // The first run warms the page cache; the second is the one reported.
+    RunWindow(profile, model, -1);
+    const RunFacts full = RunWindow(profile, model, -1);
+    std::printf("%s: %lld files, %lld grid rows, window open %lld ms (grouping from %lld ms, "
+                "grid filled at %lld ms); longest stall of the window's event loop %lld ms\n",
+                what, static_cast<long long>(full.Files), static_cast<long long>(full.Rows),
+                static_cast<long long>(full.TotalMs), static_cast<long long>(full.GroupingFromMs),
+                static_cast<long long>(full.FillDoneMs),
+                static_cast<long long>(full.EventLoopGapMs));
+    ReportStages(profile);
+    for (double share : {0.05, 0.15, 0.4, 0.7}) {
+        const RunFacts cancelled = RunWindow(profile, model, qint64(double(full.TotalMs) * share));
+        std::printf("  Cancel at %lld ms (%s): window closed %lld ms later, event loop stall "
+                    "%lld ms\n",
+                    static_cast<long long>(double(full.TotalMs) * share),
+                    cancelled.CancelledDuring.toLatin1().constData(),
+                    static_cast<long long>(cancelled.CancelMs),
+                    static_cast<long long>(cancelled.EventLoopGapMs));
+    }
+    std::fflush(stdout);
+}
+
+void ReportFill(int rows) {
+    // Groups of one header and three files, with texts of a realistic length.
+    GroupRecorder recorder;
+    recorder.ClearRecs();
+    const int groups = rows / 4;
+    for (int g = 0; g < groups; ++g) {
+        const QString name = QStringLiteral("holiday-photo-%1.jpg").arg(g);
+        const qint64 header = recorder.AddHeader(name);
+        for (int f = 0; f < 3; ++f)
+            recorder.AddRow(
+                f == 0, name, QStringLiteral("/home/someone/Pictures/%1/2026/%2").arg(f).arg(name),
+                QStringLiteral("2026-12-06 18:39:43"), QStringLiteral("2026-12-06 18:39:43"),
+                1234567 + g, QStringLiteral("N"), QString(), QStringLiteral("0A1B2C3D"),
+                QStringLiteral("0123456789abcdef0123456789abcdef"), {});
+        recorder.UpdateHeadTotal(header, 3 * (1234567 + g));
+        recorder.UpdateHeader(header, QStringLiteral("3"));
+    }
+
+    DuplicatesPane pane;
+    pane.resize(1200, 700);
+    pane.show();
+    QCoreApplication::processEvents();
+    ResultsModel& model = pane.Model();
+
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 cpuBefore = ThreadCpuMs();
+    model.ClearRecs();
+    model.SetRedraw(false);
+    for (size_t from = 0; from < recorder.Size();)
+        from = recorder.Replay(model, from, 4096);
+    const qint64 replayMs = clock.elapsed();
+    model.SetRedraw(true);
+    model.SetCurrent(1, 1);
+    pane.Grid()->viewport()->repaint();
+    const qint64 fillMs = clock.elapsed();
+    const qint64 fillCpuMs = ThreadCpuMs() - cpuBefore;
+
+    QScrollBar* bar = pane.Grid()->verticalScrollBar();
+    qint64 worstScrollMs = 0;
+    clock.restart();
+    constexpr int Steps = 200;
+    for (int s = 0; s <= Steps; ++s) {
+        QElapsedTimer one;
+        one.start();
+        bar->setValue(int(qint64(bar->maximum()) * s / Steps));
+        pane.Grid()->viewport()->repaint();
+        worstScrollMs = std::max(worstScrollMs, one.elapsed());
+    }
+    const qint64 scrollMs = clock.elapsed();
+    clock.restart();
+    pane.Model().CollExpRows(model.RowCount() - 3);
+    QCoreApplication::processEvents();
+    const qint64 collapseMs = clock.elapsed();
+    std::printf("grid fill: %lld rows in %lld ms, %lld ms of CPU (replay %lld ms, reset and first "
+                "paint %lld ms); %d scroll jumps with repaint in %lld ms, worst %lld ms; collapse "
+                "of the last "
+                "group %lld ms\n",
+                static_cast<long long>(model.RowCount()), static_cast<long long>(fillMs),
+                static_cast<long long>(fillCpuMs), static_cast<long long>(replayMs),
+                static_cast<long long>(fillMs - replayMs), Steps + 1,
+                static_cast<long long>(scrollMs), static_cast<long long>(worstScrollMs),
+                static_cast<long long>(collapseMs));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QString root = QStringLiteral("/tmp/echofind-ui-bench");
+    int treeFiles = 100000;
+    int flatFiles = 200000;
+    int rows = 500000;
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--root") && hasValue)
+            root = QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--tree") && hasValue)
+            treeFiles = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--flat") && hasValue)
+            flatFiles = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--rows") && hasValue)
+            rows = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--keep"))
+            keep = true;
+        else {
+            std::fprintf(stderr, "usage: ui_bench [--root DIR] [--tree N] [--flat N] "
+                                 "[--rows N] [--keep]\n");
+            return 2;
+        }
+    }
+    AnswerYes answers;
+    SetMessageService(&answers);
+    modCommon::SetPaths(root + QStringLiteral("/app"), QStringLiteral("bench"));
+    QDir().mkpath(modCommon::ProfileFolder);
+    QDir().mkpath(modCommon::LogPath);
+    QDir().mkpath(modCommon::AppPath + QStringLiteral("Log"));
+
+    DuplicatesPane pane;
+    if (treeFiles > 0) {
+        const QString dir = root + QStringLiteral("/tree");
+        if (!QDir(dir).exists())
+            MakeTree(dir, treeFiles);
+        ReportScan("nested tree", WriteProfile(QStringLiteral("tree"), dir), pane.Model());
+    }
+    if (flatFiles > 0) {
+        const QString dir = root + QStringLiteral("/flat");
+        if (!QDir(dir).exists())
+            MakeFlat(dir, flatFiles);
+        ReportScan("flat folder", WriteProfile(QStringLiteral("flat"), dir), pane.Model());
+    }
+    if (rows > 0)
+        ReportFill(rows);
+    SetMessageService(nullptr);
+    if (!keep)
+        QDir(root).removeRecursively();
+    return 0;
+}

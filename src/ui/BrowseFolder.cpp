@@ -1,0 +1,60 @@
+#include "BrowseFolder.h"
+
+#include "app/PathCodec.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+
+#include <QFileDialog>
+
+namespace {
+
+FolderBrowser& Replacement() {
+    static FolderBrowser browser;
+    return browser;
+}
+
+QString Browse(const QString& prompt, const QString& start, QWidget* owner) {
+    // A folder whose name is not UTF-8 cannot be handed to the dialog without being
+    // re-encoded into another name; the browse then starts from the top instead.
+    const QString from = PathCodec::HasRawBytes(start) ? QString() : start;
+    if (Replacement())
+        return Replacement()(prompt, from);
+    // Only folders can be chosen; the native dialog's own places stand for the desktop.
+    return QFileDialog::getExistingDirectory(owner, prompt, from, QFileDialog::ShowDirsOnly);
+}
+
+} // namespace
+
+void SetFolderBrowser(FolderBrowser browser) {
+    Replacement() = std::move(browser);
+}
+
+QString BrowseFolder(const QString& title, QWidget* owner) {
+    try {
+        return Browse(title, QString(), owner);
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("modCommon.BrowseFolder"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return {};
+}
+
+QString BrowseForFolderByPath(const QString& startFolder, const QString& prompt, QWidget* owner) {
+    try {
+        return Browse(prompt, startFolder, owner);
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("BrowseForFolderByPath"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return {};
+}
+
+QString SelectFolder(const QString& fieldText, const QString& prompt, QWidget* owner) {
+    QString folder = fieldText.trimmed();
+    if (folder.isEmpty())
+        return BrowseFolder(prompt, owner);
+    // The root keeps its separator; any other folder loses a trailing one.
+    if (folder.size() > 1)
+        folder = modCommon::UnQualifyPath(folder);
+    return BrowseForFolderByPath(folder, prompt, owner);
+}

@@ -1,0 +1,177 @@
+#include "frmAdvOptions.h"
+
+#include "ActionOptionsPages.h"
+#include "OptionWidgets.h"
+
+#include "app/MessageService.h"
+#include "app/modLog.h"
+
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using OptionWidgets::Named;
+using OptionWidgets::S;
+
+namespace {
+
+void LogError(const char* procedure, const std::exception& e) {
+    modLog::LogProcedureError(S("frmAdvOptions.") + S(procedure), 0, QString::fromUtf8(e.what()));
+}
+
+} // namespace
+
+frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOptions)
+    : QDialog(parent), m_resetAdvOptions(std::move(resetAdvOptions)) {
+    setObjectName(S("frmAdvOptions"));
+    setWindowTitle(S("Advanced Options"));
+    setModal(true);
+
+    tvwOptions = Named(new QTreeWidget, "tvwOptions");
+    tvwOptions->setHeaderHidden(true);
+    tvwOptions->setAccessibleName(S("Options"));
+    tvwOptions->setFixedWidth(220);
+    fraOptions = Named(new QStackedWidget, "fraOptions");
+    m_pages = new ActionOptionsPages(
+        fraOptions, S("Make single copy of duplicate files in selected folders"), this);
+
+    // Node n shows page n - 1; the two overview pages head their branches.
+    const struct {
+        const char* Text;
+        int Parent; // page of the parent node, or -1
+    } nodes[] = {{"Filter Options", -1},         {"Include Options", 0}, {"Exclude Options", 0},
+                 {"Action Options", -1},         {"Remove Options", 3},  {"Make Single Copy", 3},
+                 {"Export Duplicates Report", 3}};
+    for (const auto& n : nodes) {
+        auto* item = n.Parent < 0 ? new QTreeWidgetItem(tvwOptions, {S(n.Text)})
+                                  : new QTreeWidgetItem(m_nodes[size_t(n.Parent)], {S(n.Text)});
+        m_nodes.push_back(item);
+    }
+    connect(tvwOptions, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        for (size_t i = 0; i < m_nodes.size(); ++i)
+            if (m_nodes[i] == item)
+                ShowOption(int(i));
+    });
+    // Here a link also moves the tree to its page.
+    connect(m_pages, &ActionOptionsPages::LinkActivated, this, [this](int page) {
+        ShowOption(page);
+        SelectNode(page);
+    });
+
+    cmdOK = Named(new QPushButton(S("OK")), "cmdOK");
+    cmdCancel = Named(new QPushButton(S("Cancel")), "cmdCancel");
+    cmdOK->setDefault(false);
+    cmdOK->setAutoDefault(false);
+    cmdCancel->setAutoDefault(false);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAdvOptions::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { DiscardEdits(); });
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(tvwOptions);
+    body->addWidget(fraOptions, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body, 1);
+    layout->addLayout(buttons);
+    resize(680, 420);
+    OptionWidgets::ChainTabOrder(QList<QWidget*>{tvwOptions} + m_pages->TabChain() +
+                                 QList<QWidget*>{cmdOK, cmdCancel});
+    FormInit();
+}
+
+frmAdvOptions::~frmAdvOptions() = default;
+
+void frmAdvOptions::FormInit() {
+    try {
+        tvwOptions->expandAll();
+        SelectNode(0);
+        ShowOption(0);
+    } catch (const std::exception& e) {
+        LogError("FormInit", e);
+    }
+}
+
+void frmAdvOptions::ShowOption(int page) {
+    if (page >= 0 && page < fraOptions->count())
+        fraOptions->setCurrentIndex(page);
+}
+
+void frmAdvOptions::SelectNode(int page) {
+    if (page >= 0 && size_t(page) < m_nodes.size())
+        tvwOptions->setCurrentItem(m_nodes[size_t(page)]);
+}
+
+void frmAdvOptions::ToggleSingleCopyControls() {
+    m_pages->ToggleSingleCopyControls();
+}
+
+void frmAdvOptions::ToggleExportControls() {
+    m_pages->ToggleExportControls();
+}
+
+void frmAdvOptions::Apply(const ProfileReadout& readout) {
+    m_pages->Apply(readout);
+}
+
+void frmAdvOptions::Collect(ProfileSettings& settings) const {
+    m_pages->Collect(settings);
+}
+
+void frmAdvOptions::cmdOK_Click() {
+    try {
+        const ProfileRules::LocationCheck check = m_pages->CheckLocations();
+        if (check.Missing != ProfileRules::Location::None) {
+            const int page = ActionOptionsPages::PageOf(check.Missing);
+            ShowOption(page);
+            SelectNode(page);
+            Messages().Inform(check.Message);
+            m_pages->FieldOf(check.Missing)->setFocus();
+            return;
+        }
+        accept();
+    } catch (const std::exception& e) {
+        LogError("cmdOK_Click", e);
+    }
+}
+
+bool frmAdvOptions::DiscardEdits() {
+    if (!Messages().Ask(S("All unsaved changes will be lost. Do you want to continue?"),
+                        MessageService::Answer::No))
+        return false;
+    m_pages->ClearFilters();
+    if (m_resetAdvOptions)
+        m_resetAdvOptions();
+    QDialog::reject();
+    return true;
+}
+
+void frmAdvOptions::reject() {
+    // Escape is the Cancel button.
+    DiscardEdits();
+}
+
+void frmAdvOptions::closeEvent(QCloseEvent* event) {
+    // Only the program closes the dialog while it is hidden (the program ending, a run
+    // that took its profile window away): that unloads it without a question.
+    if (!isVisible()) {
+        event->accept();
+        return;
+    }
+    // The frame's close never unloads the dialog: the profile window owns it, and it
+    // must keep holding the action part for that window.
+    event->ignore();
+    try {
+        DiscardEdits();
+    } catch (const std::exception& e) {
+        LogError("Form_QueryUnload", e);
+    }
+}

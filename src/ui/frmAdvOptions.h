@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <vector>
+
+class ActionOptionsPages;
+class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+struct ProfileReadout;
+struct ProfileSettings;
+
+// The action part of the profile being edited: filters, remove rule, single copy and
+// export. It writes no file; the profile window keeps one loaded, hidden, and saves what
+// it holds. What OK accepted stays here until the profile is saved or the edits are
+// thrown away.
+class frmAdvOptions final : public QDialog {
+    Q_OBJECT
+
+public:
+    // resetAdvOptions reads the profile's saved action part back into this dialog.
+    frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOptions);
+    ~frmAdvOptions() override;
+
+    // Prepares the dialog without showing it: first page, both branches open.
+    void FormInit();
+    void ShowOption(int page);
+    void ToggleSingleCopyControls();
+    void ToggleExportControls();
+
+    void Apply(const ProfileReadout& readout);
+    void Collect(ProfileSettings& settings) const;
+    ActionOptionsPages& Pages() const { return *m_pages; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void cmdOK_Click();
+    // Asks before throwing the edits away; true when they were.
+    bool DiscardEdits();
+    void SelectNode(int page);
+
+    std::function<void()> m_resetAdvOptions;
+    QTreeWidget* tvwOptions = nullptr;
+    QStackedWidget* fraOptions = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    ActionOptionsPages* m_pages = nullptr;
+    std::vector<QTreeWidgetItem*> m_nodes; // by page
+};

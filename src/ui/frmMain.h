@@ -1,0 +1,102 @@
+#pragma once
+
+#include "profiles/ProfileList.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <vector>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QLabel;
+class QWidget;
+class frmProfile;
+
+// The main window: the profile list (the in-memory catalogue), menus, toolbar, status bar
+// and the document area that hosts the child windows.
+class frmMain final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    int InitForm();
+    // strAction "A" (new, strProfileName is "config.xml") or "E" (edit or run). 1 when the
+    // profile window opened, 3 after a failure, 0 when one was already open (it is then
+    // brought to the front).
+    int OpenProfile(const QString& strProfileName, const QString& strAction);
+    void AddNewProfile(const QString& strProfileName);
+    void UpdateProfile(const QString& strProfileName, const QString& strStatus,
+                       const QString& strLastRun);
+    void DeleteSelectedListViewRecord();
+    void DisplayStatusMsg(const QString& text);
+    void ToggleMnuBar(const QString& what, bool enabled);
+    void ToggleMnuTbrInit();
+    QMdiArea* MdiArea();
+
+    // The results grid's context menu; the profile window shows it.
+    QMenu* PopupMenu() const { return m_mnuPopup; }
+    QTreeWidget* ProfileList() const { return m_lvwProfiles; }
+    QString StatusMessage() const;
+    bool ManagerVisible() const;
+    // The list's rows in list order, as they go into the catalogue at exit.
+    std::vector<ProfileList::Row> Rows() const;
+
+    // Runs a profile from the list as the Execute command does.
+    void ExecuteProfile(const QString& name);
+
+Q_SIGNALS:
+    // A command of the results grid's context menu ("Recycle", "DeleteAll", ...), for the
+    // open profile window to carry out.
+    void PopupCommand(const QString& command);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildPopup();
+    void PlaceWindow();
+    int PopulateListView();
+    void FormatListView();
+    QTreeWidgetItem* AppendRow(const ProfileList::Row& row);
+    QTreeWidgetItem* FindRow(const QString& name) const;
+    QString SelectedProfileName() const;
+    void ShowManagerPane(bool show);
+    QMdiSubWindow* Host(QWidget* child, bool show);
+    void BringToFront(QWidget* window);
+    int OpenProfile(const QString& strProfileName, const QString& strAction, bool show);
+
+    void NewProfile();
+    void EditProfile(QTreeWidgetItem* row);
+    void DeleteCommand();
+    void DeleteProfile();
+    void ExecuteCommand();
+    void ViewLog();
+    int Options();
+    void SysStats();
+    void ShowProfileManager();
+    void ShowHelp();
+    void ShowSupport();
+    void ShowAbout();
+    void ToolbarCommand(const QString& key);
+
+    QMdiArea* m_mdiArea = nullptr;
+    QWidget* m_pctProfiles = nullptr;
+    QTreeWidget* m_lvwProfiles = nullptr;
+    QToolBar* m_tbrMain = nullptr;
+    QLabel* m_status = nullptr;
+    QMenu* m_mnuPopup = nullptr;
+    QMenu* m_mnuWindow = nullptr;
+    std::vector<QAction*> m_profileDependent;
+    bool m_unloaded = false;
+};

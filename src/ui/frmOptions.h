@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+#include <vector>
+
+class ActionOptionsPages;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class ScanOptionBoxes;
+
+// The default options: edits config.xml, the document every new profile starts from.
+// The main window calls FormInit and then shows the dialog (exec); OK and Cancel close it
+// themselves. It never deletes itself.
+class frmOptions final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmOptions(QWidget* parent = nullptr);
+    ~frmOptions() override;
+
+    // Fills the dialog from config.xml; 1, or 3 after a failure the user was told about.
+    int FormInit();
+    int ReadProfile();
+    void ShowOption(int page);
+
+    ScanOptionBoxes& Scan() const { return *m_scan; }
+    ActionOptionsPages& Actions() const { return *m_actions; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+    void reject() override;
+
+private:
+    QWidget* BuildProfilePage();
+    void cmdOK_Click();
+    void SelectNode(int page);
+
+    QTreeWidget* tvwOptions = nullptr;
+    QStackedWidget* fraOptions = nullptr;
+    QLineEdit* txtDefaultPath = nullptr;
+    QPushButton* cmdDefaultBrowse = nullptr;
+    QCheckBox* chkIncludeSubFolders = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    ScanOptionBoxes* m_scan = nullptr;
+    ActionOptionsPages* m_actions = nullptr;
+    std::vector<QTreeWidgetItem*> m_nodes; // by page
+    bool m_unloaded = false;
+};

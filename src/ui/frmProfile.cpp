@@ -1,0 +1,451 @@
+#include "frmProfile.h"
+
+#include "DuplicatesPane.h"
+#include "Forms.h"
+#include "OptionWidgets.h"
+#include "ProfileOptionsPane.h"
+#include "RunLogPane.h"
+#include "ScanOptionBoxes.h"
+#include "frmAdvOptions.h"
+#include "frmMain.h"
+#include "frmProgress.h"
+
+#include "actions/ResultsModel.h"
+#include "app/AppError.h"
+#include "app/MessageService.h"
+#include "app/modAPI.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "profiles/ProfileDocument.h"
+#include "profiles/ProfileReader.h"
+#include "profiles/ProfileRules.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+using OptionWidgets::Named;
+using OptionWidgets::S;
+
+namespace {
+
+enum Tab { OptionsTab, DuplicatesTab, RunLogTab };
+
+// The wait cursor for the length of a save or a run, put back on every way out.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    void Restore() {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = true;
+};
+
+void LogOccued(const char* procedure, qint64 number, const QString& description) {
+    modLog::LogProcedureError(S("frmProfile.") + S(procedure), number, description, true);
+}
+
+} // namespace
+
+struct frmProfile::Impl {
+    QString ActionMode;
+    QString OpenProfileName;
+    QTabBar* tabs = nullptr;
+    QStackedWidget* panes = nullptr;
+    ProfileOptionsPane* options = nullptr;
+    DuplicatesPane* duplicates = nullptr;
+    RunLogPane* runLog = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdExecute = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPointer<frmAdvOptions> adv;
+    bool unloaded = false;
+    bool watchingSubWindow = false;
+};
+
+frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+    setObjectName(S("frmProfile"));
+    setWindowTitle(S("Profile"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    d->tabs = Named(new QTabBar, "tabProfile");
+    d->tabs->setDrawBase(true);
+    d->tabs->setExpanding(false);
+    d->tabs->setCursor(Qt::PointingHandCursor);
+    d->tabs->setFocusPolicy(Qt::StrongFocus);
+    const struct {
+        const char* Text;
+        QStyle::StandardPixmap Picture;
+    } tabs[] = {{"Profile Options", QStyle::SP_FileDialogDetailedView},
+                {"Duplicates List", QStyle::SP_FileDialogListView},
+                {"Run Log", QStyle::SP_FileDialogInfoView}};
+    for (const auto& t : tabs) {
+        const int i = d->tabs->addTab(style()->standardIcon(t.Picture), S(t.Text));
+        d->tabs->setAccessibleTabName(i, S(t.Text));
+        d->tabs->setTabToolTip(i, S(t.Text));
+    }
+
+    d->options = new ProfileOptionsPane;
+    d->duplicates = new DuplicatesPane;
+    d->runLog = new RunLogPane;
+    d->runLog->setObjectName(S("fraRunLog"));
+    // The three panes share one place; the tabs choose which is in front.
+    d->panes = Named(new QStackedWidget, "fraPanes");
+    d->panes->addWidget(d->options);
+    d->panes->addWidget(d->duplicates);
+    d->panes->addWidget(d->runLog);
+
+    d->cmdOK = Named(new QPushButton(S("Save")), "cmdOK");
+    d->cmdExecute = Named(new QPushButton(S("Find Duplicates")), "cmdExecute");
+    d->cmdCancel = Named(new QPushButton(S("Cancel")), "cmdCancel");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(d->cmdOK);
+    buttons->addWidget(d->cmdExecute);
+    buttons->addWidget(d->cmdCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(d->tabs);
+    layout->addWidget(d->panes, 1);
+    layout->addLayout(buttons);
+
+    const auto chosen = [this](int index) {
+        static const char* names[] = {"profileoptions", "duplicatesresult", "runlog"};
+        if (index >= 0 && index < 3)
+            ToggleTabHead(S(names[index]));
+    };
+    connect(d->tabs, &QTabBar::tabBarClicked, this, chosen);
+    // Arrow keys on the focused tab bar move between the panes as a click does.
+    connect(d->tabs, &QTabBar::currentChanged, this, [this, chosen](int index) {
+        if (index != d->panes->currentIndex())
+            chosen(index);
+    });
+    connect(d->cmdOK, &QPushButton::clicked, this, &frmProfile::cmdOK_Click);
+    connect(d->cmdExecute, &QPushButton::clicked, this, &frmProfile::cmdExecute_Click);
+    connect(d->cmdCancel, &QPushButton::clicked, this, &frmProfile::cmdCancel_Click);
+    connect(d->options->cmdAdvancedOption, &QPushButton::clicked, this,
+            &frmProfile::cmdAdvancedOption_Click);
+
+    setTabOrder(d->tabs, d->options->txtName);
+    setTabOrder(d->options->cmdAdvancedOption, d->cmdOK);
+    setTabOrder(d->cmdOK, d->cmdExecute);
+    setTabOrder(d->cmdExecute, d->cmdCancel);
+
+    ToggleTabHead(S("profileoptions"));
+    resize(860, 600);
+}
+
+frmProfile::~frmProfile() = default;
+
+void frmProfile::SetAction(const QString& mode) {
+    d->ActionMode = mode;
+}
+
+QString frmProfile::ActionMode() const {
+    return d->ActionMode;
+}
+
+QString frmProfile::OpenProfileName() const {
+    return d->OpenProfileName;
+}
+
+QString frmProfile::ProfileNameText() const {
+    return d->options->txtName->text();
+}
+
+ResultsModel& frmProfile::Results() {
+    return d->duplicates->Model();
+}
+
+DuplicatesPane* frmProfile::Duplicates() {
+    return d->duplicates;
+}
+
+RunLogPane* frmProfile::RunLog() {
+    return d->runLog;
+}
+
+ProfileOptionsPane* frmProfile::Options() const {
+    return d->options;
+}
+
+frmAdvOptions* frmProfile::AdvOptions() const {
+    return d->adv;
+}
+
+int frmProfile::Init(const QString& strProfileName) {
+    d->OpenProfileName = strProfileName;
+    return ReadProfile(strProfileName, S("frmprofile"));
+}
+
+void frmProfile::ResetAdvOptions() {
+    ReadProfile(d->OpenProfileName, S("frmadvoptions"));
+}
+
+frmAdvOptions* frmProfile::LoadAdvOptions() {
+    if (!d->adv) {
+        d->adv = new frmAdvOptions(this, [this] { ResetAdvOptions(); });
+        d->adv->FormInit();
+    }
+    return d->adv;
+}
+
+int frmProfile::ReadProfile(const QString& strProfileName, const QString& caller) {
+    try {
+        const bool adding = d->ActionMode == u"A";
+        const QString path = adding ? modCommon::AppPath + S("config.xml")
+                                    : modCommon::ProfileFolder + strProfileName + S(".xml");
+        if (!adding) {
+            d->options->txtName->setText(strProfileName);
+            d->options->txtName->setReadOnly(true);
+        }
+        ProfileReader::Options options;
+        if (caller == u"frmadvoptions")
+            options.Part = ProfileReader::Scope::ActionsOnly;
+        ProfileReadout readout;
+        QString missing;
+        switch (ProfileReader::Read(path, options, readout, missing)) {
+        case ProfileReader::Status::Missing:
+            Messages().Critical(
+                adding
+                    ? S("Application could not locate default profile. Please contact the vendor")
+                    : S("Application could not locate ") + d->OpenProfileName + S(" profile."));
+            return Refused;
+        case ProfileReader::Status::Unreadable:
+            Messages().Critical(S("Error in reading selected profile"));
+            return Refused;
+        case ProfileReader::Status::Incomplete:
+        case ProfileReader::Status::Read:
+            break;
+        }
+        d->options->Apply(readout, !adding);
+        LoadAdvOptions()->Apply(readout);
+        if (!missing.isEmpty()) {
+            LogOccued("ReadProfile", 91, missing);
+            return Failed;
+        }
+        return Success;
+    } catch (const std::exception& e) {
+        LogOccued("ReadProfile", 0, QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+int frmProfile::SaveProfile() {
+    try {
+        ProfileOptionsPane& o = *d->options;
+        const QStringList folders = o.Folders();
+        const ProfileRules::SaveCheck check = ProfileRules::ValidateSave(
+            {folders.value(0), o.txtName->text(), d->ActionMode == u"A", o.AnyCriterion()});
+        if (check.NameText != o.txtName->text())
+            o.txtName->setText(check.NameText);
+        if (check.Result != Success) {
+            Messages().Inform(check.Message);
+            switch (check.FocusTo) {
+            case ProfileRules::Focus::Folders:
+                o.FocusFolders();
+                break;
+            case ProfileRules::Focus::Name:
+                o.txtName->setFocus();
+                break;
+            case ProfileRules::Focus::Criteria:
+                o.Scan().chkFileName->setFocus();
+                break;
+            case ProfileRules::Focus::None:
+                break;
+            }
+            return Refused;
+        }
+
+        ProfileSettings settings;
+        settings.Folders = folders;
+        o.Collect(settings);
+        // The action part is what the advanced options hold now, edits accepted by their
+        // OK included; without the dialog the document has none.
+        settings.HasActions = d->adv != nullptr;
+        if (d->adv)
+            d->adv->Collect(settings);
+        const QString name = o.txtName->text();
+        // Written whole beside the old document and renamed over it: a failed save
+        // keeps the previous profile. The document service has logged the failure.
+        if (ProfileDocument::Save(ProfileRules::DocumentPath(name), settings) != Success)
+            return Failed;
+        if (frmMain* main = Forms::Main())
+            main->AddNewProfile(ProfileRules::ProfileName(name));
+        return Success;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(S("frmProfile.SaveProfile"), 0, QString::fromUtf8(e.what()));
+    }
+    return Failed;
+}
+
+void frmProfile::cmdOK_Click() {
+    WaitCursor wait;
+    const int result = SaveProfile();
+    wait.Restore();
+    if (result == Success) {
+        Messages().Inform(S("Profile has been saved successfully"));
+        CloseWindow();
+    } else if (result != Refused) {
+        Messages().Critical(S("Error occured while saving profile details"));
+    }
+}
+
+void frmProfile::cmdExecute_Click() {
+    WaitCursor wait;
+    try {
+        const int result = SaveProfile();
+        if (result == Success) {
+            const QString name = d->options->txtName->text();
+            d->ActionMode = S("E");
+            d->OpenProfileName = ProfileRules::ProfileName(name);
+            // From now on this is an existing profile: its name names its document, and a
+            // later save must not write it over another profile's document.
+            d->options->txtName->setReadOnly(true);
+            modLog::ResetRunStats();
+            frmProgress progress(this);
+            progress.SetCalledFrom(S("Profile"));
+            progress.SetProfilePath(ProfileRules::DocumentPath(name));
+            wait.Restore();
+            progress.exec();
+        } else if (result != Refused) {
+            wait.Restore();
+            Messages().Critical(S("Error occured while saving profile details"));
+        }
+    } catch (const std::exception& e) {
+        wait.Restore();
+        Messages().Critical(S("Error occured while executing the profile"));
+        LogOccued("cmdExecute_Click", 0, QString::fromUtf8(e.what()));
+    }
+    if (d->duplicates)
+        d->duplicates->RowHighlight(S("Key"));
+}
+
+void frmProfile::cmdAdvancedOption_Click() {
+    try {
+        frmAdvOptions* adv = LoadAdvOptions();
+        QWidget* anchor = Forms::Main() ? static_cast<QWidget*>(Forms::Main()) : window();
+        // Just inside the main window's left edge, near its top.
+        const QPoint corner = anchor->frameGeometry().topLeft();
+        adv->move(corner.x() + 3, corner.y() + 60);
+        adv->exec();
+    } catch (const std::exception& e) {
+        LogOccued("cmdAdvancedOption_Click", 0, QString::fromUtf8(e.what()));
+    }
+}
+
+void frmProfile::cmdCancel_Click() {
+    if (Messages().Ask(S("All unsaved changes will be lost. Do you want to continue?"),
+                       MessageService::Answer::No))
+        CloseWindow();
+}
+
+void frmProfile::CloseWindow() {
+    // Hosted in the main window the frame closes, which closes this window with it.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        frame->setAttribute(Qt::WA_DeleteOnClose);
+        frame->close();
+    } else {
+        close();
+    }
+}
+
+void frmProfile::ToggleTabHead(const QString& tab) {
+    try {
+        Tab which = RunLogTab;
+        if (tab == u"profileoptions")
+            which = OptionsTab;
+        else if (tab == u"duplicatesresult")
+            which = DuplicatesTab;
+        if (which == RunLogTab) {
+            const QString name = ProfileRules::RunLogName(d->options->txtName->text());
+            bool exists = false;
+            modAPI::MyPathFileExists(modCommon::LogPath + name + S(".log"), exists);
+            // A profile never run keeps whatever the pane showed.
+            if (exists)
+                d->runLog->LoadRunLog(name);
+        }
+        d->panes->setCurrentIndex(which);
+        if (d->tabs->currentIndex() != which) {
+            const QSignalBlocker block(d->tabs);
+            d->tabs->setCurrentIndex(which);
+        }
+        SetDismissButton(which == OptionsTab ? S("Cancel") : S("Close"));
+        if (which != DuplicatesTab)
+            ShowStatus(S("Currently open profile:") + d->options->txtName->text());
+    } catch (const std::exception& e) {
+        LogOccued("ToggleTabHead", 0, QString::fromUtf8(e.what()));
+    }
+}
+
+void frmProfile::SetDismissButton(const QString& caption) {
+    d->cmdOK->setVisible(caption == u"Cancel");
+    d->cmdCancel->setText(caption);
+}
+
+void frmProfile::ShowStatus(const QString& text) {
+    if (frmMain* main = Forms::Main())
+        main->DisplayStatusMsg(text);
+}
+
+void frmProfile::Activated() {
+    if (d->ActionMode == u"A") {
+        ShowStatus(S("Currently open profile: <new profile>"));
+        d->options->txtName->setFocus();
+    } else {
+        ShowStatus(S("Currently open profile:") + d->OpenProfileName);
+    }
+}
+
+void frmProfile::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isWindow() && isActiveWindow())
+        Activated();
+}
+
+void frmProfile::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (frame && !d->watchingSubWindow) {
+        d->watchingSubWindow = true;
+        connect(frame, &QMdiSubWindow::windowStateChanged, this,
+                [this](Qt::WindowStates before, Qt::WindowStates now) {
+                    if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
+                        Activated();
+                });
+        // The document area may have made the frame active before it showed us.
+        if (frame->mdiArea() && frame->mdiArea()->activeSubWindow() == frame)
+            Activated();
+    }
+}
+
+void frmProfile::closeEvent(QCloseEvent* event) {
+    Unload();
+    event->accept();
+}
+
+void frmProfile::Unload() {
+    if (d->unloaded)
+        return;
+    d->unloaded = true;
+    delete d->adv;
+    if (frmMain* main = Forms::Main()) {
+        main->ToggleMnuBar(S("NewEdit"), true);
+        main->ToggleMnuTbrInit();
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class DuplicatesPane;
+class ProfileOptionsPane;
+class ResultsModel;
+class RunLogPane;
+class frmAdvOptions;
+
+// One profile's window inside the main window: its options, the duplicates found by its
+// last run and its run log, one pane at a time behind three tabs.
+class frmProfile final : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmProfile(QWidget* parent = nullptr);
+    ~frmProfile() override;
+
+    // "A" opens the profile to look at and edit it, "E" to run it without showing it.
+    void SetAction(const QString& mode);
+    QString ActionMode() const;
+    // The name of the profile last read or saved; empty for a new profile.
+    QString OpenProfileName() const;
+
+    // Fills the window from the named profile, or from the default options when the name
+    // is empty. Returns 1 when done.
+    int Init(const QString& strProfileName);
+    // Returns 1 when read, 3 when the document could not be read.
+    int ReadProfile(const QString& strProfileName, const QString& caller);
+    // Returns 1 when saved, 2 when validation stopped it, 3 when writing failed.
+    int SaveProfile();
+    void ResetAdvOptions();
+    // "profileoptions" | "duplicatesresult" | "runlog"
+    void ToggleTabHead(const QString& tab);
+
+    ResultsModel& Results();
+    DuplicatesPane* Duplicates();
+    RunLogPane* RunLog();
+    QString ProfileNameText() const;
+
+    ProfileOptionsPane* Options() const;
+    // The advanced options holding this profile's action part; null until loaded. While
+    // it is loaded its values, not the saved document's, are the profile's actions.
+    frmAdvOptions* AdvOptions() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void cmdOK_Click();
+    void cmdExecute_Click();
+    void cmdAdvancedOption_Click();
+    void cmdCancel_Click();
+    frmAdvOptions* LoadAdvOptions();
+    void SetDismissButton(const QString& caption);
+    void ShowStatus(const QString& text);
+    void Activated();
+    void CloseWindow();
+    void Unload();
+
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

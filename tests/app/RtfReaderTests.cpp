@@ -1,0 +1,106 @@
+#include "TestSupport.h"
+
+#include "app/RtfReader.h"
+#include "app/modLog.h"
+
+#include <QFile>
+
+namespace {
+
+QByteArray Golden(const QString& name) {
+    QFile f(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + name);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+    return f.readAll();
+}
+
+QString Text(const QByteArray& rtf) {
+    return RtfReader::RtfToPlainText(rtf);
+}
+
+} // namespace
+
+TEST(RtfReader, GoldenRunLogsReadAsTheirText) {
+    // Every golden log reads back as text: no control word, brace or table leaks through,
+    // and the lines the log writer wrote are there.
+    for (const char* name : {"runlog_clean.rtf", "runlog_errors.rtf", "runlog_actions.rtf",
+                             "runlog_error_count_only.rtf", "runlog_name70.rtf"}) {
+        SCOPED_TRACE(name);
+        const QString text = Text(Golden(QLatin1String(name)));
+        EXPECT_FALSE(text.contains(QStringLiteral("\\par")));
+        EXPECT_FALSE(text.contains(QStringLiteral("\\cf")));
+        EXPECT_FALSE(text.contains(QStringLiteral("\\tab")));
+        EXPECT_FALSE(text.contains(QStringLiteral("Tahoma")));
+        EXPECT_FALSE(text.contains(QStringLiteral("red0")));
+        EXPECT_FALSE(text.contains(u'{'));
+        // The blank after a control word ends the word and is not text.
+        EXPECT_TRUE(text.startsWith(QStringLiteral("\n\tProfile : ")))
+            << text.left(40).toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("\n\t\t\t\t\tFind duplicates - Details\n")));
+        EXPECT_TRUE(text.contains(QStringLiteral("\n\tNo of errors occured\t\t:  ")));
+        EXPECT_TRUE(text.contains(QStringLiteral("\n\tCurrent Status : ")));
+    }
+    const QString errors = Text(Golden(QStringLiteral("runlog_errors.rtf")));
+    // The doubled backslash of the written path is one backslash again.
+    EXPECT_TRUE(
+        errors.contains(QStringLiteral("\t/srv/odd\\name.txt -  details could not be retrieved")));
+    EXPECT_TRUE(errors.contains(
+        QStringLiteral("Current Status : Error\t \t\t\tEnded at :  2026-12-06 10:00:03")));
+}
+
+TEST(RtfReader, ColoursAndBoldBecomeStyles) {
+    const QString html = RtfReader::RtfToHtml(Golden(QStringLiteral("runlog_errors.rtf")));
+    // Colour 1 blue and bold for the header line, colour 6 red for an error detail.
+    EXPECT_TRUE(html.contains(QStringLiteral("color:#0000ff;font-weight:bold;")));
+    EXPECT_TRUE(html.contains(QStringLiteral(
+        "<span style=\"color:#ff0000;font-size:8pt;\">\t/home/ann/locked.txt -  details")))
+        << html.toStdString();
+    // The heading's larger size and the "auto" colour (no colour style at all).
+    EXPECT_TRUE(html.contains(QStringLiteral("font-size:10pt;")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<span style=\"font-size:8pt;\">\t---")));
+}
+
+TEST(RtfReader, EscapesCoverTheWholeOfUnicode) {
+    // The log writer's own escaping of a name with accents, an emoji (a surrogate pair,
+    // written as two negative numbers), a backslash and braces reads back unchanged.
+    const QString name = QStringLiteral("Fotos d\u00E9j\u00E0 vu \U0001F600 C:\\{1}");
+    QByteArray rtf = "{\\rtf1\\ansi\\uc1 " + modLog::RtfText(name) + "\\par}";
+    EXPECT_EQ(Text(rtf), name);
+    EXPECT_TRUE(modLog::RtfText(name).contains("\\u-10179?"));
+
+    const struct {
+        const char* Rtf;
+        const char* Expected;
+    } cases[] = {
+        {"{\\rtf1 a\\u228?b}", "a\xC3\xA4"
+                               "b"}, // fallback skipped
+        {"{\\rtf1\\uc2 \\u228??b}", "\xC3\xA4"
+                                    "b"}, // two fallback characters
+        {"{\\rtf1\\uc0 \\u228 b}", "\xC3\xA4"
+                                   "b"}, // none; the blank ends the word
+        {"{\\rtf1 \\u228\\'e4b}", "\xC3\xA4"
+                                  "b"},                // a hex fallback counts as one
+        {"{\\rtf1 x\\u-10179?}", "x\xEF\xBF\xBD"},     // a lone high half is replaced
+        {"{\\rtf1 \\'e9t\\'e9}", "\xC3\xA9t\xC3\xA9"}, // code page bytes
+        {"{\\rtf1 a\\\\b\\{c\\}}", "a\\b{c}"},         // escaped specials
+        {"{\\rtf1 {\\*\\generator x;}kept}", "kept"},  // ignorable destinations
+        {"{\\rtf1 one\\par two\\line three}", "one\ntwo\nthree"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text(c.Rtf), QString::fromUtf8(c.Expected)) << c.Rtf;
+}
+
+TEST(RtfReader, HtmlIsEscapedAndNotUnderstood) {
+    // A profile name that looks like markup is shown as written, never interpreted.
+    const QString html = RtfReader::RtfToHtml("{\\rtf1 <b>&amp;\"</b>\\par}");
+    EXPECT_TRUE(html.contains(QStringLiteral("&lt;b&gt;&amp;amp;&quot;&lt;/b&gt;")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<b>")));
+}
+
+TEST(RtfReader, BrokenInputDoesNotHang) {
+    // Truncated files (a failed write) and stray braces still give the text that is there.
+    EXPECT_EQ(Text("{\\rtf1 abc\\"), QStringLiteral("abc"));
+    EXPECT_EQ(Text("{\\rtf1 abc}}}"), QStringLiteral("abc"));
+    EXPECT_EQ(Text("{\\rtf1 \\u"), QString());
+    EXPECT_EQ(Text("{\\rtf1 \\'4"), QString());
+    EXPECT_EQ(Text(QByteArray()), QString());
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// What the main window tests share: a fresh application folder laid out by start-up
+// itself, the scripted message service, and the main window opened as start-up opens it.
+
+#include "UiTestSupport.h"
+
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "profiles/Catalogue.h"
+#include "ui/Forms.h"
+#include "ui/frmMain.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QPointer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace shell_testing {
+
+inline QString S(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// The shipped documents a fresh installation starts from, read from the source tree.
+inline QString ShippedFile(const char* name) {
+    return S(ECHOFIND_TEST_DATA "/../../data/") + S(name);
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_home = m_tree.CreateDir(S("app"));
+        qputenv("ECHOFIND_HOME", m_home.toUtf8());
+        ASSERT_TRUE(QFile::copy(ShippedFile("config.xml"), m_home + S("/config.xml")));
+        ASSERT_TRUE(
+            QFile::copy(ShippedFile("Default Profile.xml"), m_home + S("/Default Profile.xml")));
+        ASSERT_EQ(modCommon::InitApp(m_messages.Script), 1);
+        m_messages.Script.ShownMessages.clear();
+    }
+
+    void TearDown() override {
+        Forms::UnloadAllForms();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        qunsetenv("ECHOFIND_HOME");
+    }
+
+    // Opens the main window as start-up does and waits until it is on screen.
+    frmMain* OpenMain() {
+        auto* main = new frmMain;
+        EXPECT_EQ(main->InitForm(), 1);
+        main->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(main));
+        main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+        m_main = main;
+        return main;
+    }
+
+    // Closes the main window as the person would, and lets the deletion happen.
+    void CloseMain() {
+        ASSERT_TRUE(m_main);
+        m_main->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QAction* Action(const char* name) {
+        auto* action = m_main->findChild<QAction*>(S(name));
+        EXPECT_NE(action, nullptr) << name;
+        return action;
+    }
+
+    // A profile document in the profile folder, copied from the shipped template.
+    void AddProfileDocument(const QString& name) {
+        ASSERT_TRUE(QFile::copy(modCommon::ProfileFolder + S("Default Profile.xml"),
+                                modCommon::ProfileFolder + name + S(".xml")));
+    }
+
+    QStringList ListedNames() const {
+        QStringList names;
+        for (const auto& row : m_main->Rows())
+            names << row.Name;
+        return names;
+    }
+
+    QStringList Shown() const { return m_messages.Script.Texts(); }
+
+    testing_support::TempTree m_tree;
+    ui_testing::ScriptedMessagesScope m_messages;
+    QString m_home;
+    QPointer<frmMain> m_main;
+};
+
+} // namespace shell_testing
