@@ -160,11 +160,21 @@ if readelf -d "$prefix/bin/echofind" | grep -q 'libQt6Widgets'; then
     else
         cat >"$work/watch.sh" <<'WATCH'
 #!/usr/bin/env bash
-# Runs the program on this display until a window titled "Echofind" appears.
+# Runs the program on this display until its main window shows: a normal window (not a
+# dialog such as the splash) titled "Echofind" that is on the screen.
+main_window_shown() {
+    local id
+    for id in $(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Echofind": .*/\1/p'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_NORMAL' &&
+            return 0
+    done
+    return 1
+}
 "$@" >"$WORK/gui.log" 2>&1 &
 pid=$!
 for _ in $(seq 1 150); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"Echofind": '; then
+    if main_window_shown; then
         kill "$pid"
         wait "$pid" 2>/dev/null
         exit 0
