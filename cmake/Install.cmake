@@ -13,6 +13,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/modCommon.cpp TARGET_DIR
 
 install(TARGETS echofind echofind-cli RUNTIME DESTINATION bin)
 if(ECHOFIND_TREEWELL)
-  # The library is loaded by its full path, so the programs need no run path for it.
-  install(TARGETS treewell LIBRARY DESTINATION lib)
+  # The programs load the library by its full path and soname, so they need no run path
+  # for it; the unversioned name is only for linking against and is left out.
+  install(TARGETS treewell LIBRARY DESTINATION lib NAMELINK_SKIP)
 endif()

@@ -41,7 +41,8 @@ for f in config.xml "Default Profile.xml"; do
 done
 if [[ -e $build/bin/libtreewell.so ]]; then
     # The program loads the library by its soname from ../lib; the file must carry it.
-    soname=$(readelf -d "$prefix/lib/libtreewell.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+    library=("$prefix"/lib/libtreewell.so.*.*)
+    soname=$(readelf -d "${library[0]}" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
     check "libtreewell.so has a versioned soname (got '$soname')" \
         test "${soname#libtreewell.so.}" != "$soname"
     check "lib/$soname is installed" test -f "$prefix/lib/$soname"
@@ -71,21 +72,24 @@ grep -q '<launchable type="desktop-id">echofind.desktop</launchable>' "${metainf
 
 # --- the manual answers what --help does ---------------------------------------------------
 cli=$prefix/bin/echofind-cli
+for page in echofind echofind-cli; do
+    gzip -dc "$prefix/share/man/man1/$page.1.gz" >"$work/$page.1" || fail "$page.1.gz"
+done
 for command in scan run; do
     "$cli" "$command" --help >"$work/help.txt" || fail "$command --help"
     # Every option that the help text lists, in the manual's escaped spelling.
     options=$(grep -oE '(^|[ ,])--?[a-z][a-z-]*' "$work/help.txt" | tr -d ' ,' | sort -u)
     [[ -n $options ]] || fail "no options read from $command --help"
     for o in $options; do
-        grep -qF -- "${o//-/\\-}" "$prefix/share/man/man1/echofind-cli.1" ||
+        grep -qF -- "${o//-/\\-}" "$work/echofind-cli.1" ||
             fail "echofind-cli.1 does not describe $command's $o"
     done
 done
 for status in 0 1 2 3; do
-    grep -qx "\.B $status" "$prefix/share/man/man1/echofind-cli.1" ||
+    grep -qx "\.B $status" "$work/echofind-cli.1" ||
         fail "echofind-cli.1 does not explain exit status $status"
 done
-grep -q '^\.SH EXAMPLES' "$prefix/share/man/man1/echofind-cli.1" || fail "no examples"
+grep -q '^\.SH EXAMPLES' "$work/echofind-cli.1" || fail "no examples"
 
 # --- the installed programs, read-only, for an ordinary home ---------------------------------
 chmod -R a-w "$prefix"
