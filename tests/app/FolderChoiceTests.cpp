@@ -71,6 +71,14 @@ TEST(FolderChoice, BuildKeepsItsFolderAnInstallationUsesTheUserDataFolder) {
          l.Home + QStringLiteral(".local/share/echofind/"),
          l.Shared,
          false},
+        // Another spelling of the same folder gives the same folder, and so the same lock.
+        {"installed, XDG_DATA_HOME spelled otherwise",
+         l.Installed,
+         {},
+         l.tree.Root() + QStringLiteral("/./data//"),
+         data + QStringLiteral("/echofind/"),
+         l.Shared,
+         false},
         // The base directory rules ignore a relative data folder.
         {"installed, relative XDG_DATA_HOME",
          l.Installed,
