@@ -2,9 +2,10 @@
 # Installs the build into a temporary prefix, makes the prefix read-only and uses the
 # installed programs as a user would: the application folder must land in the user's data
 # folder, the desktop files must validate, the manual must cover every option of --help.
-# Usage: install_test.sh BUILD_FOLDER
+# Usage: install_test.sh BUILD_FOLDER VERSION
 set -uo pipefail
 build=$1
+version=$2
 work=$(mktemp -d)
 prefix=$work/prefix
 failures=0
@@ -69,6 +70,9 @@ appstreamcli validate --no-net "${metainfo[@]}" >"$work/appstream.log" 2>&1 || {
 }
 grep -q '<launchable type="desktop-id">echofind.desktop</launchable>' "${metainfo[@]}" ||
     fail "the metainfo does not launch echofind.desktop"
+# The newest release comes first; a version bump must add it.
+grep -m1 '<release ' "${metainfo[@]}" | grep -qF "version=\"$version\"" ||
+    fail "the metainfo's newest release is not $version"
 
 # --- the manual answers what --help does ---------------------------------------------------
 cli=$prefix/bin/echofind-cli
