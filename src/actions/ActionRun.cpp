@@ -4,6 +4,7 @@
 #include "clsCleanup.h"
 
 #include "app/AppError.h"
+#include "app/TextEscape.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
@@ -130,23 +131,29 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
 
 bool ActionRun::SafeToRemove(qint64 row) const {
     modAPI::FileInfo file;
-    if (!IsRegularFile(m_model.Text(row, 3), file) ||
-        ResultsModel::SizeText(file.Size) != m_model.Text(row, 4) ||
+    if (!IsRegularFile(m_model.Text(row, 3), file) || !SameFile(row, file) ||
         modLog::DateTextFromSecs(file.ModifiedSecs) != m_model.Text(row, 6))
         return false;
     // Walk the group by its mark cells, as the marking rule does; a kept copy must still be
-    // there with its shown size, and be another file than the one to remove.
+    // the very file the scan compared, and be another file than the one to remove.
     const qint64 header = m_model.GroupHeaderOf(row);
     for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i) {
         if (i == row || !m_model.IsUnmarked(i))
             continue;
         modAPI::FileInfo kept;
-        if (IsRegularFile(m_model.Text(i, 3), kept) &&
-            ResultsModel::SizeText(kept.Size) == m_model.Text(i, 4) &&
+        if (IsRegularFile(m_model.Text(i, 3), kept) && SameFile(i, kept) &&
             !(kept.Device == file.Device && kept.Inode == file.Inode))
             return true;
     }
     return false;
+}
+
+bool ActionRun::SameFile(qint64 row, const modAPI::FileInfo& now) const {
+    // Size and time alone pass a file replaced by a copy that kept both (cp -a, rsync -t);
+    // the inode and the change time do not survive a replacement or a rewrite.
+    const FileIdentity seen = m_model.Identity(row);
+    return seen.Known() && seen == FileIdentity{now.Device, now.Inode, now.ChangedNs} &&
+           ResultsModel::SizeText(now.Size) == m_model.Text(row, 4);
 }
 
 ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
@@ -205,7 +212,8 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
 void ActionRun::ShowProgress(const QString& path, qint64 n) {
     if (!m_observer)
         return;
-    m_observer->ShowProgress(QStringLiteral("Currently processing ") + path,
+    m_observer->ShowProgress(QStringLiteral("Currently processing ") +
+                                 TextEscape::Escape(path, TextEscape::Breaks::Escape),
                              QStringLiteral("Processed ") + QString::number(n) +
                                  QStringLiteral(" of ") + QString::number(FileCount));
     m_observer->Yield();

@@ -3,6 +3,7 @@
 #include "ActionObserver.h"
 #include "RemoveRule.h"
 #include "app/MessageService.h"
+#include "app/modAPI.h"
 
 #include <QString>
 
@@ -60,6 +61,8 @@ private:
     Outcome ExportRows(clsCleanup& cleanup);
     // Whether the file still is what the row shows and its group still keeps a copy.
     bool SafeToRemove(qint64 row) const;
+    // Whether the file now at the row's path is the one the scan saw, with the shown size.
+    bool SameFile(qint64 row, const modAPI::FileInfo& now) const;
     void ShowProgress(const QString& path, qint64 n);
     void SetValue(qint64 value);
     void Yield();

@@ -1,5 +1,7 @@
 #include "CsvReportWriter.h"
 
+#include "app/TextEscape.h"
+
 #include <QStringList>
 
 bool CsvReportWriter::Begin(QIODevice& out) {
@@ -15,7 +17,9 @@ bool CsvReportWriter::File(const ExportRecord& record) {
     return WriteLine(fields.join(u','));
 }
 
-QString CsvReportWriter::Field(const QString& value) {
+QString CsvReportWriter::Field(const QString& text) {
+    // Line breaks stay, inside the quotes that keep them in their field.
+    const QString value = TextEscape::Escape(text, TextEscape::Breaks::Keep);
     if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') &&
         !value.contains(u'\r'))
         return value;

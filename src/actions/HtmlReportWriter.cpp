@@ -1,5 +1,7 @@
 #include "HtmlReportWriter.h"
 
+#include "app/TextEscape.h"
+
 bool HtmlReportWriter::Begin(QIODevice& out) {
     m_out = &out;
     return WriteLine(QStringLiteral("<html><table border=1 cellpadding=0 cellspacing=0>"
@@ -20,7 +22,9 @@ bool HtmlReportWriter::End() {
 bool HtmlReportWriter::Row(const std::array<QString, 10>& fields) {
     QString line = QStringLiteral("<tr>");
     for (const QString& f : fields)
-        line += QStringLiteral("<td>&nbsp;") + f.toHtmlEscaped() + QStringLiteral("</td>");
+        line += QStringLiteral("<td>&nbsp;") +
+                TextEscape::Escape(f, TextEscape::Breaks::Escape).toHtmlEscaped() +
+                QStringLiteral("</td>");
     line += QStringLiteral("</tr>");
     return WriteLine(line);
 }

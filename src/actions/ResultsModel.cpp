@@ -1,5 +1,8 @@
 #include "ResultsModel.h"
 
+#include "app/PathCodec.h"
+#include "app/TextEscape.h"
+
 namespace {
 
 const QString HeaderTexts[ResultsModel::ColumnCount] = {
@@ -22,7 +25,7 @@ QByteArray JoinCells(const QString (&texts)[ResultsModel::ColumnCount]) {
         size += t.size();
     cells.reserve(size);
     for (const QString& t : texts) {
-        cells.append(t.toUtf8());
+        cells.append(PathCodec::Encode(t));
         cells.append('\0');
     }
     cells.squeeze();
@@ -60,7 +63,7 @@ qint64 ResultsModel::AddHeader(const QString& fileName) {
 void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
                           const QString& createdDateTime, const QString& modifiedDateTime,
                           qint64 fileSize, const QString& attributes, const QString& /*version*/,
-                          const QString& crc32, const QString& md5) {
+                          const QString& crc32, const QString& md5, const FileIdentity& identity) {
     const QString texts[ColumnCount] = {
         QString(),
         firstRecord ? Unmarked : Marked,
@@ -73,7 +76,7 @@ void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QStri
         crc32,
         md5,
     };
-    Append(texts, 0);
+    Append(texts, 0, identity);
     m_column0Centred = false;
 }
 
@@ -99,11 +102,12 @@ void ResultsModel::SetRedraw(bool on) {
     }
 }
 
-qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags) {
+qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags,
+                            const FileIdentity& identity) {
     const qint64 row = RowCount() + 1;
     if (m_redrawOff == 0)
         beginInsertRows(QModelIndex(), int(row - 1), int(row - 1));
-    m_rows.push_back(Row{JoinCells(texts), flags});
+    m_rows.push_back(Row{JoinCells(texts), identity, flags});
     if (m_redrawOff == 0)
         endInsertRows();
     m_currentRow = row;
@@ -124,7 +128,11 @@ QByteArrayView ResultsModel::Cell(qint64 row, int col) const {
 QString ResultsModel::Text(qint64 row, int col) const {
     if (row == 0 && col >= 0 && col < ColumnCount)
         return HeaderTexts[col];
-    return QString::fromUtf8(Cell(row, col));
+    return PathCodec::Decode(Cell(row, col));
+}
+
+FileIdentity ResultsModel::Identity(qint64 row) const {
+    return ValidRow(row) ? m_rows[size_t(row - 1)].Identity : FileIdentity{};
 }
 
 void ResultsModel::SetText(qint64 row, int col, const QString& text) {
@@ -277,7 +285,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     const bool header = HasFlag(row, FlagHeader);
     switch (role) {
     case Qt::DisplayRole:
-        return Text(row, col);
+        // Names that are not UTF-8 or hold line breaks are shown readably, in the form the
+        // logs and reports use; the actions read Text(), never this.
+        return TextEscape::Escape(Text(row, col), TextEscape::Breaks::Escape);
     case Qt::TextAlignmentRole:
         if (col == 1 || (col == 0 && m_column0Centred))
             return int(Qt::AlignCenter);

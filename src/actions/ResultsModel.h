@@ -64,7 +64,7 @@ public:
     void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
                 const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
                 const QString& attributes, const QString& version, const QString& crc32,
-                const QString& md5) override;
+                const QString& md5, const FileIdentity& identity) override;
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
 
@@ -82,6 +82,9 @@ public:
     bool HasEmptyMark(qint64 row) const { return Cell(row, 1).isEmpty(); }
     // As collapsing sees them: a non-empty column 0.
     bool IsGroupHeader(qint64 row) const { return !Cell(row, 0).isEmpty(); }
+
+    // The file the scan saw for the row; unknown for headers and rows out of range.
+    FileIdentity Identity(qint64 row) const;
 
     bool HasFlag(qint64 row, RowFlag flag) const;
     void SetFlag(qint64 row, RowFlag flag, bool on);
@@ -123,14 +126,18 @@ public:
 
 private:
     // One row costs one allocation: its ten texts as UTF-8, each ended by a NUL (no path
-    // or text the program shows can hold one), plus a byte of style flags.
+    // or text the program shows can hold one), plus a byte of style flags and the file's
+    // identity. A path's bytes that are not UTF-8 are stored as those very bytes, so the
+    // path read back names the same file.
     struct Row {
         QByteArray Cells;
+        FileIdentity Identity;
         quint8 Flags = 0;
     };
 
     QByteArrayView Cell(qint64 row, int col) const;
-    qint64 Append(const QString (&texts)[ColumnCount], quint8 flags);
+    qint64 Append(const QString (&texts)[ColumnCount], quint8 flags,
+                  const FileIdentity& identity = {});
     void RowChanged(qint64 row, int firstCol = 0, int lastCol = ColumnCount - 1);
     bool ValidRow(qint64 row) const { return row >= 1 && row <= RowCount(); }
 

@@ -1,5 +1,7 @@
 #include "TextReportWriter.h"
 
+#include "app/TextEscape.h"
+
 namespace {
 
 constexpr int Widths[10] = {255, 255, 50, 25, 25, 11, 20, 30, 255, 10};
@@ -35,11 +37,13 @@ bool TextReportWriter::Line(const std::array<QString, 10>& fields) {
     QString line;
     line.reserve(940);
     for (int i = 0; i < 10; ++i) {
-        const qsizetype n = Characters(fields[i]);
+        // A line break or a tab in a name would break the line or its columns.
+        const QString field = TextEscape::Escape(fields[i], TextEscape::Breaks::Escape);
+        const qsizetype n = Characters(field);
         if (n > Widths[i])
             return Fail(QStringLiteral("The value is wider than its column of ") +
-                        QString::number(Widths[i]) + QStringLiteral(": ") + fields[i]);
-        line += fields[i];
+                        QString::number(Widths[i]) + QStringLiteral(": ") + field);
+        line += field;
         line += QString(Widths[i] - n, u' ');
     }
     return WriteLine(line);

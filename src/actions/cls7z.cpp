@@ -46,8 +46,12 @@ int cls7z::Archive(const QString& strZipPath, const QString& strFilePath) {
         if (!source)
             throw AppError{zip_error_code_zip(zip_get_error(za)),
                            ZipErrorText(zip_get_error(za)) + u' ' + strFilePath, archive};
-        const QByteArray name = EntryName(strFilePath).toUtf8();
-        if (zip_file_add(za, name.constData(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        // The entry keeps the name's own bytes; only a name that is UTF-8 is marked as such.
+        const QString entry = EntryName(strFilePath);
+        const QByteArray name = PathCodec::Encode(entry);
+        const zip_flags_t encoding =
+            PathCodec::HasRawBytes(entry) ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_UTF_8;
+        if (zip_file_add(za, name.constData(), source, ZIP_FL_OVERWRITE | encoding) < 0) {
             zip_source_free(source);
             throw AppError{zip_error_code_zip(zip_get_error(za)),
                            ZipErrorText(zip_get_error(za)) + u' ' + strFilePath, archive};

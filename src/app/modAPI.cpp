@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
@@ -357,6 +358,7 @@ int MyStat(const QString& path, FileInfo& info) {
     info.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
     info.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     info.Inode = sx.stx_ino;
+    info.ChangedNs = qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec;
     info.Mode = mode;
     return Success;
 }
@@ -475,7 +477,8 @@ int MyGetUserName(QString& name) {
     const int rc = ::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &result);
     if (rc != 0 || !result)
         return Fail(QStringLiteral("MyGetUserName"), QString(), rc ? rc : ENOENT);
-    name = TrimNull(QString::fromLocal8Bit(result->pw_name));
+    // The name becomes a folder name, so its bytes are kept as they are.
+    name = TrimNull(PathCodec::Decode(QByteArray(result->pw_name)));
     return Success;
 }
 
@@ -485,6 +488,25 @@ QString ProgramFilePath() {
     if (n <= 0)
         return QString();
     return PathCodec::Decode(QByteArray(buffer.data(), n));
+}
+
+QString CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return QString();
+        buffer.resize(buffer.size() * 2);
+    }
+    return PathCodec::Decode(QByteArray(buffer.data()));
+}
+
+QString CanonicalPath(const QString& path) {
+    char* real = ::realpath(Native(path).constData(), nullptr);
+    if (!real)
+        return QString();
+    const QString resolved = PathCodec::Decode(QByteArray(real));
+    ::free(real);
+    return resolved;
 }
 
 int SaveFileAtomically(const QString& path, const QByteArray& data) {
@@ -510,6 +532,48 @@ int SaveFileAtomically(const QString& path, const QByteArray& data) {
     if (!ok) {
         ::unlink(temp.constData());
         return Fail(wrapper, path, err);
+    }
+    return Success;
+}
+
+int MyReadFile(const QString& path, QByteArray& data) {
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            LastAPIError = errno;
+            ::close(fd);
+            return Failed;
+        }
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    data = std::move(bytes);
+    return Success;
+}
+
+int MyAppendFile(const QString& path, const QByteArray& data) {
+    const int fd =
+        ::open(Native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    const bool ok = WriteAll(fd, data.constData(), size_t(data.size()));
+    const int err = errno;
+    if (::close(fd) != 0 || !ok) {
+        LastAPIError = ok ? errno : err;
+        return Failed;
     }
     return Success;
 }

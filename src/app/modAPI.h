@@ -30,6 +30,7 @@ struct FileInfo {
     qint64 CreatedSecs = 0;  // birth time where recorded, else the modification time
     quint64 Device = 0;
     quint64 Inode = 0;
+    qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     quint32 Mode = 0;
 };
 
@@ -102,9 +103,18 @@ std::vector<MountEntry> MountTable();
 bool IsVirtualFileSystem(const QString& fsType);
 
 QString ProgramFilePath();
+// The working folder, exact bytes; empty when it cannot be had.
+QString CurrentFolder();
+// The path with every link and "." or ".." resolved; empty when it does not resolve.
+QString CanonicalPath(const QString& path);
 
 // Writes beside the target and renames over it only when complete; 1 or 3 (reported).
 int SaveFileAtomically(const QString& path, const QByteArray& data);
+// The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
+int MyReadFile(const QString& path, QByteArray& data);
+// Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that
+// cannot be written must not log).
+int MyAppendFile(const QString& path, const QByteArray& data);
 
 // Attribute bits of an entry: hidden from a leading dot, read-only from the permission
 // bits, system for special files and virtual mount points; normal when none is set.

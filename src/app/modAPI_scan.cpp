@@ -17,8 +17,8 @@ namespace modAPI {
 
 namespace {
 
-constexpr unsigned kStatMask =
-    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE |
+                               STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 EntryType TypeOfMode(quint32 mode) {
     return S_ISREG(mode)   ? EntryType::File
@@ -49,6 +49,7 @@ void FillStat(const struct statx& sx, ScanStat& st) {
     st.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
     st.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     st.Inode = sx.stx_ino;
+    st.ChangedNs = qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec;
     st.Mode = sx.stx_mode;
     st.LinkCount = sx.stx_nlink;
 }

@@ -23,6 +23,7 @@ struct ScanStat {
     qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
     quint64 Device = 0;
     quint64 Inode = 0;
+    qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     quint32 Mode = 0;
     quint32 LinkCount = 0;
 };

@@ -85,7 +85,8 @@ QString UserDataFolder() {
 } // namespace
 
 QString ProgramFolder() {
-    QString exe = modAPI::ProgramFilePath();
+    // The program's own path as bytes; Qt's would decode a folder that is not UTF-8 lossily.
+    const QString exe = modAPI::ProgramFilePath();
     if (exe.isEmpty() && QCoreApplication::instance())
         return QualifyPath(QCoreApplication::applicationDirPath());
     return QualifyPath(exe.left(exe.lastIndexOf(u'/')));
@@ -104,9 +105,11 @@ Folders ChooseFolders(const QString& programFolder) {
         if (Exists(shared + QStringLiteral("config.xml")))
             f.Shipped = shared;
     }
-    const QString home = qEnvironmentVariable("ECHOFIND_HOME");
+    // Taken as bytes: a folder whose name is not UTF-8 must still be the folder named.
+    const QString home = PathCodec::Decode(qgetenv("ECHOFIND_HOME"));
     if (!home.isEmpty())
-        f.Application = QualifyPath(QDir::cleanPath(QDir(home).absolutePath()));
+        f.Application = QualifyPath(
+            QDir::cleanPath(home.startsWith(u'/') ? home : modAPI::CurrentFolder() + u'/' + home));
     else if (f.Portable)
         f.Application = program;
     else
@@ -268,7 +271,9 @@ SingleInstance::SingleInstance(const QString& appFolder)
 
 SingleInstance::SingleInstance(const QString& appFolder, const QString& runtime) {
     const QByteArray id =
-        QCryptographicHash::hash(appFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(PathCodec::Encode(appFolder), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     m_path = QualifyPath(runtime) + QStringLiteral("echofind-") + QString::fromLatin1(id) +
              QStringLiteral(".lock");
 }

@@ -1,9 +1,9 @@
 #include "modLog.h"
 
+#include "TextEscape.h"
 #include "modAPI.h"
 #include "modCommon.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <utility>
@@ -71,12 +71,14 @@ void WriteAppLog(const QString& logFile, const QString& text) {
             gHeldLines.append(text);
         return;
     }
-    QFile f(logFile);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    QByteArray line = text.toUtf8();
+    // Names in the line are shown readably, and one with a line break in it cannot forge
+    // a line of its own.
+    QByteArray line = TextEscape::Escape(text, TextEscape::Breaks::Escape).toUtf8();
     line.append('\n');
-    f.write(line);
+    // One write with O_APPEND, so lines of two processes never interleave mid-line.
+    const int savedError = modAPI::LastAPIError;
+    modAPI::MyAppendFile(logFile, line);
+    modAPI::LastAPIError = savedError;
 }
 
 QString ProcedureErrorLine(const QString& where, qint64 number, const QString& description,
@@ -96,7 +98,9 @@ void LogProcedureError(const QString& where, qint64 number, const QString& descr
 QByteArray RtfText(const QString& text) {
     QByteArray out;
     out.reserve(text.size() + 8);
-    for (QChar c : text) {
+    // A byte of a name that is not UTF-8 shows as "\xHH", never as half a surrogate pair,
+    // and a line break in a name stays inside its line.
+    for (QChar c : TextEscape::Escape(text, TextEscape::Breaks::Escape)) {
         const char16_t u = c.unicode();
         if (u == u'\\' || u == u'{' || u == u'}') {
             out.append('\\');

@@ -1,10 +1,9 @@
 #include "modXML.h"
 
 #include "AppError.h"
+#include "TextEscape.h"
 #include "modAPI.h"
 #include "modLog.h"
-
-#include <QFile>
 
 #include <string>
 
@@ -14,6 +13,12 @@ namespace {
 
 std::string Utf8(const QString& text) {
     return text.toStdString();
+}
+
+// Values are written in the escaped form, so a name with a control character or a byte
+// that is not UTF-8 neither breaks the document nor comes back changed.
+std::string ValueUtf8(const QString& value) {
+    return Utf8(TextEscape::Escape(value, TextEscape::Breaks::Keep));
 }
 
 class StringWriter final : public pugi::xml_writer {
@@ -46,13 +51,12 @@ void NewDocument(Document& doc, const QString& rootName) {
 }
 
 bool Load(const QString& filePath, Document& doc, QString& reason, QString& source) {
-    QFile f(filePath);
-    if (!f.open(QIODevice::ReadOnly)) {
-        reason = f.errorString();
+    QByteArray bytes;
+    if (modAPI::MyReadFile(filePath, bytes) != Success) {
+        reason = modAPI::SystemMessage(modAPI::LastAPIError);
         source = filePath;
         return false;
     }
-    const QByteArray bytes = f.readAll();
     const pugi::xml_parse_result result =
         doc.Dom().load_buffer(bytes.constData(), size_t(bytes.size()),
                               pugi::parse_default | pugi::parse_declaration, pugi::encoding_auto);
@@ -124,7 +128,9 @@ void AppendRecords(Document& doc, qsizetype lastIndex, const std::vector<XMLElem
             parent = root.append_child(Utf8(r.ParentName).c_str());
         pugi::xml_node element = parent.append_child(Utf8(r.Name).c_str());
         if (!r.Text.isEmpty())
-            element.text().set(Utf8(r.Text).c_str());
+            // A parser folds line ends in element text, so its breaks are escaped as well.
+            element.text().set(
+                Utf8(TextEscape::Escape(r.Text, TextEscape::Breaks::Escape)).c_str());
         for (int a = 0; a < r.AttributeCount && a < int(r.Attributes.size()); ++a)
             SetAttribute(element, r.Attributes[size_t(a)].Name, r.Attributes[size_t(a)].Value);
     }
@@ -181,7 +187,7 @@ std::optional<QString> Attribute(const pugi::xml_node& element, const QString& n
     const pugi::xml_attribute a = element.attribute(Utf8(name).c_str());
     if (!a)
         return std::nullopt;
-    return QString::fromUtf8(a.value());
+    return TextEscape::Unescape(QString::fromUtf8(a.value()));
 }
 
 QString AttributeText(const pugi::xml_node& element, const QString& name) {
@@ -193,7 +199,7 @@ void SetAttribute(pugi::xml_node element, const QString& name, const QString& va
     pugi::xml_attribute a = element.attribute(n.c_str());
     if (!a)
         a = element.append_attribute(n.c_str());
-    a.set_value(Utf8(value).c_str());
+    a.set_value(ValueUtf8(value).c_str());
 }
 
 } // namespace modXML

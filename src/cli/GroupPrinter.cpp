@@ -11,7 +11,7 @@ qint64 GroupPrinter::AddHeader(const QString&) {
 
 void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& filePath, const QString&,
                           const QString&, qint64 fileSize, const QString&, const QString&,
-                          const QString&, const QString&) {
+                          const QString&, const QString&, const FileIdentity&) {
     // The path as the file system spells it, so the output can be fed back to other tools.
     const QByteArray path = PathCodec::Encode(filePath);
     std::fwrite(path.constData(), 1, size_t(path.size()), m_out);

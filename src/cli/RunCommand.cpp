@@ -5,6 +5,7 @@
 
 #include "actions/DefaultActions.h"
 #include "actions/ResultsModel.h"
+#include "app/PathCodec.h"
 
 #include <cstdio>
 
@@ -69,7 +70,7 @@ bool Parse(const QStringList& args, RunOptions& o, QString& error) {
 }
 
 void Say(const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", PathCodec::Display(text).toLocal8Bit().constData());
 }
 
 QString Describe(const QString& what, const ActionSummary& s) {

@@ -4,6 +4,8 @@
 #include "RunCommand.h"
 #include "ScanCommand.h"
 
+#include "app/PathCodec.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -25,7 +27,10 @@ const char* kUsage = "Usage: echofind-cli COMMAND [options]\n"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    // Taken as bytes: Qt's own list decodes a folder name that is not UTF-8 lossily.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << PathCodec::Decode(QByteArrayView(argv[i]));
     static const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("scan"), RunScanCommand},
         {QStringLiteral("run"), RunRunCommand},
@@ -37,7 +42,7 @@ int main(int argc, char* argv[]) {
     const auto it = commands.find(args[0]);
     if (it == commands.end()) {
         std::fprintf(stderr, "echofind-cli: unknown command \"%s\"\n%s",
-                     args[0].toLocal8Bit().constData(), kUsage);
+                     PathCodec::Display(args[0]).toLocal8Bit().constData(), kUsage);
         return 2;
     }
     return it->second(args.mid(1));

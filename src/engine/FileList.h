@@ -25,12 +25,14 @@ struct FileRecord {
     quint16 NameLength = 0;
     quint8 Attributes = 0; // modAPI attribute bits of the low byte (R, H, S, N)
     quint8 Flags = 0;
+    // Here rather than with the other 32-bit field, so the record stays at 72 bytes.
+    quint32 SignatureIndex = NoSignature;
     qint64 Size = 0;
     qint64 ModifiedSecs = 0;
     qint64 CreatedSecs = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
-    quint32 SignatureIndex = NoSignature;
+    qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     // The name's first eight bytes, ASCII letters in lower case, big-endian, so most name
     // comparisons of the sort are one integer comparison. Valid when Flags has
     // FlagAsciiKey: those bytes (or the whole shorter name) are ASCII.

@@ -12,7 +12,6 @@
 #include "app/modLog.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 using modAPI::EntryType;
 
@@ -54,7 +53,7 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
 bool FolderWalker::IsVirtualRoot(const QString& folder) const {
     if (modAPI::IsUnderVirtualMount(m_path, m_rules.VirtualMounts))
         return true;
-    const QString real = QFileInfo(folder).canonicalFilePath();
+    const QString real = modAPI::CanonicalPath(folder);
     if (real.isEmpty())
         return false;
     const QByteArray bytes = PathCodec::Encode(modCommon::QualifyPath(real));
@@ -119,7 +118,8 @@ void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
     if (!PassesAttributes(entry.Attributes))
         return;
     if (ScanObserver* observer = m_scan.Observer())
-        observer->DisplayFileName(observer->WantsFileNames() ? CurrentPath(entry.Name) : QString());
+        observer->DisplayFileName(
+            observer->WantsFileNames() ? PathCodec::Display(CurrentPath(entry.Name)) : QString());
     if (!PassesPatterns(entry.Name))
         return;
     if (st.Size == 0 && !m_scan.IncludeZeroByteFiles)
@@ -165,6 +165,7 @@ void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& na
     r.CreatedSecs = st.CreatedSecs;
     r.Device = st.Device;
     r.Inode = st.Inode;
+    r.ChangedNs = st.ChangedNs;
     if (!m_list->Append(r, name))
         ReportEntryFailure(name, ENOMEM);
 }

@@ -2,6 +2,20 @@
 
 #include <QString>
 
+// Which file a result row stands for, as the scan saw it: the device and inode name the file,
+// the change time (nanoseconds since the epoch) moves with every write, rename over, chmod
+// or time reset. A removal compares them with the file at the path now, so a file replaced
+// by a copy that kept its size and modified time is never taken for the one compared.
+// All zero means not known; nothing is removed on an unknown identity.
+struct FileIdentity {
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    qint64 ChangedNs = 0;
+
+    bool Known() const { return Inode != 0; }
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // Where the grouping pass hands each duplicate group, in this order per group: AddHeader,
 // AddRow for every file (the first with firstRecord true), UpdateHeadTotal, UpdateHeader.
 // ClearRecs comes once before the first group. The results model implements it for the
@@ -16,7 +30,7 @@ public:
     virtual void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
                         const QString& createdDateTime, const QString& modifiedDateTime,
                         qint64 fileSize, const QString& attributes, const QString& version,
-                        const QString& crc32, const QString& md5) = 0;
+                        const QString& crc32, const QString& md5, const FileIdentity& identity) = 0;
     virtual void UpdateHeadTotal(qint64 rowNo, qint64 total) = 0;
     virtual qint64 UpdateHeader(qint64 rowNo, const QString& text) = 0;
 };

@@ -1,7 +1,14 @@
 #include "FolderReader.h"
 
-#include <QFile>
+#include "FileNames.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -47,7 +54,13 @@ private:
 void FolderReader::SetSystemMountPoints(const QStringList& mountPoints) {
     m_systemMountPoints.clear();
     for (const QString& mountPoint : mountPoints)
-        m_systemMountPoints.insert(QFile::encodeName(mountPoint));
+        m_systemMountPoints.insert(FileNames::Encode(mountPoint));
+}
+
+void FolderReader::SetHangingMountPoints(const QStringList& mountPoints) {
+    m_hangingMountPoints.clear();
+    for (const QString& mountPoint : mountPoints)
+        m_hangingMountPoints.insert(FileNames::Encode(mountPoint));
 }
 
 bool FolderReader::IsVisibleFolder(int parentFd, const char* name, unsigned char type,
@@ -63,6 +76,10 @@ bool FolderReader::IsVisibleFolder(int parentFd, const char* name, unsigned char
     // lets through; checked before the stat so an automount is never triggered.
     if (m_systemMountPoints.contains(path))
         return false;
+    // A stat here would go into the mount; it is a folder, and it is shown so that
+    // it can be expanded (and found not answering) off the tree's thread.
+    if (m_hangingMountPoints.contains(path))
+        return true;
     struct stat st;
     if (fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0)
         return false;
@@ -74,6 +91,8 @@ bool FolderReader::IsVisibleFolder(int parentFd, const char* name, unsigned char
 
 bool FolderReader::HasVisibleSubFolder(int parentFd, const char* name, const QByteArray& path,
                                        const FolderFilter& filter) const {
+    if (m_hangingMountPoints.contains(path))
+        return true;
     const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -95,7 +114,7 @@ bool FolderReader::HasVisibleSubFolder(int parentFd, const char* name, const QBy
 bool FolderReader::ReadSubFolders(const QString& folder, const FolderFilter& filter,
                                   std::vector<SubFolder>& out, QString& error,
                                   const Yield& yield) const {
-    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray path = FileNames::Encode(folder);
     DirStream dir(opendir(path.constData()));
     if (!dir.get()) {
         error = SystemMessage(errno);
@@ -111,7 +130,7 @@ bool FolderReader::ReadSubFolders(const QString& folder, const FolderFilter& fil
             const QByteArray childPath = ChildPath(path, entry->d_name);
             if (IsVisibleFolder(fd, entry->d_name, entry->d_type, childPath, filter)) {
                 SubFolder sub;
-                sub.name = QFile::decodeName(entry->d_name);
+                sub.name = FileNames::Decode(entry->d_name);
                 sub.hasVisibleSubFolder = HasVisibleSubFolder(fd, entry->d_name, childPath, filter);
                 out.push_back(std::move(sub));
             }
@@ -130,7 +149,7 @@ bool FolderReader::ReadSubFolders(const QString& folder, const FolderFilter& fil
 }
 
 bool FolderReader::Answers(const QString& root, QString& error) const {
-    DirStream dir(opendir(QFile::encodeName(root).constData()));
+    DirStream dir(opendir(FileNames::Encode(root).constData()));
     if (!dir.get()) {
         error = SystemMessage(errno);
         return false;
@@ -141,4 +160,65 @@ bool FolderReader::Answers(const QString& root, QString& error) const {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// What a listing on its own thread hands back. Shared with that thread, which may
+// outlive the wait (and the tree) when the file system never answers.
+struct Listing {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool read = false;
+    std::vector<SubFolder> folders;
+    QString error;
+    std::atomic<bool> abandoned{false};
+};
+
+} // namespace
+
+FolderReader::Outcome FolderReader::ReadWithin(const QString& folder, const FolderFilter& filter,
+                                               int timeoutMs, std::vector<SubFolder>& out,
+                                               QString& error, const Yield& pump) const {
+    auto listing = std::make_shared<Listing>();
+    // The thread gets its own copies: nothing of the caller is touched after the wait.
+    std::thread([listing, reader = *this, folder, filter] {
+        std::vector<SubFolder> folders;
+        QString message;
+        const bool read = reader.ReadSubFolders(folder, filter, folders, message,
+                                                [&listing] { return !listing->abandoned; });
+        const std::lock_guard lock(listing->mutex);
+        listing->folders = std::move(folders);
+        listing->error = message;
+        listing->read = read;
+        listing->done = true;
+        listing->finished.notify_all();
+    }).detach();
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::unique_lock lock(listing->mutex);
+            // Short waits, so the window keeps painting and Cancel gets through.
+            if (listing->finished.wait_for(lock, std::chrono::milliseconds(20),
+                                           [&listing] { return listing->done; })) {
+                if (!listing->read) {
+                    error = listing->error;
+                    return Outcome::Failed;
+                }
+                out = std::move(listing->folders);
+                return Outcome::Read;
+            }
+        }
+        if (pump && !pump()) {
+            listing->abandoned = true;
+            return Outcome::Abandoned;
+        }
+        if (Clock::now() >= deadline) {
+            listing->abandoned = true;
+            return Outcome::NoAnswer;
+        }
+    }
 }

@@ -1,15 +1,16 @@
 #include "FoldersList.h"
 
 #include "DriveText.h"
+#include "FileNames.h"
 #include "IconCache.h"
 #include "SettingsStore.h"
 #include "SystemDriveSource.h"
 #include "TextSort.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSysInfo>
 #include <QTreeWidget>
 
@@ -81,6 +82,9 @@ FoldersList::FoldersList(std::unique_ptr<DriveSource> drives, QWidget* parent)
     connect(m_tree, &QTreeWidget::itemChanged, this, &FoldersList::OnItemChanged);
     connect(m_tree, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* node, int) { Q_EMIT NodeClick(node); });
+    // The host gives focus to the control; the tree is what takes keys.
+    setFocusProxy(m_tree);
+    m_tree->installEventFilter(this);
     BuildTree();
 }
 
@@ -128,24 +132,28 @@ void FoldersList::InitialPath(const QString& strPath) {
 
 void FoldersList::SetUserSelection(const QStringList& vntSelection) {
     try {
+        QSet<QString> silentMounts;
+        m_silentMounts = &silentMounts;
         for (const QString& element : vntSelection) {
-            // A folder name may end in a blank on this system; the text is trimmed
-            // only when it does not already name a folder, so a stored key always
-            // finds its own folder again.
-            QString path = element;
+            // Keys are absolute paths, so blanks in front are never part of one; blanks
+            // at the end can be ("notes "), and trimming them could name another folder.
+            qsizetype start = 0;
+            while (start < element.size() && element.at(start) == u' ')
+                ++start;
+            QString path = element.mid(start);
             if (path.size() > 1 && path.endsWith(u'/'))
                 path.chop(1);
-            if (!QFileInfo(path).isDir()) {
-                path = element.trimmed();
-                if (path.size() > 1 && path.endsWith(u'/'))
-                    path.chop(1);
-            }
             // The empty selection reads back as one empty string; it selects nothing.
-            if (path.isEmpty())
+            if (path.trimmed().isEmpty())
                 continue;
-            SelectPath(path, true, false);
+            // A saved folder the tree cannot show stays in the selection, exactly as
+            // saved, until the user unticks it.
+            if (SelectPath(path, true, false) != Found::Yes)
+                AddUnavailable(path);
         }
+        m_silentMounts = nullptr;
     } catch (const std::exception& e) {
+        m_silentMounts = nullptr;
         ReportFailure(QString::fromLocal8Bit(e.what()));
     }
 }
@@ -156,6 +164,11 @@ QStringList FoldersList::GetUserSelection() {
         if (QTreeWidgetItem* root = m_tree->topLevelItem(0)) {
             for (int i = 0; i < root->childCount(); ++i)
                 CollectSelection(root->child(i), selection);
+        }
+        if (m_unavailable) {
+            for (int i = 0; i < m_unavailable->childCount(); ++i)
+                if (IsTicked(m_unavailable->child(i)))
+                    selection.append(KeyOf(m_unavailable->child(i)));
         }
     } catch (const std::exception& e) {
         ReportFailure(QString::fromLocal8Bit(e.what()));
@@ -229,9 +242,12 @@ void FoldersList::BuildTree() {
     ResetState();
     m_computerName = ReadComputerName();
     m_reader.SetSystemMountPoints(m_drives ? m_drives->SystemMountPoints() : QStringList());
+    m_hangingMounts = m_drives ? m_drives->HangingMountPoints() : QStringList();
+    m_reader.SetHangingMountPoints(m_hangingMounts);
     ++m_generation;
 
     ChangingGuard changing(m_changing);
+    m_unavailable = nullptr;
     m_tree->clear();
     auto* root = new QTreeWidgetItem(m_tree);
     root->setText(0, m_computerName);
@@ -319,7 +335,7 @@ void FoldersList::OnItemExpanded(QTreeWidgetItem* node) {
     if (m_changing)
         return;
     try {
-        QString driveRoot;
+        QString notReady;
         {
             Busy busy(*this);
             ChangingGuard changing(m_changing);
@@ -330,33 +346,79 @@ void FoldersList::OnItemExpanded(QTreeWidgetItem* node) {
             if (!Yield())
                 return;
             QTreeWidgetItem* drive = DriveOf(node);
+            const QString hangingMount = HangingMountOf(KeyOf(node));
+            const bool inherit = NodeColour(node) == m_selectedColour && IsTicked(node);
             QString error;
-            if (drive && !m_reader.Answers(KeyOf(drive), error)) {
-                // Keeps the expand button so that the drive can be tried again.
-                NewPlaceholder(node);
-                node->setExpanded(false);
-                driveRoot = Qualify(KeyOf(drive));
+            if (hangingMount.isEmpty()) {
+                if (drive && !m_reader.Answers(KeyOf(drive), error))
+                    notReady = Qualify(KeyOf(drive));
+                else
+                    ReadSubFolders(node, inherit);
             } else {
-                const bool inherit = NodeColour(node) == m_selectedColour && IsTicked(node);
-                ReadSubFolders(node, inherit);
+                // Probing first would block just like the listing, so the listing off
+                // this thread is the probe.
+                const Outcome outcome = ReadSubFolders(node, inherit);
+                if (outcome == Outcome::Abandoned)
+                    return;
+                if (outcome == Outcome::NoAnswer)
+                    notReady = Qualify(hangingMount);
+            }
+            if (!notReady.isEmpty()) {
+                // Keeps the expand button so that the drive can be tried again.
+                if (node->childCount() == 0)
+                    NewPlaceholder(node);
+                node->setExpanded(false);
             }
         }
-        if (!driveRoot.isEmpty())
-            Q_EMIT Error(104, driveRoot + u' ' + m_messages.at(1));
+        if (!notReady.isEmpty())
+            Q_EMIT Error(104, notReady + u' ' + m_messages.at(1));
     } catch (const std::exception& e) {
         ReportFailure(QString::fromLocal8Bit(e.what()));
     }
 }
 
-bool FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inheritTick) {
+QString FoldersList::HangingMountOf(const QString& key) const {
+    const QString qualified = Qualify(key);
+    QString deepest;
+    for (const QString& mountPoint : m_hangingMounts) {
+        if (qualified.startsWith(Qualify(mountPoint)) && mountPoint.size() > deepest.size())
+            deepest = mountPoint;
+    }
+    return deepest;
+}
+
+FoldersList::Outcome FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inheritTick) {
     const QString key = KeyOf(node);
     std::vector<SubFolder> folders;
     QString error;
     const quint64 generation = m_generation;
-    const bool complete =
-        m_reader.ReadSubFolders(key, m_filter, folders, error, [this] { return Yield(); });
+    const QString hangingMount = HangingMountOf(key);
+    Outcome outcome = Outcome::Read;
+    if (hangingMount.isEmpty()) {
+        if (!m_reader.ReadSubFolders(key, m_filter, folders, error, [this] { return Yield(); }))
+            outcome = Outcome::Failed;
+    } else if (m_silentMounts && m_silentMounts->contains(hangingMount)) {
+        outcome = Outcome::NoAnswer;
+    } else {
+        outcome = m_reader.ReadWithin(key, m_filter, m_answerTimeout, folders, error,
+                                      [this] { return Yield(); });
+    }
     if (generation != m_generation)
-        return false;
+        return Outcome::Abandoned;
+    // A share whose root cannot be listed (its server gone, the connection lost) is a
+    // drive that does not answer; a folder inside it that cannot be read (no access)
+    // is a failure like any other.
+    if (outcome == Outcome::Failed && !hangingMount.isEmpty() &&
+        Qualify(key) == Qualify(hangingMount))
+        outcome = Outcome::NoAnswer;
+    if (outcome == Outcome::NoAnswer || outcome == Outcome::Abandoned) {
+        // Not read: the node keeps its expand button, to be tried again.
+        if (outcome == Outcome::NoAnswer && m_silentMounts)
+            m_silentMounts->insert(hangingMount);
+        if (outcome == Outcome::NoAnswer)
+            NewPlaceholder(node);
+        return outcome;
+    }
 
     std::sort(folders.begin(), folders.end(), [](const SubFolder& a, const SubFolder& b) {
         const int order = QString::compare(a.name, b.name, Qt::CaseInsensitive);
@@ -365,14 +427,12 @@ bool FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inheritTick) {
     const bool ticked = m_includeSubFolder && inheritTick;
     bool iconFailed = false;
     const QIcon icon =
-        folders.empty()
-            ? QIcon()
-            : m_icons->Image(m_icons->IconIndex(Qualify(key) + folders.front().name, iconFailed));
+        folders.empty() ? QIcon() : m_icons->Image(m_icons->FolderIconIndex(iconFailed));
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(folders.size()));
     for (const SubFolder& folder : folders) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, u' ' + folder.name);
+        item->setText(0, u' ' + FileNames::Display(folder.name));
         item->setData(0, KeyRole, Qualify(key) + folder.name);
         item->setIcon(0, icon);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -389,9 +449,70 @@ bool FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inheritTick) {
     // One report per folder read, not one per sub-folder sharing the failed image.
     if (iconFailed)
         Q_EMIT Error(103, node->text(0) + u' ' + m_messages.at(0));
-    if (!complete)
+    if (outcome == Outcome::Failed)
         ReportFailure(error);
-    return complete;
+    return outcome;
+}
+
+bool FoldersList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (m_expandingAll && key == Qt::Key_Escape) {
+            m_expandAllStopped = true;
+            return true;
+        }
+        // The tree's own "*" reads on to the end of the drive, however big it is.
+        if (watched == m_tree && key == Qt::Key_Asterisk && !m_expandingAll) {
+            ExpandAll(m_tree->currentItem());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FoldersList::ExpandAll(QTreeWidgetItem* start) {
+    if (!start || m_expandingAll || m_working)
+        return;
+    // Esc is heard wherever the focus is while the tree is disabled for a read.
+    struct Listening {
+        explicit Listening(FoldersList& list) : list(list) {
+            list.m_expandingAll = true;
+            list.m_expandAllStopped = false;
+            QCoreApplication::instance()->installEventFilter(&list);
+        }
+        ~Listening() {
+            QCoreApplication::instance()->removeEventFilter(&list);
+            list.m_expandingAll = false;
+        }
+        FoldersList& list;
+    } listening(*this);
+    try {
+        const quint64 generation = m_generation;
+        int reads = 0;
+        std::vector<QTreeWidgetItem*> pending{start};
+        while (!pending.empty() && !m_expandAllStopped) {
+            QTreeWidgetItem* node = pending.back();
+            pending.pop_back();
+            if (node->childCount() == 0)
+                continue;
+            if (!IsReadNode(node)) {
+                if (reads >= m_expandAllLimit)
+                    continue; // left for the next press
+                ++reads;
+            }
+            node->setExpanded(true); // read through OnItemExpanded
+            if (generation != m_generation)
+                return;
+            if (!node->isExpanded() || !IsReadNode(node))
+                continue; // did not answer
+            for (int i = node->childCount() - 1; i >= 0; --i)
+                pending.push_back(node->child(i));
+            if (!Yield())
+                return;
+        }
+    } catch (const std::exception& e) {
+        ReportFailure(QString::fromLocal8Bit(e.what()));
+    }
 }
 
 // ---- ticking -----------------------------------------------------------------------
@@ -400,6 +521,12 @@ void FoldersList::OnItemChanged(QTreeWidgetItem* node, int column) {
     if (m_changing || column != 0 || KeyOf(node).isEmpty())
         return;
     try {
+        // Unticking a folder the tree cannot show takes it out of the selection; it
+        // has no tree around it to spread to.
+        if (m_unavailable && node->parent() == m_unavailable) {
+            Q_EMIT NodeCheck(node);
+            return;
+        }
         ApplyTick(node);
     } catch (const std::exception& e) {
         ReportFailure(QString::fromLocal8Bit(e.what()));
@@ -486,28 +613,20 @@ QTreeWidgetItem* FoldersList::FindDriveFor(const QString& path) const {
     QTreeWidgetItem* root = m_tree->topLevelItem(0);
     if (!root)
         return nullptr;
+    // Letter case matters on this system: "/Data" is not where "/data" lives.
     const QString qualified = Qualify(path);
     QTreeWidgetItem* best = nullptr;
-    bool bestExact = false;
     for (int i = 0; i < root->childCount(); ++i) {
         QTreeWidgetItem* drive = root->child(i);
         const QString key = KeyOf(drive);
-        if (!qualified.startsWith(key, Qt::CaseInsensitive))
-            continue;
-        // A drive whose key matches exactly outranks any that matches only without
-        // regard to case: "/Data" must not take a path under the folder "/data".
-        const bool exact = qualified.startsWith(key);
-        const qsizetype bestLength = best ? KeyOf(best).size() : -1;
-        if ((exact && !bestExact) || (exact == bestExact && key.size() > bestLength)) {
+        if (qualified.startsWith(key) && (!best || key.size() > KeyOf(best).size()))
             best = drive;
-            bestExact = exact;
-        }
     }
     return best;
 }
 
-// On this system "Docs" and "docs" can live side by side, so a key that matches
-// exactly wins over one that matches only without regard to case.
+// Only the exact key: "Docs" and "docs" are two folders here, and restoring a saved
+// folder onto another one would scan (and act on) what the user never chose.
 QTreeWidgetItem* FoldersList::FindChild(QTreeWidgetItem* node, const QString& key) {
     if (!IsReadNode(node)) {
         delete node->takeChild(0);
@@ -515,24 +634,18 @@ QTreeWidgetItem* FoldersList::FindChild(QTreeWidgetItem* node, const QString& ke
             return nullptr;
         // A folder below a fully selected one is selected too, as when it is expanded.
         const bool inherit = NodeColour(node) == m_selectedColour && IsTicked(node);
-        const quint64 generation = m_generation;
-        ReadSubFolders(node, inherit);
-        if (generation != m_generation)
+        if (ReadSubFolders(node, inherit) == Outcome::Abandoned)
             return nullptr;
     }
-    QTreeWidgetItem* caseless = nullptr;
     for (int i = 0; i < node->childCount(); ++i) {
         QTreeWidgetItem* child = node->child(i);
-        const QString childKey = KeyOf(child);
-        if (childKey == key)
+        if (KeyOf(child) == key)
             return child;
-        if (!caseless && childKey.compare(key, Qt::CaseInsensitive) == 0)
-            caseless = child;
     }
-    return caseless;
+    return nullptr;
 }
 
-void FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
+FoldersList::Found FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
     const quint64 generation = m_generation;
     QTreeWidgetItem* found = nullptr;
     {
@@ -544,7 +657,7 @@ void FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
             for (const QString& part : rest.split(u'/', Qt::SkipEmptyParts)) {
                 current = FindChild(current, Qualify(KeyOf(current)) + part);
                 if (generation != m_generation)
-                    return;
+                    return Found::Abandoned;
                 if (!current)
                     break;
             }
@@ -554,7 +667,7 @@ void FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
             if (m_includeSubFolder) {
                 SpreadDown(current);
                 if (!UpdateParents(current))
-                    return;
+                    return Found::Abandoned;
             }
             m_tree->scrollToItem(current);
             if (reveal)
@@ -564,4 +677,40 @@ void FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
     }
     if (!found)
         Q_EMIT Error(101, path + u" not found"_s);
+    return found ? Found::Yes : Found::No;
+}
+
+void FoldersList::AddUnavailable(const QString& path) {
+    ChangingGuard changing(m_changing);
+    if (!m_unavailable) {
+        m_unavailable = new QTreeWidgetItem(m_tree);
+        m_unavailable->setText(0, u"Unavailable folders"_s);
+        m_unavailable->setFlags(Qt::ItemIsEnabled);
+        const QString tip =
+            u"Saved folders that cannot be shown in the tree now. They stay selected until "
+            u"you untick them."_s;
+        m_unavailable->setToolTip(0, tip);
+        m_unavailable->setData(0, Qt::AccessibleDescriptionRole, tip);
+    }
+    for (int i = 0; i < m_unavailable->childCount(); ++i) {
+        QTreeWidgetItem* known = m_unavailable->child(i);
+        if (KeyOf(known) == path) {
+            known->setCheckState(0, Qt::Checked);
+            return;
+        }
+    }
+    auto* item = new QTreeWidgetItem(m_unavailable);
+    const QString shown = FileNames::Display(path);
+    item->setText(0, u' ' + shown);
+    item->setData(0, KeyRole, path);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Checked);
+    item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    const QString tip = shown +
+                        u" cannot be shown: it was removed or renamed, is on a drive that is "
+                        u"not connected or not answering, is reached through a link, or is "
+                        u"hidden by the folder settings. It stays selected until you untick it."_s;
+    item->setToolTip(0, tip);
+    item->setData(0, Qt::AccessibleDescriptionRole, tip);
+    m_unavailable->setExpanded(true);
 }

@@ -5,6 +5,7 @@
 #include "TreewellExport.h"
 
 #include <QColor>
+#include <QSet>
 #include <QStringList>
 #include <QWidget>
 
@@ -56,6 +57,15 @@ public:
     QTreeWidget* Tree() const { return m_tree; }
     QString ComputerName() const { return m_computerName; }
 
+    // How long a folder on a network or FUSE file system may take to be listed before
+    // it counts as not answering, in milliseconds.
+    void SetAnswerTimeout(int milliseconds) { m_answerTimeout = milliseconds; }
+    // The most folders one press of "*" reads; the next press reads on.
+    void SetExpandAllLimit(int folders) { m_expandAllLimit = folders; }
+    // What "*" does on a node: expands everything below it, reading at most the limit
+    // of folders; Esc stops it.
+    void ExpandAll(QTreeWidgetItem* node);
+
 Q_SIGNALS:
     void Error(int ErrCode, const QString& ErrDescription);
     void NodeCheck(QTreeWidgetItem* node);
@@ -63,10 +73,13 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Busy;
     enum class Spread { None, Mixed, All };
+    enum class Found { Yes, No, Abandoned };
+    using Outcome = FolderReader::Outcome;
 
     void BuildTree();
     void ResetState();
@@ -77,10 +90,12 @@ private:
     void OnItemChanged(QTreeWidgetItem* node, int column);
     void ApplyTick(QTreeWidgetItem* node);
 
-    bool ReadSubFolders(QTreeWidgetItem* node, bool inheritTick);
+    Outcome ReadSubFolders(QTreeWidgetItem* node, bool inheritTick);
+    QString HangingMountOf(const QString& key) const;
     void SpreadDown(QTreeWidgetItem* node);
     bool UpdateParents(QTreeWidgetItem* node);
-    void SelectPath(const QString& path, bool tick, bool reveal);
+    Found SelectPath(const QString& path, bool tick, bool reveal);
+    void AddUnavailable(const QString& path);
     QTreeWidgetItem* FindDriveFor(const QString& path) const;
     QTreeWidgetItem* FindChild(QTreeWidgetItem* node, const QString& key);
     void CollectSelection(QTreeWidgetItem* node, QStringList& selection) const;
@@ -106,6 +121,17 @@ private:
     QColor m_clearedColour;
     QString m_computerName;
     QStringList m_messages;
+    // Mount points of file systems that may hang, looked into only off this thread.
+    QStringList m_hangingMounts;
+    int m_answerTimeout = 3000;
+    // While a selection is restored, the hanging mounts that did not answer once, so
+    // that ten saved folders on a dead share cost one wait, not ten.
+    QSet<QString>* m_silentMounts = nullptr;
+    // Saved folders the tree cannot show, kept (and ticked) until the user unticks them.
+    QTreeWidgetItem* m_unavailable = nullptr;
+    int m_expandAllLimit = 500;
+    bool m_expandingAll = false;
+    bool m_expandAllStopped = false;
     // Changed on every rebuild; work that yielded checks it before touching a node
     // again, in case the tree was rebuilt in between.
     quint64 m_generation = 0;

@@ -61,6 +61,15 @@ int IconCache::DriveIconIndex(const QString& rootKey, DriveType type, bool& fail
     return index ? index : Fallback(failed);
 }
 
+int IconCache::FolderIconIndex(bool& failed) {
+    failed = false;
+    const QString key = u"folder"_s;
+    if (const int index = FindImageIndex(key))
+        return index;
+    const int index = Append(key, m_provider->icon(QAbstractFileIconProvider::Folder));
+    return index ? index : Fallback(failed);
+}
+
 QIcon IconCache::Image(int index) const {
     if (index < 1 || index > m_images.size())
         return {};

@@ -38,6 +38,9 @@ public:
     // when even that is missing, returns 0 and sets failed.
     int IconIndex(const QString& path, bool& failed);
     int DriveIconIndex(const QString& rootKey, DriveType type, bool& failed);
+    // The icon every folder shares ("folder"), found without looking at any folder:
+    // the first folder of a listing may be a mount point that does not answer.
+    int FolderIconIndex(bool& failed);
 
     QIcon Image(int index) const;
     int Count() const { return int(m_images.size()); }

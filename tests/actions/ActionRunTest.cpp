@@ -8,8 +8,14 @@
 #include "engine/GroupingPass.h"
 #include "engine/clsFindFile.h"
 
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
+using namespace Qt::StringLiterals;
 using actions_testing::ActionsTest;
 using actions_testing::ProfileSettings;
 using Outcome = ActionRun::Outcome;
@@ -122,6 +128,59 @@ TEST_F(Run, NeverRemovesAChangedFileOrTheLastCopy) {
     Tree().CreateFile(QStringLiteral("d1/b.txt"), "grown");
     ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
     EXPECT_TRUE(QFile::exists(b[1]));
+}
+
+// Puts the same bytes back at the path with the same modified time, as cp -a, rsync -t or
+// an editor that restores the time would: either as a new file renamed over the old one,
+// or rewritten in place. Only the inode or the change time can tell.
+void ReplaceKeepingSizeAndTime(const QString& path, bool inPlace) {
+    modAPI::FileInfo before;
+    ASSERT_EQ(modAPI::MyStat(path, before), 1);
+    const QByteArray bytes = actions_testing::Contents(path);
+    // File times come from a coarse clock; let it move past the scan's change time.
+    QThread::msleep(30);
+    const QString written = inPlace ? path : path + QStringLiteral(".new");
+    {
+        QFile f(written);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    const struct timespec times[2] = {{before.ModifiedSecs, 0}, {before.ModifiedSecs, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(written).constData(), times, 0), 0);
+    if (!inPlace) {
+        ASSERT_EQ(::rename(QFile::encodeName(written).constData(), QFile::encodeName(path)), 0);
+    }
+    modAPI::FileInfo after;
+    ASSERT_EQ(modAPI::MyStat(path, after), 1);
+    ASSERT_EQ(after.Size, before.Size);
+    ASSERT_EQ(after.ModifiedSecs, before.ModifiedSecs);
+}
+
+TEST_F(Run, AFileReplacedBehindTheScansBackIsNeverRemoved) {
+    const QString skipped = QStringLiteral(" - ") + ActionRun::SkippedText;
+    struct Case {
+        int Replaced; // index into group a: 0 is the kept copy, 1 a marked file
+        bool InPlace;
+        QString Rows;
+        qint64 Errors;
+    };
+    for (const Case& c : {Case{1, false, u"..rs..s"_s, 1}, Case{1, true, u"..rs..s"_s, 1},
+                          Case{0, false, u"..rr..s"_s, 2}, Case{0, true, u"..rr..s"_s, 2}}) {
+        SCOPED_TRACE(testing::Message() << "replaced " << c.Replaced << " in place " << c.InPlace);
+        TearDown();
+        model.ClearRecs();
+        a.clear();
+        b.clear();
+        modLog::ResetRunStats();
+        SetUp(); // the files written afresh, the model filled from them
+        ReplaceKeepingSizeAndTime(a[c.Replaced], c.InPlace);
+        ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
+        EXPECT_EQ(Struck(), c.Rows);
+        EXPECT_EQ(Errors(), c.Errors);
+        EXPECT_EQ(ActionLines().first(), a[1] + skipped);
+        for (const QString& path : a.mid(0, c.Errors + 1))
+            EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    }
 }
 
 TEST_F(Run, TheConfirmedRuleWinsAndOnlyARealRemovalIsStruck) {

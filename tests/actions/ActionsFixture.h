@@ -77,7 +77,8 @@ protected:
             EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
             model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
                          modLog::DateTextFromSecs(info.ModifiedSecs), info.Size,
-                         QStringLiteral("N"), QString(), QStringLiteral("00000000"), QString());
+                         QStringLiteral("N"), QString(), QStringLiteral("00000000"), QString(),
+                         {info.Device, info.Inode, info.ChangedNs});
         }
         model.UpdateHeader(header, QString::number(paths.size()));
         return header;

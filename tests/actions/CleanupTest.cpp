@@ -1,6 +1,10 @@
 #include "ActionsFixture.h"
 
 #include "actions/clsCleanup.h"
+#include "app/PathCodec.h"
+#include "app/TextEscape.h"
+
+#include <QXmlStreamReader>
 
 #include <zip.h>
 
@@ -272,6 +276,126 @@ TEST_F(Export, AValueWiderThanItsColumnFailsTheTextReportAndKeepsTheEarlierOne) 
     EXPECT_EQ(Written(".txt"), Golden("report.txt"));
     EXPECT_TRUE(app.AppLogLines().last().startsWith(
         QStringLiteral("Error occured in clsCleanup.Export. Error No : ")));
+}
+
+// Names with line breaks, control characters, a byte that is not UTF-8 and markup.
+QStringList OddNames() {
+    return {QStringLiteral("a\nb.txt"),
+            QStringLiteral("c\rd.txt"),
+            QStringLiteral("e\tf.txt"),
+            QStringLiteral("g\x01h.txt"),
+            PathCodec::Decode(QByteArray("caf\xe9.txt")),
+            QStringLiteral("<&\"'>.txt")};
+}
+
+std::vector<ExportRecord> OddRecords() {
+    std::vector<ExportRecord> records;
+    ExportRecord group;
+    group.FileName = OddNames().first() + QStringLiteral("   (6 copies)");
+    records.push_back(group);
+    for (const QString& name : OddNames()) {
+        ExportRecord r;
+        r.FileName = name;
+        r.FileLocation = QStringLiteral("/d/") + name;
+        r.FileSize = QStringLiteral("1 bytes");
+        records.push_back(r);
+    }
+    return records;
+}
+
+// Records of a CSV text, by RFC 4180: quoted fields may hold commas, quotes and breaks.
+std::vector<QStringList> ParseCsv(const QString& text) {
+    std::vector<QStringList> records(1);
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            records.back() << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            records.back() << field;
+            field.clear();
+            records.emplace_back();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (records.back().isEmpty() && field.isEmpty())
+        records.pop_back();
+    return records;
+}
+
+TEST_F(Export, OddNamesStayOnTheirLineAndFieldInEveryFormat) {
+    const QStringList names = OddNames();
+    const QString rawShown = QStringLiteral("caf\\xE9.txt");
+
+    ASSERT_EQ(Write("text", OddRecords()), 1);
+    const QString text = QString::fromUtf8(Written(".txt"));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 9); // header, group, six files, nothing after the last line end
+    for (const QString& line : lines) {
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r') || line.contains(u'\t'))
+            << line.toStdString();
+        EXPECT_TRUE(line.isEmpty() || line.size() == lines[0].size()) << line.toStdString();
+    }
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("a\\u000Ab.txt ")));
+    EXPECT_TRUE(lines[5].startsWith(QStringLiteral("g\\u0001h.txt ")));
+    EXPECT_TRUE(lines[6].startsWith(rawShown + u' '));
+    EXPECT_TRUE(lines[6].contains(QStringLiteral("/d/") + rawShown + u' '));
+
+    ASSERT_EQ(Write("html", OddRecords()), 1);
+    const QStringList html = QString::fromUtf8(Written(".html")).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(html.size(), 10); // table start, group, six files, table end, then nothing
+    EXPECT_EQ(html[2].count(QStringLiteral("<td>")), 10);
+    EXPECT_TRUE(html[3].contains(QStringLiteral("<td>&nbsp;c\\u000Dd.txt</td>")));
+    EXPECT_TRUE(
+        html[6].contains(QStringLiteral("<td>&nbsp;") + rawShown + QStringLiteral("</td>")));
+    EXPECT_TRUE(html[7].contains(QStringLiteral("<td>&nbsp;&lt;&amp;&quot;'&gt;.txt</td>")));
+
+    ASSERT_EQ(Write("csv", OddRecords()), 1);
+    const std::vector<QStringList> csv = ParseCsv(QString::fromUtf8(Written(".csv")));
+    ASSERT_EQ(csv.size(), 8u);
+    for (size_t i = 2; i < csv.size(); ++i) {
+        ASSERT_EQ(csv[i].size(), 10) << i;
+        const QString shown = TextEscape::Escape(names[qsizetype(i) - 2], TextEscape::Breaks::Keep);
+        EXPECT_EQ(csv[i][0], shown);
+        EXPECT_EQ(csv[i][1], QStringLiteral("/d/") + shown);
+    }
+    EXPECT_EQ(csv[2][0], QStringLiteral("a\nb.txt")); // the break kept, inside its quotes
+    EXPECT_EQ(csv[6][0], rawShown);
+
+    // A strict XML 1.0 reader takes the whole report; the program's reader gives every name
+    // back exactly.
+    ASSERT_EQ(Write("xml", OddRecords()), 1);
+    QXmlStreamReader strict(Written(".xml"));
+    QStringList shownNames;
+    while (!strict.atEnd()) {
+        if (strict.readNext() == QXmlStreamReader::StartElement && strict.name() == u"file")
+            shownNames << strict.attributes().value(QStringLiteral("name")).toString();
+    }
+    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
+    ASSERT_EQ(shownNames.size(), names.size());
+    EXPECT_EQ(shownNames[4], rawShown);
+    EXPECT_EQ(shownNames[3], QStringLiteral("g\\u0001h.txt"));
+    modXML::Document doc;
+    ASSERT_EQ(modXML::ReadProfile(Tree().Path(QStringLiteral("reports/Photos.xml")), doc), 1);
+    QStringList read;
+    for (const pugi::xml_node& n : modXML::SelectAll(doc.Dom(), QStringLiteral("//file")))
+        read << modXML::AttributeText(n, QStringLiteral("location"));
+    ASSERT_EQ(read.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        EXPECT_EQ(read[i], QStringLiteral("/d/") + names[i]);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "actions/ResultsModel.h"
+#include "app/PathCodec.h"
 
 #include <tuple>
 
@@ -17,7 +18,8 @@ void FillTwoGroups(ResultsModel& m) {
         for (int i = 1; i <= copies; ++i)
             m.AddRow(i == 1, file, QStringLiteral("/d%1/").arg(i) + file, QStringLiteral("c"),
                      QStringLiteral("m"), size, QStringLiteral("N"), QStringLiteral("v"),
-                     QStringLiteral("CRC"), QStringLiteral("MD5"));
+                     QStringLiteral("CRC"), QStringLiteral("MD5"),
+                     {quint64(copies), quint64(i), qint64(size)});
         m.UpdateHeadTotal(header, size * copies);
         m.UpdateHeader(header, QString::number(copies));
     }
@@ -91,6 +93,26 @@ TEST(ResultsModel, CollapseHidesExactlyTheGroupsFileRows) {
     m.CollExpRows(1);
     EXPECT_EQ(m.Text(1, 0), QStringLiteral("-"));
     EXPECT_EQ(hidden(), QStringLiteral(".....hh"));
+}
+
+// The row keeps the exact name for the actions and gives the view its readable form; the
+// identity rides along unseen, through later edits of the row.
+TEST(ResultsModel, RowsKeepExactPathsAndIdentitiesAndShowPathsReadably) {
+    ResultsModel m;
+    const QString raw = PathCodec::Decode(QByteArray("/d/caf\xe9\nx.txt"));
+    const QString lookAlike = PathCodec::Decode(QByteArray("/d/caf\xe8\nx.txt"));
+    m.AddHeader(raw);
+    m.AddRow(true, raw, raw, {}, {}, 1, {}, {}, {}, {}, {1, 2, 3});
+    m.AddRow(false, lookAlike, lookAlike, {}, {}, 1, {}, {}, {}, {}, {1, 5, 6});
+    EXPECT_EQ(m.Text(2, 3), raw);
+    EXPECT_EQ(m.Text(3, 3), lookAlike);
+    EXPECT_EQ(m.data(m.index(1, 3)).toString(), QStringLiteral("/d/caf\\xE9\\u000Ax.txt"));
+    EXPECT_EQ(m.data(m.index(2, 3)).toString(), QStringLiteral("/d/caf\\xE8\\u000Ax.txt"));
+
+    m.SetText(3, 1, ResultsModel::Unmarked);
+    EXPECT_EQ(m.Identity(3), (FileIdentity{1, 5, 6}));
+    EXPECT_EQ(m.Text(3, 3), lookAlike);
+    EXPECT_FALSE(m.Identity(1).Known()); // a header stands for no file
 }
 
 } // namespace

@@ -1,11 +1,17 @@
 #include "FileSystems.h"
 #include "TestSupport.h"
 
+#include "app/PathCodec.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+
+#include <cstdio>
+#include <ftw.h>
+#include <sys/stat.h>
 
 using namespace testing_support;
 
@@ -48,6 +54,36 @@ TEST_F(InitAppTest, LaysOutTheFoldersAndMovesTheTemplateOnce) {
     EXPECT_FALSE(QFile::exists(modCommon::AppPath + QStringLiteral("Default Profile.xml")))
         << "the template is moved, not copied";
     EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + QStringLiteral("AllProfiles.xml")));
+}
+
+// An application folder whose name is not UTF-8 is laid out where it is, not under a
+// decoded look-alike.
+TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
+    const QByteArray home = QFile::encodeName(tree.Root()) + "app\xe9";
+    ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
+    // Qt's own removal of the tree decodes names and cannot find this one.
+    const auto cleanup = qScopeGuard([&home] {
+        ::nftw(
+            home.constData(),
+            [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); },
+            16, FTW_DEPTH | FTW_PHYS);
+    });
+    FILE* config = std::fopen((home + "/config.xml").constData(), "wb");
+    ASSERT_NE(config, nullptr);
+    std::fputs("<echofind/>", config);
+    std::fclose(config);
+    qputenv("ECHOFIND_HOME", home);
+
+    ASSERT_EQ(modCommon::InitApp(messages), 1);
+    EXPECT_EQ(PathCodec::Encode(modCommon::AppPath), home + '/');
+    struct stat st;
+    for (const QString& made : {modCommon::AppPath + QStringLiteral("Log"), modCommon::LogPath}) {
+        EXPECT_TRUE(PathCodec::Encode(made).startsWith(home + '/'));
+        EXPECT_EQ(::stat(PathCodec::Encode(made).constData(), &st), 0);
+    }
+    const QByteArray catalogue = PathCodec::Encode(modCommon::ProfileFolder) + "AllProfiles.xml";
+    EXPECT_TRUE(catalogue.startsWith(home + '/'));
+    EXPECT_EQ(::stat(catalogue.constData(), &st), 0);
 }
 
 TEST_F(InitAppTest, KeepsAnExistingCatalogueAndTemplate) {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
@@ -102,6 +104,31 @@ TEST(RunLog, BracesAndAccentsStayValidRtf) {
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);
+}
+
+// A name that is not UTF-8 or holds a line break is shown readably in both logs and never
+// makes a line of its own.
+TEST(RunLog, OddNamesAreShownReadablyOnTheirOwnLine) {
+    AppFolder app;
+    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9\nfake line.txt"));
+    modLog::RunStats = Stats(1, 0, "1", 1);
+    modLog::RunStats.ErrorDetails << raw + QStringLiteral(" -  details could not be retrieved");
+    modLog::RunStats.ActionDetails << raw + QStringLiteral(" - Deleted permanently")
+                                   << QStringLiteral("finished");
+    modLog::WriteRunLog(QStringLiteral("P"));
+    const QByteArray log =
+        app.Tree().Read(modCommon::LogPath.mid(app.Tree().Root().size()) + QStringLiteral("P.log"));
+    EXPECT_TRUE(log.contains("/srv/caf\\\\xE9\\\\u000Afake line.txt -  details"))
+        << log.constData();
+    EXPECT_TRUE(log.contains("/srv/caf\\\\xE9\\\\u000Afake line.txt - Deleted permanently"));
+    EXPECT_EQ(log.count("fake line"), 2);
+    EXPECT_FALSE(log.contains("\\u-"));
+
+    modAPI::MyDeleteFile(raw);
+    const QStringList lines = app.AppLogLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("/srv/caf\\xE9\\u000Afake line.txt at:")))
+        << lines[0].toStdString();
 }
 
 TEST(RunLog, FailedRewriteKeepsThePreviousLog) {

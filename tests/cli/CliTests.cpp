@@ -9,13 +9,18 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
 namespace {
 
 const QString kCli = QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli");
-const QString kShared = QStringLiteral(ECHOFIND_SHARED_DIR "/bench/");
+const QString kTools = QStringLiteral(ECHOFIND_TOOLS_DIR "/");
 
 struct Outcome {
     int Exit = -1;
@@ -38,11 +43,11 @@ Outcome Execute(const QString& program, const QStringList& args,
 TEST(Cli, FindsExactlyTheCorpusGroupsInBothContentModes) {
     TempTree t;
     const QString tree = t.Path(QStringLiteral("corpus"));
-    const Outcome made =
-        Execute(QStringLiteral("python3"),
-                {kShared + QStringLiteral("make-corpus"), tree, QStringLiteral("--files"),
-                 QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7"),
-                 QStringLiteral("--with-links"), QStringLiteral("--quiet")});
+    const Outcome made = Execute(
+        QStringLiteral("python3"),
+        {kTools + QStringLiteral("make-tree"), tree, QStringLiteral("--files"),
+         QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7"),
+         QStringLiteral("--with-links"), QStringLiteral("--odd-bytes"), QStringLiteral("--quiet")});
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
     for (const QString& mode : {QStringLiteral("crc"), QStringLiteral("md5")}) {
         const Outcome scan =
@@ -57,7 +62,7 @@ TEST(Cli, FindsExactlyTheCorpusGroupsInBothContentModes) {
         f.write(scan.Out);
         f.close();
         const Outcome check = Execute(QStringLiteral("python3"),
-                                      {kShared + QStringLiteral("check-groups"),
+                                      {kTools + QStringLiteral("check-groups"),
                                        tree + QStringLiteral(".manifest.json"), report,
                                        QStringLiteral("--hardlinks"), QStringLiteral("one")});
         EXPECT_EQ(check.Exit, 0) << mode.toStdString() << ": " << check.Out.toStdString();
@@ -150,4 +155,40 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
     EXPECT_EQ(statuses,
               QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
     qunsetenv("ECHOFIND_HOME");
+}
+
+// Two names that decode alike ("caf\xe9", "caf\xe8"), under a folder named in bytes too,
+// are found from the folder as given and printed as the file system spells them, so the
+// output can be fed back to other tools.
+TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.Root()) + "tr\xea";
+    QList<QByteArray> paths;
+    // Qt's own removal of the tree decodes names and cannot find these.
+    const auto cleanup = qScopeGuard([&] {
+        for (const QByteArray& path : paths)
+            ::unlink(path.constData());
+        for (const char* folder : {"/a", "/b", ""})
+            ::rmdir((root + folder).constData());
+    });
+    for (const char* rel :
+         {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"}) {
+        paths << root + rel;
+        ::mkdir(root.constData(), 0755);
+        ::mkdir(paths.last().left(paths.last().lastIndexOf('/')).constData(), 0755);
+        FILE* f = std::fopen(paths.last().constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("same", f);
+        std::fclose(f);
+    }
+    // Through the shell: a process started by Qt gets its arguments re-encoded.
+    const QByteArray command = QFile::encodeName(kCli) + " scan -r --name -q '" + root + "'";
+    FILE* cli = ::popen(command.constData(), "r");
+    ASSERT_NE(cli, nullptr);
+    QByteArray out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, cli)) > 0;)
+        out.append(buffer, qsizetype(n));
+    EXPECT_EQ(::pclose(cli), 0);
+    EXPECT_EQ(out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
 }

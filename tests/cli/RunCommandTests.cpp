@@ -67,9 +67,9 @@ TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
     const QString corpus = tree.Path(QStringLiteral("corpus"));
     const Result made =
         Launch(QStringLiteral("python3"),
-               {QStringLiteral(ECHOFIND_SHARED_DIR "/bench/make-corpus"), corpus,
-                QStringLiteral("--files"), QStringLiteral("400"), QStringLiteral("--seed"),
-                QStringLiteral("3"), QStringLiteral("--quiet")},
+               {QStringLiteral(ECHOFIND_TOOLS_DIR "/make-tree"), corpus, QStringLiteral("--files"),
+                QStringLiteral("400"), QStringLiteral("--seed"), QStringLiteral("3"),
+                QStringLiteral("--quiet")},
                env);
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
 

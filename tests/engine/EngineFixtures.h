@@ -12,6 +12,7 @@
 #include "engine/clsFindFile.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringList>
 
 #include <functional>
@@ -43,9 +44,10 @@ public:
     }
     void AddRow(bool firstRecord, const QString& fileName, const QString& filePath, const QString&,
                 const QString&, qint64 fileSize, const QString&, const QString&,
-                const QString& crc32, const QString& md5) override {
+                const QString& crc32, const QString& md5, const FileIdentity& identity) override {
         Calls << u"AddRow %1 %2 %3"_s.arg(firstRecord).arg(fileName).arg(fileSize);
         Paths.back() << filePath;
+        Identities[filePath] = identity;
         Crcs << crc32;
         Md5s << md5;
         ++m_rows;
@@ -61,6 +63,7 @@ public:
     QStringList Calls;
     Groups Paths;
     QStringList Crcs, Md5s;
+    QHash<QString, FileIdentity> Identities;
 
 private:
     qint64 m_rows = 0;

@@ -33,6 +33,25 @@ TEST_F(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
     EXPECT_EQ(Rel(sink.Paths)[0], QStringList({u"a/same.txt"_s, u"b/same.txt"_s, u"c/same.txt"_s}));
 }
 
+TEST_F(Grouping, EachRowCarriesTheIdentityTheScanSaw) {
+    t.CreateFile(u"a/same.txt"_s, "123");
+    t.CreateFile(u"b/same.txt"_s, "123");
+    clsFindFile scan;
+    scan.IncludeSubFolder = true;
+    RecordingSink sink = Scan(scan, {t.Root()});
+    ASSERT_EQ(sink.Identities.size(), 2);
+    for (const QString& rel : {u"a/same.txt"_s, u"b/same.txt"_s}) {
+        struct statx sx;
+        ASSERT_EQ(::statx(AT_FDCWD, QFile::encodeName(P(rel)).constData(), AT_SYMLINK_NOFOLLOW,
+                          STATX_BASIC_STATS, &sx),
+                  0);
+        const FileIdentity seen = sink.Identities.value(P(rel));
+        EXPECT_EQ(seen.Device, (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor);
+        EXPECT_EQ(seen.Inode, sx.stx_ino);
+        EXPECT_EQ(seen.ChangedNs, qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec);
+    }
+}
+
 TEST_F(Grouping, NamesThatAreNotUtf8GroupOnlyWhenTheirBytesMatch) {
     // Decoded, every one of these reads "caf\uFFFD.txt"; only the ASCII case may differ.
     // Names that do not decode cannot be removed through Qt, so the test removes its own.

@@ -3,10 +3,13 @@
 
 #include "EngineFixtures.h"
 
+#include "app/PathCodec.h"
 #include "app/modLog.h"
 #include "engine/FolderListing.h"
 
 #include "app/modAPI_scan.h"
+
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -86,7 +89,13 @@ TEST_F(Walk, RootsOnAVirtualFileSystemAreNeverEntered) {
     ASSERT_EQ(
         ::symlink(QFile::encodeName(root).constData(), QFile::encodeName(P(u"link"_s)).constData()),
         0);
-    for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s)}) {
+    // A link whose name is not UTF-8 must be resolved by its bytes, not a decoded guess.
+    const QString rawLink = P(u""_s) + PathCodec::Decode("link\xe9");
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(root).constData(), PathCodec::Encode(rawLink).constData()), 0);
+    const auto unlinkRaw =
+        qScopeGuard([&rawLink] { ::unlink(PathCodec::Encode(rawLink).constData()); });
+    for (const QString& folder : {root, root + u'/', P(u"link"_s), P(u"link/"_s), rawLink}) {
         clsFindFile scan;
         scan.IncludeSubFolder = scan.IncludeSystemFilesFolders = scan.IncludeHiddenFilesFolders =
             scan.IncludeReadOnlyFilesFolders = scan.IncludeZeroByteFiles = true;

@@ -1,5 +1,8 @@
 #include "TreeFixture.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 using namespace Qt::StringLiterals;
 
 using TreeBuild = TreeFixture;
@@ -79,4 +82,51 @@ TEST_F(TreeBuild, RefreshRereadsTheDrivesAndClearsTheAttributeFlags) {
     // The sub-folder setting is the host's and survives.
     Tick(drive, true);
     EXPECT_TRUE(IsTicked(NodeAt(u"drive/plain"_s)));
+}
+
+// "*" expands everything below the current node; on a big drive that would read on
+// for minutes with the tree locked, so one press reads a bounded number of folders.
+TEST_F(TreeBuild, StarReadsABoundedNumberOfFoldersPerPressAndEscStopsIt) {
+    QString chain = u"drive"_s;
+    for (int level = 1; level <= 30; ++level)
+        chain += u"/d"_s + QString::number(level);
+    MakeDir(chain);
+    auto levelPath = [](int depth) {
+        QString path = u"drive"_s;
+        for (int level = 1; level <= depth; ++level)
+            path += u"/d"_s + QString::number(level);
+        return path;
+    };
+    auto pressKey = [this](Qt::Key key, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(m_list->Tree(), &press);
+    };
+
+    MakeList({Drive(u"drive"_s)});
+    m_list->SetExpandAllLimit(10);
+    m_list->Tree()->setCurrentItem(Root()->child(0));
+    pressKey(Qt::Key_Asterisk, u"*"_s);
+    // Ten folders read: the drive and d1..d9, which shows d10 still closed.
+    ASSERT_NE(NodeAt(levelPath(10)), nullptr);
+    EXPECT_TRUE(HasPlaceholder(NodeAt(levelPath(10))));
+    EXPECT_TRUE(NodeAt(levelPath(9))->isExpanded());
+    // The next press reads on.
+    pressKey(Qt::Key_Asterisk, u"*"_s);
+    ASSERT_NE(NodeAt(levelPath(20)), nullptr);
+    EXPECT_TRUE(HasPlaceholder(NodeAt(levelPath(20))));
+
+    // Esc, pressed while it reads, stops it at once.
+    MakeList({Drive(u"drive"_s)});
+    int expanded = 0;
+    QObject::connect(m_list->Tree(), &QTreeWidget::itemExpanded, m_list.get(), [&] {
+        if (++expanded == 3)
+            QCoreApplication::postEvent(
+                m_list.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    m_list->Tree()->setCurrentItem(Root()->child(0));
+    pressKey(Qt::Key_Asterisk, u"*"_s);
+    EXPECT_EQ(expanded, 3);
+    ASSERT_NE(NodeAt(levelPath(3)), nullptr);
+    EXPECT_TRUE(HasPlaceholder(NodeAt(levelPath(3))));
+    EXPECT_TRUE(m_errors.isEmpty());
 }

@@ -11,6 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+// Readable failures: paths as text, not as arrays of 16-bit units.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 // Hands the control chosen folders as its drives, and names folders that stand for
 // kernel file-system mount points.
@@ -60,16 +66,32 @@ protected:
     }
 
     QTreeWidgetItem* Root() const { return m_list->Tree()->topLevelItem(0); }
-    // The node of a folder, or of a drive mounted there, among the nodes read so far.
+    // The node of a folder, or of a drive mounted there, among the nodes read so far
+    // under the computer (not among the unavailable folders).
     QTreeWidgetItem* NodeAt(const QString& relative) const {
         const QString path = PathOf(relative);
         for (QTreeWidgetItem* node : m_list->Tree()->findItems(
                  QStringLiteral(".*"), Qt::MatchRegularExpression | Qt::MatchRecursive)) {
-            if (Key(node) == path || Key(node) == path + u'/')
+            QTreeWidgetItem* top = node;
+            while (top->parent())
+                top = top->parent();
+            if (top == Root() && (Key(node) == path || Key(node) == path + u'/'))
                 return node;
         }
         return nullptr;
     }
+    // Every ticked folder node under the computer, by key.
+    QStringList TickedKeys() const {
+        QStringList keys;
+        for (QTreeWidgetItem* node : m_list->Tree()->findItems(
+                 QStringLiteral(".*"), Qt::MatchRegularExpression | Qt::MatchRecursive)) {
+            if (node != Root() && IsTicked(node) && node->parent() != Unavailable())
+                keys.append(Key(node));
+        }
+        return keys;
+    }
+    // The node that holds the saved folders the tree cannot show, if any.
+    QTreeWidgetItem* Unavailable() const { return m_list->Tree()->topLevelItem(1); }
     QTreeWidgetItem* ExpandAt(const QString& relative) {
         QTreeWidgetItem* node = NodeAt(relative);
         EXPECT_NE(node, nullptr) << relative.toStdString();

@@ -1,10 +1,12 @@
 #include "TestSupport.h"
 
+#include "app/PathCodec.h"
 #include "app/modXML.h"
 #include "profiles/Catalogue.h"
 #include "profiles/ProfileDocument.h"
 
 #include <QFile>
+#include <QXmlStreamReader>
 
 using namespace testing_support;
 
@@ -173,4 +175,47 @@ TEST(Catalogue, NamesDifferingInCaseAreTwoProfilesAndGoneOnesAreDropped) {
     ASSERT_EQ(entries.size(), 2u);
     for (const Catalogue::Entry& e : entries)
         EXPECT_EQ(e.Status, e.Name == u"Photos" ? QStringLiteral("Success") : QString());
+}
+
+// Folder and profile names may hold line breaks, control characters and bytes that are not
+// UTF-8; the documents must stay well-formed and give every name back as it was.
+TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
+    AppFolder app;
+    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9"));
+    ProfileSettings p;
+    p.Folders = {QStringLiteral("/srv/line\nbreak"), QStringLiteral("/srv/tab\tand\rcr"),
+                 QStringLiteral("/srv/bell\x01"),    raw,
+                 QStringLiteral("/srv/<&\"'>"),      QStringLiteral("/srv/caf\\xE9")};
+    p.DeleteTo = QStringLiteral("move");
+    p.RemoveFolder = raw + QStringLiteral("/dups\x02");
+    const QString path = modCommon::ProfileFolder + QStringLiteral("odd\x01name.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    QXmlStreamReader strict(app.Tree().Read(path.mid(app.Tree().Root().size())));
+    while (!strict.atEnd())
+        strict.readNext();
+    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.Folders, p.Folders);
+    EXPECT_EQ(back.RemoveFolder, p.RemoveFolder);
+
+    const std::vector<Catalogue::Entry> entries = {
+        {QStringLiteral("odd\x01name"), QStringLiteral("2026-12-06 10:00:00"),
+         QStringLiteral("Success")},
+        {QStringLiteral("two\nlines"), QString(), QStringLiteral("Never")},
+        {PathCodec::Decode(QByteArray("M\xfasica")), QString(), QStringLiteral("Error")}};
+    // Rows are kept only for profiles that still have a document.
+    for (const Catalogue::Entry& e : entries)
+        ASSERT_EQ(
+            ProfileDocument::Save(modCommon::ProfileFolder + e.Name + QStringLiteral(".xml"), p),
+            1);
+    ASSERT_EQ(Catalogue::SaveEntries(entries), 1);
+    std::vector<Catalogue::Entry> read;
+    ASSERT_EQ(Catalogue::ReadEntries(read), 1);
+    ASSERT_EQ(read.size(), entries.size());
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].Name, entries[i].Name);
+        EXPECT_EQ(read[i].LastRun, entries[i].LastRun);
+        EXPECT_EQ(read[i].Status, entries[i].Status);
+    }
 }
