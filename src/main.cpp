@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
 #ifdef ECHOFIND_VERSION
     QApplication::setApplicationVersion(QStringLiteral(ECHOFIND_VERSION));
 #endif
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("edit-find"), frmSplash::ProgramIcon()));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("echofind"),
+                                                 QIcon(QStringLiteral(":/echofind/echofind.png"))));
+    // Lets a desktop match the window to its menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("echofind"));
     // A script or test that starts the program with nobody to answer a box reads its
     // messages on standard error instead.
     QtMessageService boxes;

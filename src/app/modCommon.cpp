@@ -42,17 +42,96 @@ QString ProfileNameFromPath(const QString& profilePath) {
     return name;
 }
 
-QString ApplicationFolder() {
-    // Taken as bytes: a folder whose name is not UTF-8 must still be the folder named.
-    const QString home = PathCodec::Decode(qgetenv("ECHOFIND_HOME"));
-    if (!home.isEmpty())
-        return QualifyPath(
-            QDir::cleanPath(home.startsWith(u'/') ? home : modAPI::CurrentFolder() + u'/' + home));
+namespace {
+
+bool Exists(const QString& path) {
+    bool exists = false;
+    modAPI::MyPathFileExists(path, exists);
+    return exists;
+}
+
+// Folders the package manager owns; the compiled-in install prefix counts too, so a copy
+// installed elsewhere never writes beside itself.
+bool IsSystemProgramFolder(const QString& folder) {
+    static const QStringList system = {
+        QStringLiteral("/bin"),
+        QStringLiteral("/sbin"),
+        QStringLiteral("/usr/bin"),
+        QStringLiteral("/usr/sbin"),
+        QStringLiteral("/usr/games"),
+        QStringLiteral("/usr/local/bin"),
+        QStringLiteral("/usr/local/sbin"),
+        QStringLiteral("/usr/local/games"),
+#ifdef ECHOFIND_INSTALL_BINDIR
+        QDir::cleanPath(QStringLiteral(ECHOFIND_INSTALL_BINDIR)),
+#endif
+    };
+    return system.contains(UnQualifyPath(folder));
+}
+
+// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute (the base directory
+// rules ignore a relative one).
+QString UserDataFolder() {
+    QString base = PathCodec::Decode(qgetenv("XDG_DATA_HOME"));
+    if (!base.startsWith(u'/')) {
+        QString home = PathCodec::Decode(qgetenv("HOME"));
+        if (!home.startsWith(u'/'))
+            home = QDir::homePath();
+        base = QualifyPath(home) + QStringLiteral(".local/share");
+    }
+    return QualifyPath(QDir::cleanPath(base));
+}
+
+} // namespace
+
+QString ProgramFolder() {
     // The program's own path as bytes; Qt's would decode a folder that is not UTF-8 lossily.
     const QString exe = modAPI::ProgramFilePath();
     if (exe.isEmpty() && QCoreApplication::instance())
         return QualifyPath(QCoreApplication::applicationDirPath());
     return QualifyPath(exe.left(exe.lastIndexOf(u'/')));
+}
+
+Folders ChooseFolders(const QString& programFolder) {
+    Folders f;
+    const QString program = QualifyPath(programFolder);
+    f.Portable = Exists(program + QStringLiteral("config.xml")) &&
+                 modAPI::MyCheckWritableFolder(program) == Success &&
+                 !IsSystemProgramFolder(program);
+    f.Shipped = program;
+    if (!f.Portable) {
+        const QString shared =
+            QualifyPath(QDir::cleanPath(program + QStringLiteral("../share/echofind")));
+        if (Exists(shared + QStringLiteral("config.xml")))
+            f.Shipped = shared;
+    }
+    // Taken as bytes: a folder whose name is not UTF-8 must still be the folder named.
+    const QString home = PathCodec::Decode(qgetenv("ECHOFIND_HOME"));
+    if (!home.isEmpty())
+        f.Application = QualifyPath(
+            QDir::cleanPath(home.startsWith(u'/') ? home : modAPI::CurrentFolder() + u'/' + home));
+    else if (f.Portable)
+        f.Application = program;
+    else
+        f.Application = UserDataFolder() + QStringLiteral("echofind/");
+    return f;
+}
+
+QString ApplicationFolder() {
+    return ChooseFolders(ProgramFolder()).Application;
+}
+
+QString ShippedDataFolder() {
+    return ChooseFolders(ProgramFolder()).Shipped;
+}
+
+QString TreewellLibraryFile(const QString& programFolder) {
+    const QString program = QualifyPath(programFolder);
+    // By soname: the unversioned name is a link for linking against, not for running.
+    const QString name = QStringLiteral(ECHOFIND_TREEWELL_SONAME);
+    if (Exists(program + name))
+        return program + name;
+    return QDir::cleanPath(program + QStringLiteral("../lib/") + name);
 }
 
 QString UserFolderName(int userNameStatus, const QString& userName) {
@@ -88,15 +167,37 @@ public:
     void Release() { modLog::ReleaseAppLogLines(AppLogFile); }
 };
 
+// An installed program's application folder starts empty; it gets the documents a build
+// has beside its program. config.xml goes last: its presence means the copy is complete,
+// so a start that failed half-way copies again.
+void CopyShippedDocuments(const QString& shipped) {
+    const QString config = QStringLiteral("config.xml");
+    if (shipped == AppPath || Exists(AppPath + config) || !Exists(shipped + config))
+        return;
+    const QString profile = QStringLiteral("Default Profile.xml");
+    for (const QString& name : {profile, config}) {
+        // After a lost config.xml, a template the user already has stays the only one.
+        if (!Exists(shipped + name) || (name == profile && Exists(ProfileFolder + name)))
+            continue;
+        // The shipped files are read-only; the user's copies are the user's to change.
+        if (modAPI::MyCopyFile(shipped + name, AppPath + name, false) == Success)
+            modAPI::MyMakeWritable(AppPath + name);
+    }
+}
+
 } // namespace
 
 int InitApp(MessageService& messages) {
+    return InitApp(messages, ChooseFolders(ProgramFolder()));
+}
+
+int InitApp(MessageService& messages, const Folders& folders) {
     try {
         AppLogFile.clear(); // so that the lookup's line waits for this start's log
         HeldLogLines held;
         QString userName;
         const int userStatus = modAPI::MyGetUserName(userName);
-        SetPaths(ApplicationFolder(), UserFolderName(userStatus, userName));
+        SetPaths(folders.Application, UserFolderName(userStatus, userName));
         CancelRequested = false;
 
         EnsureFolder(UserPath, 515, QStringLiteral("Could not create user folder ") + UserPath);
@@ -104,6 +205,8 @@ int InitApp(MessageService& messages) {
                      QStringLiteral("Could not create profile folder ") + ProfileFolder);
         EnsureFolder(LogPath, 517, QStringLiteral("Could not create log folder ") + LogPath);
         EnsureFolder(AppLogFile, 518, QStringLiteral("Could not create log folder ") + AppLogFile);
+        if (!folders.Portable)
+            CopyShippedDocuments(folders.Shipped);
 
         bool exists = false;
         modAPI::MyPathFileExists(AppPath + QStringLiteral("config.xml"), exists);

@@ -21,8 +21,29 @@ extern bool CancelRequested;
 
 inline constexpr qint64 MaxAppLogBytes = 1048576;
 
-// The application folder: ECHOFIND_HOME when set, else the folder of the program file.
+// Where a program kept in programFolder keeps its documents, and where the documents it
+// ships (config.xml, "Default Profile.xml", the help pages) come from.
+struct Folders {
+    QString Application; // ends in "/"
+    QString Shipped;     // ends in "/"
+    // True when the program's own folder is the application folder (a build or a copy the
+    // user owns); false for an installed program, whose folder the user must not write.
+    bool Portable = true;
+};
+
+// The program's folder holds the application folder when it holds config.xml, can be
+// written and is not a system program folder; otherwise the application folder is
+// $XDG_DATA_HOME/echofind (default ~/.local/share/echofind). ECHOFIND_HOME, when set,
+// overrides both. An installed program's shipped documents are in ../share/echofind.
+Folders ChooseFolders(const QString& programFolder);
+// The folder of the program file, with a trailing "/".
+QString ProgramFolder();
+// ChooseFolders(ProgramFolder()).Application.
 QString ApplicationFolder();
+// ChooseFolders(ProgramFolder()).Shipped: where the help pages are.
+QString ShippedDataFolder();
+// The Treewell library to load: beside the program in a build, in ../lib when installed.
+QString TreewellLibraryFile(const QString& programFolder = ProgramFolder());
 // "DefaultUser" when the log-on name could not be read or is empty.
 QString UserFolderName(int userNameStatus, const QString& userName);
 
@@ -30,8 +51,10 @@ QString UserFolderName(int userNameStatus, const QString& userName);
 void SetPaths(const QString& appFolder, const QString& userFolderName);
 
 // Lays out the folders and files; 1 when they are in order, 0 after a failure the user
-// has been told about.
+// has been told about. An installed program first copies its shipped documents into an
+// application folder that has no config.xml yet.
 int InitApp(MessageService& messages = Messages());
+int InitApp(MessageService& messages, const Folders& folders);
 
 // Appends "/" unless the text already ends in one.
 QString QualifyPath(const QString& path);

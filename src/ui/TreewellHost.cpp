@@ -1,5 +1,6 @@
 #include "TreewellHost.h"
 
+#include "app/modCommon.h"
 #include "app/modLog.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,7 @@ using CreateControl = QWidget* (*)(const char*, QWidget*);
 // any one window.
 CreateControl Factory() {
     static CreateControl create = [] {
-        QLibrary library(QCoreApplication::applicationDirPath() + QStringLiteral("/treewell"));
+        QLibrary library(modCommon::TreewellLibraryFile());
         auto found = reinterpret_cast<CreateControl>(library.resolve("TreewellCreateControl"));
         if (!found)
             modLog::LogProcedureError(QStringLiteral("frmProfile.Form_Load"), 0,

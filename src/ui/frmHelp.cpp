@@ -48,8 +48,18 @@ frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
+// The application folder's own guide first (a portable copy may carry an edited one),
+// then the guide shipped with the program, which an installed copy keeps apart from the
+// user's data.
 QString frmHelp::HelpFile() {
-    return modCommon::AppPath + QStringLiteral("help/Echofind.html");
+    const QString name = QStringLiteral("help/Echofind.html");
+    for (const QString& folder : {modCommon::AppPath, modCommon::ShippedDataFolder()}) {
+        bool exists = false;
+        modAPI::MyPathFileExists(folder + name, exists);
+        if (exists)
+            return folder + name;
+    }
+    return modCommon::AppPath + name;
 }
 
 int frmHelp::OpenContents() {
