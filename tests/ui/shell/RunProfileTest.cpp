@@ -119,7 +119,8 @@ TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
     QObject::connect(&presser, &QTimer::timeout, [&] {
         auto* window = qobject_cast<frmProgress*>(QApplication::activeModalWidget());
         auto* count = window ? window->findChild<QLabel*>(S("lblFileCount")) : nullptr;
-        if (count && count->text().startsWith(S("Processed "))) {
+        // Pressed as soon as the walk has begun, so a fast machine cannot finish first.
+        if (count && !count->text().isEmpty()) {
             presser.stop();
             QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
         }
