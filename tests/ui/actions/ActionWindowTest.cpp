@@ -203,3 +203,46 @@ TEST_F(ActionsWindowTest, AScanThenTheTrashButtonLeavesOneCopyOfEveryGroup) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace actions_window_testing;
+
+TEST_F(ActionsWindowTest, CancelWhileTheArchiveIsWrittenKeepsTheArchiveAndEveryFile) {
+    SaveProfile(Settings("zip"));
+    // Enough data for the archive write to report its progress many times.
+    QByteArray block(256 * 1024, 'z');
+    for (int i = 0; i < 8; ++i) {
+        block[0] = char('a' + i);
+        A << Folders.CreateFile(S("tree/%1/big.bin").arg(i), block, 1700000000);
+    }
+    OpenResults(false);
+    AddGroup(A);
+    const QString archive = Folders.Path(S("removed/P.zip"));
+
+    bool clicked = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget());
+        if (!window || window->findChild<QLabel*>(S("lblProgress"))->text() !=
+                           S("Currently processing ") + archive)
+            return;
+        poll.stop();
+        clicked = true;
+        QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
+    });
+    poll.start();
+    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
+    Click(Window, "cmdZipAll");
+    poll.stop();
+    ASSERT_TRUE(clicked) << "the window never showed the archive being written";
+    EXPECT_EQ(Flags(), S("........."));
+    for (const QString& path : A)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_FALSE(QFile::exists(archive));
+    EXPECT_TRUE(ActionLines().isEmpty());
+    EXPECT_FALSE(QFile::exists(modCommon::LogPath + S("P.log")));
+}
+
+} // namespace
