@@ -155,6 +155,9 @@ TEST_F(ActionsWindowTest, EveryCommandAsksAndNoChangesNothing) {
         EXPECT_EQ(asked.Choice, MessageService::Buttons::YesNo) << command;
         EXPECT_TRUE(asked.Text.startsWith(S("Do you want to "))) << command;
     }
+    // No is the default answer: a question dismissed without a choice removes nothing.
+    Messages.Script.Answers.clear();
+    Window->TakeAction(S("DeleteAll"));
     EXPECT_EQ(Flags(), S("......."));
     EXPECT_TRUE(ActionLines().isEmpty());
     for (const QString& path : A + B)
