@@ -42,31 +42,10 @@ QMenu* ResultPopup::Menu() {
         m_own = new QMenu(QStringLiteral("Popup"));
         m_own->setObjectName(QStringLiteral("mnuPopup"));
         for (const ActionCommands::Command& c : ActionCommands::Table) {
-            QAction* action = m_own->addAction(QString());
+            QAction* action = m_own->addAction(QLatin1String(c.Caption));
             action->setObjectName(QLatin1String(c.PopupEntry));
             action->setData(c.name());
         }
-        // The captions come from the main window's menu when there is one; these are the
-        // same texts for a window shown on its own.
-        static const char* captions[] = {
-            "Send this marked item to Recycle Bin",
-            "Send all the marked items to Recycle Bin",
-            "Send all the marked items of this group to Recycle Bin",
-            "Delete this marked item",
-            "Delete all the marked items",
-            "Delete all the marked items of this group",
-            "Move this marked item to specified folder",
-            "Move all the marked items to specified folder",
-            "Move all the marked items of this group to specified folder",
-            "Zip this marked item",
-            "Zip all the marked items",
-            "Zip all the marked items of this group",
-            "Create single copy of all the unmarked items",
-            "Export report",
-        };
-        const QList<QAction*> actions = m_own->actions();
-        for (qsizetype i = 0; i < actions.size(); ++i)
-            actions[i]->setText(QLatin1String(captions[i]));
     }
     return m_own;
 }

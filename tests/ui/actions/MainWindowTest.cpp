@@ -5,6 +5,7 @@
 
 #include "actions/ResultsModel.h"
 #include "profiles/ProfileDocument.h"
+#include "ui/ActionCommands.h"
 #include "ui/DuplicatesPane.h"
 #include "ui/ResultsGrid.h"
 #include "ui/frmProfile.h"
@@ -37,6 +38,17 @@ protected:
 
     QByteArray m_oldHome, m_oldData;
 };
+
+TEST_F(MainWindowActions, TheMainWindowsPopupHoldsTheSameCommandsAsTheButtons) {
+    frmMain* main = OpenMain();
+    ASSERT_NE(main->PopupMenu(), nullptr);
+    for (const ActionCommands::Command& c : ActionCommands::Table) {
+        auto* entry = main->PopupMenu()->findChild<QAction*>(QLatin1String(c.PopupEntry));
+        ASSERT_NE(entry, nullptr) << c.PopupEntry;
+        EXPECT_EQ(entry->text(), QLatin1String(c.Caption)) << c.PopupEntry;
+        EXPECT_EQ(entry->data().toString(), c.name()) << c.PopupEntry;
+    }
+}
 
 TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) {
     for (int i = 0; i < 3; ++i)
