@@ -32,9 +32,13 @@ TEST_F(ActionsWindowTest, DeleteAllTrashesExactlyTheMarkedFilesAndTheReportCalls
     AddGroup({Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))});
     ASSERT_EQ(Model().Click(10, 1, Messages.Script), ResultsModel::ClickOutcome::Unmarked);
 
+    SelectRow(6);
     Messages.Script.Answers = {Answer::Yes};
     Click(Window, "cmdRecycleAll");
     EXPECT_EQ(Flags(), S("..ss..s..."));
+    // The row the person was on is current again, in the model and in the grid.
+    EXPECT_EQ(Model().CurrentRow(), 6);
+    EXPECT_EQ(Grid()->currentIndex().row(), 5);
     EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
     for (const QString& kept :
          {A[0], B[0], Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))})
