@@ -368,9 +368,6 @@ void frmMain::BuildPopup() {
         QAction* action = m_mnuPopup->addAction(QLatin1String(item.Caption));
         action->setObjectName(QLatin1String(item.Name));
         action->setData(QLatin1String(item.Command));
-        const QString command = QLatin1String(item.Command);
-        connect(action, &QAction::triggered, this,
-                [this, command] { Q_EMIT PopupCommand(command); });
     }
 }
 

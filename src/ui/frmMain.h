@@ -41,7 +41,8 @@ public:
     void ToggleMnuTbrInit();
     QMdiArea* MdiArea();
 
-    // The results grid's context menu; the profile window shows it.
+    // The results grid's context menu; the profile window shows it and carries out the
+    // command its entry holds as data ("Recycle", "DeleteAll", ...).
     QMenu* PopupMenu() const { return m_mnuPopup; }
     QTreeWidget* ProfileList() const { return m_lvwProfiles; }
     QString StatusMessage() const;
@@ -51,11 +52,6 @@ public:
 
     // Runs a profile from the list as the Execute command does.
     void ExecuteProfile(const QString& name);
-
-Q_SIGNALS:
-    // A command of the results grid's context menu ("Recycle", "DeleteAll", ...), for the
-    // open profile window to carry out.
-    void PopupCommand(const QString& command);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,11 +1,17 @@
 #include "frmProfile.h"
 
+#include "ActionButtons.h"
+#include "ActionCommands.h"
+#include "ActionOptionsPages.h"
 #include "DuplicatesPane.h"
 #include "Forms.h"
 #include "OptionWidgets.h"
 #include "ProfileOptionsPane.h"
+#include "ResultPopup.h"
+#include "ResultsGrid.h"
 #include "RunLogPane.h"
 #include "ScanOptionBoxes.h"
+#include "frmActionProgress.h"
 #include "frmAdvOptions.h"
 #include "frmMain.h"
 #include "frmProgress.h"
@@ -29,6 +35,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
@@ -74,6 +81,8 @@ struct frmProfile::Impl {
     QPushButton* cmdExecute = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPointer<frmAdvOptions> adv;
+    ActionButtons* actionButtons = nullptr;
+    ResultPopup* popup = nullptr;
     bool unloaded = false;
     bool watchingSubWindow = false;
 };
@@ -102,6 +111,10 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
 
     d->options = new ProfileOptionsPane;
     d->duplicates = new DuplicatesPane;
+    d->actionButtons = new ActionButtons(d->duplicates->Actions());
+    connect(d->actionButtons, &ActionButtons::Command, this, &frmProfile::TakeAction);
+    d->popup = new ResultPopup(
+        d->duplicates->Grid(), [this](const QString& command) { TakeAction(command); }, this);
     d->runLog = new RunLogPane;
     d->runLog->setObjectName(S("fraRunLog"));
     // The three panes share one place; the tabs choose which is in front.
@@ -380,6 +393,8 @@ void frmProfile::ToggleTabHead(const QString& tab) {
             if (exists)
                 d->runLog->LoadRunLog(name);
         }
+        if (which == DuplicatesTab)
+            EnableDisableActionOptions();
         d->panes->setCurrentIndex(which);
         if (d->tabs->currentIndex() != which) {
             const QSignalBlocker block(d->tabs);
@@ -448,4 +463,61 @@ void frmProfile::Unload() {
         main->ToggleMnuBar(S("NewEdit"), true);
         main->ToggleMnuTbrInit();
     }
+}
+
+// ---- commands on the results ----------------------------------------------------------
+
+void frmProfile::EnableDisableActionOptions() {
+    try {
+        ActionCommands::Offer offer;
+        if (frmAdvOptions* adv = d->adv) {
+            const ActionOptionsPages& pages = adv->Pages();
+            using ActionCommands::Method;
+            offer.Removal = pages.optPermanent->isChecked() ? Method::Permanent
+                            : pages.optMove->isChecked()    ? Method::Move
+                            : pages.optZip->isChecked()     ? Method::Zip
+                                                            : Method::Recycle;
+            offer.SingleCopy = pages.chkAutomaticCopy->isChecked();
+            offer.Export = pages.chkExport->isChecked();
+        }
+        d->actionButtons->Apply(offer);
+        d->popup->Apply(offer);
+    } catch (const std::exception& e) {
+        LogOccued("EnableDisableActionOptions", 0, QString::fromUtf8(e.what()));
+    }
+}
+
+void frmProfile::ShowResultPopup(qint64 row, const QPoint& globalPos) {
+    d->popup->Show(row, globalPos);
+}
+
+qint64 frmProfile::GetGroupFileCount(const QString& text) {
+    return ResultsModel::GetGroupFileCount(text);
+}
+
+void frmProfile::TakeAction(const QString& strAction) {
+    const ActionCommands::Command* command = ActionCommands::Find(strAction);
+    if (!command)
+        return;
+    if (!Messages().Ask(QString::fromLatin1(command->Question), MessageService::Answer::No))
+        return;
+    ResultsModel& results = Results();
+    qint64 count = 1;
+    if (command->Rows == ActionCommands::Scope::AllRows)
+        count = results.RowCount();
+    else if (command->Rows == ActionCommands::Scope::Group)
+        count = GetGroupFileCount(results.Text(results.CurrentRow(), 2));
+
+    frmActionProgress progress(this);
+    progress.SetAction(QString::fromLatin1(command->RunAction));
+    progress.SetFileCount(count);
+    // What the person just confirmed is what the advanced options show now, saved or not;
+    // a removal never falls back to a different rule from the document.
+    if (frmAdvOptions* adv = d->adv) {
+        ProfileSettings settings;
+        adv->Collect(settings);
+        progress.SetRemoveRule(
+            RemoveRule{settings.DeleteTo, settings.RemoveFolder, settings.DeleteEmptyFolder});
+    }
+    progress.exec();
 }

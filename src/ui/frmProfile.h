@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -41,6 +42,10 @@ public:
     RunLogPane* RunLog();
     QString ProfileNameText() const;
 
+    // Carries out one of the fourteen commands on the results after asking its question;
+    // any other name does nothing.
+    void TakeAction(const QString& strAction);
+
     ProfileOptionsPane* Options() const;
     // The advanced options holding this profile's action part; null until loaded. While
     // it is loaded its values, not the saved document's, are the profile's actions.
@@ -62,6 +67,10 @@ private:
     void Activated();
     void CloseWindow();
     void Unload();
+    // Shows the command buttons and popup entries the advanced options offer now.
+    void EnableDisableActionOptions();
+    void ShowResultPopup(qint64 row, const QPoint& globalPos);
+    static qint64 GetGroupFileCount(const QString& text);
 
     struct Impl;
     std::unique_ptr<Impl> d;

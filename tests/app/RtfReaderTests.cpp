@@ -104,3 +104,16 @@ TEST(RtfReader, BrokenInputDoesNotHang) {
     EXPECT_EQ(Text("{\\rtf1 \\'4"), QString());
     EXPECT_EQ(Text(QByteArray()), QString());
 }
+
+TEST(RtfReader, ATruncatedLogShowsTheTextWrittenSoFar) {
+    // A run log cut off by a failed write, at any byte, reads as the beginning of the
+    // whole log: nothing invented, nothing out of order.
+    for (const char* name : {"runlog_errors.rtf", "runlog_actions.rtf"}) {
+        const QByteArray whole = Golden(QLatin1String(name));
+        const QString full = Text(whole);
+        for (qsizetype cut = 0; cut < whole.size(); ++cut) {
+            const QString part = Text(whole.left(cut));
+            ASSERT_TRUE(full.startsWith(part)) << name << " cut at " << cut;
+        }
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ActionCommands.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+
+#include <functional>
+
+class QMenu;
+class ResultsGrid;
+
+// The commands' popup menu over the results grid. The menu is the main window's; a
+// profile window shown without one (tests, a future single-window mode) gets its own
+// with the same entries. It opens on a right click and from the keyboard (the menu key,
+// Shift+F10) on the highlighted row; group entries only on a group header.
+class ResultPopup final : public QObject {
+    Q_OBJECT
+
+public:
+    ResultPopup(ResultsGrid* grid, std::function<void(const QString&)> takeAction,
+                QObject* parent = nullptr);
+    ~ResultPopup() override;
+
+    QMenu* Menu();
+    // Shows the single, all and extra entries the options offer; the group entries are
+    // decided when the menu opens.
+    void Apply(const ActionCommands::Offer& offer);
+    // Opens the menu for the grid's row (already highlighted) at the screen position and
+    // carries out the chosen command.
+    void Show(qint64 row, const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowFromKeyboard();
+
+    ResultsGrid* m_grid;
+    std::function<void(const QString&)> m_takeAction;
+    QPointer<QMenu> m_own;
+    bool m_keyShown = false;
+};

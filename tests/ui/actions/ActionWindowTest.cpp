@@ -1,0 +1,252 @@
+// The action window at work: what a removal leaves on disk and in the grid, the report
+// after it, Cancel, the guards that never remove a changed file or a last copy, and a
+// whole session from a scan to the trash.
+
+#include "ActionsWindowFixture.h"
+
+#include "ui/RunLogPane.h"
+#include "ui/frmActionProgress.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextEdit>
+
+#include <zip.h>
+
+namespace {
+
+using namespace actions_window_testing;
+
+QString Csv(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : S("(missing)");
+}
+
+TEST_F(ActionsWindowTest, DeleteAllTrashesExactlyTheMarkedFilesAndTheReportCallsThemDeleted) {
+    SaveProfile(Settings("recycle", false, true));
+    // A third group whose copy is unmarked by hand stays whole.
+    Folders.CreateFile(S("tree/d1/c.txt"), "cc", 1700000000);
+    Folders.CreateFile(S("tree/d2/c.txt"), "cc", 1700000000);
+    OpenResults();
+    AddGroup({Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))});
+    ASSERT_EQ(Model().Click(10, 1, Messages.Script), ResultsModel::ClickOutcome::Unmarked);
+
+    SelectRow(6);
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdRecycleAll");
+    EXPECT_EQ(Flags(), S("..ss..s..."));
+    // The row the person was on is current again, in the model and in the grid.
+    EXPECT_EQ(Model().CurrentRow(), 6);
+    EXPECT_EQ(Grid()->currentIndex().row(), 5);
+    EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
+    for (const QString& kept :
+         {A[0], B[0], Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))})
+        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
+    for (const QString& gone : {A[1], A[2], B[1]})
+        EXPECT_FALSE(QFile::exists(gone)) << gone.toStdString();
+    EXPECT_EQ(ActionLines().last(), S("finished"));
+
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdExport");
+    const QStringList lines = Csv(Folders.Path(S("reports/P.csv"))).split(u'\n');
+    QStringList deleted;
+    for (const QString& line : lines)
+        if (line.contains(S("deleted")))
+            deleted << line.section(u',', 1, 1).remove(u'"');
+    EXPECT_EQ(deleted, (QStringList{A[1], A[2], B[1]})) << lines.join(u'\n').toStdString();
+}
+
+TEST_F(ActionsWindowTest, CancelStopsBetweenFilesAndLeavesTheRestAndTheRunLogAlone) {
+    SaveProfile(Settings("permanent"));
+    for (int i = 0; i < 12; ++i)
+        A << Folders.CreateFile(S("tree/many/%1/x.txt").arg(i), "x", 1700000000);
+    OpenResults(false);
+    AddGroup(A); // one header and twelve files, eleven marked
+
+    QStringList progressTexts;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget());
+        if (!window)
+            return;
+        const QString count = window->findChild<QLabel*>(S("lblFileCount"))->text();
+        if (!progressTexts.contains(count))
+            progressTexts << count;
+        if (count == S("Processed 4 of 13")) {
+            poll.stop();
+            QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
+            EXPECT_EQ(window->findChild<QLabel*>(S("lblProgress"))->text(),
+                      S("Cancelling the operation..."));
+        }
+    });
+    poll.start();
+    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
+    Click(Window, "cmdPermanentDeleteAll");
+    poll.stop();
+
+    EXPECT_EQ(Messages.Script.Texts(),
+              (QStringList{S("Do you want to permanently delete all the marked items?"),
+                           S("Do you want to cancel the operation?")}));
+    EXPECT_TRUE(progressTexts.contains(S("Processed 3 of 13")))
+        << progressTexts.join(u'|').toStdString();
+    // Rows 3 and 4 were done when Cancel came; the row being worked on finishes, no other.
+    EXPECT_EQ(Flags(), S("..ss........."));
+    for (qsizetype i = 3; i < A.size(); ++i)
+        EXPECT_TRUE(QFile::exists(A[i])) << i;
+    EXPECT_FALSE(ActionLines().contains(S("finished")));
+    EXPECT_FALSE(QFile::exists(modCommon::LogPath + S("P.log")));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(Window->cursor().shape(), Qt::WaitCursor);
+
+    // A No to the cancel question lets the run go on to its end; the rows removed before
+    // are still marked, so they are tried again and found missing.
+    QTimer no;
+    no.setInterval(0);
+    QObject::connect(&no, &QTimer::timeout, [&] {
+        if (auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget())) {
+            no.stop();
+            QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
+        }
+    });
+    no.start();
+    Messages.Script.Answers = {Answer::Yes, Answer::No};
+    Click(Window, "cmdPermanentDeleteAll");
+    EXPECT_EQ(Flags(), S("..rrsssssssss"));
+    EXPECT_TRUE(ActionLines().contains(S("finished")));
+    EXPECT_TRUE(QFile::exists(modCommon::LogPath + S("P.log")));
+}
+
+TEST_F(ActionsWindowTest, AChangedFileOrALastCopyIsSkippedAndShownRed) {
+    SaveProfile(Settings("permanent"));
+    OpenResults();
+    Folders.SetMTime(S("tree/d2/a.txt"), 1700000500); // A[1]: same size, another time
+    QFile::remove(B[0]);                              // B[1] became the last copy
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdPermanentDeleteAll");
+    EXPECT_EQ(Flags(), S("..rs..r"));
+    EXPECT_TRUE(QFile::exists(A[1]));
+    EXPECT_FALSE(QFile::exists(A[2]));
+    EXPECT_TRUE(QFile::exists(B[1]));
+    const QString skipped = S(" - Skipped: the file or its kept copy changed since the scan");
+    EXPECT_EQ(ActionLines(), (QStringList{A[1] + skipped, A[2] + S(" - Deleted permanently"),
+                                          B[1] + skipped, S("finished")}));
+}
+
+TEST_F(ActionsWindowTest, TheRemovalIsTheOneTheAdvancedOptionsHoldNotTheSavedOne) {
+    SaveProfile(Settings("permanent"));
+    OpenResults();
+    // Confirmed in the dialog, not saved: the trash.
+    Adv()->Pages().optRecycleBin->setChecked(true);
+    Window->ToggleTabHead(S("profileoptions"));
+    Window->ToggleTabHead(S("duplicatesresult"));
+    ASSERT_TRUE(Button("cmdRecycleAll")->isVisible());
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdRecycleAll");
+    EXPECT_EQ(Messages.Script.Texts(),
+              QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
+    EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(ActionLines().first(), A[1] + S(" - Moved to Recyclebin"));
+}
+
+TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveAndTheRunLogPaneShowsTheRunWhenOpened) {
+    SaveProfile(Settings("zip"));
+    OpenResults();
+    Window->ToggleTabHead(S("runlog"));
+    const QString before = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
+    Window->ToggleTabHead(S("duplicatesresult"));
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdZipAll");
+    EXPECT_EQ(Flags(), S("..ss..s"));
+    const QString archive = Folders.Path(S("removed/P.zip"));
+    int err = 0;
+    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(zip_get_num_entries(zip, 0), 3);
+    zip_discard(zip);
+
+    Window->ToggleTabHead(S("runlog"));
+    const QString after = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();
+}
+
+TEST_F(ActionsWindowTest, AScanThenTheTrashButtonLeavesOneCopyOfEveryGroup) {
+    // Three groups of different sizes and copy counts, and two single files.
+    const std::vector<std::pair<QByteArray, int>> groups = {
+        {"alpha", 3}, {"bravo!", 2}, {"charlie.", 4}};
+    QStringList all;
+    for (const auto& [data, copies] : groups)
+        for (int i = 0; i < copies; ++i)
+            all << Folders.CreateFile(S("tree/%1/%2.dat").arg(i).arg(QString::fromLatin1(data)),
+                                      data);
+    Folders.CreateFile(S("tree/0/solo.txt"), "unique");
+    Folders.CreateFile(S("tree/1/other.txt"), "different!!");
+    SaveProfile(Settings("recycle"));
+    frmProfile* w = Open("E", S("P"));
+    Click(w, "cmdExecute");
+    ASSERT_EQ(Find<QStackedWidget>(w, "fraPanes")->currentWidget()->objectName(),
+              S("fraRunResult"));
+    ASSERT_TRUE(Button("cmdRecycleAll")->isVisible());
+
+    Messages.Script.ShownMessages.clear();
+    Messages.Script.Answers = {Answer::Yes};
+    Click(w, "cmdRecycleAll");
+    EXPECT_EQ(Messages.Script.Texts(),
+              QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
+    for (const auto& [data, copies] : groups) {
+        int left = 0;
+        for (int i = 0; i < copies; ++i)
+            left += Folders.Exists(S("tree/%1/%2.dat").arg(i).arg(QString::fromLatin1(data)));
+        EXPECT_EQ(left, 1) << data.constData();
+    }
+    EXPECT_TRUE(Folders.Exists(S("tree/0/solo.txt")) && Folders.Exists(S("tree/1/other.txt")));
+    EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 2 + 1 + 3);
+    EXPECT_EQ(ActionLines().last(), S("finished"));
+}
+
+} // namespace
+
+namespace {
+
+using namespace actions_window_testing;
+
+TEST_F(ActionsWindowTest, CancelWhileTheArchiveIsWrittenKeepsTheArchiveAndEveryFile) {
+    SaveProfile(Settings("zip"));
+    // Enough data for the archive write to report its progress many times.
+    QByteArray block(256 * 1024, 'z');
+    for (int i = 0; i < 8; ++i) {
+        block[0] = char('a' + i);
+        A << Folders.CreateFile(S("tree/%1/big.bin").arg(i), block, 1700000000);
+    }
+    OpenResults(false);
+    AddGroup(A);
+    const QString archive = Folders.Path(S("removed/P.zip"));
+
+    bool clicked = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget());
+        if (!window || window->findChild<QLabel*>(S("lblProgress"))->text() !=
+                           S("Currently processing ") + archive)
+            return;
+        poll.stop();
+        clicked = true;
+        QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
+    });
+    poll.start();
+    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
+    Click(Window, "cmdZipAll");
+    poll.stop();
+    ASSERT_TRUE(clicked) << "the window never showed the archive being written";
+    EXPECT_EQ(Flags(), S("........."));
+    for (const QString& path : A)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_FALSE(QFile::exists(archive));
+    EXPECT_TRUE(ActionLines().isEmpty());
+    EXPECT_FALSE(QFile::exists(modCommon::LogPath + S("P.log")));
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#pragma once
+
+// A profile window over real duplicate files, with the trash in the temporary tree and the
+// message service answering from a script, for driving the commands as a person would.
+
+#include "ui/profile/ProfileFixture.h"
+
+#include "actions/ResultsModel.h"
+#include "app/modAPI.h"
+#include "app/modLog.h"
+#include "profiles/ProfileDocument.h"
+#include "ui/ActionButtons.h"
+#include "ui/ActionOptionsPages.h"
+#include "ui/DuplicatesPane.h"
+#include "ui/ResultsGrid.h"
+#include "ui/frmAdvOptions.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+namespace actions_window_testing {
+
+using namespace profile_testing;
+using Answer = MessageService::Answer;
+
+class ActionsWindowTest : public ProfileWindowTest {
+protected:
+    void SetUp() override {
+        ProfileWindowTest::SetUp();
+        m_oldHome = qgetenv("HOME");
+        m_oldData = qgetenv("XDG_DATA_HOME");
+        // The trash of these tests lives in the temporary tree, never the user's own.
+        qputenv("HOME", QFile::encodeName(Folders.Path(S("home"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(Folders.Path(S("home/data"))));
+        modLog::ResetRunStats();
+        // Reports go into a folder that exists, as the options dialog insists.
+        Folders.CreateDir(S("reports"));
+    }
+    void TearDown() override {
+        ProfileWindowTest::TearDown();
+        qputenv("HOME", m_oldHome);
+        qputenv("XDG_DATA_HOME", m_oldData);
+    }
+
+    QString TrashFiles() const { return Folders.Path(S("home/data/Trash/files/")); }
+
+    // Saves profile "P" over the folder "tree" with the given removal and extras.
+    ProfileSettings Settings(const char* deleteTo, bool singleCopy = false, bool doExport = false) {
+        ProfileSettings s;
+        s.Folders = {Folders.Path(S("tree"))};
+        s.IncludeSubFolder = true;
+        s.MatchSize = true;
+        s.MatchContent = true;
+        s.MatchType = S("crc");
+        s.IgnoreHidden = false;
+        s.IgnoreSystem = false;
+        s.DeleteTo = S(deleteTo);
+        if (s.DeleteTo == u"move" || s.DeleteTo == u"zip")
+            s.RemoveFolder = Folders.Path(S("removed"));
+        s.SingleCopyCreate = singleCopy;
+        s.SingleCopyFolder = Folders.Path(S("single"));
+        s.DoExport = doExport;
+        s.ExportLocation = Folders.Path(S("reports"));
+        s.ExportFormat = S("csv");
+        return s;
+    }
+    void SaveProfile(const ProfileSettings& s) {
+        ASSERT_EQ(ProfileDocument::Save(ProfilePath("P"), s), 1);
+    }
+
+    // Two groups as a scan leaves them: a.txt in three folders, b.txt in two; the first
+    // of each kept, the others marked. Rows 1-4 and 5-7.
+    void MakeGroups() {
+        for (const char* rel : {"tree/d1/a.txt", "tree/d2/a.txt", "tree/d3/a.txt"})
+            A << Folders.CreateFile(S(rel), "aaaa", 1700000000);
+        for (const char* rel : {"tree/d1/b.txt", "tree/d2/b.txt"})
+            B << Folders.CreateFile(S(rel), "bb", 1700000000);
+        AddGroup(A);
+        AddGroup(B);
+    }
+    void AddGroup(const QStringList& paths) {
+        ResultsModel& model = Window->Results();
+        const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            modAPI::FileInfo info;
+            ASSERT_EQ(modAPI::MyStat(paths[i], info), 1);
+            model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
+                         modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, S("N"), QString(),
+                         S("00000000"), QString(), {info.Device, info.Inode, info.ChangedNs});
+        }
+        model.UpdateHeader(header, QString::number(paths.size()));
+    }
+
+    // Opens profile "P" (saved before) and shows its duplicates with the given groups.
+    frmProfile* OpenResults(bool withGroups = true) {
+        frmProfile* w = Open("E", S("P"));
+        if (withGroups)
+            MakeGroups();
+        w->ToggleTabHead(S("duplicatesresult"));
+        return w;
+    }
+
+    ResultsGrid* Grid() const { return Window->Duplicates()->Grid(); }
+    ResultsModel& Model() const { return Window->Results(); }
+    QToolButton* Button(const char* name) const { return Window->findChild<QToolButton*>(S(name)); }
+    frmAdvOptions* Adv() const { return Window->AdvOptions(); }
+
+    // Struck, red or untouched, per row.
+    QString Flags() const {
+        QString flags;
+        for (qint64 r = 1; r <= Model().RowCount(); ++r)
+            flags += Model().IsRed(r) ? u'r' : Model().IsStruck(r) ? u's' : u'.';
+        return flags;
+    }
+    static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }
+
+    QRect CellRect(qint64 row, int col) const {
+        return Grid()->visualRect(Model().index(int(row - 1), col));
+    }
+    void SelectRow(qint64 row, int col = 2) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, CellRect(row, col).center());
+        ASSERT_EQ(Model().CurrentRow(), row);
+    }
+
+    // Runs open() and, once the popup is up, records its visible entries and then either
+    // picks the entry named pick or closes the menu.
+    QStringList PopupEntries(const std::function<void()>& open, const QString& pick = {}) {
+        QStringList seen;
+        bool shown = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll.stop();
+            shown = true;
+            QAction* chosen = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->isVisible())
+                    seen << a->objectName();
+                if (a->objectName() == pick)
+                    chosen = a;
+            }
+            if (chosen && chosen->isVisible()) {
+                menu->setActiveAction(chosen);
+                QTest::keyClick(menu, Qt::Key_Return);
+            } else {
+                menu->close();
+            }
+        });
+        poll.start();
+        open();
+        EXPECT_TRUE(shown) << "no popup menu opened";
+        return seen;
+    }
+
+    QStringList A, B;
+
+private:
+    QByteArray m_oldHome;
+    QByteArray m_oldData;
+};
+
+} // namespace actions_window_testing

@@ -1,0 +1,118 @@
+// The commands in the program as a person starts it: a profile opened from the main
+// window, scanned, and its extra copies sent to the trash from the main window's popup.
+
+#include "ui/shell/ShellFixture.h"
+
+#include "actions/ResultsModel.h"
+#include "profiles/ProfileDocument.h"
+#include "ui/ActionCommands.h"
+#include "ui/DuplicatesPane.h"
+#include "ui/ResultsGrid.h"
+#include "ui/frmProfile.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using namespace shell_testing;
+using Answer = MessageService::Answer;
+
+class MainWindowActions : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        m_oldHome = qgetenv("HOME");
+        m_oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("HOME", QFile::encodeName(m_tree.Path(S("home"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_tree.Path(S("home/data"))));
+        modLog::ResetRunStats();
+    }
+    void TearDown() override {
+        ShellTest::TearDown();
+        qputenv("HOME", m_oldHome);
+        qputenv("XDG_DATA_HOME", m_oldData);
+    }
+
+    QByteArray m_oldHome, m_oldData;
+};
+
+TEST_F(MainWindowActions, TheMainWindowsPopupHoldsTheSameCommandsAsTheButtons) {
+    frmMain* main = OpenMain();
+    ASSERT_NE(main->PopupMenu(), nullptr);
+    for (const ActionCommands::Command& c : ActionCommands::Table) {
+        auto* entry = main->PopupMenu()->findChild<QAction*>(QLatin1String(c.PopupEntry));
+        ASSERT_NE(entry, nullptr) << c.PopupEntry;
+        EXPECT_EQ(entry->text(), QLatin1String(c.Caption)) << c.PopupEntry;
+        EXPECT_EQ(entry->data().toString(), c.name()) << c.PopupEntry;
+    }
+}
+
+TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) {
+    for (int i = 0; i < 3; ++i)
+        m_tree.CreateFile(S("tree/%1/photo.jpg").arg(i), "same picture");
+    for (int i = 0; i < 2; ++i)
+        m_tree.CreateFile(S("tree/%1/song.mp3").arg(i), "same song, longer");
+    m_tree.CreateFile(S("tree/0/alone.txt"), "alone");
+    ProfileSettings s;
+    s.Folders = {m_tree.Path(S("tree"))};
+    s.IncludeSubFolder = true;
+    s.MatchSize = true;
+    s.MatchContent = true;
+    s.MatchType = S("md5");
+    s.IgnoreHidden = false;
+    s.IgnoreSystem = false;
+    ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("P.xml"), s), 1);
+
+    frmMain* main = OpenMain();
+    ASSERT_EQ(main->OpenProfile(S("P"), S("E")), 1);
+    frmProfile* profile = Forms::Profile();
+    ASSERT_NE(profile, nullptr);
+    auto* execute = profile->findChild<QPushButton*>(S("cmdExecute"));
+    ASSERT_NE(execute, nullptr);
+    QTest::mouseClick(execute, Qt::LeftButton);
+    ResultsModel& model = profile->Results();
+    ASSERT_EQ(model.RowCount(), 7) << m_messages.Script.Texts().join(u'\n').toStdString();
+
+    // The menu that opens is the main window's, showing the trash entries only.
+    ResultsGrid* grid = profile->Duplicates()->Grid();
+    QStringList seen;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        EXPECT_EQ(menu, main->PopupMenu());
+        for (QAction* a : menu->actions())
+            if (a->isVisible())
+                seen << a->objectName();
+        QAction* all = menu->findChild<QAction*>(S("mnuPopupRecycleAll"));
+        menu->setActiveAction(all);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    poll.start();
+    m_messages.Script.ShownMessages.clear();
+    m_messages.Script.Answers = {Answer::Yes};
+    const QRect cell = grid->visualRect(model.index(1, 2));
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, cell.center());
+
+    EXPECT_EQ(seen, (QStringList{S("mnuPopupRecycle"), S("mnuPopupRecycleAll")}));
+    // Asked once, carried out once.
+    EXPECT_EQ(Shown(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
+    EXPECT_EQ(modLog::RunStats.ActionDetails.count(S("finished")), 1);
+    int photos = 0, songs = 0;
+    for (int i = 0; i < 3; ++i)
+        photos += m_tree.Exists(S("tree/%1/photo.jpg").arg(i));
+    for (int i = 0; i < 2; ++i)
+        songs += m_tree.Exists(S("tree/%1/song.mp3").arg(i));
+    EXPECT_EQ(photos, 1);
+    EXPECT_EQ(songs, 1);
+    EXPECT_TRUE(m_tree.Exists(S("tree/0/alone.txt")));
+    EXPECT_EQ(QDir(m_tree.Path(S("home/data/Trash/files"))).entryList(QDir::Files).size(), 3);
+}
+
+} // namespace
