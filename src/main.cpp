@@ -11,6 +11,7 @@
 #include "ui/frmSplash.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 
 #include <exception>
@@ -61,8 +62,13 @@ int main(int argc, char** argv) {
 #endif
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("edit-find"), frmSplash::ProgramIcon()));
-    QtMessageService messages;
-    SetMessageService(&messages);
+    // Without a screen (the offscreen and minimal platforms) nobody could answer a box, so
+    // messages go to standard error instead of waiting for ever.
+    const QString platform = QGuiApplication::platformName();
+    const bool headless = platform == u"offscreen" || platform == u"minimal";
+    QtMessageService boxes;
+    StderrMessageService printed;
+    SetMessageService(headless ? static_cast<MessageService*>(&printed) : &boxes);
     int result = 1;
     try {
         result = sub_main(app);
