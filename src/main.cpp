@@ -11,6 +11,7 @@
 #include "ui/frmSplash.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 
 #include <exception>
@@ -68,13 +69,13 @@ int main(int argc, char** argv) {
                                                  QIcon(QStringLiteral(":/echofind/echofind.png"))));
     // Lets a desktop match the window to its menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("echofind"));
-    // A script or test that starts the program with nobody to answer a box reads its
-    // messages on standard error instead.
+    // Without a screen (the offscreen and minimal platforms) nobody could answer a box, so
+    // messages go to standard error instead of waiting for ever.
+    const QString platform = QGuiApplication::platformName();
+    const bool headless = platform == u"offscreen" || platform == u"minimal";
     QtMessageService boxes;
     StderrMessageService printed;
-    SetMessageService(qEnvironmentVariable("ECHOFIND_MESSAGES") == u"stderr"
-                          ? static_cast<MessageService*>(&printed)
-                          : &boxes);
+    SetMessageService(headless ? static_cast<MessageService*>(&printed) : &boxes);
     int result = 1;
     try {
         result = sub_main(app);

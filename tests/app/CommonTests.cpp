@@ -184,7 +184,6 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     const auto start = [&home](QProcess& program) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-        env.insert(QStringLiteral("ECHOFIND_MESSAGES"), QStringLiteral("stderr"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
@@ -271,7 +270,6 @@ TEST(SingleInstance, TheProgramTellsALockFailureApartFromASecondStart) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ECHOFIND_HOME"), home);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), readOnly.Root());
-    env.insert(QStringLiteral("ECHOFIND_MESSAGES"), QStringLiteral("stderr"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess program;
     program.setProcessEnvironment(env);
