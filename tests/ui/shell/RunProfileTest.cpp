@@ -130,7 +130,7 @@ TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     ASSERT_FALSE(Shown().isEmpty());
-    EXPECT_EQ(Shown().front(), S("Do you want to cancel the operation?"));
+    EXPECT_EQ(Shown(), QStringList{S("Do you want to cancel the operation?")});
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProfile")));
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProgress")));
     EXPECT_TRUE(main->ManagerVisible());
