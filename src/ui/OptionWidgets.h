@@ -4,10 +4,15 @@
 #include <QString>
 
 #include <initializer_list>
+#include <vector>
 
 class QAbstractButton;
+class QDialog;
 class QLabel;
 class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 
 // Small pieces the option windows are built from, so that every page looks and reads
@@ -34,5 +39,28 @@ QPushButton* BrowseButton(const char* name, const QString& prompt);
 void ChainTabOrder(const QList<QWidget*>& widgets);
 // Leaves none of the buttons checked, even where they are exclusive.
 void Uncheck(std::initializer_list<QAbstractButton*> buttons);
+
+// The tree of page names ("tvwOptions") beside the stacked pages ("fraOptions") of an
+// options dialog: node n shows page n, and choosing a node shows its page.
+class PageTree {
+public:
+    struct Node {
+        const char* Text;
+        int Parent; // page of the parent node, or -1 for a top node
+    };
+    explicit PageTree(std::initializer_list<Node> nodes);
+
+    QTreeWidget* Tree() const { return m_tree; }
+    QStackedWidget* Pages() const { return m_pages; }
+    void Show(int page) const;
+    void Select(int page) const;
+    // The dialog's layout: tree and pages side by side above the OK and Cancel buttons.
+    void LayOut(QDialog* dialog, QPushButton* ok, QPushButton* cancel) const;
+
+private:
+    QTreeWidget* m_tree;
+    QStackedWidget* m_pages;
+    std::vector<QTreeWidgetItem*> m_nodes; // by page
+};
 
 } // namespace OptionWidgets

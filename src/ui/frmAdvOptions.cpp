@@ -33,31 +33,19 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     setWindowTitle(S("Advanced Options"));
     setModal(true);
 
-    tvwOptions = Named(new QTreeWidget, "tvwOptions");
-    tvwOptions->setHeaderHidden(true);
-    tvwOptions->setAccessibleName(S("Options"));
-    tvwOptions->setFixedWidth(220);
-    fraOptions = Named(new QStackedWidget, "fraOptions");
+    // Node n shows page n; the two overview pages head their branches.
+    m_tree = std::make_unique<OptionWidgets::PageTree>(
+        std::initializer_list<OptionWidgets::PageTree::Node>{{"Filter Options", -1},
+                                                             {"Include Options", 0},
+                                                             {"Exclude Options", 0},
+                                                             {"Action Options", -1},
+                                                             {"Remove Options", 3},
+                                                             {"Make Single Copy", 3},
+                                                             {"Export Duplicates Report", 3}});
+    tvwOptions = m_tree->Tree();
+    fraOptions = m_tree->Pages();
     m_pages = new ActionOptionsPages(
         fraOptions, S("Make single copy of duplicate files in selected folders"), this);
-
-    // Node n shows page n - 1; the two overview pages head their branches.
-    const struct {
-        const char* Text;
-        int Parent; // page of the parent node, or -1
-    } nodes[] = {{"Filter Options", -1},         {"Include Options", 0}, {"Exclude Options", 0},
-                 {"Action Options", -1},         {"Remove Options", 3},  {"Make Single Copy", 3},
-                 {"Export Duplicates Report", 3}};
-    for (const auto& n : nodes) {
-        auto* item = n.Parent < 0 ? new QTreeWidgetItem(tvwOptions, {S(n.Text)})
-                                  : new QTreeWidgetItem(m_nodes[size_t(n.Parent)], {S(n.Text)});
-        m_nodes.push_back(item);
-    }
-    connect(tvwOptions, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        for (size_t i = 0; i < m_nodes.size(); ++i)
-            if (m_nodes[i] == item)
-                ShowOption(int(i));
-    });
     // Here a link also moves the tree to its page.
     connect(m_pages, &ActionOptionsPages::LinkActivated, this, [this](int page) {
         ShowOption(page);
@@ -72,16 +60,7 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     connect(cmdOK, &QPushButton::clicked, this, &frmAdvOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, [this] { DiscardEdits(); });
 
-    auto* body = new QHBoxLayout;
-    body->addWidget(tvwOptions);
-    body->addWidget(fraOptions, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(body, 1);
-    layout->addLayout(buttons);
+    m_tree->LayOut(this, cmdOK, cmdCancel);
     resize(680, 420);
     OptionWidgets::ChainTabOrder(QList<QWidget*>{tvwOptions} + m_pages->TabChain() +
                                  QList<QWidget*>{cmdOK, cmdCancel});
@@ -101,13 +80,11 @@ void frmAdvOptions::FormInit() {
 }
 
 void frmAdvOptions::ShowOption(int page) {
-    if (page >= 0 && page < fraOptions->count())
-        fraOptions->setCurrentIndex(page);
+    m_tree->Show(page);
 }
 
 void frmAdvOptions::SelectNode(int page) {
-    if (page >= 0 && size_t(page) < m_nodes.size())
-        tvwOptions->setCurrentItem(m_nodes[size_t(page)]);
+    m_tree->Select(page);
 }
 
 void frmAdvOptions::ToggleSingleCopyControls() {

@@ -3,15 +3,17 @@
 #include <QDialog>
 
 #include <functional>
-#include <vector>
+#include <memory>
 
 class ActionOptionsPages;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
-class QTreeWidgetItem;
 struct ProfileReadout;
 struct ProfileSettings;
+namespace OptionWidgets {
+class PageTree;
+}
 
 // The action part of the profile being edited: filters, remove rule, single copy and
 // export. It writes no file; the profile window keeps one loaded, hidden, and saves what
@@ -46,10 +48,10 @@ private:
     void SelectNode(int page);
 
     std::function<void()> m_resetAdvOptions;
+    std::unique_ptr<OptionWidgets::PageTree> m_tree;
     QTreeWidget* tvwOptions = nullptr;
     QStackedWidget* fraOptions = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     ActionOptionsPages* m_pages = nullptr;
-    std::vector<QTreeWidgetItem*> m_nodes; // by page
 };

@@ -47,11 +47,17 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     setWindowTitle(S("Default Options"));
     setModal(true);
 
-    tvwOptions = Named(new QTreeWidget, "tvwOptions");
-    tvwOptions->setHeaderHidden(true);
-    tvwOptions->setAccessibleName(S("Options"));
-    tvwOptions->setFixedWidth(220);
-    fraOptions = Named(new QStackedWidget, "fraOptions");
+    m_tree = std::make_unique<OptionWidgets::PageTree>(
+        std::initializer_list<OptionWidgets::PageTree::Node>{{"Profile Options", -1},
+                                                             {"Filter Options", -1},
+                                                             {"Include Filter", 1},
+                                                             {"Exclude Filter", 1},
+                                                             {"Action Options", -1},
+                                                             {"Remove Options", 4},
+                                                             {"Make Single Copy", 4},
+                                                             {"Export Duplicates Report", 4}});
+    tvwOptions = m_tree->Tree();
+    fraOptions = m_tree->Pages();
     m_scan = new ScanOptionBoxes({"Match Name", "Match Size", "Match create date && time",
                                   "Match last modified date && time", "Match contents",
                                   "System files and folders", "Hidden files and folders",
@@ -63,22 +69,6 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     connect(m_actions, &ActionOptionsPages::LinkActivated, this,
             [this](int page) { ShowOption(page + ActionOffset); });
 
-    const struct {
-        const char* Text;
-        int Parent;
-    } nodes[] = {{"Profile Options", -1}, {"Filter Options", -1},         {"Include Filter", 1},
-                 {"Exclude Filter", 1},   {"Action Options", -1},         {"Remove Options", 4},
-                 {"Make Single Copy", 4}, {"Export Duplicates Report", 4}};
-    for (const auto& n : nodes)
-        m_nodes.push_back(n.Parent < 0
-                              ? new QTreeWidgetItem(tvwOptions, {S(n.Text)})
-                              : new QTreeWidgetItem(m_nodes[size_t(n.Parent)], {S(n.Text)}));
-    connect(tvwOptions, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        for (size_t i = 0; i < m_nodes.size(); ++i)
-            if (m_nodes[i] == item)
-                ShowOption(int(i));
-    });
-
     cmdOK = Named(new QPushButton(S("OK")), "cmdOK");
     cmdCancel = Named(new QPushButton(S("Cancel")), "cmdCancel");
     cmdOK->setAutoDefault(false);
@@ -86,16 +76,7 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::reject);
 
-    auto* body = new QHBoxLayout;
-    body->addWidget(tvwOptions);
-    body->addWidget(fraOptions, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(body, 1);
-    layout->addLayout(buttons);
+    m_tree->LayOut(this, cmdOK, cmdCancel);
     resize(720, 500);
     const ScanOptionBoxes& b = *m_scan;
     OptionWidgets::ChainTabOrder(
@@ -202,13 +183,11 @@ int frmOptions::ReadProfile() {
 }
 
 void frmOptions::ShowOption(int page) {
-    if (page >= 0 && page < fraOptions->count())
-        fraOptions->setCurrentIndex(page);
+    m_tree->Show(page);
 }
 
 void frmOptions::SelectNode(int page) {
-    if (page >= 0 && size_t(page) < m_nodes.size())
-        tvwOptions->setCurrentItem(m_nodes[size_t(page)]);
+    m_tree->Select(page);
 }
 
 void frmOptions::cmdOK_Click() {

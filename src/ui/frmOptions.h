@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include <vector>
+#include <memory>
 
 class ActionOptionsPages;
 class QCheckBox;
@@ -10,8 +10,10 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
-class QTreeWidgetItem;
 class ScanOptionBoxes;
+namespace OptionWidgets {
+class PageTree;
+}
 
 // The default options: edits config.xml, the document every new profile starts from.
 // The main window calls FormInit and then shows the dialog (exec); OK and Cancel close it
@@ -42,6 +44,7 @@ private:
     void cmdOK_Click();
     void SelectNode(int page);
 
+    std::unique_ptr<OptionWidgets::PageTree> m_tree;
     QTreeWidget* tvwOptions = nullptr;
     QStackedWidget* fraOptions = nullptr;
     QLineEdit* txtDefaultPath = nullptr;
@@ -51,6 +54,5 @@ private:
     QPushButton* cmdCancel = nullptr;
     ScanOptionBoxes* m_scan = nullptr;
     ActionOptionsPages* m_actions = nullptr;
-    std::vector<QTreeWidgetItem*> m_nodes; // by page
     bool m_unloaded = false;
 };
