@@ -16,14 +16,9 @@
 #include "ui/ResultsGrid.h"
 #include "ui/frmAdvOptions.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QMenu>
 #include <QRadioButton>
-#include <QTimer>
 #include <QToolButton>
-
-#include <functional>
 
 namespace actions_window_testing {
 
@@ -102,10 +97,6 @@ protected:
     void SelectRow(qint64 row, int col = 2) {
         QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, CellRect(row, col).center());
         ASSERT_EQ(Model().CurrentRow(), row);
-    }
-
-    static QStringList PopupEntries(const std::function<void()>& open, const QString& pick = {}) {
-        return ui_testing::PopupEntries(open, pick);
     }
 
     QStringList A, B;
