@@ -156,10 +156,7 @@ TEST_F(ShellTest, DeleteAsksFirstAndRemovesDocumentLogAndRow) {
 }
 
 TEST_F(ShellTest, DeletingEveryProfileLeavesTheCatalogueUntouched) {
-    QFile catalogue(Catalogue::CataloguePath());
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    const QByteArray before = catalogue.readAll();
-    catalogue.close();
+    const QByteArray before = Bytes(Catalogue::CataloguePath());
     frmMain* main = OpenMain();
     m_messages.Script.Answers = {Answer::Yes};
     Action("mnuProfileDelete")->trigger();
@@ -168,12 +165,9 @@ TEST_F(ShellTest, DeletingEveryProfileLeavesTheCatalogueUntouched) {
     EXPECT_FALSE(Action("tbrDelete")->isEnabled());
     Q_UNUSED(main);
     CloseMain();
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    EXPECT_EQ(catalogue.readAll(), before);
+    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before);
     // Nor is the end of the session logged with an empty list.
-    QFile appLog(modCommon::AppLogFile);
-    const QByteArray logged = appLog.open(QIODevice::ReadOnly) ? appLog.readAll() : QByteArray();
-    EXPECT_FALSE(logged.contains("*** Application ended at:"));
+    EXPECT_FALSE(Bytes(modCommon::AppLogFile, false).contains("*** Application ended at:"));
 }
 
 TEST_F(ShellTest, AProfileWindowBlocksNewDeleteAndTheManager) {
@@ -264,9 +258,7 @@ TEST_F(ShellTest, UnloadAllFormsClosesEveryWindowMainLast) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(m_main);
     // The list had a row, so the session's end is logged.
-    QFile appLog(modCommon::AppLogFile);
-    ASSERT_TRUE(appLog.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(appLog.readAll().contains("*** Application ended at:"));
+    EXPECT_TRUE(Bytes(modCommon::AppLogFile).contains("*** Application ended at:"));
 }
 
 TEST_F(ShellTest, DefaultOptionsOpenBesideTheList) {
