@@ -78,6 +78,43 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Sets or clears an environment variable for the life of the object.
+class EnvVar {
+public:
+    EnvVar(const char* name, const QString& value) : m_name(name), m_old(qgetenv(name)) {
+        m_had = qEnvironmentVariableIsSet(name);
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, QFile::encodeName(value));
+    }
+    ~EnvVar() {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    EnvVar(const EnvVar&) = delete;
+    EnvVar& operator=(const EnvVar&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_had = false;
+};
+
+// While it lives, the desktop trash is under <home>/data of a temporary tree, never the
+// user's own.
+class TrashInTree {
+public:
+    explicit TrashInTree(const QString& home)
+        : m_home("HOME", home), m_data("XDG_DATA_HOME", home + QStringLiteral("/data")) {}
+
+private:
+    EnvVar m_home;
+    EnvVar m_data;
+};
+
 // Lays out an application folder in a temporary tree and points the global paths at it,
 // with the application log inside, so tests can read what was logged.
 class AppFolder {

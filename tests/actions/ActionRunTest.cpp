@@ -37,7 +37,7 @@ public:
     ActionRun* Run = nullptr;
 };
 
-class Run : public ActionsTest {
+class Run : public actions_testing::TwoGroupsTest {
 protected:
     // Profile "P" removes permanently; two groups of three and two files.
     void SetUp() override {
@@ -47,12 +47,7 @@ protected:
         settings.ExportLocation = Tree().CreateDir(QStringLiteral("reports"));
         settings.ExportFormat = QStringLiteral("csv");
         WriteProfile(QStringLiteral("P"), settings);
-        for (const char* rel : {"d1/a.txt", "d2/a.txt", "d3/a.txt"})
-            a << Tree().CreateFile(QString::fromLatin1(rel), "aaaa", 1700000000);
-        for (const char* rel : {"d1/b.txt", "d2/b.txt"})
-            b << Tree().CreateFile(QString::fromLatin1(rel), "bb", 1700000000);
-        AddGroup(model, a); // rows 1..4
-        AddGroup(model, b); // rows 5..7
+        MakeGroups();
     }
 
     Outcome Execute(const QString& action, qint64 currentRow = 1, qint64 fileCount = 7) {
@@ -72,17 +67,9 @@ protected:
     static QString Deleted(const QString& path) {
         return path + QStringLiteral(" - Deleted permanently");
     }
-    QString Struck() const {
-        QString flags;
-        for (qint64 r = 1; r <= model.RowCount(); ++r)
-            flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
-        return flags;
-    }
 
     ProfileSettings settings;
-    ResultsModel model;
     RecordingObserver observer;
-    QStringList a, b;
     std::optional<RemoveRule> rule;
 };
 
@@ -95,7 +82,7 @@ TEST_F(Run, DeleteAndDeleteGroupActOnlyOnTheCurrentRowOrGroup) {
 
     EXPECT_EQ(Execute(QStringLiteral("Delete"), 4, 1), Outcome::Finished);
     EXPECT_EQ(Execute(QStringLiteral("DeleteGroup"), 5, 2), Outcome::Finished);
-    EXPECT_EQ(Struck(), QStringLiteral("...s..s"));
+    EXPECT_EQ(Flags(), QStringLiteral("...s..s"));
     EXPECT_EQ(ActionLines(), (QStringList{Deleted(a[2]), QStringLiteral("finished"), Deleted(b[1]),
                                           QStringLiteral("finished")}));
 }
@@ -103,7 +90,7 @@ TEST_F(Run, DeleteAndDeleteGroupActOnlyOnTheCurrentRowOrGroup) {
 TEST_F(Run, DeleteAllStrikesTheRemovedRowsAndTurnsAMissingFileRed) {
     QFile::remove(a[1]);
     ASSERT_EQ(Execute(QStringLiteral("DeleteAll"), 3), Outcome::Finished);
-    EXPECT_EQ(Struck(), QStringLiteral("..rs..s"));
+    EXPECT_EQ(Flags(), QStringLiteral("..rs..s"));
     EXPECT_EQ(ActionLines(),
               (QStringList{a[1] + QStringLiteral(" - Could not be found"), Deleted(a[2]),
                            Deleted(b[1]), QStringLiteral("finished")}));
@@ -118,7 +105,7 @@ TEST_F(Run, NeverRemovesAChangedFileOrTheLastCopy) {
     Tree().SetMTime(QStringLiteral("d2/a.txt"), 1700000500); // same size, other time
     QFile::remove(b[0]);                                     // b[1] is the last copy
     ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
-    EXPECT_EQ(Struck(), QStringLiteral("..rs..r"));
+    EXPECT_EQ(Flags(), QStringLiteral("..rs..r"));
     const QString skipped = QStringLiteral(" - ") + ActionRun::SkippedText;
     EXPECT_EQ(ActionLines(), (QStringList{a[1] + skipped, Deleted(a[2]), b[1] + skipped,
                                           QStringLiteral("finished")}));
@@ -175,7 +162,7 @@ TEST_F(Run, AFileReplacedBehindTheScansBackIsNeverRemoved) {
         SetUp(); // the files written afresh, the model filled from them
         ReplaceKeepingSizeAndTime(a[c.Replaced], c.InPlace);
         ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
-        EXPECT_EQ(Struck(), c.Rows);
+        EXPECT_EQ(Flags(), c.Rows);
         EXPECT_EQ(Errors(), c.Errors);
         EXPECT_EQ(ActionLines().first(), a[1] + skipped);
         for (const QString& path : a.mid(0, c.Errors + 1))
@@ -191,7 +178,7 @@ TEST_F(Run, TheConfirmedRuleWinsAndOnlyARealRemovalIsStruck) {
 
     BreakTrash();
     ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
-    EXPECT_EQ(Struck().right(1), QStringLiteral("r")); // still on disk
+    EXPECT_EQ(Flags().right(1), QStringLiteral("r")); // still on disk
 }
 
 TEST_F(Run, ATrashThatRefusesEveryFileEndsTheRunWithOneErrorEach) {
@@ -210,7 +197,7 @@ TEST_F(Run, ATrashThatRefusesEveryFileEndsTheRunWithOneErrorEach) {
         if (ActionLines() !=
             QStringList{a[1] + failed, a[2] + failed, b[1] + failed, QStringLiteral("finished")})
             return 2;
-        return Errors() == 3 && Struck() == QStringLiteral("..rr..r") ? 0 : 3;
+        return Errors() == 3 && Flags() == QStringLiteral("..rr..r") ? 0 : 3;
     });
     EXPECT_EQ(outcome, 0) << "-1: the run did not end; 2: other lines; 3: other counts";
     for (const QString& path : a + b)

@@ -28,21 +28,33 @@ inline QByteArray Contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
+// Adds one group of existing files as a scan would: the first kept, the rest marked.
+inline qint64 AddScannedGroup(ResultsModel& model, const QStringList& paths) {
+    const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        modAPI::FileInfo info;
+        EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
+        model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
+                     modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, QStringLiteral("N"),
+                     QString(), QStringLiteral("00000000"), QString(),
+                     {info.Device, info.Inode, info.ChangedNs});
+    }
+    model.UpdateHeader(header, QString::number(paths.size()));
+    return header;
+}
+
+// Red, struck or untouched, per row.
+inline QString RowFlags(const ResultsModel& model) {
+    QString flags;
+    for (qint64 r = 1; r <= model.RowCount(); ++r)
+        flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
+    return flags;
+}
+
 class ActionsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_oldHome = qgetenv("HOME");
-        m_oldData = qgetenv("XDG_DATA_HOME");
-        // The trash of these tests lives in the temporary tree, never the user's own.
-        qputenv("HOME", QFile::encodeName(Tree().Path(QStringLiteral("home"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(Tree().Path(QStringLiteral("home/data"))));
-        SetMessageService(&messages);
-    }
-    void TearDown() override {
-        SetMessageService(nullptr);
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_DATA_HOME", m_oldData);
-    }
+    void SetUp() override { SetMessageService(&messages); }
+    void TearDown() override { SetMessageService(nullptr); }
 
     const testing_support::TempTree& Tree() const { return app.Tree(); }
     QString TrashFiles() const { return Tree().Path(QStringLiteral("home/data/Trash/files/")); }
@@ -69,19 +81,8 @@ protected:
         ASSERT_TRUE(modXML::Save(doc, modCommon::ProfileFolder + name + QStringLiteral(".xml")));
     }
 
-    // Adds one group of existing files as a scan would: the first kept, the rest marked.
     static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
-        const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            modAPI::FileInfo info;
-            EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
-            model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
-                         modLog::DateTextFromSecs(info.ModifiedSecs), info.Size,
-                         QStringLiteral("N"), QString(), QStringLiteral("00000000"), QString(),
-                         {info.Device, info.Inode, info.ChangedNs});
-        }
-        model.UpdateHeader(header, QString::number(paths.size()));
-        return header;
+        return AddScannedGroup(model, paths);
     }
 
     static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }
@@ -91,8 +92,25 @@ protected:
     testing_support::ScriptedMessages messages;
 
 private:
-    QByteArray m_oldHome;
-    QByteArray m_oldData;
+    testing_support::TrashInTree m_trash{Tree().Path(QStringLiteral("home"))};
+};
+
+// Two groups as a scan leaves them: a.txt in three folders (rows 1-4) and b.txt in two
+// (rows 5-7), the first of each kept and the others marked.
+class TwoGroupsTest : public ActionsTest {
+protected:
+    void MakeGroups() {
+        for (const char* rel : {"d1/a.txt", "d2/a.txt", "d3/a.txt"})
+            a << Tree().CreateFile(QString::fromLatin1(rel), "aaaa", 1700000000);
+        for (const char* rel : {"d1/b.txt", "d2/b.txt"})
+            b << Tree().CreateFile(QString::fromLatin1(rel), "bb", 1700000000);
+        AddGroup(model, a);
+        AddGroup(model, b);
+    }
+    QString Flags() const { return RowFlags(model); }
+
+    ResultsModel model;
+    QStringList a, b;
 };
 
 } // namespace actions_testing

@@ -94,7 +94,7 @@ TEST_F(ZipBatch, AStoppedWriteLeavesTheEarlierArchiveAsItWas) {
               QStringList{QStringLiteral("P.zip")}); // no temporary left behind
 }
 
-class ZipRun : public ActionsTest {
+class ZipRun : public actions_testing::TwoGroupsTest {
 protected:
     void SetUp() override {
         ActionsTest::SetUp();
@@ -102,12 +102,7 @@ protected:
         s.DeleteTo = QStringLiteral("zip");
         s.Folder = Tree().Path(QStringLiteral("zips"));
         WriteProfile(QStringLiteral("P"), s);
-        for (const char* rel : {"d1/a.txt", "d2/a.txt", "d3/a.txt"})
-            a << Tree().CreateFile(QString::fromLatin1(rel), "aaaa", 1700000000);
-        for (const char* rel : {"d1/b.txt", "d2/b.txt"})
-            b << Tree().CreateFile(QString::fromLatin1(rel), "bb", 1700000000);
-        AddGroup(model, a); // rows 1..4
-        AddGroup(model, b); // rows 5..7
+        MakeGroups();
     }
 
     class CancelOnYield final : public ActionObserver {
@@ -134,17 +129,9 @@ protected:
         model.SetCurrent(row, 1);
         return run.Execute(QStringLiteral("P"));
     }
-    QString Flags() const {
-        QString flags;
-        for (qint64 r = 1; r <= model.RowCount(); ++r)
-            flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
-        return flags;
-    }
     QString Archive() const { return Tree().Path(QStringLiteral("zips/P.zip")); }
 
-    ResultsModel model;
     CancelOnYield observer;
-    QStringList a, b;
 };
 
 TEST_F(ZipRun, ARunWritesItsFilesOnceAndRemovesThemOnlyAfterTheWrite) {

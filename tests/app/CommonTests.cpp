@@ -21,12 +21,6 @@ namespace {
 // installed copy would be.
 class InitAppTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_home = tree.CreateDir(QStringLiteral("app"));
-        qputenv("ECHOFIND_HOME", m_home.toUtf8());
-    }
-    void TearDown() override { qunsetenv("ECHOFIND_HOME"); }
-
     void ShipDataFiles() {
         tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
         tree.CreateFile(QStringLiteral("app/Default Profile.xml"), "<echofind/>");
@@ -34,8 +28,20 @@ protected:
 
     TempTree tree;
     ScriptedMessages messages;
-    QString m_home;
+    QString m_home = tree.CreateDir(QStringLiteral("app"));
+    EnvVar m_homeVar{"ECHOFIND_HOME", m_home};
 };
+
+// Starts the built program on the given application folder, without a screen.
+void StartProgram(QProcess& program, const QString& home, const QString& runtimeDir = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!runtimeDir.isEmpty())
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+}
 
 } // namespace
 
@@ -181,19 +187,11 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     TempTree tree;
     const QString home = tree.CreateDir(QStringLiteral("app"));
     tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
-    const auto start = [&home](QProcess& program) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
-    };
-
     {
         modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
         ASSERT_TRUE(first.TryLock());
         QProcess second;
-        start(second);
+        StartProgram(second, home);
         ASSERT_TRUE(second.waitForFinished(20000));
         EXPECT_NE(second.exitCode(), 0);
         EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
@@ -205,7 +203,7 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     // Once the first instance is gone, a start lays out the folders and logs its start; the
     // program then stays with its window, so it is stopped here.
     QProcess program;
-    start(program);
+    StartProgram(program, home);
     QFile log(home + QStringLiteral("/Log/Echofind.log"));
     QString line;
     for (int waited = 0; waited < 20000 && line.isEmpty(); waited += 50) {
@@ -267,13 +265,8 @@ TEST(SingleInstance, TheProgramTellsALockFailureApartFromASecondStart) {
     TempTree tree;
     const QString home = tree.CreateDir(QStringLiteral("app"));
     tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), readOnly.Root());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+    StartProgram(program, home, readOnly.Root());
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_NE(program.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(program.readAllStandardError());
@@ -290,12 +283,13 @@ TEST(InitApp, AnUnknownUserGetsDefaultUserAndTheLookupFailureIsLogged) {
     tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
     ::chmod(QFile::encodeName(tree.Root()).constData(), 0755);
     ::chmod(QFile::encodeName(home).constData(), 0777);
-    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
-    const int outcome = RunAsOtherUser([] {
-        ScriptedMessages messages;
-        return modCommon::InitApp(messages) == 1 ? 0 : 1;
-    });
-    qunsetenv("ECHOFIND_HOME");
+    const int outcome = [&] {
+        EnvVar homeVar("ECHOFIND_HOME", home);
+        return RunAsOtherUser([] {
+            ScriptedMessages messages;
+            return modCommon::InitApp(messages) == 1 ? 0 : 1;
+        });
+    }();
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to become a user without an account";
     ASSERT_EQ(outcome, 0);

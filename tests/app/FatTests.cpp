@@ -99,11 +99,12 @@ TEST_F(Fat, TrashOnTheStickIsTheVolumesOwn) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("picture");
     }
-    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(app.Tree().Path(QStringLiteral("data"))));
     QString placed;
-    const int rc = modAPI::MyMoveToTrash(file, &placed);
-    qputenv("XDG_DATA_HOME", oldData);
+    int rc = 0;
+    {
+        EnvVar data("XDG_DATA_HOME", app.Tree().Path(QStringLiteral("data")));
+        rc = modAPI::MyMoveToTrash(file, &placed);
+    }
     ASSERT_EQ(rc, 1) << modAPI::LastAPIError;
     const QString trash = OnFat(QStringLiteral(".Trash-") + QString::number(::geteuid()));
     EXPECT_EQ(placed, trash + QStringLiteral("/files/p.jpg"));

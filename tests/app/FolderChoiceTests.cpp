@@ -12,31 +12,6 @@ using namespace testing_support;
 
 namespace {
 
-// Sets or clears an environment variable for the life of the object.
-class EnvVar {
-public:
-    EnvVar(const char* name, const QString& value) : m_name(name), m_old(qgetenv(name)) {
-        m_had = qEnvironmentVariableIsSet(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, QFile::encodeName(value));
-    }
-    ~EnvVar() {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had = false;
-};
-
 // A program folder as the build leaves it (the shipped documents beside the program) and
 // one as an installation leaves it (bin/ beside share/echofind/).
 struct Layouts {

@@ -18,17 +18,6 @@ namespace {
 
 class Trash : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_oldHome = qgetenv("HOME");
-        m_oldData = qgetenv("XDG_DATA_HOME");
-        qputenv("HOME", QFile::encodeName(tree().Path(QStringLiteral("home"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(DataHome()));
-    }
-    void TearDown() override {
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_DATA_HOME", m_oldData);
-    }
-
     const TempTree& tree() const { return app.Tree(); }
     QString DataHome() const { return tree().Path(QStringLiteral("xdg/data")); }
     QString HomeTrash() const { return DataHome() + QStringLiteral("/Trash/"); }
@@ -68,8 +57,8 @@ protected:
     AppFolder app;
 
 private:
-    QByteArray m_oldHome;
-    QByteArray m_oldData;
+    EnvVar m_home{"HOME", tree().Path(QStringLiteral("home"))};
+    EnvVar m_data{"XDG_DATA_HOME", DataHome()};
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 // A profile window over real duplicate files, with the trash in the temporary tree and the
 // message service answering from a script, for driving the commands as a person would.
 
+#include "actions/ActionsFixture.h"
 #include "ui/profile/ProfileFixture.h"
 
 #include "actions/ResultsModel.h"
@@ -15,14 +16,9 @@
 #include "ui/ResultsGrid.h"
 #include "ui/frmAdvOptions.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QMenu>
 #include <QRadioButton>
-#include <QTimer>
 #include <QToolButton>
-
-#include <functional>
 
 namespace actions_window_testing {
 
@@ -33,19 +29,9 @@ class ActionsWindowTest : public ProfileWindowTest {
 protected:
     void SetUp() override {
         ProfileWindowTest::SetUp();
-        m_oldHome = qgetenv("HOME");
-        m_oldData = qgetenv("XDG_DATA_HOME");
-        // The trash of these tests lives in the temporary tree, never the user's own.
-        qputenv("HOME", QFile::encodeName(Folders.Path(S("home"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(Folders.Path(S("home/data"))));
         modLog::ResetRunStats();
         // Reports go into a folder that exists, as the options dialog insists.
         Folders.CreateDir(S("reports"));
-    }
-    void TearDown() override {
-        ProfileWindowTest::TearDown();
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_DATA_HOME", m_oldData);
     }
 
     QString TrashFiles() const { return Folders.Path(S("home/data/Trash/files/")); }
@@ -85,16 +71,7 @@ protected:
         AddGroup(B);
     }
     void AddGroup(const QStringList& paths) {
-        ResultsModel& model = Window->Results();
-        const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            modAPI::FileInfo info;
-            ASSERT_EQ(modAPI::MyStat(paths[i], info), 1);
-            model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
-                         modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, S("N"), QString(),
-                         S("00000000"), QString(), {info.Device, info.Inode, info.ChangedNs});
-        }
-        model.UpdateHeader(header, QString::number(paths.size()));
+        actions_testing::AddScannedGroup(Window->Results(), paths);
     }
 
     // Opens profile "P" (saved before) and shows its duplicates with the given groups.
@@ -111,13 +88,7 @@ protected:
     QToolButton* Button(const char* name) const { return Window->findChild<QToolButton*>(S(name)); }
     frmAdvOptions* Adv() const { return Window->AdvOptions(); }
 
-    // Struck, red or untouched, per row.
-    QString Flags() const {
-        QString flags;
-        for (qint64 r = 1; r <= Model().RowCount(); ++r)
-            flags += Model().IsRed(r) ? u'r' : Model().IsStruck(r) ? u's' : u'.';
-        return flags;
-    }
+    QString Flags() const { return actions_testing::RowFlags(Model()); }
     static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }
 
     QRect CellRect(qint64 row, int col) const {
@@ -128,44 +99,10 @@ protected:
         ASSERT_EQ(Model().CurrentRow(), row);
     }
 
-    // Runs open() and, once the popup is up, records its visible entries and then either
-    // picks the entry named pick or closes the menu.
-    QStringList PopupEntries(const std::function<void()>& open, const QString& pick = {}) {
-        QStringList seen;
-        bool shown = false;
-        QTimer poll;
-        poll.setInterval(5);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            poll.stop();
-            shown = true;
-            QAction* chosen = nullptr;
-            for (QAction* a : menu->actions()) {
-                if (a->isVisible())
-                    seen << a->objectName();
-                if (a->objectName() == pick)
-                    chosen = a;
-            }
-            if (chosen && chosen->isVisible()) {
-                menu->setActiveAction(chosen);
-                QTest::keyClick(menu, Qt::Key_Return);
-            } else {
-                menu->close();
-            }
-        });
-        poll.start();
-        open();
-        EXPECT_TRUE(shown) << "no popup menu opened";
-        return seen;
-    }
-
     QStringList A, B;
 
 private:
-    QByteArray m_oldHome;
-    QByteArray m_oldData;
+    testing_support::TrashInTree m_trash{Folders.Path(S("home"))};
 };
 
 } // namespace actions_window_testing

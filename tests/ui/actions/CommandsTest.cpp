@@ -11,8 +11,8 @@ struct Layout {
     const char* DeleteTo;
     bool SingleCopy;
     bool Export;
-    std::vector<std::pair<const char*, int>> Buttons; // visible, with their left in twips
-    QStringList Entries;                              // popup entries on a file row
+    std::vector<const char*> Buttons; // visible, in order
+    QStringList Entries;              // popup entries on a file row
 };
 
 const QStringList AllButtons = {S("cmdRecycle"),
@@ -31,22 +31,22 @@ TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheir
         {"recycle",
          false,
          false,
-         {{"cmdRecycle", 75}, {"cmdRecycleAll", 585}},
+         {"cmdRecycle", "cmdRecycleAll"},
          {S("mnuPopupRecycle"), S("mnuPopupRecycleAll")}},
         {"permanent",
          true,
          false,
-         {{"cmdPermanentDelete", 75}, {"cmdPermanentDeleteAll", 585}, {"cmdSingleCopy", 1120}},
+         {"cmdPermanentDelete", "cmdPermanentDeleteAll", "cmdSingleCopy"},
          {S("mnuPopupRemove"), S("mnuPopupRemoveAll"), S("mnuPopupSingleCopy")}},
         {"move",
          true,
          true,
-         {{"cmdMove", 75}, {"cmdMoveAll", 585}, {"cmdSingleCopy", 1120}, {"cmdExport", 1630}},
+         {"cmdMove", "cmdMoveAll", "cmdSingleCopy", "cmdExport"},
          {S("mnuPopupMove"), S("mnuPopupMoveAll"), S("mnuPopupSingleCopy"), S("mnuPopupExport")}},
         {"zip",
          false,
          true,
-         {{"cmdZip", 75}, {"cmdZipAll", 585}, {"cmdExport", 1120}},
+         {"cmdZip", "cmdZipAll", "cmdExport"},
          {S("mnuPopupZip"), S("mnuPopupZipAll"), S("mnuPopupExport")}},
     };
     for (const Layout& l : layouts) {
@@ -63,15 +63,12 @@ TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheir
                 visible << name;
         }
         QStringList expected;
-        for (const auto& [name, left] : l.Buttons) {
+        for (const char* name : l.Buttons)
             expected << S(name);
-            EXPECT_EQ(Button(name)->x(), ActionButtons::Pixels(left)) << name;
-        }
         EXPECT_EQ(visible, expected);
         // All at one height, in a row, none over another.
         for (size_t i = 1; i < l.Buttons.size(); ++i)
-            EXPECT_GT(Button(l.Buttons[i].first)->x(),
-                      Button(l.Buttons[i - 1].first)->geometry().right());
+            EXPECT_GT(Button(l.Buttons[i])->x(), Button(l.Buttons[i - 1])->geometry().right());
 
         EXPECT_EQ(PopupEntries([&] {
                       QTest::mouseClick(Grid()->viewport(), Qt::RightButton, {},
@@ -85,18 +82,6 @@ TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheir
     }
 }
 
-TEST_F(ActionsWindowTest, TheToolTipsSayWhatEachButtonDoes) {
-    SaveProfile(Settings("recycle", true, true));
-    OpenResults();
-    EXPECT_EQ(Button("cmdRecycle")->toolTip(), S("Send selected item to Recycle bin"));
-    EXPECT_EQ(Button("cmdRecycleAll")->toolTip(), S("Send all checked items to Recycle bin"));
-    EXPECT_EQ(Button("cmdPermanentDeleteAll")->toolTip(),
-              S("Delete all checked items permanently"));
-    EXPECT_EQ(Button("cmdZipAll")->toolTip(), S("Zip all checked items"));
-    EXPECT_EQ(Button("cmdSingleCopy")->toolTip(), S("Create a single copy"));
-    EXPECT_EQ(Button("cmdExport")->toolTip(), S("Export report"));
-}
-
 TEST_F(ActionsWindowTest, AChangeInTheAdvancedOptionsShowsAtTheNextVisitOfTheDuplicates) {
     SaveProfile(Settings("recycle"));
     OpenResults();
@@ -107,7 +92,7 @@ TEST_F(ActionsWindowTest, AChangeInTheAdvancedOptionsShowsAtTheNextVisitOfTheDup
     Window->ToggleTabHead(S("duplicatesresult"));
     EXPECT_FALSE(Button("cmdRecycle")->isVisible());
     EXPECT_TRUE(Button("cmdZip")->isVisible());
-    EXPECT_EQ(Button("cmdExport")->x(), ActionButtons::Pixels(1120));
+    EXPECT_GT(Button("cmdExport")->x(), Button("cmdZipAll")->geometry().right());
 }
 
 TEST_F(ActionsWindowTest, GroupEntriesAreOfferedOnAHeaderOnlyAlsoFromTheKeyboard) {

@@ -5,15 +5,12 @@
 
 #include "actions/ResultsModel.h"
 #include "profiles/ProfileDocument.h"
-#include "ui/ActionCommands.h"
 #include "ui/DuplicatesPane.h"
 #include "ui/ResultsGrid.h"
 #include "ui/frmProfile.h"
 
 #include <QDir>
-#include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
@@ -24,31 +21,11 @@ class MainWindowActions : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        m_oldHome = qgetenv("HOME");
-        m_oldData = qgetenv("XDG_DATA_HOME");
-        qputenv("HOME", QFile::encodeName(m_tree.Path(S("home"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_tree.Path(S("home/data"))));
         modLog::ResetRunStats();
     }
-    void TearDown() override {
-        ShellTest::TearDown();
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_DATA_HOME", m_oldData);
-    }
 
-    QByteArray m_oldHome, m_oldData;
+    testing_support::TrashInTree m_trash{m_tree.Path(S("home"))};
 };
-
-TEST_F(MainWindowActions, TheMainWindowsPopupHoldsTheSameCommandsAsTheButtons) {
-    frmMain* main = OpenMain();
-    ASSERT_NE(main->PopupMenu(), nullptr);
-    for (const ActionCommands::Command& c : ActionCommands::Table) {
-        auto* entry = main->PopupMenu()->findChild<QAction*>(QLatin1String(c.PopupEntry));
-        ASSERT_NE(entry, nullptr) << c.PopupEntry;
-        EXPECT_EQ(entry->text(), QLatin1String(c.Caption)) << c.PopupEntry;
-        EXPECT_EQ(entry->data().toString(), c.name()) << c.PopupEntry;
-    }
-}
 
 TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) {
     for (int i = 0; i < 3; ++i)
@@ -78,28 +55,17 @@ TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) 
 
     // The menu that opens is the main window's, showing the trash entries only.
     ResultsGrid* grid = profile->Duplicates()->Grid();
-    QStringList seen;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        EXPECT_EQ(menu, main->PopupMenu());
-        for (QAction* a : menu->actions())
-            if (a->isVisible())
-                seen << a->objectName();
-        QAction* all = menu->findChild<QAction*>(S("mnuPopupRecycleAll"));
-        menu->setActiveAction(all);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    poll.start();
     m_messages.Script.ShownMessages.clear();
     m_messages.Script.Answers = {Answer::Yes};
-    const QRect cell = grid->visualRect(model.index(1, 2));
-    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, cell.center());
+    QMenu* opened = nullptr;
+    const QStringList seen = ui_testing::PopupEntries(
+        [&] {
+            QTest::mouseClick(grid->viewport(), Qt::RightButton, {},
+                              grid->visualRect(model.index(1, 2)).center());
+        },
+        S("mnuPopupRecycleAll"), &opened);
 
+    EXPECT_EQ(opened, main->PopupMenu());
     EXPECT_EQ(seen, (QStringList{S("mnuPopupRecycle"), S("mnuPopupRecycleAll")}));
     // Asked once, carried out once.
     EXPECT_EQ(Shown(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});

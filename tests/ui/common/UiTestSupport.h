@@ -4,13 +4,53 @@
 // the scripted message service come from the layers' common test support.
 
 #include "TestSupport.h"
+#include "profiles/Catalogue.h"
 #include "ui/QtMessageService.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+
 namespace ui_testing {
+
+inline QString S(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+template <class W> W* Find(QWidget* parent, const char* name) {
+    W* found = parent->findChild<W*>(S(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+inline void Click(QWidget* parent, const char* name) {
+    auto* button = Find<QAbstractButton>(parent, name);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isVisible() && button->isEnabled()) << name;
+    // Check boxes and options answer on their box and caption, not on the empty stretch
+    // a layout may give them.
+    const bool boxed = qobject_cast<QPushButton*>(button) == nullptr;
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      boxed ? QPoint(6, button->height() / 2) : button->rect().center());
+}
+
+// The catalogue entry of the named profile as it was last written.
+inline std::optional<Catalogue::Entry> CatalogueEntry(const QString& name) {
+    std::vector<Catalogue::Entry> entries;
+    EXPECT_EQ(Catalogue::ReadEntries(entries), 1);
+    for (const auto& e : entries)
+        if (e.Name == name)
+            return e;
+    return std::nullopt;
+}
 
 // Installs a scripted message service for the life of a test and puts the default one
 // back afterwards, so one test's answers never leak into the next.
@@ -36,6 +76,42 @@ template <class Dialog> Dialog* WaitForModal(int timeoutMs = 5000) {
         },
         timeoutMs));
     return found;
+}
+
+// Runs open() and, once a popup menu is up, records its visible entries and then either
+// picks the entry named pick or closes the menu. The menu that opened is left in opened.
+inline QStringList PopupEntries(const std::function<void()>& open, const QString& pick = {},
+                                QMenu** opened = nullptr) {
+    QStringList seen;
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        shown = true;
+        if (opened)
+            *opened = menu;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->isVisible())
+                seen << a->objectName();
+            if (a->objectName() == pick)
+                chosen = a;
+        }
+        if (chosen && chosen->isVisible()) {
+            menu->setActiveAction(chosen);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
+    });
+    poll.start();
+    open();
+    EXPECT_TRUE(shown) << "no popup menu opened";
+    return seen;
 }
 
 } // namespace ui_testing

@@ -246,29 +246,6 @@ TEST_F(Grid, AHeaderRowDrawsEqualNeighboursAsOneCell) {
     EXPECT_NE(fileEdge, shot.pixelColor(boundary - 6, CellRect(2, 3).top() + 2));
 }
 
-TEST(GridColours, ALightPaletteUsesTheGridsOwnColours) {
-    ResultsModel m;
-    m.AddHeader(u"a"_s);
-    m.AddRow(true, u"a"_s, u"/a"_s, {}, {}, 1, {}, {}, {}, {}, {});
-    m.AddRow(false, u"a"_s, u"/b/a"_s, {}, {}, 1, {}, {}, {}, {}, {});
-    m.SetFlag(3, ResultsModel::FlagRed, true);
-    m.RowHighlight(2, 1);
-    QPalette light(Qt::black, QColor(0xf0, 0xf0, 0xf0), Qt::white, Qt::darkGray, Qt::gray,
-                   Qt::black, Qt::white);
-    light.setColor(QPalette::Button, QColor(0xe1, 0xe1, 0xe1));
-    ASSERT_FALSE(ResultsDelegate::IsDark(light));
-    const auto colours = [&](int row, int col) {
-        return ResultsDelegate::CellColours(light, m.index(row - 1, col));
-    };
-    EXPECT_EQ(colours(1, 2).Text, QColor(75, 75, 145));
-    EXPECT_EQ(colours(1, 2).Back, QColor(Qt::white));
-    EXPECT_EQ(colours(3, 5).Text, QColor(255, 0, 0));
-    EXPECT_EQ(colours(2, 4).Back, QColor(0xe1, 0xe1, 0xe1)) << "highlight is button face";
-    const ResultsDelegate::Colours header = ResultsDelegate::HeaderColours(light, &m, 2);
-    EXPECT_EQ(header.Back, QColor(156, 156, 173));
-    EXPECT_EQ(header.Text, QColor(Qt::white));
-}
-
 TEST(GridColours, ADarkPaletteKeepsEveryCellReadable) {
     ResultsModel m;
     m.AddHeader(u"a"_s);

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using ui_testing::CatalogueEntry;
 using ui_testing::ScriptedMessagesScope;
 using Answer = MessageService::Answer;
 
@@ -63,16 +64,6 @@ protected:
     }
 
     QString RunLogPath(const QString& name) const { return modCommon::LogPath + name + u".log"_s; }
-
-    static Catalogue::Entry Entry(const QString& name) {
-        std::vector<Catalogue::Entry> entries;
-        Catalogue::ReadEntries(entries);
-        for (const Catalogue::Entry& e : entries) {
-            if (e.Name == name)
-                return e;
-        }
-        return {};
-    }
 
     static QStringList Column(const ResultsModel& m, int col) {
         QStringList texts;
@@ -125,9 +116,10 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndRecordsTheRun) {
     EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
     EXPECT_EQ(modLog::RunStats.RunStatus, u"Success"_s);
     EXPECT_TRUE(t.Exists(RunLogPath(u"Photos"_s).mid(t.Root().size())));
-    const Catalogue::Entry entry = Entry(u"Photos"_s);
-    EXPECT_EQ(entry.Status, u"Success"_s);
-    EXPECT_EQ(entry.LastRun, modLog::RunStats.EndedAt);
+    const auto entry = CatalogueEntry(u"Photos"_s);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->Status, u"Success"_s);
+    EXPECT_EQ(entry->LastRun, modLog::RunStats.EndedAt);
     EXPECT_TRUE(messages.Script.ShownMessages.empty());
 }
 
@@ -146,7 +138,7 @@ TEST_F(ScanWindow, AnEmptyFolderIsASuccessfulRunWithNoGroups) {
     QFile log(RunLogPath(u"Nothing"_s));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("Success"));
-    EXPECT_EQ(Entry(u"Nothing"_s).Status, u"Success"_s);
+    EXPECT_EQ(CatalogueEntry(u"Nothing"_s).value_or(Catalogue::Entry{}).Status, u"Success"_s);
 }
 
 TEST_F(ScanWindow, AMissingProfileIsReportedAndMarkedAsAnErrorWithoutARunLog) {
@@ -160,7 +152,7 @@ TEST_F(ScanWindow, AMissingProfileIsReportedAndMarkedAsAnErrorWithoutARunLog) {
     EXPECT_EQ(messages.Script.ShownMessages.front().Kind, MessageService::Icon::Information);
     EXPECT_TRUE(window.CancelOperation());
     // The catalogue is rewritten for the run, and a profile without a document keeps no row.
-    EXPECT_TRUE(Entry(u"Gone"_s).Name.isEmpty());
+    EXPECT_FALSE(CatalogueEntry(u"Gone"_s).has_value());
     EXPECT_FALSE(QFile::exists(RunLogPath(u"Gone"_s)));
 }
 
@@ -207,9 +199,10 @@ TEST_F(ScanWindow, CancelDuringTheWalkKeepsTheCatalogueAndRunLog) {
     EXPECT_TRUE(modCommon::CancelRequested);
     EXPECT_LT(heardAfter, 1000) << "the walk went on long after Cancel";
     EXPECT_EQ(t.Read(u"app/tester/Log/Big.log"_s), QByteArray("previous run log"));
-    const Catalogue::Entry entry = Entry(u"Big"_s);
-    EXPECT_EQ(entry.Status, u"Success"_s);
-    EXPECT_EQ(entry.LastRun, u"2026-01-02 03:04:05"_s);
+    const auto entry = CatalogueEntry(u"Big"_s);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->Status, u"Success"_s);
+    EXPECT_EQ(entry->LastRun, u"2026-01-02 03:04:05"_s);
     EXPECT_EQ(modLog::RunStats.EndedAt, u"before"_s) << "no statistics for a cancelled run";
     EXPECT_EQ(pane.Model().RowCount(), 1) << "the grid keeps what it held";
 }
@@ -229,7 +222,7 @@ TEST_F(ScanWindow, ANoAnswerToTheCancelQuestionLetsTheRunFinish) {
     EXPECT_EQ(messages.Script.Texts(), QStringList{u"Do you want to cancel the operation?"_s});
     EXPECT_FALSE(modCommon::CancelRequested);
     EXPECT_EQ(pane.Model().RowCount(), 3);
-    EXPECT_EQ(Entry(u"Kept"_s).Status, u"Success"_s);
+    EXPECT_EQ(CatalogueEntry(u"Kept"_s).value_or(Catalogue::Entry{}).Status, u"Success"_s);
 }
 
 // The recording the worker makes must give the grid exactly what a direct fill gives,

@@ -11,36 +11,15 @@
 #include "ui/BrowseFolder.h"
 #include "ui/frmProfile.h"
 
-#include <QAbstractButton>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTreeWidget>
 
 #include <deque>
 
 namespace profile_testing {
 
-inline QString S(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-template <class W> W* Find(QWidget* parent, const char* name) {
-    W* found = parent->findChild<W*>(S(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-inline void Click(QWidget* parent, const char* name) {
-    auto* button = Find<QAbstractButton>(parent, name);
-    ASSERT_NE(button, nullptr);
-    ASSERT_TRUE(button->isVisible() && button->isEnabled()) << name;
-    // Check boxes and options answer on their box and caption, not on the empty stretch
-    // a layout may give them.
-    const bool boxed = qobject_cast<QPushButton*>(button) == nullptr;
-    QTest::mouseClick(button, Qt::LeftButton, {},
-                      boxed ? QPoint(6, button->height() / 2) : button->rect().center());
-}
+using namespace ui_testing;
 
 // Opens an options page by its node in the page tree, as a person picks it.
 inline void ShowPage(QWidget* dialog, const char* node) {

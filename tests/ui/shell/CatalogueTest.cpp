@@ -35,25 +35,19 @@ TEST_F(ShellTest, AddNewProfileIgnoresACaseOnlyDifference) {
 }
 
 TEST_F(ShellTest, UpdateProfileChangesOnlyTheNamedRowInMemory) {
-    QFile catalogue(Catalogue::CataloguePath());
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    const QByteArray before = catalogue.readAll();
-    catalogue.close();
+    const QByteArray before = Bytes(Catalogue::CataloguePath());
 
     frmMain* main = OpenMain();
     main->UpdateProfile(S("DEFAULT PROFILE"), S("Success"), S("2026-12-06 18:39:43"));
     EXPECT_EQ(main->Rows()[0].Status, S("Success"));
     EXPECT_EQ(main->Rows()[0].LastRun, S("2026-12-06 18:39:43"));
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    EXPECT_EQ(catalogue.readAll(), before); // only at exit
-    catalogue.close();
+    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before); // only at exit
 
     // An unknown name changes nothing and leaves its trace in the application log.
     main->UpdateProfile(S("Nobody"), S("Error"), S("2026-12-06 18:40:00"));
     EXPECT_EQ(main->Rows().size(), 1u);
-    QFile appLog(modCommon::AppLogFile);
-    ASSERT_TRUE(appLog.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(appLog.readAll().contains("Error occured in frmMain.UpdateProfile. Error No : "));
+    EXPECT_TRUE(Bytes(modCommon::AppLogFile)
+                    .contains("Error occured in frmMain.UpdateProfile. Error No : "));
 }
 
 TEST_F(ShellTest, ExitMergesRunsTheCommandLineRecordedMeanwhile) {
@@ -99,32 +93,17 @@ TEST_F(ShellTest, AFailedSaveKeepsThePreviousCatalogueAndIsOnlyLogged) {
     ASSERT_EQ(Catalogue::SaveEntries(entries), 1);
     frmMain* main = OpenMain();
     main->UpdateProfile(S("Default Profile"), S("Success"), S("2026-12-06 10:00:00"));
-    QFile catalogue(Catalogue::CataloguePath());
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    const QByteArray before = catalogue.readAll();
-    catalogue.close();
+    const QByteArray before = Bytes(Catalogue::CataloguePath());
     {
         // The disk fills up while the window is open: the larger new catalogue does not
         // fit, a log line still does.
         testing_support::FileSizeLimit full(rlim_t(before.size()));
         CloseMain();
     }
-    ASSERT_TRUE(catalogue.open(QIODevice::ReadOnly));
-    EXPECT_EQ(catalogue.readAll(), before);
+    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before);
     EXPECT_TRUE(Shown().isEmpty());
-    QFile appLog(modCommon::AppLogFile);
-    ASSERT_TRUE(appLog.open(QIODevice::ReadOnly));
-    const QByteArray logged = appLog.readAll();
+    const QByteArray logged = Bytes(modCommon::AppLogFile);
     EXPECT_TRUE(logged.contains("Error occured in frmMain.Unload. Error No : 530 Desc : Error "
                                 "occured while saving profile details at:"))
         << logged.constData() << before.size();
-}
-
-TEST_F(ShellTest, TheLastRunColumnNarrowsForALongList) {
-    for (int i = 0; i < 19; ++i)
-        AddProfileDocument(S("P%1").arg(i, 2, 10, QLatin1Char('0')));
-    frmMain* main = OpenMain();
-    ASSERT_EQ(main->Rows().size(), 20u);
-    // 1150.189 twips.
-    EXPECT_EQ(main->ProfileList()->columnWidth(2), 77);
 }

@@ -38,22 +38,9 @@ void WriteProfile(const testing_support::TempTree& tree, const QString& name) {
 TEST_F(ShellTest, ExecuteRunsTheSelectedProfileAndTheListKeepsTheRun) {
     WriteProfile(m_tree, S("Reports"));
     frmMain* main = OpenMain();
-    const auto rows = main->Rows();
-    const qsizetype index = ProfileList::FindRow(rows, S("Reports"));
+    const qsizetype index = SelectListed(S("Reports"));
     ASSERT_GE(index, 0);
-    main->ProfileList()->setCurrentItem(main->ProfileList()->topLevelItem(int(index)));
-
-    // A scan window that never closes fails the test instead of hanging it.
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] {
-        if (auto* stuck = qobject_cast<frmProgress*>(QApplication::activeModalWidget()))
-            stuck->done(QDialog::Rejected);
-    });
-    guard.start(60000);
-    QTest::keyClick(main, Qt::Key_U, Qt::ControlModifier);
-    EXPECT_TRUE(guard.isActive()) << "the scan window did not close by itself";
-    guard.stop();
+    RunSelectedFromTheList();
 
     // The profile window comes forward with the two groups, the first file highlighted.
     frmProfile* profile = Forms::Profile();
@@ -77,17 +64,10 @@ TEST_F(ShellTest, ExecuteRunsTheSelectedProfileAndTheListKeepsTheRun) {
     // At exit the catalogue holds the run.
     const QString lastRun = after[size_t(index)].LastRun;
     CloseMain();
-    std::vector<Catalogue::Entry> entries;
-    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    bool found = false;
-    for (const auto& e : entries) {
-        if (e.Name == S("Reports")) {
-            found = true;
-            EXPECT_EQ(e.Status, S("Success"));
-            EXPECT_EQ(e.LastRun, lastRun);
-        }
-    }
-    EXPECT_TRUE(found);
+    const auto held = CatalogueEntry(S("Reports"));
+    ASSERT_TRUE(held.has_value());
+    EXPECT_EQ(held->Status, S("Success"));
+    EXPECT_EQ(held->LastRun, lastRun);
 }
 
 TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
@@ -109,9 +89,8 @@ TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
     ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("Big.xml"), s), 1);
 
     frmMain* main = OpenMain();
-    const qsizetype index = ProfileList::FindRow(main->Rows(), S("Big"));
+    const qsizetype index = SelectListed(S("Big"));
     ASSERT_GE(index, 0);
-    main->ProfileList()->setCurrentItem(main->ProfileList()->topLevelItem(int(index)));
 
     m_messages.Script.Answers = {MessageService::Answer::Yes};
     QTimer presser;

@@ -10,20 +10,20 @@
 #include "profiles/Catalogue.h"
 #include "ui/Forms.h"
 #include "ui/frmMain.h"
+#include "ui/frmProgress.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 namespace shell_testing {
 
-inline QString S(const char* text) {
-    return QString::fromUtf8(text);
-}
+using namespace ui_testing;
 
 // The shipped documents a fresh installation starts from, read from the source tree.
 inline QString ShippedFile(const char* name) {
@@ -88,6 +88,37 @@ protected:
     }
 
     QStringList Shown() const { return m_messages.Script.Texts(); }
+
+    // The bytes of a file; one that must exist but cannot be read fails the test.
+    static QByteArray Bytes(const QString& path, bool mustExist = true) {
+        QFile f(path);
+        const bool opened = f.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(opened || !mustExist) << path.toStdString();
+        return opened ? f.readAll() : QByteArray();
+    }
+
+    // Highlights the named profile in the list as a person picks it; -1 when not listed.
+    qsizetype SelectListed(const QString& name) {
+        const qsizetype index = ProfileList::FindRow(m_main->Rows(), name);
+        EXPECT_GE(index, 0) << name.toStdString();
+        if (index >= 0)
+            m_main->ProfileList()->setCurrentItem(m_main->ProfileList()->topLevelItem(int(index)));
+        return index;
+    }
+
+    // Presses the run key on the main window; a scan window that never closes fails the
+    // test instead of hanging it.
+    void RunSelectedFromTheList() {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (auto* stuck = qobject_cast<frmProgress*>(QApplication::activeModalWidget()))
+                stuck->done(QDialog::Rejected);
+        });
+        guard.start(60000);
+        QTest::keyClick(m_main, Qt::Key_U, Qt::ControlModifier);
+        EXPECT_TRUE(guard.isActive()) << "the scan window did not close by itself";
+    }
 
     testing_support::TempTree m_tree;
     ui_testing::ScriptedMessagesScope m_messages;

@@ -36,13 +36,6 @@ void WriteRunLog(const QString& profile, const QByteArray& rtf) {
     f.write(rtf);
 }
 
-void ClickButton(QWidget* window, const char* name) {
-    auto* button = window->findChild<QPushButton*>(S(name));
-    ASSERT_NE(button, nullptr) << name;
-    ASSERT_TRUE(button->isVisible());
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
 // What a person, or a screen reader, calls a control: its own text or accessible name,
 // or the text of the label that is its buddy.
 QString SeenName(QWidget* control, const QList<QLabel*>& labels) {
@@ -100,7 +93,7 @@ TEST_F(ShellTest, LogViewerShowsTheSelectedProfilesRunLog) {
     // A second View log brings the same viewer forward; Close gives the list back.
     main->findChild<QAction*>(S("tbrViewLog"))->trigger();
     EXPECT_EQ(Forms::Find(S("frmLog")), log);
-    ClickButton(log, "cmdClose");
+    Click(log, "cmdClose");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmLog")));
     EXPECT_TRUE(main->ManagerVisible());
     EXPECT_EQ(main->StatusMessage(), QString());
@@ -152,7 +145,7 @@ TEST_F(ShellTest, SplashClosesByItselfAndAboutWaitsForOk) {
         // Well past the splash's two seconds, it is still there.
         QTest::qWait(2300);
         stayed = QApplication::activeModalWidget() == about;
-        ClickButton(about, "cmdOK");
+        Click(about, "cmdOK");
     });
     main->findChild<QAction*>(S("mnuAbout"))->trigger();
     EXPECT_TRUE(stayed);
@@ -164,22 +157,13 @@ TEST_F(ShellTest, SupportWindowShowsItsTextsAndTellsTheMainWindowWhenItGoes) {
     QWidget* support = Forms::Find(S("frmSupport"));
     ASSERT_NE(support, nullptr);
     EXPECT_EQ(support->windowTitle(), S("Support center"));
-    QStringList texts;
-    for (QLabel* label : support->findChildren<QLabel*>())
-        texts << label->text();
-    for (const char* expected :
-         {"Echofind Support Center", "You can contact Echofind support at",
-          "Contact us through mail", "Contact us through our website",
-          "Alternatively you can contact our helpdesk via ",
-          "(Please provide all available information while contacting our support center)"})
-        EXPECT_TRUE(texts.contains(S(expected))) << expected;
     auto* mail = support->findChild<QLabel*>(S("lblSupport"));
     ASSERT_NE(mail, nullptr);
     EXPECT_TRUE(mail->text().contains(S("mailto:") + frmSupport::SupportAddress()));
     // Placed at the top left corner of the work area.
     EXPECT_EQ(qobject_cast<QMdiSubWindow*>(support->parentWidget())->pos(), QPoint(0, 0));
     EXPECT_FALSE(main->ManagerVisible());
-    ClickButton(support, "cmdCancel");
+    Click(support, "cmdCancel");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSupport")));
     EXPECT_TRUE(main->ManagerVisible());
 }
@@ -201,7 +185,7 @@ TEST_F(ShellTest, SystemStatisticsDrawsTheChosenDrive) {
     }
     stats->ShowChart(DriveSpace::ChartFromSpace(S("DATA (/data)"), 1, 2048, 1024));
     EXPECT_EQ(stats->Shown().UsedLabel, S("Total used space - 1,024.00 bytes"));
-    ClickButton(stats, "cmdClose");
+    Click(stats, "cmdClose");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSysStats")));
     EXPECT_TRUE(main->ManagerVisible());
 }
