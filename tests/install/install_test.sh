@@ -161,7 +161,9 @@ fi
 # "Echofind"; a program without windows lays out its folder and ends by itself.
 gui_home=$work/gui-home
 mkdir -p "$gui_home"
-gui_env=(env -u ECHOFIND_HOME -u XDG_DATA_HOME HOME="$gui_home" XDG_RUNTIME_DIR="$work/run")
+# The tests' own offscreen platform would keep the window off the display it is looked for on.
+gui_env=(env -u ECHOFIND_HOME -u XDG_DATA_HOME -u QT_QPA_PLATFORM HOME="$gui_home"
+    XDG_RUNTIME_DIR="$work/run")
 if readelf -d "$prefix/bin/echofind" | grep -q 'libQt6Widgets'; then
     if ! command -v xvfb-run >/dev/null || ! command -v xwininfo >/dev/null; then
         fail "xvfb-run and xwininfo are needed to see the window"
@@ -181,7 +183,7 @@ main_window_shown() {
 }
 "$@" >"$WORK/gui.log" 2>&1 &
 pid=$!
-for _ in $(seq 1 150); do
+for _ in $(seq 1 300); do
     if main_window_shown; then
         kill "$pid"
         wait "$pid" 2>/dev/null
