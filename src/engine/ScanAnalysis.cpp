@@ -7,6 +7,8 @@
 //         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
 //   content off: done, the pre-key is the key
 //   content on:
+//         ──► the hash cache answers for every file it knows unchanged; only the rest is read
+//             in the steps below, and what they learn is written back at the end
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
@@ -25,6 +27,7 @@
 
 #include "ScanAnalysis.h"
 
+#include "HashCache.h"
 #include "HashJobs.h"
 #include "KeyOrder.h"
 #include "clsCRC.h"
@@ -194,16 +197,170 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
     return sets;
 }
 
+// The cache's view of the files this run would read, by record index (stable from the first
+// sort to SortBuckets). Jobs it can answer are taken off the reading lists; what is read is
+// learnt and written back in one transaction at the end.
+class KnownHashes {
+public:
+    KnownHashes(const FileList& list, HashCache* cache, const std::vector<HashJob>& a,
+                const std::vector<HashJob>& b)
+        : m_cache(cache && cache->Usable() ? cache : nullptr) {
+        if (!m_cache)
+            return;
+        for (const auto* jobs : {&a, &b})
+            for (const HashJob& job : *jobs)
+                if (list[job.Record].Inode != 0)
+                    m_records.push_back(job.Record);
+        std::sort(m_records.begin(), m_records.end());
+        m_keys.reserve(m_records.size());
+        for (const quint32 i : m_records) {
+            const FileRecord& r = list[i];
+            m_keys.push_back({r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs});
+        }
+        m_cache->Lookup(m_keys, m_hashes);
+        // Entries found are marked seen again, once a day, so pruning spares them.
+        const qint32 today = HashCache::Today();
+        m_write.resize(m_keys.size());
+        for (size_t s = 0; s < m_hashes.size(); ++s)
+            m_write[s] = m_hashes[s].Known != 0 && m_hashes[s].SeenDay < today;
+    }
+
+    // Moves the jobs whose result is known for this mode from jobs to answered.
+    void Answer(std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+                std::vector<HashJob>& answered) const {
+        if (!m_cache)
+            return;
+        const quint8 need = Bit(mode);
+        size_t kept = 0;
+        for (HashJob& job : jobs) {
+            const HashCache::Hashes* h = Find(job.Record);
+            if (h && (h->Known & need)) {
+                job.Result = Signature{};
+                std::memcpy(job.Result.Digest, need == HashCache::HasPrefix ? h->Prefix : h->Xxh,
+                            16);
+                answered.push_back(job);
+            } else {
+                jobs[kept++] = job;
+            }
+        }
+        jobs.resize(kept);
+    }
+
+    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) {
+        for (const HashJob& job : jobs)
+            if (job.Error == 0)
+                Learn(job.Record, mode, job.Result);
+    }
+
+    void Learn(quint32 record, ContentHasher::Mode mode, const Signature& s) {
+        const int slot = Slot(record);
+        if (slot < 0)
+            return;
+        HashCache::Hashes& h = m_hashes[size_t(slot)];
+        if (h.Known & Bit(mode))
+            return; // the same bytes were read before; nothing new to write
+        switch (mode) {
+        case ContentHasher::Mode::Prefix:
+            std::memcpy(h.Prefix, s.Digest, 16);
+            break;
+        case ContentHasher::Mode::Xxh:
+            std::memcpy(h.Xxh, s.Digest, 16);
+            break;
+        case ContentHasher::Mode::Crc:
+            std::memcpy(h.Xxh, s.Digest, 16);
+            h.Known |= HashCache::HasXxh;
+            h.Crc = s.Crc;
+            break;
+        case ContentHasher::Mode::Md5:
+            std::memcpy(h.Md5, s.Digest, 16);
+            break;
+        }
+        h.Known |= Bit(mode);
+        m_write[size_t(slot)] = true;
+    }
+
+    // The shown signature of a record when the cache holds it; xxh is the record's
+    // whole-content hash, the companion of a CRC-32.
+    bool Shown(quint32 record, ContentHasher::Mode mode, const quint8* xxh, Signature& out) const {
+        const HashCache::Hashes* h = Find(record);
+        if (!h || !(h->Known & Bit(mode)))
+            return false;
+        out = Signature{};
+        if (mode == ContentHasher::Mode::Md5) {
+            std::memcpy(out.Digest, h->Md5, 16);
+        } else {
+            out.Crc = h->Crc;
+            std::memcpy(out.Digest, xxh, 16);
+        }
+        return true;
+    }
+
+    void Save() {
+        if (m_cache)
+            m_cache->Store(m_keys, m_hashes, m_write);
+    }
+
+private:
+    static quint8 Bit(ContentHasher::Mode mode) {
+        switch (mode) {
+        case ContentHasher::Mode::Prefix:
+            return HashCache::HasPrefix;
+        case ContentHasher::Mode::Xxh:
+            return HashCache::HasXxh;
+        case ContentHasher::Mode::Crc:
+            return HashCache::HasCrc;
+        case ContentHasher::Mode::Md5:
+            return HashCache::HasMd5;
+        }
+        return 0;
+    }
+    int Slot(quint32 record) const {
+        const auto it = std::lower_bound(m_records.begin(), m_records.end(), record);
+        return it != m_records.end() && *it == record ? int(it - m_records.begin()) : -1;
+    }
+    const HashCache::Hashes* Find(quint32 record) const {
+        const int slot = Slot(record);
+        return slot < 0 ? nullptr : &m_hashes[size_t(slot)];
+    }
+
+    HashCache* m_cache;
+    std::vector<quint32> m_records; // sorted
+    std::vector<HashCache::Key> m_keys;
+    std::vector<HashCache::Hashes> m_hashes;
+    std::vector<bool> m_write;
+};
+
 // Reads the shown signature from one member of each set and gives it to every member. A
 // member that cannot be read is dropped and the next one is tried.
 bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
-              const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
-              std::atomic<qint64>& bytesRead) {
+              KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
+              std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    const ContentHasher::Mode mode = FullMode(list);
+    const auto give = [&](const Range& set, const Signature& s) {
+        const quint32 index = list.AddSignature(s);
+        for (size_t m = set.Begin; m < set.End; ++m) {
+            list[members[m].Record].SignatureIndex = index;
+            known.Learn(members[m].Record, mode, s);
+        }
+    };
+    // Identical bytes, identical signatures: one member known to the cache signs its set.
+    std::vector<Range> unknown;
+    for (const Range& set : sets) {
+        Signature s;
+        size_t m = set.Begin;
+        while (m < set.End && !known.Shown(members[m].Record, mode, members[m].Result.Digest, s))
+            ++m;
+        if (m < set.End)
+            give(set, s);
+        else
+            unknown.push_back(set);
+    }
+    sets = std::move(unknown);
     while (!sets.empty()) {
         std::vector<HashJob> jobs;
         for (const Range& set : sets)
             jobs.push_back({members[set.Begin].Record, 0, {}});
-        if (!Read(list, jobs, FullMode(list), settings, observer, cancel, bytesRead))
+        if (!Read(list, jobs, mode, settings, observer, cancel, bytesRead))
             return false;
         std::sort(jobs.begin(), jobs.end(),
                   [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
@@ -218,9 +375,7 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
                     retry.push_back({set.Begin + 1, set.End});
                 continue;
             }
-            const quint32 index = list.AddSignature(job->Result);
-            for (size_t m = set.Begin; m < set.End; ++m)
-                list[members[m].Record].SignatureIndex = index;
+            give(set, job->Result);
         }
         sets = std::move(retry);
     }
@@ -252,14 +407,28 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
             PlanPrecheck(list, buckets, precheck, full);
         },
         observer);
+    KnownHashes known(list, settings.Cache, precheck, full);
+    // What was learnt before a cancel is as true as what a whole run learns.
+    struct SaveOnExit {
+        KnownHashes& Known;
+        ~SaveOnExit() { Known.Save(); }
+    } save{known};
+    std::vector<HashJob> answered;
+    known.Answer(precheck, ContentHasher::Mode::Prefix, answered);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
+    known.Learn(precheck, ContentHasher::Mode::Prefix);
+    precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
+    answered.clear();
+    known.Answer(full, ContentHasher::Mode::Xxh, answered);
     if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
         return false;
+    known.Learn(full, ContentHasher::Mode::Xxh);
+    full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
-    if (!SignSets(list, full, sets, settings, observer, cancel, bytesRead))
+    if (!SignSets(list, full, sets, known, settings, observer, cancel, bytesRead))
         return false;
     RunYielding(
         [&]() {
