@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -27,38 +28,69 @@ constexpr int kPruneBatch = 200000;
 const char* const kCreate =
     "CREATE TABLE IF NOT EXISTS entry("
     " dev INTEGER NOT NULL, ino INTEGER NOT NULL,"
-    " size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
-    " ctime INTEGER NOT NULL, known INTEGER NOT NULL,"
-    " crc INTEGER NOT NULL, prefix BLOB, xxh BLOB, md5 BLOB,"
-    " seen INTEGER NOT NULL, chk INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL,"
+    " seen INTEGER NOT NULL, prefix BLOB, xxh BLOB, crc BLOB, md5 BLOB,"
     " PRIMARY KEY(dev, ino)) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value INTEGER);";
 
-// A sum over everything an entry says, so that a page damaged on disk into another valid
-// looking row reads as a miss and never as another file's hash.
-qint64 RowCheck(const HashCache::Key& k, const HashCache::Hashes& h) {
-    unsigned char b[5 * 8 + 1 + 4 + 3 * 16];
-    unsigned char* p = b;
-    const auto put = [&p](const void* v, size_t n) {
-        std::memcpy(p, v, n);
-        p += n;
-    };
-    put(&k.Device, 8);
-    put(&k.Inode, 8);
-    put(&k.Size, 8);
-    put(&k.ModifiedSecs, 8);
-    put(&k.ChangedNs, 8);
-    put(&h.Known, 1);
-    put(&h.Crc, 4);
-    put(h.Prefix, 16);
-    put(h.Xxh, 16);
-    put(h.Md5, 16);
-    return qint64(XXH3_64bits(b, sizeof b));
+const char* Column(HashCache::Kind kind) {
+    switch (kind) {
+    case HashCache::Kind::Prefix:
+        return "prefix";
+    case HashCache::Kind::Xxh:
+        return "xxh";
+    case HashCache::Kind::Crc:
+        return "crc";
+    case HashCache::Kind::Md5:
+        return "md5";
+    }
+    return "";
 }
 
-void ReadBlob(sqlite3_stmt* st, int column, quint8* out) {
-    if (sqlite3_column_bytes(st, column) == 16)
-        std::memcpy(out, sqlite3_column_blob(st, column), 16);
+// Value bytes, then eight bytes of check sum over the key, the kind and the value.
+constexpr size_t kCheckBytes = 8;
+
+size_t ValueBytes(HashCache::Kind kind) {
+    return kind == HashCache::Kind::Crc ? 4 : 16;
+}
+
+quint64 Check(const HashCache::Key& k, HashCache::Kind kind, const unsigned char* value) {
+    unsigned char b[5 * 8 + 1 + 16];
+    std::memcpy(b, &k.Device, 8);
+    std::memcpy(b + 8, &k.Inode, 8);
+    std::memcpy(b + 16, &k.Size, 8);
+    std::memcpy(b + 24, &k.ModifiedSecs, 8);
+    std::memcpy(b + 32, &k.ChangedNs, 8);
+    b[40] = static_cast<unsigned char>(kind);
+    std::memcpy(b + 41, value, ValueBytes(kind));
+    return XXH3_64bits(b, 41 + ValueBytes(kind));
+}
+
+void Pack(const HashCache::Key& k, HashCache::Kind kind, const HashCache::Value& v,
+          unsigned char* out) {
+    if (kind == HashCache::Kind::Crc)
+        std::memcpy(out, &v.Crc, 4);
+    else
+        std::memcpy(out, v.Digest, 16);
+    const quint64 check = Check(k, kind, out);
+    std::memcpy(out + ValueBytes(kind), &check, kCheckBytes);
+}
+
+bool Unpack(const HashCache::Key& k, HashCache::Kind kind, const void* blob, int bytes,
+            HashCache::Value& v) {
+    const size_t n = ValueBytes(kind);
+    if (!blob || size_t(bytes) != n + kCheckBytes)
+        return false;
+    const auto* b = static_cast<const unsigned char*>(blob);
+    quint64 check = 0;
+    std::memcpy(&check, b + n, kCheckBytes);
+    if (check != Check(k, kind, b))
+        return false;
+    if (kind == HashCache::Kind::Crc)
+        std::memcpy(&v.Crc, b, 4);
+    else
+        std::memcpy(v.Digest, b, 16);
+    return true;
 }
 
 struct Statement {
@@ -114,9 +146,6 @@ bool HashCache::Open() {
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyMs);
-    // Mapped, a lookup touches the pages in place; read, every page is copied by a
-    // system call of its own, tens of thousands of them on a warm run.
-    Exec("PRAGMA mmap_size=1073741824");
     m_readOnly = sqlite3_db_readonly(m_db, "main") == 1;
 
     int format = -1;
@@ -163,46 +192,61 @@ bool HashCache::Open() {
     }
     // A file that claims our format but lacks the table is not ours to trust.
     Statement probe;
-    if (sqlite3_prepare_v2(m_db, "SELECT chk FROM entry LIMIT 0", -1, &probe.St, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            m_db,
+            "SELECT dev, ino, size, mtime, ctime, seen, prefix, xxh, crc, md5 FROM entry LIMIT 0",
+            -1, &probe.St, nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("not a readable cache"));
         return false;
     }
     return true;
 }
 
-void HashCache::Lookup(const std::vector<Key>& keys, std::vector<Hashes>& found) {
-    found.assign(keys.size(), Hashes{});
-    if (!m_db || keys.empty())
+std::vector<size_t> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) const {
+    // In the table's own order the B-tree is walked forwards, one page after the other.
+    std::vector<std::pair<std::pair<quint64, quint64>, size_t>> keyed;
+    keyed.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const Key k = keyOf(i);
+        if (k.Inode != 0)
+            keyed.push_back({{k.Device, k.Inode}, i});
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<size_t> order;
+    order.reserve(keyed.size());
+    for (const auto& e : keyed)
+        order.push_back(e.second);
+    return order;
+}
+
+void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
+                       const std::function<void(size_t, const Value&)>& found) {
+    if (!m_db || count == 0)
         return;
+    const QByteArray sql = QByteArray("SELECT size, mtime, ctime, seen, ") + Column(kind) +
+                           " FROM entry WHERE dev = ?1 AND ino = ?2";
     Statement st;
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT size, mtime, ctime, known, crc, prefix, xxh, md5, seen, chk"
-                           " FROM entry WHERE dev = ?1 AND ino = ?2",
-                           -1, &st.St, nullptr) != SQLITE_OK ||
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK ||
         !Exec("BEGIN")) {
         GiveUp(QStringLiteral("cannot be read"));
         return;
     }
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const Key& k = keys[i];
+    const qint32 today = Today();
+    for (const size_t i : InKeyOrder(count, keyOf)) {
+        const Key k = keyOf(i);
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
         const int rc = sqlite3_step(st.St);
         if (rc == SQLITE_ROW) {
-            Hashes h;
-            const bool same = sqlite3_column_int64(st.St, 0) == k.Size &&
-                              sqlite3_column_int64(st.St, 1) == k.ModifiedSecs &&
-                              sqlite3_column_int64(st.St, 2) == k.ChangedNs;
-            h.Known = quint8(sqlite3_column_int(st.St, 3) & 0x0f);
-            h.Crc = quint32(sqlite3_column_int64(st.St, 4));
-            ReadBlob(st.St, 5, h.Prefix);
-            ReadBlob(st.St, 6, h.Xxh);
-            ReadBlob(st.St, 7, h.Md5);
-            h.SeenDay = sqlite3_column_int(st.St, 8);
-            if (same && sqlite3_column_int64(st.St, 9) == RowCheck(k, h)) {
-                found[i] = h;
+            Value v;
+            if (sqlite3_column_int64(st.St, 0) == k.Size &&
+                sqlite3_column_int64(st.St, 1) == k.ModifiedSecs &&
+                sqlite3_column_int64(st.St, 2) == k.ChangedNs &&
+                Unpack(k, kind, sqlite3_column_blob(st.St, 4), sqlite3_column_bytes(st.St, 4), v)) {
                 ++m_hits;
+                if (sqlite3_column_int(st.St, 3) < today)
+                    m_seenBefore.push_back({k.Device, k.Inode});
+                found(i, v);
             }
         } else if (rc != SQLITE_DONE) {
             // What was found so far passed its own check; the rest is read from the files.
@@ -215,17 +259,23 @@ void HashCache::Lookup(const std::vector<Key>& keys, std::vector<Hashes>& found)
     Exec("COMMIT");
 }
 
-void HashCache::Store(const std::vector<Key>& keys, const std::vector<Hashes>& hashes,
-                      const std::vector<bool>& write) {
-    if (!m_db || m_readOnly)
+void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
+                      const std::function<bool(size_t, Value&)>& valueOf) {
+    if (!m_db || m_readOnly || count == 0)
         return;
     const qint32 today = Today();
     const qint64 settled = QDateTime::currentMSecsSinceEpoch() * 1000000 - SettleNs.load();
+    // What else is kept of the file stays: its own check sums say whether it still belongs
+    // to the file as it is now.
+    const QByteArray col = Column(kind);
+    const QByteArray sql =
+        "INSERT INTO entry(dev, ino, size, mtime, ctime, seen, " + col +
+        ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(dev, ino) DO UPDATE SET"
+        " size = excluded.size, mtime = excluded.mtime, ctime = excluded.ctime,"
+        " seen = excluded.seen, " +
+        col + " = excluded." + col;
     Statement st;
-    if (sqlite3_prepare_v2(m_db,
-                           "INSERT OR REPLACE INTO entry VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8,"
-                           " ?9, ?10, ?11, ?12)",
-                           -1, &st.St, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("cannot be written"));
         return;
     }
@@ -234,32 +284,60 @@ void HashCache::Store(const std::vector<Key>& keys, const std::vector<Hashes>& h
         return;
     }
     int rc = SQLITE_DONE;
-    for (size_t i = 0; i < keys.size() && rc == SQLITE_DONE; ++i) {
-        const Key& k = keys[i];
-        const Hashes& h = hashes[i];
-        if (!write[i] || h.Known == 0 || k.ChangedNs > settled)
+    unsigned char blob[16 + kCheckBytes];
+    for (const size_t i : InKeyOrder(count, keyOf)) {
+        Value v;
+        const Key k = keyOf(i);
+        if (k.ChangedNs > settled || !valueOf(i, v))
             continue;
+        Pack(k, kind, v, blob);
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
         sqlite3_bind_int64(st.St, 3, k.Size);
         sqlite3_bind_int64(st.St, 4, k.ModifiedSecs);
         sqlite3_bind_int64(st.St, 5, k.ChangedNs);
-        sqlite3_bind_int(st.St, 6, h.Known);
-        sqlite3_bind_int64(st.St, 7, h.Crc);
-        sqlite3_bind_blob(st.St, 8, h.Prefix, 16, SQLITE_STATIC);
-        sqlite3_bind_blob(st.St, 9, h.Xxh, 16, SQLITE_STATIC);
-        sqlite3_bind_blob(st.St, 10, h.Md5, 16, SQLITE_STATIC);
-        sqlite3_bind_int(st.St, 11, today);
-        sqlite3_bind_int64(st.St, 12, RowCheck(k, h));
+        sqlite3_bind_int(st.St, 6, today);
+        sqlite3_bind_blob(st.St, 7, blob, int(ValueBytes(kind) + kCheckBytes), SQLITE_STATIC);
         rc = sqlite3_step(st.St);
         sqlite3_reset(st.St);
+        if (rc != SQLITE_DONE)
+            break;
     }
-    if (rc == SQLITE_DONE)
-        Prune(today);
     if (rc != SQLITE_DONE || !Exec("COMMIT")) {
         const bool full = sqlite3_errcode(m_db) == SQLITE_FULL || m_error.contains(u"full");
         Exec("ROLLBACK");
         GiveUp(full ? QStringLiteral("the disk is full") : QStringLiteral("cannot be written"));
+    }
+}
+
+void HashCache::Finish() {
+    if (!m_db || m_readOnly)
+        return;
+    const qint32 today = Today();
+    if (!Exec("BEGIN IMMEDIATE")) {
+        GiveUp(QStringLiteral("in use by another run"));
+        return;
+    }
+    {
+        Statement st;
+        if (!m_seenBefore.empty() &&
+            sqlite3_prepare_v2(m_db, "UPDATE entry SET seen = ?1 WHERE dev = ?2 AND ino = ?3", -1,
+                               &st.St, nullptr) == SQLITE_OK) {
+            std::sort(m_seenBefore.begin(), m_seenBefore.end());
+            for (const auto& [device, inode] : m_seenBefore) {
+                sqlite3_bind_int(st.St, 1, today);
+                sqlite3_bind_int64(st.St, 2, qint64(device));
+                sqlite3_bind_int64(st.St, 3, qint64(inode));
+                sqlite3_step(st.St);
+                sqlite3_reset(st.St);
+            }
+        }
+    }
+    m_seenBefore.clear();
+    Prune(today);
+    if (!Exec("COMMIT")) {
+        Exec("ROLLBACK");
+        GiveUp(QStringLiteral("cannot be written"));
     }
 }
 

@@ -4,20 +4,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
 
 // What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
-// an unchanged tree reads nothing. A file is known by device and inode; its entry counts only
-// while size, modified second and change time (nanoseconds) are still those it was read
-// with. Change time is the guard that matters: the kernel sets it to the current time on
-// every write and every time reset, and nobody can set it back.
+// an unchanged tree reads nothing. A file is known by device and inode; what is kept about
+// it counts only while size, modified second and change time (nanoseconds) are still those
+// it was read with. Change time is the guard that matters: the kernel sets it to the
+// current time on every write and every time reset, and nobody can set it back.
 //
-// Every failure (missing folder, locked by another run, corrupt, full disk, a format of a
-// later version) turns the cache off for the rest of the run: the run then reads the files
-// itself, and the application log says why, once. A lookup never returns an entry whose own
-// check sum does not match, so a damaged page reads as a miss, never as a wrong hash.
+// Each hash is stored with a check sum over itself and that key, so a hash kept from before
+// a file changed, or a page damaged into another valid looking row, reads as a miss and
+// never as a wrong hash. Every failure (missing folder, locked by another run, corrupt, full
+// disk, a format of a later version) turns the cache off for the rest of the run: the run
+// then reads the files itself, and the application log says why, once.
 class HashCache {
 public:
     struct Key {
@@ -27,15 +29,14 @@ public:
         qint64 ModifiedSecs = 0;
         qint64 ChangedNs = 0;
     };
-    enum : quint8 { HasPrefix = 1, HasXxh = 2, HasCrc = 4, HasMd5 = 8 };
-    struct Hashes {
-        quint8 Known = 0; // Has* bits
-        quint32 Crc = 0;
-        quint8 Prefix[16] = {};
-        quint8 Xxh[16] = {};
-        quint8 Md5[16] = {};
-        qint32 SeenDay = 0; // the day the entry was last written, days since the epoch
+    // What is kept per file: the first-block XXH3-128, the whole-content XXH3-128, the
+    // CRC-32 and the MD5.
+    enum class Kind { Prefix, Xxh, Crc, Md5 };
+    struct Value {
+        quint32 Crc = 0;        // Kind::Crc
+        quint8 Digest[16] = {}; // the others
     };
+    using KeyOf = std::function<Key(size_t)>;
 
     // The format this build writes; a cache of a higher one is left alone.
     static constexpr int Format = 1;
@@ -55,12 +56,17 @@ public:
     // False once anything went wrong; then lookups find nothing and stores do nothing.
     bool Usable() const { return m_db != nullptr; }
 
-    // found[i] for keys[i]; Known 0 for a miss. One read transaction for all of them.
-    void Lookup(const std::vector<Key>& keys, std::vector<Hashes>& found);
-    // Writes the rows marked in write, in one transaction, and prunes old entries at most
-    // once a day. Rows whose file changed too recently are left out (see SettleNs).
-    void Store(const std::vector<Key>& keys, const std::vector<Hashes>& hashes,
-               const std::vector<bool>& write);
+    // Looks up keyOf(0 .. count-1) in one read transaction and calls found(i, value) for
+    // each one known. Entries found are marked seen again by Finish.
+    void Lookup(Kind kind, size_t count, const KeyOf& keyOf,
+                const std::function<void(size_t, const Value&)>& found);
+    // Writes the values that valueOf gives (false: nothing for that one) in one
+    // transaction. Files changed too recently are left out (see SettleNs).
+    void Store(Kind kind, size_t count, const KeyOf& keyOf,
+               const std::function<bool(size_t, Value&)>& valueOf);
+    // Marks the entries found seen today, once a day each, and prunes old entries at most
+    // once a day.
+    void Finish();
 
     // Lookups that found an entry, for tests and the run's own reckoning.
     qint64 Hits() const { return m_hits; }
@@ -72,10 +78,12 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
+    std::vector<size_t> InKeyOrder(size_t count, const KeyOf& keyOf) const;
 
     QString m_file;
     sqlite3* m_db = nullptr;
     bool m_readOnly = false;
     QString m_error;
     qint64 m_hits = 0;
+    std::vector<std::pair<quint64, quint64>> m_seenBefore; // device, inode to mark seen
 };

@@ -197,165 +197,160 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
     return sets;
 }
 
-// The cache's view of the files this run would read, by record index (stable from the first
-// sort to SortBuckets). Jobs it can answer are taken off the reading lists; what is read is
-// learnt and written back in one transaction at the end.
+// The hash cache as the stages use it: each stage first takes what the cache knows of its
+// jobs, reads the rest, and writes what it read back; nothing about a file is held between
+// the stages but what the jobs hold anyway.
 class KnownHashes {
 public:
-    KnownHashes(const FileList& list, HashCache* cache, const std::vector<HashJob>& a,
-                const std::vector<HashJob>& b)
-        : m_cache(cache && cache->Usable() ? cache : nullptr) {
-        if (!m_cache)
-            return;
-        for (const auto* jobs : {&a, &b})
-            for (const HashJob& job : *jobs)
-                if (list[job.Record].Inode != 0)
-                    m_records.push_back(job.Record);
-        std::sort(m_records.begin(), m_records.end());
-        m_keys.reserve(m_records.size());
-        for (const quint32 i : m_records) {
-            const FileRecord& r = list[i];
-            m_keys.push_back({r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs});
-        }
-        m_cache->Lookup(m_keys, m_hashes);
-        // Entries found are marked seen again, once a day, so pruning spares them.
-        const qint32 today = HashCache::Today();
-        m_write.resize(m_keys.size());
-        for (size_t s = 0; s < m_hashes.size(); ++s)
-            m_write[s] = m_hashes[s].Known != 0 && m_hashes[s].SeenDay < today;
+    KnownHashes(const FileList& list, HashCache* cache)
+        : m_list(list), m_cache(cache && cache->Usable() ? cache : nullptr) {}
+    ~KnownHashes() {
+        if (m_cache)
+            m_cache->Finish();
     }
 
-    // Moves the jobs whose result is known for this mode from jobs to answered.
+    // Moves the jobs whose result the cache knows from jobs to answered.
     void Answer(std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                 std::vector<HashJob>& answered) const {
-        if (!m_cache)
+        if (!m_cache || jobs.empty())
             return;
-        const quint8 need = Bit(mode);
+        std::vector<bool> known(jobs.size());
+        m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
+                        [&](size_t i, const HashCache::Value& v) {
+                            jobs[i].Result = Signature{};
+                            std::memcpy(jobs[i].Result.Digest, v.Digest, 16);
+                            known[i] = true;
+                        });
         size_t kept = 0;
-        for (HashJob& job : jobs) {
-            const HashCache::Hashes* h = Find(job.Record);
-            if (h && (h->Known & need)) {
-                job.Result = Signature{};
-                std::memcpy(job.Result.Digest, need == HashCache::HasPrefix ? h->Prefix : h->Xxh,
-                            16);
-                answered.push_back(job);
-            } else {
-                jobs[kept++] = job;
-            }
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            if (known[i])
+                answered.push_back(jobs[i]);
+            else
+                jobs[kept++] = jobs[i];
         }
         jobs.resize(kept);
     }
 
-    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) {
-        for (const HashJob& job : jobs)
-            if (job.Error == 0)
-                Learn(job.Record, mode, job.Result);
-    }
-
-    void Learn(quint32 record, ContentHasher::Mode mode, const Signature& s) {
-        const int slot = Slot(record);
-        if (slot < 0)
+    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
+        if (!m_cache)
             return;
-        HashCache::Hashes& h = m_hashes[size_t(slot)];
-        if (h.Known & Bit(mode))
-            return; // the same bytes were read before; nothing new to write
-        switch (mode) {
-        case ContentHasher::Mode::Prefix:
-            std::memcpy(h.Prefix, s.Digest, 16);
-            break;
-        case ContentHasher::Mode::Xxh:
-            std::memcpy(h.Xxh, s.Digest, 16);
-            break;
-        case ContentHasher::Mode::Crc:
-            std::memcpy(h.Xxh, s.Digest, 16);
-            h.Known |= HashCache::HasXxh;
-            h.Crc = s.Crc;
-            break;
-        case ContentHasher::Mode::Md5:
-            std::memcpy(h.Md5, s.Digest, 16);
-            break;
-        }
-        h.Known |= Bit(mode);
-        m_write[size_t(slot)] = true;
+        m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
+            if (jobs[i].Error != 0)
+                return false;
+            std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
+            return true;
+        });
     }
 
-    // The shown signature of a record when the cache holds it; xxh is the record's
-    // whole-content hash, the companion of a CRC-32.
-    bool Shown(quint32 record, ContentHasher::Mode mode, const quint8* xxh, Signature& out) const {
-        const HashCache::Hashes* h = Find(record);
-        if (!h || !(h->Known & Bit(mode)))
-            return false;
-        out = Signature{};
-        if (mode == ContentHasher::Mode::Md5) {
-            std::memcpy(out.Digest, h->Md5, 16);
-        } else {
-            out.Crc = h->Crc;
-            std::memcpy(out.Digest, xxh, 16);
-        }
-        return true;
+    // The shown signature of every member of the sets, where the cache knows one member's;
+    // xxh of a member is its whole-content hash, the companion of a CRC-32. signs[k] is
+    // filled for set k, signed[k] tells whether it was.
+    void Shown(const std::vector<HashJob>& members, const std::vector<Range>& sets,
+               ContentHasher::Mode mode, std::vector<Signature>& signs,
+               std::vector<bool>& signedSets, std::vector<bool>& memberKnown) const {
+        signs.assign(sets.size(), Signature{});
+        signedSets.assign(sets.size(), false);
+        memberKnown.assign(members.size(), false);
+        if (!m_cache)
+            return;
+        std::vector<size_t> setOf(members.size(), size_t(-1));
+        for (size_t k = 0; k < sets.size(); ++k)
+            for (size_t m = sets[k].Begin; m < sets[k].End; ++m)
+                setOf[m] = k;
+        m_cache->Lookup(KindOf(mode), members.size(), KeysOf(members, &setOf),
+                        [&](size_t m, const HashCache::Value& v) {
+                            memberKnown[m] = true;
+                            const size_t k = setOf[m];
+                            if (signedSets[k])
+                                return;
+                            signedSets[k] = true;
+                            if (mode == ContentHasher::Mode::Md5) {
+                                std::memcpy(signs[k].Digest, v.Digest, 16);
+                            } else {
+                                signs[k].Crc = v.Crc;
+                                std::memcpy(signs[k].Digest, members[m].Result.Digest, 16);
+                            }
+                        });
     }
 
-    void Save() {
-        if (m_cache)
-            m_cache->Store(m_keys, m_hashes, m_write);
+    // Stores the shown signature of every set member the cache did not know it for.
+    void LearnShown(const std::vector<HashJob>& members, const std::vector<bool>& memberKnown,
+                    ContentHasher::Mode mode) const {
+        if (!m_cache)
+            return;
+        m_cache->Store(KindOf(mode), members.size(), KeysOf(members),
+                       [&](size_t m, HashCache::Value& v) {
+                           const FileRecord& r = m_list[members[m].Record];
+                           if (memberKnown[m] || !r.HasSignature())
+                               return false;
+                           const Signature& s = m_list.SignatureOf(r);
+                           v.Crc = s.Crc;
+                           std::memcpy(v.Digest, s.Digest, 16);
+                           return true;
+                       });
     }
 
 private:
-    static quint8 Bit(ContentHasher::Mode mode) {
+    static HashCache::Kind KindOf(ContentHasher::Mode mode) {
         switch (mode) {
         case ContentHasher::Mode::Prefix:
-            return HashCache::HasPrefix;
+            return HashCache::Kind::Prefix;
         case ContentHasher::Mode::Xxh:
-            return HashCache::HasXxh;
+            return HashCache::Kind::Xxh;
         case ContentHasher::Mode::Crc:
-            return HashCache::HasCrc;
+            return HashCache::Kind::Crc;
         case ContentHasher::Mode::Md5:
-            return HashCache::HasMd5;
+            return HashCache::Kind::Md5;
         }
-        return 0;
+        return HashCache::Kind::Xxh;
     }
-    int Slot(quint32 record) const {
-        const auto it = std::lower_bound(m_records.begin(), m_records.end(), record);
-        return it != m_records.end() && *it == record ? int(it - m_records.begin()) : -1;
-    }
-    const HashCache::Hashes* Find(quint32 record) const {
-        const int slot = Slot(record);
-        return slot < 0 ? nullptr : &m_hashes[size_t(slot)];
+    // Keys of the jobs' files; a file without a known identity gets none (inode 0), and so
+    // does a member outside every set when only is given.
+    HashCache::KeyOf KeysOf(const std::vector<HashJob>& jobs,
+                            const std::vector<size_t>* only = nullptr) const {
+        return [this, &jobs, only](size_t i) {
+            if (only && (*only)[i] == size_t(-1))
+                return HashCache::Key{};
+            const FileRecord& r = m_list[jobs[i].Record];
+            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs};
+        };
     }
 
+    const FileList& m_list;
     HashCache* m_cache;
-    std::vector<quint32> m_records; // sorted
-    std::vector<HashCache::Key> m_keys;
-    std::vector<HashCache::Hashes> m_hashes;
-    std::vector<bool> m_write;
 };
 
 // Reads the shown signature from one member of each set and gives it to every member. A
 // member that cannot be read is dropped and the next one is tried.
 bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
-              KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
+              const KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
               std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     const ContentHasher::Mode mode = FullMode(list);
     const auto give = [&](const Range& set, const Signature& s) {
         const quint32 index = list.AddSignature(s);
-        for (size_t m = set.Begin; m < set.End; ++m) {
+        for (size_t m = set.Begin; m < set.End; ++m)
             list[members[m].Record].SignatureIndex = index;
-            known.Learn(members[m].Record, mode, s);
-        }
     };
     // Identical bytes, identical signatures: one member known to the cache signs its set.
+    std::vector<Signature> signs;
+    std::vector<bool> signedSets, memberKnown;
+    known.Shown(members, sets, mode, signs, signedSets, memberKnown);
     std::vector<Range> unknown;
-    for (const Range& set : sets) {
-        Signature s;
-        size_t m = set.Begin;
-        while (m < set.End && !known.Shown(members[m].Record, mode, members[m].Result.Digest, s))
-            ++m;
-        if (m < set.End)
-            give(set, s);
+    for (size_t k = 0; k < sets.size(); ++k) {
+        if (signedSets[k])
+            give(sets[k], signs[k]);
         else
-            unknown.push_back(set);
+            unknown.push_back(sets[k]);
     }
     sets = std::move(unknown);
+    // Whatever way a set was signed, its members the cache did not know learn it.
+    struct LearnOnExit {
+        const KnownHashes& Known;
+        const std::vector<HashJob>& Members;
+        const std::vector<bool>& MemberKnown;
+        ContentHasher::Mode Mode;
+        ~LearnOnExit() { Known.LearnShown(Members, MemberKnown, Mode); }
+    } learn{known, members, memberKnown, mode};
     while (!sets.empty()) {
         std::vector<HashJob> jobs;
         for (const Range& set : sets)
@@ -407,12 +402,7 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
             PlanPrecheck(list, buckets, precheck, full);
         },
         observer);
-    KnownHashes known(list, settings.Cache, precheck, full);
-    // What was learnt before a cancel is as true as what a whole run learns.
-    struct SaveOnExit {
-        KnownHashes& Known;
-        ~SaveOnExit() { Known.Save(); }
-    } save{known};
+    const KnownHashes known(list, settings.Cache);
     std::vector<HashJob> answered;
     known.Answer(precheck, ContentHasher::Mode::Prefix, answered);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))

@@ -181,8 +181,9 @@ TEST_F(HashCacheTest, ADamagedLockedOrForeignCacheNeverChangesAGroup) {
         {"torn pages behind a whole header", [&](const QString& f) { garbage(f, 4096, -1); }, 1},
         {"every entry claiming one file's hashes",
          [](const QString& f) {
-             Sql(f, u"UPDATE entry SET xxh = (SELECT xxh FROM entry WHERE known & 2 LIMIT 1),"
-                    " prefix = (SELECT prefix FROM entry LIMIT 1), crc = 7"_s);
+             Sql(f, u"UPDATE entry SET xxh = (SELECT xxh FROM entry WHERE xxh NOT NULL LIMIT 1),"
+                    " prefix = (SELECT prefix FROM entry WHERE prefix NOT NULL LIMIT 1),"
+                    " crc = (SELECT crc FROM entry WHERE crc NOT NULL LIMIT 1)"_s);
          },
          0},
         {"a format of a later version",
