@@ -194,22 +194,25 @@ bool HashCache::Open() {
     Statement probe;
     if (sqlite3_prepare_v2(
             m_db,
-            "SELECT dev, ino, size, mtime, ctime, seen, prefix, xxh, crc, md5 FROM entry LIMIT 0",
+            "SELECT dev, ino, size, mtime, ctime, seen, prefix, xxh, crc, md5 FROM entry LIMIT 1",
             -1, &probe.St, nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("not a readable cache"));
         return false;
     }
+    // A first run looks nothing up: a million lookups that all miss cost a second.
+    m_empty = sqlite3_step(probe.St) == SQLITE_DONE;
     return true;
 }
 
 std::vector<size_t> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) const {
-    // In the table's own order the B-tree is walked forwards, one page after the other.
-    std::vector<std::pair<std::pair<quint64, quint64>, size_t>> keyed;
+    // In the table's own order the B-tree is walked forwards, one page after the other. By
+    // inode alone: on one device that is the table's order, and the pairs stay small.
+    std::vector<std::pair<quint64, quint32>> keyed;
     keyed.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const Key k = keyOf(i);
         if (k.Inode != 0)
-            keyed.push_back({{k.Device, k.Inode}, i});
+            keyed.push_back({k.Inode, quint32(i)});
     }
     std::sort(keyed.begin(), keyed.end());
     std::vector<size_t> order;
@@ -221,7 +224,7 @@ std::vector<size_t> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) cons
 
 void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
                        const std::function<void(size_t, const Value&)>& found) {
-    if (!m_db || count == 0)
+    if (!m_db || count == 0 || m_empty)
         return;
     const QByteArray sql = QByteArray("SELECT size, mtime, ctime, seen, ") + Column(kind) +
                            " FROM entry WHERE dev = ?1 AND ino = ?2";

@@ -85,5 +85,6 @@ private:
     bool m_readOnly = false;
     QString m_error;
     qint64 m_hits = 0;
+    bool m_empty = false;                                  // no entry when opened
     std::vector<std::pair<quint64, quint64>> m_seenBefore; // device, inode to mark seen
 };
