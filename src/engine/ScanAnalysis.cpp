@@ -7,8 +7,8 @@
 //         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
 //   content off: done, the pre-key is the key
 //   content on:
-//         ──► the hash cache answers for every file it knows unchanged; only the rest is read
-//             in the steps below, and what they learn is written back at the end
+//         ──► in each reading step below, the hash cache first answers for every file it
+//             knows unchanged; only the rest is read, and what was read is written back
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
