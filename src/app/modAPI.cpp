@@ -10,10 +10,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -597,6 +600,23 @@ quint32 AttributesFor(bool dotName, EntryType type, quint32 mode, bool virtualMo
     if ((attrs & (AttrReadOnly | AttrHidden | AttrSystem | AttrArchive | AttrTemporary)) == 0)
         attrs |= AttrNormal;
     return attrs;
+}
+
+bool LocalTimeOf(qint64 secsSinceEpoch, LocalClock& out) {
+    if (secsSinceEpoch < 0 || secsSinceEpoch > INT_MAX)
+        return false;
+    // localtime_r takes the zone as it was last set; a change of the machine's zone is
+    // seen within a second, as before.
+    static std::atomic<qint64> zoneChecked{-1};
+    const qint64 now = qint64(::time(nullptr));
+    if (zoneChecked.exchange(now, std::memory_order_relaxed) != now)
+        ::tzset();
+    const time_t t = time_t(secsSinceEpoch);
+    struct tm tm {};
+    if (!::localtime_r(&t, &tm))
+        return false;
+    out = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return true;
 }
 
 } // namespace modAPI

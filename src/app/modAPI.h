@@ -90,6 +90,15 @@ int MyMoveToTrash(const QString& path, QString* trashPath = nullptr);
 // Facts about the entry at the path, links not followed. No report.
 int MyStat(const QString& path, FileInfo& info);
 
+// A moment in the local time zone, as the C library's zone rules give it.
+struct LocalClock {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+// The zone is looked up again at most once a second rather than on every call, which would
+// read the zone file's status once per date shown. False for moments before 1970 or after
+// 2037, which callers leave to Qt's own rules.
+bool LocalTimeOf(qint64 secsSinceEpoch, LocalClock& out);
+
 int MyGetDriveType(const QString& root, DriveType& type);
 int MyGetDiskFreeSpaceEx(const QString& root, quint64& freeToCaller, quint64& total,
                          quint64& totalFree);

@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "app/PathCodec.h"
 #include "engine/clsFindFile.h"
 
 #include <functional>
@@ -42,6 +43,12 @@ bool ParseValued(const QStringList& args, qsizetype& i, QString option, ScanOpti
         o.Exclude << value;
     } else if (option == u"--profile") {
         o.Profile = value;
+    } else if (option == u"--cache") {
+        if (value.isEmpty()) {
+            error = QStringLiteral("--cache needs a file name");
+            return false;
+        }
+        o.CacheFile = value;
     } else if (option == u"--threads") {
         bool ok = false;
         o.Threads = value.toInt(&ok);
@@ -70,6 +77,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--zero-byte"), [](ScanOptions& s) { s.ZeroByte = true; }},
         {QStringLiteral("-0"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("--null"), [](ScanOptions& s) { s.Null = true; }},
+        {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -134,12 +142,32 @@ void ScanOptions::ApplyTo(clsFindFile& scan) const {
     scan.ReadThreads = Threads;
     scan.SetIncludePatterns(Include);
     scan.SetExcludePatterns(Exclude);
+    ApplyCacheTo(scan, true);
+}
+
+void ScanOptions::ApplyCacheTo(clsFindFile& scan, bool folderMode) const {
+    scan.UseHashCache = !NoCache;
+    scan.HashCacheFile = CacheFile;
+    if (CacheFile.isEmpty() && folderMode)
+        scan.HashCacheFile = FolderModeCacheFile();
+}
+
+QString FolderModeCacheFile() {
+    // Environment values are file names: bytes, decoded as every path is.
+    QString base = PathCodec::Decode(qgetenv("XDG_CACHE_HOME"));
+    if (!base.startsWith(u'/')) {
+        const QByteArray home = qgetenv("HOME");
+        if (home.isEmpty())
+            return QString();
+        base = PathCodec::Decode(home) + QStringLiteral("/.cache");
+    }
+    return base + QStringLiteral("/echofind/HashCache.sqlite");
 }
 
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [-0] [-q]\n"
+        "       echofind-cli scan --profile NAME [-0] [-q] [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -158,12 +186,23 @@ QString ScanUsage() {
         "  --include PATTERN     only names that match (* and ?; repeatable)\n"
         "  --exclude PATTERN     leave out names that match (repeatable)\n"
         "  --threads N           reading threads (default: one per core, at most four)\n"
+        "  --no-cache            read every file, neither using nor updating the hash cache\n"
+        "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"
+        "                        HashCache.sqlite in the user's folder, and a scan of named\n"
+        "                        folders $XDG_CACHE_HOME/echofind/HashCache.sqlite\n"
+        "                        (~/.cache/echofind/ when XDG_CACHE_HOME is not set)\n"
         "  --profile NAME        run the saved profile NAME, with its run log and catalogue\n"
         "  -0, --null            end each path with a NUL byte instead of a newline, and\n"
         "                        separate groups with an empty record (one more NUL), so\n"
         "                        that names holding newlines cannot be misread\n"
         "  -q, --quiet           no progress line\n"
         "  -h, --help            this text\n"
+        "\n"
+        "\n"
+        "A file read once is not read again while its size, modified time, change time and\n"
+        "inode stay the same: its content hashes come from the hash cache. A cache that\n"
+        "cannot be used (locked, damaged, read-only, full disk) is left alone and the files\n"
+        "are read, with one line saying so.\n"
         "\n"
         "Exit status: 0 done, 1 done with errors, 2 bad usage, 3 the run failed.\n");
 }

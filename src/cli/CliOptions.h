@@ -25,6 +25,11 @@ struct ScanOptions {
     bool Null = false; // paths ended by NUL, groups by an empty record
     bool Help = false;
     int Threads = 0;
+    bool NoCache = false;
+    QString CacheFile; // empty: the default of the mode (FolderModeCacheFile or the user's)
+
+    // Copies the hash-cache choice onto a scan; every mode takes it.
+    void ApplyCacheTo(clsFindFile& scan, bool folderMode) const;
 
     // Copies the folder-mode settings onto a scan; no criterion given means size and
     // content by CRC-32.
@@ -36,3 +41,8 @@ struct ScanOptions {
 bool ParseScanOptions(const QStringList& args, ScanOptions& options, QString& error);
 
 QString ScanUsage();
+
+// Where a scan of named folders keeps its hash cache, with no application folder to hold it:
+// $XDG_CACHE_HOME/echofind/HashCache.sqlite, else ~/.cache/echofind/HashCache.sqlite; empty
+// when neither is known.
+QString FolderModeCacheFile();

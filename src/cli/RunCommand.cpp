@@ -18,10 +18,13 @@ struct RunOptions {
     bool Export = false;
     bool Quiet = false;
     bool Help = false;
+    bool NoCache = false;
+    QString CacheFile;
 };
 
 const char* kUsage =
     "Usage: echofind-cli run NAME [--remove] [--single-copy] [--export] [-q]\n"
+    "                        [--no-cache | --cache FILE]\n"
     "\n"
     "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
     "the groups as 'scan' does, then applies the chosen actions with the default marks:\n"
@@ -31,6 +34,9 @@ const char* kUsage =
     "                   permanent delete, move or zip)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
     "  --export         write the report in the profile's format and folder\n"
+    "  --no-cache       read every file, neither using nor updating the hash cache\n"
+    "  --cache FILE     keep the hash cache in FILE instead of HashCache.sqlite in the\n"
+    "                   user's folder\n"
     "  -q, --quiet      no progress line\n"
     "  -h, --help       this text\n"
     "\n"
@@ -41,8 +47,25 @@ const char* kUsage =
     "not be scanned, or an action could not read its settings and stopped the run).\n";
 
 bool Parse(const QStringList& args, RunOptions& o, QString& error) {
-    for (const QString& arg : args) {
-        if (arg == u"--remove")
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        if (arg == u"--cache" || arg.startsWith(u"--cache=")) {
+            if (arg == u"--cache") {
+                if (i + 1 >= args.size()) {
+                    error = QStringLiteral("option --cache needs a value");
+                    return false;
+                }
+                o.CacheFile = args[++i];
+            } else {
+                o.CacheFile = arg.mid(8);
+            }
+            if (o.CacheFile.isEmpty()) {
+                error = QStringLiteral("--cache needs a file name");
+                return false;
+            }
+        } else if (arg == u"--no-cache")
+            o.NoCache = true;
+        else if (arg == u"--remove")
             o.Remove = true;
         else if (arg == u"--single-copy")
             o.SingleCopy = true;
@@ -118,6 +141,8 @@ int RunRunCommand(const QStringList& args) {
     ScanOptions scanOptions;
     scanOptions.Profile = o.Profile;
     scanOptions.Quiet = o.Quiet;
+    scanOptions.NoCache = o.NoCache;
+    scanOptions.CacheFile = o.CacheFile;
     ResultsModel model;
     ScanOutcome scanned;
     model.SetRedraw(false);

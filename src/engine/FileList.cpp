@@ -86,7 +86,7 @@ quint32 FileList::AddSignature(const Signature& s) {
     return quint32(m_signatures.size() - 1);
 }
 
-clsFileDetails FileList::Details(size_t i) const {
+clsFileDetails FileList::Details(size_t i, bool withKey) const {
     const FileRecord& r = m_records[i];
     clsFileDetails d;
     d.FileName = FileName(r);
@@ -100,11 +100,14 @@ clsFileDetails FileList::Details(size_t i) const {
         const Signature& s = SignatureOf(r);
         if (Content == ContentKind::Crc) {
             d.CRC32 = clsCRC::Text(s.Crc);
-            xxh = clsMD5::Text(s.Digest); // a 128-bit digest in the same hexadecimal form
+            if (withKey)
+                xxh = clsMD5::Text(s.Digest); // a 128-bit digest in the same hexadecimal form
         } else if (Content == ContentKind::Md5) {
             d.MD5 = clsMD5::Text(s.Digest);
         }
     }
+    if (!withKey)
+        return d;
     QStringList parts;
     if (KeyName)
         parts << d.FileName;

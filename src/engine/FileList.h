@@ -88,8 +88,9 @@ public:
     bool KeyCreated = false;
     bool KeyModified = false;
 
-    // The record as the rest of the program sees it, texts formatted now.
-    clsFileDetails Details(size_t i) const;
+    // The record as the rest of the program sees it, texts formatted now. The comparison
+    // key text only when asked: the list is already sorted, and nothing shown reads it.
+    clsFileDetails Details(size_t i, bool withKey = true) const;
 
 private:
     std::vector<FileRecord> m_records;

@@ -7,6 +7,8 @@
 //         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
 //   content off: done, the pre-key is the key
 //   content on:
+//         ──► in each reading step below, the hash cache first answers for every file it
+//             knows unchanged; only the rest is read, and what was read is written back
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
@@ -25,6 +27,7 @@
 
 #include "ScanAnalysis.h"
 
+#include "HashCache.h"
 #include "HashJobs.h"
 #include "KeyOrder.h"
 #include "clsCRC.h"
@@ -194,16 +197,165 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
     return sets;
 }
 
+// The hash cache as the stages use it: each stage first takes what the cache knows of its
+// jobs, reads the rest, and writes what it read back; nothing about a file is held between
+// the stages but what the jobs hold anyway.
+class KnownHashes {
+public:
+    KnownHashes(const FileList& list, HashCache* cache)
+        : m_list(list), m_cache(cache && cache->Usable() ? cache : nullptr) {}
+    ~KnownHashes() {
+        if (m_cache)
+            m_cache->Finish();
+    }
+
+    // Moves the jobs whose result the cache knows from jobs to answered.
+    void Answer(std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+                std::vector<HashJob>& answered) const {
+        if (!m_cache || jobs.empty())
+            return;
+        std::vector<bool> known(jobs.size());
+        m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
+                        [&](size_t i, const HashCache::Value& v) {
+                            jobs[i].Result = Signature{};
+                            std::memcpy(jobs[i].Result.Digest, v.Digest, 16);
+                            known[i] = true;
+                        });
+        size_t kept = 0;
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            if (known[i])
+                answered.push_back(jobs[i]);
+            else
+                jobs[kept++] = jobs[i];
+        }
+        jobs.resize(kept);
+    }
+
+    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
+        if (!m_cache)
+            return;
+        m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
+            if (jobs[i].Error != 0)
+                return false;
+            std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
+            return true;
+        });
+    }
+
+    // The shown signature of every member of the sets, where the cache knows one member's;
+    // xxh of a member is its whole-content hash, the companion of a CRC-32. signs[k] is
+    // filled for set k, signed[k] tells whether it was.
+    void Shown(const std::vector<HashJob>& members, const std::vector<Range>& sets,
+               ContentHasher::Mode mode, std::vector<Signature>& signs,
+               std::vector<bool>& signedSets, std::vector<bool>& memberKnown) const {
+        signs.assign(sets.size(), Signature{});
+        signedSets.assign(sets.size(), false);
+        memberKnown.assign(members.size(), false);
+        if (!m_cache)
+            return;
+        std::vector<size_t> setOf(members.size(), size_t(-1));
+        for (size_t k = 0; k < sets.size(); ++k)
+            for (size_t m = sets[k].Begin; m < sets[k].End; ++m)
+                setOf[m] = k;
+        m_cache->Lookup(KindOf(mode), members.size(), KeysOf(members, &setOf),
+                        [&](size_t m, const HashCache::Value& v) {
+                            memberKnown[m] = true;
+                            const size_t k = setOf[m];
+                            if (signedSets[k])
+                                return;
+                            signedSets[k] = true;
+                            if (mode == ContentHasher::Mode::Md5) {
+                                std::memcpy(signs[k].Digest, v.Digest, 16);
+                            } else {
+                                signs[k].Crc = v.Crc;
+                                std::memcpy(signs[k].Digest, members[m].Result.Digest, 16);
+                            }
+                        });
+    }
+
+    // Stores the shown signature of every set member the cache did not know it for.
+    void LearnShown(const std::vector<HashJob>& members, const std::vector<bool>& memberKnown,
+                    ContentHasher::Mode mode) const {
+        if (!m_cache)
+            return;
+        m_cache->Store(KindOf(mode), members.size(), KeysOf(members),
+                       [&](size_t m, HashCache::Value& v) {
+                           const FileRecord& r = m_list[members[m].Record];
+                           if (memberKnown[m] || !r.HasSignature())
+                               return false;
+                           const Signature& s = m_list.SignatureOf(r);
+                           v.Crc = s.Crc;
+                           std::memcpy(v.Digest, s.Digest, 16);
+                           return true;
+                       });
+    }
+
+private:
+    static HashCache::Kind KindOf(ContentHasher::Mode mode) {
+        switch (mode) {
+        case ContentHasher::Mode::Prefix:
+            return HashCache::Kind::Prefix;
+        case ContentHasher::Mode::Xxh:
+            return HashCache::Kind::Xxh;
+        case ContentHasher::Mode::Crc:
+            return HashCache::Kind::Crc;
+        case ContentHasher::Mode::Md5:
+            return HashCache::Kind::Md5;
+        }
+        return HashCache::Kind::Xxh;
+    }
+    // Keys of the jobs' files; a file without a known identity gets none (inode 0), and so
+    // does a member outside every set when only is given.
+    HashCache::KeyOf KeysOf(const std::vector<HashJob>& jobs,
+                            const std::vector<size_t>* only = nullptr) const {
+        return [this, &jobs, only](size_t i) {
+            if (only && (*only)[i] == size_t(-1))
+                return HashCache::Key{};
+            const FileRecord& r = m_list[jobs[i].Record];
+            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs};
+        };
+    }
+
+    const FileList& m_list;
+    HashCache* m_cache;
+};
+
 // Reads the shown signature from one member of each set and gives it to every member. A
 // member that cannot be read is dropped and the next one is tried.
 bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
-              const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
-              std::atomic<qint64>& bytesRead) {
+              const KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
+              std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    const ContentHasher::Mode mode = FullMode(list);
+    const auto give = [&](const Range& set, const Signature& s) {
+        const quint32 index = list.AddSignature(s);
+        for (size_t m = set.Begin; m < set.End; ++m)
+            list[members[m].Record].SignatureIndex = index;
+    };
+    // Identical bytes, identical signatures: one member known to the cache signs its set.
+    std::vector<Signature> signs;
+    std::vector<bool> signedSets, memberKnown;
+    known.Shown(members, sets, mode, signs, signedSets, memberKnown);
+    std::vector<Range> unknown;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        if (signedSets[k])
+            give(sets[k], signs[k]);
+        else
+            unknown.push_back(sets[k]);
+    }
+    sets = std::move(unknown);
+    // Whatever way a set was signed, its members the cache did not know learn it.
+    struct LearnOnExit {
+        const KnownHashes& Known;
+        const std::vector<HashJob>& Members;
+        const std::vector<bool>& MemberKnown;
+        ContentHasher::Mode Mode;
+        ~LearnOnExit() { Known.LearnShown(Members, MemberKnown, Mode); }
+    } learn{known, members, memberKnown, mode};
     while (!sets.empty()) {
         std::vector<HashJob> jobs;
         for (const Range& set : sets)
             jobs.push_back({members[set.Begin].Record, 0, {}});
-        if (!Read(list, jobs, FullMode(list), settings, observer, cancel, bytesRead))
+        if (!Read(list, jobs, mode, settings, observer, cancel, bytesRead))
             return false;
         std::sort(jobs.begin(), jobs.end(),
                   [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
@@ -218,9 +370,7 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
                     retry.push_back({set.Begin + 1, set.End});
                 continue;
             }
-            const quint32 index = list.AddSignature(job->Result);
-            for (size_t m = set.Begin; m < set.End; ++m)
-                list[members[m].Record].SignatureIndex = index;
+            give(set, job->Result);
         }
         sets = std::move(retry);
     }
@@ -252,14 +402,23 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
             PlanPrecheck(list, buckets, precheck, full);
         },
         observer);
+    const KnownHashes known(list, settings.Cache);
+    std::vector<HashJob> answered;
+    known.Answer(precheck, ContentHasher::Mode::Prefix, answered);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
+    known.Learn(precheck, ContentHasher::Mode::Prefix);
+    precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
+    answered.clear();
+    known.Answer(full, ContentHasher::Mode::Xxh, answered);
     if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
         return false;
+    known.Learn(full, ContentHasher::Mode::Xxh);
+    full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
-    if (!SignSets(list, full, sets, settings, observer, cancel, bytesRead))
+    if (!SignSets(list, full, sets, known, settings, observer, cancel, bytesRead))
         return false;
     RunYielding(
         [&]() {

@@ -4,12 +4,15 @@
 
 #include <atomic>
 
+class HashCache;
 class ScanObserver;
 
 // What the analysis needs beyond the list itself.
 struct AnalysisSettings {
     int Threads = 1;    // reading threads
     bool Staged = true; // false reads every file, for the cross-check
+    // What earlier runs learnt; staged runs only, the unstaged one proves what reading gives.
+    HashCache* Cache = nullptr;
 };
 
 // Turns the walked list into the sorted list that the grouping pass reads: computes the

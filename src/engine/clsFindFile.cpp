@@ -1,11 +1,13 @@
 #include "clsFindFile.h"
 
 #include "FolderWalker.h"
+#include "HashCache.h"
 #include "ScanAnalysis.h"
 #include "ScanObserver.h"
 
 #include "app/AppError.h"
 #include "app/modAPI.h"
+#include "app/modCommon.h"
 #include "app/modLog.h"
 #include "app/modXML.h"
 
@@ -76,6 +78,11 @@ void clsFindFile::NoteFileNotRetrieved(const QString& path) {
     NoteError(path + QStringLiteral(" - ") + QStringLiteral(" details could not be retrieved"));
 }
 
+QString clsFindFile::DefaultHashCacheFile() {
+    return modCommon::UserPath.isEmpty() ? QString()
+                                         : modCommon::UserPath + QStringLiteral("HashCache.sqlite");
+}
+
 QString clsFindFile::GetFileAttribute(quint32 attributes) {
     QString letters;
     if (attributes & modAPI::AttrArchive)
@@ -136,8 +143,14 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
         return;
     if (m_observer)
         m_observer->DisplayStatus(kProcessingText);
-    AnalyseScan(list, AnalysisSettings{ThreadCount(), Staged}, m_observer, CancelOperation,
-                m_bytesRead);
+    std::unique_ptr<HashCache> cache;
+    if (UseHashCache && Staged && list.Content != FileList::ContentKind::None) {
+        const QString file = HashCacheFile.isEmpty() ? DefaultHashCacheFile() : HashCacheFile;
+        if (!file.isEmpty())
+            cache = std::make_unique<HashCache>(file);
+    }
+    AnalyseScan(list, AnalysisSettings{ThreadCount(), Staged, cache.get()}, m_observer,
+                CancelOperation, m_bytesRead);
 }
 
 int clsFindFile::ScanFolders(const QStringList& folders, FileList& list) {

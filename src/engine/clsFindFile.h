@@ -43,6 +43,14 @@ public:
     // Whether files that cannot have a duplicate are left unread. Only the cross-check
     // turns this off, to prove the shortcuts change no group.
     bool Staged = true;
+    // Whether content read in earlier runs is taken from the hash cache, and which file holds
+    // it; empty takes DefaultHashCacheFile(). With neither a file nor a user folder the run
+    // reads every file, as it does when the cache cannot be used.
+    bool UseHashCache = true;
+    QString HashCacheFile;
+    // HashCache.sqlite in the user's folder, beside the profiles and logs; empty before
+    // start-up has laid out the user's folder.
+    static QString DefaultHashCacheFile();
 
     void SetObserver(ScanObserver* observer) { m_observer = observer; }
     ScanObserver* Observer() const { return m_observer; }

@@ -5,8 +5,12 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <ctime>
+#include <vector>
 
 using namespace testing_support;
 using modLog::RunStatsRecord;
@@ -194,4 +198,33 @@ TEST(AppLog, LineForms) {
     EXPECT_TRUE(lines[1].startsWith(
         QStringLiteral("Error occued in frmProfile.AddRow. Error No : 9 Desc : Bad index at:")));
     EXPECT_TRUE(date.match(lines[0]).hasMatch());
+}
+
+// Dates are shown as Qt shows local time, whatever the zone: half-hour and 45-minute
+// offsets, the moments either side of a change of summer time, the ends of the range the
+// short road takes and what lies beyond it on either side.
+TEST(LogDates, ShownDatesAreThoseOfQtsLocalTimeInEveryZone) {
+    const QByteArray savedTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    std::vector<qint64> moments = {0,          1,           59,         86399,      951782400,
+                                   1711846799, 1711846800,  1729987199, 1729987200, 1743901200,
+                                   2147483647, 2147483648,  -1,         -86400,     -2208988800,
+                                   4102444800, 253402300799};
+    for (qint64 s = 0; s < 2147483647 - 7777777; s += 7777777 + s / 97)
+        moments.push_back(s);
+    for (const char* zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe",
+                             "Asia/Kathmandu", "America/Sao_Paulo"}) {
+        qputenv("TZ", zone);
+        ::tzset();
+        for (const qint64 s : moments)
+            EXPECT_EQ(modLog::DateTextFromSecs(s),
+                      QDateTime::fromSecsSinceEpoch(s).toLocalTime().toString(
+                          QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                << zone << " " << s;
+    }
+    if (hadTz)
+        qputenv("TZ", savedTz);
+    else
+        qunsetenv("TZ");
+    ::tzset();
 }

@@ -278,3 +278,41 @@ TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("/proc/self/ -  not scanned"));
 }
+
+TEST(Cli, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
+    TempTree t;
+    t.CreateFile(QStringLiteral("tree/a/x"), "same bytes");
+    t.CreateFile(QStringLiteral("tree/b/x"), "same bytes");
+    const QString tree = t.Path(QStringLiteral("tree"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), t.Path(QStringLiteral("xdg")));
+    const auto scan = [&](QStringList options) {
+        options.prepend(QStringLiteral("scan"));
+        options << QStringLiteral("-r") << QStringLiteral("-q") << tree;
+        return Execute(kCli, options, env);
+    };
+    const QByteArray groups =
+        (tree + QStringLiteral("/a/x\n") + tree + QStringLiteral("/b/x\n")).toUtf8();
+
+    Outcome run = scan({QStringLiteral("--no-cache")});
+    EXPECT_EQ(run.Out, groups);
+    EXPECT_FALSE(QFileInfo::exists(t.Path(QStringLiteral("xdg"))));
+    run = scan({});
+    EXPECT_EQ(run.Out, groups);
+    EXPECT_TRUE(QFileInfo::exists(t.Path(QStringLiteral("xdg/echofind/HashCache.sqlite"))));
+    const QString named = t.Path(QStringLiteral("named.sqlite"));
+    run = scan({QStringLiteral("--cache"), named});
+    EXPECT_EQ(run.Out, groups);
+    EXPECT_TRUE(QFileInfo::exists(named));
+
+    const QString damaged = t.CreateFile(QStringLiteral("damaged.sqlite"), QByteArray(8192, 'z'));
+    run = scan({QStringLiteral("--cache=") + damaged});
+    EXPECT_EQ(run.Exit, 0);
+    EXPECT_EQ(run.Out, groups);
+    EXPECT_EQ(run.Err.count(QStringLiteral("Hash cache ")), 1) << run.Err.toStdString();
+    EXPECT_EQ(Execute(kCli, {QStringLiteral("scan"), tree, QStringLiteral("--cache")}, env).Exit,
+              2);
+    EXPECT_EQ(
+        Execute(kCli, {QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("--cache")}).Exit,
+        2);
+}

@@ -3,7 +3,10 @@
 
 #include "EngineFixtures.h"
 
+#include "engine/HashCache.h"
+
 #include <QDirIterator>
+#include <QTemporaryDir>
 
 #include <map>
 #include <set>
@@ -115,4 +118,33 @@ TEST_F(CrossCheck, ShownSignaturesAreThoseOfTheChosenMethod) {
         EXPECT_EQ(sink.Crcs, QStringList({crc, crc}));
         EXPECT_EQ(sink.Md5s, QStringList({md5, md5}));
     }
+}
+
+// The hash cache is one more shortcut: a cold run fills it, a warm run reads nothing, and
+// both give the groups of comparing every byte, in the order of reading every file.
+TEST_F(CrossCheck, TheHashCacheColdAndWarmGivesTheGroupsOfComparingAllBytes) {
+    BuildTree(t);
+    const std::set<QStringList> expected = ByBytes(t.Root());
+    const qint64 settle = HashCache::SettleNs.exchange(0);
+    // Outside the tree, which the scans read whole.
+    QTemporaryDir cacheFolder;
+    for (const QString& type : {u"crc"_s, u"md5"_s}) {
+        clsFindFile reference;
+        ContentScan(reference, type);
+        reference.Staged = false;
+        const Groups unstaged = Scan(reference, {t.Root()}).Paths;
+        const QString cache = cacheFolder.filePath(type + u".sqlite"_s);
+        for (const char* when : {"cold", "warm"}) {
+            clsFindFile scan;
+            ContentScan(scan, type);
+            scan.HashCacheFile = cache;
+            scan.ReadThreads = 2;
+            const Groups staged = Scan(scan, {t.Root()}).Paths;
+            const std::string what = type.toStdString() + " " + when;
+            EXPECT_EQ(AsSet(staged), expected) << what;
+            EXPECT_EQ(staged, unstaged) << what;
+            EXPECT_EQ(scan.BytesRead().load() == 0, std::string(when) == "warm") << what;
+        }
+    }
+    HashCache::SettleNs = settle;
 }

@@ -19,7 +19,16 @@
 #include <ostream>
 #include <vector>
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace testing_support;
@@ -92,6 +101,63 @@ inline void ContentScan(clsFindFile& scan, const QString& type) {
     scan.ContentMatch = true;
     scan.MatchType = type;
     scan.IncludeSubFolder = true;
+}
+
+// A mount namespace of the process's own, where its mounts end with it: as root directly,
+// otherwise inside a user namespace whose root is the process's user.
+inline bool EnterOwnMountNamespace() {
+    if (::unshare(CLONE_NEWNS) != 0) {
+        const uid_t uid = ::getuid();
+        const gid_t gid = ::getgid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return false;
+        const auto put = [](const char* file, const std::string& text) {
+            const int fd = ::open(file, O_WRONLY);
+            const bool ok =
+                fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            if (fd >= 0)
+                ::close(fd);
+            return ok;
+        };
+        if (!put("/proc/self/setgroups", "deny") ||
+            !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+            return false;
+    }
+    // Nothing mounted here may reach the machine's own namespace.
+    return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// Runs work in a child process and hands back its text. With mounts, the child first enters
+// a mount namespace of its own and mounts() sets up what it needs, so that every mount ends
+// with the child whatever happens; "SKIP " and why when the machine gives no mounts.
+inline QByteArray InChild(const std::function<bool()>& mounts,
+                          const std::function<QByteArray()>& work) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return "SKIP no pipe";
+    const pid_t child = ::fork();
+    if (child < 0)
+        return "SKIP no fork";
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (mounts && (!EnterOwnMountNamespace() || !mounts()))
+            out = QByteArray("SKIP ") + std::strerror(errno);
+        else
+            out = work();
+        const bool written = ::write(pipeFds[1], out.constData(), size_t(out.size())) == out.size();
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return out;
 }
 
 class EngineTest : public ::testing::Test {

@@ -260,35 +260,6 @@ TEST_F(Walk, CancelStopsEveryLevelAndKeepsWhatWasStored) {
     EXPECT_EQ(scan.BytesRead().load(), 0);
 }
 
-namespace {
-
-// A mount namespace of the process's own, where its mounts end with it: as root directly,
-// otherwise inside a user namespace whose root is the process's user.
-bool EnterOwnMountNamespace() {
-    if (::unshare(CLONE_NEWNS) != 0) {
-        const uid_t uid = ::getuid();
-        const gid_t gid = ::getgid();
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-            return false;
-        const auto put = [](const char* file, const std::string& text) {
-            const int fd = ::open(file, O_WRONLY);
-            const bool ok =
-                fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-            if (fd >= 0)
-                ::close(fd);
-            return ok;
-        };
-        if (!put("/proc/self/setgroups", "deny") ||
-            !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
-            return false;
-    }
-    // Nothing mounted here may reach the machine's own namespace.
-    return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
-
-} // namespace
-
 // A file mounted over another path keeps one link, yet it is one file: removing the
 // "other copy" would remove the only one.
 TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct sqlite3;
+
+// What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
+// an unchanged tree reads nothing. A file is known by device and inode; what is kept about
+// it counts only while size, modified second and change time (nanoseconds) are still those
+// it was read with. Change time is the guard that matters: the kernel sets it to the
+// current time on every write and every time reset, and nobody can set it back.
+//
+// Each hash is stored with a check sum over itself and that key, so a hash kept from before
+// a file changed, or a page damaged into another valid looking row, reads as a miss and
+// never as a wrong hash. Every failure (missing folder, locked by another run, corrupt, full
+// disk, a format of a later version) turns the cache off for the rest of the run: the run
+// then reads the files itself, and the application log says why, once.
+class HashCache {
+public:
+    struct Key {
+        quint64 Device = 0;
+        quint64 Inode = 0;
+        qint64 Size = 0;
+        qint64 ModifiedSecs = 0;
+        qint64 ChangedNs = 0;
+    };
+    // What is kept per file: the first-block XXH3-128, the whole-content XXH3-128, the
+    // CRC-32 and the MD5.
+    enum class Kind { Prefix, Xxh, Crc, Md5 };
+    struct Value {
+        quint32 Crc = 0;        // Kind::Crc
+        quint8 Digest[16] = {}; // the others
+    };
+    using KeyOf = std::function<Key(size_t)>;
+
+    // The format this build writes; a cache of a higher one is left alone.
+    static constexpr int Format = 1;
+    // Entries of files no run has seen for this many days are dropped.
+    static constexpr int KeepDays = 45;
+    // A file changed this recently may still be being written within the same tick of its
+    // change time, so a hash taken now might not match the bytes its key stands for later.
+    // Tests shorten it to zero to use files they have just made.
+    static std::atomic<qint64> SettleNs;
+
+    explicit HashCache(QString file);
+    ~HashCache();
+    HashCache(const HashCache&) = delete;
+    HashCache& operator=(const HashCache&) = delete;
+
+    const QString& File() const { return m_file; }
+    // False once anything went wrong; then lookups find nothing and stores do nothing.
+    bool Usable() const { return m_db != nullptr; }
+
+    // Looks up keyOf(0 .. count-1) in one read transaction and calls found(i, value) for
+    // each one known. Entries found are marked seen again by Finish.
+    void Lookup(Kind kind, size_t count, const KeyOf& keyOf,
+                const std::function<void(size_t, const Value&)>& found);
+    // Writes the values that valueOf gives (false: nothing for that one) in one
+    // transaction. Files changed too recently are left out (see SettleNs).
+    void Store(Kind kind, size_t count, const KeyOf& keyOf,
+               const std::function<bool(size_t, Value&)>& valueOf);
+    // Marks the entries found seen today, once a day each, and prunes old entries at most
+    // once a day.
+    void Finish();
+
+    // Lookups that found an entry, for tests and the run's own reckoning.
+    qint64 Hits() const { return m_hits; }
+
+    static qint32 Today();
+
+private:
+    bool Open();
+    void GiveUp(const QString& why);
+    bool Exec(const char* sql);
+    void Prune(qint32 today);
+    std::vector<size_t> InKeyOrder(size_t count, const KeyOf& keyOf) const;
+
+    QString m_file;
+    sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
+    QString m_error;
+    qint64 m_hits = 0;
+    bool m_empty = false;                                  // no entry when opened
+    std::vector<std::pair<quint64, quint64>> m_seenBefore; // device, inode to mark seen
+};

@@ -1,0 +1,358 @@
+// The hash cache between runs: a warm run reads nothing, a changed file is read again, and
+// whatever state the cache file is in, the groups are those of reading every file.
+
+#include "EngineFixtures.h"
+
+#include "engine/HashCache.h"
+
+#include <QDateTime>
+
+#include <sqlite3.h>
+
+#include <random>
+
+using namespace engine_test;
+
+namespace {
+
+QByteArray Filled(char c, qint64 size, qint64 flipAt = -1) {
+    QByteArray b(size, c);
+    for (qint64 i = 0; i < size; i += 97)
+        b[i] = char(i * 31);
+    if (flipAt >= 0)
+        b[flipAt] = char(~b[flipAt]);
+    return b;
+}
+
+qint64 ChangeNs(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    return qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+}
+
+// Statements run straight on a cache file, as another program (or a damaged disk) would.
+qint64 Sql(const QString& file, const QString& sql) {
+    sqlite3* db = nullptr;
+    qint64 value = -1;
+    EXPECT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    if (sqlite3_step(st) == SQLITE_ROW)
+        value = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+}
+
+} // namespace
+
+class HashCacheTest : public EngineTest {
+protected:
+    void SetUp() override {
+        // The files are made by the test just now; they would otherwise never be stored.
+        HashCache::SettleNs = 0;
+        // Same-size families with copies, one member differing only past the first block;
+        // files over the first-block threshold that share their first 4 KiB.
+        t.CreateFile(u"d/a1"_s, Filled('a', 5000));
+        t.CreateFile(u"d/a2"_s, Filled('a', 5000));
+        t.CreateFile(u"d/b1"_s, Filled('a', 5000, 4500));
+        t.CreateFile(u"e/b2"_s, Filled('a', 5000, 4500));
+        t.CreateFile(u"e/c"_s, Filled('c', 5000));
+        t.CreateFile(u"big/x1"_s, Filled('x', 2 << 20));
+        t.CreateFile(u"big/x2"_s, Filled('x', 2 << 20));
+        t.CreateFile(u"big/y"_s, Filled('x', 2 << 20, (2 << 20) - 1));
+        t.CreateFile(u"u/odd"_s, Filled('u', 777));
+    }
+    void TearDown() override { HashCache::SettleNs = 2'000'000'000; }
+
+    QString CacheFile() const { return app.Tree().Path(u"cache/HashCache.sqlite"_s); }
+
+    struct Run {
+        Groups Paths;
+        QStringList Crcs, Md5s;
+        qint64 BytesRead = 0;
+    };
+
+    Run Scan(const QString& type, const QString& cache, bool staged = true) const {
+        clsFindFile scan;
+        ContentScan(scan, type);
+        scan.UseHashCache = !cache.isEmpty();
+        scan.HashCacheFile = cache;
+        scan.Staged = staged;
+        // Not the whole tree: the cache files live in it too.
+        RecordingSink sink = EngineTest::Scan(scan, {P(u"d"_s), P(u"e"_s), P(u"big"_s), P(u"u"_s)});
+        return {Rel(sink.Paths), sink.Crcs, sink.Md5s, scan.BytesRead().load()};
+    }
+
+    // What reading every file gives.
+    void ExpectAsRead(const Run& run, const QString& type, const std::string& what) const {
+        const Run read = Scan(type, QString(), false);
+        EXPECT_EQ(run.Paths, read.Paths) << what;
+        EXPECT_EQ(run.Crcs, read.Crcs) << what;
+        EXPECT_EQ(run.Md5s, read.Md5s) << what;
+    }
+
+    int CacheLogLines() const {
+        int n = 0;
+        for (const QString& line : app.AppLogLines())
+            n += line.startsWith(u"Hash cache "_s);
+        return n;
+    }
+};
+
+TEST_F(HashCacheTest, AWarmRunReadsNothingAndGivesTheGroupsOfReading) {
+    for (const QString& type : {u"crc"_s, u"md5"_s}) {
+        const QString cache = CacheFile() + type;
+        const Run cold = Scan(type, cache);
+        EXPECT_GT(cold.BytesRead, 0);
+        ExpectAsRead(cold, type, "cold " + type.toStdString());
+        const Run warm = Scan(type, cache);
+        EXPECT_EQ(warm.BytesRead, 0) << type.toStdString();
+        ExpectAsRead(warm, type, "warm " + type.toStdString());
+        ASSERT_EQ(warm.Paths.size(), 3u);
+    }
+    EXPECT_EQ(CacheLogLines(), 0);
+}
+
+TEST_F(HashCacheTest, AChangedFileIsReadAgain) {
+    Scan(u"crc"_s, CacheFile());
+    // Same size and modified time given back: only the change time tells.
+    const auto rewrite = [&](const QString& rel, const QByteArray& bytes) {
+        struct stat was {};
+        ASSERT_EQ(::stat(QFile::encodeName(P(rel)).constData(), &was), 0);
+        QFile f(P(rel));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        const timespec times[2] = {was.st_atim, was.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(P(rel)).constData(), times, 0), 0);
+        struct stat now {};
+        ASSERT_EQ(::stat(QFile::encodeName(P(rel)).constData(), &now), 0);
+        ASSERT_EQ(now.st_size, was.st_size);
+        ASSERT_EQ(now.st_mtim.tv_sec, was.st_mtim.tv_sec);
+        ASSERT_EQ(now.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
+        ASSERT_NE(ChangeNs(P(rel)), qint64(was.st_ctim.tv_sec) * 1000000000 + was.st_ctim.tv_nsec);
+    };
+    rewrite(u"e/c"_s, Filled('a', 5000));      // joins the a family
+    rewrite(u"d/a2"_s, Filled('c', 5000));     // leaves it
+    rewrite(u"big/y"_s, Filled('x', 2 << 20)); // joins the x family past the first block
+    // A new file under the old name, size and modified time: another inode.
+    struct stat was {};
+    ASSERT_EQ(::stat(QFile::encodeName(P(u"e/b2"_s)).constData(), &was), 0);
+    t.CreateFile(u"tmp/new"_s, Filled('a', 5000));
+    const timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(P(u"tmp/new"_s)).constData(), times, 0), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(P(u"tmp/new"_s)).constData(),
+                       QFile::encodeName(P(u"e/b2"_s)).constData()),
+              0);
+
+    const Run run = Scan(u"crc"_s, CacheFile());
+    ExpectAsRead(run, u"crc"_s, "after the changes");
+    EXPECT_EQ(run.Paths,
+              Groups({{u"d/a1"_s, u"e/b2"_s, u"e/c"_s}, {u"big/x1"_s, u"big/x2"_s, u"big/y"_s}}));
+    // What changed was read; what did not was not.
+    EXPECT_GT(run.BytesRead, 3 * 5000);
+    EXPECT_LT(run.BytesRead, 3 * (2 << 20));
+}
+
+// Every state the cache file may be found in: the run reads what it must, never fails, and
+// says so once when it cannot use the cache at all.
+TEST_F(HashCacheTest, ADamagedLockedOrForeignCacheNeverChangesAGroup) {
+    struct Case {
+        const char* What;
+        std::function<void(const QString& file)> Damage;
+        int LogLines;
+    };
+    const auto garbage = [](const QString& file, qint64 from, qint64 to) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 end = to < 0 ? f.size() + to : to;
+        std::mt19937 random(7);
+        QByteArray bytes(end - from, Qt::Uninitialized);
+        for (char& b : bytes)
+            b = char(random());
+        f.seek(from);
+        f.write(bytes);
+    };
+    const std::vector<Case> cases = {
+        {"no cache file at all, and no folder for it", [](const QString&) {}, 0},
+        {"random bytes", [&](const QString& f) { garbage(f, 0, 65536); }, 1},
+        {"torn pages behind a whole header", [&](const QString& f) { garbage(f, 4096, -1); }, 1},
+        {"every entry claiming one file's hashes",
+         [](const QString& f) {
+             Sql(f, u"UPDATE entry SET xxh = (SELECT xxh FROM entry WHERE xxh NOT NULL LIMIT 1),"
+                    " prefix = (SELECT prefix FROM entry WHERE prefix NOT NULL LIMIT 1),"
+                    " crc = (SELECT crc FROM entry WHERE crc NOT NULL LIMIT 1)"_s);
+         },
+         0},
+        {"a format of a later version",
+         [](const QString& f) { Sql(f, u"PRAGMA user_version = 9"_s); }, 1},
+        {"a table of another layout",
+         [](const QString& f) {
+             Sql(f, u"DROP TABLE entry"_s);
+             Sql(f, u"CREATE TABLE entry(x)"_s);
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        const QString file = CacheFile() + QString::fromLatin1(c.What).left(3);
+        if (c.LogLines > 0 || std::string(c.What).find("claiming") != std::string::npos)
+            Scan(u"crc"_s, file);
+        c.Damage(file);
+        const QByteArray before = [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        const int logBefore = CacheLogLines();
+        for (int round = 0; round < 2; ++round) {
+            const Run run = Scan(u"crc"_s, file);
+            ExpectAsRead(run, u"crc"_s, c.What);
+            // A cache it can use holds everything after the first run.
+            if (round == 0 || c.LogLines > 0)
+                EXPECT_GT(run.BytesRead, 0) << c.What;
+            else
+                EXPECT_EQ(run.BytesRead, 0) << c.What;
+        }
+        // Once per run that could not use it, never per file.
+        EXPECT_EQ(CacheLogLines() - logBefore, 2 * c.LogLines) << c.What;
+        if (std::string(c.What).find("later") != std::string::npos) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), before) << "a later version's cache is left alone";
+        }
+    }
+}
+
+TEST_F(HashCacheTest, ACacheHeldByAnotherWriterIsReadAndLeftAlone) {
+    Scan(u"md5"_s, CacheFile());
+    t.CreateFile(u"e/c2"_s, Filled('c', 5000));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(CacheFile()).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    const Run run = Scan(u"md5"_s, CacheFile());
+    EXPECT_LT(QDateTime::currentMSecsSinceEpoch() - started, 5000) << "no long wait";
+    ExpectAsRead(run, u"md5"_s, "held");
+    EXPECT_EQ(CacheLogLines(), 1);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    // The new file was not stored while the other writer held the cache; now it is.
+    EXPECT_GT(Scan(u"md5"_s, CacheFile()).BytesRead, 0);
+    EXPECT_EQ(Scan(u"md5"_s, CacheFile()).BytesRead, 0);
+}
+
+TEST_F(HashCacheTest, TwoRunsAtOnceShareTheCache) {
+    const Run expected = Scan(u"crc"_s, QString(), false);
+    QString want;
+    for (const QStringList& g : expected.Paths)
+        want += g.join(u' ') + u'\n';
+    const auto runs = [&]() {
+        QByteArray out;
+        for (int round = 0; round < 4; ++round) {
+            for (const QStringList& g : Scan(u"crc"_s, CacheFile()).Paths)
+                out += g.join(u' ').toUtf8() + '\n';
+            out += '|';
+        }
+        return out;
+    };
+    // Two processes, each with its own connection, both starting on an empty cache.
+    QByteArray first, second;
+    std::thread other([&]() { second = InChild(nullptr, runs); });
+    first = InChild(nullptr, runs);
+    other.join();
+    const QByteArray all = QString(want + u'|').repeated(4).toUtf8();
+    EXPECT_EQ(first, all);
+    EXPECT_EQ(second, all);
+    EXPECT_EQ(Scan(u"crc"_s, CacheFile()).BytesRead, 0);
+}
+
+TEST_F(HashCacheTest, AReadOnlyOrFullCacheNeverChangesAGroup) {
+    const QString folder = t.Path(u"cache"_s);
+    const QByteArray folderBytes = QFile::encodeName(folder);
+    Scan(u"crc"_s, CacheFile());
+    t.CreateFile(u"e/c2"_s, Filled('c', 5000));
+    const Run expected = Scan(u"crc"_s, QString(), false);
+    QString want;
+    for (const QStringList& g : expected.Paths)
+        want += g.join(u' ') + u'\n';
+    const auto groups = [&]() {
+        QByteArray out;
+        for (int round = 0; round < 2; ++round) {
+            const Run run = Scan(u"crc"_s, CacheFile());
+            for (const QStringList& g : run.Paths)
+                out += g.join(u' ').toUtf8() + '\n';
+            out += run.BytesRead > 0 ? "read|" : "none read|";
+        }
+        return out;
+    };
+    // Read-only: what it knows is used, the new file is read on every run.
+    const QByteArray readOnly = InChild(
+        [&]() {
+            return ::mount(folderBytes.constData(), folderBytes.constData(), nullptr, MS_BIND,
+                           nullptr) == 0 &&
+                   ::mount(nullptr, folderBytes.constData(), nullptr,
+                           MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        },
+        groups);
+    if (readOnly.startsWith("SKIP "))
+        GTEST_SKIP() << "cannot mount in a namespace of this test's own: "
+                     << readOnly.mid(5).toStdString();
+    EXPECT_EQ(QString::fromUtf8(readOnly), (want + u"read|"_s).repeated(2));
+
+    // Full: a cache on a small file system with no room left to grow.
+    const QString full = t.Path(u"full"_s);
+    QDir().mkpath(full);
+    const QByteArray fullBytes = QFile::encodeName(full);
+    const QString fullCache = full + u"/HashCache.sqlite"_s;
+    const QByteArray filled = InChild(
+        [&]() {
+            if (::mount("tmpfs", fullBytes.constData(), "tmpfs", 0, "size=256k") != 0)
+                return false;
+            QFile filler(full + u"/filler"_s);
+            if (!filler.open(QIODevice::WriteOnly))
+                return false;
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            return true;
+        },
+        [&]() {
+            QByteArray out;
+            for (int round = 0; round < 2; ++round) {
+                const Run run = Scan(u"crc"_s, fullCache);
+                for (const QStringList& g : run.Paths)
+                    out += g.join(u' ').toUtf8() + '\n';
+                out += '|';
+            }
+            return out;
+        });
+    EXPECT_EQ(QString::fromUtf8(filled), (want + u'|').repeated(2));
+    EXPECT_GE(CacheLogLines(), 2);
+}
+
+TEST_F(HashCacheTest, EntriesNotSeenForLongArePrunedOnceADay) {
+    const QString cache = CacheFile();
+    Scan(u"crc"_s, cache);
+    const qint64 stored = Sql(cache, u"SELECT count(*) FROM entry"_s);
+    ASSERT_GE(stored, 7);
+    const qint64 old = HashCache::Today() - HashCache::KeepDays - 1;
+    Sql(cache, u"UPDATE entry SET seen = %1"_s.arg(old));
+    Sql(cache, u"DELETE FROM meta"_s);
+    // A run over part of the tree: what it saw stays, what it did not is dropped.
+    clsFindFile scan;
+    ContentScan(scan, u"crc"_s);
+    scan.HashCacheFile = cache;
+    EngineTest::Scan(scan, {P(u"big"_s)});
+    EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry"_s), 3);
+    EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry WHERE seen = %1"_s.arg(HashCache::Today())),
+              3);
+    // Pruned today already: entries grown old since wait for tomorrow.
+    Scan(u"crc"_s, cache);
+    Sql(cache, u"UPDATE entry SET seen = %1"_s.arg(old));
+    clsFindFile again;
+    ContentScan(again, u"crc"_s);
+    again.HashCacheFile = cache;
+    EngineTest::Scan(again, {P(u"big"_s)});
+    EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry"_s), stored);
+}
