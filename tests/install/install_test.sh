@@ -127,8 +127,11 @@ for f in config.xml "$user/Profile/Default Profile.xml" "$user/Profile/AllProfil
 done
 [[ $(stat -c %A "$app/config.xml") == -?w* ]] || fail "the user's config.xml is read-only"
 [[ -z $(find "$prefix" -newer "$work/before" -print -quit) ]] || fail "the prefix was written"
-[[ -z $(find "$home" -maxdepth 1 -mindepth 1 ! -name .local) ]] ||
-    fail "files outside the data folder: $(ls -A "$home")"
+# Besides the data folder only the hash cache of the scan of named folders, in the cache folder.
+[[ -z $(find "$home" -maxdepth 1 -mindepth 1 ! -name .local ! -name .cache) ]] ||
+    fail "files outside the data and cache folders: $(ls -A "$home")"
+[[ -z $(find "$home/.cache" -mindepth 1 ! -path "$home/.cache/echofind*" 2>/dev/null) ]] ||
+    fail "the cache folder holds more than the hash cache: $(ls -AR "$home/.cache")"
 
 # XDG_DATA_HOME moves it, ECHOFIND_HOME overrides both.
 "${user_env[@]}" XDG_DATA_HOME="$work/xdg" "$cli" scan --profile "Default Profile" -q \
