@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -31,8 +32,17 @@ struct Outcome {
     QString Err;
 };
 
+// The environment of every run: scans of named folders keep their hash cache under
+// XDG_CACHE_HOME, which must not be the tester's own.
+QProcessEnvironment TestEnvironment() {
+    static QTemporaryDir cacheHome;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
+    return env;
+}
+
 Outcome Execute(const QString& program, const QStringList& args,
-                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+                const QProcessEnvironment& env = TestEnvironment()) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program, args);
@@ -126,7 +136,7 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
         modXML::Element(QStringLiteral("subfolder"), QStringLiteral("profileoption"),
                         {{QStringLiteral("include"), QStringLiteral("True")}})};
     ASSERT_EQ(modXML::AddXML(2, records, profile), 1);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = TestEnvironment();
     env.insert(QStringLiteral("ECHOFIND_HOME"), home);
 
     const Outcome run = Execute(kCli,
@@ -254,7 +264,7 @@ TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
     const QString home = t.CreateDir(QStringLiteral("home"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
                             home + QStringLiteral("/config.xml")));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = TestEnvironment();
     env.insert(QStringLiteral("ECHOFIND_HOME"), home);
     qputenv("ECHOFIND_HOME", QFile::encodeName(home));
     ScriptedMessages messages;
@@ -284,7 +294,7 @@ TEST(Cli, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
     t.CreateFile(QStringLiteral("tree/a/x"), "same bytes");
     t.CreateFile(QStringLiteral("tree/b/x"), "same bytes");
     const QString tree = t.Path(QStringLiteral("tree"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = TestEnvironment();
     env.insert(QStringLiteral("XDG_CACHE_HOME"), t.Path(QStringLiteral("xdg")));
     const auto scan = [&](QStringList options) {
         options.prepend(QStringLiteral("scan"));
