@@ -334,7 +334,8 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
     // Identical bytes, identical signatures: one member known to the cache signs its set.
     std::vector<Signature> signs;
     std::vector<bool> signedSets, memberKnown;
-    known.Shown(members, sets, mode, signs, signedSets, memberKnown);
+    RunYielding([&]() { known.Shown(members, sets, mode, signs, signedSets, memberKnown); },
+                observer);
     std::vector<Range> unknown;
     for (size_t k = 0; k < sets.size(); ++k) {
         if (signedSets[k])
@@ -349,8 +350,11 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
         const std::vector<HashJob>& Members;
         const std::vector<bool>& MemberKnown;
         ContentHasher::Mode Mode;
-        ~LearnOnExit() { Known.LearnShown(Members, MemberKnown, Mode); }
-    } learn{known, members, memberKnown, mode};
+        ScanObserver* Observer;
+        ~LearnOnExit() {
+            RunYielding([this]() { Known.LearnShown(Members, MemberKnown, Mode); }, Observer);
+        }
+    } learn{known, members, memberKnown, mode, observer};
     while (!sets.empty()) {
         std::vector<HashJob> jobs;
         for (const Range& set : sets)
@@ -402,19 +406,21 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
             PlanPrecheck(list, buckets, precheck, full);
         },
         observer);
+    // A cache lookup or write-back covers a whole stage in one transaction, long enough on a
+    // large list to need the user interface kept live like the steps above.
     const KnownHashes known(list, settings.Cache);
     std::vector<HashJob> answered;
-    known.Answer(precheck, ContentHasher::Mode::Prefix, answered);
+    RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
-    known.Learn(precheck, ContentHasher::Mode::Prefix);
+    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
     precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
     answered.clear();
-    known.Answer(full, ContentHasher::Mode::Xxh, answered);
+    RunYielding([&]() { known.Answer(full, ContentHasher::Mode::Xxh, answered); }, observer);
     if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
         return false;
-    known.Learn(full, ContentHasher::Mode::Xxh);
+    RunYielding([&]() { known.Learn(full, ContentHasher::Mode::Xxh); }, observer);
     full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
