@@ -294,29 +294,11 @@ TEST_F(Walk, AFileMountedOverAnotherPathIsOneRecord) {
 
     // The mount is made in a child of its own namespace, so that it ends with the child
     // whatever happens here.
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        QByteArray out;
-        if (!EnterOwnMountNamespace() ||
-            ::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
-            out = QByteArray("SKIP ") + std::strerror(errno);
-        else
-            out = groups().toUtf8();
-        const bool written = ::write(pipeFds[1], out.constData(), size_t(out.size())) == out.size();
-        ::_exit(written ? 0 : 1);
-    }
-    ::close(pipeFds[1]);
-    QByteArray out;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        out.append(buffer, n);
-    ::close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const QByteArray out = InChild(
+        [&] {
+            return ::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr) == 0;
+        },
+        [&] { return groups().toUtf8(); });
     if (out.startsWith("SKIP "))
         GTEST_SKIP() << "cannot bind-mount a file in a mount namespace of this test's own ("
                      << out.mid(5).toStdString()
