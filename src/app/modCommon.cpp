@@ -36,6 +36,13 @@ QString UnQualifyPath(const QString& path) {
     return p;
 }
 
+bool IsUnderFolder(const QString& path, const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    const QString qualified = QualifyPath(folder);
+    return path.startsWith(qualified) || path == folder || path + u'/' == qualified;
+}
+
 QString ProfileNameFromPath(const QString& profilePath) {
     QString name = profilePath.mid(profilePath.lastIndexOf(u'/') + 1);
     name.chop(4);

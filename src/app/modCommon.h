@@ -60,6 +60,9 @@ int InitApp(MessageService& messages, const Folders& folders);
 QString QualifyPath(const QString& path);
 // Trims blanks, then drops one trailing "/", except that "/" itself stays "/".
 QString UnQualifyPath(const QString& path);
+// Whether the path is the folder or lies anywhere below it. Exact: "/a/bc" is not under
+// "/a/b", and case matters, as it does to the file system.
+bool IsUnderFolder(const QString& path, const QString& folder);
 
 // The file name of a profile document (or a document name) without its folder and
 // without ".xml".

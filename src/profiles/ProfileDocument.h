@@ -28,12 +28,17 @@ struct ProfileSettings {
 
     QStringList IncludeFilters;
     QStringList ExcludeFilters;
+    // Keep only groups whose files lie under at least two of the scanned folders.
+    bool AcrossFolders = false;
 
     // False for a document saved without its action part.
     bool HasActions = true;
-    QString DeleteTo = QStringLiteral("recycle"); // "recycle", "permanent", "move", "zip"
-    QString RemoveFolder;                         // for "move" and "zip"
+    QString DeleteTo =
+        QStringLiteral("recycle"); // "recycle", "permanent", "move", "zip", "hardlink"
+    QString RemoveFolder;          // for "move" and "zip"
     bool DeleteEmptyFolder = false;
+    // Files under these folders are never removed, moved, zipped or linked over.
+    QStringList ProtectedFolders;
     bool SingleCopyCreate = false;
     bool SingleCopyDuplicatesOnly = false;
     QString SingleCopyFolder;

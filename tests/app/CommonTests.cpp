@@ -183,6 +183,17 @@ TEST(Paths, QualifyAndUnqualify) {
               QStringLiteral("Café Photos"));
 }
 
+TEST(Paths, UnderFolder) {
+    using modCommon::IsUnderFolder;
+    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b/c.txt"), QStringLiteral("/a/b")));
+    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b/c.txt"), QStringLiteral("/a/b/")));
+    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b"), QStringLiteral("/a/b/")));
+    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/x"), QStringLiteral("/")));
+    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/a/bc/d"), QStringLiteral("/a/b")));
+    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/A/b/c"), QStringLiteral("/a/b")));
+    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/a/b/c"), QString()));
+}
+
 TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     TempTree tree;
     const QString home = tree.CreateDir(QStringLiteral("app"));
