@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -563,6 +564,76 @@ int MyReadFile(const QString& path, QByteArray& data) {
     ::close(fd);
     data = std::move(bytes);
     return Success;
+}
+
+namespace {
+// Fills the buffer unless the file ends first; the count read, or -1 with errno set.
+ssize_t ReadFully(int fd, char* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += size_t(n);
+    }
+    return ssize_t(done);
+}
+} // namespace
+
+ContentMatch CompareContents(const QString& first, const QString& second) {
+    const int a = ::open(Native(first).constData(), O_RDONLY | O_CLOEXEC);
+    if (a < 0) {
+        LastAPIError = errno;
+        return ContentMatch::Unreadable;
+    }
+    const int b = ::open(Native(second).constData(), O_RDONLY | O_CLOEXEC);
+    if (b < 0) {
+        LastAPIError = errno;
+        ::close(a);
+        return ContentMatch::Unreadable;
+    }
+    ContentMatch result = ContentMatch::Same;
+    struct stat sa {};
+    struct stat sb {};
+    if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0) {
+        LastAPIError = errno;
+        result = ContentMatch::Unreadable;
+    } else if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) {
+        result = ContentMatch::Same;
+    } else if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode)) {
+        LastAPIError = EINVAL;
+        result = ContentMatch::Unreadable;
+    } else if (sa.st_size != sb.st_size) {
+        result = ContentMatch::Different;
+    } else {
+        constexpr size_t Chunk = 256 * 1024;
+        std::unique_ptr<char[]> left(new char[Chunk]);
+        std::unique_ptr<char[]> right(new char[Chunk]);
+        for (;;) {
+            const ssize_t na = ReadFully(a, left.get(), Chunk);
+            const ssize_t nb = na < 0 ? 0 : ReadFully(b, right.get(), Chunk);
+            if (na < 0 || nb < 0) {
+                LastAPIError = errno;
+                result = ContentMatch::Unreadable;
+                break;
+            }
+            // A file that grew or shrank while being read is not the same as the other.
+            if (na != nb || std::memcmp(left.get(), right.get(), size_t(na)) != 0) {
+                result = ContentMatch::Different;
+                break;
+            }
+            if (na == 0)
+                break;
+        }
+    }
+    ::close(a);
+    ::close(b);
+    return result;
 }
 
 int MyAppendFile(const QString& path, const QByteArray& data) {

@@ -119,6 +119,12 @@ QString CanonicalPath(const QString& path);
 
 // Writes beside the target and renames over it only when complete; 1 or 3 (reported).
 int SaveFileAtomically(const QString& path, const QByteArray& data);
+enum class ContentMatch { Same, Different, Unreadable };
+// Compares two files byte for byte (not by hash), for the moments where a match must be
+// certain: a file about to be replaced by a link to the other. Two names of one file are the
+// same. Unreadable, with LastAPIError set and no report, when either cannot be read.
+ContentMatch CompareContents(const QString& first, const QString& second);
+
 // The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
 int MyReadFile(const QString& path, QByteArray& data);
 // Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that

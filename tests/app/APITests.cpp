@@ -82,6 +82,29 @@ TEST(Wrappers, MoveNeverReplacesAnExistingFile) {
     EXPECT_EQ(tree.Read(QStringLiteral("c.txt")), QByteArray("a"));
 }
 
+TEST(Wrappers, CompareContentsByteForByte) {
+    using modAPI::ContentMatch;
+    TempTree tree;
+    // Past one read chunk, and differing only in the last byte, so a compare that stops
+    // after the first chunk or trusts equal sizes is caught.
+    QByteArray big(600 * 1024, 'x');
+    const QString a = tree.CreateFile(QStringLiteral("a.bin"), big);
+    const QString same = tree.CreateFile(QStringLiteral("same.bin"), big);
+    big[big.size() - 1] = 'y';
+    const QString last = tree.CreateFile(QStringLiteral("last.bin"), big);
+    const QString shorter = tree.CreateFile(QStringLiteral("short.bin"), big.left(1000));
+
+    EXPECT_EQ(modAPI::CompareContents(a, same), ContentMatch::Same);
+    EXPECT_EQ(modAPI::CompareContents(a, last), ContentMatch::Different);
+    EXPECT_EQ(modAPI::CompareContents(a, shorter), ContentMatch::Different);
+    EXPECT_EQ(modAPI::CompareContents(a, a), ContentMatch::Same);
+    EXPECT_EQ(modAPI::CompareContents(a, tree.Path(QStringLiteral("gone"))),
+              ContentMatch::Unreadable);
+    EXPECT_EQ(modAPI::LastAPIError, ENOENT);
+    EXPECT_EQ(modAPI::CompareContents(a, tree.Root()), ContentMatch::Unreadable)
+        << "a folder is never the same as a file";
+}
+
 TEST(Attributes, LettersFollowTheEntry) {
     using namespace modAPI;
     EXPECT_EQ(AttributesFor(QStringLiteral("a.txt"), EntryType::File, 0644, false),
