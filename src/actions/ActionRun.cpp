@@ -183,7 +183,7 @@ bool ActionRun::SafeToRemove(qint64 row) const {
             continue;
         modAPI::FileInfo kept;
         if (IsRegularFile(m_model.Text(i, 3), kept) && SameFile(i, kept) &&
-            !(kept.Device == file.Device && kept.Inode == file.Inode))
+            !(kept.Device == file.Device && kept.Inode == file.Inode) && ContentStillEqual(row, i))
             return true;
     }
     return false;
@@ -193,8 +193,31 @@ bool ActionRun::SameFile(qint64 row, const modAPI::FileInfo& now) const {
     // Size and time alone pass a file replaced by a copy that kept both (cp -a, rsync -t);
     // the inode and the change time do not survive a replacement or a rewrite.
     const FileIdentity seen = m_model.Identity(row);
-    return seen.Known() && seen == FileIdentity{now.Device, now.Inode, now.ChangedNs} &&
+    if (!seen.Known())
+        return ReportedFileUnchanged(row, now);
+    return seen == FileIdentity{now.Device, now.Inode, now.ChangedNs} &&
            ResultsModel::SizeText(now.Size) == m_model.Text(row, 4);
+}
+
+bool ActionRun::ReportedFileUnchanged(qint64 row, const modAPI::FileInfo& now) const {
+    // Only a row read back from a saved report has no identity. Size and time as the
+    // report shows them are all that is left to check here; ContentStillEqual makes up
+    // for the identity before anything is removed.
+    const QString modified = m_model.Text(row, 6);
+    return !modified.isEmpty() && modLog::DateTextFromSecs(now.ModifiedSecs) == modified &&
+           ResultsModel::SizeText(now.Size) == m_model.Text(row, 4);
+}
+
+bool ActionRun::ContentStillEqual(qint64 row, qint64 keptRow) const {
+    // The scan compared the files it saw, and their identities prove they are still those.
+    // Rows from a report have only their shown signatures, which a changed file may still
+    // match in size and time: where the group was formed by content the two files are
+    // compared byte for byte now.
+    if (m_model.Identity(row).Known() && m_model.Identity(keptRow).Known())
+        return true;
+    const bool byContent = !m_model.Text(row, 8).isEmpty() || !m_model.Text(row, 9).isEmpty();
+    return !byContent || modAPI::CompareContents(m_model.Text(row, 3), m_model.Text(keptRow, 3)) ==
+                             modAPI::ContentMatch::Same;
 }
 
 ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
@@ -234,6 +257,7 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
             r.MD5 = m_model.Text(i, 9);
             if (m_model.IsStruck(i))
                 r.Status = QStringLiteral("deleted");
+            r.Marked = m_model.IsMarked(i);
         } else {
             r.FileName = m_model.Text(i, 2);
         }

@@ -64,6 +64,10 @@ private:
     bool SafeToRemove(qint64 row) const;
     // Whether the file now at the row's path is the one the scan saw, with the shown size.
     bool SameFile(qint64 row, const modAPI::FileInfo& now) const;
+    // For a row without identity (read back from a report): size and time as shown.
+    bool ReportedFileUnchanged(qint64 row, const modAPI::FileInfo& now) const;
+    // Whether the marked row's file may go because the kept row's still holds its content.
+    bool ContentStillEqual(qint64 row, qint64 keptRow) const;
     // Writes the zip archive of the run and marks its rows; Cancelled when stopped.
     Outcome CommitZip(clsCleanup& cleanup);
     void MarkRemoval(qint64 row);

@@ -12,6 +12,7 @@ bool XmlReportWriter::Begin(QIODevice& out) {
 bool XmlReportWriter::Group(const ExportRecord& record) {
     m_group = m_doc.Root().append_child("filedetails");
     modXML::SetAttribute(m_group, QStringLiteral("group"), record.FileName);
+    m_marks.NewGroup();
     return true;
 }
 
@@ -28,6 +29,9 @@ bool XmlReportWriter::File(const ExportRecord& r) {
     };
     for (const auto& [name, value] : attributes)
         modXML::SetAttribute(file, QString::fromUtf16(name), *value);
+    if (const bool assumed = m_marks.Assumed(r.Status); r.Marked && *r.Marked != assumed)
+        modXML::SetAttribute(file, QStringLiteral("marked"),
+                             *r.Marked ? QStringLiteral("yes") : QStringLiteral("no"));
     return true;
 }
 
