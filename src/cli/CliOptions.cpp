@@ -77,6 +77,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--zero-byte"), [](ScanOptions& s) { s.ZeroByte = true; }},
         {QStringLiteral("-0"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("--null"), [](ScanOptions& s) { s.Null = true; }},
+        {QStringLiteral("--json"), [](ScanOptions& s) { s.Json = true; }},
         {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
@@ -110,6 +111,10 @@ bool ParseScanOptions(const QStringList& args, ScanOptions& o, QString& error) {
     }
     if (o.Help)
         return true;
+    if (o.Json && o.Null) {
+        error = QStringLiteral("--json and -0/--null are two different outputs; choose one");
+        return false;
+    }
     if (!o.Profile.isEmpty()) {
         if (!o.Folders.isEmpty() || HasCriterion(o) || o.SubFolders || o.Hidden || o.ReadOnly ||
             o.System || o.ZeroByte || !o.Include.isEmpty() || !o.Exclude.isEmpty()) {
@@ -167,7 +172,7 @@ QString FolderModeCacheFile() {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [-0] [-q] [--no-cache | --cache FILE]\n"
+        "       echofind-cli scan --profile NAME [-0 | --json] [-q] [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -195,6 +200,10 @@ QString ScanUsage() {
         "  -0, --null            end each path with a NUL byte instead of a newline, and\n"
         "                        separate groups with an empty record (one more NUL), so\n"
         "                        that names holding newlines cannot be misread\n"
+        "  --json                print the groups as one JSON document: each file's path\n"
+        "                        (a string, or an array of bytes when the name is not\n"
+        "                        UTF-8), size, modified and created time in seconds since\n"
+        "                        1970-01-01 UTC, and its CRC-32 or MD5 when compared\n"
         "  -q, --quiet           no progress line\n"
         "  -h, --help            this text\n"
         "\n"

@@ -23,6 +23,7 @@ struct ScanOptions {
     QStringList Exclude;
     bool Quiet = false;
     bool Null = false; // paths ended by NUL, groups by an empty record
+    bool Json = false; // the groups as one JSON document instead
     bool Help = false;
     int Threads = 0;
     bool NoCache = false;

@@ -1,7 +1,11 @@
 #include "GroupPrinter.h"
 #include "app/PathCodec.h"
+#include "engine/FileList.h"
+#include "engine/clsMD5.h"
 
 #include <QFile>
+
+#include <unordered_map>
 
 qint64 GroupPrinter::AddHeader(const QString&) {
     if (m_groups > 0)
@@ -26,4 +30,159 @@ void GroupPrinter::UpdateHeadTotal(qint64, qint64) {}
 
 qint64 GroupPrinter::UpdateHeader(qint64, const QString&) {
     return 1;
+}
+
+// ---- JSON ------------------------------------------------------------------------------
+
+namespace {
+
+QByteArray JsonString(const QByteArray& utf8) {
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out.append('"');
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.append('\\').append(c);
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xf]);
+        } else {
+            out.append(c);
+        }
+    }
+    out.append('"');
+    return out;
+}
+
+QByteArray Number(qint64 n) {
+    return QByteArray::number(n);
+}
+
+} // namespace
+
+struct JsonGroupPrinter::Index {
+    struct Hash {
+        size_t operator()(const std::pair<quint64, quint64>& k) const {
+            return std::hash<quint64>()(k.second * 0x9E3779B97F4A7C15ull ^ k.first);
+        }
+    };
+    std::unordered_map<std::pair<quint64, quint64>, size_t, Hash> Records;
+};
+
+JsonGroupPrinter::JsonGroupPrinter(std::FILE* out, const FileList& list)
+    : m_out(out), m_list(list) {}
+
+JsonGroupPrinter::~JsonGroupPrinter() = default;
+
+void JsonGroupPrinter::Write(const QByteArray& text) {
+    std::fwrite(text.constData(), 1, size_t(text.size()), m_out);
+}
+
+QByteArray JsonGroupPrinter::PathValue(const QString& path) {
+    if (!PathCodec::HasRawBytes(path))
+        return JsonString(path.toUtf8());
+    QByteArray out("[");
+    const QByteArray bytes = PathCodec::Encode(path);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        out.append(Number(static_cast<unsigned char>(bytes[i])));
+    }
+    out.append(']');
+    return out;
+}
+
+void JsonGroupPrinter::Begin() {
+    // The criteria of the list, in the order the comparison key takes them.
+    QByteArrayList criteria;
+    if (m_list.KeyName)
+        criteria << "\"name\"";
+    if (m_list.KeySize || m_list.Content != FileList::ContentKind::None)
+        criteria << "\"size\"";
+    if (m_list.KeyCreated)
+        criteria << "\"created\"";
+    if (m_list.KeyModified)
+        criteria << "\"modified\"";
+    if (m_list.Content == FileList::ContentKind::Crc)
+        criteria << "\"crc32\"";
+    else if (m_list.Content == FileList::ContentKind::Md5)
+        criteria << "\"md5\"";
+    Write("{\"version\":1,\"criteria\":[" + criteria.join(',') + "],\"groups\":[\n");
+    m_begun = true;
+}
+
+qint64 JsonGroupPrinter::AddHeader(const QString&) {
+    if (!m_begun)
+        Begin();
+    else
+        Write("]},\n");
+    return ++m_groups;
+}
+
+void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
+                              const QString&, const QString&, qint64 fileSize, const QString&,
+                              const QString&, const QString&, const QString&,
+                              const FileIdentity& identity) {
+    if (!m_index) {
+        m_index = std::make_unique<Index>();
+        m_index->Records.reserve(m_list.size());
+        for (size_t i = 0; i < m_list.size(); ++i)
+            m_index->Records.emplace(std::pair(m_list[i].Device, m_list[i].Inode), i);
+    }
+    const FileRecord* record = nullptr;
+    if (const auto it = m_index->Records.find({identity.Device, identity.Inode});
+        it != m_index->Records.end())
+        record = &m_list[it->second];
+
+    QByteArray file = "{\"path\":" + PathValue(filePath) + ",\"size\":" + Number(fileSize);
+    QByteArray signature;
+    if (record) {
+        file += ",\"modified\":" + Number(record->ModifiedSecs) +
+                ",\"created\":" + Number(record->CreatedSecs);
+        if (record->HasSignature()) {
+            const Signature& s = m_list.SignatureOf(*record);
+            if (m_list.Content == FileList::ContentKind::Crc)
+                signature = ",\"crc32\":" + QByteArray::number(s.Crc);
+            else if (m_list.Content == FileList::ContentKind::Md5)
+                signature = ",\"md5\":\"" + clsMD5::Text(s.Digest).toLatin1() + '"';
+        }
+        file += signature;
+    }
+    file += '}';
+
+    if (firstRecord) {
+        // What the group's files share: the values of the criteria, from its first file.
+        QByteArrayList key;
+        if (m_list.KeyName)
+            key << "\"name\":" + PathValue(fileName);
+        if (m_list.KeySize || m_list.Content != FileList::ContentKind::None)
+            key << "\"size\":" + Number(fileSize);
+        if (record && m_list.KeyCreated)
+            key << "\"created\":" + Number(record->CreatedSecs);
+        if (record && m_list.KeyModified)
+            key << "\"modified\":" + Number(record->ModifiedSecs);
+        if (!signature.isEmpty())
+            key << signature.mid(1);
+        Write("{\"key\":{" + key.join(',') + "},\"files\":[\n" + file);
+    } else {
+        Write(",\n" + file);
+        ++m_duplicateFiles;
+        m_bytesToFree += fileSize;
+    }
+}
+
+void JsonGroupPrinter::UpdateHeadTotal(qint64, qint64) {}
+
+qint64 JsonGroupPrinter::UpdateHeader(qint64, const QString&) {
+    return 1;
+}
+
+void JsonGroupPrinter::Finish() {
+    if (!m_begun)
+        Begin();
+    else if (m_groups > 0)
+        Write("]}\n");
+    Write("],\"summary\":{\"groups\":" + Number(m_groups) + ",\"duplicate_files\":" +
+          Number(m_duplicateFiles) + ",\"bytes_to_free\":" + Number(m_bytesToFree) + "}}\n");
 }

@@ -3,6 +3,7 @@
 #include "engine/ResultSink.h"
 
 #include <cstdio>
+#include <memory>
 
 // Prints each group as the paths of its files, each ended by the terminator, in grid
 // order; an empty record between groups. Also counts what removing the duplicates would
@@ -30,4 +31,48 @@ private:
     qint64 m_groups = 0;
     qint64 m_duplicateFiles = 0;
     qint64 m_bytesToFree = 0;
+};
+
+class FileList;
+
+// Writes the groups as one JSON document (the README gives its schema): the criteria, then
+// per group the values its files share and each file with its path, size, times (seconds
+// since the epoch) and signatures. A path that is UTF-8 is a JSON string; any other is the
+// array of its bytes, so every path survives the trip. The scan's own values are looked up
+// in its list, because the rows handed on carry them only as shown text (local time).
+class JsonGroupPrinter final : public ResultSink {
+public:
+    JsonGroupPrinter(std::FILE* out, const FileList& list);
+    ~JsonGroupPrinter() override;
+
+    void ClearRecs() override {}
+    qint64 AddHeader(const QString& fileName) override;
+    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
+                const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
+                const QString& attributes, const QString& version, const QString& crc32,
+                const QString& md5, const FileIdentity& identity) override;
+    void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
+    qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
+    // Closes the document; also the whole document when there was no group.
+    void Finish();
+
+    qint64 Groups() const { return m_groups; }
+    qint64 DuplicateFiles() const { return m_duplicateFiles; }
+    qint64 BytesToFree() const { return m_bytesToFree; }
+
+    // A path as JSON: a string when its bytes are UTF-8, else the array of its bytes.
+    static QByteArray PathValue(const QString& path);
+
+private:
+    struct Index;
+    void Begin();
+    void Write(const QByteArray& text);
+
+    std::FILE* m_out;
+    const FileList& m_list;
+    std::unique_ptr<Index> m_index; // (device, inode) -> record, made at the first row
+    qint64 m_groups = 0;
+    qint64 m_duplicateFiles = 0;
+    qint64 m_bytesToFree = 0;
+    bool m_begun = false;
 };

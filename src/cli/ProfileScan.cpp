@@ -79,17 +79,21 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     GroupPrinter printer(stdout, o.Null ? '\0' : '\n');
+    JsonGroupPrinter json(stdout, list);
+    ResultSink& shown = o.Json ? static_cast<ResultSink&>(json) : printer;
     if (also) {
-        TeeSink both(printer, *also);
+        TeeSink both(shown, *also);
         GroupingPass(list, both, nullptr);
     } else {
-        GroupingPass(list, printer, nullptr);
+        GroupingPass(list, shown, nullptr);
     }
+    if (o.Json)
+        json.Finish();
     std::fflush(stdout);
     out.Files = progress.FilesProcessed();
-    out.Groups = printer.Groups();
-    out.DuplicateFiles = printer.DuplicateFiles();
-    out.BytesToFree = printer.BytesToFree();
+    out.Groups = o.Json ? json.Groups() : printer.Groups();
+    out.DuplicateFiles = o.Json ? json.DuplicateFiles() : printer.DuplicateFiles();
+    out.BytesToFree = o.Json ? json.BytesToFree() : printer.BytesToFree();
     out.Seconds = double(timer.elapsed()) / 1000.0;
     out.Errors = modLog::RunStats.ErrorCount + scan.FoldersNotListed();
     return true;

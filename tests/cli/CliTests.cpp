@@ -6,13 +6,18 @@
 #include "app/modXML.h"
 #include "profiles/Catalogue.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +150,14 @@ TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
                                 env);
     EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
     EXPECT_EQ(run.Out.count('\n'), 2);
+    const Outcome json =
+        Execute(kCli,
+                {QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Mine"),
+                 QStringLiteral("--json"), QStringLiteral("-q")},
+                env);
+    EXPECT_EQ(json.Exit, 0) << json.Err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(json.Out)[u"groups"][0][u"files"].toArray().size(), 2)
+        << json.Out.toStdString();
     QFile log(modCommon::LogPath + QStringLiteral("Mine.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("No of duplicate files found\\tab :  1\\par"));
@@ -325,4 +338,105 @@ TEST(Cli, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
     EXPECT_EQ(
         Execute(kCli, {QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("--cache")}).Exit,
         2);
+}
+
+// The path of a file of the JSON output: its text, or its bytes when given as an array.
+QByteArray JsonPath(const QJsonValue& path) {
+    if (path.isString())
+        return path.toString().toUtf8();
+    QByteArray bytes;
+    for (const QJsonValue& b : path.toArray()) {
+        EXPECT_TRUE(b.isDouble() && b.toInt() >= 0 && b.toInt() <= 255);
+        bytes.append(char(b.toInt()));
+    }
+    return bytes;
+}
+
+TEST(Cli, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
+    TempTree t;
+    const QByteArray root = QFile::encodeName(t.Root());
+    const auto create = [&](const QByteArray& name, const QByteArray& bytes, qint64 mtime) {
+        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name.toStdString();
+        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+        const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, (root + name).constData(), times, 0), 0);
+    };
+    // Names JSON must escape, names that are not UTF-8, and one that is plain.
+    const QList<QByteArray> same = {"caf\xe9", "caf\xe8", "q\"uote\\back", "new\nline", "plain"};
+    for (const QByteArray& name : same)
+        create(name, "same bytes", 1600000000);
+    create("other1", "other", 1500000000);
+    create("other2", "other", 1500000001);
+    create("alone", "alone", 1500000000);
+    const auto cleanup = qScopeGuard([&] {
+        for (const QByteArray& name : same + QList<QByteArray>{"other1", "other2", "alone"})
+            ::unlink((root + name).constData());
+    });
+
+    for (const QString& mode : {QStringLiteral("crc"), QStringLiteral("md5")}) {
+        SCOPED_TRACE(mode.toStdString());
+        const Outcome found =
+            Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"), QStringLiteral("-q"),
+                           QStringLiteral("--size"), QStringLiteral("--content"), mode,
+                           QString::fromLocal8Bit(root)});
+        ASSERT_EQ(found.Exit, 0) << found.Err.toStdString();
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(found.Out, &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << found.Out.toStdString();
+        const QJsonObject top = doc.object();
+        const QString signature = mode == u"crc" ? QStringLiteral("crc32") : QStringLiteral("md5");
+        EXPECT_EQ(top[u"criteria"].toArray(), QJsonArray({QStringLiteral("size"), signature}));
+        const QJsonArray groups = top[u"groups"].toArray();
+        ASSERT_EQ(groups.size(), 2);
+        QList<QByteArray> paths;
+        for (const QJsonValue& g : groups) {
+            const QJsonObject key = g[u"key"].toObject();
+            for (const QJsonValue& f : g[u"files"].toArray()) {
+                paths << JsonPath(f[u"path"]);
+                EXPECT_EQ(f[u"size"], key[u"size"]);
+                EXPECT_EQ(f[signature], key[signature]);
+                EXPECT_TRUE(f[u"created"].isDouble());
+            }
+        }
+        QList<QByteArray> expected;
+        for (const QByteArray& name : same + QList<QByteArray>{"other1", "other2"})
+            expected << root + name;
+        std::sort(expected.begin(), expected.end());
+        QList<QByteArray> sorted = paths;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, expected);
+
+        // The group of "same bytes": size, times in seconds since the epoch, the signature.
+        const QJsonObject bigger =
+            groups[0][u"key"][u"size"].toInt() == 10 ? groups[0].toObject() : groups[1].toObject();
+        EXPECT_EQ(bigger[u"key"][u"size"].toInt(), 10);
+        const QJsonObject file = bigger[u"files"][0].toObject();
+        EXPECT_EQ(file[u"modified"].toInteger(), 1600000000);
+        if (mode == u"md5")
+            EXPECT_EQ(file[u"md5"].toString(),
+                      QString::fromLatin1(
+                          QCryptographicHash::hash("same bytes", QCryptographicHash::Md5).toHex()));
+        else
+            EXPECT_TRUE(file[u"crc32"].toDouble() >= 0 && file[u"crc32"].toDouble() < 4294967296.0);
+        EXPECT_EQ(top[u"summary"][u"groups"].toInt(), 2);
+        EXPECT_EQ(top[u"summary"][u"duplicate_files"].toInt(), 5);
+        EXPECT_EQ(top[u"summary"][u"bytes_to_free"].toInt(), 4 * 10 + 5);
+    }
+
+    // Nothing found is still one document; the JSON and NUL outputs exclude each other.
+    const Outcome none =
+        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"), QStringLiteral("-q"),
+                       QStringLiteral("--name"), QStringLiteral("--include"),
+                       QStringLiteral("alone"), QString::fromLocal8Bit(root)});
+    ASSERT_EQ(none.Exit, 0) << none.Err.toStdString();
+    const QJsonObject empty = QJsonDocument::fromJson(none.Out).object();
+    EXPECT_EQ(empty[u"criteria"].toArray(), QJsonArray({QStringLiteral("name")}));
+    EXPECT_TRUE(empty[u"groups"].isArray() && empty[u"groups"].toArray().isEmpty());
+    EXPECT_EQ(empty[u"summary"][u"groups"].toInt(), 0);
+    const Outcome both = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"),
+                                        QStringLiteral("-0"), QString::fromLocal8Bit(root)});
+    EXPECT_EQ(both.Exit, 2);
+    EXPECT_TRUE(both.Out.isEmpty());
 }
