@@ -23,6 +23,11 @@ QString Browse(const QString& prompt, const QString& start, QWidget* owner) {
     return QFileDialog::getExistingDirectory(owner, prompt, from, QFileDialog::ShowDirsOnly);
 }
 
+ReportBrowser& ReportReplacement() {
+    static ReportBrowser browser;
+    return browser;
+}
+
 } // namespace
 
 void SetFolderBrowser(FolderBrowser browser) {
@@ -57,4 +62,22 @@ QString SelectFolder(const QString& fieldText, const QString& prompt, QWidget* o
     if (folder.size() > 1)
         folder = modCommon::UnQualifyPath(folder);
     return BrowseForFolderByPath(folder, prompt, owner);
+}
+
+void SetReportBrowser(ReportBrowser browser) {
+    ReportReplacement() = std::move(browser);
+}
+
+QString BrowseReportFile(const QString& startFolder, QWidget* owner) {
+    try {
+        const QString from = PathCodec::HasRawBytes(startFolder) ? QString() : startFolder;
+        if (ReportReplacement())
+            return ReportReplacement()(from);
+        return QFileDialog::getOpenFileName(owner, QStringLiteral("Open report"), from,
+                                            QStringLiteral("XML reports (*.xml)"));
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("BrowseReportFile"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return {};
 }

@@ -22,3 +22,11 @@ QString SelectFolder(const QString& fieldText, const QString& prompt, QWidget* o
 // function puts the real one back.
 using FolderBrowser = std::function<QString(const QString& prompt, const QString& startFolder)>;
 void SetFolderBrowser(FolderBrowser browser);
+
+// Asks for a saved XML report to open, starting in the given folder; the chosen file, or
+// empty when the user cancels.
+QString BrowseReportFile(const QString& startFolder, QWidget* owner);
+// Replaces the report chooser; given the start folder. An empty function puts the real
+// one back.
+using ReportBrowser = std::function<QString(const QString& startFolder)>;
+void SetReportBrowser(ReportBrowser browser);

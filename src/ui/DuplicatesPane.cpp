@@ -1,8 +1,11 @@
 #include "DuplicatesPane.h"
 
+#include "DesktopOpen.h"
 #include "ResultsGrid.h"
 
 #include "actions/ResultsModel.h"
+#include "app/MessageService.h"
+#include "app/PathCodec.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -23,6 +26,7 @@ DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_actions);
     setFocusProxy(m_grid);
+    connect(m_grid, &ResultsGrid::FileOpenRequested, this, &DuplicatesPane::OpenFile);
 }
 
 DuplicatesPane::~DuplicatesPane() = default;
@@ -37,4 +41,16 @@ const ResultsModel& DuplicatesPane::Model() const {
 
 void DuplicatesPane::RowHighlight(const QString& source) {
     m_grid->RowHighlight(source);
+}
+
+void DuplicatesPane::OpenFile(qint64 row) {
+    // A struck file was removed from its path; the desktop would only say it is missing.
+    if (m_model->IsStruck(row)) {
+        Messages().Inform(
+            QStringLiteral("Cannot open the selected file as it has already been deleted"));
+        return;
+    }
+    const QString path = m_model->Text(row, 3);
+    if (!DesktopOpen::Open(path))
+        Messages().Inform(QStringLiteral("Could not open ") + PathCodec::Display(path));
 }

@@ -24,6 +24,8 @@ public:
 
     // "Key": highlight the grid's current row; anything else: the row under the mouse.
     void RowHighlight(const QString& source);
+    // Opens the file of a row with the desktop's default program.
+    void OpenFile(qint64 row);
 
 private:
     ResultsModel* m_model = nullptr;

@@ -1,10 +1,13 @@
 #include "ResultPopup.h"
 
+#include "DesktopOpen.h"
 #include "Forms.h"
 #include "ResultsGrid.h"
 #include "frmMain.h"
 
 #include "actions/ResultsModel.h"
+#include "app/MessageService.h"
+#include "app/PathCodec.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -46,8 +49,15 @@ QMenu* ResultPopup::Menu() {
             action->setObjectName(QLatin1String(c.PopupEntry));
             action->setData(c.name());
         }
+        AddFileEntries(m_own);
     }
     return m_own;
+}
+
+void ResultPopup::AddFileEntries(QMenu* menu) {
+    menu->addSeparator()->setObjectName(QStringLiteral("mnuPopupFileSeparator"));
+    menu->addAction(QStringLiteral("Open containing folder"))
+        ->setObjectName(QStringLiteral("mnuPopupOpenFolder"));
 }
 
 void ResultPopup::Apply(const ActionCommands::Offer& offer) {
@@ -75,11 +85,25 @@ void ResultPopup::Show(qint64 row, const QPoint& globalPos) {
         if (group && single)
             group->setVisible(header && single->isVisible());
     }
+    // The file entries belong to a file row.
+    QAction* openFolder = Entry(menu, "mnuPopupOpenFolder");
+    for (QAction* entry : {Entry(menu, "mnuPopupFileSeparator"), openFolder})
+        if (entry)
+            entry->setVisible(!header);
+    const QString path = model->Text(row, 3);
     const QPointer<QObject> alive(this);
     QAction* chosen = menu->exec(globalPos);
+    if (!alive || !chosen)
+        return;
+    if (chosen == openFolder) {
+        if (!DesktopOpen::OpenContainingFolder(path))
+            Messages().Inform(QStringLiteral("Could not open the folder of ") +
+                              PathCodec::Display(path));
+        return;
+    }
     // The menu's own signals may reach the main window too; the command is taken here,
     // once, from what exec returned.
-    if (alive && chosen && !chosen->data().toString().isEmpty())
+    if (!chosen->data().toString().isEmpty())
         m_takeAction(chosen->data().toString());
 }
 

@@ -24,6 +24,9 @@ public:
     ~ResultPopup() override;
 
     QMenu* Menu();
+    // Adds the entries that are not commands on marked files ("Open containing folder")
+    // to a menu built for the grid.
+    static void AddFileEntries(QMenu* menu);
     // Shows the single, all and extra entries the options offer; the group entries are
     // decided when the menu opens.
     void Apply(const ActionCommands::Offer& offer);

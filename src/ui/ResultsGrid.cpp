@@ -65,6 +65,7 @@ ResultsGrid::ResultsGrid(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setDefaultSectionSize(ColumnWidthTwips(ResultsModel::ColumnCount - 1) /
                                               TwipsPerPixel);
     connect(this, &QAbstractItemView::clicked, this, &ResultsGrid::OnClicked);
+    connect(this, &QAbstractItemView::doubleClicked, this, &ResultsGrid::OnDoubleClicked);
 }
 
 ResultsGrid::~ResultsGrid() = default;
@@ -169,6 +170,18 @@ void ResultsGrid::OnClicked(const QModelIndex& index) {
     SyncCurrentFromModel();
 }
 
+bool ResultsGrid::IsFileRow(qint64 row) const {
+    return m_model && row >= 1 && row <= m_model->RowCount() && !m_model->IsGroupHeader(row) &&
+           !m_model->HasEmptyMark(row);
+}
+
+void ResultsGrid::OnDoubleClicked(const QModelIndex& index) {
+    // The first click of a double click already collapsed a group (column 0) or toggled a
+    // mark (column 1); there the double click means nothing more, as it always did.
+    if (index.isValid() && index.column() >= 2 && IsFileRow(index.row() + 1))
+        Q_EMIT FileOpenRequested(index.row() + 1);
+}
+
 void ResultsGrid::mousePressEvent(QMouseEvent* event) {
     m_lastMouse = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
@@ -190,6 +203,13 @@ void ResultsGrid::keyPressEvent(QKeyEvent* event) {
             m_model->Click(row, m_model->IsGroupHeader(row) ? 0 : 1, Messages());
             SyncCurrentFromModel();
         }
+        event->accept();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_model &&
+        IsFileRow(m_model->HighlightedRow())) {
+        Q_EMIT FileOpenRequested(m_model->HighlightedRow());
         event->accept();
         return;
     }

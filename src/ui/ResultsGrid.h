@@ -29,6 +29,9 @@ Q_SIGNALS:
     // A right click on a data row, after that row was highlighted: the results' commands
     // open their menu here.
     void ResultPopupRequested(const QPoint& globalPos);
+    // Enter on a highlighted file row, or a double click on a file row's name, path or
+    // details: the person wants to look at the file.
+    void FileOpenRequested(qint64 row);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -38,6 +41,8 @@ protected:
 
 private:
     void OnClicked(const QModelIndex& index);
+    void OnDoubleClicked(const QModelIndex& index);
+    bool IsFileRow(qint64 row) const;
     void OnModelReset();
     void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void SyncCurrentFromModel();

@@ -2,6 +2,7 @@
 
 #include "DuplicatesPane.h"
 #include "Forms.h"
+#include "ResultPopup.h"
 #include "frmHelp.h"
 #include "frmLog.h"
 #include "frmOptions.h"
@@ -224,6 +225,10 @@ void frmMain::BuildMenus() {
                  QStringLiteral("Error occured while deleting profile details"),
                  [this] { DeleteCommand(); });
         });
+    add(profile, "mnuProfileOpenReport", QStringLiteral("Open &report..."), QKeySequence(), [this] {
+        Trap(QStringLiteral("mnuProfileOpenReport_Click"),
+             QStringLiteral("Error occured while opening the report"), [this] { OpenReport(); });
+    });
     profile->addSeparator()->setObjectName(QStringLiteral("mnuProfileSeparator"));
     add(profile, "mnuProfileExit", QStringLiteral("E&xit"), QKeySequence(), [this] { close(); });
 
@@ -369,6 +374,7 @@ void frmMain::BuildPopup() {
         action->setObjectName(QLatin1String(item.Name));
         action->setData(QLatin1String(item.Command));
     }
+    ResultPopup::AddFileEntries(m_mnuPopup);
 }
 
 // ---- start-up and the profile list ----------------------------------------------------
@@ -672,6 +678,25 @@ void frmMain::EditProfile(QTreeWidgetItem* row) {
     const QString name = row ? row->text(ColName) : QString();
     if (OpenProfile(name, QStringLiteral("E")) == Success)
         ToggleMnuBar(QStringLiteral("NewEdit"), false);
+}
+
+void frmMain::OpenReport() {
+    // A report is shown in the duplicates of the profile it belongs to: the open profile
+    // window, or the profile selected in the list, opened as Edit opens it.
+    if (!Forms::Profile()) {
+        QTreeWidgetItem* row = m_lvwProfiles->currentItem();
+        if (!row) {
+            Messages().Inform(PleaseSelect());
+            return;
+        }
+        if (OpenProfile(row->text(ColName), QStringLiteral("E")) != Success)
+            return;
+        ToggleMnuBar(QStringLiteral("NewEdit"), false);
+    }
+    if (frmProfile* profile = Forms::Profile()) {
+        BringToFront(profile);
+        profile->OpenReport();
+    }
 }
 
 void frmMain::DeleteCommand() {

@@ -74,6 +74,7 @@ private:
 
     void NewProfile();
     void EditProfile(QTreeWidgetItem* row);
+    void OpenReport();
     void DeleteCommand();
     void DeleteProfile();
     void ExecuteCommand();

@@ -3,6 +3,7 @@
 #include "ActionButtons.h"
 #include "ActionCommands.h"
 #include "ActionOptionsPages.h"
+#include "BrowseFolder.h"
 #include "DuplicatesPane.h"
 #include "Forms.h"
 #include "OptionWidgets.h"
@@ -17,8 +18,10 @@
 #include "frmProgress.h"
 
 #include "actions/ResultsModel.h"
+#include "actions/XmlReportReader.h"
 #include "app/AppError.h"
 #include "app/MessageService.h"
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
@@ -520,4 +523,34 @@ void frmProfile::TakeAction(const QString& strAction) {
             RemoveRule{settings.DeleteTo, settings.RemoveFolder, settings.DeleteEmptyFolder});
     }
     progress.exec();
+}
+
+int frmProfile::OpenReport() {
+    // The actions on a report's rows follow this profile's saved rules, so it must have some.
+    if (d->ActionMode == u"A") {
+        Messages().Inform(S("Please save the profile before opening a report"));
+        return Refused;
+    }
+    QString start;
+    if (frmAdvOptions* adv = d->adv) {
+        ProfileSettings settings;
+        adv->Collect(settings);
+        start = settings.ExportLocation;
+    }
+    const QString path = BrowseReportFile(start, this);
+    if (path.isEmpty())
+        return Refused;
+    XmlReportReader reader;
+    if (!reader.Read(path)) {
+        Messages().Inform(S("The report ") + PathCodec::Display(path) +
+                          S(" could not be opened: ") + reader.Error());
+        return Refused;
+    }
+    reader.Fill(Results());
+    ToggleTabHead(S("duplicatesresult"));
+    d->duplicates->RowHighlight(S("Key"));
+    d->duplicates->setFocus();
+    ShowStatus(Results().RowCount() > 0 ? S("Report opened: ") + PathCodec::Display(path)
+                                        : S("No Duplicate files found"));
+    return Success;
 }

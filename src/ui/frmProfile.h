@@ -46,6 +46,11 @@ public:
     // any other name does nothing.
     void TakeAction(const QString& strAction);
 
+    // Asks for a saved XML report (from the profile's export location) and shows it in the
+    // duplicates, to act on as after a run. 1 when shown; 2 when cancelled or refused, the
+    // user told why and the results untouched.
+    int OpenReport();
+
     ProfileOptionsPane* Options() const;
     // The advanced options holding this profile's action part; null until loaded. While
     // it is loaded its values, not the saved document's, are the profile's actions.

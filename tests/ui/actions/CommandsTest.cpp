@@ -26,6 +26,9 @@ const QStringList AllButtons = {S("cmdRecycle"),
                                 S("cmdSingleCopy"),
                                 S("cmdExport")};
 
+// Below the commands, on a file row only.
+const QStringList FileEntries = {S("mnuPopupFileSeparator"), S("mnuPopupOpenFolder")};
+
 TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheirOrderPutsThem) {
     const Layout layouts[] = {
         {"recycle",
@@ -74,7 +77,7 @@ TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheir
                       QTest::mouseClick(Grid()->viewport(), Qt::RightButton, {},
                                         CellRect(3, 2).center());
                   }),
-                  l.Entries);
+                  l.Entries + FileEntries);
         delete Window.data();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         A.clear();
@@ -98,7 +101,8 @@ TEST_F(ActionsWindowTest, AChangeInTheAdvancedOptionsShowsAtTheNextVisitOfTheDup
 TEST_F(ActionsWindowTest, GroupEntriesAreOfferedOnAHeaderOnlyAlsoFromTheKeyboard) {
     SaveProfile(Settings("move", false, true));
     OpenResults();
-    const QStringList onFile = {S("mnuPopupMove"), S("mnuPopupMoveAll"), S("mnuPopupExport")};
+    const QStringList onFile =
+        QStringList{S("mnuPopupMove"), S("mnuPopupMoveAll"), S("mnuPopupExport")} + FileEntries;
     const QStringList onHeader = {S("mnuPopupMove"), S("mnuPopupMoveAll"), S("mnuPopupMoveGroup"),
                                   S("mnuPopupExport")};
     EXPECT_EQ(PopupEntries([&] {
