@@ -172,4 +172,22 @@ TEST_F(OpenReport, AFileThatIsNotAReportIsRefusedAndTheGridStaysAsItWas) {
     EXPECT_EQ(Starts.size(), 3);
 }
 
+TEST_F(OpenReport, ANewProfileMustBeSavedFirstAndWithoutAProfileNothingOpens) {
+    SaveProfile();
+    OpenMain();
+    // With no profile picked in the list there is nothing to show the report in.
+    m_main->ProfileList()->setCurrentItem(nullptr);
+    Action("mnuProfileOpenReport")->trigger();
+    EXPECT_EQ(Shown(), QStringList{S("Please select a profile from manager and try again")});
+    EXPECT_EQ(Forms::Profile(), nullptr);
+
+    m_messages.Script.ShownMessages.clear();
+    Action("mnuProfileNew")->trigger();
+    ASSERT_NE(Forms::Profile(), nullptr);
+    Chosen = m_tree.Path(S("reports/P.xml"));
+    Action("mnuProfileOpenReport")->trigger();
+    EXPECT_EQ(Shown(), QStringList{S("Please save the profile before opening a report")});
+    EXPECT_TRUE(Starts.isEmpty());
+}
+
 } // namespace
