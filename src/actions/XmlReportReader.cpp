@@ -50,6 +50,8 @@ bool XmlReportReader::Read(const QString& filePath) {
             return Refuse(QStringLiteral("it is not a duplicates report"));
         Group group;
         group.Caption = *caption;
+        if (group.Caption.contains(QChar(0)))
+            return Refuse(QStringLiteral("a group caption holds a NUL character"));
         XmlReportMarks marks;
         for (pugi::xml_node f = g.first_child(); f; f = f.next_sibling()) {
             if (f.type() != pugi::node_element)
@@ -100,8 +102,7 @@ bool XmlReportReader::Read(const QString& filePath) {
         }
         // The group commands walk as many rows as the caption counts.
         const qint64 count = ResultsModel::GetGroupFileCount(group.Caption);
-        if (group.Files.empty() || count != qint64(group.Files.size()) ||
-            group.Caption.contains(QChar(0)))
+        if (group.Files.empty() || count != qint64(group.Files.size()))
             return Refuse(QStringLiteral("the group %1 lists %2 files")
                               .arg(Quoted(group.Caption))
                               .arg(group.Files.size()));

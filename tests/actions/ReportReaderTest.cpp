@@ -157,6 +157,9 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
         {file("name='a' location='/a' size='1 bytes' status='gone'"), "unknown status"},
         {file("name='a' location='/a' size='1 bytes' marked='maybe'"), "unknown mark"},
         {file("name='a' location='/a\\u0000b' size='1 bytes'"), "NUL"},
+        {"<duplicates><filedetails group='a\\u0000   (1 copies)'><file " + QByteArray(good) +
+             "/></filedetails></duplicates>",
+         "NUL"},
         {"<duplicates><filedetails group='a   (2 copies)'><file " + QByteArray(good) +
              "/></filedetails></duplicates>",
          "lists 1 files"},
