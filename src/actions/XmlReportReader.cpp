@@ -5,6 +5,8 @@
 
 #include "app/modXML.h"
 
+#include <string_view>
+
 namespace {
 
 QString Quoted(const QString& text) {
