@@ -78,7 +78,7 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
         return !scan.CancelOperation.load();
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    GroupPrinter printer(stdout, o.Null ? '\0' : '\n');
+    GroupPrinter printer(o.PrintGroups ? stdout : nullptr, o.Null ? '\0' : '\n');
     if (also) {
         TeeSink both(printer, *also);
         GroupingPass(list, both, nullptr);
