@@ -5,6 +5,7 @@
 #include "ActionOptionsPages.h"
 #include "DuplicatesPane.h"
 #include "Forms.h"
+#include "MarkMenu.h"
 #include "OptionWidgets.h"
 #include "ProfileOptionsPane.h"
 #include "ResultPopup.h"
@@ -16,6 +17,7 @@
 #include "frmMain.h"
 #include "frmProgress.h"
 
+#include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "app/AppError.h"
 #include "app/MessageService.h"
@@ -83,6 +85,7 @@ struct frmProfile::Impl {
     QPointer<frmAdvOptions> adv;
     ActionButtons* actionButtons = nullptr;
     ResultPopup* popup = nullptr;
+    MarkMenu* markMenu = nullptr;
     bool unloaded = false;
     bool watchingSubWindow = false;
 };
@@ -115,6 +118,17 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     connect(d->actionButtons, &ActionButtons::Command, this, &frmProfile::TakeAction);
     d->popup = new ResultPopup(
         d->duplicates->Grid(), [this](const QString& command) { TakeAction(command); }, this);
+    const auto protectedFolders = [this] { return ProtectedFolders(); };
+    d->markMenu =
+        new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
+    d->popup->AddMarkEntries(d->markMenu->Menu());
+    d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
+    connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
+            &frmProfile::ShowMarkTotals);
+    connect(d->markMenu, &MarkMenu::Applied, this, [](const QString& summary) {
+        if (frmMain* main = Forms::Main())
+            main->DisplayMarkTotals(summary);
+    });
     d->runLog = new RunLogPane;
     d->runLog->setObjectName(S("fraRunLog"));
     // The three panes share one place; the tabs choose which is in front.
@@ -195,6 +209,29 @@ RunLogPane* frmProfile::RunLog() {
 
 ProfileOptionsPane* frmProfile::Options() const {
     return d->options;
+}
+
+QStringList frmProfile::ProtectedFolders() const {
+    ProfileSettings settings;
+    if (!d->OpenProfileName.isEmpty()) {
+        const QString path = ProfileRules::DocumentPath(d->OpenProfileName);
+        bool exists = false;
+        modAPI::MyPathFileExists(path, exists);
+        if (exists)
+            ProfileDocument::Load(path, settings);
+    }
+    if (d->adv)
+        d->adv->Collect(settings);
+    return settings.ProtectedFolders;
+}
+
+void frmProfile::ShowMarkTotals() {
+    frmMain* main = Forms::Main();
+    if (!main || d->unloaded)
+        return;
+    const ResultsModel& results = d->duplicates->Model();
+    main->DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
+                                                   : QString());
 }
 
 frmAdvOptions* frmProfile::AdvOptions() const {
@@ -460,6 +497,7 @@ void frmProfile::Unload() {
     d->unloaded = true;
     delete d->adv;
     if (frmMain* main = Forms::Main()) {
+        main->DisplayMarkTotals(QString());
         main->ToggleMnuBar(S("NewEdit"), true);
         main->ToggleMnuTbrInit();
     }
