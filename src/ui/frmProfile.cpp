@@ -41,6 +41,7 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using OptionWidgets::Named;
@@ -122,6 +123,7 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     d->markMenu =
         new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
     d->popup->AddMarkEntries(d->markMenu->Menu());
+    d->markMenu->Button()->setEnabled(false);
     d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
     connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
             &frmProfile::ShowMarkTotals);
@@ -226,10 +228,14 @@ QStringList frmProfile::ProtectedFolders() const {
 }
 
 void frmProfile::ShowMarkTotals() {
-    frmMain* main = Forms::Main();
-    if (!main || d->unloaded)
+    if (d->unloaded)
         return;
     const ResultsModel& results = d->duplicates->Model();
+    // Rules over an empty list would do nothing; the button says so by being off.
+    d->markMenu->Button()->setEnabled(results.RowCount() > 0);
+    frmMain* main = Forms::Main();
+    if (!main)
+        return;
     main->DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
                                                    : QString());
 }

@@ -82,13 +82,14 @@ using MarkRulesWindow = ActionsWindowTest;
 
 TEST_F(MarkRulesWindow, TheMarkButtonOffersTheRulesAndAsksForTheFolderARuleNeeds) {
     SaveProfile(Settings("recycle"));
-    OpenResults();
-    // Rows: 1 header, 2-4 tree/d1..d3/a.txt; 5 header, 6-7 tree/d1..d2/b.txt.
-    ASSERT_EQ(Marks(Model()), S(".XX|.X"));
-
+    OpenResults(false);
     QToolButton* mark = Button("cmdMark");
     ASSERT_NE(mark, nullptr);
-    ASSERT_TRUE(mark->isVisible());
+    EXPECT_FALSE(mark->isEnabled()); // nothing to mark yet
+    MakeGroups();
+    // Rows: 1 header, 2-4 tree/d1..d3/a.txt; 5 header, 6-7 tree/d1..d2/b.txt.
+    ASSERT_EQ(Marks(Model()), S(".XX|.X"));
+    ASSERT_TRUE(mark->isVisible() && mark->isEnabled());
     EXPECT_FALSE(mark->toolTip().isEmpty());
     EXPECT_EQ(mark->accessibleName(), mark->toolTip());
     // Beside the removal buttons, over none of them.
