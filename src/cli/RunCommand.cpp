@@ -7,7 +7,6 @@
 #include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "app/PathCodec.h"
-#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "profiles/ProfileDocument.h"
@@ -231,10 +230,10 @@ int RunRunCommand(const QStringList& args) {
         rule.Protected = EffectiveProtectedFolders(o);
         const MarkRules::Outcome marked = MarkRules::Apply(model, rule);
         PrintGroups(model);
-        QString line = QStringLiteral("keep %1: %2 groups re-marked, %3")
-                           .arg(o.Keep)
-                           .arg(marked.Groups)
-                           .arg(MarkRules::TotalsText(marked.Marked));
+        // One pass, so a "%1" in a folder name stays as it is.
+        QString line =
+            QStringLiteral("keep %1: %2 groups re-marked, %3")
+                .arg(o.Keep, QString::number(marked.Groups), MarkRules::TotalsText(marked.Marked));
         // Exact for scripts, where the rounded size is not.
         if (marked.Marked.Bytes >= 1000)
             line += QStringLiteral(" (%1 bytes)").arg(marked.Marked.Bytes);

@@ -133,6 +133,12 @@ TEST_F(KeepRule, FirstUnderTakesAFolderRelativeToTheWorkingFolder) {
     EXPECT_NE(Exists("new/b.bin"), Exists("old/b.bin"));
     EXPECT_TRUE(out.Err.contains(QStringLiteral("keep first-under:mid/: ")))
         << out.Err.toStdString();
+
+    // A folder with no file of any group changes nothing, and its name is said as given.
+    const Output none = Run({QStringLiteral("--keep=first-under:x%1")});
+    ASSERT_EQ(none.Exit, 0) << none.Err.toStdString();
+    EXPECT_TRUE(none.Err.contains(QStringLiteral("keep first-under:x%1: 0 groups re-marked")))
+        << none.Err.toStdString();
 }
 
 TEST_F(KeepRule, AnUnknownRuleIsBadUsageAndTouchesNothing) {
