@@ -6,7 +6,13 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
+#include <ostream>
 #include <vector>
+
+// Marks read as text when a case fails.
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
