@@ -50,7 +50,10 @@ void ResultsModel::ClearRecs() {
     m_highlightedRow = 0;
     m_previousHighlightedRow = 0;
     m_highlightedCol = 0;
+    m_marks = {};
+    m_markAnchor = 0;
     endResetModel();
+    NoteMarksChanged();
 }
 
 qint64 ResultsModel::AddHeader(const QString& fileName) {
@@ -99,6 +102,10 @@ void ResultsModel::SetRedraw(bool on) {
             beginResetModel();
     } else if (m_redrawOff > 0 && --m_redrawOff == 0) {
         endResetModel();
+        if (m_marksDirty && m_markBatch == 0) {
+            m_marksDirty = false;
+            Q_EMIT MarksChanged();
+        }
     }
 }
 
@@ -111,6 +118,10 @@ qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags,
     if (m_redrawOff == 0)
         endInsertRows();
     m_currentRow = row;
+    if (IsMarked(row)) {
+        CountMarks(row, +1);
+        NoteMarksChanged();
+    }
     return row;
 }
 
@@ -141,8 +152,80 @@ void ResultsModel::SetText(qint64 row, int col, const QString& text) {
     QString texts[ColumnCount];
     for (int c = 0; c < ColumnCount; ++c)
         texts[c] = c == col ? text : Text(row, c);
+    const bool counts = col == 1 || col == 4;
+    if (counts)
+        CountMarks(row, -1);
     m_rows[size_t(row - 1)].Cells = JoinCells(texts);
+    if (counts) {
+        CountMarks(row, +1);
+        NoteMarksChanged();
+    }
     RowChanged(row, col, col);
+}
+
+qint64 ResultsModel::FileSize(qint64 row) const {
+    if (HasEmptyMark(row))
+        return 0;
+    qint64 size = 0;
+    for (const char c : Cell(row, 4)) {
+        if (c < '0' || c > '9')
+            break;
+        size = size * 10 + (c - '0');
+    }
+    return size;
+}
+
+void ResultsModel::CountMarks(qint64 row, int sign) {
+    // A removed file frees nothing more, though it keeps its mark.
+    if (!IsMarked(row) || IsStruck(row))
+        return;
+    m_marks.Files += sign;
+    m_marks.Bytes += sign * FileSize(row);
+}
+
+void ResultsModel::NoteMarksChanged() {
+    if (m_redrawOff > 0 || m_markBatch > 0) {
+        m_marksDirty = true;
+        return;
+    }
+    m_marksDirty = false;
+    Q_EMIT MarksChanged();
+}
+
+bool ResultsModel::SetMark(qint64 row, bool marked) {
+    const QByteArrayView now = Cell(row, 1);
+    const bool isMarked = now == QByteArrayView("[X]");
+    if (now.isEmpty() || (isMarked == marked && (isMarked || now == QByteArrayView("[  ]"))))
+        return false;
+    CountMarks(row, -1);
+    // Only the mark cell's bytes change; the row's other cells stay as they are.
+    QByteArray& cells = m_rows[size_t(row - 1)].Cells;
+    const qsizetype start = cells.indexOf('\0') + 1;
+    cells.replace(start, now.size(), marked ? QByteArrayView("[X]") : QByteArrayView("[  ]"));
+    CountMarks(row, +1);
+    if (m_markBatch > 0) {
+        m_batchFirst = m_batchFirst == 0 ? row : qMin(m_batchFirst, row);
+        m_batchLast = qMax(m_batchLast, row);
+    } else {
+        RowChanged(row, 1, 1);
+    }
+    NoteMarksChanged();
+    return true;
+}
+
+void ResultsModel::BeginMarks() {
+    if (m_markBatch++ == 0)
+        m_batchFirst = m_batchLast = 0;
+}
+
+void ResultsModel::EndMarks() {
+    if (m_markBatch == 0 || --m_markBatch > 0)
+        return;
+    if (m_batchFirst > 0 && m_redrawOff == 0)
+        Q_EMIT dataChanged(index(int(m_batchFirst - 1), 1), index(int(m_batchLast - 1), 1));
+    m_batchFirst = m_batchLast = 0;
+    if (m_marksDirty && m_redrawOff == 0)
+        NoteMarksChanged();
 }
 
 bool ResultsModel::HasFlag(qint64 row, RowFlag flag) const {
@@ -154,7 +237,14 @@ void ResultsModel::SetFlag(qint64 row, RowFlag flag, bool on) {
         return;
     quint8& flags = m_rows[size_t(row - 1)].Flags;
     const quint8 before = flags;
+    if (flag == FlagStruck)
+        CountMarks(row, -1);
     flags = on ? quint8(flags | flag) : quint8(flags & ~flag);
+    if (flag == FlagStruck) {
+        CountMarks(row, +1);
+        if (flags != before)
+            NoteMarksChanged();
+    }
     if (flags != before)
         RowChanged(row);
 }
@@ -216,6 +306,8 @@ ResultsModel::ClickOutcome ResultsModel::Click(qint64 row, int col, MessageServi
     }
     if (col != 1)
         return ClickOutcome::Nothing;
+    if (!HasEmptyMark(row))
+        m_markAnchor = row;
     if (IsMarked(row)) {
         if (IsStruck(row)) {
             messages.Inform(

@@ -86,6 +86,27 @@ public:
     // The file the scan saw for the row; unknown for headers and rows out of range.
     FileIdentity Identity(qint64 row) const;
 
+    // Marked files that no action has removed yet, and the bytes removing them would free.
+    struct MarkTotals {
+        qint64 Files = 0;
+        qint64 Bytes = 0;
+    };
+    MarkTotals Marks() const { return m_marks; }
+    // The file's size as its Size cell reads; 0 for a header.
+    qint64 FileSize(qint64 row) const;
+    // A cell's stored bytes, undecoded (a path's own bytes in column 3); valid until the
+    // row changes.
+    QByteArrayView RawText(qint64 row, int col) const { return Cell(row, col); }
+    // Sets or clears one file row's mark and touches nothing else; false when the row is no
+    // file row or already shows it. Between BeginMarks and EndMarks the views hear of every
+    // change at once, so a rule over half a million rows repaints once.
+    bool SetMark(qint64 row, bool marked);
+    void BeginMarks();
+    void EndMarks();
+    // The file row whose mark was last clicked or toggled by key; 0 for none. Range marking
+    // starts there.
+    qint64 MarkAnchor() const { return m_markAnchor; }
+
     bool HasFlag(qint64 row, RowFlag flag) const;
     void SetFlag(qint64 row, RowFlag flag, bool on);
     bool IsStruck(qint64 row) const { return HasFlag(row, FlagStruck); }
@@ -124,6 +145,10 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+Q_SIGNALS:
+    // Marks() may have changed: a mark, a removal, or a new fill.
+    void MarksChanged();
+
 private:
     // One row costs one allocation: its ten texts as UTF-8, each ended by a NUL (no path
     // or text the program shows can hold one), plus a byte of style flags and the file's
@@ -140,6 +165,8 @@ private:
                   const FileIdentity& identity = {});
     void RowChanged(qint64 row, int firstCol = 0, int lastCol = ColumnCount - 1);
     bool ValidRow(qint64 row) const { return row >= 1 && row <= RowCount(); }
+    void CountMarks(qint64 row, int sign);
+    void NoteMarksChanged();
 
     std::vector<Row> m_rows; // m_rows[0] is grid row 1
     int m_redrawOff = 0;
@@ -149,4 +176,10 @@ private:
     qint64 m_highlightedRow = 0;
     qint64 m_previousHighlightedRow = 0;
     int m_highlightedCol = 0;
+    MarkTotals m_marks;
+    bool m_marksDirty = false;
+    int m_markBatch = 0;
+    qint64 m_batchFirst = 0;
+    qint64 m_batchLast = 0;
+    qint64 m_markAnchor = 0;
 };

@@ -28,6 +28,9 @@ struct ScanOptions {
     int Threads = 0;
     bool NoCache = false;
     QString CacheFile; // empty: the default of the mode (FolderModeCacheFile or the user's)
+    // False: the groups are only counted while scanning, for a caller that prints them
+    // itself once it has re-marked them.
+    bool PrintGroups = true;
 
     // Copies the hash-cache choice onto a scan; every mode takes it.
     void ApplyCacheTo(clsFindFile& scan, bool folderMode) const;

@@ -7,7 +7,7 @@
 
 // Prints each group as the paths of its files, each ended by the terminator, in grid
 // order; an empty record between groups. Also counts what removing the duplicates would
-// free.
+// free. With no stream it only counts.
 class GroupPrinter final : public ResultSink {
 public:
     explicit GroupPrinter(std::FILE* out, char terminator = '\n') : m_out(out), m_end(terminator) {}

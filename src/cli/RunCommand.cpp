@@ -4,8 +4,12 @@
 #include "ProfileScan.h"
 
 #include "actions/DefaultActions.h"
+#include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "app/PathCodec.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+#include "profiles/ProfileDocument.h"
 
 #include <cstdio>
 
@@ -20,16 +24,28 @@ struct RunOptions {
     bool Help = false;
     bool NoCache = false;
     QString CacheFile;
+    QString Keep; // as given, for the summary
+    MarkRules::Request KeepRule;
 };
 
 const char* kUsage =
-    "Usage: echofind-cli run NAME [--remove] [--single-copy] [--export] [-q]\n"
-    "                        [--no-cache | --cache FILE]\n"
+    "Usage: echofind-cli run NAME [--keep RULE] [--remove] [--single-copy] [--export]\n"
+    "                        [-q] [--no-cache | --cache FILE]\n"
     "\n"
     "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
     "the groups as 'scan' does, then applies the chosen actions with the default marks:\n"
     "the first file of every group is kept, every other file is marked.\n"
     "\n"
+    "  --keep RULE      re-mark every group before the actions: keep one file by RULE\n"
+    "                   and mark the others; the groups are then printed with the kept\n"
+    "                   file first. RULE is one of\n"
+    "                     newest, oldest       by modified time\n"
+    "                     shortest, longest    by the length of the full path\n"
+    "                     first-under:DIR      the first file under the folder DIR\n"
+    "                                          (groups without one keep their marks)\n"
+    "                   Ties go to the file listed first. A file under one of the\n"
+    "                   profile's protected folders is kept before any other (for\n"
+    "                   first-under, after the files under DIR).\n"
     "  --remove         remove the marked files by the profile's remove rule (trash,\n"
     "                   permanent delete, move or zip)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
@@ -63,6 +79,18 @@ bool Parse(const QStringList& args, RunOptions& o, QString& error) {
                 error = QStringLiteral("--cache needs a file name");
                 return false;
             }
+        } else if (arg == u"--keep" || arg.startsWith(u"--keep=")) {
+            if (arg == u"--keep") {
+                if (i + 1 >= args.size()) {
+                    error = QStringLiteral("option --keep needs a rule");
+                    return false;
+                }
+                o.Keep = args[++i];
+            } else {
+                o.Keep = arg.mid(7);
+            }
+            if (!MarkRules::ParseKeep(o.Keep, o.KeepRule, error))
+                return false;
         } else if (arg == u"--no-cache")
             o.NoCache = true;
         else if (arg == u"--remove")
@@ -123,6 +151,51 @@ QString Describe(const QString& what, const ActionSummary& s) {
     return text + QStringLiteral(", %1 errors").arg(s.Errors);
 }
 
+// The folders whose files the run keeps: the profile's own list. Everything that decides
+// which folders a run protects joins here.
+QStringList EffectiveProtectedFolders(const RunOptions& o) {
+    const QString path = modCommon::ProfileFolder + o.Profile + QStringLiteral(".xml");
+    ProfileSettings settings;
+    if (ProfileDocument::Load(path, settings) != 1)
+        return {};
+    return settings.ProtectedFolders;
+}
+
+// Each group as the paths of its files, the kept file first, an empty line between groups:
+// the form 'scan' prints, after the rule has chosen the kept files.
+void PrintGroups(const ResultsModel& model) {
+    const qint64 rows = model.RowCount();
+    bool firstGroup = true;
+    for (qint64 row = 1; row <= rows; ++row) {
+        if (!model.HasEmptyMark(row))
+            continue;
+        qint64 last = row;
+        qint64 kept = 0;
+        while (last + 1 <= rows && !model.HasEmptyMark(last + 1)) {
+            ++last;
+            if (kept == 0 && model.IsUnmarked(last) && !model.IsStruck(last))
+                kept = last;
+        }
+        if (last == row)
+            continue;
+        if (!firstGroup)
+            std::fputc('\n', stdout);
+        firstGroup = false;
+        const auto print = [&](qint64 r) {
+            const QByteArrayView path = model.RawText(r, 3);
+            std::fwrite(path.data(), 1, size_t(path.size()), stdout);
+            std::fputc('\n', stdout);
+        };
+        if (kept)
+            print(kept);
+        for (qint64 r = row + 1; r <= last; ++r)
+            if (r != kept)
+                print(r);
+        row = last;
+    }
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int RunRunCommand(const QStringList& args) {
@@ -143,6 +216,7 @@ int RunRunCommand(const QStringList& args) {
     scanOptions.Quiet = o.Quiet;
     scanOptions.NoCache = o.NoCache;
     scanOptions.CacheFile = o.CacheFile;
+    scanOptions.PrintGroups = o.Keep.isEmpty();
     ResultsModel model;
     ScanOutcome scanned;
     model.SetRedraw(false);
@@ -150,6 +224,24 @@ int RunRunCommand(const QStringList& args) {
     model.SetRedraw(true);
     if (scanStatus != Done && scanStatus != DoneWithErrors)
         return scanStatus;
+
+    if (!o.Keep.isEmpty()) {
+        MarkRules::Request rule = o.KeepRule;
+        rule.Protected = EffectiveProtectedFolders(o);
+        const MarkRules::Outcome marked = MarkRules::Apply(model, rule);
+        PrintGroups(model);
+        // One pass, so a "%1" in a folder name stays as it is.
+        QString line =
+            QStringLiteral("keep %1: %2 groups re-marked, %3")
+                .arg(o.Keep, QString::number(marked.Groups), MarkRules::TotalsText(marked.Marked));
+        // Exact for scripts, where the rounded size is not.
+        if (marked.Marked.Bytes >= 1000)
+            line += QStringLiteral(" (%1 bytes)").arg(marked.Marked.Bytes);
+        Say(line);
+        // Into the run log too, which the actions rewrite after each of them.
+        modLog::LogActionDetails(line);
+        modLog::WriteRunLog(o.Profile);
+    }
 
     qint64 actionErrors = 0;
     const struct {

@@ -13,7 +13,8 @@ void AddRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
     const clsFileDetails d = list.Details(i, false);
     const FileRecord& r = list[i];
     sink.AddRow(first, d.FileName, d.FilePath, d.CreateDateTime, d.ModifiedDateTime, d.FileSize,
-                d.FileAttributes, QString(), d.CRC32, d.MD5, {r.Device, r.Inode, r.ChangedNs});
+                d.FileAttributes, QString(), d.CRC32, d.MD5,
+                {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs});
 }
 
 } // namespace

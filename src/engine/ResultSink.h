@@ -11,9 +11,15 @@ struct FileIdentity {
     quint64 Device = 0;
     quint64 Inode = 0;
     qint64 ChangedNs = 0;
+    // Not part of which file it is (the change time already moves with it): carried so rows
+    // can be ordered by age exactly, which the shown local time cannot do in the hour that
+    // repeats when the clocks go back. 0 when not known.
+    qint64 ModifiedSecs = 0;
 
     bool Known() const { return Inode != 0; }
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+        return a.Device == b.Device && a.Inode == b.Inode && a.ChangedNs == b.ChangedNs;
+    }
 };
 
 // Where the grouping pass hands each duplicate group, in this order per group: AddHeader,

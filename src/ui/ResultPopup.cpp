@@ -35,7 +35,27 @@ ResultPopup::ResultPopup(ResultsGrid* grid, std::function<void(const QString&)> 
 }
 
 ResultPopup::~ResultPopup() {
+    delete m_mark.data();
     delete m_own.data();
+}
+
+void ResultPopup::AddMarkEntries(QMenu* rules) {
+    delete m_mark.data();
+    m_mark = new QMenu(QStringLiteral("Mark"));
+    m_mark->setObjectName(QStringLiteral("mnuPopupMarkRules"));
+    m_mark->menuAction()->setObjectName(QStringLiteral("mnuPopupMark"));
+    m_mark->addActions(rules->actions());
+    PlaceMarkEntries(Menu());
+}
+
+void ResultPopup::PlaceMarkEntries(QMenu* menu) {
+    if (!m_mark || menu->actions().contains(m_mark->menuAction()))
+        return;
+    auto* separator = new QAction(m_mark);
+    separator->setObjectName(QStringLiteral("mnuPopupMarkSeparator"));
+    separator->setSeparator(true);
+    menu->addAction(separator);
+    menu->addAction(m_mark->menuAction());
 }
 
 QMenu* ResultPopup::Menu() {
@@ -73,6 +93,7 @@ void ResultPopup::Show(qint64 row, const QPoint& globalPos) {
     if (!model || row < 1 || row > model->RowCount())
         return;
     QMenu* menu = Menu();
+    PlaceMarkEntries(menu);
     // A group entry is offered beside its single entry, and only on a group header.
     static const char* pairs[][2] = {{"mnuPopupRecycleGroup", "mnuPopupRecycle"},
                                      {"mnuPopupDeleteGroup", "mnuPopupRemove"},

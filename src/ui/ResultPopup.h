@@ -33,15 +33,21 @@ public:
     // Opens the menu for the grid's row (already highlighted) at the screen position and
     // carries out the chosen command.
     void Show(qint64 row, const QPoint& globalPos);
+    // Adds the marking rules as a "Mark" submenu at the end of the menu; its entries are
+    // the rules' own actions, which carry themselves out.
+    void AddMarkEntries(QMenu* rules);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowFromKeyboard();
+    void PlaceMarkEntries(QMenu* menu);
 
     ResultsGrid* m_grid;
     std::function<void(const QString&)> m_takeAction;
     QPointer<QMenu> m_own;
+    // Ours even inside the main window's menu, so they leave it with this window.
+    QPointer<QMenu> m_mark;
     bool m_keyShown = false;
 };

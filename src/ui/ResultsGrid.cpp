@@ -2,6 +2,7 @@
 
 #include "ResultsDelegate.h"
 
+#include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "app/MessageService.h"
 
@@ -210,6 +211,18 @@ void ResultsGrid::keyPressEvent(QKeyEvent* event) {
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_model &&
         IsFileRow(m_model->HighlightedRow())) {
         Q_EMIT FileOpenRequested(m_model->HighlightedRow());
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::ShiftModifier && m_model) {
+        // Marks from the last file toggled to the highlighted row, as far as the rule that
+        // keeps one copy per group allows; without a toggle yet, just the highlighted row.
+        const qint64 row = m_model->HighlightedRow();
+        if (row >= 1 && row <= m_model->RowCount()) {
+            const qint64 anchor = m_model->MarkAnchor() >= 1 ? m_model->MarkAnchor() : row;
+            MarkRules::MarkRange(*m_model, anchor, row,
+                                 m_protectedFolders ? m_protectedFolders() : QStringList());
+        }
         event->accept();
         return;
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QStringList>
 #include <QTableView>
+
+#include <functional>
 
 class ResultsModel;
 
@@ -20,6 +23,11 @@ public:
 
     // "Key": the current row; anything else: the row under the mouse pointer.
     void RowHighlight(const QString& source);
+
+    // Where range marking (Shift+Space) learns the folders whose files it prefers to keep.
+    void SetProtectedFolders(std::function<QStringList()> folders) {
+        m_protectedFolders = std::move(folders);
+    }
 
     // Column widths in twips; columns past the fourth take the grid's default width.
     static int ColumnWidthTwips(int column);
@@ -51,4 +59,5 @@ private:
     ResultsModel* m_model = nullptr;
     bool m_programmatic = false; // the program moves the current cell: no highlight
     QPoint m_lastMouse;
+    std::function<QStringList()> m_protectedFolders;
 };

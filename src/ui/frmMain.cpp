@@ -139,6 +139,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     statusBar()->setObjectName(QStringLiteral("sbrmain"));
     statusBar()->addWidget(m_status, 1);
     statusBar()->setSizeGripEnabled(false);
+    m_markTotals = new QLabel(this);
+    m_markTotals->setObjectName(QStringLiteral("sbrmainMarks"));
+    statusBar()->addPermanentWidget(m_markTotals);
+    m_markTotals->hide();
 
     BuildMenus();
     BuildToolbar();
@@ -495,6 +499,15 @@ void frmMain::ToggleMnuTbrInit() {
 
 void frmMain::DisplayStatusMsg(const QString& text) {
     m_status->setText(text);
+}
+
+void frmMain::DisplayMarkTotals(const QString& text) {
+    m_markTotals->setText(text);
+    m_markTotals->setVisible(!text.isEmpty());
+}
+
+QString frmMain::MarkTotalsMessage() const {
+    return m_markTotals->text();
 }
 
 QString frmMain::StatusMessage() const {

@@ -37,6 +37,10 @@ public:
                        const QString& strLastRun);
     void DeleteSelectedListViewRecord();
     void DisplayStatusMsg(const QString& text);
+    // The second panel of the status bar: what the open results' marks would free. Empty
+    // hides it.
+    void DisplayMarkTotals(const QString& text);
+    QString MarkTotalsMessage() const;
     void ToggleMnuBar(const QString& what, bool enabled);
     void ToggleMnuTbrInit();
     QMdiArea* MdiArea();
@@ -93,6 +97,7 @@ private:
     QToolBar* m_tbrMain = nullptr;
     QLabel* m_status = nullptr;
     QMenu* m_mnuPopup = nullptr;
+    QLabel* m_markTotals = nullptr;
     QMenu* m_mnuWindow = nullptr;
     std::vector<QAction*> m_profileDependent;
     bool m_unloaded = false;

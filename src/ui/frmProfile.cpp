@@ -6,6 +6,7 @@
 #include "BrowseFolder.h"
 #include "DuplicatesPane.h"
 #include "Forms.h"
+#include "MarkMenu.h"
 #include "OptionWidgets.h"
 #include "ProfileOptionsPane.h"
 #include "ResultPopup.h"
@@ -17,6 +18,7 @@
 #include "frmMain.h"
 #include "frmProgress.h"
 
+#include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "actions/XmlReportReader.h"
 #include "app/AppError.h"
@@ -42,6 +44,7 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using OptionWidgets::Named;
@@ -86,6 +89,7 @@ struct frmProfile::Impl {
     QPointer<frmAdvOptions> adv;
     ActionButtons* actionButtons = nullptr;
     ResultPopup* popup = nullptr;
+    MarkMenu* markMenu = nullptr;
     bool unloaded = false;
     bool watchingSubWindow = false;
 };
@@ -118,6 +122,18 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     connect(d->actionButtons, &ActionButtons::Command, this, &frmProfile::TakeAction);
     d->popup = new ResultPopup(
         d->duplicates->Grid(), [this](const QString& command) { TakeAction(command); }, this);
+    const auto protectedFolders = [this] { return ProtectedFolders(); };
+    d->markMenu =
+        new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
+    d->popup->AddMarkEntries(d->markMenu->Menu());
+    d->markMenu->Button()->setEnabled(false);
+    d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
+    connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
+            &frmProfile::ShowMarkTotals);
+    connect(d->markMenu, &MarkMenu::Applied, this, [](const QString& summary) {
+        if (frmMain* main = Forms::Main())
+            main->DisplayMarkTotals(summary);
+    });
     d->runLog = new RunLogPane;
     d->runLog->setObjectName(S("fraRunLog"));
     // The three panes share one place; the tabs choose which is in front.
@@ -198,6 +214,33 @@ RunLogPane* frmProfile::RunLog() {
 
 ProfileOptionsPane* frmProfile::Options() const {
     return d->options;
+}
+
+QStringList frmProfile::ProtectedFolders() const {
+    ProfileSettings settings;
+    if (!d->OpenProfileName.isEmpty()) {
+        const QString path = ProfileRules::DocumentPath(d->OpenProfileName);
+        bool exists = false;
+        modAPI::MyPathFileExists(path, exists);
+        if (exists)
+            ProfileDocument::Load(path, settings);
+    }
+    if (d->adv)
+        d->adv->Collect(settings);
+    return settings.ProtectedFolders;
+}
+
+void frmProfile::ShowMarkTotals() {
+    if (d->unloaded)
+        return;
+    const ResultsModel& results = d->duplicates->Model();
+    // Rules over an empty list would do nothing; the button says so by being off.
+    d->markMenu->Button()->setEnabled(results.RowCount() > 0);
+    frmMain* main = Forms::Main();
+    if (!main)
+        return;
+    main->DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
+                                                   : QString());
 }
 
 frmAdvOptions* frmProfile::AdvOptions() const {
@@ -463,6 +506,7 @@ void frmProfile::Unload() {
     d->unloaded = true;
     delete d->adv;
     if (frmMain* main = Forms::Main()) {
+        main->DisplayMarkTotals(QString());
         main->ToggleMnuBar(S("NewEdit"), true);
         main->ToggleMnuTbrInit();
     }

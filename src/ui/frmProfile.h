@@ -51,6 +51,10 @@ public:
     // user told why and the results untouched.
     int OpenReport();
 
+    // The folders whose files are never removed, as the profile stands now: the advanced
+    // options' values once they are loaded, the saved document's before.
+    QStringList ProtectedFolders() const;
+
     ProfileOptionsPane* Options() const;
     // The advanced options holding this profile's action part; null until loaded. While
     // it is loaded its values, not the saved document's, are the profile's actions.
@@ -69,6 +73,7 @@ private:
     frmAdvOptions* LoadAdvOptions();
     void SetDismissButton(const QString& caption);
     void ShowStatus(const QString& text);
+    void ShowMarkTotals();
     void Activated();
     void CloseWindow();
     void Unload();

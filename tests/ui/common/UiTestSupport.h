@@ -78,8 +78,9 @@ template <class Dialog> Dialog* WaitForModal(int timeoutMs = 5000) {
     return found;
 }
 
-// Runs open() and, once a popup menu is up, records its visible entries and then either
-// picks the entry named pick or closes the menu. The menu that opened is left in opened.
+// Runs open() and, once a popup menu is up, records its visible entries (not separators,
+// not submenus) and then either picks the entry named pick or closes the menu. The menu that opened
+// is left in opened.
 inline QStringList PopupEntries(const std::function<void()>& open, const QString& pick = {},
                                 QMenu** opened = nullptr) {
     QStringList seen;
@@ -96,7 +97,7 @@ inline QStringList PopupEntries(const std::function<void()>& open, const QString
             *opened = menu;
         QAction* chosen = nullptr;
         for (QAction* a : menu->actions()) {
-            if (a->isVisible())
+            if (a->isVisible() && !a->isSeparator() && !a->menu())
                 seen << a->objectName();
             if (a->objectName() == pick)
                 chosen = a;

@@ -1,0 +1,158 @@
+// echofind-cli run --keep: the rule decides which file of each group stays, the listing
+// names that file first, and the removal takes the others.
+
+#include "TestSupport.h"
+
+#include "app/modAPI.h"
+#include "profiles/ProfileDocument.h"
+
+#include <QProcess>
+
+using namespace testing_support;
+
+namespace {
+
+struct Output {
+    int Exit = -1;
+    QString Out;
+    QString Err;
+};
+
+class KeepRule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = tree.CreateDir(QStringLiteral("app"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
+                                home + QStringLiteral("/config.xml")));
+        QString user;
+        ASSERT_EQ(modAPI::MyGetUserName(user), 1);
+        modCommon::SetPaths(home, user);
+        ASSERT_TRUE(QDir().mkpath(modCommon::ProfileFolder));
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
+        env.insert(QStringLiteral("HOME"), tree.CreateDir(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), tree.CreateDir(QStringLiteral("xdg")));
+
+        // Two groups; the folders are named for the files' age.
+        for (const auto& [rel, secs] : {std::pair{"data/old/a.txt", 1000000000},
+                                        {"data/new/a.txt", 1700000000},
+                                        {"data/mid/a.txt", 1500000000},
+                                        {"data/new/b.bin", 1600000000},
+                                        {"data/old/b.bin", 1100000000}}) {
+            const QString path = QString::fromLatin1(rel);
+            tree.CreateFile(path, path.endsWith(u".txt") ? "aaaa" : "bbbbbbb", secs);
+        }
+        ProfileSettings p;
+        p.Folders = {tree.Path(QStringLiteral("data"))};
+        p.IncludeSubFolder = true;
+        p.MatchSize = true;
+        p.MatchContent = true;
+        p.MatchType = QStringLiteral("crc");
+        p.DeleteTo = QStringLiteral("recycle");
+        ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + QStringLiteral("P.xml"), p), 1);
+    }
+
+    Output Run(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(tree.Path(QStringLiteral("data")));
+        p.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"),
+                QStringList{QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("-q")} +
+                    args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // The groups as printed: each a list of paths relative to the data folder.
+    QList<QStringList> Groups(const QString& out) const {
+        QList<QStringList> groups{{}};
+        const QString prefix = tree.Path(QStringLiteral("data/"));
+        for (const QString& line : out.split(u'\n')) {
+            if (line.isEmpty()) {
+                if (!groups.back().isEmpty())
+                    groups.append(QStringList());
+                continue;
+            }
+            groups.back() << QString(line).remove(prefix);
+        }
+        if (groups.back().isEmpty())
+            groups.removeLast();
+        std::sort(groups.begin(), groups.end(),
+                  [](const QStringList& a, const QStringList& b) { return a.front() < b.front(); });
+        return groups;
+    }
+
+    bool Exists(const char* rel) const {
+        return QFileInfo::exists(tree.Path(QStringLiteral("data/") + QLatin1String(rel)));
+    }
+
+    TempTree tree;
+    QString home;
+    QProcessEnvironment env;
+};
+
+TEST_F(KeepRule, TheRuleChoosesTheKeptFileThatTheListingNamesFirstAndTheRemovalSpares) {
+    const Output listed = Run({QStringLiteral("--keep"), QStringLiteral("oldest")});
+    ASSERT_EQ(listed.Exit, 0) << listed.Err.toStdString();
+    const QList<QStringList> oldest = Groups(listed.Out);
+    ASSERT_EQ(oldest.size(), 2) << listed.Out.toStdString();
+    EXPECT_EQ(oldest[0].front(), QStringLiteral("old/a.txt"));
+    EXPECT_EQ(oldest[0].size(), 3);
+    EXPECT_EQ(oldest[1].front(), QStringLiteral("old/b.bin"));
+    EXPECT_TRUE(listed.Err.contains(QStringLiteral("3 files marked, 15 bytes to free")))
+        << listed.Err.toStdString();
+    // Without --remove nothing goes.
+    EXPECT_TRUE(Exists("new/a.txt") && Exists("mid/a.txt") && Exists("new/b.bin"));
+
+    const Output removed = Run({QStringLiteral("--keep=newest"), QStringLiteral("--remove")});
+    ASSERT_EQ(removed.Exit, 0) << removed.Err.toStdString();
+    const QList<QStringList> newest = Groups(removed.Out);
+    ASSERT_EQ(newest.size(), 2);
+    EXPECT_EQ(newest[0].front(), QStringLiteral("new/a.txt"));
+    EXPECT_EQ(newest[1].front(), QStringLiteral("new/b.bin"));
+    EXPECT_TRUE(removed.Err.contains(QStringLiteral("remove: 3 files acted on, 3 removed")))
+        << removed.Err.toStdString();
+    EXPECT_TRUE(Exists("new/a.txt") && Exists("new/b.bin"));
+    EXPECT_FALSE(Exists("old/a.txt") || Exists("mid/a.txt") || Exists("old/b.bin"));
+
+    // The counts reach the run log too.
+    QFile log(modCommon::LogPath + QStringLiteral("P.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("keep newest: "));
+}
+
+TEST_F(KeepRule, FirstUnderTakesAFolderRelativeToTheWorkingFolder) {
+    const Output out = Run(
+        {QStringLiteral("--keep"), QStringLiteral("first-under:mid/"), QStringLiteral("--remove")});
+    ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
+    // The group with a file under mid keeps it; the other keeps the scan's first file.
+    EXPECT_TRUE(Exists("mid/a.txt"));
+    EXPECT_FALSE(Exists("old/a.txt") || Exists("new/a.txt"));
+    EXPECT_NE(Exists("new/b.bin"), Exists("old/b.bin"));
+    EXPECT_TRUE(out.Err.contains(QStringLiteral("keep first-under:mid/: ")))
+        << out.Err.toStdString();
+
+    // A folder with no file of any group changes nothing, and its name is said as given.
+    const Output none = Run({QStringLiteral("--keep=first-under:x%1")});
+    ASSERT_EQ(none.Exit, 0) << none.Err.toStdString();
+    EXPECT_TRUE(none.Err.contains(QStringLiteral("keep first-under:x%1: 0 groups re-marked")))
+        << none.Err.toStdString();
+}
+
+TEST_F(KeepRule, AnUnknownRuleIsBadUsageAndTouchesNothing) {
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--keep"), QStringLiteral("biggest"),
+                      QStringLiteral("--remove")},
+          QStringList{QStringLiteral("--keep=first-under:"), QStringLiteral("--remove")},
+          QStringList{QStringLiteral("--remove"), QStringLiteral("--keep")}}) {
+        const Output out = Run(args);
+        EXPECT_EQ(out.Exit, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(out.Err.contains(QStringLiteral("--keep"))) << out.Err.toStdString();
+    }
+    EXPECT_TRUE(Exists("old/a.txt") && Exists("new/a.txt") && Exists("mid/a.txt") &&
+                Exists("new/b.bin") && Exists("old/b.bin"));
+}
+
+} // namespace
