@@ -213,8 +213,8 @@ std::vector<ExportRecord> Records() {
     const QString deleted = QStringLiteral("deleted");
     const QString size12 = QStringLiteral("12 bytes");
     const QString size0 = QStringLiteral("0 bytes");
-    return {{odd + copies, {}, {}, {}, {}, {}, {}, {}, {}, {}},
-            {odd, QStringLiteral("/data/") + odd, size12, t1, t2, n, {}, crc, {}, {}},
+    return {{odd + copies, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}},
+            {odd, QStringLiteral("/data/") + odd, size12, t1, t2, n, {}, crc, {}, {}, {}},
             {odd,
              QStringLiteral("/data/copy/") + odd,
              size12,
@@ -224,10 +224,11 @@ std::vector<ExportRecord> Records() {
              {},
              crc,
              {},
-             deleted},
-            {plain + copies, {}, {}, {}, {}, {}, {}, {}, {}, {}},
-            {plain, QStringLiteral("/x/plain.txt"), size0, t3, t3, n, {}, {}, md5, {}},
-            {plain, QStringLiteral("/y/plain.txt"), size0, t3, t3, n, {}, {}, md5, deleted}};
+             deleted,
+             {}},
+            {plain + copies, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}},
+            {plain, QStringLiteral("/x/plain.txt"), size0, t3, t3, n, {}, {}, md5, {}, {}},
+            {plain, QStringLiteral("/y/plain.txt"), size0, t3, t3, n, {}, {}, md5, deleted, {}}};
 }
 
 QByteArray Golden(const char* name) {
