@@ -47,6 +47,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                 cleanup.TargetFolder = m_rule->TargetFolder;
                 cleanup.DeleteEmptyFolder = m_rule->DeleteEmptyFolder;
             }
+            m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
             if (FileCount > 0 && m_observer)
                 m_observer->SetMaximum(FileCount);
             cleanup.BeginZipBatch();
@@ -112,6 +113,12 @@ ActionRun::Outcome ActionRun::RemoveRows(clsCleanup& cleanup, qint64 firstRow) {
 
 void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
     const QString path = m_model.Text(row, 3);
+    // Asked before anything else about the file: a protected file is never acted on,
+    // whatever the method, and keeping it is what the person wanted, not a failure.
+    if (m_protected.Covers(path)) {
+        cleanup.LogActionDetails(path + QStringLiteral(" - ") + ProtectedText);
+        return;
+    }
     bool exists = false;
     modAPI::MyPathFileExists(path, exists);
     if (!exists) {
