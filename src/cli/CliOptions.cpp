@@ -78,6 +78,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("-0"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("--null"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
+        {QStringLiteral("--across"), [](ScanOptions& s) { s.Across = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -142,6 +143,7 @@ void ScanOptions::ApplyTo(clsFindFile& scan) const {
     scan.ReadThreads = Threads;
     scan.SetIncludePatterns(Include);
     scan.SetExcludePatterns(Exclude);
+    scan.AcrossFolders = Across;
     ApplyCacheTo(scan, true);
 }
 
@@ -167,7 +169,8 @@ QString FolderModeCacheFile() {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [-0] [-q] [--no-cache | --cache FILE]\n"
+        "       echofind-cli scan --profile NAME [--across] [-0] [-q]\n"
+        "                         [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -185,6 +188,9 @@ QString ScanUsage() {
         "  --zero-byte           take empty files\n"
         "  --include PATTERN     only names that match (* and ?; repeatable)\n"
         "  --exclude PATTERN     leave out names that match (repeatable)\n"
+        "  --across              only groups whose files lie under at least two of the\n"
+        "                        scanned folders (a file counts for the deepest scanned\n"
+        "                        folder that holds it); also with --profile\n"
         "  --threads N           reading threads (default: one per core, at most four)\n"
         "  --no-cache            read every file, neither using nor updating the hash cache\n"
         "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"
