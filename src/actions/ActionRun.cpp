@@ -131,6 +131,18 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
         return;
     }
+    // A move replaces a file already at its destination; in a protected folder that file
+    // must stay, so this file cannot be moved and is not.
+    if (cleanup.DeleteTo == u"move") {
+        const QString destination = clsCleanup::DestinationUnder(cleanup.TargetFolder, path);
+        bool occupied = false;
+        modAPI::MyPathFileExists(destination, occupied);
+        if (occupied && m_protected.Covers(destination)) {
+            cleanup.LogFailure(path, ProtectedDestinationText);
+            m_model.SetFlag(row, ResultsModel::FlagRed, true);
+            return;
+        }
+    }
     if (Action == u"Delete")
         ShowProgress(path, iteration);
     const bool queued = cleanup.RemovalQueued();

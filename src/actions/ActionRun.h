@@ -34,6 +34,9 @@ public:
     // A marked file under a protected folder is left alone on purpose: no error, no colour.
     static inline const QString ProtectedText =
         QStringLiteral("Skipped: the file is in a protected folder");
+    // The move could not be done without replacing a protected file: a failure of the run.
+    static inline const QString ProtectedDestinationText =
+        QStringLiteral("Skipped: moving it would replace a file in a protected folder");
 
     explicit ActionRun(ResultsModel& model, ActionObserver* observer = nullptr,
                        MessageService& messages = Messages());

@@ -159,3 +159,22 @@ TEST(ProtectedFolders, CoverWholeFolderNamesExactly) {
     EXPECT_TRUE(ProtectedFolders({QStringLiteral(" ")}).IsEmpty());
     EXPECT_FALSE(ProtectedFolders().Covers(t.Path(QStringLiteral("plain/x"))));
 }
+
+// A move replaces what is at its destination; when that lies in a protected folder (the
+// move folder itself protected), the protected file stays and this move is a failure.
+TEST_F(ProtectedRun, AMoveNeverReplacesAProtectedFile) {
+    const QString target = Tree().Path(QStringLiteral("target"));
+    WriteProfileWith(QStringLiteral("move"), {target});
+    MakeGroups();
+    const QString occupied = clsCleanup::DestinationUnder(target, a[1]);
+    Tree().CreateFile(occupied.mid(Tree().Root().size()), "kept in the archive");
+    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
+    EXPECT_EQ(actions_testing::Contents(occupied), QByteArray("kept in the archive"));
+    EXPECT_TRUE(QFile::exists(a[1]));
+    EXPECT_TRUE(QFile::exists(clsCleanup::DestinationUnder(target, a[2])));
+    EXPECT_TRUE(QFile::exists(clsCleanup::DestinationUnder(target, b[1])));
+    EXPECT_EQ(ActionLines().first(),
+              a[1] + QStringLiteral(" - ") + ActionRun::ProtectedDestinationText);
+    EXPECT_EQ(Errors(), 1);
+    EXPECT_EQ(Flags(), QStringLiteral("..rs..s"));
+}
