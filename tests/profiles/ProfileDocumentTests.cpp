@@ -4,7 +4,6 @@
 #include "app/modXML.h"
 #include "profiles/Catalogue.h"
 #include "profiles/ProfileDocument.h"
-#include "profiles/ProfileReader.h"
 
 #include <QFile>
 #include <QXmlStreamReader>
@@ -298,33 +297,4 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     ProfileSettings scanOnlyBack;
     ASSERT_EQ(ProfileDocument::Load(path, scanOnlyBack), 1);
     EXPECT_EQ(scanOnlyBack.ProtectedFolders, QStringList{QStringLiteral("/data/keep")});
-}
-
-// The window's reader and the scan read the same values the document service wrote.
-TEST(ProfileDocument, TheWindowsReaderSeesWhatWasWritten) {
-    AppFolder app;
-    ProfileSettings p;
-    ASSERT_EQ(ProfileDocument::Load(Golden("profile-full.xml"), p), 1);
-    const QString path = modCommon::ProfileFolder + QStringLiteral("reader.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    ProfileReadout plain;
-    QString error;
-    ASSERT_EQ(ProfileReader::Read(path, {}, plain, error), ProfileReader::Status::Read);
-    EXPECT_EQ(plain.AcrossFolders, std::optional<bool>(false));
-    EXPECT_TRUE(plain.ProtectedFolders.isEmpty());
-
-    p.AcrossFolders = true;
-    p.ProtectedFolders = {QStringLiteral("/a"), QStringLiteral("/b c")};
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    ProfileReadout whole;
-    ASSERT_EQ(ProfileReader::Read(path, {}, whole, error), ProfileReader::Status::Read);
-    EXPECT_EQ(whole.AcrossFolders, std::optional<bool>(true));
-    EXPECT_EQ(whole.ProtectedFolders, p.ProtectedFolders);
-    // Throwing away edits of the action options reads the protected folders again too.
-    ProfileReader::Options actionsOnly;
-    actionsOnly.Part = ProfileReader::Scope::ActionsOnly;
-    ProfileReadout actions;
-    ASSERT_EQ(ProfileReader::Read(path, actionsOnly, actions, error), ProfileReader::Status::Read);
-    EXPECT_EQ(actions.ProtectedFolders, p.ProtectedFolders);
-    EXPECT_FALSE(actions.AcrossFolders.has_value());
 }

@@ -128,14 +128,6 @@ TEST_F(ProfileWindowTest, TheProtectedPageIsNamedForEveryoneAndReachedByTab) {
         Click(adv, "cmdOK");
     });
     Click(w, "cmdAdvancedOption");
-    // Nothing protected: the saved document has no such element at all.
-    TypeName("Fresh");
-    Tick(Folders.Path(S("Music")));
-    Click(w, "cmdOK");
-    ASSERT_EQ(Messages.Script.Texts().last(), S("Profile has been saved successfully"));
-    EXPECT_FALSE(App.Tree()
-                     .Read(S("app/tester/Profile/Fresh.xml"))
-                     .contains(QByteArray("p\0r\0o\0t\0e\0c\0t\0", 14)));
 }
 
 TEST_F(ProfileWindowTest, TheAcrossBoxIsSavedAndReadBack) {
