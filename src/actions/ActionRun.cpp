@@ -47,6 +47,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                 cleanup.TargetFolder = m_rule->TargetFolder;
                 cleanup.DeleteEmptyFolder = m_rule->DeleteEmptyFolder;
             }
+            m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
             if (FileCount > 0 && m_observer)
                 m_observer->SetMaximum(FileCount);
             cleanup.BeginZipBatch();
@@ -112,6 +113,12 @@ ActionRun::Outcome ActionRun::RemoveRows(clsCleanup& cleanup, qint64 firstRow) {
 
 void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
     const QString path = m_model.Text(row, 3);
+    // Asked before anything else about the file: a protected file is never acted on,
+    // whatever the method, and keeping it is what the person wanted, not a failure.
+    if (m_protected.Covers(path)) {
+        cleanup.LogActionDetails(path + QStringLiteral(" - ") + ProtectedText);
+        return;
+    }
     bool exists = false;
     modAPI::MyPathFileExists(path, exists);
     if (!exists) {
@@ -123,6 +130,18 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         cleanup.LogFailure(path, SkippedText);
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
         return;
+    }
+    // A move replaces a file already at its destination; in a protected folder that file
+    // must stay, so this file cannot be moved and is not.
+    if (cleanup.DeleteTo == u"move") {
+        const QString destination = clsCleanup::DestinationUnder(cleanup.TargetFolder, path);
+        bool occupied = false;
+        modAPI::MyPathFileExists(destination, occupied);
+        if (occupied && m_protected.Covers(destination)) {
+            cleanup.LogFailure(path, ProtectedDestinationText);
+            m_model.SetFlag(row, ResultsModel::FlagRed, true);
+            return;
+        }
     }
     if (Action == u"Delete")
         ShowProgress(path, iteration);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActionObserver.h"
+#include "ProtectedFolders.h"
 #include "RemoveRule.h"
 #include "app/MessageService.h"
 #include "app/modAPI.h"
@@ -30,6 +31,12 @@ public:
 
     static inline const QString SkippedText =
         QStringLiteral("Skipped: the file or its kept copy changed since the scan");
+    // A marked file under a protected folder is left alone on purpose: no error, no colour.
+    static inline const QString ProtectedText =
+        QStringLiteral("Skipped: the file is in a protected folder");
+    // The move could not be done without replacing a protected file: a failure of the run.
+    static inline const QString ProtectedDestinationText =
+        QStringLiteral("Skipped: moving it would replace a file in a protected folder");
 
     explicit ActionRun(ResultsModel& model, ActionObserver* observer = nullptr,
                        MessageService& messages = Messages());
@@ -39,6 +46,10 @@ public:
 
     // The remove rule the user confirmed; without it the profile's saved rule applies.
     void SetRemoveRule(const RemoveRule& rule) { m_rule = rule; }
+    // Folders whose files this run must not remove, on top of those the saved profile
+    // protects (which are always honoured): the window's unsaved list, the command line's
+    // --protect folders.
+    void SetProtectedFolders(const QStringList& folders) { m_protectedFolders = folders; }
 
     // Runs the action for the profile named in the window's name box (".xml" optional).
     Outcome Execute(const QString& profileNameText);
@@ -79,6 +90,8 @@ private:
     ActionObserver* m_observer;
     MessageService& m_messages;
     std::optional<RemoveRule> m_rule;
+    QStringList m_protectedFolders;
+    ProtectedFolders m_protected; // the run's whole list, profile and caller together
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
     std::vector<qint64> m_zipRows; // queued for the run's one archive write

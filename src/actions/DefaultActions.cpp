@@ -24,7 +24,7 @@ RowStyles CountStyles(const ResultsModel& model) {
 
 ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
                                const QString& action, ActionObserver* observer,
-                               MessageService& messages) {
+                               MessageService& messages, const QStringList& protectedFolders) {
     const modLog::RunStatsRecord& stats = modLog::RunStats;
     const qint64 errorsBefore = stats.ErrorCount;
     const qint64 actedBefore = stats.FilesActedOn;
@@ -34,6 +34,7 @@ ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
     ActionRun run(model, observer, messages);
     run.Action = action;
     run.FileCount = model.RowCount();
+    run.SetProtectedFolders(protectedFolders);
     model.SetCurrent(model.RowCount() > 0 ? 1 : 0, 1);
 
     ActionSummary summary;

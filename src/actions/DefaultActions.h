@@ -23,6 +23,8 @@ struct ActionSummary {
 // with the marks the scan gave (every file after the first of a group marked), using the
 // saved rules of the profile (name with or without ".xml"). Like the window's run it
 // rewrites the profile's run log when it finishes. Messages go to the given service.
+// protectedFolders are protected on top of the profile's own for this action.
 ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
                                const QString& action, ActionObserver* observer = nullptr,
-                               MessageService& messages = Messages());
+                               MessageService& messages = Messages(),
+                               const QStringList& protectedFolders = {});

@@ -52,6 +52,10 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
             DeleteEmptyFolder =
                 modXML::AttributeText(n, QStringLiteral("deleteemptyfolder")).toLower() == u"yes";
         }
+        ProtectedFolders.clear();
+        for (const pugi::xml_node& n :
+             modXML::SelectAll(doc.Dom(), QStringLiteral("//protect/protectedfolder")))
+            ProtectedFolders << modXML::AttributeText(n, QStringLiteral("path"));
         if (const pugi::xml_node n =
                 modXML::SelectFirst(doc.Dom(), QStringLiteral("//singlecopy/criteria")))
             SingleCopyFolder = modXML::AttributeText(n, QStringLiteral("createin"));

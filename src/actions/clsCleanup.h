@@ -57,6 +57,8 @@ public:
     QString ExportLocation;
     QString ExportFormat;
     QString ProfileName;
+    // Folders the profile protects: an action run never removes a file under them.
+    QStringList ProtectedFolders;
 
     // Logs path + " - " + what and counts one error of the run.
     void LogFailure(const QString& path, const QString& what);

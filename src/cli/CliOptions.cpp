@@ -79,6 +79,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--null"), [](ScanOptions& s) { s.Null = true; }},
         {QStringLiteral("--json"), [](ScanOptions& s) { s.Json = true; }},
         {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
+        {QStringLiteral("--across"), [](ScanOptions& s) { s.Across = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -147,6 +148,7 @@ void ScanOptions::ApplyTo(clsFindFile& scan) const {
     scan.ReadThreads = Threads;
     scan.SetIncludePatterns(Include);
     scan.SetExcludePatterns(Exclude);
+    scan.AcrossFolders = Across;
     ApplyCacheTo(scan, true);
 }
 
@@ -172,7 +174,8 @@ QString FolderModeCacheFile() {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [-0 | --json] [-q] [--no-cache | --cache FILE]\n"
+        "       echofind-cli scan --profile NAME [--across] [-0 | --json] [-q]\n"
+        "                         [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -190,6 +193,9 @@ QString ScanUsage() {
         "  --zero-byte           take empty files\n"
         "  --include PATTERN     only names that match (* and ?; repeatable)\n"
         "  --exclude PATTERN     leave out names that match (repeatable)\n"
+        "  --across              only groups whose files lie under at least two of the\n"
+        "                        scanned folders (a file counts for the deepest scanned\n"
+        "                        folder that holds it); also with --profile\n"
         "  --threads N           reading threads (default: one per core, at most four)\n"
         "  --no-cache            read every file, neither using nor updating the hash cache\n"
         "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"

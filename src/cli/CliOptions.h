@@ -21,6 +21,9 @@ struct ScanOptions {
     bool ZeroByte = false;
     QStringList Include;
     QStringList Exclude;
+    // Only groups whose files lie under two or more of the scanned folders; with a
+    // profile, on top of what the profile says.
+    bool Across = false;
     bool Quiet = false;
     bool Null = false; // paths ended by NUL, groups by an empty record
     bool Json = false; // the groups as one JSON document instead

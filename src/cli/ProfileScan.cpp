@@ -124,6 +124,7 @@ int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
     modLog::RunStats.StartedAt = modLog::Now();
     clsFindFile scan;
     scan.ReadThreads = o.Threads;
+    scan.AcrossFolders = o.Across;
     o.ApplyCacheTo(scan, false);
     FileList list;
     int status = Failed;

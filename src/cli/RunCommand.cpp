@@ -6,11 +6,14 @@
 #include "actions/DefaultActions.h"
 #include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
+#include "app/AppError.h"
 #include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "profiles/ProfileDocument.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -26,11 +29,13 @@ struct RunOptions {
     QString CacheFile;
     QString Keep; // as given, for the summary
     MarkRules::Request KeepRule;
+    bool Across = false;
+    QStringList Protect; // absolute, for this run only
 };
 
 const char* kUsage =
-    "Usage: echofind-cli run NAME [--keep RULE] [--remove] [--single-copy] [--export]\n"
-    "                        [-q] [--no-cache | --cache FILE]\n"
+    "Usage: echofind-cli run NAME [--keep RULE] [--remove] [--single-copy] [--export] [-q]\n"
+    "                        [--protect DIR]... [--across] [--no-cache | --cache FILE]\n"
     "\n"
     "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
     "the groups as 'scan' does, then applies the chosen actions with the default marks:\n"
@@ -50,6 +55,11 @@ const char* kUsage =
     "                   permanent delete, move or zip)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
     "  --export         write the report in the profile's format and folder\n"
+    "  --protect DIR    never remove, move or zip a file under DIR, whatever its mark\n"
+    "                   (repeatable; added to the profile's protected folders for this\n"
+    "                   run only); a marked file there is skipped and logged, not an error\n"
+    "  --across         only groups whose files lie under at least two of the profile's\n"
+    "                   folders, whatever the profile says\n"
     "  --no-cache       read every file, neither using nor updating the hash cache\n"
     "  --cache FILE     keep the hash cache in FILE instead of HashCache.sqlite in the\n"
     "                   user's folder\n"
@@ -62,10 +72,38 @@ const char* kUsage =
     "single copy that could not be made), 2 bad usage, 3 the run failed (the profile could\n"
     "not be scanned, or an action could not read its settings and stopped the run).\n";
 
+// A folder to protect, made absolute against the working folder. It must exist: a
+// mistyped folder would otherwise protect nothing, silently.
+bool TakeProtected(const QString& given, RunOptions& o, QString& error) {
+    if (given.isEmpty()) {
+        error = QStringLiteral("--protect needs a folder");
+        return false;
+    }
+    const QString folder =
+        given.startsWith(u'/') ? given : modCommon::QualifyPath(modAPI::CurrentFolder()) + given;
+    modAPI::FileInfo info;
+    if (modAPI::MyStat(modCommon::QualifyPath(folder), info) != Success ||
+        info.Type != modAPI::EntryType::Directory) {
+        error = QStringLiteral("--protect: no folder at %1").arg(given);
+        return false;
+    }
+    o.Protect << folder;
+    return true;
+}
+
 bool Parse(const QStringList& args, RunOptions& o, QString& error) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString arg = args[i];
-        if (arg == u"--cache" || arg.startsWith(u"--cache=")) {
+        if (arg == u"--protect" || arg.startsWith(u"--protect=")) {
+            if (arg == u"--protect" && i + 1 >= args.size()) {
+                error = QStringLiteral("option --protect needs a value");
+                return false;
+            }
+            if (!TakeProtected(arg == u"--protect" ? args[++i] : arg.mid(10), o, error))
+                return false;
+        } else if (arg == u"--across") {
+            o.Across = true;
+        } else if (arg == u"--cache" || arg.startsWith(u"--cache=")) {
             if (arg == u"--cache") {
                 if (i + 1 >= args.size()) {
                     error = QStringLiteral("option --cache needs a value");
@@ -136,12 +174,17 @@ QString Describe(const QString& what, const ActionSummary& s) {
         break;
     }
     QString text = what + QStringLiteral(": ");
-    if (what == u"remove")
+    if (what == u"remove") {
         text += QStringLiteral("%1 files acted on, %2 removed, %3 flagged")
                     .arg(s.FilesActedOn)
                     .arg(s.Removed)
                     .arg(s.Flagged);
-    else if (what == u"export" && s.ExportFailed)
+        const qsizetype kept = std::count_if(s.Lines.begin(), s.Lines.end(), [](const QString& l) {
+            return l.endsWith(ActionRun::ProtectedText);
+        });
+        if (kept > 0)
+            text += QStringLiteral(", %1 kept in protected folders").arg(kept);
+    } else if (what == u"export" && s.ExportFailed)
         text += QStringLiteral("the report could not be written (see the application log)");
     else if (what == u"export")
         text += s.ReportPath.isEmpty() ? QStringLiteral("no report format set in the profile")
@@ -151,14 +194,14 @@ QString Describe(const QString& what, const ActionSummary& s) {
     return text + QStringLiteral(", %1 errors").arg(s.Errors);
 }
 
-// The folders whose files the run keeps: the profile's own list. Everything that decides
-// which folders a run protects joins here.
+// The folders whose files the run keeps: the profile's own list and those given with
+// --protect. Everything that decides which folders a run protects joins here.
 QStringList EffectiveProtectedFolders(const RunOptions& o) {
     const QString path = modCommon::ProfileFolder + o.Profile + QStringLiteral(".xml");
     ProfileSettings settings;
     if (ProfileDocument::Load(path, settings) != 1)
-        return {};
-    return settings.ProtectedFolders;
+        return o.Protect;
+    return settings.ProtectedFolders + o.Protect;
 }
 
 // Each group as the paths of its files, the kept file first, an empty line between groups:
@@ -217,6 +260,7 @@ int RunRunCommand(const QStringList& args) {
     scanOptions.NoCache = o.NoCache;
     scanOptions.CacheFile = o.CacheFile;
     scanOptions.PrintGroups = o.Keep.isEmpty();
+    scanOptions.Across = o.Across;
     ResultsModel model;
     ScanOutcome scanned;
     model.SetRedraw(false);
@@ -254,8 +298,8 @@ int RunRunCommand(const QStringList& args) {
     for (const auto& step : steps) {
         if (!step.Wanted)
             continue;
-        const ActionSummary s =
-            RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action));
+        const ActionSummary s = RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action),
+                                                 nullptr, Messages(), o.Protect);
         Say(Describe(QString::fromLatin1(step.Name), s));
         // Without its settings (or after an unexpected stop) the action was not carried
         // out at all: that is a failed run, not one done with a few errors.

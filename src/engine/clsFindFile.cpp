@@ -1,5 +1,6 @@
 #include "clsFindFile.h"
 
+#include "AcrossFolders.h"
 #include "FolderWalker.h"
 #include "HashCache.h"
 #include "ScanAnalysis.h"
@@ -149,8 +150,11 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
         if (!file.isEmpty())
             cache = std::make_unique<HashCache>(file);
     }
-    AnalyseScan(list, AnalysisSettings{ThreadCount(), Staged, cache.get()}, m_observer,
-                CancelOperation, m_bytesRead);
+    const bool sorted = AnalyseScan(list, AnalysisSettings{ThreadCount(), Staged, cache.get()},
+                                    m_observer, CancelOperation, m_bytesRead);
+    // Before any group is handed on, so the group headers and totals count only what is kept.
+    if (sorted && AcrossFolders && !CancelOperation.load())
+        KeepGroupsAcrossFolders(list, folders);
 }
 
 int clsFindFile::ScanFolders(const QStringList& folders, FileList& list) {
@@ -195,6 +199,9 @@ void clsFindFile::ReadSettings(const QString& profilePath, QStringList& folders)
         ModifiedDateTime = ReadBool(e, QStringLiteral("modify"));
         ContentMatch = ReadBool(e, QStringLiteral("content"));
         MatchType = ReadText(e, QStringLiteral("matchtype"));
+        // Written only when on, so a document without it reads as before.
+        if (const auto across = modXML::Attribute(e, QStringLiteral("across")))
+            AcrossFolders = AcrossFolders || across->compare(u"true", Qt::CaseInsensitive) == 0;
     }
     if (const auto e = modXML::SelectFirst(root, QStringLiteral("//profileoption/ignore"))) {
         IncludeHiddenFilesFolders = !ReadBool(e, QStringLiteral("hidden"));

@@ -31,6 +31,9 @@ public:
     bool ModifiedDateTime = false;
     bool ContentMatch = false;
     QString MatchType; // "crc" or "md5", compared without regard to case
+    // Only groups whose files lie under two or more of the scanned folders are kept. A
+    // profile that asks for it turns it on; a profile never turns off what the caller set.
+    bool AcrossFolders = false;
     // Set from any thread (the window's Cancel, a signal handler's flag) to stop the run;
     // every level of the walk ends at its next entry, and reading stops within one part.
     std::atomic<bool> CancelOperation{false};

@@ -43,13 +43,28 @@ std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
                          {S("modify"), BoolText(p.MatchModify)},
                          {S("content"), BoolText(p.MatchContent)},
                          {S("matchtype"), p.MatchContent ? p.MatchType : QString()}}));
+    // Written only when on, so a document that never asked for it keeps its bytes.
+    if (p.AcrossFolders) {
+        modXML::XMLElementInfo& find = r.back();
+        find.Attributes.push_back({S("across"), BoolText(true)});
+        find.AttributeCount = int(find.Attributes.size());
+    }
     r.push_back(Element(S("ignore"), option,
                         {{S("system"), BoolText(p.IgnoreSystem)},
                          {S("hidden"), BoolText(p.IgnoreHidden)},
                          {S("readonly"), BoolText(p.IgnoreReadOnly)},
                          {S("zerobyte"), BoolText(p.IgnoreZeroByte)}}));
-    if (!p.HasActions)
+    // Last, and only when there is one: a document that protects nothing keeps its bytes.
+    // The paths are kept exactly, blanks included: a trimmed path would protect another
+    // folder.
+    const auto protect = [&p](std::vector<modXML::XMLElementInfo>& records) {
+        for (const QString& folder : p.ProtectedFolders)
+            records.push_back(Element(S("protectedfolder"), S("protect"), {{S("path"), folder}}));
+    };
+    if (!p.HasActions) {
+        protect(r);
         return r;
+    }
     for (const QString& f : p.IncludeFilters)
         r.push_back(Element(S("includefilter"), S("include"), {{S("criteria"), f.trimmed()}}));
     for (const QString& f : p.ExcludeFilters)
@@ -67,6 +82,7 @@ std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
                         {{S("doexport"), YesNo(p.DoExport)},
                          {S("location"), p.DoExport ? p.ExportLocation.trimmed() : QString()},
                          {S("format"), p.DoExport ? p.ExportFormat : QString()}}));
+    protect(r);
     return r;
 }
 
@@ -97,6 +113,7 @@ int Load(const QString& path, ProfileSettings& p) {
         const QString type = attr(n, "matchtype");
         if (p.MatchContent && (type == u"crc" || type == u"md5"))
             p.MatchType = type;
+        p.AcrossFolders = IsTrue(attr(n, "across"));
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//profileoption/ignore"))) {
         p.IgnoreSystem = IsTrue(attr(n, "system"));
@@ -110,6 +127,11 @@ int Load(const QString& path, ProfileSettings& p) {
     p.ExcludeFilters.clear();
     for (const pugi::xml_node& n : modXML::SelectAll(d, S("//exclude/excludefilter")))
         p.ExcludeFilters << attr(n, "criteria");
+
+    p.ProtectedFolders.clear();
+    for (const pugi::xml_node& n : modXML::SelectAll(d, S("//protect/protectedfolder")))
+        if (const QString folder = attr(n, "path"); !folder.isEmpty())
+            p.ProtectedFolders << folder;
 
     const pugi::xml_node remove = modXML::SelectFirst(d, S("//removeoption/criteria"));
     p.HasActions = bool(remove);

@@ -44,6 +44,7 @@ void ReadScanPart(const pugi::xml_node& d, ProfileReadout& out) {
             if (type == u"crc" || type == u"md5")
                 c.MatchType = type;
         }
+        out.AcrossFolders = IsTrue(n, "across");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//profileoption/ignore"))) {
         ProfileReadout::Ignore& i = out.Ignores.emplace();
@@ -62,6 +63,9 @@ void ReadActionPart(const pugi::xml_node& d, const Options& options, ProfileRead
         out.IncludeFilters << modXML::AttributeText(n, Q("criteria"));
     for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//exclude/excludefilter")))
         out.ExcludeFilters << modXML::AttributeText(n, Q("criteria"));
+    for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//protect/protectedfolder")))
+        if (const QString folder = modXML::AttributeText(n, Q("path")); !folder.isEmpty())
+            out.ProtectedFolders << folder;
     if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//removeoption/criteria"))) {
         ProfileReadout::Removal& r = out.Remove.emplace();
         const QString to = Needed(n, "delto");

@@ -42,6 +42,8 @@ struct ProfileReadout {
 
     std::optional<bool> IncludeSubFolder;
     std::optional<Criteria> Find;
+    // Set whenever the criteria are: off unless the document turns it on.
+    std::optional<bool> AcrossFolders;
     std::optional<Ignore> Ignores;
     // Every folder of the document, in order, with "$MyDocuments" resolved; unset when
     // the scan part was not read.
@@ -49,6 +51,8 @@ struct ProfileReadout {
 
     QStringList IncludeFilters;
     QStringList ExcludeFilters;
+    // The document's whole list; a document without one protects nothing.
+    QStringList ProtectedFolders;
     std::optional<Removal> Remove;
     std::optional<SingleCopy> Copy;
     std::optional<Export> Exports;

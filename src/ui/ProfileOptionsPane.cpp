@@ -62,6 +62,13 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
     chkIncludeSubFolders = Named(new QCheckBox(S("Include sub folders")), "chkIncludeSubFolders");
     connect(chkIncludeSubFolders, &QCheckBox::toggled, this,
             &ProfileOptionsPane::chkIncludeSubFolders_Click);
+    // Beside the folders it is about: which of the ticked folders a group must span.
+    chkAcrossFolders =
+        Named(new QCheckBox(S("Only duplicates found in two or more of the selected folders")),
+              "chkAcrossFolders");
+    chkAcrossFolders->setToolTip(
+        S("A file counts for the deepest selected folder that holds it; groups whose files "
+          "all lie in one selected folder are left out"));
 
     m_scan = new ScanOptionBoxes({"Name", "Size", "Create date && time", "Modified date && time",
                                   "Match Contents", "System", "Hidden", "Readonly ",
@@ -79,6 +86,7 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
     else
         left->addWidget(new QLabel(S("The folder tree could not be loaded.")), 1);
     left->addWidget(chkIncludeSubFolders);
+    left->addWidget(chkAcrossFolders);
 
     auto* criteria = new QGroupBox(S("Match criteria to find duplicate files"));
     (new QVBoxLayout(criteria))->addWidget(m_scan->CriteriaWidget());
@@ -97,7 +105,8 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
     setTabOrder(txtName, flExplorer ? flExplorer : static_cast<QWidget*>(chkIncludeSubFolders));
     if (flExplorer)
         setTabOrder(flExplorer, chkIncludeSubFolders);
-    QWidget* previous = chkIncludeSubFolders;
+    setTabOrder(chkIncludeSubFolders, chkAcrossFolders);
+    QWidget* previous = chkAcrossFolders;
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_scan->chkFileName, m_scan->chkFileSize, m_scan->chkFileCreate,
              m_scan->chkFileModified, m_scan->chkFileContents, m_scan->optCRC, m_scan->optMD5,
@@ -118,6 +127,8 @@ void ProfileOptionsPane::chkIncludeSubFolders_Click() {
 void ProfileOptionsPane::Apply(const ProfileReadout& r, bool keepUnshown) {
     if (r.IncludeSubFolder)
         chkIncludeSubFolders->setChecked(*r.IncludeSubFolder);
+    if (r.AcrossFolders)
+        chkAcrossFolders->setChecked(*r.AcrossFolders);
     m_scan->Apply(r);
     // The handlers run only on a change; the tree must agree with the box whatever the
     // box showed before.
@@ -155,6 +166,7 @@ void ProfileOptionsPane::FocusFolders() {
 
 void ProfileOptionsPane::Collect(ProfileSettings& p) const {
     p.IncludeSubFolder = chkIncludeSubFolders->isChecked();
+    p.AcrossFolders = chkAcrossFolders->isChecked();
     m_scan->Collect(p);
 }
 

@@ -36,6 +36,7 @@ public:
     QLabel* lblName = nullptr;
     QWidget* flExplorer = nullptr; // null when the folder tree library cannot be loaded
     QCheckBox* chkIncludeSubFolders = nullptr;
+    QCheckBox* chkAcrossFolders = nullptr;
     QPushButton* cmdAdvancedOption = nullptr;
     ScanOptionBoxes& Scan() const { return *m_scan; }
 

@@ -127,6 +127,7 @@ void frmActionProgress::tmrStart_Timer() {
     withObserver.FileCount = m_fileCount;
     if (m_rule)
         withObserver.SetRemoveRule(*m_rule);
+    withObserver.SetProtectedFolders(m_protectedFolders);
     m_run = &withObserver;
     m_profile->setCursor(Qt::WaitCursor);
     const QPointer<frmActionProgress> alive(this);

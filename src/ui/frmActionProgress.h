@@ -29,6 +29,8 @@ public:
     void SetFileCount(qint64 count);
     // The removal the person confirmed; without it the profile's saved one applies.
     void SetRemoveRule(const RemoveRule& rule);
+    // Folders protected on top of the saved profile's for this run.
+    void SetProtectedFolders(const QStringList& folders) { m_protectedFolders = folders; }
 
     // How the last run ended; empty until it has.
     std::optional<ActionRun::Outcome> Outcome() const { return m_outcome; }
@@ -48,6 +50,7 @@ private:
     QString m_action;
     qint64 m_fileCount = 0;
     std::optional<RemoveRule> m_rule;
+    QStringList m_protectedFolders;
     std::optional<ActionRun::Outcome> m_outcome;
     ActionRun* m_run = nullptr; // while running
     bool m_done = false;

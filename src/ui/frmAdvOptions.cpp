@@ -2,6 +2,7 @@
 
 #include "ActionOptionsPages.h"
 #include "OptionWidgets.h"
+#include "ProtectedFoldersPage.h"
 
 #include "app/MessageService.h"
 #include "app/modLog.h"
@@ -41,11 +42,13 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
                                                              {"Action Options", -1},
                                                              {"Remove Options", 3},
                                                              {"Make Single Copy", 3},
-                                                             {"Export Duplicates Report", 3}});
+                                                             {"Export Duplicates Report", 3},
+                                                             {"Protected Folders", 3}});
     tvwOptions = m_tree->Tree();
     fraOptions = m_tree->Pages();
     m_pages = new ActionOptionsPages(
         fraOptions, S("Make single copy of duplicate files in selected folders"), this);
+    m_protection = new ProtectedFoldersPage(fraOptions, this);
     // Here a link also moves the tree to its page.
     connect(m_pages, &ActionOptionsPages::LinkActivated, this, [this](int page) {
         ShowOption(page);
@@ -63,7 +66,7 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     m_tree->LayOut(this, cmdOK, cmdCancel);
     resize(680, 420);
     OptionWidgets::ChainTabOrder(QList<QWidget*>{tvwOptions} + m_pages->TabChain() +
-                                 QList<QWidget*>{cmdOK, cmdCancel});
+                                 m_protection->TabChain() + QList<QWidget*>{cmdOK, cmdCancel});
     FormInit();
 }
 
@@ -97,10 +100,12 @@ void frmAdvOptions::ToggleExportControls() {
 
 void frmAdvOptions::Apply(const ProfileReadout& readout) {
     m_pages->Apply(readout);
+    m_protection->Apply(readout);
 }
 
 void frmAdvOptions::Collect(ProfileSettings& settings) const {
     m_pages->Collect(settings);
+    m_protection->Collect(settings);
 }
 
 void frmAdvOptions::cmdOK_Click() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 class ActionOptionsPages;
+class ProtectedFoldersPage;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -15,9 +16,9 @@ namespace OptionWidgets {
 class PageTree;
 }
 
-// The action part of the profile being edited: filters, remove rule, single copy and
-// export. It writes no file; the profile window keeps one loaded, hidden, and saves what
-// it holds. What OK accepted stays here until the profile is saved or the edits are
+// The action part of the profile being edited: filters, remove rule, single copy,
+// export and the protected folders. It writes no file; the profile window keeps one loaded, hidden,
+// and saves what it holds. What OK accepted stays here until the profile is saved or the edits are
 // thrown away.
 class frmAdvOptions final : public QDialog {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
     void Apply(const ProfileReadout& readout);
     void Collect(ProfileSettings& settings) const;
     ActionOptionsPages& Pages() const { return *m_pages; }
+    ProtectedFoldersPage& Protection() const { return *m_protection; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,4 +56,5 @@ private:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     ActionOptionsPages* m_pages = nullptr;
+    ProtectedFoldersPage* m_protection = nullptr;
 };

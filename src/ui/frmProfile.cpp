@@ -565,6 +565,8 @@ void frmProfile::TakeAction(const QString& strAction) {
         adv->Collect(settings);
         progress.SetRemoveRule(
             RemoveRule{settings.DeleteTo, settings.RemoveFolder, settings.DeleteEmptyFolder});
+        // The saved list is protected by the run itself; this adds what is shown now.
+        progress.SetProtectedFolders(settings.ProtectedFolders);
     }
     progress.exec();
 }

@@ -440,3 +440,35 @@ TEST(Cli, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
     EXPECT_EQ(both.Exit, 2);
     EXPECT_TRUE(both.Out.isEmpty());
 }
+
+// --across keeps the groups that span two of the named folders, a file counting for the
+// deepest named folder that holds it.
+TEST(Cli, AcrossKeepsOnlyGroupsThatSpanTheNamedFolders) {
+    TempTree t;
+    t.CreateFile(QStringLiteral("camera/a.jpg"), "shot one");
+    t.CreateFile(QStringLiteral("archive/a.jpg"), "shot one");
+    t.CreateFile(QStringLiteral("camera/b1.jpg"), "burst");
+    t.CreateFile(QStringLiteral("camera/b2.jpg"), "burst");
+    t.CreateFile(QStringLiteral("archive/2020/c.jpg"), "nested");
+    t.CreateFile(QStringLiteral("archive/c.jpg"), "nested");
+    const QStringList common{QStringLiteral("scan"), QStringLiteral("-r"), QStringLiteral("-q"),
+                             t.Path(QStringLiteral("camera")), t.Path(QStringLiteral("archive"))};
+    const Outcome all = Execute(kCli, common);
+    EXPECT_EQ(all.Exit, 0);
+    EXPECT_EQ(all.Out.count("\n\n"), 2) << "three groups without --across";
+
+    const Outcome across = Execute(kCli, common + QStringList{QStringLiteral("--across")});
+    EXPECT_EQ(across.Exit, 0) << across.Err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(across.Out),
+              t.Path(QStringLiteral("archive/a.jpg\n")) + t.Path(QStringLiteral("camera/a.jpg\n")));
+    EXPECT_TRUE(across.Err.contains(QStringLiteral(" 1 groups, 1 duplicate files")))
+        << across.Err.toStdString();
+
+    // With archive/2020 named too, its copy of c.jpg counts for it, not for archive.
+    const Outcome nested =
+        Execute(kCli, common + QStringList{t.Path(QStringLiteral("archive/2020")),
+                                           QStringLiteral("--across")});
+    EXPECT_EQ(nested.Out.count("\n\n"), 1) << nested.Out.toStdString();
+    EXPECT_TRUE(
+        nested.Out.contains(QFile::encodeName(t.Path(QStringLiteral("archive/2020/c.jpg")))));
+}

@@ -255,3 +255,72 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
         EXPECT_TRUE(log.readAll().contains("clsFindFile.ExecuteProfile. Error No : 536"));
     }
 }
+
+// --protect adds folders to the profile's for one run: their files stay whatever their
+// marks, the rest is removed, and the run is no failure.
+TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
+    for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"})
+        tree.CreateFile(QString::fromLatin1(rel), "three copies");
+    tree.CreateFile(QStringLiteral("data/keep/b1.txt"), "two in keep");
+    tree.CreateFile(QStringLiteral("data/keep/b2.txt"), "two in keep");
+    ProfileSettings p;
+    p.Folders = {tree.Path(QStringLiteral("data/keep")), tree.Path(QStringLiteral("data/other")),
+                 tree.Path(QStringLiteral("data/zz"))};
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("crc");
+    p.DeleteTo = QStringLiteral("permanent");
+    p.ProtectedFolders = {tree.Path(QStringLiteral("data/zz"))};
+    SaveProfile(QStringLiteral("Guarded"), p);
+
+    // A mistyped folder would protect nothing: refused before anything is scanned.
+    const Result typo =
+        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
+             QStringLiteral("--protect"), tree.Path(QStringLiteral("data/kep"))});
+    EXPECT_EQ(typo.Exit, 2);
+    EXPECT_TRUE(typo.Err.contains(QStringLiteral("--protect: no folder at")))
+        << typo.Err.toStdString();
+    EXPECT_EQ(
+        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--protect")}).Exit,
+        2);
+
+    // Only the a.txt group spans folders; the b group in keep/ is left out, so b2 stays.
+    // keep/a.txt is the kept file, other/ is protected for this run (given relative to
+    // the working folder) and zz/ by the profile: nothing may go.
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.setWorkingDirectory(tree.Path(QStringLiteral("data")));
+    cli.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"),
+              {QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
+               QStringLiteral("--across"), QStringLiteral("--protect=other"),
+               QStringLiteral("-q")});
+    ASSERT_TRUE(cli.waitForFinished(300000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt",
+                            "data/keep/b1.txt", "data/keep/b2.txt"})
+        EXPECT_TRUE(tree.Exists(QString::fromLatin1(rel))) << rel;
+    EXPECT_TRUE(err.contains(QStringLiteral(
+        "remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors")))
+        << err.toStdString();
+
+    // The next run without them: the protection of one run is gone, the profile's stays.
+    const Result plain = Cli({QStringLiteral("run"), QStringLiteral("Guarded"),
+                              QStringLiteral("--remove"), QStringLiteral("-q")});
+    EXPECT_EQ(plain.Exit, 0) << plain.Err.toStdString();
+    EXPECT_FALSE(tree.Exists(QStringLiteral("data/other/a.txt")));
+    EXPECT_FALSE(tree.Exists(QStringLiteral("data/keep/b2.txt")));
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/zz/a.txt")));
+    EXPECT_TRUE(tree.Exists(QStringLiteral("data/keep/a.txt")));
+
+    // The profile's run log tells each kept file.
+    QFile log(modCommon::LogPath + QStringLiteral("Guarded.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("Skipped: the file is in a protected folder"));
+
+    // scan takes --across with a profile as well.
+    const Result scan =
+        Cli({QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Guarded"),
+             QStringLiteral("--across"), QStringLiteral("-q")});
+    EXPECT_EQ(scan.Exit, 0) << scan.Err.toStdString();
+}

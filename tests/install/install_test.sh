@@ -155,6 +155,9 @@ if [[ -f /usr/share/bash-completion/bash_completion ]]; then
         fail "completion of --content's values"
     complete_words echofind-cli run --remove De | grep -qx "Default Profile" ||
         fail "completion of a profile name from the data folder"
+    complete_words echofind-cli run --pro | grep -qx -- --protect || fail "completion of --pro"
+    complete_words echofind-cli run --protect "$work" De | grep -qx "Default Profile" ||
+        fail "completion of a profile name after --protect's folder"
 else
     echo "bash-completion is not installed: completion not tried" >&2
 fi

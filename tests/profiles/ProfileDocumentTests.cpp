@@ -219,3 +219,82 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
         EXPECT_EQ(read[i].Status, entries[i].Status);
     }
 }
+
+namespace {
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString Golden(const char* name) {
+    return QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name);
+}
+
+} // namespace
+
+// Documents written before protected folders and across-folder groups existed: read and
+// saved again they must come out byte for byte as they were, with and without an action part.
+TEST(ProfileDocument, OlderDocumentsWriteBackUnchanged) {
+    AppFolder app;
+    for (const char* name : {"profile-full.xml", "profile-scan-only.xml"}) {
+        const QByteArray before = ReadBytes(Golden(name));
+        ASSERT_FALSE(before.isEmpty()) << name;
+        ProfileSettings p;
+        ASSERT_EQ(ProfileDocument::Load(Golden(name), p), 1) << name;
+        EXPECT_TRUE(p.ProtectedFolders.isEmpty());
+        EXPECT_FALSE(p.AcrossFolders);
+        const QString copy = modCommon::ProfileFolder + QString::fromLatin1(name);
+        ASSERT_EQ(ProfileDocument::Save(copy, p), 1);
+        EXPECT_EQ(ReadBytes(copy), before) << name;
+    }
+}
+
+TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
+    AppFolder app;
+    ProfileSettings p;
+    ASSERT_EQ(ProfileDocument::Load(Golden("profile-full.xml"), p), 1);
+    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9/keep"));
+    // Kept exactly: a blank at the end names another folder than the one without it.
+    p.ProtectedFolders = {QStringLiteral("/home/ann/Pictures/Best"), raw,
+                          QStringLiteral("/srv/ends in blank ")};
+    p.AcrossFolders = true;
+    const QString path = modCommon::ProfileFolder + QStringLiteral("protected.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.ProtectedFolders, p.ProtectedFolders);
+    EXPECT_TRUE(back.AcrossFolders);
+    EXPECT_EQ(back.Folders, p.Folders);
+    EXPECT_EQ(back.IncludeFilters, p.IncludeFilters);
+
+    modXML::Document doc;
+    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
+    QStringList groups;
+    for (pugi::xml_node n : doc.Root().children())
+        groups << QString::fromUtf8(n.name());
+    EXPECT_EQ(groups, (QStringList{QStringLiteral("profileoption"), QStringLiteral("include"),
+                                   QStringLiteral("exclude"), QStringLiteral("removeoption"),
+                                   QStringLiteral("singlecopy"), QStringLiteral("export"),
+                                   QStringLiteral("protect")}));
+    const auto find =
+        modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates"));
+    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("across")), QStringLiteral("True"));
+
+    // Taking both out again gives the older document back, byte for byte.
+    back.ProtectedFolders.clear();
+    back.AcrossFolders = false;
+    ASSERT_EQ(ProfileDocument::Save(path, back), 1);
+    EXPECT_EQ(ReadBytes(path), ReadBytes(Golden("profile-full.xml")));
+
+    // A document without an action part still keeps what it protects.
+    ProfileSettings scanOnly;
+    ASSERT_EQ(ProfileDocument::Load(Golden("profile-scan-only.xml"), scanOnly), 1);
+    ASSERT_FALSE(scanOnly.HasActions);
+    scanOnly.ProtectedFolders = {QStringLiteral("/data/keep")};
+    ASSERT_EQ(ProfileDocument::Save(path, scanOnly), 1);
+    ProfileSettings scanOnlyBack;
+    ASSERT_EQ(ProfileDocument::Load(path, scanOnlyBack), 1);
+    EXPECT_EQ(scanOnlyBack.ProtectedFolders, QStringList{QStringLiteral("/data/keep")});
+}

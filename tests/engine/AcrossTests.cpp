@@ -1,0 +1,127 @@
+// Groups across folders: only groups whose files lie under two or more scanned folders are
+// kept, each file counting for the deepest scanned folder that holds it, before anything
+// reaches the sink; the same with and without the hash cache and from a profile.
+
+#include "EngineFixtures.h"
+
+#include "app/PathCodec.h"
+#include "app/modLog.h"
+#include "engine/HashCache.h"
+#include "profiles/ProfileDocument.h"
+
+using namespace engine_test;
+
+namespace {
+
+class Across : public EngineTest {
+protected:
+    RecordingSink ScanAcross(const QStringList& folders, bool across, bool cache = false,
+                             bool staged = true) {
+        clsFindFile scan;
+        ContentScan(scan, u"crc"_s);
+        scan.AcrossFolders = across;
+        scan.UseHashCache = cache;
+        scan.HashCacheFile = CacheFile();
+        scan.Staged = staged;
+        return Scan(scan, folders);
+    }
+    QString CacheFile() const { return P(u"cache/HashCache.sqlite"_s); }
+};
+
+} // namespace
+
+TEST_F(Across, OnlyGroupsSpanningTwoFoldersReachTheSinkWithTheirOwnCounts) {
+    t.CreateFile(u"camera/both.jpg"_s, "in both folders");
+    t.CreateFile(u"archive/2020/both.jpg"_s, "in both folders");
+    t.CreateFile(u"camera/burst1.jpg"_s, "only in the camera");
+    t.CreateFile(u"camera/sub/burst2.jpg"_s, "only in the camera");
+    t.CreateFile(u"camera/three-a.jpg"_s, "three copies");
+    t.CreateFile(u"camera/three-b.jpg"_s, "three copies");
+    t.CreateFile(u"archive/three.jpg"_s, "three copies");
+    t.CreateFile(u"archive/old1.jpg"_s, "only archived");
+    t.CreateFile(u"archive/old2.jpg"_s, "only archived");
+    const QStringList folders{P(u"camera"_s), P(u"archive"_s)};
+
+    EXPECT_EQ(ScanAcross(folders, false).Paths.size(), 4u) << "without the option every group";
+    const RecordingSink sink = ScanAcross(folders, true);
+    // A group that spans the folders is kept whole, its copies within one folder included;
+    // groups come smallest size first.
+    EXPECT_EQ(Rel(sink.Paths),
+              (Groups{{u"archive/three.jpg"_s, u"camera/three-a.jpg"_s, u"camera/three-b.jpg"_s},
+                      {u"archive/2020/both.jpg"_s, u"camera/both.jpg"_s}}));
+    const qint64 both = qint64(QByteArray("in both folders").size());
+    const qint64 three = qint64(QByteArray("three copies").size());
+    EXPECT_EQ(sink.Calls.filter(u"Update"_s),
+              (QStringList{u"UpdateHeadTotal 1 %1"_s.arg(3 * three), u"UpdateHeader 1 3"_s,
+                           u"UpdateHeadTotal 5 %1"_s.arg(2 * both), u"UpdateHeader 5 2"_s}));
+    EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
+}
+
+// With /a and /a/b both scanned, a file in /a/b counts for /a/b whichever walk met it first.
+TEST_F(Across, NestedFoldersCountForTheDeepestScannedFolder) {
+    t.CreateFile(u"a/x.dat"_s, "x: top and nested");
+    t.CreateFile(u"a/b/x.dat"_s, "x: top and nested");
+    t.CreateFile(u"a/b/y1.dat"_s, "y: nested only");
+    t.CreateFile(u"a/b/deeper/y2.dat"_s, "y: nested only");
+    t.CreateFile(u"a/c/z1.dat"_s, "z: top only");
+    t.CreateFile(u"a/z2.dat"_s, "z: top only");
+    t.CreateFile(u"ab/w.dat"_s, "w: a sibling whose name starts alike");
+    t.CreateFile(u"a/w.dat"_s, "w: a sibling whose name starts alike");
+    const Groups expected{{u"a/x.dat"_s, u"a/b/x.dat"_s}, {u"a/w.dat"_s, u"ab/w.dat"_s}};
+    for (const QStringList& folders :
+         {QStringList{P(u"a"_s), P(u"a/b"_s), P(u"ab"_s)},
+          QStringList{P(u"a/b/"_s), P(u"a/"_s), P(u"ab"_s), P(u"a"_s)}}) {
+        EXPECT_EQ(Rel(ScanAcross(folders, true).Paths), expected)
+            << folders.join(u' ').toStdString();
+    }
+    // One folder alone never spans two.
+    EXPECT_TRUE(ScanAcross({P(u"a"_s)}, true).Paths.empty());
+}
+
+TEST_F(Across, TheHashCacheAndReadingEverythingGiveTheSameGroups) {
+    HashCache::SettleNs = 0;
+    const QByteArray big(70000, 'q');
+    t.CreateFile(u"one/big1"_s, big);
+    t.CreateFile(u"two/big2"_s, big);
+    t.CreateFile(u"one/big3"_s, big + "tail");
+    t.CreateFile(u"one/big4"_s, big + "tail");
+    t.CreateFile(PathCodec::Decode("two/caf\xe9"), "raw name");
+    t.CreateFile(u"one/plain"_s, "raw name");
+    const QStringList folders{P(u"one"_s), P(u"two"_s)};
+    const Groups expected = Rel(ScanAcross(folders, true, false, false).Paths);
+    ASSERT_EQ(expected.size(), 2u);
+    EXPECT_EQ(Rel(ScanAcross(folders, true, true).Paths), expected) << "cold cache";
+    EXPECT_EQ(Rel(ScanAcross(folders, true, true).Paths), expected) << "warm cache";
+    EXPECT_EQ(Rel(ScanAcross(folders, true, false).Paths), expected) << "no cache";
+    HashCache::SettleNs = 2'000'000'000;
+}
+
+TEST_F(Across, AProfileTurnsItOnButNeverOff) {
+    t.CreateFile(u"p/one/a.txt"_s, "spans");
+    t.CreateFile(u"p/two/a.txt"_s, "spans");
+    t.CreateFile(u"p/one/b.txt"_s, "stays home");
+    t.CreateFile(u"p/one/c.txt"_s, "stays home");
+    const auto write = [this](bool across) {
+        ProfileSettings s;
+        s.Folders = {P(u"p/one"_s), P(u"p/two"_s)};
+        s.MatchSize = s.MatchContent = true;
+        s.MatchType = u"md5"_s;
+        s.AcrossFolders = across;
+        const QString path = P(u"prof.xml"_s);
+        EXPECT_EQ(ProfileDocument::Save(path, s), 1);
+        return path;
+    };
+    for (const auto& [inDocument, preset, groups] :
+         {std::tuple{false, false, 2u}, std::tuple{true, false, 1u}, std::tuple{false, true, 1u},
+          std::tuple{true, true, 1u}}) {
+        clsFindFile scan;
+        scan.AcrossFolders = preset;
+        FileList list;
+        int status = 0;
+        scan.ExecuteProfile(write(inDocument), list, status);
+        ASSERT_EQ(status, 1);
+        RecordingSink sink;
+        GroupingPass(list, sink);
+        EXPECT_EQ(sink.Paths.size(), size_t(groups)) << inDocument << preset;
+    }
+}
