@@ -5,7 +5,10 @@
 
 #include "actions/DefaultActions.h"
 #include "actions/ResultsModel.h"
+#include "app/AppError.h"
 #include "app/PathCodec.h"
+#include "app/modCommon.h"
+#include "profiles/ProfileDocument.h"
 
 #include <cstdio>
 
@@ -31,7 +34,8 @@ const char* kUsage =
     "the first file of every group is kept, every other file is marked.\n"
     "\n"
     "  --remove         remove the marked files by the profile's remove rule (trash,\n"
-    "                   permanent delete, move or zip)\n"
+    "                   permanent delete, move, zip, or hard links to the kept file of\n"
+    "                   each group)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
     "  --export         write the report in the profile's format and folder\n"
     "  --no-cache       read every file, neither using nor updating the hash cache\n"
@@ -96,7 +100,16 @@ void Say(const QString& text) {
     std::fprintf(stderr, "%s\n", PathCodec::Display(text).toLocal8Bit().constData());
 }
 
-QString Describe(const QString& what, const ActionSummary& s) {
+// Whether the profile's saved remove rule replaces copies by hard links, which the summary
+// then calls what it is: the names stay, so nothing was removed.
+bool LinksInsteadOfRemoval(const QString& profile) {
+    ProfileSettings settings;
+    return ProfileDocument::Load(modCommon::ProfileFolder + profile + QStringLiteral(".xml"),
+                                 settings) == Success &&
+           settings.DeleteTo == u"hardlink";
+}
+
+QString Describe(const QString& what, const ActionSummary& s, bool links) {
     switch (s.Outcome) {
     case ActionRun::Outcome::SettingsUnreadable:
         return what + QStringLiteral(": not done, the profile's settings could not be read");
@@ -109,7 +122,8 @@ QString Describe(const QString& what, const ActionSummary& s) {
     }
     QString text = what + QStringLiteral(": ");
     if (what == u"remove")
-        text += QStringLiteral("%1 files acted on, %2 removed, %3 flagged")
+        text += (links ? QStringLiteral("%1 files acted on, %2 replaced by hard links, %3 flagged")
+                       : QStringLiteral("%1 files acted on, %2 removed, %3 flagged"))
                     .arg(s.FilesActedOn)
                     .arg(s.Removed)
                     .arg(s.Flagged);
@@ -152,6 +166,7 @@ int RunRunCommand(const QStringList& args) {
         return scanStatus;
 
     qint64 actionErrors = 0;
+    const bool links = o.Remove && LinksInsteadOfRemoval(o.Profile);
     const struct {
         bool Wanted;
         const char* Action;
@@ -164,7 +179,7 @@ int RunRunCommand(const QStringList& args) {
             continue;
         const ActionSummary s =
             RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action));
-        Say(Describe(QString::fromLatin1(step.Name), s));
+        Say(Describe(QString::fromLatin1(step.Name), s, links));
         // Without its settings (or after an unexpected stop) the action was not carried
         // out at all: that is a failed run, not one done with a few errors.
         if (s.Outcome == ActionRun::Outcome::SettingsUnreadable ||
