@@ -231,6 +231,37 @@ TEST_F(LinkRun, AFolderTheUserMayNotWriteLeavesEveryCopyInPlace) {
         Tree().SetMode(QString::fromLatin1(folder), 0755); // so the tree can be cleaned up
 }
 
+TEST_F(LinkRun, AFileThatCannotBeReadIsNeverLinked) {
+    ::chmod(PathCodec::Encode(Tree().Root()).constData(), 0755);
+    // Not even its owner may read it, so its bytes cannot be compared.
+    if (::geteuid() == 0) {
+        const uid_t user = testing_support::UnusedId();
+        for (const QString& path : b)
+            ASSERT_EQ(::chown(PathCodec::Encode(path).constData(), user, user), 0);
+    }
+    Tree().SetMode(QStringLiteral("d2/b.txt"), 0200);
+    // Where the user's run writes the failed-system-call line.
+    ::chmod(PathCodec::Encode(modCommon::AppPath + QStringLiteral("Log")).constData(), 0777);
+    model.ClearRecs();
+    AddGroup(model, a);
+    AddGroup(model, b);
+    const int outcome = testing_support::RunAsOtherUser([&] {
+        if (Execute(QStringLiteral("DeleteGroup"), 5) != Outcome::Finished)
+            return 1;
+        if (ActionLines() !=
+            QStringList{b[1] + QStringLiteral(" - Error occured while comparing the file with ") +
+                            b[0],
+                        QStringLiteral("finished")})
+            return 2;
+        return Errors() == 1 && Flags() == QStringLiteral("......r") ? 0 : 3;
+    });
+    EXPECT_EQ(outcome, 0) << "-1: the run did not end; 2: other lines; 3: other counts";
+    EXPECT_NE(InodeOf(b[1]), InodeOf(b[0]));
+    EXPECT_TRUE(app.AppLogLines().join(u'\n').contains(
+        QStringLiteral("Error occured in modAPI.CompareContents Error number: 13 ")))
+        << app.AppLogLines().join(u'\n').toStdString();
+}
+
 TEST_F(LinkRun, WithoutAKeptFileTheRemoverNeverFallsBackToTheTrash) {
     clsCleanup cleanup(messages);
     cleanup.DeleteTo = QStringLiteral("hardlink");
