@@ -275,8 +275,8 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
     const Result linked = Cli({QStringLiteral("run"), QStringLiteral("Links"),
                                QStringLiteral("--remove"), QStringLiteral("-q")});
     EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
-    EXPECT_TRUE(linked.Err.contains(QStringLiteral(
-        "remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors")))
+    EXPECT_TRUE(linked.Err.contains(
+        QStringLiteral("remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors")))
         << linked.Err.toStdString();
     modAPI::FileInfo first;
     ASSERT_EQ(modAPI::MyStat(copies[0], first), 1);
@@ -307,8 +307,8 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
                                 QStringLiteral("--remove"), QStringLiteral("-q")});
     EXPECT_EQ(refused.Exit, 1) << refused.Err.toStdString();
     // The names already linked are one file now, so only the pair across the mount is left.
-    EXPECT_TRUE(refused.Err.contains(QStringLiteral(
-        "remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors")))
+    EXPECT_TRUE(refused.Err.contains(
+        QStringLiteral("remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors")))
         << refused.Err.toStdString();
     modAPI::FileInfo after;
     ASSERT_EQ(modAPI::MyStat(there, after), 1);
