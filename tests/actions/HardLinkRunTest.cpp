@@ -172,65 +172,6 @@ TEST_F(LinkRun, AFileOrKeptFileChangedSinceTheScanIsNotLinked) {
     EXPECT_EQ(ActionLines().mid(0, 2), (QStringList{Skipped(a[1]), Skipped(a[2])}));
 }
 
-TEST_F(LinkRun, AcrossFileSystemsNothingIsLinkedOrCopied) {
-    testing_support::PrivateMount other;
-    if (other.Skip())
-        GTEST_SKIP() << other.Skip();
-    const QString kept = Tree().CreateFile(QStringLiteral("k/photo.jpg"), "picture");
-    const QString copy = other.Root() + QStringLiteral("/photo.jpg");
-    {
-        QFile f(copy);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("picture");
-    }
-    model.ClearRecs();
-    AddGroup(model, {kept, copy});
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
-    EXPECT_EQ(ActionLines(),
-              (QStringList{copy +
-                               QStringLiteral(" - Error occured while replacing by a hard "
-                                              "link (") +
-                               modAPI::SystemMessage(EXDEV) + u')',
-                           QStringLiteral("finished")}));
-    EXPECT_EQ(Errors(), 1);
-    EXPECT_EQ(Flags(), QStringLiteral("..r"));
-    EXPECT_EQ(actions_testing::Contents(copy), QByteArray("picture"));
-    EXPECT_EQ(QDir(other.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{QStringLiteral("photo.jpg")});
-}
-
-TEST_F(LinkRun, AFolderTheUserMayNotWriteLeavesEveryCopyInPlace) {
-    ::chmod(PathCodec::Encode(Tree().Root()).constData(), 0755);
-    // The user's own files, in folders that have been made read-only.
-    const uid_t user = testing_support::UnusedId();
-    if (::geteuid() == 0) {
-        for (const QString& path : a + b)
-            ASSERT_EQ(::chown(PathCodec::Encode(path).constData(), user, user), 0);
-    }
-    for (const char* folder : {"d2", "d3"})
-        Tree().SetMode(QString::fromLatin1(folder), 0555);
-    model.ClearRecs(); // the change of owner is a change of the files
-    AddGroup(model, a);
-    AddGroup(model, b);
-    const int outcome = testing_support::RunAsOtherUser([&] {
-        if (Execute(QStringLiteral("DeleteAll")) != Outcome::Finished)
-            return 1;
-        const QString failed = QStringLiteral(" - Error occured while replacing by a hard link (") +
-                               modAPI::SystemMessage(EACCES) + u')';
-        if (ActionLines() !=
-            QStringList{a[1] + failed, a[2] + failed, b[1] + failed, QStringLiteral("finished")})
-            return 2;
-        return Errors() == 3 && Flags() == QStringLiteral("..rr..r") ? 0 : 3;
-    });
-    EXPECT_EQ(outcome, 0) << "-1: the run did not end; 2: other lines; 3: other counts";
-    EXPECT_NE(InodeOf(a[1]), InodeOf(a[0]));
-    EXPECT_NE(InodeOf(a[2]), InodeOf(a[0]));
-    EXPECT_NE(InodeOf(b[1]), InodeOf(b[0]));
-    EXPECT_EQ(Strays(a + b), QStringList());
-    for (const char* folder : {"d2", "d3"})
-        Tree().SetMode(QString::fromLatin1(folder), 0755); // so the tree can be cleaned up
-}
-
 TEST_F(LinkRun, AFileThatCannotBeReadIsNeverLinked) {
     ::chmod(PathCodec::Encode(Tree().Root()).constData(), 0755);
     // Not even its owner may read it, so its bytes cannot be compared.

@@ -197,29 +197,3 @@ TEST(HardLink, APermissionRefusedOnTheWayTakesBackWhatWasDone) {
     }
     tree.SetMode(QStringLiteral("locked"), 0755); // so the tree can be cleaned up
 }
-
-// FAT (most USB sticks) has no hard links at all: the refusal comes from the file system,
-// and the copy must survive it like any other.
-TEST(HardLink, AFileSystemWithoutHardLinksKeepsBothFiles) {
-    AppFolder app;
-    FatVolume fat;
-    if (fat.Skip())
-        GTEST_SKIP() << fat.Skip();
-    ASSERT_TRUE(fat.Mounted());
-    const QString kept = fat.Root() + QStringLiteral("/KEPT.TXT");
-    const QString target = fat.Root() + QStringLiteral("/COPY.TXT");
-    for (const QString& path : {kept, target}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("same");
-    }
-    const Inode before = InodeOf(target);
-    EXPECT_EQ(modAPI::MyReplaceByHardLink(kept, target), 3);
-    EXPECT_NE(modAPI::LastAPIError, 0);
-    EXPECT_EQ(InodeOf(target), before);
-    EXPECT_EQ(NamesIn(fat.Root()),
-              (QStringList{QStringLiteral("COPY.TXT"), QStringLiteral("KEPT.TXT")}));
-    QFile f(target);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("same"));
-}
