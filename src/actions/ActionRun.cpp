@@ -126,6 +126,10 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
         return;
     }
+    if (cleanup.DeleteTo == u"hardlink") {
+        LinkRow(cleanup, row, iteration);
+        return;
+    }
     if (!SafeToRemove(row)) {
         cleanup.LogFailure(path, SkippedText);
         m_model.SetFlag(row, ResultsModel::FlagRed, true);
@@ -151,6 +155,71 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         m_zipRows.push_back(row);
     else
         MarkRemoval(row);
+}
+
+void ActionRun::LinkRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
+    const QString path = m_model.Text(row, 3);
+    const qint64 keptRow = KeptRowOf(row);
+    modAPI::FileInfo kept, file;
+    // A name that already leads to the kept file loses nothing whatever else changed about
+    // it; any other file must still be the one the scan compared.
+    const bool sound =
+        keptRow > 0 && StillAsScanned(keptRow, kept) && IsRegularFile(path, file) &&
+        ((file.Device == kept.Device && file.Inode == kept.Inode) || StillAsScanned(row, file));
+    if (!sound) {
+        cleanup.LogFailure(path, SkippedText);
+        m_model.SetFlag(row, ResultsModel::FlagRed, true);
+        return;
+    }
+    if (Action == u"Delete")
+        ShowProgress(path, iteration);
+    ++modLog::RunStats.FilesActedOn;
+    const QString keptPath = m_model.Text(keptRow, 3);
+    cleanup.ReplaceByHardLink(path, keptPath);
+    // The row is struck when the copy is gone, that is when its name now leads to the kept
+    // file; the name itself stays, so the path's existence tells nothing here.
+    modAPI::FileInfo now, keptNow;
+    const bool linked = modAPI::MyStat(path, now) == Success &&
+                        modAPI::MyStat(keptPath, keptNow) == Success &&
+                        now.Device == keptNow.Device && now.Inode == keptNow.Inode;
+    m_model.SetFlag(row, linked ? ResultsModel::FlagStruck : ResultsModel::FlagRed, true);
+    RefreshGroupIdentities(row, kept, file);
+}
+
+qint64 ActionRun::KeptRowOf(qint64 row) const {
+    const qint64 header = m_model.GroupHeaderOf(row);
+    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i)
+        if (i != row && m_model.IsUnmarked(i) && !m_model.IsStruck(i))
+            return i;
+    return 0;
+}
+
+bool ActionRun::StillAsScanned(qint64 row, modAPI::FileInfo& now) const {
+    return IsRegularFile(m_model.Text(row, 3), now) && SameFile(row, now) &&
+           modLog::DateTextFromSecs(now.ModifiedSecs) == m_model.Text(row, 6);
+}
+
+void ActionRun::RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
+                                       const modAPI::FileInfo& replaced) {
+    // A link adds a name to the kept file and takes one from the replaced file, and both
+    // move the file's change time. Without this the next row of the group would take its
+    // kept copy, or another name of the file just replaced, for one changed behind the scan.
+    // Only rows that were still exact just before the link are brought up to date, so a
+    // change made by anyone else stays visible.
+    const auto touched = [&](const FileIdentity& id) {
+        return id == FileIdentity{kept.Device, kept.Inode, kept.ChangedNs} ||
+               id == FileIdentity{replaced.Device, replaced.Inode, replaced.ChangedNs};
+    };
+    const qint64 header = m_model.GroupHeaderOf(row);
+    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i) {
+        FileIdentity id = m_model.Identity(i);
+        modAPI::FileInfo now;
+        if (!id.Known() || !touched(id) || modAPI::MyStat(m_model.Text(i, 3), now) != Success ||
+            now.Device != id.Device || now.Inode != id.Inode)
+            continue;
+        id.ChangedNs = now.ChangedNs;
+        m_model.SetIdentity(i, id);
+    }
 }
 
 void ActionRun::MarkRemoval(qint64 row) {

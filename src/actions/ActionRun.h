@@ -79,6 +79,17 @@ private:
     bool ReportedFileUnchanged(qint64 row, const modAPI::FileInfo& now) const;
     // Whether the marked row's file may go because the kept row's still holds its content.
     bool ContentStillEqual(qint64 row, qint64 keptRow) const;
+    // The "hardlink" removal of one row: replaced by a link to the kept file of its group.
+    void LinkRow(clsCleanup& cleanup, qint64 row, qint64 iteration);
+    // The file a marked row is linked to: the first unmarked, not struck row of its group;
+    // 0 when there is none.
+    qint64 KeptRowOf(qint64 row) const;
+    // Whether the file at the row's path is the one the scan saw, with the shown size and
+    // modified time.
+    bool StillAsScanned(qint64 row, modAPI::FileInfo& now) const;
+    // Takes in the change times that linking gave the files of the row's group.
+    void RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
+                                const modAPI::FileInfo& replaced);
     // Writes the zip archive of the run and marks its rows; Cancelled when stopped.
     Outcome CommitZip(clsCleanup& cleanup);
     void MarkRemoval(qint64 row);

@@ -146,6 +146,11 @@ FileIdentity ResultsModel::Identity(qint64 row) const {
     return ValidRow(row) ? m_rows[size_t(row - 1)].Identity : FileIdentity{};
 }
 
+void ResultsModel::SetIdentity(qint64 row, const FileIdentity& identity) {
+    if (ValidRow(row))
+        m_rows[size_t(row - 1)].Identity = identity;
+}
+
 void ResultsModel::SetText(qint64 row, int col, const QString& text) {
     if (!ValidRow(row) || col < 0 || col >= ColumnCount)
         return;

@@ -85,6 +85,9 @@ public:
 
     // The file the scan saw for the row; unknown for headers and rows out of range.
     FileIdentity Identity(qint64 row) const;
+    // After the program itself changed the file in a way the scan could not foresee (a
+    // hard link to it adds a name and so moves its change time).
+    void SetIdentity(qint64 row, const FileIdentity& identity);
 
     // Marked files that no action has removed yet, and the bytes removing them would free.
     struct MarkTotals {

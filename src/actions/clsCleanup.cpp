@@ -18,6 +18,7 @@
 namespace {
 
 const QString Separator = QStringLiteral(" - ");
+const QString LinkFailedText = QStringLiteral("Error occured while replacing by a hard link");
 
 void CountError() {
     ++modLog::RunStats.ErrorCount;
@@ -84,6 +85,12 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
             m_zipQueue.push_back(strFilePath);
             return Success;
         }
+        if (DeleteTo == u"hardlink") {
+            // Which file to link to is the run's to say; without it the file stays, and
+            // its folder, which keeps the name anyway, is never tidied away.
+            LogFailure(strFilePath, LinkFailedText);
+            return Success;
+        }
         if (DeleteTo == u"zip")
             ZipFile(strFilePath);
         else if (DeleteTo == u"move")
@@ -100,6 +107,45 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
                                   QString::fromUtf8(e.what()));
     }
     return Failed;
+}
+
+clsCleanup::LinkResult clsCleanup::ReplaceByHardLink(const QString& strFilePath,
+                                                     const QString& strKeptPath) {
+    try {
+        // Equal keys only say the files are probably the same; a link makes them one, so
+        // only bytes compared here, now, may decide.
+        switch (modAPI::CompareContents(strKeptPath, strFilePath)) {
+        case modAPI::ContentMatch::Same:
+            break;
+        case modAPI::ContentMatch::Different:
+            LogFailure(strFilePath,
+                       QStringLiteral("Not replaced by a hard link: its contents differ from ") +
+                           strKeptPath);
+            return LinkResult::NotLinked;
+        case modAPI::ContentMatch::Unreadable:
+            modAPI::ReportAPIError(QStringLiteral("CompareContents"), strFilePath,
+                                   modAPI::LastAPIError);
+            LogFailure(strFilePath, QStringLiteral("Error occured while comparing the file with ") +
+                                        strKeptPath);
+            return LinkResult::NotLinked;
+        }
+        bool already = false;
+        if (modAPI::MyReplaceByHardLink(strKeptPath, strFilePath, &already) != Success) {
+            LogFailure(strFilePath, LinkFailedText + QStringLiteral(" (") +
+                                        modAPI::SystemMessage(modAPI::LastAPIError) +
+                                        QStringLiteral(")"));
+            return LinkResult::NotLinked;
+        }
+        LogActionDetails(strFilePath + Separator +
+                         (already ? QStringLiteral("Already a hard link to ")
+                                  : QStringLiteral("Replaced by a hard link to ")) +
+                         strKeptPath);
+        return already ? LinkResult::AlreadyLinked : LinkResult::Linked;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.ReplaceByHardLink"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return LinkResult::NotLinked;
 }
 
 void clsCleanup::LogActionDetails(const QString& strDetails) {

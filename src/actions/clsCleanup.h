@@ -24,6 +24,17 @@ public:
     int DeleteFile(const QString& strFilePath);
     void LogActionDetails(const QString& strDetails);
 
+    // What replacing a file by a hard link came to.
+    enum class LinkResult {
+        Linked,        // the file's name now leads to the kept file
+        AlreadyLinked, // it already did; nothing was changed
+        NotLinked,     // refused or failed; the file is as it was (logged, one error)
+    };
+    // The "hardlink" removal: after a byte-for-byte comparison with the kept file, replaces
+    // the file by a hard link to it. Files that differ in a single byte, or that cannot be
+    // read, are never linked; neither are files on different file systems.
+    LinkResult ReplaceByHardLink(const QString& strFilePath, const QString& strKeptPath);
+
     // From here on a zip removal only queues its file: CommitZipBatch then writes them all
     // in one archive write, so a run's cost grows with its files, not with their square.
     void BeginZipBatch() { m_batching = true; }

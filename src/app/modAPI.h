@@ -125,6 +125,13 @@ enum class ContentMatch { Same, Different, Unreadable };
 // same. Unreadable, with LastAPIError set and no report, when either cannot be read.
 ContentMatch CompareContents(const QString& first, const QString& second);
 
+// Replaces the file at target by a hard link to kept, in one step: a link beside the target
+// under a name nobody uses, renamed over it. On failure the target is exactly as it was and
+// no temporary name is left (reported; EXDEV when the two lie on different file systems,
+// where there is never a fallback to a copy or a symbolic link). Two names of one file
+// already are what was asked: 1, with alreadyLinked set.
+int MyReplaceByHardLink(const QString& kept, const QString& target, bool* alreadyLinked = nullptr);
+
 // The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
 int MyReadFile(const QString& path, QByteArray& data);
 // Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that

@@ -52,7 +52,8 @@ const char* kUsage =
     "                   profile's protected folders is kept before any other (for\n"
     "                   first-under, after the files under DIR).\n"
     "  --remove         remove the marked files by the profile's remove rule (trash,\n"
-    "                   permanent delete, move or zip)\n"
+    "                   permanent delete, move, zip, or hard links to the kept file of\n"
+    "                   each group)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
     "  --export         write the report in the profile's format and folder\n"
     "  --protect DIR    never remove, move or zip a file under DIR, whatever its mark\n"
@@ -162,7 +163,16 @@ void Say(const QString& text) {
     std::fprintf(stderr, "%s\n", PathCodec::Display(text).toLocal8Bit().constData());
 }
 
-QString Describe(const QString& what, const ActionSummary& s) {
+// Whether the profile's saved remove rule replaces copies by hard links, which the summary
+// then calls what it is: the names stay, so nothing was removed.
+bool LinksInsteadOfRemoval(const QString& profile) {
+    ProfileSettings settings;
+    return ProfileDocument::Load(modCommon::ProfileFolder + profile + QStringLiteral(".xml"),
+                                 settings) == Success &&
+           settings.DeleteTo == u"hardlink";
+}
+
+QString Describe(const QString& what, const ActionSummary& s, bool links) {
     switch (s.Outcome) {
     case ActionRun::Outcome::SettingsUnreadable:
         return what + QStringLiteral(": not done, the profile's settings could not be read");
@@ -175,7 +185,8 @@ QString Describe(const QString& what, const ActionSummary& s) {
     }
     QString text = what + QStringLiteral(": ");
     if (what == u"remove") {
-        text += QStringLiteral("%1 files acted on, %2 removed, %3 flagged")
+        text += (links ? QStringLiteral("%1 files acted on, %2 replaced by hard links, %3 flagged")
+                       : QStringLiteral("%1 files acted on, %2 removed, %3 flagged"))
                     .arg(s.FilesActedOn)
                     .arg(s.Removed)
                     .arg(s.Flagged);
@@ -288,6 +299,7 @@ int RunRunCommand(const QStringList& args) {
     }
 
     qint64 actionErrors = 0;
+    const bool links = o.Remove && LinksInsteadOfRemoval(o.Profile);
     const struct {
         bool Wanted;
         const char* Action;
@@ -300,7 +312,7 @@ int RunRunCommand(const QStringList& args) {
             continue;
         const ActionSummary s = RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action),
                                                  nullptr, Messages(), o.Protect);
-        Say(Describe(QString::fromLatin1(step.Name), s));
+        Say(Describe(QString::fromLatin1(step.Name), s, links));
         // Without its settings (or after an unexpected stop) the action was not carried
         // out at all: that is a failed run, not one done with a few errors.
         if (s.Outcome == ActionRun::Outcome::SettingsUnreadable ||

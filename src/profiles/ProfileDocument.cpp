@@ -137,7 +137,9 @@ int Load(const QString& path, ProfileSettings& p) {
     p.HasActions = bool(remove);
     if (remove) {
         const QString to = attr(remove, "delto");
-        p.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent") ? to : S("recycle");
+        p.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent" || to == u"hardlink")
+                         ? to
+                         : S("recycle");
         p.RemoveFolder =
             (p.DeleteTo == u"move" || p.DeleteTo == u"zip") ? attr(remove, "folder") : QString();
         p.DeleteEmptyFolder = IsYes(attr(remove, "deleteemptyfolder"));

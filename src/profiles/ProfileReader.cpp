@@ -69,7 +69,9 @@ void ReadActionPart(const pugi::xml_node& d, const Options& options, ProfileRead
     if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//removeoption/criteria"))) {
         ProfileReadout::Removal& r = out.Remove.emplace();
         const QString to = Needed(n, "delto");
-        r.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent") ? to : Q("recycle");
+        r.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent" || to == u"hardlink")
+                         ? to
+                         : Q("recycle");
         if (r.DeleteTo == u"zip" || r.DeleteTo == u"move")
             r.Folder = Needed(n, "folder");
         r.DeleteEmptyFolder = IsYes(n, "deleteemptyfolder");

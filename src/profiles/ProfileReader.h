@@ -25,7 +25,7 @@ struct ProfileReadout {
         bool ZeroByte = false;
     };
     struct Removal {
-        QString DeleteTo; // "recycle", "permanent", "move" or "zip"
+        QString DeleteTo; // "recycle", "permanent", "move", "zip" or "hardlink"
         QString Folder;   // only for "move" and "zip"
         bool DeleteEmptyFolder = false;
     };

@@ -29,6 +29,8 @@ QIcon IconFor(const QString& button) {
         {"cmdMoveAll", "", "move-all"},
         {"cmdZip", "package-x-generic", "zip"},
         {"cmdZipAll", "", "zip-all"},
+        {"cmdHardLink", "insert-link", "hardlink"},
+        {"cmdHardLinkAll", "", "hardlink-all"},
         {"cmdSingleCopy", "edit-copy", "single-copy"},
         {"cmdExport", "document-export", "export"},
     };

@@ -13,7 +13,7 @@ namespace ActionCommands {
 enum class Scope { HighlightedRow, AllRows, Group };
 
 // The removal a command belongs to, or none for the two extras.
-enum class Method { Recycle, Permanent, Move, Zip, SingleCopy, Export };
+enum class Method { Recycle, Permanent, Move, Zip, HardLink, SingleCopy, Export };
 
 struct Command {
     const char* Name;       // the command as TakeAction knows it
@@ -29,7 +29,7 @@ struct Command {
     QString name() const { return QLatin1String(Name); }
 };
 
-inline constexpr std::array<Command, 14> Table{{
+inline constexpr std::array<Command, 17> Table{{
     {"Recycle", "cmdRecycle", "Send selected item to Recycle bin", "mnuPopupRecycle",
      "Send this marked item to Recycle Bin",
      "Do you want to send the highlighted item to Recycle Bin?", "Delete", Scope::HighlightedRow,
@@ -71,6 +71,18 @@ inline constexpr std::array<Command, 14> Table{{
     {"ZipGroup", "", "", "mnuPopupZipGroup", "Zip all the marked items of this group",
      "Do you want to zip all the marked items of this Group?", "DeleteGroup", Scope::Group,
      Method::Zip},
+    {"HardLink", "cmdHardLink", "Replace selected item by a hard link", "mnuPopupHardLink",
+     "Replace this marked item by a hard link",
+     "Do you want to replace the highlighted item by a hard link to the kept copy of its group?",
+     "Delete", Scope::HighlightedRow, Method::HardLink},
+    {"HardLinkAll", "cmdHardLinkAll", "Replace all checked items by hard links",
+     "mnuPopupHardLinkAll", "Replace all the marked items by hard links",
+     "Do you want to replace all the marked items by hard links to the kept copies?", "DeleteAll",
+     Scope::AllRows, Method::HardLink},
+    {"HardLinkGroup", "", "", "mnuPopupHardLinkGroup",
+     "Replace all the marked items of this group by hard links",
+     "Do you want to replace all the marked items of this Group by hard links to the kept copy?",
+     "DeleteGroup", Scope::Group, Method::HardLink},
     {"SingleCopy", "cmdSingleCopy", "Create a single copy", "mnuPopupSingleCopy",
      "Create single copy of all the unmarked items",
      "Do you want to make a single copy of all the marked items at the specified location?",

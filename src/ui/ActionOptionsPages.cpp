@@ -151,6 +151,9 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     optPermanent = Named(new QRadioButton(S("Delete permanently")), "optPermanent");
     optMove = Named(new QRadioButton(S("Move to folder")), "optMove");
     optZip = Named(new QRadioButton(S("Zip to folder")), "optZip");
+    optHardLink = Named(new QRadioButton(S("Replace by a hard link to the kept copy (same file "
+                                           "system only)")),
+                        "optHardLink");
     txtMoveToLocation = Named(new QLineEdit, "txtMoveToLocation");
     txtZipToLocation = Named(new QLineEdit, "txtZipToLocation");
     txtMoveToLocation->setAccessibleName(optMove->text());
@@ -167,6 +170,7 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     grid->addWidget(optZip, 3, 0);
     grid->addWidget(txtZipToLocation, 3, 1);
     grid->addWidget(cmdZipBrowse, 3, 2);
+    grid->addWidget(optHardLink, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     layout->addWidget(rules);
     optRecycleBin->setChecked(true);
@@ -184,7 +188,11 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     // rule without touching the fields.
     connect(optMove, &QRadioButton::clicked, this, [this] { txtZipToLocation->clear(); });
     connect(optZip, &QRadioButton::clicked, this, [this] { txtMoveToLocation->clear(); });
-    for (QRadioButton* b : {optRecycleBin, optPermanent})
+    // A linked file keeps its name, so its folder never becomes empty: the choice does not
+    // apply, and is kept for when another rule is chosen again.
+    connect(optHardLink, &QRadioButton::toggled, chkDeleteEmptyFolder,
+            [this](bool on) { chkDeleteEmptyFolder->setEnabled(!on); });
+    for (QRadioButton* b : {optRecycleBin, optPermanent, optHardLink})
         connect(b, &QRadioButton::clicked, this, [this] {
             txtMoveToLocation->clear();
             txtZipToLocation->clear();
@@ -292,6 +300,8 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
             txtMoveToLocation->setText(r.Remove->Folder);
         } else if (to == u"permanent") {
             optPermanent->setChecked(true);
+        } else if (to == u"hardlink") {
+            optHardLink->setChecked(true);
         } else {
             optRecycleBin->setChecked(true);
         }
@@ -331,6 +341,8 @@ QString ActionOptionsPages::DeleteTo() const {
         return S("permanent");
     if (optMove->isChecked())
         return S("move");
+    if (optHardLink->isChecked())
+        return S("hardlink");
     return S("zip");
 }
 
@@ -401,15 +413,18 @@ void ActionOptionsPages::ClearFilters() {
 }
 
 QList<QWidget*> ActionOptionsPages::TabChain() const {
-    return {lblIncludeHand,    lblExcludeHand,       txtInclude,       cmdIncludeAdd,
-            cmdIncludeRemove,  lvwInclude,           txtExclude,       cmdExcludeAdd,
-            cmdExcludeRemove,  lvwExclude,           lblRemoveHand,    lblSingleCopyHead,
-            lblExportHand,     optRecycleBin,        optPermanent,     optMove,
-            txtMoveToLocation, cmdMoveBrowse,        optZip,           txtZipToLocation,
-            cmdZipBrowse,      chkDeleteEmptyFolder, chkAutomaticCopy, optCopyOnlyDuplicate,
-            txtCopyToLocation, cmdBrowseCopy,        chkExport,        txtExportFolder,
-            cmdBrowseExport,   optExportHTML,        optExportCSV,     optExportText,
-            optExportXML};
+    QList<QWidget*> chain = {
+        lblIncludeHand,    lblExcludeHand,       txtInclude,       cmdIncludeAdd,
+        cmdIncludeRemove,  lvwInclude,           txtExclude,       cmdExcludeAdd,
+        cmdExcludeRemove,  lvwExclude,           lblRemoveHand,    lblSingleCopyHead,
+        lblExportHand,     optRecycleBin,        optPermanent,     optMove,
+        txtMoveToLocation, cmdMoveBrowse,        optZip,           txtZipToLocation,
+        cmdZipBrowse,      chkDeleteEmptyFolder, chkAutomaticCopy, optCopyOnlyDuplicate,
+        txtCopyToLocation, cmdBrowseCopy,        chkExport,        txtExportFolder,
+        cmdBrowseExport,   optExportHTML,        optExportCSV,     optExportText,
+        optExportXML};
+    chain.insert(chain.indexOf(chkDeleteEmptyFolder), optHardLink); // below the zip row
+    return chain;
 }
 
 QStringList ActionOptionsPages::Items(const QTreeWidget* list) const {

@@ -82,6 +82,7 @@ public:
     QRadioButton* optPermanent = nullptr;
     QRadioButton* optMove = nullptr;
     QRadioButton* optZip = nullptr;
+    QRadioButton* optHardLink = nullptr;
     QLineEdit* txtMoveToLocation = nullptr;
     QLineEdit* txtZipToLocation = nullptr;
     QPushButton* cmdMoveBrowse = nullptr;

@@ -98,7 +98,8 @@ void ResultPopup::Show(qint64 row, const QPoint& globalPos) {
     static const char* pairs[][2] = {{"mnuPopupRecycleGroup", "mnuPopupRecycle"},
                                      {"mnuPopupDeleteGroup", "mnuPopupRemove"},
                                      {"mnuPopupZipGroup", "mnuPopupZip"},
-                                     {"mnuPopupMoveGroup", "mnuPopupMove"}};
+                                     {"mnuPopupMoveGroup", "mnuPopupMove"},
+                                     {"mnuPopupHardLinkGroup", "mnuPopupHardLink"}};
     const bool header = model->IsGroupHeader(row);
     for (const auto& pair : pairs) {
         QAction* group = Entry(menu, pair[0]);

@@ -370,6 +370,10 @@ void frmMain::BuildPopup() {
         {"mnuPopupZip", "Zip this marked item", "Zip"},
         {"mnuPopupZipAll", "Zip all the marked items", "ZipAll"},
         {"mnuPopupZipGroup", "Zip all the marked items of this group", "ZipGroup"},
+        {"mnuPopupHardLink", "Replace this marked item by a hard link", "HardLink"},
+        {"mnuPopupHardLinkAll", "Replace all the marked items by hard links", "HardLinkAll"},
+        {"mnuPopupHardLinkGroup", "Replace all the marked items of this group by hard links",
+         "HardLinkGroup"},
         {"mnuPopupSingleCopy", "Create single copy of all the unmarked items", "SingleCopy"},
         {"mnuPopupExport", "Export report", "Export"},
     };

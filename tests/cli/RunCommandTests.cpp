@@ -1,6 +1,7 @@
 // echofind-cli run on a real corpus: the removal leaves one file of each group, the trash
 // holds the rest, and the report marks what was removed.
 
+#include "FileSystems.h"
 #include "TestSupport.h"
 
 #include "app/modAPI.h"
@@ -323,4 +324,64 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
         Cli({QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Guarded"),
              QStringLiteral("--across"), QStringLiteral("-q")});
     EXPECT_EQ(scan.Exit, 0) << scan.Err.toStdString();
+}
+
+// With a profile that replaces copies by hard links, --remove makes every copy a name of the
+// kept file; a copy on another file system is left as it is, and the run ends with errors.
+TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
+    const QStringList copies = {tree.CreateFile(QStringLiteral("data/x/a.txt"), "same bytes"),
+                                tree.CreateFile(QStringLiteral("data/y/a.txt"), "same bytes"),
+                                tree.CreateFile(QStringLiteral("data/z/a.txt"), "same bytes")};
+    ProfileSettings p;
+    p.Folders = {tree.Path(QStringLiteral("data"))};
+    p.IncludeSubFolder = true;
+    p.MatchSize = true;
+    p.MatchContent = true;
+    p.MatchType = QStringLiteral("md5");
+    p.DeleteTo = QStringLiteral("hardlink");
+    SaveProfile(QStringLiteral("Links"), p);
+
+    const Result linked = Cli({QStringLiteral("run"), QStringLiteral("Links"),
+                               QStringLiteral("--remove"), QStringLiteral("-q")});
+    EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
+    EXPECT_TRUE(linked.Err.contains(
+        QStringLiteral("remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors")))
+        << linked.Err.toStdString();
+    modAPI::FileInfo first;
+    ASSERT_EQ(modAPI::MyStat(copies[0], first), 1);
+    for (const QString& path : copies) {
+        modAPI::FileInfo info;
+        ASSERT_EQ(modAPI::MyStat(path, info), 1) << path.toStdString();
+        EXPECT_EQ(info.Inode, first.Inode) << path.toStdString();
+    }
+    QFile log(modCommon::LogPath + QStringLiteral("Links.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count(" - Replaced by a hard link to "), 2);
+
+    testing_support::PrivateMount other;
+    if (other.Skip())
+        GTEST_SKIP() << other.Skip();
+    const QString here = tree.CreateFile(QStringLiteral("data/b.txt"), "other bytes");
+    const QString there = other.Root() + QStringLiteral("/b.txt");
+    {
+        QFile f(there);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("other bytes");
+    }
+    modAPI::FileInfo before;
+    ASSERT_EQ(modAPI::MyStat(there, before), 1);
+    p.Folders = {tree.Path(QStringLiteral("data")), other.Root()};
+    SaveProfile(QStringLiteral("Links"), p);
+    const Result refused = Cli({QStringLiteral("run"), QStringLiteral("Links"),
+                                QStringLiteral("--remove"), QStringLiteral("-q")});
+    EXPECT_EQ(refused.Exit, 1) << refused.Err.toStdString();
+    // The names already linked are one file now, so only the pair across the mount is left.
+    EXPECT_TRUE(refused.Err.contains(
+        QStringLiteral("remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors")))
+        << refused.Err.toStdString();
+    modAPI::FileInfo after;
+    ASSERT_EQ(modAPI::MyStat(there, after), 1);
+    EXPECT_EQ(after.Inode, before.Inode);
+    EXPECT_EQ(tree.Read(QStringLiteral("data/b.txt")), QByteArray("other bytes"));
+    EXPECT_TRUE(QFile::exists(here));
 }

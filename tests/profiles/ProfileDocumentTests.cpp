@@ -4,6 +4,7 @@
 #include "app/modXML.h"
 #include "profiles/Catalogue.h"
 #include "profiles/ProfileDocument.h"
+#include "profiles/ProfileReader.h"
 
 #include <QFile>
 #include <QXmlStreamReader>
@@ -297,4 +298,36 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     ProfileSettings scanOnlyBack;
     ASSERT_EQ(ProfileDocument::Load(path, scanOnlyBack), 1);
     EXPECT_EQ(scanOnlyBack.ProtectedFolders, QStringList{QStringLiteral("/data/keep")});
+}
+
+// The hard-link rule survives every reader, so saving a profile from a window never turns
+// it back into the trash; with a folder attribute left over from a move it needs none.
+TEST(ProfileDocument, TheHardLinkRuleReadsAndWritesBackAsItIs) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {QStringLiteral("/data")};
+    p.MatchSize = true;
+    p.DeleteTo = QStringLiteral("hardlink");
+    p.RemoveFolder = QStringLiteral("/left/over");
+    const QString path = modCommon::ProfileFolder + QStringLiteral("links.xml");
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray first = saved.readAll();
+    saved.close();
+
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.DeleteTo, QStringLiteral("hardlink"));
+    EXPECT_EQ(back.RemoveFolder, QString());
+    ProfileReadout readout;
+    QString error;
+    ASSERT_EQ(ProfileReader::Read(path, {}, readout, error), ProfileReader::Status::Read);
+    ASSERT_TRUE(readout.Remove.has_value());
+    EXPECT_EQ(readout.Remove->DeleteTo, QStringLiteral("hardlink"));
+    EXPECT_EQ(readout.Remove->Folder, QString());
+
+    ASSERT_EQ(ProfileDocument::Save(path, back), 1);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), first);
 }

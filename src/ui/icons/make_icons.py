@@ -82,6 +82,17 @@ def box(c, x, y, fill=BROWN):
     c.line(x + 6, y, x + 6, y + 11, PAPER)
 
 
+def chain(c, x, y, col=BLUE):
+    # Two rounded links of a chain, the second through the first.
+    for dx in (0, 6):
+        for i in range(1, 9):
+            c.dot(x + dx + i, y, col)
+            c.dot(x + dx + i, y + 6, col)
+        for j in range(1, 6):
+            c.dot(x + dx, y + j, col)
+            c.dot(x + dx + 9, y + j, col)
+
+
 def two(draw):
     def both(c):
         draw(c, 0, 0)
@@ -98,6 +109,8 @@ icons = {
     "move-all": lambda c: (page(c, 1, 2), page(c, 4, 6), arrow(c, 14, 13, BLUE)),
     "zip": lambda c: box(c, 6, 6),
     "zip-all": two(lambda c, x, y: box(c, 2 + x, 2 + y)),
+    "hardlink": lambda c: (page(c, 2, 2), chain(c, 6, 15)),
+    "hardlink-all": lambda c: (page(c, 1, 1, 9, 11), page(c, 6, 4, 9, 11), chain(c, 6, 16)),
     "single-copy": two(lambda c, x, y: page(c, 3 + x, 2 + y, 9, 12)),
     "export": lambda c: (page(c, 3, 3, 12, 17), c.line(6, 8, 12, 8, INK), c.line(6, 11, 12, 11, INK),
                          c.line(6, 14, 10, 14, INK), arrow(c, 12, 18, GREEN)),

@@ -1,0 +1,199 @@
+#include "FileSystems.h"
+#include "TestSupport.h"
+
+#include "app/PathCodec.h"
+#include "app/modAPI.h"
+
+#include <QDir>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+struct Inode {
+    quint64 Device = 0;
+    quint64 Number = 0;
+    quint64 Links = 0;
+    bool operator==(const Inode&) const = default;
+};
+
+Inode InodeOf(const QString& path) {
+    struct stat st;
+    if (::lstat(PathCodec::Encode(path).constData(), &st) != 0)
+        return {};
+    return {quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_nlink)};
+}
+
+// Every name in the folder by its bytes, hidden ones included, so a left-over temporary
+// shows; sorted.
+QStringList NamesIn(const QString& folder) {
+    QStringList names;
+    DIR* dir = ::opendir(PathCodec::Encode(folder).constData());
+    if (!dir)
+        return {QStringLiteral("(unreadable)")};
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name != "." && name != "..")
+            names << PathCodec::Decode(name);
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST(HardLink, ReplacesTheTargetByANameOfTheKeptFile) {
+    AppFolder app;
+    const TempTree& tree = app.Tree();
+    const QString kept = tree.CreateFile(QStringLiteral("d/kept.bin"), "same bytes");
+    const QString target = tree.CreateFile(QStringLiteral("d/copy.bin"), "same bytes");
+    const Inode keptBefore = InodeOf(kept);
+    ASSERT_NE(InodeOf(target).Number, keptBefore.Number);
+
+    bool already = true;
+    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
+    EXPECT_FALSE(already);
+    EXPECT_EQ(InodeOf(target).Number, keptBefore.Number);
+    EXPECT_EQ(InodeOf(kept).Links, 2u);
+    EXPECT_EQ(tree.Read(QStringLiteral("d/copy.bin")), QByteArray("same bytes"));
+    EXPECT_EQ(NamesIn(tree.Path(QStringLiteral("d"))),
+              (QStringList{QStringLiteral("copy.bin"), QStringLiteral("kept.bin")}));
+
+    // Done once, it is done: a second call changes nothing and says so.
+    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
+    EXPECT_TRUE(already);
+    EXPECT_EQ(InodeOf(kept).Links, 2u);
+    EXPECT_TRUE(app.AppLogLines().isEmpty());
+}
+
+TEST(HardLink, NamesThatAreNotUtf8AreLinkedByTheirBytes) {
+    TempTree tree;
+    const QString folder = tree.CreateDir(QStringLiteral("raw"));
+    const QString kept = PathCodec::Decode(PathCodec::Encode(folder) + "/k\xff.bin");
+    const QString target = PathCodec::Decode(PathCodec::Encode(folder) + "/t\xfe\xe9.bin");
+    for (const QString& path : {kept, target}) {
+        const int fd = ::open(PathCodec::Encode(path).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "xy", 2), 2);
+        ::close(fd);
+    }
+    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target), 1);
+    EXPECT_EQ(InodeOf(target).Number, InodeOf(kept).Number);
+    EXPECT_EQ(InodeOf(kept).Links, 2u);
+    EXPECT_EQ(NamesIn(folder), (QStringList{kept.section(u'/', -1), target.section(u'/', -1)}));
+}
+
+// Each refusal leaves the target the very file it was and no temporary name behind, and
+// writes the failed-system-call line with its reason.
+TEST(HardLink, RefusalsLeaveTheTargetAsItWas) {
+    AppFolder app;
+    const TempTree& tree = app.Tree();
+    const QString folder = tree.CreateDir(QStringLiteral("d"));
+    const QString kept = tree.CreateFile(QStringLiteral("d/kept.txt"), "abc");
+    const QString target = tree.CreateFile(QStringLiteral("d/target.txt"), "abc");
+    const QString link = folder + QStringLiteral("/link.txt");
+    ASSERT_EQ(::symlink("kept.txt", PathCodec::Encode(link).constData()), 0);
+
+    const struct Case {
+        const char* What;
+        QString Kept;
+        QString Target;
+        int Error;
+    } cases[] = {
+        {"kept file gone", folder + QStringLiteral("/gone.txt"), target, ENOENT},
+        {"kept is a symbolic link", link, target, EINVAL},
+        {"target is a symbolic link", kept, link, EINVAL},
+        {"target is a folder", kept, tree.CreateDir(QStringLiteral("d/sub")), EINVAL},
+    };
+    const Inode before = InodeOf(target);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        EXPECT_EQ(modAPI::MyReplaceByHardLink(c.Kept, c.Target), 3);
+        EXPECT_EQ(modAPI::LastAPIError, c.Error);
+        EXPECT_EQ(InodeOf(target), before);
+        EXPECT_EQ(NamesIn(folder).size(), 4);
+        ASSERT_FALSE(app.AppLogLines().isEmpty());
+        EXPECT_TRUE(app.AppLogLines().last().startsWith(
+            QStringLiteral("Error occured in modAPI.MyReplaceByHardLink Error number: ") +
+            QString::number(c.Error) + QStringLiteral(" Desc: ")));
+    }
+    EXPECT_EQ(tree.Read(QStringLiteral("d/target.txt")), QByteArray("abc"));
+}
+
+TEST(HardLink, NeverCrossesFileSystems) {
+    AppFolder app;
+    PrivateMount other;
+    if (other.Skip())
+        GTEST_SKIP() << other.Skip();
+    const QString kept = app.Tree().CreateFile(QStringLiteral("kept.txt"), "same");
+    const QString target = other.Root() + QStringLiteral("/copy.txt");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("same");
+    }
+    const Inode before = InodeOf(target);
+    EXPECT_EQ(modAPI::MyReplaceByHardLink(kept, target), 3);
+    EXPECT_EQ(modAPI::LastAPIError, EXDEV);
+    EXPECT_EQ(InodeOf(target), before);
+    EXPECT_EQ(NamesIn(other.Root()), QStringList{QStringLiteral("copy.txt")});
+    EXPECT_EQ(InodeOf(kept).Links, 1u) << "no copy or symbolic link was made instead";
+    ASSERT_FALSE(app.AppLogLines().isEmpty());
+    EXPECT_TRUE(app.AppLogLines().last().contains(QStringLiteral(" Error number: 18 Desc: ") +
+                                                  modAPI::SystemMessage(EXDEV) + u' ' + target));
+}
+
+// For an ordinary user the folder's permissions are the obstacle: a folder nobody may write
+// stops the link, a sticky folder lets the link be made but not renamed over someone else's
+// file. Either way the target stays, and the link made on the way is taken back.
+TEST(HardLink, APermissionRefusedOnTheWayTakesBackWhatWasDone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files to another user";
+    TempTree tree;
+    ::chmod(PathCodec::Encode(tree.Root()).constData(), 0755);
+    const uid_t user = UnusedId();
+    const QString locked = tree.CreateDir(QStringLiteral("locked"));
+    const QString lockedKept = tree.CreateFile(QStringLiteral("locked/kept"), "same");
+    const QString lockedTarget = tree.CreateFile(QStringLiteral("locked/target"), "same");
+    tree.SetMode(QStringLiteral("locked"), 0555);
+    // Owned by the user, so only the folder stands in the way (the kernel refuses links to
+    // other people's files on its own).
+    ASSERT_EQ(::chown(PathCodec::Encode(lockedKept).constData(), user, user), 0);
+
+    const QString sticky = tree.CreateDir(QStringLiteral("sticky"));
+    const QString stickyKept = tree.CreateFile(QStringLiteral("sticky/kept"), "same");
+    const QString stickyTarget = tree.CreateFile(QStringLiteral("sticky/target"), "same");
+    tree.SetMode(QStringLiteral("sticky"), 01777);
+    // The user's own file may be linked; the target belongs to root.
+    ASSERT_EQ(::chown(PathCodec::Encode(stickyKept).constData(), user, user), 0);
+
+    const struct Case {
+        const char* What;
+        QString Folder, Kept, Target;
+        int Error;
+    } cases[] = {
+        {"folder nobody may write", locked, lockedKept, lockedTarget, EACCES},
+        {"sticky folder, someone else's target", sticky, stickyKept, stickyTarget, EPERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        const Inode before = InodeOf(c.Target);
+        const int code = RunAsOtherUser([&] {
+            if (modAPI::MyReplaceByHardLink(c.Kept, c.Target) != 3)
+                return 1;
+            return modAPI::LastAPIError == c.Error ? 0 : 2;
+        });
+        EXPECT_EQ(code, 0) << "1: reported as done; 2: another error";
+        EXPECT_EQ(InodeOf(c.Target), before);
+        EXPECT_EQ(InodeOf(c.Kept).Links, 1u);
+        EXPECT_EQ(NamesIn(c.Folder),
+                  (QStringList{QStringLiteral("kept"), QStringLiteral("target")}));
+    }
+    tree.SetMode(QStringLiteral("locked"), 0755); // so the tree can be cleaned up
+}
