@@ -27,7 +27,7 @@ const QStringList AllButtons = {S("cmdRecycle"),
                                 S("cmdExport")};
 
 // Below the commands, on a file row only.
-const QStringList FileEntries = {S("mnuPopupFileSeparator"), S("mnuPopupOpenFolder")};
+const QStringList FileEntries = {S("mnuPopupOpenFolder")};
 
 TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheirOrderPutsThem) {
     const Layout layouts[] = {

@@ -41,7 +41,8 @@ TEST_F(ActionsWindowTest, TheLinkButtonsTakeThePlaceOfTheRemovalButtons) {
         };
     };
     EXPECT_EQ(PopupEntries(rightClick(3)),
-              (QStringList{S("mnuPopupHardLink"), S("mnuPopupHardLinkAll"), S("mnuPopupExport")}));
+              (QStringList{S("mnuPopupHardLink"), S("mnuPopupHardLinkAll"), S("mnuPopupExport"),
+                           S("mnuPopupOpenFolder")}));
     EXPECT_EQ(PopupEntries(rightClick(5)),
               (QStringList{S("mnuPopupHardLink"), S("mnuPopupHardLinkAll"),
                            S("mnuPopupHardLinkGroup"), S("mnuPopupExport")}));

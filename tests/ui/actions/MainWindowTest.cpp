@@ -67,7 +67,7 @@ TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) 
 
     EXPECT_EQ(opened, main->PopupMenu());
     EXPECT_EQ(seen, (QStringList{S("mnuPopupRecycle"), S("mnuPopupRecycleAll"),
-                                 S("mnuPopupFileSeparator"), S("mnuPopupOpenFolder")}));
+                                 S("mnuPopupOpenFolder")}));
     // Asked once, carried out once.
     EXPECT_EQ(Shown(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
     EXPECT_EQ(modLog::RunStats.ActionDetails.count(S("finished")), 1);
