@@ -64,8 +64,7 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
             &ProfileOptionsPane::chkIncludeSubFolders_Click);
     // Beside the folders it is about: which of the ticked folders a group must span.
     chkAcrossFolders =
-        Named(new QCheckBox(S("Only duplicates found in two or more of the selected folders")),
-              "chkAcrossFolders");
+        Named(new QCheckBox(S("Only duplicates across the selected folders")), "chkAcrossFolders");
     chkAcrossFolders->setToolTip(
         S("A file counts for the deepest selected folder that holds it; groups whose files "
           "all lie in one selected folder are left out"));
