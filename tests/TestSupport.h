@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ftw.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -28,7 +29,24 @@ namespace testing_support {
 // A temporary folder that files and folders are created in by relative path.
 class TempTree {
 public:
-    TempTree() { EXPECT_TRUE(m_dir.isValid()); }
+    TempTree() {
+        EXPECT_TRUE(m_dir.isValid());
+        m_dir.setAutoRemove(false);
+    }
+    // By the bytes of each name: Qt's own removal goes through QString and leaves behind
+    // every name that is not UTF-8, and the folders above them.
+    ~TempTree() {
+        const QByteArray root = QFile::encodeName(m_dir.path());
+        ::nftw(
+            root.constData(),
+            [](const char* path, const struct stat*, int, struct FTW*) {
+                ::remove(path);
+                return 0; // go on: what cannot be removed stays, as it would with Qt
+            },
+            32, FTW_DEPTH | FTW_PHYS);
+    }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
 
     // Root path with a trailing "/".
     QString Root() const { return m_dir.path() + u'/'; }
