@@ -281,24 +281,42 @@ bool ParseKeep(const QString& text, Request& request, QString& error) {
                     .arg(text);
         return false;
     }
-    QString folder = text.mid(firstUnder.size());
-    if (folder.isEmpty()) {
+    const QString given = text.mid(firstUnder.size());
+    if (given.isEmpty()) {
         error = QStringLiteral("--keep first-under: needs a folder");
         return false;
     }
-    if (!folder.startsWith(u'/')) {
-        const QString here = modAPI::CurrentFolder();
-        if (here.isEmpty()) {
-            error = QStringLiteral("the working folder cannot be read to place ") + folder;
-            return false;
-        }
-        folder = modCommon::QualifyPath(here) + folder;
-    }
-    // Blanks are part of a name here; only trailing separators go.
-    while (folder.size() > 1 && folder.endsWith(u'/'))
-        folder.chop(1);
+    QString folder;
+    if (!AbsoluteFolder(given, folder, error))
+        return false;
     request.What = Rule::KeepFirstUnder;
     request.Folder = folder;
+    return true;
+}
+
+bool AbsoluteFolder(const QString& given, QString& folder, QString& error) {
+    QString path = given;
+    if (!path.startsWith(u'/')) {
+        const QString here = modAPI::CurrentFolder();
+        if (here.isEmpty()) {
+            error = QStringLiteral("the working folder cannot be read to place ") + given;
+            return false;
+        }
+        path = modCommon::QualifyPath(here) + path;
+    }
+    // By the names alone, as a shell's cd does: the listing holds the paths as the scan
+    // walked them, links and all, not as the file system resolves them. Blanks are part of
+    // a name here.
+    QStringList parts;
+    for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != u".") {
+            parts << part;
+        }
+    }
+    folder = u'/' + parts.join(u'/');
     return true;
 }
 

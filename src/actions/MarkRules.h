@@ -49,8 +49,13 @@ Outcome Apply(ResultsModel& model, const Request& request);
 Outcome MarkRange(ResultsModel& model, qint64 from, qint64 to, const QStringList& protectedFolders);
 
 // A "keep" rule as the command line names it: newest, oldest, shortest, longest or
-// first-under:DIR (a relative DIR is taken from the working folder). False with a message.
+// first-under:DIR (DIR as AbsoluteFolder takes it). False with a message.
 bool ParseKeep(const QString& text, Request& request, QString& error);
+
+// A folder named on the command line, made absolute against the working folder and written
+// as the listing writes paths: no ".", "..", doubled or trailing separators, which would
+// otherwise make it match no file at all. False with a message.
+bool AbsoluteFolder(const QString& given, QString& folder, QString& error);
 
 // "12 files marked, 3.4 MB to free".
 QString TotalsText(const ResultsModel::MarkTotals& totals);

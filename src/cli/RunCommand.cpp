@@ -15,8 +15,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 namespace {
+
+// One re-marking of the whole list, named as the command line gave it for the summary.
+struct MarkStep {
+    QString Said;
+    MarkRules::Request Rule;
+};
 
 struct RunOptions {
     QString Profile;
@@ -27,14 +35,16 @@ struct RunOptions {
     bool Help = false;
     bool NoCache = false;
     QString CacheFile;
-    QString Keep; // as given, for the summary
-    MarkRules::Request KeepRule;
+    std::optional<MarkStep> Keep;
+    QList<MarkStep> Marks; // after --keep, in the order given
     bool Across = false;
     QStringList Protect; // absolute, for this run only
 };
 
 const char* kUsage =
-    "Usage: echofind-cli run NAME [--keep RULE] [--remove] [--single-copy] [--export] [-q]\n"
+    "Usage: echofind-cli run NAME [--keep RULE] [--mark-under DIR | --unmark-under DIR |\n"
+    "                        --mark-name PATTERN | --unmark-name PATTERN]...\n"
+    "                        [--remove] [--single-copy] [--export] [-q]\n"
     "                        [--protect DIR]... [--across] [--no-cache | --cache FILE]\n"
     "\n"
     "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
@@ -51,6 +61,17 @@ const char* kUsage =
     "                   Ties go to the file listed first. A file under one of the\n"
     "                   profile's protected folders is kept before any other (for\n"
     "                   first-under, after the files under DIR).\n"
+    "  --mark-under DIR, --unmark-under DIR\n"
+    "                   mark (unmark) every file under the folder DIR; a relative DIR\n"
+    "                   is taken from the working folder, and it must exist\n"
+    "  --mark-name PATTERN, --unmark-name PATTERN\n"
+    "                   mark (unmark) every file whose name matches PATTERN: * any\n"
+    "                   characters, ? one character, any case\n"
+    "                   These four are repeatable and re-mark the groups after --keep, in\n"
+    "                   the order given; the groups are then printed with the kept file\n"
+    "                   first. No group is left without an unmarked file: where marking\n"
+    "                   would take its last one, one of the files it names stays\n"
+    "                   unmarked, one under a protected folder first.\n"
     "  --remove         remove the marked files by the profile's remove rule (trash,\n"
     "                   permanent delete, move, zip, or hard links to the kept file of\n"
     "                   each group)\n"
@@ -73,22 +94,58 @@ const char* kUsage =
     "single copy that could not be made), 2 bad usage, 3 the run failed (the profile could\n"
     "not be scanned, or an action could not read its settings and stopped the run).\n";
 
-// A folder to protect, made absolute against the working folder. It must exist: a
-// mistyped folder would otherwise protect nothing, silently.
-bool TakeProtected(const QString& given, RunOptions& o, QString& error) {
+// The folder an option names, made absolute against the working folder. It must exist: a
+// mistyped folder would otherwise protect or mark nothing, silently.
+bool ExistingFolder(const QString& option, const QString& given, QString& folder, QString& error) {
     if (given.isEmpty()) {
-        error = QStringLiteral("--protect needs a folder");
+        error = option + QStringLiteral(" needs a folder");
         return false;
     }
-    const QString folder =
-        given.startsWith(u'/') ? given : modCommon::QualifyPath(modAPI::CurrentFolder()) + given;
+    if (!MarkRules::AbsoluteFolder(given, folder, error))
+        return false;
     modAPI::FileInfo info;
     if (modAPI::MyStat(modCommon::QualifyPath(folder), info) != Success ||
         info.Type != modAPI::EntryType::Directory) {
-        error = QStringLiteral("--protect: no folder at %1").arg(given);
+        error = option + QStringLiteral(": no folder at ") + given;
         return false;
     }
-    o.Protect << folder;
+    return true;
+}
+
+const struct MarkOption {
+    const char* Name;
+    MarkRules::Rule What;
+    bool TakesFolder; // else a name pattern
+} kMarkOptions[] = {{"--mark-under", MarkRules::Rule::MarkUnder, true},
+                    {"--unmark-under", MarkRules::Rule::UnmarkUnder, true},
+                    {"--mark-name", MarkRules::Rule::MarkMatching, false},
+                    {"--unmark-name", MarkRules::Rule::UnmarkMatching, false}};
+
+const MarkOption* FindMarkOption(const QString& arg) {
+    for (const MarkOption& option : kMarkOptions) {
+        const QLatin1String name(option.Name);
+        if (arg == name || (arg.startsWith(name) && arg.mid(name.size()).startsWith(u'=')))
+            return &option;
+    }
+    return nullptr;
+}
+
+bool TakeMark(const MarkOption& option, const QString& given, RunOptions& o, QString& error) {
+    const QString name = QLatin1String(option.Name);
+    MarkStep step;
+    step.Said = name.mid(2) + u' ' + given;
+    step.Rule.What = option.What;
+    if (option.TakesFolder) {
+        if (!ExistingFolder(name, given, step.Rule.Folder, error))
+            return false;
+    } else if (given.trimmed().isEmpty()) {
+        // The rule would name no file; asking for it is a slip, not a wish to change nothing.
+        error = name + QStringLiteral(" needs a pattern");
+        return false;
+    } else {
+        step.Rule.Pattern = given;
+    }
+    o.Marks << step;
     return true;
 }
 
@@ -100,7 +157,19 @@ bool Parse(const QStringList& args, RunOptions& o, QString& error) {
                 error = QStringLiteral("option --protect needs a value");
                 return false;
             }
-            if (!TakeProtected(arg == u"--protect" ? args[++i] : arg.mid(10), o, error))
+            QString folder;
+            if (!ExistingFolder(QStringLiteral("--protect"),
+                                arg == u"--protect" ? args[++i] : arg.mid(10), folder, error))
+                return false;
+            o.Protect << folder;
+        } else if (const MarkOption* mark = FindMarkOption(arg)) {
+            const qsizetype nameSize = qsizetype(std::strlen(mark->Name));
+            if (arg.size() == nameSize && i + 1 >= args.size()) {
+                error = QStringLiteral("option %1 needs a value").arg(arg);
+                return false;
+            }
+            if (!TakeMark(*mark, arg.size() == nameSize ? args[++i] : arg.mid(nameSize + 1), o,
+                          error))
                 return false;
         } else if (arg == u"--across") {
             o.Across = true;
@@ -119,17 +188,21 @@ bool Parse(const QStringList& args, RunOptions& o, QString& error) {
                 return false;
             }
         } else if (arg == u"--keep" || arg.startsWith(u"--keep=")) {
+            QString given;
             if (arg == u"--keep") {
                 if (i + 1 >= args.size()) {
                     error = QStringLiteral("option --keep needs a rule");
                     return false;
                 }
-                o.Keep = args[++i];
+                given = args[++i];
             } else {
-                o.Keep = arg.mid(7);
+                given = arg.mid(7);
             }
-            if (!MarkRules::ParseKeep(o.Keep, o.KeepRule, error))
+            MarkStep step;
+            step.Said = QStringLiteral("keep ") + given;
+            if (!MarkRules::ParseKeep(given, step.Rule, error))
                 return false;
+            o.Keep = step;
         } else if (arg == u"--no-cache")
             o.NoCache = true;
         else if (arg == u"--remove")
@@ -270,7 +343,10 @@ int RunRunCommand(const QStringList& args) {
     scanOptions.Quiet = o.Quiet;
     scanOptions.NoCache = o.NoCache;
     scanOptions.CacheFile = o.CacheFile;
-    scanOptions.PrintGroups = o.Keep.isEmpty();
+    QList<MarkStep> marking = o.Marks;
+    if (o.Keep)
+        marking.prepend(*o.Keep);
+    scanOptions.PrintGroups = marking.isEmpty();
     scanOptions.Across = o.Across;
     ResultsModel model;
     ScanOutcome scanned;
@@ -280,21 +356,32 @@ int RunRunCommand(const QStringList& args) {
     if (scanStatus != Done && scanStatus != DoneWithErrors)
         return scanStatus;
 
-    if (!o.Keep.isEmpty()) {
-        MarkRules::Request rule = o.KeepRule;
-        rule.Protected = EffectiveProtectedFolders(o);
-        const MarkRules::Outcome marked = MarkRules::Apply(model, rule);
+    if (!marking.isEmpty()) {
+        const QStringList protectedFolders = EffectiveProtectedFolders(o);
+        QStringList lines;
+        for (const MarkStep& step : marking) {
+            MarkRules::Request rule = step.Rule;
+            rule.Protected = protectedFolders;
+            const MarkRules::Outcome marked = MarkRules::Apply(model, rule);
+            // Concatenated, so a "%1" in a folder name or pattern stays as it is.
+            QString line = step.Said + QStringLiteral(": ") + QString::number(marked.Groups) +
+                           QStringLiteral(" groups re-marked, ") +
+                           MarkRules::TotalsText(marked.Marked);
+            // Exact for scripts, where the rounded size is not.
+            if (marked.Marked.Bytes >= 1000)
+                line += QStringLiteral(" (%1 bytes)").arg(marked.Marked.Bytes);
+            if (marked.Spared > 0)
+                line += QStringLiteral(", %1 groups keep a file the rule would have marked, as "
+                                       "their last copy")
+                            .arg(marked.Spared);
+            lines << line;
+        }
         PrintGroups(model);
-        // One pass, so a "%1" in a folder name stays as it is.
-        QString line =
-            QStringLiteral("keep %1: %2 groups re-marked, %3")
-                .arg(o.Keep, QString::number(marked.Groups), MarkRules::TotalsText(marked.Marked));
-        // Exact for scripts, where the rounded size is not.
-        if (marked.Marked.Bytes >= 1000)
-            line += QStringLiteral(" (%1 bytes)").arg(marked.Marked.Bytes);
-        Say(line);
-        // Into the run log too, which the actions rewrite after each of them.
-        modLog::LogActionDetails(line);
+        for (const QString& line : lines) {
+            Say(line);
+            // Into the run log too, which the actions rewrite after each of them.
+            modLog::LogActionDetails(line);
+        }
         modLog::WriteRunLog(o.Profile);
     }
 

@@ -423,6 +423,11 @@ TEST(MarkRules, KeepRulesByTheirCommandLineNames) {
         {"first-under:/", true, Rule::KeepFirstUnder, QStringLiteral("/")},
         {"first-under:pics ", true, Rule::KeepFirstUnder,
          modCommon::QualifyPath(here) + QStringLiteral("pics ")},
+        // Written as the listing writes paths, or the folder would match no file.
+        {"first-under:./pics/../docs//a/.", true, Rule::KeepFirstUnder,
+         modCommon::QualifyPath(here) + QStringLiteral("docs/a")},
+        {"first-under:/media/../../card", true, Rule::KeepFirstUnder, QStringLiteral("/card")},
+        {"first-under:/media/..", true, Rule::KeepFirstUnder, QStringLiteral("/")},
         {"first-under:", false, Rule::KeepNewest, {}},
         {"Newest", false, Rule::KeepNewest, {}},
         {"first", false, Rule::KeepNewest, {}},

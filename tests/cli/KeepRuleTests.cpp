@@ -1,5 +1,5 @@
-// echofind-cli run --keep: the rule decides which file of each group stays, the listing
-// names that file first, and the removal takes the others.
+// echofind-cli run --keep and the other marking rules: the rules decide which files of each
+// group stay, the listing names the kept file first, and the removal takes the others.
 
 #include "TestSupport.h"
 
@@ -153,6 +153,96 @@ TEST_F(KeepRule, AnUnknownRuleIsBadUsageAndTouchesNothing) {
     }
     EXPECT_TRUE(Exists("old/a.txt") && Exists("new/a.txt") && Exists("mid/a.txt") &&
                 Exists("new/b.bin") && Exists("old/b.bin"));
+}
+
+TEST_F(KeepRule, MarkingRulesActInTheOrderGivenAndNeverEmptyAGroup) {
+    const auto files = [this] {
+        QStringList present;
+        for (const char* rel : {"old/a.txt", "new/a.txt", "mid/a.txt", "new/b.bin", "old/b.bin"})
+            if (Exists(rel))
+                present << QLatin1String(rel);
+        return present;
+    };
+    const QStringList all = files();
+    {
+        SCOPED_TRACE("a folder that is not there, or no pattern, is bad usage");
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("--mark-under"), QStringLiteral("nowhere"),
+                          QStringLiteral("--remove")},
+              QStringList{QStringLiteral("--remove"), QStringLiteral("--unmark-under=/no/such")},
+              QStringList{QStringLiteral("--mark-under"), QStringLiteral("new/b.bin"),
+                          QStringLiteral("--remove")},
+              QStringList{QStringLiteral("--mark-name="), QStringLiteral("--remove")},
+              QStringList{QStringLiteral("--remove"), QStringLiteral("--unmark-name")}}) {
+            const Output out = Run(args);
+            EXPECT_EQ(out.Exit, 2) << args.join(u' ').toStdString();
+            EXPECT_TRUE(out.Err.contains(QStringLiteral("-name")) ||
+                        out.Err.contains(QStringLiteral("-under")))
+                << out.Err.toStdString();
+        }
+        EXPECT_EQ(files(), all);
+    }
+    {
+        SCOPED_TRACE("the later rule has the last word");
+        const Output markFirst = Run({QStringLiteral("--mark-under"), QStringLiteral("old"),
+                                      QStringLiteral("--unmark-name=*")});
+        ASSERT_EQ(markFirst.Exit, 0) << markFirst.Err.toStdString();
+        EXPECT_TRUE(markFirst.Err.contains(QStringLiteral("unmark-name *: ")) &&
+                    markFirst.Err.contains(QStringLiteral("0 files marked, 0 bytes to free")))
+            << markFirst.Err.toStdString();
+        const Output unmarkFirst = Run({QStringLiteral("--unmark-name=*"),
+                                        QStringLiteral("--mark-under"), QStringLiteral("old")});
+        ASSERT_EQ(unmarkFirst.Exit, 0) << unmarkFirst.Err.toStdString();
+        EXPECT_TRUE(unmarkFirst.Err.contains(
+            QStringLiteral("mark-under old: 2 groups re-marked, 2 files marked, 11 bytes")))
+            << unmarkFirst.Err.toStdString();
+        // The groups are listed once, after all the rules.
+        EXPECT_EQ(Groups(unmarkFirst.Out).size(), 2) << unmarkFirst.Out.toStdString();
+        QFile log(modCommon::LogPath + QStringLiteral("P.log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QByteArray logged = log.readAll();
+        EXPECT_TRUE(logged.contains("unmark-name *: ") && logged.contains("mark-under old: "));
+        EXPECT_EQ(files(), all);
+    }
+    {
+        SCOPED_TRACE("a protected folder spelt with ./ still protects");
+        const Output out = Run({QStringLiteral("--unmark-under=."), QStringLiteral("--mark-under"),
+                                QStringLiteral("new"), QStringLiteral("--protect"),
+                                QStringLiteral("./new/"), QStringLiteral("--remove")});
+        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
+        EXPECT_TRUE(out.Err.contains(QStringLiteral("2 kept in protected folders")))
+            << out.Err.toStdString();
+        EXPECT_EQ(files(), all);
+    }
+    {
+        SCOPED_TRACE("unmarking by name keeps the files it names, in any case");
+        const Output out = Run({QStringLiteral("--mark-under"), QStringLiteral("."),
+                                QStringLiteral("--unmark-name"), QStringLiteral("*.BIN"),
+                                QStringLiteral("--remove")});
+        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
+        // Marking every file still leaves each group one copy.
+        EXPECT_TRUE(out.Err.contains(QStringLiteral("2 groups keep a file the rule would have")))
+            << out.Err.toStdString();
+        EXPECT_TRUE(Exists("new/b.bin") && Exists("old/b.bin"));
+        EXPECT_EQ(int(Exists("old/a.txt")) + int(Exists("new/a.txt")) + int(Exists("mid/a.txt")),
+                  1);
+        EXPECT_TRUE(out.Err.contains(QStringLiteral("remove: 2 files acted on, 2 removed")))
+            << out.Err.toStdString();
+    }
+    {
+        SCOPED_TRACE("marking under a folder removes what is under it, one copy aside");
+        // A group wholly under the folder keeps one file, the protected one.
+        tree.CreateFile(QStringLiteral("data/old/c.dat"), "ccccccccc", 1200000000);
+        tree.CreateFile(QStringLiteral("data/old/sub/c.dat"), "ccccccccc", 1200000000);
+        const Output out = Run({QStringLiteral("--unmark-under"), QStringLiteral("."),
+                                QStringLiteral("--mark-under=old/"), QStringLiteral("--protect"),
+                                QStringLiteral("./old/sub/"), QStringLiteral("--remove")});
+        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
+        EXPECT_TRUE(Exists("new/b.bin") && Exists("old/sub/c.dat"));
+        EXPECT_FALSE(Exists("old/b.bin") || Exists("old/c.dat"));
+        EXPECT_TRUE(out.Err.contains(QStringLiteral("remove: 2 files acted on, 2 removed")))
+            << out.Err.toStdString();
+    }
 }
 
 } // namespace

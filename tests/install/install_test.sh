@@ -158,6 +158,10 @@ if [[ -f /usr/share/bash-completion/bash_completion ]]; then
     complete_words echofind-cli run --pro | grep -qx -- --protect || fail "completion of --pro"
     complete_words echofind-cli run --protect "$work" De | grep -qx "Default Profile" ||
         fail "completion of a profile name after --protect's folder"
+    complete_words echofind-cli run --unmark-under "$work/xd" | grep -qx -- "$work/xdg" ||
+        fail "completion of --unmark-under's folder"
+    complete_words echofind-cli run --mark-name "*.tmp" De | grep -qx "Default Profile" ||
+        fail "completion of a profile name after --mark-name's pattern"
 else
     echo "bash-completion is not installed: completion not tried" >&2
 fi
