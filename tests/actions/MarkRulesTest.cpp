@@ -96,6 +96,18 @@ MarkRules::Request Pattern(Rule rule, const char* pattern) {
 
 const QStringList Prot{QStringLiteral("/prot")};
 
+// Fills a model with each case's groups and marks, applies its rule and compares the marks.
+void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResultsModel m;
+        Fill(m, c.Groups, QString::fromUtf8(c.Before));
+        const MarkRules::Outcome out = MarkRules::Apply(m, c.Request);
+        EXPECT_EQ(Marks(m), QString::fromUtf8(c.After));
+        EXPECT_EQ(out.Spared, c.Spared);
+    }
+}
+
 TEST(MarkRules, EachRuleMarksAsItSays) {
     const std::vector<Case> cases = {
         {"newest",
@@ -201,14 +213,7 @@ TEST(MarkRules, EachRuleMarksAsItSays) {
          Pattern(Rule::MarkMatching, "  "),
          ".."},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
-        ResultsModel m;
-        Fill(m, c.Groups, QString::fromUtf8(c.Before));
-        const MarkRules::Outcome out = MarkRules::Apply(m, c.Request);
-        EXPECT_EQ(Marks(m), QString::fromUtf8(c.After));
-        EXPECT_EQ(out.Spared, c.Spared);
-    }
+    Check(cases);
 }
 
 TEST(MarkRules, RemovedFilesKeepTheirMarkAndAreNeverTheKeptCopy) {
@@ -248,14 +253,7 @@ TEST(MarkRules, RemovedFilesKeepTheirMarkAndAreNeverTheKeptCopy) {
          Keep(Rule::KeepNewest),
          "X.|.X"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
-        ResultsModel m;
-        Fill(m, c.Groups, QString::fromUtf8(c.Before));
-        const MarkRules::Outcome out = MarkRules::Apply(m, c.Request);
-        EXPECT_EQ(Marks(m), QString::fromUtf8(c.After));
-        EXPECT_EQ(out.Spared, c.Spared);
-    }
+    Check(cases);
 }
 
 TEST(MarkRules, AFileUnderAProtectedFolderIsTheOneKept) {
@@ -301,14 +299,7 @@ TEST(MarkRules, AFileUnderAProtectedFolderIsTheOneKept) {
          "X.",
          1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Name);
-        ResultsModel m;
-        Fill(m, c.Groups, QString::fromUtf8(c.Before));
-        const MarkRules::Outcome out = MarkRules::Apply(m, c.Request);
-        EXPECT_EQ(Marks(m), QString::fromUtf8(c.After));
-        EXPECT_EQ(out.Spared, c.Spared);
-    }
+    Check(cases);
 }
 
 TEST(MarkRules, AgeComesFromTheScanAndFromTheShownTimeOtherwise) {
