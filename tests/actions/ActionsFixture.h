@@ -51,6 +51,18 @@ inline QString RowFlags(const ResultsModel& model) {
     return flags;
 }
 
+// Marks per group: '.' unmarked, 'X' marked, '|' between groups.
+inline QString Marks(const ResultsModel& m) {
+    QString out;
+    for (qint64 row = 1; row <= m.RowCount(); ++row) {
+        if (m.HasEmptyMark(row))
+            out += row > 1 ? QStringLiteral("|") : QString();
+        else
+            out += m.IsMarked(row) ? u'X' : u'.';
+    }
+    return out;
+}
+
 class ActionsTest : public ::testing::Test {
 protected:
     void SetUp() override { SetMessageService(&messages); }

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ActionsFixture.h"
 
 #include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
@@ -64,16 +64,7 @@ void Fill(ResultsModel& m, const std::vector<std::vector<File>>& groups, const Q
     }
 }
 
-QString Marks(const ResultsModel& m) {
-    QString out;
-    for (qint64 row = 1; row <= m.RowCount(); ++row) {
-        if (m.HasEmptyMark(row))
-            out += row > 1 ? QStringLiteral("|") : QString();
-        else
-            out += m.IsMarked(row) ? u'X' : u'.';
-    }
-    return out;
-}
+using actions_testing::Marks;
 
 struct Case {
     const char* Name;

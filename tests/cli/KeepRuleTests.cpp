@@ -1,38 +1,18 @@
 // echofind-cli run --keep and the other marking rules: the rules decide which files of each
 // group stay, the listing names the kept file first, and the removal takes the others.
 
-#include "TestSupport.h"
-
-#include "app/modAPI.h"
-#include "profiles/ProfileDocument.h"
-
-#include <QProcess>
+#include "CliFixture.h"
 
 using namespace testing_support;
 
 namespace {
 
-struct Output {
-    int Exit = -1;
-    QString Out;
-    QString Err;
-};
+using Output = cli_testing::Result;
 
-class KeepRule : public ::testing::Test {
+class KeepRule : public cli_testing::CliHome {
 protected:
     void SetUp() override {
-        home = tree.CreateDir(QStringLiteral("app"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
-                                home + QStringLiteral("/config.xml")));
-        QString user;
-        ASSERT_EQ(modAPI::MyGetUserName(user), 1);
-        modCommon::SetPaths(home, user);
-        ASSERT_TRUE(QDir().mkpath(modCommon::ProfileFolder));
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-        env.insert(QStringLiteral("HOME"), tree.CreateDir(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), tree.CreateDir(QStringLiteral("xdg")));
-
+        CliHome::SetUp();
         // Two groups; the folders are named for the files' age.
         for (const auto& [rel, secs] : {std::pair{"data/old/a.txt", 1000000000},
                                         {"data/new/a.txt", 1700000000},
@@ -49,20 +29,13 @@ protected:
         p.MatchContent = true;
         p.MatchType = QStringLiteral("crc");
         p.DeleteTo = QStringLiteral("recycle");
-        ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + QStringLiteral("P.xml"), p), 1);
+        SaveProfile(QStringLiteral("P"), p);
     }
 
     Output Run(const QStringList& args) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(tree.Path(QStringLiteral("data")));
-        p.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"),
-                QStringList{QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("-q")} +
-                    args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return Cli(QStringList{QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("-q")} +
+                       args,
+                   tree.Path(QStringLiteral("data")));
     }
 
     // The groups as printed: each a list of paths relative to the data folder.
@@ -87,10 +60,6 @@ protected:
     bool Exists(const char* rel) const {
         return QFileInfo::exists(tree.Path(QStringLiteral("data/") + QLatin1String(rel)));
     }
-
-    TempTree tree;
-    QString home;
-    QProcessEnvironment env;
 };
 
 TEST_F(KeepRule, TheRuleChoosesTheKeptFileThatTheListingNamesFirstAndTheRemovalSpares) {
@@ -141,21 +110,7 @@ TEST_F(KeepRule, FirstUnderTakesAFolderRelativeToTheWorkingFolder) {
         << none.Err.toStdString();
 }
 
-TEST_F(KeepRule, AnUnknownRuleIsBadUsageAndTouchesNothing) {
-    for (const QStringList& args :
-         {QStringList{QStringLiteral("--keep"), QStringLiteral("biggest"),
-                      QStringLiteral("--remove")},
-          QStringList{QStringLiteral("--keep=first-under:"), QStringLiteral("--remove")},
-          QStringList{QStringLiteral("--remove"), QStringLiteral("--keep")}}) {
-        const Output out = Run(args);
-        EXPECT_EQ(out.Exit, 2) << args.join(u' ').toStdString();
-        EXPECT_TRUE(out.Err.contains(QStringLiteral("--keep"))) << out.Err.toStdString();
-    }
-    EXPECT_TRUE(Exists("old/a.txt") && Exists("new/a.txt") && Exists("mid/a.txt") &&
-                Exists("new/b.bin") && Exists("old/b.bin"));
-}
-
-TEST_F(KeepRule, MarkingRulesActInTheOrderGivenAndNeverEmptyAGroup) {
+TEST_F(KeepRule, BadRulesAreRefusedAndTheRestActInTheOrderGiven) {
     const auto files = [this] {
         QStringList present;
         for (const char* rel : {"old/a.txt", "new/a.txt", "mid/a.txt", "new/b.bin", "old/b.bin"})
@@ -165,20 +120,29 @@ TEST_F(KeepRule, MarkingRulesActInTheOrderGivenAndNeverEmptyAGroup) {
     };
     const QStringList all = files();
     {
-        SCOPED_TRACE("a folder that is not there, or no pattern, is bad usage");
-        for (const QStringList& args :
-             {QStringList{QStringLiteral("--mark-under"), QStringLiteral("nowhere"),
-                          QStringLiteral("--remove")},
-              QStringList{QStringLiteral("--remove"), QStringLiteral("--unmark-under=/no/such")},
-              QStringList{QStringLiteral("--mark-under"), QStringLiteral("new/b.bin"),
-                          QStringLiteral("--remove")},
-              QStringList{QStringLiteral("--mark-name="), QStringLiteral("--remove")},
-              QStringList{QStringLiteral("--remove"), QStringLiteral("--unmark-name")}}) {
-            const Output out = Run(args);
-            EXPECT_EQ(out.Exit, 2) << args.join(u' ').toStdString();
-            EXPECT_TRUE(out.Err.contains(QStringLiteral("-name")) ||
-                        out.Err.contains(QStringLiteral("-under")))
-                << out.Err.toStdString();
+        SCOPED_TRACE("an unknown rule, a folder that is not there, or no pattern, is bad usage");
+        const struct {
+            QStringList Args;
+            const char* Named;
+        } cases[] = {
+            {{QStringLiteral("--keep"), QStringLiteral("biggest"), QStringLiteral("--remove")},
+             "--keep"},
+            {{QStringLiteral("--keep=first-under:"), QStringLiteral("--remove")}, "--keep"},
+            {{QStringLiteral("--remove"), QStringLiteral("--keep")}, "--keep"},
+            {{QStringLiteral("--mark-under"), QStringLiteral("nowhere"),
+              QStringLiteral("--remove")},
+             "-under"},
+            {{QStringLiteral("--remove"), QStringLiteral("--unmark-under=/no/such")}, "-under"},
+            {{QStringLiteral("--mark-under"), QStringLiteral("new/b.bin"),
+              QStringLiteral("--remove")},
+             "-under"},
+            {{QStringLiteral("--mark-name="), QStringLiteral("--remove")}, "-name"},
+            {{QStringLiteral("--remove"), QStringLiteral("--unmark-name")}, "-name"},
+        };
+        for (const auto& c : cases) {
+            const Output out = Run(c.Args);
+            EXPECT_EQ(out.Exit, 2) << c.Args.join(u' ').toStdString();
+            EXPECT_TRUE(out.Err.contains(QLatin1String(c.Named))) << out.Err.toStdString();
         }
         EXPECT_EQ(files(), all);
     }
@@ -213,35 +177,6 @@ TEST_F(KeepRule, MarkingRulesActInTheOrderGivenAndNeverEmptyAGroup) {
         EXPECT_TRUE(out.Err.contains(QStringLiteral("2 kept in protected folders")))
             << out.Err.toStdString();
         EXPECT_EQ(files(), all);
-    }
-    {
-        SCOPED_TRACE("unmarking by name keeps the files it names, in any case");
-        const Output out = Run({QStringLiteral("--mark-under"), QStringLiteral("."),
-                                QStringLiteral("--unmark-name"), QStringLiteral("*.BIN"),
-                                QStringLiteral("--remove")});
-        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
-        // Marking every file still leaves each group one copy.
-        EXPECT_TRUE(out.Err.contains(QStringLiteral("2 groups keep a file the rule would have")))
-            << out.Err.toStdString();
-        EXPECT_TRUE(Exists("new/b.bin") && Exists("old/b.bin"));
-        EXPECT_EQ(int(Exists("old/a.txt")) + int(Exists("new/a.txt")) + int(Exists("mid/a.txt")),
-                  1);
-        EXPECT_TRUE(out.Err.contains(QStringLiteral("remove: 2 files acted on, 2 removed")))
-            << out.Err.toStdString();
-    }
-    {
-        SCOPED_TRACE("marking under a folder removes what is under it, one copy aside");
-        // A group wholly under the folder keeps one file, the protected one.
-        tree.CreateFile(QStringLiteral("data/old/c.dat"), "ccccccccc", 1200000000);
-        tree.CreateFile(QStringLiteral("data/old/sub/c.dat"), "ccccccccc", 1200000000);
-        const Output out = Run({QStringLiteral("--unmark-under"), QStringLiteral("."),
-                                QStringLiteral("--mark-under=old/"), QStringLiteral("--protect"),
-                                QStringLiteral("./old/sub/"), QStringLiteral("--remove")});
-        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
-        EXPECT_TRUE(Exists("new/b.bin") && Exists("old/sub/c.dat"));
-        EXPECT_FALSE(Exists("old/b.bin") || Exists("old/c.dat"));
-        EXPECT_TRUE(out.Err.contains(QStringLiteral("remove: 2 files acted on, 2 removed")))
-            << out.Err.toStdString();
     }
 }
 

@@ -1,66 +1,22 @@
 // echofind-cli run on a real corpus: the removal leaves one file of each group, the trash
 // holds the rest, and the report marks what was removed.
 
+#include "CliFixture.h"
 #include "FileSystems.h"
-#include "TestSupport.h"
 
-#include "app/modAPI.h"
 #include "app/modXML.h"
-#include "profiles/ProfileDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 using namespace testing_support;
 
 namespace {
 
-struct Result {
-    int Exit = -1;
-    QString Err;
-};
+using namespace cli_testing;
 
-Result Launch(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(300000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-class RunCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        home = tree.CreateDir(QStringLiteral("app"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
-                                home + QStringLiteral("/config.xml")));
-        QString user;
-        ASSERT_EQ(modAPI::MyGetUserName(user), 1);
-        modCommon::SetPaths(home, user);
-        ASSERT_TRUE(QDir().mkpath(modCommon::ProfileFolder));
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-        // The trash of these tests lives in the temporary tree, never the user's own.
-        env.insert(QStringLiteral("HOME"), tree.CreateDir(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), tree.CreateDir(QStringLiteral("xdg")));
-    }
-
-    void SaveProfile(const QString& name, const ProfileSettings& p) {
-        ASSERT_EQ(
-            ProfileDocument::Save(modCommon::ProfileFolder + name + QStringLiteral(".xml"), p), 1);
-    }
-
-    Result Cli(const QStringList& args) {
-        return Launch(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"), args, env);
-    }
-
-    TempTree tree;
-    QString home;
-    QProcessEnvironment env;
-};
+using RunCommand = CliHome;
 
 } // namespace
 
@@ -288,16 +244,12 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
     // Only the a.txt group spans folders; the b group in keep/ is left out, so b2 stays.
     // keep/a.txt is the kept file, other/ is protected for this run (given relative to
     // the working folder) and zz/ by the profile: nothing may go.
-    QProcess cli;
-    cli.setProcessEnvironment(env);
-    cli.setWorkingDirectory(tree.Path(QStringLiteral("data")));
-    cli.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli"),
-              {QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
-               QStringLiteral("--across"), QStringLiteral("--protect=other"),
-               QStringLiteral("-q")});
-    ASSERT_TRUE(cli.waitForFinished(300000));
-    const QString err = QString::fromUtf8(cli.readAllStandardError());
-    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    const Result guarded =
+        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
+             QStringLiteral("--across"), QStringLiteral("--protect=other"), QStringLiteral("-q")},
+            tree.Path(QStringLiteral("data")));
+    const QString& err = guarded.Err;
+    EXPECT_EQ(guarded.Exit, 0) << err.toStdString();
     for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt",
                             "data/keep/b1.txt", "data/keep/b2.txt"})
         EXPECT_TRUE(tree.Exists(QString::fromLatin1(rel))) << rel;

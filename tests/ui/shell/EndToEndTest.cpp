@@ -91,7 +91,9 @@ TEST_F(ShellTest, FirstSessionCreatesSavesRunsAndRecordsAProfile) {
     profile = Forms::Profile();
     ASSERT_NE(profile, nullptr);
     EXPECT_TRUE(profile->isVisible());
+    EXPECT_FALSE(main->ManagerVisible());
     EXPECT_EQ(GridGroups(profile->Results()), (QSet<Group>{photos, songs, notes}));
+    EXPECT_GT(profile->Results().HighlightedRow(), 0);
 
     // The run log tab shows this run; its count is of groups.
     auto* tabs = profile->findChild<QTabBar*>(S("tabProfile"));
@@ -106,6 +108,7 @@ TEST_F(ShellTest, FirstSessionCreatesSavesRunsAndRecordsAProfile) {
         << log->toPlainText().toStdString();
 
     // After the program closes, the catalogue holds the run.
+    EXPECT_EQ(main->Rows()[size_t(index)].Status, S("Success"));
     const QString lastRun = main->Rows()[size_t(index)].LastRun;
     EXPECT_FALSE(lastRun.isEmpty());
     CloseMain();
