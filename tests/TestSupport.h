@@ -6,6 +6,7 @@
 #include "app/MessageService.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "profiles/ProfileDocument.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -25,6 +26,19 @@
 #include <deque>
 
 namespace testing_support {
+
+// Settings that group files of equal size and contents under the folders and their
+// sub-folders: what most tests that scan start from.
+inline ProfileSettings ContentProfile(const QStringList& folders,
+                                      const QString& matchType = QStringLiteral("crc")) {
+    ProfileSettings s;
+    s.Folders = folders;
+    s.IncludeSubFolder = true;
+    s.MatchSize = true;
+    s.MatchContent = true;
+    s.MatchType = matchType;
+    return s;
+}
 
 // A temporary folder that files and folders are created in by relative path.
 class TempTree {

@@ -22,12 +22,7 @@ protected:
             const QString path = QString::fromLatin1(rel);
             tree.CreateFile(path, path.endsWith(u".txt") ? "aaaa" : "bbbbbbb", secs);
         }
-        ProfileSettings p;
-        p.Folders = {tree.Path(QStringLiteral("data"))};
-        p.IncludeSubFolder = true;
-        p.MatchSize = true;
-        p.MatchContent = true;
-        p.MatchType = QStringLiteral("crc");
+        ProfileSettings p = testing_support::ContentProfile({tree.Path(QStringLiteral("data"))});
         p.DeleteTo = QStringLiteral("recycle");
         SaveProfile(QStringLiteral("P"), p);
     }

@@ -30,12 +30,7 @@ TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
                env);
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
 
-    ProfileSettings p;
-    p.Folders = {corpus};
-    p.IncludeSubFolder = true;
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("crc");
+    ProfileSettings p = testing_support::ContentProfile({corpus});
     p.IgnoreHidden = false;
     p.IgnoreReadOnly = false;
     p.DeleteTo = QStringLiteral("recycle");
@@ -94,11 +89,8 @@ TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
 TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndReportsBadInput) {
     tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
     tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
-    ProfileSettings p;
-    p.Folders = {tree.Path(QStringLiteral("data"))};
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("md5");
+    ProfileSettings p =
+        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
     p.DeleteTo = QStringLiteral("permanent");
     SaveProfile(QStringLiteral("Small"), p);
 
@@ -141,11 +133,8 @@ TEST_F(RunCommand, FailedSingleCopiesAndUnreadableSettingsSetTheExitStatus) {
     tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
     tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
     tree.CreateFile(QStringLiteral("blocker"), "x");
-    ProfileSettings p;
-    p.Folders = {tree.Path(QStringLiteral("data"))};
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("md5");
+    ProfileSettings p =
+        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
     p.DeleteTo = QStringLiteral("permanent");
     p.SingleCopyCreate = true;
     // The copy folder lies under a file, so no copy can be made.
@@ -220,12 +209,9 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
         tree.CreateFile(QString::fromLatin1(rel), "three copies");
     tree.CreateFile(QStringLiteral("data/keep/b1.txt"), "two in keep");
     tree.CreateFile(QStringLiteral("data/keep/b2.txt"), "two in keep");
-    ProfileSettings p;
-    p.Folders = {tree.Path(QStringLiteral("data/keep")), tree.Path(QStringLiteral("data/other")),
-                 tree.Path(QStringLiteral("data/zz"))};
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("crc");
+    ProfileSettings p = testing_support::ContentProfile({tree.Path(QStringLiteral("data/keep")),
+                                                         tree.Path(QStringLiteral("data/other")),
+                                                         tree.Path(QStringLiteral("data/zz"))});
     p.DeleteTo = QStringLiteral("permanent");
     p.ProtectedFolders = {tree.Path(QStringLiteral("data/zz"))};
     SaveProfile(QStringLiteral("Guarded"), p);
@@ -284,12 +270,8 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
     const QStringList copies = {tree.CreateFile(QStringLiteral("data/x/a.txt"), "same bytes"),
                                 tree.CreateFile(QStringLiteral("data/y/a.txt"), "same bytes"),
                                 tree.CreateFile(QStringLiteral("data/z/a.txt"), "same bytes")};
-    ProfileSettings p;
-    p.Folders = {tree.Path(QStringLiteral("data"))};
-    p.IncludeSubFolder = true;
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("md5");
+    ProfileSettings p =
+        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
     p.DeleteTo = QStringLiteral("hardlink");
     SaveProfile(QStringLiteral("Links"), p);
 

@@ -38,12 +38,7 @@ protected:
 
     // Saves profile "P" over the folder "tree" with the given removal and extras.
     ProfileSettings Settings(const char* deleteTo, bool singleCopy = false, bool doExport = false) {
-        ProfileSettings s;
-        s.Folders = {Folders.Path(S("tree"))};
-        s.IncludeSubFolder = true;
-        s.MatchSize = true;
-        s.MatchContent = true;
-        s.MatchType = S("crc");
+        ProfileSettings s = testing_support::ContentProfile({Folders.Path(S("tree"))});
         s.IgnoreHidden = false;
         s.IgnoreSystem = false;
         s.DeleteTo = S(deleteTo);

@@ -33,12 +33,7 @@ TEST_F(MainWindowActions, ThePopupOfTheMainWindowSendsTheExtraCopiesToTheTrash) 
     for (int i = 0; i < 2; ++i)
         m_tree.CreateFile(S("tree/%1/song.mp3").arg(i), "same song, longer");
     m_tree.CreateFile(S("tree/0/alone.txt"), "alone");
-    ProfileSettings s;
-    s.Folders = {m_tree.Path(S("tree"))};
-    s.IncludeSubFolder = true;
-    s.MatchSize = true;
-    s.MatchContent = true;
-    s.MatchType = S("md5");
+    ProfileSettings s = testing_support::ContentProfile({m_tree.Path(S("tree"))}, S("md5"));
     s.IgnoreHidden = false;
     s.IgnoreSystem = false;
     ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("P.xml"), s), 1);

@@ -161,12 +161,7 @@ TEST_F(MarkTotalsInTheStatusBar, FollowEveryMarkChangeBesideTheWindowsOwnTexts) 
         m_tree.CreateFile(S("tree/%1/photo.jpg").arg(i), "same picture", 1700000000 + i);
     for (int i = 0; i < 2; ++i)
         m_tree.CreateFile(S("tree/%1/song.mp3").arg(i), "same song, longer", 1700000000 - i);
-    ProfileSettings s;
-    s.Folders = {m_tree.Path(S("tree"))};
-    s.IncludeSubFolder = true;
-    s.MatchSize = true;
-    s.MatchContent = true;
-    s.MatchType = S("crc");
+    ProfileSettings s = testing_support::ContentProfile({m_tree.Path(S("tree"))});
     ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("P.xml"), s), 1);
 
     frmMain* main = OpenMain();

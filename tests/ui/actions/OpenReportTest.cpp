@@ -46,12 +46,7 @@ protected:
 
     // Profile "P": the folder "tree", size and CRC, permanent delete, XML reports.
     void SaveProfile() {
-        ProfileSettings s;
-        s.Folders = {m_tree.Path(S("tree"))};
-        s.IncludeSubFolder = true;
-        s.MatchSize = true;
-        s.MatchContent = true;
-        s.MatchType = S("crc");
+        ProfileSettings s = testing_support::ContentProfile({m_tree.Path(S("tree"))});
         s.IgnoreHidden = false;
         s.IgnoreSystem = false;
         s.DeleteTo = S("permanent");

@@ -19,12 +19,7 @@ TEST_F(ShellTest, CancellingARunFromTheListLeavesEverythingAsItWas) {
             file.write(QByteArray::number(i));
         }
     }
-    ProfileSettings s;
-    s.Folders = {m_tree.Path(S("big"))};
-    s.IncludeSubFolder = true;
-    s.MatchSize = true;
-    s.MatchContent = true;
-    s.MatchType = S("crc");
+    ProfileSettings s = testing_support::ContentProfile({m_tree.Path(S("big"))});
     ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("Big.xml"), s), 1);
 
     frmMain* main = OpenMain();
