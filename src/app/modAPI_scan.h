@@ -26,6 +26,7 @@ struct ScanStat {
     bool MountRoot = false;
     qint64 Size = 0;
     qint64 ModifiedSecs = 0;
+    qint64 ModifiedNs = 0;  // nanoseconds since the epoch
     qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
     quint64 Device = 0;
     quint64 Inode = 0;

@@ -93,7 +93,7 @@ clsFileDetails FileList::Details(size_t i, bool withKey) const {
     d.FilePath = Path(r);
     d.FileSize = r.Size;
     d.CreateDateTime = modLog::DateTextFromSecs(r.CreatedSecs);
-    d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs);
+    d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs());
     d.FileAttributes = clsFindFile::GetFileAttribute(r.Attributes);
     QString xxh;
     if (r.HasSignature()) {

@@ -18,7 +18,7 @@ struct Signature {
 
 // One stored file, kept small because a scan holds hundreds of thousands of them: the
 // folder is an index into the list's folder table, the name lives in one shared byte
-// arena, times are seconds and are formatted only when a record is handed on.
+// arena, times are formatted only when a record is handed on.
 struct FileRecord {
     quint32 Folder = 0;
     quint32 NameOffset = 0;
@@ -28,7 +28,9 @@ struct FileRecord {
     // Here rather than with the other 32-bit field, so the record stays at 72 bytes.
     quint32 SignatureIndex = NoSignature;
     qint64 Size = 0;
-    qint64 ModifiedSecs = 0;
+    // Nanoseconds, for the hash cache: a rewrite within the same second must not pass for
+    // the file it replaced. Shown and compared in whole seconds.
+    qint64 ModifiedNs = 0;
     qint64 CreatedSecs = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
@@ -41,6 +43,10 @@ struct FileRecord {
     static constexpr quint32 NoSignature = 0xffffffffu;
     static constexpr quint8 FlagAsciiKey = 0x02;
     bool HasSignature() const { return SignatureIndex != NoSignature; }
+    // Rounded down, also before 1970.
+    qint64 ModifiedSecs() const {
+        return ModifiedNs >= 0 ? ModifiedNs / 1000000000 : -((999999999 - ModifiedNs) / 1000000000);
+    }
 };
 
 // The result list of a scan: records plus the tables they point into.

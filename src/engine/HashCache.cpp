@@ -59,7 +59,7 @@ quint64 Check(const HashCache::Key& k, HashCache::Kind kind, const unsigned char
     std::memcpy(b, &k.Device, 8);
     std::memcpy(b + 8, &k.Inode, 8);
     std::memcpy(b + 16, &k.Size, 8);
-    std::memcpy(b + 24, &k.ModifiedSecs, 8);
+    std::memcpy(b + 24, &k.ModifiedNs, 8);
     std::memcpy(b + 32, &k.ChangedNs, 8);
     b[40] = static_cast<unsigned char>(kind);
     std::memcpy(b + 41, value, ValueBytes(kind));
@@ -178,16 +178,19 @@ bool HashCache::Open() {
             return false;
         }
         Exec("PRAGMA synchronous=NORMAL");
-        if (format == 0) {
-            if (!Exec("BEGIN IMMEDIATE") || !Exec(kCreate) || !Exec("PRAGMA user_version=1") ||
-                !Exec("COMMIT")) {
-                Exec("ROLLBACK");
-                GiveUp(QStringLiteral("cannot be set up"));
-                return false;
-            }
+        // An entry of an earlier format would only ever miss: its times mean other units.
+        const char* const setUp = format == 0 ? kCreate : "DELETE FROM entry";
+        if (format < Format &&
+            (!Exec("BEGIN IMMEDIATE") || !Exec(setUp) ||
+             !Exec(QByteArray("PRAGMA user_version=" + QByteArray::number(Format)).constData()) ||
+             !Exec("COMMIT"))) {
+            Exec("ROLLBACK");
+            GiveUp(QStringLiteral("cannot be set up"));
+            return false;
         }
-    } else if (format == 0) {
-        GiveUp(QStringLiteral("read-only and empty"));
+    } else if (format < Format) {
+        GiveUp(format == 0 ? QStringLiteral("read-only and empty")
+                           : QStringLiteral("read-only and of an earlier format %1").arg(format));
         return false;
     }
     // A file that claims our format but lacks the table is not ours to trust.
@@ -243,7 +246,7 @@ void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
         if (rc == SQLITE_ROW) {
             Value v;
             if (sqlite3_column_int64(st.St, 0) == k.Size &&
-                sqlite3_column_int64(st.St, 1) == k.ModifiedSecs &&
+                sqlite3_column_int64(st.St, 1) == k.ModifiedNs &&
                 sqlite3_column_int64(st.St, 2) == k.ChangedNs &&
                 Unpack(k, kind, sqlite3_column_blob(st.St, 4), sqlite3_column_bytes(st.St, 4), v)) {
                 ++m_hits;
@@ -297,7 +300,7 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
         sqlite3_bind_int64(st.St, 3, k.Size);
-        sqlite3_bind_int64(st.St, 4, k.ModifiedSecs);
+        sqlite3_bind_int64(st.St, 4, k.ModifiedNs);
         sqlite3_bind_int64(st.St, 5, k.ChangedNs);
         sqlite3_bind_int(st.St, 6, today);
         sqlite3_bind_blob(st.St, 7, blob, int(ValueBytes(kind) + kCheckBytes), SQLITE_STATIC);

@@ -11,7 +11,7 @@ struct sqlite3;
 
 // What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
 // an unchanged tree reads nothing. A file is known by device and inode; what is kept about
-// it counts only while size, modified second and change time (nanoseconds) are still those
+// it counts only while size, modified time and change time (nanoseconds) are still those
 // it was read with. Change time is the guard that matters: the kernel sets it to the
 // current time on every write and every time reset, and nobody can set it back.
 //
@@ -26,7 +26,7 @@ public:
         quint64 Device = 0;
         quint64 Inode = 0;
         qint64 Size = 0;
-        qint64 ModifiedSecs = 0;
+        qint64 ModifiedNs = 0;
         qint64 ChangedNs = 0;
     };
     // What is kept per file: the first-block XXH3-128, the whole-content XXH3-128, the
@@ -39,7 +39,8 @@ public:
     using KeyOf = std::function<Key(size_t)>;
 
     // The format this build writes; a cache of a higher one is left alone.
-    static constexpr int Format = 1;
+    // Format 1 kept the modified time in seconds; its entries are dropped on opening.
+    static constexpr int Format = 2;
     // Entries of files no run has seen for this many days are dropped.
     static constexpr int KeepDays = 45;
     // A file changed this recently may still be being written within the same tick of its

@@ -312,7 +312,7 @@ private:
             if (only && (*only)[i] == size_t(-1))
                 return HashCache::Key{};
             const FileRecord& r = m_list[jobs[i].Record];
-            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs};
+            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
         };
     }
 
