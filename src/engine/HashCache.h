@@ -30,10 +30,11 @@ public:
         qint64 ChangedNs = 0;
     };
     // What is kept per file: the first-block XXH3-128, the whole-content XXH3-128, the
-    // CRC-32 and the MD5.
-    enum class Kind { Prefix, Xxh, Crc, Md5 };
+    // CRC-32 and the MD5. XxhCrc is the whole-content hash and the CRC-32 together, as one
+    // read gives them: looked up, it finds a file only when both are known.
+    enum class Kind { Prefix, Xxh, Crc, Md5, XxhCrc };
     struct Value {
-        quint32 Crc = 0;        // Kind::Crc
+        quint32 Crc = 0;        // Kind::Crc, XxhCrc
         quint8 Digest[16] = {}; // the others
     };
     using KeyOf = std::function<Key(size_t)>;
@@ -79,7 +80,7 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
-    std::vector<size_t> InKeyOrder(size_t count, const KeyOf& keyOf) const;
+    std::vector<std::pair<quint64, quint32>> InKeyOrder(size_t count, const KeyOf& keyOf) const;
 
     QString m_file;
     sqlite3* m_db = nullptr;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +25,8 @@ struct Shared {
     std::atomic<bool>& Cancel;
     std::atomic<qint64>& BytesRead;
     std::atomic<size_t> Next{0};
+    // Set once a job's result is written; read by the waiting thread to pass jobs on.
+    std::unique_ptr<std::atomic<bool>[]> Done;
     std::mutex Lock;
     std::condition_variable Finished;
     int Running = 0;
@@ -51,6 +54,8 @@ void Work(Shared& shared) {
                                     : r.Size;
             shared.BytesRead.fetch_add(read, std::memory_order_relaxed);
         }
+        if (shared.Done)
+            shared.Done[i].store(true, std::memory_order_release);
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;
@@ -87,7 +92,7 @@ void RunYielding(const std::function<void()>& work, ScanObserver* observer) {
 
 void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                  int threads, ScanObserver* observer, std::atomic<bool>& cancel,
-                 std::atomic<qint64>& bytesRead) {
+                 std::atomic<qint64>& bytesRead, const JobsReady& ready) {
     if (jobs.empty())
         return;
     // By folder, so each reader opens the files of one folder relative to it: a path
@@ -100,6 +105,28 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
         },
         observer);
     Shared shared(list, jobs, mode, cancel, bytesRead);
+    if (ready)
+        shared.Done = std::make_unique<std::atomic<bool>[]>(jobs.size());
+    // Jobs are taken in order, so the finished ones form a run from the start but for the
+    // few still in the readers' hands.
+    size_t passed = 0;
+    const auto passOn = [&](bool all) {
+        if (!ready)
+            return;
+        for (;;) {
+            size_t end = passed;
+            while (end < jobs.size() && end - passed < kReadyBatch &&
+                   (all || shared.Done[end].load(std::memory_order_acquire)))
+                ++end;
+            if (end == passed)
+                return;
+            const bool fullBatch = end - passed == kReadyBatch;
+            ready(passed, end);
+            passed = end;
+            if (!all && !fullBatch)
+                return;
+        }
+    };
     const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
     shared.Running = count;
     std::vector<std::thread> workers;
@@ -109,13 +136,16 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
     std::unique_lock<std::mutex> lock(shared.Lock);
     while (shared.Running > 0) {
         shared.Finished.wait_for(lock, kYieldInterval);
-        if (observer && shared.Running > 0) {
+        if (shared.Running > 0) {
             lock.unlock();
-            observer->Yield();
+            if (observer)
+                observer->Yield();
+            passOn(false);
             lock.lock();
         }
     }
     lock.unlock();
     for (std::thread& worker : workers)
         worker.join();
+    passOn(true);
 }

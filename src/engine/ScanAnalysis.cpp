@@ -9,15 +9,16 @@
 //   content on:
 //         ──► in each reading step below, the hash cache first answers for every file it
 //             knows unchanged; only the rest is read, and what was read is written back
+//             while the reading goes on
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
 //         ──► XXH3-128 of whole files, several threads; a file whose hash no other member of
-//             its bucket shares cannot have a duplicate
-//         ──► the shown signature read once per set of identical files, from one member, and
-//             given to all (identical bytes, identical signatures): "crc" reads CRC-32 with
-//             XXH3-128 again, "md5" reads MD5; the slower digests cost one read per group
-//             instead of one per file
+//             its bucket shares cannot have a duplicate. "crc" computes the shown CRC-32 in
+//             the same read: it costs less than opening and reading the copies again
+//         ──► "md5": the shown signature read once per set of identical files, from one
+//             member, and given to all (identical bytes, identical signatures); MD5 is slow
+//             enough that one read per group beats computing it for every file
 //         ──► files that could not be read leave the list (error details, error count, log)
 //         ──► each bucket sorted by signature, then path
 //   ──► sorted list ──► grouping pass ──► result sink
@@ -69,11 +70,12 @@ void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
         clsCRC::LogFailure(path, error);
 }
 
-// Runs the jobs; marks failures dropped. False when cancelled.
+// Runs the jobs; marks failures dropped. False when cancelled. ready hears of finished jobs
+// while the rest are read.
 bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
           const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
-          std::atomic<qint64>& bytesRead) {
-    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead);
+          std::atomic<qint64>& bytesRead, const JobsReady& ready = {}) {
+    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead, ready);
     if (cancel.load())
         return false;
     for (const HashJob& job : jobs) {
@@ -116,6 +118,14 @@ std::vector<Range> Buckets(const FileList& list) {
 // Jobs for the first-block check, and the members that go straight to the full read.
 void PlanPrecheck(const FileList& list, const std::vector<Range>& buckets,
                   std::vector<HashJob>& precheck, std::vector<HashJob>& full) {
+    // Reserved once: on a large tree these are the largest arrays of the run after the list.
+    size_t checked = 0, members = 0;
+    for (const Range& b : buckets) {
+        members += b.End - b.Begin;
+        checked += list[b.Begin].Size > kPrecheckAbove ? b.End - b.Begin : 0;
+    }
+    precheck.reserve(checked);
+    full.reserve(members);
     for (const Range& b : buckets) {
         const bool check = list[b.Begin].Size > kPrecheckAbove;
         for (size_t i = b.Begin; i < b.End; ++i)
@@ -218,6 +228,7 @@ public:
         m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
                         [&](size_t i, const HashCache::Value& v) {
                             jobs[i].Result = Signature{};
+                            jobs[i].Result.Crc = v.Crc;
                             std::memcpy(jobs[i].Result.Digest, v.Digest, 16);
                             known[i] = true;
                         });
@@ -231,19 +242,27 @@ public:
         jobs.resize(kept);
     }
 
-    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
+    // Stores what was read of jobs [begin, end), as the reading goes on: each batch is a
+    // transaction of its own, so another run waits for none of them long.
+    JobsReady Learner(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
         if (!m_cache)
-            return;
-        m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
-            if (jobs[i].Error != 0)
-                return false;
-            std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
-            return true;
-        });
+            return {};
+        return [this, &jobs, mode](size_t begin, size_t end) {
+            m_cache->Store(
+                KindOf(mode), end - begin,
+                [this, &jobs, begin](size_t i) { return KeyOf(jobs[begin + i]); },
+                [&jobs, begin](size_t i, HashCache::Value& v) {
+                    const HashJob& job = jobs[begin + i];
+                    if (job.Error != 0)
+                        return false;
+                    v.Crc = job.Result.Crc;
+                    std::memcpy(v.Digest, job.Result.Digest, 16);
+                    return true;
+                });
+        };
     }
 
-    // The shown signature of every member of the sets, where the cache knows one member's;
-    // xxh of a member is its whole-content hash, the companion of a CRC-32. signs[k] is
+    // The MD5 of every member of the sets, where the cache knows one member's. signs[k] is
     // filled for set k, signed[k] tells whether it was.
     void Shown(const std::vector<HashJob>& members, const std::vector<Range>& sets,
                ContentHasher::Mode mode, std::vector<Signature>& signs,
@@ -264,12 +283,7 @@ public:
                             if (signedSets[k])
                                 return;
                             signedSets[k] = true;
-                            if (mode == ContentHasher::Mode::Md5) {
-                                std::memcpy(signs[k].Digest, v.Digest, 16);
-                            } else {
-                                signs[k].Crc = v.Crc;
-                                std::memcpy(signs[k].Digest, members[m].Result.Digest, 16);
-                            }
+                            std::memcpy(signs[k].Digest, v.Digest, 16);
                         });
     }
 
@@ -298,7 +312,7 @@ private:
         case ContentHasher::Mode::Xxh:
             return HashCache::Kind::Xxh;
         case ContentHasher::Mode::Crc:
-            return HashCache::Kind::Crc;
+            return HashCache::Kind::XxhCrc;
         case ContentHasher::Mode::Md5:
             return HashCache::Kind::Md5;
         }
@@ -311,17 +325,21 @@ private:
         return [this, &jobs, only](size_t i) {
             if (only && (*only)[i] == size_t(-1))
                 return HashCache::Key{};
-            const FileRecord& r = m_list[jobs[i].Record];
-            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
+            return KeyOf(jobs[i]);
         };
+    }
+    HashCache::Key KeyOf(const HashJob& job) const {
+        const FileRecord& r = m_list[job.Record];
+        return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
     }
 
     const FileList& m_list;
     HashCache* m_cache;
 };
 
-// Reads the shown signature from one member of each set and gives it to every member. A
-// member that cannot be read is dropped and the next one is tried.
+// Gives every member of each set the shown signature: with "crc" the whole-file read
+// already found it; with "md5" it is read from one member of each set, and a member that
+// cannot be read is dropped and the next one is tried.
 bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
               const KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
               std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
@@ -331,6 +349,11 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
         for (size_t m = set.Begin; m < set.End; ++m)
             list[members[m].Record].SignatureIndex = index;
     };
+    if (mode == ContentHasher::Mode::Crc) {
+        for (const Range& set : sets)
+            give(set, members[set.Begin].Result);
+        return true;
+    }
     // Identical bytes, identical signatures: one member known to the cache signs its set.
     std::vector<Signature> signs;
     std::vector<bool> signedSets, memberKnown;
@@ -406,21 +429,24 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
             PlanPrecheck(list, buckets, precheck, full);
         },
         observer);
-    // A cache lookup or write-back covers a whole stage in one transaction, long enough on a
-    // large list to need the user interface kept live like the steps above.
+    // A cache lookup covers a whole stage in one transaction, long enough on a large list to
+    // need the user interface kept live like the steps above.
     const KnownHashes known(list, settings.Cache);
     std::vector<HashJob> answered;
     RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
-    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
+    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead,
+              known.Learner(precheck, ContentHasher::Mode::Prefix)))
         return false;
-    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
     precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
     answered.clear();
-    RunYielding([&]() { known.Answer(full, ContentHasher::Mode::Xxh, answered); }, observer);
-    if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
+    const ContentHasher::Mode wholeMode = list.Content == FileList::ContentKind::Crc
+                                              ? ContentHasher::Mode::Crc
+                                              : ContentHasher::Mode::Xxh;
+    RunYielding([&]() { known.Answer(full, wholeMode, answered); }, observer);
+    if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead,
+              known.Learner(full, wholeMode)))
         return false;
-    RunYielding([&]() { known.Learn(full, ContentHasher::Mode::Xxh); }, observer);
     full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);

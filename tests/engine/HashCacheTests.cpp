@@ -3,6 +3,7 @@
 
 #include "EngineFixtures.h"
 
+#include "engine/ContentHasher.h"
 #include "engine/HashCache.h"
 
 #include <QDateTime>
@@ -423,4 +424,15 @@ TEST_F(HashCacheTest, EntriesOfAnEarlierFormatAreDropped) {
     EXPECT_EQ(Sql(CacheFile(), u"PRAGMA user_version"_s), HashCache::Format);
     EXPECT_EQ(Scan(u"crc"_s, CacheFile()).BytesRead, 0);
     EXPECT_EQ(CacheLogLines(), 0);
+}
+
+// What a first run reads: every same-size file once (the large ones after their first
+// blocks), u/odd never. The CRC-32 comes from that same read; an MD5 costs one more read of
+// one member of each set of copies.
+TEST_F(HashCacheTest, AFirstRunReadsEachCandidateOnce) {
+    const qint64 small = 5000, big = 2 << 20;
+    const qint64 once = 5 * small + 3 * qint64(ContentHasher::PrefixBytes) + 3 * big;
+    EXPECT_EQ(Scan(u"crc"_s, QString()).BytesRead, once);
+    // Sets: a1 a2, b1 b2, x1 x2.
+    EXPECT_EQ(Scan(u"md5"_s, QString()).BytesRead, once + 2 * small + big);
 }
