@@ -47,7 +47,7 @@ bool FileList::Append(FileRecord record, std::string_view name) {
             c = c - 'A' + 'a';
         record.NameKey = (record.NameKey << 8) | c;
     }
-    m_names.append(name);
+    m_names.append(name.data(), name.size());
     m_records.push_back(record);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FlatArray.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -60,8 +62,14 @@ public:
 
     const FileRecord& operator[](size_t i) const { return m_records[i]; }
     FileRecord& operator[](size_t i) { return m_records[i]; }
-    std::vector<FileRecord>& Records() { return m_records; }
-    const std::vector<FileRecord>& Records() const { return m_records; }
+    FlatArray<FileRecord>& Records() { return m_records; }
+    const FlatArray<FileRecord>& Records() const { return m_records; }
+
+    // Gives back the room the walk grew into and did not fill.
+    void Compact() {
+        m_records.shrink_to_fit();
+        m_names.shrink_to_fit();
+    }
 
     // Folder paths are raw bytes ending in "/". Returns the new folder's index.
     quint32 AddFolder(std::string_view folder);
@@ -99,9 +107,9 @@ public:
     clsFileDetails Details(size_t i, bool withKey = true) const;
 
 private:
-    std::vector<FileRecord> m_records;
+    FlatArray<FileRecord> m_records;
     std::vector<std::string> m_folders;
     std::vector<quint32> m_folderRanks;
-    std::string m_names;
+    FlatArray<char> m_names;
     std::vector<Signature> m_signatures;
 };

@@ -6,7 +6,8 @@
 //         ──► sort by the key before content (name, size, times), then path
 //         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
 //   content off: done, the pre-key is the key
-//   content on:
+//   content on: the steps below run on a slice of the buckets at a time, so that the
+//   arrays of what is read stay small however many candidates there are
 //         ──► in each reading step below, the hash cache first answers for every file it
 //             knows unchanged; only the rest is read, and what was read is written back
 //             while the reading goes on
@@ -40,6 +41,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
+
+std::atomic<size_t> ScanSliceJobs{size_t(1) << 17};
 
 namespace {
 
@@ -116,7 +120,7 @@ std::vector<Range> Buckets(const FileList& list) {
 }
 
 // Jobs for the first-block check, and the members that go straight to the full read.
-void PlanPrecheck(const FileList& list, const std::vector<Range>& buckets,
+void PlanPrecheck(const FileList& list, std::span<const Range> buckets,
                   std::vector<HashJob>& precheck, std::vector<HashJob>& full) {
     // Reserved once: on a large tree these are the largest arrays of the run after the list.
     size_t checked = 0, members = 0;
@@ -404,34 +408,15 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
     return true;
 }
 
-bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
-                   std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
-    auto& records = list.Records();
-    RunYielding(
-        [&]() {
-            std::sort(records.begin(), records.end(),
-                      [&list](const FileRecord& a, const FileRecord& b) {
-                          if (const int c = KeyOrder::ComparePreKey(list, a, b))
-                              return c < 0;
-                          return KeyOrder::ComparePath(list, a, b) < 0;
-                      });
-        },
-        observer);
-    if (list.Content == FileList::ContentKind::None)
-        return true;
-    // Every step between the reads runs once over the whole list; on a large one each
-    // takes long enough to need the user interface kept live.
-    std::vector<Range> buckets;
+// Reads what the members of the buckets need to be told apart and signs the sets of copies.
+bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHashes& known,
+                 const AnalysisSettings& settings, ScanObserver* observer,
+                 std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    // Every step between the reads runs once over many files; on a large list each takes
+    // long enough to need the user interface kept live, and so does a cache lookup, which
+    // covers a whole stage in one transaction.
     std::vector<HashJob> precheck, full;
-    RunYielding(
-        [&]() {
-            buckets = Buckets(list);
-            PlanPrecheck(list, buckets, precheck, full);
-        },
-        observer);
-    // A cache lookup covers a whole stage in one transaction, long enough on a large list to
-    // need the user interface kept live like the steps above.
-    const KnownHashes known(list, settings.Cache);
+    RunYielding([&]() { PlanPrecheck(list, buckets, precheck, full); }, observer);
     std::vector<HashJob> answered;
     RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead,
@@ -450,8 +435,44 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
-    if (!SignSets(list, full, sets, known, settings, observer, cancel, bytesRead))
-        return false;
+    return SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
+}
+
+bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
+                   std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    auto& records = list.Records();
+    RunYielding(
+        [&]() {
+            std::sort(records.begin(), records.end(),
+                      [&list](const FileRecord& a, const FileRecord& b) {
+                          if (const int c = KeyOrder::ComparePreKey(list, a, b))
+                              return c < 0;
+                          return KeyOrder::ComparePath(list, a, b) < 0;
+                      });
+        },
+        observer);
+    if (list.Content == FileList::ContentKind::None)
+        return true;
+    std::vector<Range> buckets;
+    RunYielding([&]() { buckets = Buckets(list); }, observer);
+    const KnownHashes known(list, settings.Cache);
+    // A slice of the buckets at a time: the job arrays of a million candidates at once would
+    // be the run's largest allocation after the list itself.
+    const size_t sliceJobs = ScanSliceJobs.load();
+    for (size_t first = 0; first < buckets.size();) {
+        size_t last = first, members = 0;
+        while (last < buckets.size()) {
+            const size_t size = buckets[last].End - buckets[last].Begin;
+            if (last > first && members + size > sliceJobs)
+                break;
+            members += size;
+            ++last;
+        }
+        if (!ReadBuckets(list, std::span(buckets).subspan(first, last - first), known, settings,
+                         observer, cancel, bytesRead))
+            return false;
+        first = last;
+    }
     RunYielding(
         [&]() {
             SortBuckets(list, buckets);

@@ -141,6 +141,7 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
     }
     if (CancelOperation.load() || list.empty())
         return;
+    list.Compact();
     if (m_observer)
         m_observer->DisplayStatus(kProcessingText);
     std::unique_ptr<HashCache> cache;
