@@ -185,7 +185,7 @@ QString ScanUsage() {
         "  --zero-byte           take empty files\n"
         "  --include PATTERN     only names that match (* and ?; repeatable)\n"
         "  --exclude PATTERN     leave out names that match (repeatable)\n"
-        "  --threads N           reading threads (default: one per core, at most four)\n"
+        "  --threads N           reading threads (default: four per core, 4 to 16)\n"
         "  --no-cache            read every file, neither using nor updating the hash cache\n"
         "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"
         "                        HashCache.sqlite in the user's folder, and a scan of named\n"

@@ -46,7 +46,7 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
         ReportSkippedRoot();
         return;
     }
-    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ThreadCount() : 0,
+    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ListingThreadCount() : 0,
                      m_scan.CancelOperation);
     Visit(pool);
 }
