@@ -80,6 +80,7 @@ public:
         return std::string_view(m_names.data() + r.NameOffset, r.NameLength);
     }
     std::string_view FolderBytes(const FileRecord& r) const { return m_folders[r.Folder]; }
+    size_t FolderCount() const { return m_folders.size(); }
     std::string PathBytes(const FileRecord& r) const;
     QString Path(const FileRecord& r) const;
     QString FileName(const FileRecord& r) const;

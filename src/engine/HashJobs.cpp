@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -25,8 +24,6 @@ struct Shared {
     std::atomic<bool>& Cancel;
     std::atomic<qint64>& BytesRead;
     std::atomic<size_t> Next{0};
-    // Set once a job's result is written; read by the waiting thread to pass jobs on.
-    std::unique_ptr<std::atomic<bool>[]> Done;
     std::mutex Lock;
     std::condition_variable Finished;
     int Running = 0;
@@ -54,8 +51,6 @@ void Work(Shared& shared) {
                                     : r.Size;
             shared.BytesRead.fetch_add(read, std::memory_order_relaxed);
         }
-        if (shared.Done)
-            shared.Done[i].store(true, std::memory_order_release);
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;
@@ -92,41 +87,33 @@ void RunYielding(const std::function<void()>& work, ScanObserver* observer) {
 
 void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                  int threads, ScanObserver* observer, std::atomic<bool>& cancel,
-                 std::atomic<qint64>& bytesRead, const JobsReady& ready) {
+                 std::atomic<qint64>& bytesRead) {
     if (jobs.empty())
         return;
     // By folder, so each reader opens the files of one folder relative to it: a path
-    // lookup per folder instead of one per file.
+    // lookup per folder instead of one per file. Folders in the order of their lowest inode
+    // and files by inode within them: a file system keeps a folder's inodes (and most often
+    // its data) together, so this is close to the disk's own order for a cold read.
     RunYielding(
         [&]() {
-            std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
-                return list[a.Record].Folder < list[b.Record].Folder;
+            std::vector<quint64> lowest(list.FolderCount(), ~quint64(0));
+            for (const HashJob& job : jobs) {
+                const FileRecord& r = list[job.Record];
+                lowest[r.Folder] = std::min(lowest[r.Folder], r.Inode);
+            }
+            std::sort(jobs.begin(), jobs.end(), [&](const HashJob& a, const HashJob& b) {
+                const FileRecord& x = list[a.Record];
+                const FileRecord& y = list[b.Record];
+                if (x.Folder != y.Folder) {
+                    if (lowest[x.Folder] != lowest[y.Folder])
+                        return lowest[x.Folder] < lowest[y.Folder];
+                    return x.Folder < y.Folder;
+                }
+                return x.Inode < y.Inode;
             });
         },
         observer);
     Shared shared(list, jobs, mode, cancel, bytesRead);
-    if (ready)
-        shared.Done = std::make_unique<std::atomic<bool>[]>(jobs.size());
-    // Jobs are taken in order, so the finished ones form a run from the start but for the
-    // few still in the readers' hands.
-    size_t passed = 0;
-    const auto passOn = [&](bool all) {
-        if (!ready)
-            return;
-        for (;;) {
-            size_t end = passed;
-            while (end < jobs.size() && end - passed < kReadyBatch &&
-                   (all || shared.Done[end].load(std::memory_order_acquire)))
-                ++end;
-            if (end == passed)
-                return;
-            const bool fullBatch = end - passed == kReadyBatch;
-            ready(passed, end);
-            passed = end;
-            if (!all && !fullBatch)
-                return;
-        }
-    };
     const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
     shared.Running = count;
     std::vector<std::thread> workers;
@@ -136,16 +123,13 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
     std::unique_lock<std::mutex> lock(shared.Lock);
     while (shared.Running > 0) {
         shared.Finished.wait_for(lock, kYieldInterval);
-        if (shared.Running > 0) {
+        if (observer && shared.Running > 0) {
             lock.unlock();
-            if (observer)
-                observer->Yield();
-            passOn(false);
+            observer->Yield();
             lock.lock();
         }
     }
     lock.unlock();
     for (std::thread& worker : workers)
         worker.join();
-    passOn(true);
 }

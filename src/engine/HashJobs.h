@@ -25,14 +25,6 @@ struct HashJob {
 // that a long sort does not freeze the window.
 void RunYielding(const std::function<void()>& work, ScanObserver* observer);
 
-// Jobs [begin, end) are finished; called on the waiting thread, in order, at most
-// kReadyBatch jobs at a time, every job once.
-using JobsReady = std::function<void(size_t begin, size_t end)>;
-constexpr size_t kReadyBatch = 4096;
-
-// The jobs come back sorted by folder. ready, when given, hears of finished jobs while the
-// others are still being read, so the caller's own work on them (the cache's write-back)
-// runs beside the reading instead of after it.
 void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                  int threads, ScanObserver* observer, std::atomic<bool>& cancel,
-                 std::atomic<qint64>& bytesRead, const JobsReady& ready = {});
+                 std::atomic<qint64>& bytesRead);

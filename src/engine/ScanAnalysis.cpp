@@ -10,7 +10,6 @@
 //   arrays of what is read stay small however many candidates there are
 //         ──► in each reading step below, the hash cache first answers for every file it
 //             knows unchanged; only the rest is read, and what was read is written back
-//             while the reading goes on
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
@@ -74,12 +73,11 @@ void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
         clsCRC::LogFailure(path, error);
 }
 
-// Runs the jobs; marks failures dropped. False when cancelled. ready hears of finished jobs
-// while the rest are read.
+// Runs the jobs; marks failures dropped. False when cancelled.
 bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
           const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
-          std::atomic<qint64>& bytesRead, const JobsReady& ready = {}) {
-    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead, ready);
+          std::atomic<qint64>& bytesRead) {
+    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead);
     if (cancel.load())
         return false;
     for (const HashJob& job : jobs) {
@@ -246,24 +244,19 @@ public:
         jobs.resize(kept);
     }
 
-    // Stores what was read of jobs [begin, end), as the reading goes on: each batch is a
-    // transaction of its own, so another run waits for none of them long.
-    JobsReady Learner(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
+    // Stores what the jobs read, in one transaction in the table's key order: written while
+    // the reading went on, in reading order, each batch would touch most pages of the
+    // table, and the log took thirty times the table's size.
+    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
         if (!m_cache)
-            return {};
-        return [this, &jobs, mode](size_t begin, size_t end) {
-            m_cache->Store(
-                KindOf(mode), end - begin,
-                [this, &jobs, begin](size_t i) { return KeyOf(jobs[begin + i]); },
-                [&jobs, begin](size_t i, HashCache::Value& v) {
-                    const HashJob& job = jobs[begin + i];
-                    if (job.Error != 0)
-                        return false;
-                    v.Crc = job.Result.Crc;
-                    std::memcpy(v.Digest, job.Result.Digest, 16);
-                    return true;
-                });
-        };
+            return;
+        m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
+            if (jobs[i].Error != 0)
+                return false;
+            v.Crc = jobs[i].Result.Crc;
+            std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
+            return true;
+        });
     }
 
     // The MD5 of every member of the sets, where the cache knows one member's. signs[k] is
@@ -413,15 +406,15 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
                  const AnalysisSettings& settings, ScanObserver* observer,
                  std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     // Every step between the reads runs once over many files; on a large list each takes
-    // long enough to need the user interface kept live, and so does a cache lookup, which
-    // covers a whole stage in one transaction.
+    // long enough to need the user interface kept live, and so does a cache lookup or
+    // write-back, which covers a whole stage in one transaction.
     std::vector<HashJob> precheck, full;
     RunYielding([&]() { PlanPrecheck(list, buckets, precheck, full); }, observer);
     std::vector<HashJob> answered;
     RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
-    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead,
-              known.Learner(precheck, ContentHasher::Mode::Prefix)))
+    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
+    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
     precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
     answered.clear();
@@ -429,9 +422,9 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
                                               ? ContentHasher::Mode::Crc
                                               : ContentHasher::Mode::Xxh;
     RunYielding([&]() { known.Answer(full, wholeMode, answered); }, observer);
-    if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead,
-              known.Learner(full, wholeMode)))
+    if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead))
         return false;
+    RunYielding([&]() { known.Learn(full, wholeMode); }, observer);
     full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
