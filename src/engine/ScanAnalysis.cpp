@@ -42,7 +42,7 @@
 #include <cstring>
 #include <span>
 
-std::atomic<size_t> ScanSliceJobs{size_t(1) << 17};
+std::atomic<size_t> ScanSliceJobs{size_t(1) << 16};
 
 namespace {
 
