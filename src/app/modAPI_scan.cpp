@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -266,6 +267,10 @@ std::vector<QByteArray> VirtualMountPoints() {
 
 std::vector<QByteArray> AutomountPoints() {
     return MountPointsWhere([](const QString& type) { return type == u"autofs"; });
+}
+
+void ReleaseFreeMemory() {
+    ::malloc_trim(0);
 }
 
 std::string RealFolderPath(const std::string& path) {

@@ -112,5 +112,5 @@ private:
     std::vector<std::string> m_folders;
     std::vector<quint32> m_folderRanks;
     FlatArray<char> m_names;
-    std::vector<Signature> m_signatures;
+    FlatArray<Signature> m_signatures;
 };

@@ -35,6 +35,8 @@
 #include "clsFindFile.h"
 #include "clsMD5.h"
 
+#include "app/modAPI_scan.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -464,6 +466,7 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
         if (!ReadBuckets(list, std::span(buckets).subspan(first, last - first), known, settings,
                          observer, cancel, bytesRead))
             return false;
+        modAPI::ReleaseFreeMemory();
         first = last;
     }
     RunYielding(

@@ -7,6 +7,7 @@
 
 #include "app/AppError.h"
 #include "app/modAPI.h"
+#include "app/modAPI_scan.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "app/modXML.h"
@@ -150,6 +151,7 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
     if (CancelOperation.load() || list.empty())
         return;
     list.Compact();
+    modAPI::ReleaseFreeMemory();
     if (m_observer)
         m_observer->DisplayStatus(kProcessingText);
     std::unique_ptr<HashCache> cache;
