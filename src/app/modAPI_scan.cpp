@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -50,6 +51,7 @@ void FillStat(const struct statx& sx, ScanStat& st) {
     st.Type = TypeOfMode(sx.stx_mode);
     st.Size = qint64(sx.stx_size);
     st.ModifiedSecs = sx.stx_mtime.tv_sec;
+    st.ModifiedNs = qint64(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
     st.CreatedSecs = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
     st.Device = (quint64(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     st.Inode = sx.stx_ino;
@@ -265,6 +267,10 @@ std::vector<QByteArray> VirtualMountPoints() {
 
 std::vector<QByteArray> AutomountPoints() {
     return MountPointsWhere([](const QString& type) { return type == u"autofs"; });
+}
+
+void ReleaseFreeMemory() {
+    ::malloc_trim(0);
 }
 
 std::string RealFolderPath(const std::string& path) {

@@ -26,6 +26,7 @@ struct ScanStat {
     bool MountRoot = false;
     qint64 Size = 0;
     qint64 ModifiedSecs = 0;
+    qint64 ModifiedNs = 0;  // nanoseconds since the epoch
     qint64 CreatedSecs = 0; // birth time where recorded, else the modification time
     quint64 Device = 0;
     quint64 Inode = 0;
@@ -117,6 +118,10 @@ std::vector<QByteArray> VirtualMountPoints();
 // The automount (autofs) points, the same way. A walk does not enter one it meets inside
 // a tree, which would mount every share on the way; a root at or under one is entered.
 std::vector<QByteArray> AutomountPoints();
+// Hands the memory that the C library holds free, in every thread's pool, back to the
+// system. The listing and reading threads each allocate from a pool of their own, and what
+// they freed stays counted against the process until then.
+void ReleaseFreeMemory();
 // The path with every link and "." or ".." resolved, ending in "/"; empty when it cannot
 // be resolved. For a folder the user named, which may itself be a link.
 std::string RealFolderPath(const std::string& path);

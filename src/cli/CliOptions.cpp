@@ -196,7 +196,7 @@ QString ScanUsage() {
         "  --across              only groups whose files lie under at least two of the\n"
         "                        scanned folders (a file counts for the deepest scanned\n"
         "                        folder that holds it); also with --profile\n"
-        "  --threads N           reading threads (default: one per core, at most four)\n"
+        "  --threads N           reading threads (default: four per core, 4 to 16)\n"
         "  --no-cache            read every file, neither using nor updating the hash cache\n"
         "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"
         "                        HashCache.sqlite in the user's folder, and a scan of named\n"

@@ -2,9 +2,9 @@
 
 #include "app/modAPI_scan.h"
 
+#include <isa-l/crc.h>
 #include <openssl/evp.h>
 #include <xxhash.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,13 +13,20 @@
 namespace {
 
 // Reading in larger parts than this gains nothing from the page cache and costs cache
-// misses; much smaller parts halve the throughput.
-constexpr size_t kReadBytes = 256 * 1024;
+// misses, and every reading thread holds one buffer; much smaller parts halve the
+// throughput.
+constexpr size_t kReadBytes = 128 * 1024;
 
 // OpenSSL 3 looks the algorithm up on every init unless it is fetched once.
 const EVP_MD* Md5Algorithm() {
     static EVP_MD* md = EVP_MD_fetch(nullptr, "MD5", nullptr);
     return md;
+}
+
+// The CRC-32 of zip and PNG (zlib's), folded with carry-less multiplication: several
+// times zlib's speed, which matters because "crc" mode computes it over every file it reads.
+quint32 Crc32(quint32 crc, const void* data, size_t size) {
+    return crc32_gzip_refl(crc, static_cast<const unsigned char*>(data), size);
 }
 
 void PutXxh(const XXH128_hash_t& h, quint8* out) {
@@ -71,7 +78,7 @@ int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
     if (mode == Mode::Md5 && (!md5Algorithm || !EVP_DigestInit_ex2(md5, md5Algorithm, nullptr)))
         return ENOSYS;
     XXH3_128bits_reset(xxh);
-    uLong crc = crc32_z(0, nullptr, 0);
+    quint32 crc = 0;
     const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);
     const qint64 known = reader.SizeAtOpen();
     size_t total = 0;
@@ -84,13 +91,13 @@ int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
             return err;
         if (n == 0)
             break;
-        const auto* bytes = reinterpret_cast<const Bytef*>(m_buffer.data());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(m_buffer.data());
         if (mode == Mode::Md5) {
             EVP_DigestUpdate(md5, bytes, size_t(n));
         } else {
             XXH3_128bits_update(xxh, bytes, size_t(n));
             if (mode == Mode::Crc)
-                crc = crc32_z(crc, bytes, size_t(n));
+                crc = Crc32(crc, bytes, size_t(n));
         }
         total += size_t(n);
         // The size at opening is what is hashed; one read less per small file.
@@ -102,7 +109,7 @@ int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
         unsigned int length = 0;
         EVP_DigestFinal_ex(md5, out.Digest, &length);
     } else {
-        out.Crc = quint32(crc);
+        out.Crc = crc;
         PutXxh(XXH3_128bits_digest(xxh), out.Digest);
     }
     return 0;
@@ -118,7 +125,7 @@ Signature ContentHasher::HashBytes(const void* data, size_t size, Mode mode) {
     if (mode == Mode::Prefix && size > PrefixBytes)
         size = PrefixBytes;
     if (mode == Mode::Crc)
-        s.Crc = quint32(crc32_z(0, static_cast<const Bytef*>(data), size));
+        s.Crc = Crc32(0, data, size);
     PutXxh(XXH3_128bits(data, size), s.Digest);
     return s;
 }

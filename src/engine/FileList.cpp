@@ -47,7 +47,7 @@ bool FileList::Append(FileRecord record, std::string_view name) {
             c = c - 'A' + 'a';
         record.NameKey = (record.NameKey << 8) | c;
     }
-    m_names.append(name);
+    m_names.append(name.data(), name.size());
     m_records.push_back(record);
     return true;
 }
@@ -93,7 +93,7 @@ clsFileDetails FileList::Details(size_t i, bool withKey) const {
     d.FilePath = Path(r);
     d.FileSize = r.Size;
     d.CreateDateTime = modLog::DateTextFromSecs(r.CreatedSecs);
-    d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs);
+    d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs());
     d.FileAttributes = clsFindFile::GetFileAttribute(r.Attributes);
     QString xxh;
     if (r.HasSignature()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FlatArray.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -18,7 +20,7 @@ struct Signature {
 
 // One stored file, kept small because a scan holds hundreds of thousands of them: the
 // folder is an index into the list's folder table, the name lives in one shared byte
-// arena, times are seconds and are formatted only when a record is handed on.
+// arena, times are formatted only when a record is handed on.
 struct FileRecord {
     quint32 Folder = 0;
     quint32 NameOffset = 0;
@@ -28,7 +30,9 @@ struct FileRecord {
     // Here rather than with the other 32-bit field, so the record stays at 72 bytes.
     quint32 SignatureIndex = NoSignature;
     qint64 Size = 0;
-    qint64 ModifiedSecs = 0;
+    // Nanoseconds, for the hash cache: a rewrite within the same second must not pass for
+    // the file it replaced. Shown and compared in whole seconds.
+    qint64 ModifiedNs = 0;
     qint64 CreatedSecs = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
@@ -41,6 +45,10 @@ struct FileRecord {
     static constexpr quint32 NoSignature = 0xffffffffu;
     static constexpr quint8 FlagAsciiKey = 0x02;
     bool HasSignature() const { return SignatureIndex != NoSignature; }
+    // Rounded down, also before 1970.
+    qint64 ModifiedSecs() const {
+        return ModifiedNs >= 0 ? ModifiedNs / 1000000000 : -((999999999 - ModifiedNs) / 1000000000);
+    }
 };
 
 // The result list of a scan: records plus the tables they point into.
@@ -54,8 +62,14 @@ public:
 
     const FileRecord& operator[](size_t i) const { return m_records[i]; }
     FileRecord& operator[](size_t i) { return m_records[i]; }
-    std::vector<FileRecord>& Records() { return m_records; }
-    const std::vector<FileRecord>& Records() const { return m_records; }
+    FlatArray<FileRecord>& Records() { return m_records; }
+    const FlatArray<FileRecord>& Records() const { return m_records; }
+
+    // Gives back the room the walk grew into and did not fill.
+    void Compact() {
+        m_records.shrink_to_fit();
+        m_names.shrink_to_fit();
+    }
 
     // Folder paths are raw bytes ending in "/". Returns the new folder's index.
     quint32 AddFolder(std::string_view folder);
@@ -66,6 +80,7 @@ public:
         return std::string_view(m_names.data() + r.NameOffset, r.NameLength);
     }
     std::string_view FolderBytes(const FileRecord& r) const { return m_folders[r.Folder]; }
+    size_t FolderCount() const { return m_folders.size(); }
     std::string PathBytes(const FileRecord& r) const;
     QString Path(const FileRecord& r) const;
     QString FileName(const FileRecord& r) const;
@@ -93,9 +108,9 @@ public:
     clsFileDetails Details(size_t i, bool withKey = true) const;
 
 private:
-    std::vector<FileRecord> m_records;
+    FlatArray<FileRecord> m_records;
     std::vector<std::string> m_folders;
     std::vector<quint32> m_folderRanks;
-    std::string m_names;
-    std::vector<Signature> m_signatures;
+    FlatArray<char> m_names;
+    FlatArray<Signature> m_signatures;
 };

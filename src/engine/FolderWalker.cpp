@@ -46,7 +46,7 @@ void FolderWalker::Walk(const QString& folder, FileList& list) {
         ReportSkippedRoot();
         return;
     }
-    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ThreadCount() : 0,
+    ListingPool pool(m_rules, m_scan.IncludeSubFolder ? m_scan.ListingThreadCount() : 0,
                      m_scan.CancelOperation);
     Visit(pool);
 }
@@ -193,7 +193,7 @@ void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& na
     r.Folder = quint32(m_folderIndex);
     r.Attributes = quint8(attrs);
     r.Size = st.Size;
-    r.ModifiedSecs = st.ModifiedSecs;
+    r.ModifiedNs = st.ModifiedNs;
     r.CreatedSecs = st.CreatedSecs;
     r.Device = st.Device;
     r.Inode = st.Inode;

@@ -43,8 +43,17 @@ const char* Column(HashCache::Kind kind) {
         return "crc";
     case HashCache::Kind::Md5:
         return "md5";
+    case HashCache::Kind::XxhCrc:
+        break;
     }
     return "";
+}
+
+// The single kinds a kind is kept as, each in its own column with its own check sum.
+std::vector<HashCache::Kind> Parts(HashCache::Kind kind) {
+    if (kind == HashCache::Kind::XxhCrc)
+        return {HashCache::Kind::Xxh, HashCache::Kind::Crc};
+    return {kind};
 }
 
 // Value bytes, then eight bytes of check sum over the key, the kind and the value.
@@ -59,7 +68,7 @@ quint64 Check(const HashCache::Key& k, HashCache::Kind kind, const unsigned char
     std::memcpy(b, &k.Device, 8);
     std::memcpy(b + 8, &k.Inode, 8);
     std::memcpy(b + 16, &k.Size, 8);
-    std::memcpy(b + 24, &k.ModifiedSecs, 8);
+    std::memcpy(b + 24, &k.ModifiedNs, 8);
     std::memcpy(b + 32, &k.ChangedNs, 8);
     b[40] = static_cast<unsigned char>(kind);
     std::memcpy(b + 41, value, ValueBytes(kind));
@@ -166,6 +175,10 @@ bool HashCache::Open() {
     if (!m_readOnly) {
         // WAL: a run killed while writing leaves the previous state whole, and readers of
         // another run are never blocked by this run's writes.
+        // Large pages for a new file: a run writes tens of thousands of rows in key order,
+        // and each page costs a write call to the log and another when it is copied back.
+        if (format == 0)
+            Exec("PRAGMA page_size=65536");
         bool wal = false;
         {
             Statement st;
@@ -178,16 +191,19 @@ bool HashCache::Open() {
             return false;
         }
         Exec("PRAGMA synchronous=NORMAL");
-        if (format == 0) {
-            if (!Exec("BEGIN IMMEDIATE") || !Exec(kCreate) || !Exec("PRAGMA user_version=1") ||
-                !Exec("COMMIT")) {
-                Exec("ROLLBACK");
-                GiveUp(QStringLiteral("cannot be set up"));
-                return false;
-            }
+        // An entry of an earlier format would only ever miss: its times mean other units.
+        const char* const setUp = format == 0 ? kCreate : "DELETE FROM entry";
+        if (format < Format &&
+            (!Exec("BEGIN IMMEDIATE") || !Exec(setUp) ||
+             !Exec(QByteArray("PRAGMA user_version=" + QByteArray::number(Format)).constData()) ||
+             !Exec("COMMIT"))) {
+            Exec("ROLLBACK");
+            GiveUp(QStringLiteral("cannot be set up"));
+            return false;
         }
-    } else if (format == 0) {
-        GiveUp(QStringLiteral("read-only and empty"));
+    } else if (format < Format) {
+        GiveUp(format == 0 ? QStringLiteral("read-only and empty")
+                           : QStringLiteral("read-only and of an earlier format %1").arg(format));
         return false;
     }
     // A file that claims our format but lacks the table is not ours to trust.
@@ -204,7 +220,8 @@ bool HashCache::Open() {
     return true;
 }
 
-std::vector<size_t> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) const {
+std::vector<std::pair<quint64, quint32>> HashCache::InKeyOrder(size_t count,
+                                                               const KeyOf& keyOf) const {
     // In the table's own order the B-tree is walked forwards, one page after the other. By
     // inode alone: on one device that is the table's order, and the pairs stay small.
     std::vector<std::pair<quint64, quint32>> keyed;
@@ -215,19 +232,18 @@ std::vector<size_t> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) cons
             keyed.push_back({k.Inode, quint32(i)});
     }
     std::sort(keyed.begin(), keyed.end());
-    std::vector<size_t> order;
-    order.reserve(keyed.size());
-    for (const auto& e : keyed)
-        order.push_back(e.second);
-    return order;
+    return keyed;
 }
 
 void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
                        const std::function<void(size_t, const Value&)>& found) {
     if (!m_db || count == 0 || m_empty)
         return;
-    const QByteArray sql = QByteArray("SELECT size, mtime, ctime, seen, ") + Column(kind) +
-                           " FROM entry WHERE dev = ?1 AND ino = ?2";
+    const std::vector<Kind> parts = Parts(kind);
+    QByteArray sql = "SELECT size, mtime, ctime, seen";
+    for (const Kind part : parts)
+        sql += QByteArray(", ") + Column(part);
+    sql += " FROM entry WHERE dev = ?1 AND ino = ?2";
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK ||
         !Exec("BEGIN")) {
@@ -235,17 +251,20 @@ void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
         return;
     }
     const qint32 today = Today();
-    for (const size_t i : InKeyOrder(count, keyOf)) {
+    for (const auto& [inode, i] : InKeyOrder(count, keyOf)) {
         const Key k = keyOf(i);
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
         const int rc = sqlite3_step(st.St);
         if (rc == SQLITE_ROW) {
             Value v;
-            if (sqlite3_column_int64(st.St, 0) == k.Size &&
-                sqlite3_column_int64(st.St, 1) == k.ModifiedSecs &&
-                sqlite3_column_int64(st.St, 2) == k.ChangedNs &&
-                Unpack(k, kind, sqlite3_column_blob(st.St, 4), sqlite3_column_bytes(st.St, 4), v)) {
+            bool known = sqlite3_column_int64(st.St, 0) == k.Size &&
+                         sqlite3_column_int64(st.St, 1) == k.ModifiedNs &&
+                         sqlite3_column_int64(st.St, 2) == k.ChangedNs;
+            for (int c = 0; known && c < int(parts.size()); ++c)
+                known = Unpack(k, parts[size_t(c)], sqlite3_column_blob(st.St, 4 + c),
+                               sqlite3_column_bytes(st.St, 4 + c), v);
+            if (known) {
                 ++m_hits;
                 if (sqlite3_column_int(st.St, 3) < today)
                     m_seenBefore.push_back({k.Device, k.Inode});
@@ -270,13 +289,20 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
     const qint64 settled = QDateTime::currentMSecsSinceEpoch() * 1000000 - SettleNs.load();
     // What else is kept of the file stays: its own check sums say whether it still belongs
     // to the file as it is now.
-    const QByteArray col = Column(kind);
-    const QByteArray sql =
-        "INSERT INTO entry(dev, ino, size, mtime, ctime, seen, " + col +
-        ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(dev, ino) DO UPDATE SET"
-        " size = excluded.size, mtime = excluded.mtime, ctime = excluded.ctime,"
-        " seen = excluded.seen, " +
-        col + " = excluded." + col;
+    const std::vector<Kind> parts = Parts(kind);
+    QByteArray columns, values, updates;
+    for (size_t c = 0; c < parts.size(); ++c) {
+        const QByteArray col = Column(parts[c]);
+        columns += ", " + col;
+        values += ", ?" + QByteArray::number(7 + int(c));
+        updates += ", " + col + " = excluded." + col;
+    }
+    const QByteArray sql = "INSERT INTO entry(dev, ino, size, mtime, ctime, seen" + columns +
+                           ") VALUES(?1, ?2, ?3, ?4, ?5, ?6" + values +
+                           ") ON CONFLICT(dev, ino) DO UPDATE SET"
+                           " size = excluded.size, mtime = excluded.mtime,"
+                           " ctime = excluded.ctime, seen = excluded.seen" +
+                           updates;
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("cannot be written"));
@@ -287,20 +313,23 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
         return;
     }
     int rc = SQLITE_DONE;
-    unsigned char blob[16 + kCheckBytes];
-    for (const size_t i : InKeyOrder(count, keyOf)) {
+    unsigned char blobs[2][16 + kCheckBytes];
+    for (const auto& [inode, i] : InKeyOrder(count, keyOf)) {
         Value v;
         const Key k = keyOf(i);
         if (k.ChangedNs > settled || !valueOf(i, v))
             continue;
-        Pack(k, kind, v, blob);
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
         sqlite3_bind_int64(st.St, 3, k.Size);
-        sqlite3_bind_int64(st.St, 4, k.ModifiedSecs);
+        sqlite3_bind_int64(st.St, 4, k.ModifiedNs);
         sqlite3_bind_int64(st.St, 5, k.ChangedNs);
         sqlite3_bind_int(st.St, 6, today);
-        sqlite3_bind_blob(st.St, 7, blob, int(ValueBytes(kind) + kCheckBytes), SQLITE_STATIC);
+        for (size_t c = 0; c < parts.size(); ++c) {
+            Pack(k, parts[c], v, blobs[c]);
+            sqlite3_bind_blob(st.St, 7 + int(c), blobs[c], int(ValueBytes(parts[c]) + kCheckBytes),
+                              SQLITE_STATIC);
+        }
         rc = sqlite3_step(st.St);
         sqlite3_reset(st.St);
         if (rc != SQLITE_DONE)

@@ -11,7 +11,7 @@ struct sqlite3;
 
 // What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
 // an unchanged tree reads nothing. A file is known by device and inode; what is kept about
-// it counts only while size, modified second and change time (nanoseconds) are still those
+// it counts only while size, modified time and change time (nanoseconds) are still those
 // it was read with. Change time is the guard that matters: the kernel sets it to the
 // current time on every write and every time reset, and nobody can set it back.
 //
@@ -26,20 +26,22 @@ public:
         quint64 Device = 0;
         quint64 Inode = 0;
         qint64 Size = 0;
-        qint64 ModifiedSecs = 0;
+        qint64 ModifiedNs = 0;
         qint64 ChangedNs = 0;
     };
     // What is kept per file: the first-block XXH3-128, the whole-content XXH3-128, the
-    // CRC-32 and the MD5.
-    enum class Kind { Prefix, Xxh, Crc, Md5 };
+    // CRC-32 and the MD5. XxhCrc is the whole-content hash and the CRC-32 together, as one
+    // read gives them: looked up, it finds a file only when both are known.
+    enum class Kind { Prefix, Xxh, Crc, Md5, XxhCrc };
     struct Value {
-        quint32 Crc = 0;        // Kind::Crc
+        quint32 Crc = 0;        // Kind::Crc, XxhCrc
         quint8 Digest[16] = {}; // the others
     };
     using KeyOf = std::function<Key(size_t)>;
 
     // The format this build writes; a cache of a higher one is left alone.
-    static constexpr int Format = 1;
+    // Format 1 kept the modified time in seconds; its entries are dropped on opening.
+    static constexpr int Format = 2;
     // Entries of files no run has seen for this many days are dropped.
     static constexpr int KeepDays = 45;
     // A file changed this recently may still be being written within the same tick of its
@@ -78,7 +80,7 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
-    std::vector<size_t> InKeyOrder(size_t count, const KeyOf& keyOf) const;
+    std::vector<std::pair<quint64, quint32>> InKeyOrder(size_t count, const KeyOf& keyOf) const;
 
     QString m_file;
     sqlite3* m_db = nullptr;

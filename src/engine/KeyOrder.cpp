@@ -106,7 +106,7 @@ int ComparePreKey(const FileList& list, const FileRecord& a, const FileRecord& b
             return c;
     }
     if (list.KeyModified) {
-        if (const int c = Cmp(a.ModifiedSecs, b.ModifiedSecs))
+        if (const int c = Cmp(a.ModifiedSecs(), b.ModifiedSecs()))
             return c;
     }
     return 0;

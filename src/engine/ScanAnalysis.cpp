@@ -6,18 +6,19 @@
 //         ──► sort by the key before content (name, size, times), then path
 //         ──► buckets: runs of equal pre-key; a bucket of one is final, never read
 //   content off: done, the pre-key is the key
-//   content on:
+//   content on: the steps below run on a slice of the buckets at a time, so that the
+//   arrays of what is read stay small however many candidates there are
 //         ──► in each reading step below, the hash cache first answers for every file it
 //             knows unchanged; only the rest is read, and what was read is written back
 //         ──► files over kPrecheckAbove: XXH3-128 of the first 4 KiB; a member whose first
 //             block no other member of its bucket shares cannot have a duplicate, and stays
 //             unread
 //         ──► XXH3-128 of whole files, several threads; a file whose hash no other member of
-//             its bucket shares cannot have a duplicate
-//         ──► the shown signature read once per set of identical files, from one member, and
-//             given to all (identical bytes, identical signatures): "crc" reads CRC-32 with
-//             XXH3-128 again, "md5" reads MD5; the slower digests cost one read per group
-//             instead of one per file
+//             its bucket shares cannot have a duplicate. "crc" computes the shown CRC-32 in
+//             the same read: it costs less than opening and reading the copies again
+//         ──► "md5": the shown signature read once per set of identical files, from one
+//             member, and given to all (identical bytes, identical signatures); MD5 is slow
+//             enough that one read per group beats computing it for every file
 //         ──► files that could not be read leave the list (error details, error count, log)
 //         ──► each bucket sorted by signature, then path
 //   ──► sorted list ──► grouping pass ──► result sink
@@ -34,11 +35,16 @@
 #include "clsFindFile.h"
 #include "clsMD5.h"
 
+#include "app/modAPI_scan.h"
+
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
+
+std::atomic<size_t> ScanSliceJobs{size_t(1) << 16};
 
 namespace {
 
@@ -114,8 +120,16 @@ std::vector<Range> Buckets(const FileList& list) {
 }
 
 // Jobs for the first-block check, and the members that go straight to the full read.
-void PlanPrecheck(const FileList& list, const std::vector<Range>& buckets,
+void PlanPrecheck(const FileList& list, std::span<const Range> buckets,
                   std::vector<HashJob>& precheck, std::vector<HashJob>& full) {
+    // Reserved once: on a large tree these are the largest arrays of the run after the list.
+    size_t checked = 0, members = 0;
+    for (const Range& b : buckets) {
+        members += b.End - b.Begin;
+        checked += list[b.Begin].Size > kPrecheckAbove ? b.End - b.Begin : 0;
+    }
+    precheck.reserve(checked);
+    full.reserve(members);
     for (const Range& b : buckets) {
         const bool check = list[b.Begin].Size > kPrecheckAbove;
         for (size_t i = b.Begin; i < b.End; ++i)
@@ -218,6 +232,7 @@ public:
         m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
                         [&](size_t i, const HashCache::Value& v) {
                             jobs[i].Result = Signature{};
+                            jobs[i].Result.Crc = v.Crc;
                             std::memcpy(jobs[i].Result.Digest, v.Digest, 16);
                             known[i] = true;
                         });
@@ -231,19 +246,22 @@ public:
         jobs.resize(kept);
     }
 
+    // Stores what the jobs read, in one transaction in the table's key order: written while
+    // the reading went on, in reading order, each batch would touch most pages of the
+    // table, and the log took thirty times the table's size.
     void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
         if (!m_cache)
             return;
         m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
             if (jobs[i].Error != 0)
                 return false;
+            v.Crc = jobs[i].Result.Crc;
             std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
             return true;
         });
     }
 
-    // The shown signature of every member of the sets, where the cache knows one member's;
-    // xxh of a member is its whole-content hash, the companion of a CRC-32. signs[k] is
+    // The MD5 of every member of the sets, where the cache knows one member's. signs[k] is
     // filled for set k, signed[k] tells whether it was.
     void Shown(const std::vector<HashJob>& members, const std::vector<Range>& sets,
                ContentHasher::Mode mode, std::vector<Signature>& signs,
@@ -264,12 +282,7 @@ public:
                             if (signedSets[k])
                                 return;
                             signedSets[k] = true;
-                            if (mode == ContentHasher::Mode::Md5) {
-                                std::memcpy(signs[k].Digest, v.Digest, 16);
-                            } else {
-                                signs[k].Crc = v.Crc;
-                                std::memcpy(signs[k].Digest, members[m].Result.Digest, 16);
-                            }
+                            std::memcpy(signs[k].Digest, v.Digest, 16);
                         });
     }
 
@@ -298,7 +311,7 @@ private:
         case ContentHasher::Mode::Xxh:
             return HashCache::Kind::Xxh;
         case ContentHasher::Mode::Crc:
-            return HashCache::Kind::Crc;
+            return HashCache::Kind::XxhCrc;
         case ContentHasher::Mode::Md5:
             return HashCache::Kind::Md5;
         }
@@ -311,17 +324,21 @@ private:
         return [this, &jobs, only](size_t i) {
             if (only && (*only)[i] == size_t(-1))
                 return HashCache::Key{};
-            const FileRecord& r = m_list[jobs[i].Record];
-            return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedSecs, r.ChangedNs};
+            return KeyOf(jobs[i]);
         };
+    }
+    HashCache::Key KeyOf(const HashJob& job) const {
+        const FileRecord& r = m_list[job.Record];
+        return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
     }
 
     const FileList& m_list;
     HashCache* m_cache;
 };
 
-// Reads the shown signature from one member of each set and gives it to every member. A
-// member that cannot be read is dropped and the next one is tried.
+// Gives every member of each set the shown signature: with "crc" the whole-file read
+// already found it; with "md5" it is read from one member of each set, and a member that
+// cannot be read is dropped and the next one is tried.
 bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<Range> sets,
               const KnownHashes& known, const AnalysisSettings& settings, ScanObserver* observer,
               std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
@@ -331,6 +348,11 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
         for (size_t m = set.Begin; m < set.End; ++m)
             list[members[m].Record].SignatureIndex = index;
     };
+    if (mode == ContentHasher::Mode::Crc) {
+        for (const Range& set : sets)
+            give(set, members[set.Begin].Result);
+        return true;
+    }
     // Identical bytes, identical signatures: one member known to the cache signs its set.
     std::vector<Signature> signs;
     std::vector<bool> signedSets, memberKnown;
@@ -381,6 +403,36 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
     return true;
 }
 
+// Reads what the members of the buckets need to be told apart and signs the sets of copies.
+bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHashes& known,
+                 const AnalysisSettings& settings, ScanObserver* observer,
+                 std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
+    // Every step between the reads runs once over many files; on a large list each takes
+    // long enough to need the user interface kept live, and so does a cache lookup or
+    // write-back, which covers a whole stage in one transaction.
+    std::vector<HashJob> precheck, full;
+    RunYielding([&]() { PlanPrecheck(list, buckets, precheck, full); }, observer);
+    std::vector<HashJob> answered;
+    RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
+    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
+        return false;
+    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
+    precheck.insert(precheck.end(), answered.begin(), answered.end());
+    RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
+    answered.clear();
+    const ContentHasher::Mode wholeMode = list.Content == FileList::ContentKind::Crc
+                                              ? ContentHasher::Mode::Crc
+                                              : ContentHasher::Mode::Xxh;
+    RunYielding([&]() { known.Answer(full, wholeMode, answered); }, observer);
+    if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead))
+        return false;
+    RunYielding([&]() { known.Learn(full, wholeMode); }, observer);
+    full.insert(full.end(), answered.begin(), answered.end());
+    std::vector<Range> sets;
+    RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
+    return SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
+}
+
 bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
                    std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     auto& records = list.Records();
@@ -396,36 +448,27 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
         observer);
     if (list.Content == FileList::ContentKind::None)
         return true;
-    // Every step between the reads runs once over the whole list; on a large one each
-    // takes long enough to need the user interface kept live.
     std::vector<Range> buckets;
-    std::vector<HashJob> precheck, full;
-    RunYielding(
-        [&]() {
-            buckets = Buckets(list);
-            PlanPrecheck(list, buckets, precheck, full);
-        },
-        observer);
-    // A cache lookup or write-back covers a whole stage in one transaction, long enough on a
-    // large list to need the user interface kept live like the steps above.
+    RunYielding([&]() { buckets = Buckets(list); }, observer);
     const KnownHashes known(list, settings.Cache);
-    std::vector<HashJob> answered;
-    RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
-    if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
-        return false;
-    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
-    precheck.insert(precheck.end(), answered.begin(), answered.end());
-    RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
-    answered.clear();
-    RunYielding([&]() { known.Answer(full, ContentHasher::Mode::Xxh, answered); }, observer);
-    if (!Read(list, full, ContentHasher::Mode::Xxh, settings, observer, cancel, bytesRead))
-        return false;
-    RunYielding([&]() { known.Learn(full, ContentHasher::Mode::Xxh); }, observer);
-    full.insert(full.end(), answered.begin(), answered.end());
-    std::vector<Range> sets;
-    RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
-    if (!SignSets(list, full, sets, known, settings, observer, cancel, bytesRead))
-        return false;
+    // A slice of the buckets at a time: the job arrays of a million candidates at once would
+    // be the run's largest allocation after the list itself.
+    const size_t sliceJobs = ScanSliceJobs.load();
+    for (size_t first = 0; first < buckets.size();) {
+        size_t last = first, members = 0;
+        while (last < buckets.size()) {
+            const size_t size = buckets[last].End - buckets[last].Begin;
+            if (last > first && members + size > sliceJobs)
+                break;
+            members += size;
+            ++last;
+        }
+        if (!ReadBuckets(list, std::span(buckets).subspan(first, last - first), known, settings,
+                         observer, cancel, bytesRead))
+            return false;
+        modAPI::ReleaseFreeMemory();
+        first = last;
+    }
     RunYielding(
         [&]() {
             SortBuckets(list, buckets);

@@ -15,6 +15,10 @@ struct AnalysisSettings {
     HashCache* Cache = nullptr;
 };
 
+// Candidates read as one slice; a slice takes whole buckets, so it may hold more. Tests make
+// it small to cross the seams between slices on a small tree.
+extern std::atomic<size_t> ScanSliceJobs;
+
 // Turns the walked list into the sorted list that the grouping pass reads: computes the
 // content signatures that can matter, drops the files that could not be read (logged and
 // counted), and sorts by key, then path. Returns false when cancelled; the list then holds

@@ -8,6 +8,7 @@
 
 #include "app/AppError.h"
 #include "app/modAPI.h"
+#include "app/modAPI_scan.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "app/modXML.h"
@@ -72,7 +73,15 @@ clsFindFile::~clsFindFile() = default;
 int clsFindFile::ThreadCount() const {
     if (ReadThreads > 0)
         return ReadThreads;
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    // Most of a thread's time goes to waiting for the disk when the files are not in
+    // memory: more requests in flight let the disk order and overlap them (a cold run over
+    // 100,000 files took a third of the time with eight threads instead of two on two
+    // cores). From memory, the extra threads cost nothing measurable.
+    return int(std::clamp(std::thread::hardware_concurrency() * 4, 4u, 16u));
+}
+
+int clsFindFile::ListingThreadCount() const {
+    return std::min(ThreadCount(), int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)));
 }
 
 void clsFindFile::NoteFileNotRetrieved(const QString& path) {
@@ -142,6 +151,8 @@ void clsFindFile::Scan(const QStringList& folders, FileList& list) {
     }
     if (CancelOperation.load() || list.empty())
         return;
+    list.Compact();
+    modAPI::ReleaseFreeMemory();
     if (m_observer)
         m_observer->DisplayStatus(kProcessingText);
     std::unique_ptr<HashCache> cache;

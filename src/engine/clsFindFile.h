@@ -38,11 +38,14 @@ public:
     // every level of the walk ends at its next entry, and reading stops within one part.
     std::atomic<bool> CancelOperation{false};
 
-    // Reading threads for signatures and listing threads for the walk; 0 takes one per
-    // core, at most four.
+    // Reading threads for signatures; 0 takes four per core, from four to sixteen.
     int ReadThreads = 0;
-    // ReadThreads with 0 resolved: the number of threads a run really uses.
+    // ReadThreads with 0 resolved: the number of threads a run really reads with.
     int ThreadCount() const;
+    // Listing threads for the walk: as many as reading threads, at most one per core and
+    // four in all. Each holds the listings it made until the walk takes them, so more of
+    // them cost memory that the few metadata reads they overlap do not repay.
+    int ListingThreadCount() const;
     // Whether files that cannot have a duplicate are left unread. Only the cross-check
     // turns this off, to prove the shortcuts change no group.
     bool Staged = true;

@@ -4,6 +4,7 @@
 #include "EngineFixtures.h"
 
 #include "engine/HashCache.h"
+#include "engine/ScanAnalysis.h"
 
 #include <QDirIterator>
 #include <QTemporaryDir>
@@ -86,16 +87,22 @@ TEST_F(CrossCheck, EveryRoadGivesTheGroupsOfComparingAllBytes) {
 
     // Groups of one size come in signature order, so the order is compared per method.
     std::map<std::string, Groups> first;
-    for (const auto& [type, staged, threads] :
-         {std::tuple{"crc", true, 1}, std::tuple{"crc", true, 4}, std::tuple{"crc", false, 1},
-          std::tuple{"crc", false, 3}, std::tuple{"md5", true, 2}, std::tuple{"md5", false, 1}}) {
+    // Slices of a few files: every bucket's reads, sets and signatures done apart.
+    const size_t slice = ScanSliceJobs.load();
+    for (const auto& [type, staged, threads, sliceJobs] :
+         {std::tuple{"crc", true, 1, slice}, std::tuple{"crc", true, 4, slice},
+          std::tuple{"crc", true, 2, size_t(3)}, std::tuple{"crc", false, 1, slice},
+          std::tuple{"crc", false, 3, slice}, std::tuple{"md5", true, 2, slice},
+          std::tuple{"md5", true, 2, size_t(1)}, std::tuple{"md5", false, 1, slice}}) {
         clsFindFile scan;
         ContentScan(scan, QString::fromLatin1(type));
         scan.Staged = staged;
         scan.ReadThreads = threads;
+        ScanSliceJobs = sliceJobs;
         RecordingSink sink = Scan(scan, {t.Root()});
-        const std::string what =
-            std::string(type) + (staged ? " staged " : " unstaged ") + std::to_string(threads);
+        ScanSliceJobs = slice;
+        const std::string what = std::string(type) + (staged ? " staged " : " unstaged ") +
+                                 std::to_string(threads) + " slice " + std::to_string(sliceJobs);
         EXPECT_EQ(AsSet(sink.Paths), expected) << what;
         // Not only the same sets: the same groups in the same order, the same kept file.
         auto& seen = first[type];

@@ -3,6 +3,7 @@
 
 #include "EngineFixtures.h"
 
+#include "engine/ContentHasher.h"
 #include "engine/HashCache.h"
 
 #include <QDateTime>
@@ -355,4 +356,83 @@ TEST_F(HashCacheTest, EntriesNotSeenForLongArePrunedOnceADay) {
     again.HashCacheFile = cache;
     EngineTest::Scan(again, {P(u"big"_s)});
     EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry"_s), stored);
+}
+
+// Any part of the key that differs is another file, or the same one written since; a change
+// of modified time by a single nanosecond counts, as a rewrite within one second would.
+TEST_F(HashCacheTest, AnEntryAnswersOnlyForItsWholeKey) {
+    const HashCache::Key stored{7, 1234, 5000, 1'700'000'000'123'456'789,
+                                1'700'000'001'000'000'001};
+    HashCache::Value value;
+    for (int i = 0; i < 16; ++i)
+        value.Digest[i] = quint8(i * 17 + 3);
+    {
+        HashCache cache(CacheFile());
+        ASSERT_TRUE(cache.Usable());
+        cache.Store(
+            HashCache::Kind::Xxh, 1, [&](size_t) { return stored; },
+            [&](size_t, HashCache::Value& v) {
+                v = value;
+                return true;
+            });
+        cache.Finish();
+    }
+    struct Case {
+        const char* What;
+        std::function<void(HashCache::Key&)> Change;
+        bool Found;
+    };
+    const std::vector<Case> cases = {
+        {"the same key", [](HashCache::Key&) {}, true},
+        {"another device", [](HashCache::Key& k) { ++k.Device; }, false},
+        {"another inode", [](HashCache::Key& k) { ++k.Inode; }, false},
+        {"another size", [](HashCache::Key& k) { --k.Size; }, false},
+        {"modified a nanosecond later", [](HashCache::Key& k) { ++k.ModifiedNs; }, false},
+        {"changed a nanosecond later", [](HashCache::Key& k) { ++k.ChangedNs; }, false},
+    };
+    HashCache cache(CacheFile());
+    ASSERT_TRUE(cache.Usable());
+    for (const Case& c : cases) {
+        HashCache::Key key = stored;
+        c.Change(key);
+        int found = 0;
+        cache.Lookup(
+            HashCache::Kind::Xxh, 1, [&](size_t) { return key; },
+            [&](size_t, const HashCache::Value& v) {
+                ++found;
+                EXPECT_EQ(std::memcmp(v.Digest, value.Digest, 16), 0) << c.What;
+            });
+        EXPECT_EQ(found, c.Found ? 1 : 0) << c.What;
+        // Nothing else was ever stored of the file.
+        int crcs = 0;
+        cache.Lookup(
+            HashCache::Kind::Crc, 1, [&](size_t) { return key; },
+            [&](size_t, const HashCache::Value&) { ++crcs; });
+        EXPECT_EQ(crcs, 0) << c.What;
+    }
+}
+
+// An earlier format kept modified times in seconds: its entries would never match again, so
+// they go, and the file is taken over in this build's format.
+TEST_F(HashCacheTest, EntriesOfAnEarlierFormatAreDropped) {
+    Scan(u"crc"_s, CacheFile());
+    ASSERT_GT(Sql(CacheFile(), u"SELECT count(*) FROM entry"_s), 0);
+    Sql(CacheFile(), u"PRAGMA user_version = 1"_s);
+    const Run run = Scan(u"crc"_s, CacheFile());
+    EXPECT_GT(run.BytesRead, 0);
+    ExpectAsRead(run, u"crc"_s, "after taking over an earlier format");
+    EXPECT_EQ(Sql(CacheFile(), u"PRAGMA user_version"_s), HashCache::Format);
+    EXPECT_EQ(Scan(u"crc"_s, CacheFile()).BytesRead, 0);
+    EXPECT_EQ(CacheLogLines(), 0);
+}
+
+// What a first run reads: every same-size file once (the large ones after their first
+// blocks), u/odd never. The CRC-32 comes from that same read; an MD5 costs one more read of
+// one member of each set of copies.
+TEST_F(HashCacheTest, AFirstRunReadsEachCandidateOnce) {
+    const qint64 small = 5000, big = 2 << 20;
+    const qint64 once = 5 * small + 3 * qint64(ContentHasher::PrefixBytes) + 3 * big;
+    EXPECT_EQ(Scan(u"crc"_s, QString()).BytesRead, once);
+    // Sets: a1 a2, b1 b2, x1 x2.
+    EXPECT_EQ(Scan(u"md5"_s, QString()).BytesRead, once + 2 * small + big);
 }

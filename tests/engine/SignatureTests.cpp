@@ -3,6 +3,7 @@
 
 #include "EngineFixtures.h"
 
+#include "engine/ContentHasher.h"
 #include "engine/clsCRC.h"
 #include "engine/clsMD5.h"
 
@@ -70,4 +71,28 @@ TEST_F(Signatures, FilesPastTwoGigabytesAreReadWhole) {
         expected = crc32_combine(expected, part, zeros.size());
     expected = crc32_combine(expected, ZlibCrc(zeros.left(3)), 3);
     EXPECT_EQ(clsCRC().Calculate_Crc32(path), qint32(expected));
+}
+
+// The CRC-32 is computed in parts as the file is read; every length and alignment must give
+// zlib's value, including those the folded computation handles in its own way (under one
+// block, odd tails, an unaligned start).
+TEST_F(Signatures, CrcOfAnyLengthAndAlignmentIsZlibs) {
+    QByteArray bytes(70000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 2654435761u) >> 13);
+    std::vector<qsizetype> lengths;
+    for (qsizetype n = 0; n <= 300; ++n)
+        lengths.push_back(n);
+    for (const qsizetype n : {1023, 1024, 1025, 4095, 4096, 4097, 65537, 69990})
+        lengths.push_back(n);
+    for (const qsizetype n : lengths) {
+        for (const qsizetype offset : {0, 1, 7}) {
+            const QByteArray part = bytes.mid(offset, n);
+            EXPECT_EQ(ContentHasher::HashBytes(bytes.constData() + offset, size_t(n),
+                                               ContentHasher::Mode::Crc)
+                          .Crc,
+                      ZlibCrc(part))
+                << n << " at " << offset;
+        }
+    }
 }
