@@ -141,7 +141,7 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
     QByteArray file = "{\"path\":" + PathValue(filePath) + ",\"size\":" + Number(fileSize);
     QByteArray signature;
     if (record) {
-        file += ",\"modified\":" + Number(record->ModifiedSecs) +
+        file += ",\"modified\":" + Number(record->ModifiedSecs()) +
                 ",\"created\":" + Number(record->CreatedSecs);
         if (record->HasSignature()) {
             const Signature& s = m_list.SignatureOf(*record);
@@ -164,7 +164,7 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
         if (record && m_list.KeyCreated)
             key << "\"created\":" + Number(record->CreatedSecs);
         if (record && m_list.KeyModified)
-            key << "\"modified\":" + Number(record->ModifiedSecs);
+            key << "\"modified\":" + Number(record->ModifiedSecs());
         if (!signature.isEmpty())
             key << signature.mid(1);
         Write("{\"key\":{" + key.join(',') + "},\"files\":[\n" + file);

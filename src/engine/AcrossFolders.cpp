@@ -52,7 +52,7 @@ private:
 } // namespace
 
 void KeepGroupsAcrossFolders(FileList& list, const QStringList& scannedFolders) {
-    std::vector<FileRecord>& records = list.Records();
+    FlatArray<FileRecord>& records = list.Records();
     FolderOwners owners(scannedFolders);
     size_t kept = 0;
     for (size_t start = 0; start < records.size();) {
@@ -67,5 +67,5 @@ void KeepGroupsAcrossFolders(FileList& list, const QStringList& scannedFolders) 
                 records[kept++] = records[i];
         start = end;
     }
-    records.resize(kept);
+    records.erase(records.begin() + kept, records.end());
 }

@@ -14,7 +14,7 @@ void AddRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
     const FileRecord& r = list[i];
     sink.AddRow(first, d.FileName, d.FilePath, d.CreateDateTime, d.ModifiedDateTime, d.FileSize,
                 d.FileAttributes, QString(), d.CRC32, d.MD5,
-                {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs});
+                {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs()});
 }
 
 } // namespace
