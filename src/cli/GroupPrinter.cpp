@@ -8,9 +8,9 @@
 #include <unordered_map>
 
 qint64 GroupPrinter::AddHeader(const QString&) {
-    if (m_groups > 0 && m_out)
+    if (m_tally.Groups > 0 && m_out)
         std::fputc(m_end, m_out);
-    return ++m_groups;
+    return ++m_tally.Groups;
 }
 
 void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& filePath, const QString&,
@@ -23,10 +23,7 @@ void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& fileP
         std::fwrite(path.constData(), 1, size_t(path.size()), m_out);
         std::fputc(m_end, m_out);
     }
-    if (!firstRecord) {
-        ++m_duplicateFiles;
-        m_bytesToFree += fileSize;
-    }
+    m_tally.Row(firstRecord, fileSize);
 }
 
 void GroupPrinter::UpdateHeadTotal(qint64, qint64) {}
@@ -120,7 +117,7 @@ qint64 JsonGroupPrinter::AddHeader(const QString&) {
         Begin();
     else
         Write("]},\n");
-    return ++m_groups;
+    return ++m_tally.Groups;
 }
 
 void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
@@ -170,9 +167,8 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
         Write("{\"key\":{" + key.join(',') + "},\"files\":[\n" + file);
     } else {
         Write(",\n" + file);
-        ++m_duplicateFiles;
-        m_bytesToFree += fileSize;
     }
+    m_tally.Row(firstRecord, fileSize);
 }
 
 void JsonGroupPrinter::UpdateHeadTotal(qint64, qint64) {}
@@ -184,8 +180,9 @@ qint64 JsonGroupPrinter::UpdateHeader(qint64, const QString&) {
 void JsonGroupPrinter::Finish() {
     if (!m_begun)
         Begin();
-    else if (m_groups > 0)
+    else if (m_tally.Groups > 0)
         Write("]}\n");
-    Write("],\"summary\":{\"groups\":" + Number(m_groups) + ",\"duplicate_files\":" +
-          Number(m_duplicateFiles) + ",\"bytes_to_free\":" + Number(m_bytesToFree) + "}}\n");
+    Write("],\"summary\":{\"groups\":" + Number(m_tally.Groups) +
+          ",\"duplicate_files\":" + Number(m_tally.DuplicateFiles) +
+          ",\"bytes_to_free\":" + Number(m_tally.BytesToFree) + "}}\n");
 }

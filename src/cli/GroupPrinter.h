@@ -8,6 +8,21 @@
 // Prints each group as the paths of its files, each ended by the terminator, in grid
 // order; an empty record between groups. Also counts what removing the duplicates would
 // free. With no stream it only counts.
+// What the groups add up to, for the closing summary line; both printers keep one.
+struct GroupTally {
+    qint64 Groups = 0;
+    qint64 DuplicateFiles = 0;
+    qint64 BytesToFree = 0;
+
+    // Every file after a group's first is a copy that could go.
+    void Row(bool firstRecord, qint64 fileSize) {
+        if (!firstRecord) {
+            ++DuplicateFiles;
+            BytesToFree += fileSize;
+        }
+    }
+};
+
 class GroupPrinter final : public ResultSink {
 public:
     explicit GroupPrinter(std::FILE* out, char terminator = '\n') : m_out(out), m_end(terminator) {}
@@ -21,16 +36,12 @@ public:
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
 
-    qint64 Groups() const { return m_groups; }
-    qint64 DuplicateFiles() const { return m_duplicateFiles; }
-    qint64 BytesToFree() const { return m_bytesToFree; }
+    const GroupTally& Tally() const { return m_tally; }
 
 private:
     std::FILE* m_out;
     char m_end;
-    qint64 m_groups = 0;
-    qint64 m_duplicateFiles = 0;
-    qint64 m_bytesToFree = 0;
+    GroupTally m_tally;
 };
 
 class FileList;
@@ -56,9 +67,7 @@ public:
     // Closes the document; also the whole document when there was no group.
     void Finish();
 
-    qint64 Groups() const { return m_groups; }
-    qint64 DuplicateFiles() const { return m_duplicateFiles; }
-    qint64 BytesToFree() const { return m_bytesToFree; }
+    const GroupTally& Tally() const { return m_tally; }
 
     // A path as JSON: a string when its bytes are UTF-8, else the array of its bytes.
     static QByteArray PathValue(const QString& path);
@@ -71,8 +80,6 @@ private:
     std::FILE* m_out;
     const FileList& m_list;
     std::unique_ptr<Index> m_index; // (device, inode) -> record, made at the first row
-    qint64 m_groups = 0;
-    qint64 m_duplicateFiles = 0;
-    qint64 m_bytesToFree = 0;
+    GroupTally m_tally;
     bool m_begun = false;
 };

@@ -91,9 +91,10 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
         json.Finish();
     std::fflush(stdout);
     out.Files = progress.FilesProcessed();
-    out.Groups = o.Json ? json.Groups() : printer.Groups();
-    out.DuplicateFiles = o.Json ? json.DuplicateFiles() : printer.DuplicateFiles();
-    out.BytesToFree = o.Json ? json.BytesToFree() : printer.BytesToFree();
+    const GroupTally& tally = o.Json ? json.Tally() : printer.Tally();
+    out.Groups = tally.Groups;
+    out.DuplicateFiles = tally.DuplicateFiles;
+    out.BytesToFree = tally.BytesToFree;
     out.Seconds = double(timer.elapsed()) / 1000.0;
     out.Errors = modLog::RunStats.ErrorCount + scan.FoldersNotListed();
     return true;
