@@ -1,5 +1,6 @@
 #include "modAPI.h"
 #include "PathCodec.h"
+#include "modAPI_posix.h"
 
 #include "AppError.h"
 #include "modCommon.h"
@@ -39,21 +40,6 @@ int Fail(const QString& wrapper, const QString& detail, int code) {
     return Failed;
 }
 
-// Retries interrupted and short writes.
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 QString FolderOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0)
@@ -69,38 +55,8 @@ int MakeTempBeside(const QString& target, QByteArray& tempName) {
     return ::mkstemp(tempName.data());
 }
 
-// Renames without ever replacing a file at the target; 0 or the error. Where the kernel or
-// the file system has no no-replace rename (FUSE, some network shares, FAT), the target
-// name is claimed by an exclusive create and the rename then replaces only that claim.
-// Hard links are no way out: FAT, exFAT and many shares have none.
 int RenameNoReplace(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    int err = errno;
-    if (err != EINVAL && err != ENOSYS)
-        return err;
-    struct stat source;
-    if (::lstat(from.constData(), &source) != 0)
-        return errno;
-    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return errno;
-    struct stat claim;
-    const bool known = ::fstat(fd, &claim) == 0;
-    ::close(fd);
-    if (::rename(from.constData(), to.constData()) == 0) {
-        // Some of these file systems stamp a renamed file with the current time.
-        const struct timespec times[2] = {source.st_atim, source.st_mtim};
-        ::utimensat(AT_FDCWD, to.constData(), times, AT_SYMLINK_NOFOLLOW);
-        return 0;
-    }
-    err = errno;
-    // Take the claim back, but only while it is still ours.
-    struct stat now;
-    if (known && ::lstat(to.constData(), &now) == 0 && now.st_dev == claim.st_dev &&
-        now.st_ino == claim.st_ino && now.st_size == 0)
-        ::unlink(to.constData());
-    return err;
+    return posix::RenameNoReplaceAt(AT_FDCWD, from.constData(), AT_FDCWD, to.constData());
 }
 
 QString OctalUnescape(const QByteArray& field) {
@@ -122,6 +78,70 @@ QString OctalUnescape(const QByteArray& field) {
 }
 
 } // namespace
+
+namespace posix {
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+ssize_t ReadFully(int fd, char* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += size_t(n);
+    }
+    return ssize_t(done);
+}
+
+int RenameNoReplaceAt(int fromDir, const char* from, int toDir, const char* to) {
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return err;
+    struct stat source;
+    if (::fstatat(fromDir, from, &source, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    const int fd = ::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    struct stat claim;
+    const bool known = ::fstat(fd, &claim) == 0;
+    ::close(fd);
+    if (::renameat(fromDir, from, toDir, to) == 0) {
+        // Some of these file systems stamp a renamed file with the current time.
+        const struct timespec times[2] = {source.st_atim, source.st_mtim};
+        ::utimensat(toDir, to, times, AT_SYMLINK_NOFOLLOW);
+        return 0;
+    }
+    err = errno;
+    // Take the claim back, but only while it is still ours.
+    struct stat now;
+    if (known && ::fstatat(toDir, to, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        now.st_dev == claim.st_dev && now.st_ino == claim.st_ino && now.st_size == 0)
+        ::unlinkat(toDir, to, 0);
+    return err;
+}
+
+} // namespace posix
 
 QString SystemMessage(int errorCode) {
     QString message = QString::fromLocal8Bit(::strerror(errorCode));
@@ -242,7 +262,7 @@ int MyCopyFile(const QString& source, const QString& target, bool failIfExists) 
             err = errno;
             break;
         }
-        if (!WriteAll(out, buffer.data(), size_t(n))) {
+        if (!posix::WriteAll(out, buffer.data(), size_t(n))) {
             ok = false;
             err = errno;
             break;
@@ -352,6 +372,11 @@ int MyStat(const QString& path, FileInfo& info) {
         LastAPIError = errno;
         return Failed;
     }
+    posix::FillInfo(sx, info);
+    return Success;
+}
+
+void posix::FillInfo(const struct statx& sx, FileInfo& info) {
     const mode_t mode = sx.stx_mode;
     info.Type = S_ISREG(mode)   ? EntryType::File
                 : S_ISDIR(mode) ? EntryType::Directory
@@ -364,7 +389,10 @@ int MyStat(const QString& path, FileInfo& info) {
     info.Inode = sx.stx_ino;
     info.ChangedNs = qint64(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec;
     info.Mode = mode;
-    return Success;
+    info.ModifiedNs = qint64(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
+    info.Uid = sx.stx_uid;
+    info.Gid = sx.stx_gid;
+    info.Links = sx.stx_nlink;
 }
 
 std::vector<MountEntry> MountTable() {
@@ -522,8 +550,8 @@ int SaveFileAtomically(const QString& path, const QByteArray& data) {
     struct stat existing;
     const mode_t mode =
         ::stat(Native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    bool ok = WriteAll(fd, data.constData(), size_t(data.size())) && ::fchmod(fd, mode) == 0 &&
-              ::fsync(fd) == 0;
+    bool ok = posix::WriteAll(fd, data.constData(), size_t(data.size())) &&
+              ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     int err = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -566,87 +594,33 @@ int MyReadFile(const QString& path, QByteArray& data) {
     return Success;
 }
 
-namespace {
-// Fills the buffer unless the file ends first; the count read, or -1 with errno set.
-ssize_t ReadFully(int fd, char* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        done += size_t(n);
-    }
-    return ssize_t(done);
-}
-} // namespace
-
-ContentMatch CompareContents(const QString& first, const QString& second) {
-    const int a = ::open(Native(first).constData(), O_RDONLY | O_CLOEXEC);
-    if (a < 0) {
-        LastAPIError = errno;
-        return ContentMatch::Unreadable;
-    }
-    const int b = ::open(Native(second).constData(), O_RDONLY | O_CLOEXEC);
-    if (b < 0) {
-        LastAPIError = errno;
-        ::close(a);
-        return ContentMatch::Unreadable;
-    }
-    ContentMatch result = ContentMatch::Same;
-    struct stat sa {};
-    struct stat sb {};
-    if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0) {
-        LastAPIError = errno;
-        result = ContentMatch::Unreadable;
-    } else if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) {
-        result = ContentMatch::Same;
-    } else if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode)) {
-        LastAPIError = EINVAL;
-        result = ContentMatch::Unreadable;
-    } else if (sa.st_size != sb.st_size) {
-        result = ContentMatch::Different;
-    } else {
-        constexpr size_t Chunk = 256 * 1024;
-        std::unique_ptr<char[]> left(new char[Chunk]);
-        std::unique_ptr<char[]> right(new char[Chunk]);
-        for (;;) {
-            const ssize_t na = ReadFully(a, left.get(), Chunk);
-            const ssize_t nb = na < 0 ? 0 : ReadFully(b, right.get(), Chunk);
-            if (na < 0 || nb < 0) {
-                LastAPIError = errno;
-                result = ContentMatch::Unreadable;
-                break;
-            }
-            // A file that grew or shrank while being read is not the same as the other.
-            if (na != nb || std::memcmp(left.get(), right.get(), size_t(na)) != 0) {
-                result = ContentMatch::Different;
-                break;
-            }
-            if (na == 0)
-                break;
-        }
-    }
-    ::close(a);
-    ::close(b);
-    return result;
-}
-
-int MyAppendFile(const QString& path, const QByteArray& data) {
+int MyAppendFile(const QString& path, const QByteArray& data, bool durable) {
     const int fd =
         ::open(Native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         LastAPIError = errno;
         return Failed;
     }
-    const bool ok = WriteAll(fd, data.constData(), size_t(data.size()));
-    const int err = errno;
+    bool ok = posix::WriteAll(fd, data.constData(), size_t(data.size()));
+    int err = errno;
+    if (ok && durable && ::fdatasync(fd) != 0) {
+        ok = false;
+        err = errno;
+    }
     if (::close(fd) != 0 || !ok) {
         LastAPIError = ok ? errno : err;
+        return Failed;
+    }
+    return Success;
+}
+
+void MyWriteStandardError(const QByteArray& data) {
+    posix::WriteAll(STDERR_FILENO, data.constData(), size_t(data.size()));
+}
+
+int MyRename(const QString& from, const QString& to) {
+    if (::rename(Native(from).constData(), Native(to).constData()) != 0) {
+        LastAPIError = errno;
         return Failed;
     }
     return Success;

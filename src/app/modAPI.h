@@ -32,6 +32,10 @@ struct FileInfo {
     quint64 Inode = 0;
     qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     quint32 Mode = 0;
+    qint64 ModifiedNs = 0; // nanoseconds since the epoch
+    quint32 Uid = 0;
+    quint32 Gid = 0;
+    quint32 Links = 0;
 };
 
 enum class DriveType : int {
@@ -135,8 +139,12 @@ int MyReplaceByHardLink(const QString& kept, const QString& target, bool* alread
 // The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
 int MyReadFile(const QString& path, QByteArray& data);
 // Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that
-// cannot be written must not log).
-int MyAppendFile(const QString& path, const QByteArray& data);
+// cannot be written must not log). With durable, returns only once the bytes are on disk.
+int MyAppendFile(const QString& path, const QByteArray& data, bool durable = false);
+// Writes the bytes to the standard error descriptor as it is, whatever it leads to.
+void MyWriteStandardError(const QByteArray& data);
+// Gives the file a new name, replacing what has that name; 1, or 3 with LastAPIError set.
+int MyRename(const QString& from, const QString& to);
 
 // Attribute bits of an entry: hidden from a leading dot, read-only from the permission
 // bits, system for special files and virtual mount points; normal when none is set.

@@ -4,6 +4,7 @@
 // system goes to that volume's own trash, because a trash across file systems would mean
 // copying, and a copy is not what the user asked for.
 
+#include "HeldFile.h"
 #include "PathCodec.h"
 #include "modAPI.h"
 
@@ -248,21 +249,33 @@ bool WriteAll(int fd, const QByteArray& data) {
 // Renames without replacing. Where the file system cannot say "no replace" the info file
 // already reserved the name among well-behaved programs; a look into files/ covers an
 // orphan left by one that was not.
-int RenameIntoTrash(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0)
-        return EEXIST;
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+int RenameIntoTrash(const HeldFile& file, const QByteArray& to) {
+    const int dir = file.Folder().Fd();
+    const char* name = file.Name().constData();
+    if (::renameat2(dir, name, AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+        struct stat st;
+        if (::lstat(to.constData(), &st) == 0)
+            return EEXIST;
+        if (::renameat(dir, name, AT_FDCWD, to.constData()) != 0)
+            return errno;
+    }
+    // The name was checked a moment ago; if another file took its place since, that file
+    // goes back where it was and this one stays.
+    FileInfo placed;
+    if (MyStat(PathCodec::Decode(to), placed) != Success || placed.Device != file.Info().Device ||
+        placed.Inode != file.Info().Inode) {
+        ::renameat2(AT_FDCWD, to.constData(), dir, name, RENAME_NOREPLACE);
+        return ESTALE;
+    }
+    return 0;
 }
 
 // Files the item under a free name; 0 or the error that stopped it.
-int PutInTrash(const TrashFolder& trash, const QByteArray& source, const QByteArray& original,
+int PutInTrash(const TrashFolder& trash, const HeldFile& source, const QByteArray& original,
                QByteArray& placedAt) {
-    const QByteArray name = source.mid(source.lastIndexOf('/') + 1);
+    const QByteArray& name = source.Name();
     QByteArray recorded = original;
     if (!trash.RelativeTo.isEmpty()) {
         const QByteArray base =
@@ -314,30 +327,34 @@ int PutInTrash(const TrashFolder& trash, const QByteArray& source, const QByteAr
 } // namespace
 
 int MyMoveToTrash(const QString& path, QString* trashPath) {
-    const QByteArray bytes = PathCodec::Encode(path);
-    struct stat file;
-    if (bytes.isEmpty() || ::lstat(bytes.constData(), &file) != 0) {
-        ReportAPIError(Wrapper, path, bytes.isEmpty() ? ENOENT : errno);
+    HeldFile file;
+    if (const int err = file.Open(path)) {
+        ReportAPIError(Wrapper, path, err);
         return Failed;
     }
+    return MyTrashHeld(file, trashPath);
+}
+
+int MyTrashHeld(const HeldFile& file, QString* trashPath) {
+    const QString& path = file.Path();
     // The volume's top folder is found from the real folder, not through links on the way.
-    const qsizetype slash = bytes.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
-                              : slash == 0 ? "/"
-                                           : bytes.left(slash);
-    char resolved[PATH_MAX];
-    if (!::realpath(folder.constData(), resolved)) {
+    const QByteArray realFolder = file.Folder().RealPath();
+    if (realFolder.isEmpty()) {
+        ReportAPIError(Wrapper, path, ENOENT);
+        return Failed;
+    }
+    const QByteArray original = Join(realFolder, file.Name());
+    struct stat inFolder;
+    if (::fstat(file.Folder().Fd(), &inFolder) != 0) {
         ReportAPIError(Wrapper, path, errno);
         return Failed;
     }
-    const QByteArray realFolder(resolved);
-    const QByteArray original = Join(realFolder, bytes.mid(slash + 1));
     // A file mounted over a name of its folder can be moved by no rename at all.
-    struct stat inFolder;
-    if (::stat(realFolder.constData(), &inFolder) != 0 || inFolder.st_dev != file.st_dev) {
+    if (file.Folder().Id().Device != file.Info().Device) {
         ReportAPIError(Wrapper, path, EXDEV);
         return Failed;
     }
+    const dev_t fileDevice = inFolder.st_dev;
 
     TrashFolder trash;
     int err = HomeTrash(trash);
@@ -348,9 +365,9 @@ int MyMoveToTrash(const QString& path, QString* trashPath) {
     struct stat home;
     const bool homeReady = err == 0 && ::stat(Join(trash.Root, "files").constData(), &home) == 0;
     dev_t homeDevice = 0;
-    const bool homeHere =
-        homeReady ? home.st_dev == file.st_dev
-                  : DeviceOfNearest(trash.Root, homeDevice) && homeDevice == file.st_dev;
+    const bool homeHere = homeReady
+                              ? home.st_dev == fileDevice
+                              : DeviceOfNearest(trash.Root, homeDevice) && homeDevice == fileDevice;
     if (homeHere) {
         // The home trash is the one for this file: if it cannot be used, no other may be.
         if (!homeReady) {
@@ -358,7 +375,7 @@ int MyMoveToTrash(const QString& path, QString* trashPath) {
             return Failed;
         }
     } else {
-        err = VolumeTrash(TopFolder(realFolder, file.st_dev), trash);
+        err = VolumeTrash(TopFolder(realFolder, fileDevice), trash);
         if (err != 0) {
             ReportAPIError(Wrapper, path, err);
             return Failed;
@@ -366,7 +383,7 @@ int MyMoveToTrash(const QString& path, QString* trashPath) {
     }
 
     QByteArray placedAt;
-    err = PutInTrash(trash, bytes, original, placedAt);
+    err = PutInTrash(trash, file, original, placedAt);
     if (err != 0) {
         ReportAPIError(Wrapper, path, err);
         return Failed;

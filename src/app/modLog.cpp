@@ -1,4 +1,5 @@
 #include "modLog.h"
+#include "AppError.h"
 
 #include "TextEscape.h"
 #include "modAPI.h"
@@ -96,9 +97,11 @@ void WriteAppLog(const QString& logFile, const QString& text) {
     // a line of its own.
     QByteArray line = TextEscape::Escape(text, TextEscape::Breaks::Escape).toUtf8();
     line.append('\n');
-    // One write with O_APPEND, so lines of two processes never interleave mid-line.
     const int savedError = modAPI::LastAPIError;
-    modAPI::MyAppendFile(logFile, line);
+    if (logFile == StandardErrorLog)
+        modAPI::MyWriteStandardError(line);
+    else // one write with O_APPEND, so lines of two processes never interleave mid-line
+        modAPI::MyAppendFile(logFile, line);
     modAPI::LastAPIError = savedError;
 }
 
@@ -217,9 +220,9 @@ QByteArray BuildRunLog(const QString& profileName, const RunStatsRecord& stats,
     return log.Take();
 }
 
-void WriteRunLog(const QString& profileName) {
+bool WriteRunLog(const QString& profileName) {
     const QString path = modCommon::LogPath + profileName + QStringLiteral(".log");
-    modAPI::SaveFileAtomically(path, BuildRunLog(profileName, RunStats, Now()));
+    return modAPI::SaveFileAtomically(path, BuildRunLog(profileName, RunStats, Now())) == Success;
 }
 
 } // namespace modLog

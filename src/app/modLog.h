@@ -42,6 +42,9 @@ QString Now();
 
 // Appends one line; a log that cannot be written is simply missing, never an error.
 void WriteAppLog(const QString& logFile, const QString& text);
+// As a log file: the lines go to the standard error descriptor the process already has,
+// whatever it leads to (a file, a pipe, a socket), never reopened by name.
+inline const QString StandardErrorLog = QStringLiteral("-");
 // Start-up looks the user name up before the application log has a place. While held,
 // lines written to no log file are kept, and ReleaseAppLogLines writes them to the log
 // once it exists (and stops holding).
@@ -62,7 +65,8 @@ QByteArray RtfText(const QString& text);
 
 // The run log's bytes for a profile, the statistics and the end time.
 QByteArray BuildRunLog(const QString& profileName, const RunStatsRecord& stats, const QString& now);
-// Rewrites LogPath + profileName + ".log" from RunStats; a failure keeps the previous file.
-void WriteRunLog(const QString& profileName);
+// Rewrites LogPath + profileName + ".log" from RunStats; a failure keeps the previous file
+// and returns false (LastAPIError says why).
+bool WriteRunLog(const QString& profileName);
 
 } // namespace modLog
