@@ -20,13 +20,15 @@ static_assert(sizeof(FileRecord) <= 72);
 void FileList::clear() {
     m_records.clear();
     m_folders.clear();
+    m_folderIds.clear();
     m_folderRanks.clear();
     m_names.clear();
     m_signatures.clear();
 }
 
-quint32 FileList::AddFolder(std::string_view folder) {
+quint32 FileList::AddFolder(std::string_view folder, FolderIdentity identity) {
     m_folders.emplace_back(folder);
+    m_folderIds.push_back(identity);
     return quint32(m_folders.size() - 1);
 }
 

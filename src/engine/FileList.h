@@ -51,6 +51,12 @@ struct FileRecord {
     }
 };
 
+// Which folder, as the walk saw it: device and inode, zero when not known.
+struct FolderIdentity {
+    quint64 Device = 0;
+    quint64 Inode = 0;
+};
+
 // The result list of a scan: records plus the tables they point into.
 class FileList {
 public:
@@ -72,7 +78,8 @@ public:
     }
 
     // Folder paths are raw bytes ending in "/". Returns the new folder's index.
-    quint32 AddFolder(std::string_view folder);
+    quint32 AddFolder(std::string_view folder, FolderIdentity identity = {});
+    const FolderIdentity& FolderOf(const FileRecord& r) const { return m_folderIds[r.Folder]; }
     // False when the name arena is full (4 GiB of names); the record is then not stored.
     bool Append(FileRecord record, std::string_view name);
 
@@ -110,6 +117,7 @@ public:
 private:
     FlatArray<FileRecord> m_records;
     std::vector<std::string> m_folders;
+    std::vector<FolderIdentity> m_folderIds;
     std::vector<quint32> m_folderRanks;
     FlatArray<char> m_names;
     FlatArray<Signature> m_signatures;

@@ -89,6 +89,8 @@ void FolderWalker::Visit(ListingPool& pool) {
 
 void FolderWalker::WalkFolder(ListingPool& pool, const FolderListing& listing) {
     m_folderIndex = -1;
+    m_folderId =
+        listing.HasIdentity ? FolderIdentity{listing.Device, listing.Inode} : FolderIdentity{};
     qint64 entryNo = 2; // "." and ".." count as entries of the folder
     for (const ListedEntry& entry : listing.Entries) {
         if (m_scan.CancelOperation.load(std::memory_order_relaxed))
@@ -117,11 +119,13 @@ void FolderWalker::HandleFolder(ListingPool& pool, const ListedEntry& entry) {
         return;
     const size_t parentLength = m_path.size();
     const qint64 parentIndex = m_folderIndex;
+    const FolderIdentity parentId = m_folderId;
     m_path.append(entry.Name);
     m_path.push_back('/');
     Visit(pool);
     m_path.resize(parentLength);
     m_folderIndex = parentIndex;
+    m_folderId = parentId;
 }
 
 void FolderWalker::HandleFile(const ListedEntry& entry, qint64 entryNo) {
@@ -188,7 +192,7 @@ bool FolderWalker::PassesPatterns(const std::string& name) const {
 
 void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& name, quint32 attrs) {
     if (m_folderIndex < 0)
-        m_folderIndex = m_list->AddFolder(m_path);
+        m_folderIndex = m_list->AddFolder(m_path, m_folderId);
     FileRecord r;
     r.Folder = quint32(m_folderIndex);
     r.Attributes = quint8(attrs);

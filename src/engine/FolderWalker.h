@@ -57,6 +57,7 @@ private:
     ListingRules m_rules;
     std::string m_path;        // the folder being walked, raw bytes ending in "/"
     qint64 m_folderIndex = -1; // its index in the list's folder table, made on first record
+    FolderIdentity m_folderId; // of the folder being walked, for the actions
     std::unordered_set<Identity, IdentityHash> m_folders;
     std::unordered_set<Identity, IdentityHash> m_linkedFiles;
     // Files mounted over another path. Their other path has one link like any file, so

@@ -15,6 +15,10 @@ struct FileIdentity {
     // can be ordered by age exactly, which the shown local time cannot do in the hour that
     // repeats when the clocks go back. 0 when not known.
     qint64 ModifiedSecs = 0;
+    // The folder that holds it, as the scan saw it: an action reaches the file only through
+    // that very folder, whatever link may have been put on the way since. 0 when not known.
+    quint64 FolderDevice = 0;
+    quint64 FolderInode = 0;
 
     bool Known() const { return Inode != 0; }
     friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
