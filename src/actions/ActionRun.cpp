@@ -1,21 +1,45 @@
 #include "ActionRun.h"
 
 #include "ResultsModel.h"
+#include "RunLock.h"
 #include "clsCleanup.h"
 
 #include "app/AppError.h"
+#include "app/HeldFile.h"
+#include "app/PathCodec.h"
+#include "app/RunJournal.h"
 #include "app/TextEscape.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
+#include <QHash>
+
+#include <cerrno>
 #include <utility>
 #include <vector>
 
+// A marked file and the kept copy it goes against, both open through their folders and
+// locked until the act is done: the file exclusively, the kept copy shared, so two runs
+// (of two users, or two application folders) can never each remove the other's kept copy.
+struct ActionRun::Held {
+    modAPI::HeldFile File;
+    modAPI::HeldFile Kept;
+    modAPI::FileInfo KeptSeen; // the kept file's status when the comparison ended
+};
+
 namespace {
 
-bool IsRegularFile(const QString& path, modAPI::FileInfo& info) {
-    return modAPI::MyStat(path, info) == Success && info.Type == modAPI::EntryType::File;
+modAPI::FolderId FolderOf(const FileIdentity& id) {
+    return {id.FolderDevice, id.FolderInode};
+}
+
+bool SameInode(const modAPI::FileInfo& a, const modAPI::FileInfo& b) {
+    return a.Device == b.Device && a.Inode == b.Inode;
+}
+
+bool IsRemoval(const QString& action) {
+    return action == u"Delete" || action == u"DeleteAll" || action == u"DeleteGroup";
 }
 
 } // namespace
@@ -23,10 +47,35 @@ bool IsRegularFile(const QString& path, modAPI::FileInfo& info) {
 ActionRun::ActionRun(ResultsModel& model, ActionObserver* observer, MessageService& messages)
     : m_model(model), m_observer(observer), m_messages(messages) {}
 
+QString ActionRun::Unusable(const clsCleanup& cleanup) const {
+    const auto relative = [](const QString& folder) {
+        return QStringLiteral("The folder \"") + folder +
+               QStringLiteral("\" of the profile is not a full path. Nothing was done.");
+    };
+    const auto isFull = [](const QString& folder) { return folder.startsWith(u'/'); };
+    for (const QString& folder : cleanup.ProtectedFolders + m_protectedFolders)
+        if (!isFull(folder))
+            return relative(folder);
+    if (IsRemoval(Action)) {
+        if (!RemoveRule::Known(cleanup.DeleteTo))
+            return RemoveRule::UnknownText(cleanup.DeleteTo) +
+                   QStringLiteral(". Nothing was removed.");
+        if ((cleanup.DeleteTo == u"move" || cleanup.DeleteTo == u"zip") &&
+            !isFull(cleanup.TargetFolder))
+            return relative(cleanup.TargetFolder);
+    }
+    if (Action == u"SingleCopy" && !isFull(cleanup.SingleCopyFolder))
+        return relative(cleanup.SingleCopyFolder);
+    if (Action == u"Export" && !cleanup.ReportPath().isEmpty() && !isFull(cleanup.ExportLocation))
+        return relative(cleanup.ExportLocation);
+    return {};
+}
+
 ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     m_cancel = false;
     m_reportPath.clear();
     m_exportFailed = false;
+    m_runLogFailed = false;
     m_zipRows.clear();
     const qint64 savedRow = m_model.CurrentRow();
     const int savedCol = m_model.CurrentCol();
@@ -36,9 +85,25 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
         document += QStringLiteral(".xml");
     const QString profileName = modCommon::ProfileNameFromPath(document);
 
+    RunLock lock;
+    switch (lock.Take(false)) {
+    case RunLock::Result::Taken:
+        break;
+    case RunLock::Result::Busy:
+        m_messages.Inform(RunLock::BusyText);
+        return Outcome::Busy;
+    case RunLock::Result::Failed:
+        m_messages.Inform(QStringLiteral("Nothing was done: the action lock ") + lock.Error() +
+                          QStringLiteral(" could not be taken."));
+        return Outcome::NotRecorded;
+    }
+
     Outcome outcome = Outcome::Finished;
+    RunJournal journal(RunJournal::FileFor(profileName));
+    const bool removal = IsRemoval(Action);
     try {
         clsCleanup cleanup(m_messages);
+        cleanup.SetJournal(&journal);
         if (cleanup.GetProfileSettings(document) != Success) {
             outcome = Outcome::SettingsUnreadable;
         } else {
@@ -48,23 +113,57 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                 cleanup.DeleteEmptyFolder = m_rule->DeleteEmptyFolder;
             }
             m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
-            if (FileCount > 0 && m_observer)
-                m_observer->SetMaximum(FileCount);
-            cleanup.BeginZipBatch();
-            outcome = Walk(cleanup);
-            // Files only queued for the archive are left where they are by a cancel.
-            if (outcome == Outcome::Finished)
-                outcome = CommitZip(cleanup);
-            if (outcome == Outcome::NotMarked || outcome == Outcome::Cancelled)
-                return outcome;
-            cleanup.LogActionDetails(QStringLiteral("finished"));
+            m_scanFolders = cleanup.ScanFolders;
+            m_scanSubFolders = cleanup.ScanSubFolders;
+            m_hardLinks = cleanup.DeleteTo == u"hardlink";
+            if (const QString why = Unusable(cleanup); !why.isEmpty()) {
+                m_messages.Inform(why);
+                outcome = Outcome::SettingsUnreadable;
+            } else if (removal && !journal.Begin(Action, cleanup.DeleteTo)) {
+                // Nothing is removed that would not be on record.
+                m_messages.Inform(QStringLiteral("Nothing was done: the record of this run could "
+                                                 "not be written to ") +
+                                  journal.Error() + u'.');
+                return Outcome::NotRecorded;
+            } else {
+                if (FileCount > 0 && m_observer)
+                    m_observer->SetMaximum(FileCount);
+                cleanup.BeginZipBatch();
+                outcome = Walk(cleanup);
+                // Files only queued for the archive are left where they are by a cancel.
+                if (outcome == Outcome::Finished && !cleanup.Stopped())
+                    outcome = CommitZip(cleanup);
+                else
+                    cleanup.DiscardZipBatch();
+                if (cleanup.Stopped()) {
+                    m_messages.Inform(QStringLiteral("The run stopped before the next file: its "
+                                                     "record could not be written to ") +
+                                      journal.Error() + u'.');
+                    outcome = Outcome::NotRecorded;
+                }
+                if (removal)
+                    journal.End(outcome == Outcome::Finished    ? QStringLiteral("finished")
+                                : outcome == Outcome::Cancelled ? QStringLiteral("cancelled")
+                                                                : QStringLiteral("stopped"));
+                if (outcome == Outcome::NotMarked || outcome == Outcome::Cancelled)
+                    return outcome;
+                if (outcome == Outcome::Finished)
+                    cleanup.LogActionDetails(QStringLiteral("finished"));
+            }
         }
     } catch (const std::exception& e) {
         modLog::LogProcedureError(QStringLiteral("frmActionProgress.tmrstart"), 0,
                                   QString::fromUtf8(e.what()), true);
         outcome = Outcome::Failed;
     }
-    modLog::WriteRunLog(profileName);
+    if (!modLog::WriteRunLog(profileName)) {
+        m_runLogFailed = true;
+        m_messages.Inform(
+            QStringLiteral("The run log ") +
+            PathCodec::Display(modCommon::LogPath + profileName + QStringLiteral(".log")) +
+            QStringLiteral(" could not be written (") +
+            modAPI::SystemMessage(modAPI::LastAPIError) + QStringLiteral(")."));
+    }
     m_model.SetCurrent(savedRow, savedCol);
     SetValue(FileCount);
     return outcome;
@@ -99,6 +198,9 @@ ActionRun::Outcome ActionRun::RemoveRows(clsCleanup& cleanup, qint64 firstRow) {
     for (qint64 i = 1; i <= FileCount; ++i) {
         if (m_cancel)
             return Outcome::Cancelled;
+        // A file that could not be put on record is the last one tried.
+        if (cleanup.Stopped())
+            return Outcome::Finished;
         SetValue(i);
         const qint64 row = firstRow + i - 1;
         if (m_model.IsMarked(row)) {
@@ -111,6 +213,40 @@ ActionRun::Outcome ActionRun::RemoveRows(clsCleanup& cleanup, qint64 firstRow) {
     return Outcome::Finished;
 }
 
+bool ActionRun::Refused(clsCleanup& cleanup, qint64 row, Verdict verdict, const Held& held) {
+    const QString path = m_model.Text(row, 3);
+    const QString kept = held.Kept.Path();
+    switch (verdict) {
+    case Verdict::Go:
+        return false;
+    case Verdict::Missing:
+        cleanup.LogFailure(path, QStringLiteral("Could not be found"));
+        break;
+    case Verdict::Changed:
+        cleanup.LogFailure(path, SkippedText);
+        break;
+    case Verdict::Busy:
+        cleanup.LogFailure(path, BusyText);
+        break;
+    case Verdict::Outside:
+        cleanup.LogFailure(path, OutsideText);
+        break;
+    case Verdict::Differs:
+        cleanup.LogFailure(path, (m_hardLinks ? QStringLiteral("Not replaced by a hard link: its "
+                                                               "contents differ from ")
+                                              : DiffersText) +
+                                     kept);
+        break;
+    case Verdict::Unreadable:
+        modAPI::ReportAPIError(QStringLiteral("CompareContents"), path, modAPI::LastAPIError);
+        cleanup.LogFailure(path,
+                           QStringLiteral("Error occured while comparing the file with ") + kept);
+        break;
+    }
+    m_model.SetFlag(row, ResultsModel::FlagRed, true);
+    return true;
+}
+
 void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
     const QString path = m_model.Text(row, 3);
     // Asked before anything else about the file: a protected file is never acted on,
@@ -119,84 +255,133 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         cleanup.LogActionDetails(path + QStringLiteral(" - ") + ProtectedText);
         return;
     }
-    bool exists = false;
-    modAPI::MyPathFileExists(path, exists);
-    if (!exists) {
-        cleanup.LogFailure(path, QStringLiteral("Could not be found"));
-        m_model.SetFlag(row, ResultsModel::FlagRed, true);
+    Held held;
+    if (Refused(cleanup, row, HoldRow(row, held), held))
+        return;
+    if (Action == u"Delete")
+        ShowProgress(path, iteration);
+    if (m_hardLinks) {
+        LinkRow(cleanup, row, held);
         return;
     }
-    if (cleanup.DeleteTo == u"hardlink") {
-        LinkRow(cleanup, row, iteration);
+    if (cleanup.RemovalQueued()) {
+        // Counted when the archive is written; a cancel before leaves them untouched.
+        cleanup.DeleteHeld(held.File);
+        m_zipRows.push_back(row);
         return;
     }
-    if (!SafeToRemove(row)) {
-        cleanup.LogFailure(path, SkippedText);
-        m_model.SetFlag(row, ResultsModel::FlagRed, true);
-        return;
+    ++modLog::RunStats.FilesActedOn;
+    cleanup.DeleteHeld(held.File);
+    MarkRemoval(row, !held.File.StillNamed());
+}
+
+bool ActionRun::ByContent(qint64 row) const {
+    return !m_model.Text(row, 8).isEmpty() || !m_model.Text(row, 9).isEmpty();
+}
+
+bool ActionRun::UnderProfileFolders(const QString& path) const {
+    // Lexically clean paths only: "a/../b" would pass a prefix test and lead elsewhere.
+    if (!path.startsWith(u'/') || path.contains(QStringLiteral("//")) ||
+        path.contains(QStringLiteral("/./")) || path.contains(QStringLiteral("/../")) ||
+        path.endsWith(QStringLiteral("/.")) || path.endsWith(QStringLiteral("/..")))
+        return false;
+    const QString folderOfFile = path.left(path.lastIndexOf(u'/') + 1);
+    for (const QString& scanned : m_scanFolders) {
+        if (!scanned.startsWith(u'/'))
+            continue;
+        const QString folder = modCommon::QualifyPath(scanned);
+        if (m_scanSubFolders ? folderOfFile.startsWith(folder) : folderOfFile == folder)
+            return true;
     }
-    // A move replaces a file already at its destination; in a protected folder that file
-    // must stay, so this file cannot be moved and is not.
-    if (cleanup.DeleteTo == u"move") {
-        const QString destination = clsCleanup::DestinationUnder(cleanup.TargetFolder, path);
-        bool occupied = false;
-        modAPI::MyPathFileExists(destination, occupied);
-        if (occupied && m_protected.Covers(destination)) {
-            cleanup.LogFailure(path, ProtectedDestinationText);
-            m_model.SetFlag(row, ResultsModel::FlagRed, true);
-            return;
+    return false;
+}
+
+ActionRun::Verdict ActionRun::HoldRow(qint64 row, Held& held) const {
+    const QString path = m_model.Text(row, 3);
+    const FileIdentity seen = m_model.Identity(row);
+    if (!seen.Known() && !UnderProfileFolders(path))
+        return Verdict::Outside;
+    switch (held.File.Open(path, FolderOf(seen))) {
+    case 0:
+        break;
+    case ENOENT:
+        return Verdict::Missing;
+    default:
+        return Verdict::Changed;
+    }
+    if (held.File.Lock(true) == modAPI::LockResult::Busy)
+        return Verdict::Busy;
+    bool busy = false;
+    if (!HoldKept(row, held, busy))
+        return busy ? Verdict::Busy : Verdict::Changed;
+    // A name that already leads to the kept file loses nothing, whatever else changed.
+    if (SameInode(held.File.Info(), held.Kept.Info())) {
+        held.KeptSeen = held.Kept.Info();
+        return Verdict::Go;
+    }
+    if (!SameFile(row, held.File.Info()))
+        return Verdict::Changed;
+    if (ByContent(row)) {
+        // Whatever the scan, the hash cache or a report said: only the bytes, now.
+        switch (modAPI::CompareHeld(held.File, held.Kept)) {
+        case modAPI::ContentMatch::Same:
+            break;
+        case modAPI::ContentMatch::Different:
+            return Verdict::Differs;
+        case modAPI::ContentMatch::Unreadable:
+            return Verdict::Unreadable;
         }
     }
-    if (Action == u"Delete")
-        ShowProgress(path, iteration);
-    const bool queued = cleanup.RemovalQueued();
-    cleanup.DeleteFile(path);
-    if (queued)
-        m_zipRows.push_back(row);
-    else
-        MarkRemoval(row);
+    held.Kept.Refresh();
+    held.KeptSeen = held.Kept.Info();
+    // Written while being compared: what was compared is no longer what is there.
+    if (held.File.Refresh() != 0 || !SameFile(row, held.File.Info()))
+        return Verdict::Changed;
+    return Verdict::Go;
 }
 
-void ActionRun::LinkRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
-    const QString path = m_model.Text(row, 3);
-    const qint64 keptRow = KeptRowOf(row);
-    modAPI::FileInfo kept, file;
-    // A name that already leads to the kept file loses nothing whatever else changed about
-    // it; any other file must still be the one the scan compared.
-    const bool sound =
-        keptRow > 0 && StillAsScanned(keptRow, kept) && IsRegularFile(path, file) &&
-        ((file.Device == kept.Device && file.Inode == kept.Inode) || StillAsScanned(row, file));
-    if (!sound) {
-        cleanup.LogFailure(path, SkippedText);
-        m_model.SetFlag(row, ResultsModel::FlagRed, true);
-        return;
+bool ActionRun::HoldKept(qint64 row, Held& held, bool& busy) const {
+    // Walk the group by its mark cells, as the marking rule does; a kept copy must still be
+    // the very file the scan compared. A link goes to the first one, a removal needs any.
+    const qint64 header = m_model.GroupHeaderOf(row);
+    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i) {
+        if (i == row || !m_model.IsUnmarked(i) || m_model.IsStruck(i))
+            continue;
+        const FileIdentity id = m_model.Identity(i);
+        const QString keptPath = m_model.Text(i, 3);
+        if ((!id.Known() && !UnderProfileFolders(keptPath)) ||
+            held.Kept.Open(keptPath, FolderOf(id)) != 0 || !SameFile(i, held.Kept.Info()) ||
+            (!m_hardLinks && SameInode(held.Kept.Info(), held.File.Info())) ||
+            modLog::DateTextFromSecs(held.Kept.Info().ModifiedSecs) != m_model.Text(i, 6)) {
+            held.Kept.Close();
+        } else if (!SameInode(held.Kept.Info(), held.File.Info()) &&
+                   held.Kept.Lock(false) == modAPI::LockResult::Busy) {
+            // (Another name of the very file held is not locked again: it would conflict
+            // with this run's own lock.)
+            busy = true;
+            held.Kept.Close();
+        } else {
+            return true;
+        }
+        if (m_hardLinks)
+            return false;
     }
-    if (Action == u"Delete")
-        ShowProgress(path, iteration);
+    return false;
+}
+
+void ActionRun::LinkRow(clsCleanup& cleanup, qint64 row, Held& held) {
     ++modLog::RunStats.FilesActedOn;
-    const QString keptPath = m_model.Text(keptRow, 3);
-    cleanup.ReplaceByHardLink(path, keptPath);
+    const modAPI::FileInfo keptBefore = held.Kept.Info();
+    const modAPI::FileInfo fileBefore = held.File.Info();
+    const clsCleanup::LinkResult result =
+        cleanup.ReplaceByHardLink(held.File, held.Kept, held.KeptSeen);
     // The row is struck when the copy is gone, that is when its name now leads to the kept
     // file; the name itself stays, so the path's existence tells nothing here.
-    modAPI::FileInfo now, keptNow;
-    const bool linked = modAPI::MyStat(path, now) == Success &&
-                        modAPI::MyStat(keptPath, keptNow) == Success &&
-                        now.Device == keptNow.Device && now.Inode == keptNow.Inode;
-    m_model.SetFlag(row, linked ? ResultsModel::FlagStruck : ResultsModel::FlagRed, true);
-    RefreshGroupIdentities(row, kept, file);
-}
-
-qint64 ActionRun::KeptRowOf(qint64 row) const {
-    const qint64 header = m_model.GroupHeaderOf(row);
-    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i)
-        if (i != row && m_model.IsUnmarked(i) && !m_model.IsStruck(i))
-            return i;
-    return 0;
-}
-
-bool ActionRun::StillAsScanned(qint64 row, modAPI::FileInfo& now) const {
-    return IsRegularFile(m_model.Text(row, 3), now) && SameFile(row, now) &&
-           modLog::DateTextFromSecs(now.ModifiedSecs) == m_model.Text(row, 6);
+    m_model.SetFlag(row,
+                    result == clsCleanup::LinkResult::NotLinked ? ResultsModel::FlagRed
+                                                                : ResultsModel::FlagStruck,
+                    true);
+    RefreshGroupIdentities(row, keptBefore, fileBefore);
 }
 
 void ActionRun::RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
@@ -222,14 +407,11 @@ void ActionRun::RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
     }
 }
 
-void ActionRun::MarkRemoval(qint64 row) {
-    ++modLog::RunStats.FilesActedOn;
+void ActionRun::MarkRemoval(qint64 row, bool removed) {
     // Struck through means removed: a report calls it "deleted" and the mark is locked.
     // A file still at its path was not removed (the action log says why), so it is shown
     // red and stays markable instead.
-    bool exists = false;
-    modAPI::MyPathFileExists(m_model.Text(row, 3), exists);
-    m_model.SetFlag(row, exists ? ResultsModel::FlagRed : ResultsModel::FlagStruck, true);
+    m_model.SetFlag(row, removed ? ResultsModel::FlagStruck : ResultsModel::FlagRed, true);
 }
 
 ActionRun::Outcome ActionRun::CommitZip(clsCleanup& cleanup) {
@@ -245,7 +427,7 @@ ActionRun::Outcome ActionRun::CommitZip(clsCleanup& cleanup) {
                                      QStringLiteral(" of ") + QString::number(FileCount));
     // The archive write reports its progress, and a Cancel heard there stops it with the
     // earlier archive and every queued file untouched.
-    cleanup.CommitZipBatch([this](double) {
+    const std::vector<cls7z::Item> added = cleanup.CommitZipBatch([this](double) {
         Yield();
         return !m_cancel;
     });
@@ -253,28 +435,33 @@ ActionRun::Outcome ActionRun::CommitZip(clsCleanup& cleanup) {
         m_zipRows.clear();
         return Outcome::Cancelled;
     }
-    for (const qint64 row : std::exchange(m_zipRows, {}))
-        MarkRemoval(row);
-    return Outcome::Finished;
-}
-
-bool ActionRun::SafeToRemove(qint64 row) const {
-    modAPI::FileInfo file;
-    if (!IsRegularFile(m_model.Text(row, 3), file) || !SameFile(row, file) ||
-        modLog::DateTextFromSecs(file.ModifiedSecs) != m_model.Text(row, 6))
-        return false;
-    // Walk the group by its mark cells, as the marking rule does; a kept copy must still be
-    // the very file the scan compared, and be another file than the one to remove.
-    const qint64 header = m_model.GroupHeaderOf(row);
-    for (qint64 i = header + 1; i <= m_model.RowCount() && !m_model.HasEmptyMark(i); ++i) {
-        if (i == row || !m_model.IsUnmarked(i))
+    QHash<QString, const cls7z::Item*> archived;
+    for (const cls7z::Item& item : added)
+        archived.insert(item.Path, &item);
+    for (const qint64 row : std::exchange(m_zipRows, {})) {
+        ++modLog::RunStats.FilesActedOn;
+        const cls7z::Item* item = archived.value(m_model.Text(row, 3));
+        if (!item) {
+            MarkRemoval(row, false);
             continue;
-        modAPI::FileInfo kept;
-        if (IsRegularFile(m_model.Text(i, 3), kept) && SameFile(i, kept) &&
-            !(kept.Device == file.Device && kept.Inode == file.Inode) && ContentStillEqual(row, i))
-            return true;
+        }
+        // The file leaves its folder only while it is still the one the archive holds and
+        // its kept copy is still there, equal to it.
+        Held held;
+        if (Refused(cleanup, row, HoldRow(row, held), held))
+            continue;
+        const modAPI::FileInfo& now = held.File.Info();
+        if (!SameInode(now, item->Seen) || now.Size != item->Seen.Size ||
+            now.ModifiedNs != item->Seen.ModifiedNs || now.ChangedNs != item->Seen.ChangedNs) {
+            Refused(cleanup, row, Verdict::Changed, held);
+            continue;
+        }
+        if (cleanup.Stopped())
+            break;
+        cleanup.FinishZip(held.File);
+        MarkRemoval(row, !held.File.StillNamed());
     }
-    return false;
+    return Outcome::Finished;
 }
 
 bool ActionRun::SameFile(qint64 row, const modAPI::FileInfo& now) const {
@@ -284,28 +471,17 @@ bool ActionRun::SameFile(qint64 row, const modAPI::FileInfo& now) const {
     if (!seen.Known())
         return ReportedFileUnchanged(row, now);
     return seen == FileIdentity{now.Device, now.Inode, now.ChangedNs} &&
-           ResultsModel::SizeText(now.Size) == m_model.Text(row, 4);
+           ResultsModel::SizeText(now.Size) == m_model.Text(row, 4) &&
+           modLog::DateTextFromSecs(now.ModifiedSecs) == m_model.Text(row, 6);
 }
 
 bool ActionRun::ReportedFileUnchanged(qint64 row, const modAPI::FileInfo& now) const {
     // Only a row read back from a saved report has no identity. Size and time as the
-    // report shows them are all that is left to check here; ContentStillEqual makes up
-    // for the identity before anything is removed.
+    // report shows them are all that is left to check here; the byte comparison with the
+    // kept copy makes up for the identity before anything is removed.
     const QString modified = m_model.Text(row, 6);
     return !modified.isEmpty() && modLog::DateTextFromSecs(now.ModifiedSecs) == modified &&
            ResultsModel::SizeText(now.Size) == m_model.Text(row, 4);
-}
-
-bool ActionRun::ContentStillEqual(qint64 row, qint64 keptRow) const {
-    // The scan compared the files it saw, and their identities prove they are still those.
-    // Rows from a report have only their shown signatures, which a changed file may still
-    // match in size and time: where the group was formed by content the two files are
-    // compared byte for byte now.
-    if (m_model.Identity(row).Known() && m_model.Identity(keptRow).Known())
-        return true;
-    const bool byContent = !m_model.Text(row, 8).isEmpty() || !m_model.Text(row, 9).isEmpty();
-    return !byContent || modAPI::CompareContents(m_model.Text(row, 3), m_model.Text(keptRow, 3)) ==
-                             modAPI::ContentMatch::Same;
 }
 
 ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
@@ -316,7 +492,17 @@ ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
         if (m_model.IsUnmarked(i)) {
             const QString path = m_model.Text(i, 3);
             ShowProgress(path, i);
-            cleanup.CreateSingleCopy(path);
+            modAPI::HeldFile file;
+            const FileIdentity id = m_model.Identity(i);
+            const int err =
+                !id.Known() && !UnderProfileFolders(path) ? EPERM : file.Open(path, FolderOf(id));
+            if (err != 0) {
+                modAPI::ReportAPIError(QStringLiteral("MyCopyFile"), path, err);
+                cleanup.LogFailure(path,
+                                   QStringLiteral("Error occured while creating single copy"));
+            } else {
+                cleanup.CopyHeld(file);
+            }
         }
         Yield();
     }

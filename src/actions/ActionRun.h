@@ -27,6 +27,8 @@ public:
         NotMarked,          // "Delete" on a row that is not marked; the user was told
         Cancelled,          // stopped between rows; no "finished", no run log
         Failed,             // an unexpected error, logged; run log rewritten
+        Busy,               // another action run holds the lock; nothing done, user told
+        NotRecorded,        // the record of the run could not be written; stopped, user told
     };
 
     static inline const QString SkippedText =
@@ -34,9 +36,14 @@ public:
     // A marked file under a protected folder is left alone on purpose: no error, no colour.
     static inline const QString ProtectedText =
         QStringLiteral("Skipped: the file is in a protected folder");
-    // The move could not be done without replacing a protected file: a failure of the run.
-    static inline const QString ProtectedDestinationText =
-        QStringLiteral("Skipped: moving it would replace a file in a protected folder");
+    // Another run holds the file or its kept copy: it is left to that run.
+    static inline const QString BusyText =
+        QStringLiteral("Skipped: another run is acting on the file or its kept copy");
+    // A row read back from a report that names a file the profile does not scan.
+    static inline const QString OutsideText =
+        QStringLiteral("Skipped: the file is not under the profile's folders");
+    // Equal by the scan (or a report) but not byte for byte now: not a copy of the kept file.
+    static inline const QString DiffersText = QStringLiteral("Skipped: its contents differ from ");
 
     explicit ActionRun(ResultsModel& model, ActionObserver* observer = nullptr,
                        MessageService& messages = Messages());
@@ -62,8 +69,13 @@ public:
     QString ReportPath() const { return m_reportPath; }
     // Whether "Export" failed to write its report (the user was told).
     bool ExportFailed() const { return m_exportFailed; }
+    // Whether the run log could not be rewritten at the end (the user was told).
+    bool RunLogFailed() const { return m_runLogFailed; }
 
 private:
+    struct Held;
+    enum class Verdict { Go, Missing, Changed, Busy, Outside, Differs, Unreadable };
+
     // Each returns the outcome that ends the run early, or Finished to go on.
     Outcome Walk(clsCleanup& cleanup);
     Outcome RemoveCurrentRow(clsCleanup& cleanup);
@@ -71,28 +83,29 @@ private:
     void RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration);
     Outcome SingleCopyRows(clsCleanup& cleanup);
     Outcome ExportRows(clsCleanup& cleanup);
-    // Whether the file still is what the row shows and its group still keeps a copy.
-    bool SafeToRemove(qint64 row) const;
+    // Settings this run cannot act on, said to the user; empty when it can.
+    QString Unusable(const clsCleanup& cleanup) const;
+    // Opens and locks the row's file and a kept copy of its group, both still the files
+    // the scan saw, and for a group formed by content compares their bytes now.
+    Verdict HoldRow(qint64 row, Held& held) const;
+    // Logs and colours a row that HoldRow refused; false when it was not refused.
+    bool Refused(clsCleanup& cleanup, qint64 row, Verdict verdict, const Held& held);
+    bool HoldKept(qint64 row, Held& held, bool& busy) const;
     // Whether the file now at the row's path is the one the scan saw, with the shown size.
     bool SameFile(qint64 row, const modAPI::FileInfo& now) const;
     // For a row without identity (read back from a report): size and time as shown.
     bool ReportedFileUnchanged(qint64 row, const modAPI::FileInfo& now) const;
-    // Whether the marked row's file may go because the kept row's still holds its content.
-    bool ContentStillEqual(qint64 row, qint64 keptRow) const;
+    // A row read back from a report may name any file; only those the profile scans count.
+    bool UnderProfileFolders(const QString& path) const;
+    bool ByContent(qint64 row) const;
     // The "hardlink" removal of one row: replaced by a link to the kept file of its group.
-    void LinkRow(clsCleanup& cleanup, qint64 row, qint64 iteration);
-    // The file a marked row is linked to: the first unmarked, not struck row of its group;
-    // 0 when there is none.
-    qint64 KeptRowOf(qint64 row) const;
-    // Whether the file at the row's path is the one the scan saw, with the shown size and
-    // modified time.
-    bool StillAsScanned(qint64 row, modAPI::FileInfo& now) const;
+    void LinkRow(clsCleanup& cleanup, qint64 row, Held& held);
     // Takes in the change times that linking gave the files of the row's group.
     void RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
                                 const modAPI::FileInfo& replaced);
-    // Writes the zip archive of the run and marks its rows; Cancelled when stopped.
+    // Writes the zip archive of the run and removes its rows' files; Cancelled when stopped.
     Outcome CommitZip(clsCleanup& cleanup);
-    void MarkRemoval(qint64 row);
+    void MarkRemoval(qint64 row, bool removed);
     void ShowProgress(const QString& path, qint64 n);
     void SetValue(qint64 value);
     void Yield();
@@ -103,8 +116,12 @@ private:
     std::optional<RemoveRule> m_rule;
     QStringList m_protectedFolders;
     ProtectedFolders m_protected; // the run's whole list, profile and caller together
+    QStringList m_scanFolders;    // the profile's, for rows read back from a report
+    bool m_scanSubFolders = false;
+    bool m_hardLinks = false;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
     std::vector<qint64> m_zipRows; // queued for the run's one archive write
     bool m_exportFailed = false;
+    bool m_runLogFailed = false;
 };

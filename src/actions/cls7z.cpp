@@ -7,6 +7,10 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
 namespace {
 
 QString ZipErrorText(zip_error_t* error) {
@@ -37,6 +41,89 @@ int OnCancel(zip_t*, void* data) {
     return state->cancelled ? 1 : 0;
 }
 
+// Feeds one file to the archive from a descriptor opened only when libzip comes to read
+// it, so a run holds one file open at a time however many it adds.
+class HeldSource {
+public:
+    explicit HeldSource(const cls7z::Item& item) : m_item(item) { zip_error_init(&m_error); }
+    ~HeldSource() { zip_error_fini(&m_error); }
+
+    bool Failed() const { return m_failed; }
+
+    static zip_int64_t Callback(void* state, void* data, zip_uint64_t length,
+                                zip_source_cmd_t cmd) {
+        return static_cast<HeldSource*>(state)->Handle(data, length, cmd);
+    }
+
+private:
+    zip_int64_t Refuse(int code) {
+        m_failed = true;
+        zip_error_set(&m_error, code, modAPI::LastAPIError);
+        return -1;
+    }
+
+    bool StillAsSeen() const {
+        const modAPI::FileInfo& seen = m_item.Seen;
+        const modAPI::FileInfo& now = m_file.Info();
+        return seen.Inode == 0 ||
+               (now.Device == seen.Device && now.Inode == seen.Inode && now.Size == seen.Size &&
+                now.ModifiedNs == seen.ModifiedNs && now.ChangedNs == seen.ChangedNs);
+    }
+
+    zip_int64_t Handle(void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
+        switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            m_offset = 0;
+            if (const int err = m_file.Open(m_item.Path, m_item.Folder)) {
+                modAPI::LastAPIError = err;
+                return Refuse(ZIP_ER_OPEN);
+            }
+            if (!m_file.Readable() || !StillAsSeen()) {
+                modAPI::LastAPIError = ESTALE;
+                return Refuse(ZIP_ER_CHANGED);
+            }
+            return 0;
+        case ZIP_SOURCE_READ: {
+            const qint64 n = m_file.ReadAt(static_cast<char*>(data), qint64(length), m_offset);
+            if (n < 0)
+                return Refuse(ZIP_ER_READ);
+            m_offset += n;
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            m_file.Close();
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            if (m_item.Seen.Inode != 0) {
+                st->size = zip_uint64_t(m_item.Seen.Size);
+                st->mtime = time_t(m_item.Seen.ModifiedSecs);
+                st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            }
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&m_error, data, length);
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                  ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&m_error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    const cls7z::Item& m_item;
+    modAPI::HeldFile m_file;
+    qint64 m_offset = 0;
+    bool m_failed = false;
+    zip_error_t m_error;
+};
+
 } // namespace
 
 QString cls7z::EntryName(const QString& filePath) {
@@ -48,21 +135,45 @@ QString cls7z::EntryName(const QString& filePath) {
 
 int cls7z::Archive(const QString& strZipPath, const QString& strFilePath) {
     Batch batch;
-    if (ArchiveAll(strZipPath, {strFilePath}, batch) != Success || batch.Added.isEmpty())
+    if (ArchiveAll(strZipPath, {Item{strFilePath, {}, {}}}, batch) != Success ||
+        batch.Added.empty())
         return Failed;
     return Success;
 }
 
-int cls7z::ArchiveAll(const QString& strZipPath, const QStringList& files, Batch& batch,
+int cls7z::ArchiveAll(const QString& strZipPath, const std::vector<Item>& files, Batch& batch,
                       const Progress& progress) {
     batch = Batch{};
-    if (files.isEmpty())
+    std::vector<Item> pending = files;
+    // A file that changed before libzip came to read it fails the whole write, which leaves
+    // the earlier archive as it was; the write is then made again without that file.
+    for (;;) {
+        std::vector<bool> refused;
+        const int result = WriteOnce(strZipPath, pending, batch, progress, refused);
+        if (result == Success || batch.Cancelled || refused.empty())
+            return result;
+        std::vector<Item> left;
+        for (size_t i = 0; i < pending.size(); ++i)
+            (refused[i] ? batch.Refused : left).push_back(pending[i]);
+        if (left.size() == pending.size())
+            return result;
+        pending = std::move(left);
+        if (pending.empty())
+            return Failed;
+    }
+}
+
+int cls7z::WriteOnce(const QString& strZipPath, const std::vector<Item>& files, Batch& batch,
+                     const Progress& progress, std::vector<bool>& refused) {
+    refused.clear();
+    if (files.empty())
         return Success;
     const QString archive = strZipPath + QStringLiteral(".zip");
     zip_t* za = nullptr;
     WriteState state;
     state.progress = &progress;
-    QStringList added;
+    std::vector<std::unique_ptr<HeldSource>> sources;
+    std::vector<Item> added;
     try {
         if (modAPI::MyMakeSureDirectoryPathExists(archive) != Success)
             throw AppError{modAPI::LastAPIError, modAPI::SystemMessage(modAPI::LastAPIError),
@@ -77,28 +188,21 @@ int cls7z::ArchiveAll(const QString& strZipPath, const QStringList& files, Batch
             zip_error_fini(&error);
             throw failure;
         }
-        for (const QString& file : files) {
-            // The source only names the file and is read during zip_close, where one missing
-            // file would fail the whole write; so a file already gone is left out here.
-            modAPI::FileInfo info;
-            zip_source_t* source = nullptr;
-            if (modAPI::MyStat(file, info) == Success && info.Type == modAPI::EntryType::File)
-                source = zip_source_file(za, PathCodec::Encode(file).constData(), 0, -1);
-            if (!source) {
-                batch.Refused.push_back(file);
-                modLog::LogProcedureError(QStringLiteral("cls7Z.Archive"), 0,
-                                          QStringLiteral("Not a readable file: ") + file);
-                continue;
-            }
+        for (const Item& file : files) {
+            auto held = std::make_unique<HeldSource>(file);
+            zip_source_t* source = zip_source_function(za, HeldSource::Callback, held.get());
+            if (!source)
+                throw ArchiveError(za, file.Path, archive);
             // The entry keeps the name's own bytes; only a name that is UTF-8 is marked as such.
-            const QString entry = EntryName(file);
+            const QString entry = EntryName(file.Path);
             const QByteArray name = PathCodec::Encode(entry);
             const zip_flags_t encoding =
                 PathCodec::HasRawBytes(entry) ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_UTF_8;
             if (zip_file_add(za, name.constData(), source, ZIP_FL_OVERWRITE | encoding) < 0) {
                 zip_source_free(source);
-                throw ArchiveError(za, file, archive);
+                throw ArchiveError(za, file.Path, archive);
             }
+            sources.push_back(std::move(held));
             added.push_back(file);
         }
         if (progress) {
@@ -113,6 +217,10 @@ int cls7z::ArchiveAll(const QString& strZipPath, const QStringList& files, Batch
                 batch.Cancelled = true;
                 return Failed;
             }
+            for (const auto& s : sources)
+                refused.push_back(s->Failed());
+            if (std::find(refused.begin(), refused.end(), true) == refused.end())
+                refused.clear();
             throw ArchiveError(za, archive, archive);
         }
         batch.Added = added;
@@ -126,6 +234,5 @@ int cls7z::ArchiveAll(const QString& strZipPath, const QStringList& files, Batch
             zip_discard(za);
         modLog::LogProcedureError(QStringLiteral("cls7Z.Archive"), 0, QString::fromUtf8(e.what()));
     }
-    batch.Refused.clear();
     return Failed;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "app/HeldFile.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // Adds files to the profile's zip archive. The archive is written through libzip, which
 // builds the new archive beside the old one and renames it over only when complete, so a
@@ -13,9 +16,16 @@ public:
     // Told how far the archive write has got (0 to 1); returns false to stop it.
     using Progress = std::function<bool(double)>;
 
+    // A file to add, read through its folder as it was seen: a file whose status no longer
+    // matches Seen when it is read (written, replaced, its folder swapped) is left out.
+    struct Item {
+        QString Path;
+        modAPI::FolderId Folder;
+        modAPI::FileInfo Seen; // Inode 0: not checked
+    };
     struct Batch {
-        QStringList Added;   // in the committed archive
-        QStringList Refused; // unreadable when added; left out, the rest went on
+        std::vector<Item> Added;   // in the committed archive
+        std::vector<Item> Refused; // unreadable or changed when read; left out, the rest went on
         bool Cancelled = false;
     };
 
@@ -28,9 +38,14 @@ public:
     // archive instead of n. 1 when the archive holding batch.Added was committed (or there
     // was nothing to add); 3 when nothing was committed: the archive is as it was, and
     // batch.Added is empty. The application log gets the failure, not a cancel.
-    int ArchiveAll(const QString& strZipPath, const QStringList& files, Batch& batch,
+    int ArchiveAll(const QString& strZipPath, const std::vector<Item>& files, Batch& batch,
                    const Progress& progress = {});
 
+private:
+    int WriteOnce(const QString& strZipPath, const std::vector<Item>& files, Batch& batch,
+                  const Progress& progress, std::vector<bool>& refused);
+
+public:
     // A file's absolute path without its leading "/": its entry name in an archive, and
     // its place under a move or copy target folder.
     static QString EntryName(const QString& filePath);

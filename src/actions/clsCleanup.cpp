@@ -1,15 +1,18 @@
 #include "clsCleanup.h"
 
+#include "RemoveRule.h"
 #include "ReportWriter.h"
 #include "cls7z.h"
 
 #include "app/AppError.h"
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "app/modXML.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QSet>
 
 #include <cerrno>
@@ -29,6 +32,11 @@ AppError SystemError(const QString& source) {
 }
 
 } // namespace
+
+clsCleanup::clsCleanup(MessageService& messages)
+    : m_messages(messages), m_started(QDateTime::currentSecsSinceEpoch()) {}
+
+clsCleanup::~clsCleanup() = default;
 
 int clsCleanup::GetProfileSettings(const QString& strProfileName) {
     const QString where = QStringLiteral("clsCleanup.GetProfileSettings");
@@ -57,6 +65,18 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
         for (const pugi::xml_node& n :
              modXML::SelectAll(doc.Dom(), QStringLiteral("//protect/protectedfolder")))
             ProtectedFolders << modXML::AttributeText(n, QStringLiteral("path"));
+        ScanFolders.clear();
+        for (const pugi::xml_node& n :
+             modXML::SelectAll(doc.Dom(), QStringLiteral("//profileoption/folder"))) {
+            QString folder = modXML::AttributeText(n, QStringLiteral("path"));
+            if (folder == u"$MyDocuments")
+                modAPI::MyGetSpecialFolderPath(5, folder);
+            ScanFolders << folder;
+        }
+        if (const pugi::xml_node n =
+                modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/subfolder")))
+            ScanSubFolders = modXML::AttributeText(n, QStringLiteral("include"))
+                                 .compare(u"true", Qt::CaseInsensitive) == 0;
         if (const pugi::xml_node n =
                 modXML::SelectFirst(doc.Dom(), QStringLiteral("//singlecopy/criteria")))
             SingleCopyFolder = modXML::AttributeText(n, QStringLiteral("createin"));
@@ -79,10 +99,30 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
 }
 
 int clsCleanup::DeleteFile(const QString& strFilePath) {
+    modAPI::HeldFile file;
+    if (const int err = file.Open(strFilePath)) {
+        // As each method's own failure, so the line says what could not be done.
+        modAPI::ReportAPIError(QStringLiteral("DeleteFile"), strFilePath, err);
+        const QString what =
+            DeleteTo == u"zip"         ? QStringLiteral("Error occured while zipping file")
+            : DeleteTo == u"move"      ? QStringLiteral("Error occured while moving the file")
+            : DeleteTo == u"permanent" ? QStringLiteral("Error occured while deleting file")
+            : DeleteTo == u"hardlink"  ? LinkFailedText
+                                       : QStringLiteral("Error occured while moving to Recyclebin");
+        LogFailure(strFilePath, what);
+        if (DeleteEmptyFolder)
+            RemoveEmptyFolder(strFilePath);
+        return Success;
+    }
+    return DeleteHeld(file);
+}
+
+int clsCleanup::DeleteHeld(const modAPI::HeldFile& file) {
+    const QString& strFilePath = file.Path();
     try {
         if (RemovalQueued()) {
             // Its folder can only go once the file has gone, at the commit.
-            m_zipQueue.push_back(strFilePath);
+            m_zipQueue.push_back({strFilePath, file.Folder().Id(), file.Info()});
             return Success;
         }
         if (DeleteTo == u"hardlink") {
@@ -91,15 +131,20 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
             LogFailure(strFilePath, LinkFailedText);
             return Success;
         }
+        if (!RemoveRule::Known(DeleteTo)) {
+            // A rule of a later version, perhaps: never guessed at.
+            LogFailure(strFilePath, RemoveRule::UnknownText(DeleteTo));
+            return Success;
+        }
         if (DeleteTo == u"zip")
-            ZipFile(strFilePath);
+            ZipFile(file);
         else if (DeleteTo == u"move")
-            MoveToFolder(strFilePath);
+            MoveToFolder(file);
         else if (DeleteTo == u"permanent")
-            DeletePermanently(strFilePath);
+            DeletePermanently(file);
         else
-            MoveToRecyclebin(strFilePath);
-        if (DeleteEmptyFolder)
+            MoveToRecyclebin(file);
+        if (DeleteEmptyFolder && !Stopped())
             RemoveEmptyFolder(strFilePath);
         return Success;
     } catch (const std::exception& e) {
@@ -109,33 +154,59 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
     return Failed;
 }
 
-clsCleanup::LinkResult clsCleanup::ReplaceByHardLink(const QString& strFilePath,
-                                                     const QString& strKeptPath) {
+RunJournal& clsCleanup::Journal() {
+    if (m_journal)
+        return *m_journal;
+    if (!m_ownJournal)
+        m_ownJournal = std::make_unique<RunJournal>(RunJournal::FileFor(ProfileName));
+    return *m_ownJournal;
+}
+
+bool clsCleanup::Stopped() const {
+    return (m_journal && m_journal->Failed()) || (m_ownJournal && m_ownJournal->Failed());
+}
+
+bool clsCleanup::Record(const QString& verb, const modAPI::HeldFile& file, const QString& to) {
+    return !Stopped() && Journal().Intent(verb, file.Path(), to, file.Info());
+}
+
+void clsCleanup::ClearLeftovers(const QString& folder, const QByteArray& archivePrefix) {
+    if (m_cleared.contains(folder))
+        return;
+    m_cleared.insert(folder);
+    modAPI::MyRemoveStaleTemporaries(folder, archivePrefix, m_started);
+}
+
+clsCleanup::LinkResult clsCleanup::ReplaceByHardLink(const modAPI::HeldFile& file,
+                                                     const modAPI::HeldFile& kept,
+                                                     const modAPI::FileInfo& keptSeen) {
+    const QString& strFilePath = file.Path();
+    const QString& strKeptPath = kept.Path();
     try {
-        // Equal keys only say the files are probably the same; a link makes them one, so
-        // only bytes compared here, now, may decide.
-        switch (modAPI::CompareContents(strKeptPath, strFilePath)) {
-        case modAPI::ContentMatch::Same:
-            break;
-        case modAPI::ContentMatch::Different:
+        const modAPI::FileInfo& a = file.Info();
+        if (!(a.Device == keptSeen.Device && a.Inode == keptSeen.Inode) &&
+            (a.Uid != keptSeen.Uid || a.Gid != keptSeen.Gid ||
+             (a.Mode & 07777) != (keptSeen.Mode & 07777))) {
             LogFailure(strFilePath,
-                       QStringLiteral("Not replaced by a hard link: its contents differ from ") +
+                       QStringLiteral("Not replaced by a hard link: its owner, group or "
+                                      "permissions differ from ") +
                            strKeptPath);
             return LinkResult::NotLinked;
-        case modAPI::ContentMatch::Unreadable:
-            modAPI::ReportAPIError(QStringLiteral("CompareContents"), strFilePath,
-                                   modAPI::LastAPIError);
-            LogFailure(strFilePath, QStringLiteral("Error occured while comparing the file with ") +
-                                        strKeptPath);
-            return LinkResult::NotLinked;
         }
+        if (!Record(QStringLiteral("link"), file, strKeptPath))
+            return LinkResult::NotLinked;
         bool already = false;
-        if (modAPI::MyReplaceByHardLink(strKeptPath, strFilePath, &already) != Success) {
-            LogFailure(strFilePath, LinkFailedText + QStringLiteral(" (") +
-                                        modAPI::SystemMessage(modAPI::LastAPIError) +
-                                        QStringLiteral(")"));
+        if (modAPI::MyLinkHeld(kept, file, keptSeen, &already) != Success) {
+            const QString why =
+                modAPI::LastAPIError == ECANCELED
+                    ? QStringLiteral("Skipped: the file or its kept copy changed since the scan")
+                    : LinkFailedText + QStringLiteral(" (") +
+                          modAPI::SystemMessage(modAPI::LastAPIError) + QStringLiteral(")");
+            Journal().Fail(strFilePath, why);
+            LogFailure(strFilePath, why);
             return LinkResult::NotLinked;
         }
+        Journal().Done(strFilePath, strKeptPath);
         LogActionDetails(strFilePath + Separator +
                          (already ? QStringLiteral("Already a hard link to ")
                                   : QStringLiteral("Replaced by a hard link to ")) +
@@ -157,27 +228,37 @@ void clsCleanup::LogFailure(const QString& path, const QString& what) {
     CountError();
 }
 
-int clsCleanup::MoveToRecyclebin(const QString& path) {
+int clsCleanup::MoveToRecyclebin(const modAPI::HeldFile& file) {
+    const QString& path = file.Path();
+    if (!Record(QStringLiteral("trash"), file, QString()))
+        return Failed;
     // The trash wrapper counts success only when the file has really left its path for a
     // trash folder; a trash that cannot take it is a failure, never a deletion instead.
-    if (modAPI::MyMoveToTrash(path) == Success)
+    QString placed;
+    if (modAPI::MyTrashHeld(file, &placed) == Success) {
+        Journal().Done(path, placed);
         LogActionDetails(path + Separator + QStringLiteral("Moved to Recyclebin"));
-    else
+    } else {
+        Journal().Fail(path, modAPI::SystemMessage(modAPI::LastAPIError));
         LogFailure(path, QStringLiteral("Error occured while moving to Recyclebin"));
+    }
     return Success;
 }
 
-int clsCleanup::DeletePermanently(const QString& path) {
-    try {
-        if (modAPI::MyMakeWritable(path) != Success || modAPI::MyDeleteFile(path) != Success)
-            throw SystemError(path);
+int clsCleanup::DeletePermanently(const modAPI::HeldFile& file) {
+    const QString& path = file.Path();
+    if (!Record(QStringLiteral("delete"), file, QString()))
+        return Failed;
+    if (modAPI::MyDeleteHeld(file) == Success) {
+        Journal().Done(path);
         LogActionDetails(path + Separator + QStringLiteral("Deleted permanently"));
         return Success;
-    } catch (const AppError& e) {
-        LogFailure(path, QStringLiteral("Error occured while deleting file"));
-        modLog::LogProcedureError(QStringLiteral("clsCleanup.DeletePermanently"), e.Number,
-                                  e.Description);
     }
+    const int err = modAPI::LastAPIError;
+    Journal().Fail(path, modAPI::SystemMessage(err));
+    LogFailure(path, QStringLiteral("Error occured while deleting file"));
+    modLog::LogProcedureError(QStringLiteral("clsCleanup.DeletePermanently"), err,
+                              modAPI::SystemMessage(err));
     return Failed;
 }
 
@@ -185,32 +266,35 @@ QString clsCleanup::ZipPath() const {
     return modCommon::QualifyPath(TargetFolder) + ProfileName;
 }
 
-int clsCleanup::CommitZipBatch(const cls7z::Progress& progress) {
+std::vector<cls7z::Item> clsCleanup::CommitZipBatch(const cls7z::Progress& progress) {
     m_batching = false;
     m_zipCancelled = false;
-    const QStringList files = std::exchange(m_zipQueue, {});
-    if (files.isEmpty())
-        return Success;
+    const std::vector<cls7z::Item> files = std::exchange(m_zipQueue, {});
+    if (files.empty())
+        return {};
     const QString archive = ZipPath();
+    ClearLeftovers(modCommon::UnQualifyPath(modCommon::QualifyPath(TargetFolder)),
+                   PathCodec::Encode(ProfileName + QStringLiteral(".zip")));
     cls7z::Batch batch;
-    const int result = cls7z().ArchiveAll(archive, files, batch, progress);
+    cls7z().ArchiveAll(archive, files, batch, progress);
     if (batch.Cancelled) {
         m_zipCancelled = true;
-        return Failed;
+        return {};
     }
-    const QSet<QString> added(batch.Added.cbegin(), batch.Added.cend());
-    for (const QString& path : files) {
-        if (!added.contains(path)) {
-            LogFailure(path, QStringLiteral("Error occured while zipping file"));
-            continue;
-        }
-        LogActionDetails(path + Separator + QStringLiteral("moved to ") + archive +
-                         QStringLiteral(".zip"));
-        DeletePermanently(path);
-        if (DeleteEmptyFolder)
-            RemoveEmptyFolder(path);
-    }
-    return result;
+    QSet<QString> added;
+    for (const cls7z::Item& item : batch.Added)
+        added.insert(item.Path);
+    for (const cls7z::Item& item : files)
+        if (!added.contains(item.Path))
+            LogFailure(item.Path, QStringLiteral("Error occured while zipping file"));
+    return batch.Added;
+}
+
+void clsCleanup::FinishZip(const modAPI::HeldFile& file) {
+    LogActionDetails(file.Path() + Separator + QStringLiteral("moved to ") + ZipPath() +
+                     QStringLiteral(".zip"));
+    if (DeletePermanently(file) == Success && DeleteEmptyFolder)
+        RemoveEmptyFolder(file.Path());
 }
 
 void clsCleanup::DiscardZipBatch() {
@@ -218,59 +302,49 @@ void clsCleanup::DiscardZipBatch() {
     m_zipQueue.clear();
 }
 
-int clsCleanup::ZipFile(const QString& path) {
+int clsCleanup::ZipFile(const modAPI::HeldFile& file) {
     const QString archive = ZipPath();
-    if (cls7z().Archive(archive, path) != Success) {
-        LogFailure(path, QStringLiteral("Error occured while zipping file"));
+    ClearLeftovers(modCommon::UnQualifyPath(modCommon::QualifyPath(TargetFolder)),
+                   PathCodec::Encode(ProfileName + QStringLiteral(".zip")));
+    cls7z::Batch batch;
+    if (cls7z().ArchiveAll(archive, {{file.Path(), file.Folder().Id(), file.Info()}}, batch) !=
+            Success ||
+        batch.Added.empty()) {
+        LogFailure(file.Path(), QStringLiteral("Error occured while zipping file"));
         return Failed;
     }
-    LogActionDetails(path + Separator + QStringLiteral("moved to ") + archive +
-                     QStringLiteral(".zip"));
     // Only now, with the archive committed, does the file leave its folder.
-    return DeletePermanently(path);
+    LogActionDetails(file.Path() + Separator + QStringLiteral("moved to ") + archive +
+                     QStringLiteral(".zip"));
+    return DeletePermanently(file);
 }
 
 QString clsCleanup::DestinationUnder(const QString& folder, const QString& filePath) {
     return modCommon::QualifyPath(folder) + cls7z::EntryName(filePath);
 }
 
-int clsCleanup::MoveToFolder(const QString& path) {
+int clsCleanup::MoveToFolder(const modAPI::HeldFile& file) {
+    const QString& path = file.Path();
     const QString destination = DestinationUnder(TargetFolder, path);
     const QString moveFailed = QStringLiteral("Error occured while moving the file");
-    modAPI::MyMakeSureDirectoryPathExists(destination);
-
-    // A destination that is the file itself (an empty target folder, a bind mount, a hard
-    // link) must not be "replaced": deleting it would delete the only copy.
-    modAPI::FileInfo source, target;
-    if (modAPI::MyStat(path, source) == Success && modAPI::MyStat(destination, target) == Success &&
-        source.Device == target.Device && source.Inode == target.Inode) {
+    const qsizetype slash = destination.lastIndexOf(u'/');
+    ClearLeftovers(destination.left(slash));
+    if (!Record(QStringLiteral("move"), file, destination))
+        return Failed;
+    // Nothing at the destination is ever replaced: an earlier moved copy there may be the
+    // last one left. The new one takes the first free "name (n)" beside it instead.
+    QString placed;
+    if (modAPI::MyMoveHeld(file, destination, placed) != Success) {
+        Journal().Fail(path, modAPI::SystemMessage(modAPI::LastAPIError));
         LogFailure(path, moveFailed);
         return Failed;
     }
-
-    const QString moved = path + Separator + QStringLiteral("moved to ") + destination;
-    if (modAPI::MyMoveFile(path, destination) == Success) {
-        LogActionDetails(moved);
-        return Success;
-    }
-    // Only an occupied destination may give way. When the move failed for another reason
-    // (the source vanished, a copy across file systems failed) an existing destination is
-    // an unrelated file that nobody asked to remove.
-    bool occupied = false;
-    modAPI::MyPathFileExists(destination, occupied);
-    if (occupied && modAPI::LastAPIError != EEXIST) {
-        LogFailure(path, moveFailed);
-        return Failed;
-    }
-    if (DeletePermanently(destination) != Success) {
-        LogFailure(path, moveFailed);
-        return Failed;
-    }
-    if (modAPI::MyMoveFile(path, destination) != Success) {
-        LogFailure(path, moveFailed);
-        return Failed;
-    }
-    LogActionDetails(moved);
+    Journal().Done(path, placed);
+    if (placed != destination)
+        LogActionDetails(destination + Separator +
+                         QStringLiteral("Kept: a file of that name was already in the move "
+                                        "folder; the new one was given a name of its own"));
+    LogActionDetails(path + Separator + QStringLiteral("moved to ") + placed);
     return Success;
 }
 
@@ -283,16 +357,24 @@ void clsCleanup::RemoveEmptyFolder(const QString& path) {
 }
 
 int clsCleanup::CreateSingleCopy(const QString& strSourceFilePath) {
+    modAPI::HeldFile file;
+    if (const int err = file.Open(strSourceFilePath)) {
+        modAPI::ReportAPIError(QStringLiteral("MyCopyFile"), strSourceFilePath, err);
+        LogFailure(strSourceFilePath, QStringLiteral("Error occured while creating single copy"));
+        return Success;
+    }
+    return CopyHeld(file);
+}
+
+int clsCleanup::CopyHeld(const modAPI::HeldFile& source) {
     try {
         const QString destination = DestinationUnder(modCommon::QualifyPath(SingleCopyFolder) +
                                                          modCommon::QualifyPath(ProfileName),
-                                                     strSourceFilePath);
+                                                     source.Path());
         // A copy that was not made is said like any other failed action, so that nobody
         // relies on a single copy that does not exist.
-        if (modAPI::MyMakeSureDirectoryPathExists(destination) != Success ||
-            modAPI::MyCopyFile(strSourceFilePath, destination, false) != Success)
-            LogFailure(strSourceFilePath,
-                       QStringLiteral("Error occured while creating single copy"));
+        if (modAPI::MyCopyHeld(source, destination) != Success)
+            LogFailure(source.Path(), QStringLiteral("Error occured while creating single copy"));
         return Success;
     } catch (const std::exception& e) {
         modLog::LogProcedureError(QStringLiteral("clsCleanup.CreateSingleCopy"), 0,

@@ -36,7 +36,7 @@ int RunFolders(const ScanOptions& o) {
         return RunFailed;
     }
     // No application folder in this mode: application-log lines go to standard error.
-    modCommon::AppLogFile = QStringLiteral("/dev/stderr");
+    modCommon::AppLogFile = modLog::StandardErrorLog;
     modLog::ResetRunStats();
     clsFindFile scan;
     o.ApplyTo(scan);

@@ -188,6 +188,7 @@ TEST_F(Run, ATrashThatRefusesEveryFileEndsTheRunWithOneErrorEach) {
     Tree().CreateDir(QStringLiteral("home/data/Trash/files"));
     Tree().CreateDir(QStringLiteral("home/data/Trash/info"));
     ::chmod(QFile::encodeName(Tree().Root()).constData(), 0755);
+    ShareAppFolder();
     for (const char* folder : {"d1", "d2", "d3"})
         Tree().SetMode(QString::fromLatin1(folder), 0777);
     const int outcome = testing_support::RunAsOtherUser([&] {

@@ -21,6 +21,7 @@ struct ProfileSettings {
     QString CreateIn;
     QString ExportLocation;
     QString ExportFormat;
+    QStringList ScanFolders; // with their sub-folders
 };
 
 inline QByteArray Contents(const QString& path) {
@@ -81,6 +82,13 @@ protected:
         modXML::Document doc;
         modXML::NewDocument(doc, QStringLiteral("echofind"));
         pugi::xml_node root = doc.Root();
+        if (!s.ScanFolders.isEmpty()) {
+            pugi::xml_node scan = root.append_child("profileoption");
+            for (const QString& folder : s.ScanFolders)
+                modXML::SetAttribute(scan.append_child("folder"), QStringLiteral("path"), folder);
+            modXML::SetAttribute(scan.append_child("subfolder"), QStringLiteral("include"),
+                                 QStringLiteral("True"));
+        }
         pugi::xml_node remove = root.append_child("removeoption").append_child("criteria");
         modXML::SetAttribute(remove, QStringLiteral("delto"), s.DeleteTo);
         modXML::SetAttribute(remove, QStringLiteral("folder"), s.Folder);
@@ -95,6 +103,12 @@ protected:
 
     static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
         return AddScannedGroup(model, paths);
+    }
+
+    // Lets a run of another user take the action lock and write the run's records.
+    static void ShareAppFolder() {
+        for (const QString& folder : {modCommon::AppPath, modCommon::UserPath, modCommon::LogPath})
+            ::chmod(QFile::encodeName(folder).constData(), 0777);
     }
 
     static QStringList ActionLines() { return modLog::RunStats.ActionDetails; }

@@ -43,7 +43,7 @@ TEST_F(Cleanup, MissingAndBrokenProfilesAreReported) {
 }
 
 TEST_F(Cleanup, TrashAndPermanentDeleteLogEachOutcome) {
-    Load(QStringLiteral("something else")); // any unknown rule is the trash
+    Load(QString()); // no rule at all is the trash
     const QString a = Tree().CreateFile(QStringLiteral("d/a.txt"), "aaa");
     cleanup.DeleteFile(a);
     EXPECT_FALSE(Tree().Exists(QStringLiteral("d/a.txt")));
@@ -74,18 +74,29 @@ TEST_F(Cleanup, TrashAndPermanentDeleteLogEachOutcome) {
     EXPECT_EQ(Errors(), 2);
 }
 
-TEST_F(Cleanup, MoveKeepsTheWholePathUnderTheTargetAndReplacesAnOccupiedDestination) {
+TEST_F(Cleanup, MoveKeepsTheWholePathUnderTheTargetAndNeverReplacesWhatIsThere) {
     Load(QStringLiteral("move"), Tree().Path(QStringLiteral("keep"))); // "/" is added
     const QString a = Tree().CreateFile(QStringLiteral("src/a.txt"), "new");
     const QString destination = Tree().Path(QStringLiteral("keep")) + a;
     cleanup.DeleteFile(a);
+    // An earlier moved copy may be the last one: later ones take free names beside it.
     Tree().CreateFile(QStringLiteral("src/a.txt"), "newer");
     cleanup.DeleteFile(a);
+    Tree().CreateFile(QStringLiteral("src/a.txt"), "newest");
+    cleanup.DeleteFile(a);
     EXPECT_FALSE(Tree().Exists(QStringLiteral("src/a.txt")));
-    EXPECT_EQ(Contents(destination), QByteArray("newer"));
-    const QString moved = a + QStringLiteral(" - moved to ") + destination;
+    const QString second = destination.chopped(4) + QStringLiteral(" (2).txt");
+    const QString third = destination.chopped(4) + QStringLiteral(" (3).txt");
+    EXPECT_EQ(Contents(destination), QByteArray("new"));
+    EXPECT_EQ(Contents(second), QByteArray("newer"));
+    EXPECT_EQ(Contents(third), QByteArray("newest"));
+    const QString taken =
+        destination + QStringLiteral(" - Kept: a file of that name was already "
+                                     "in the move folder; the new one was given a "
+                                     "name of its own");
+    const QString moved = a + QStringLiteral(" - moved to ");
     EXPECT_EQ(ActionLines(),
-              (QStringList{moved, destination + QStringLiteral(" - Deleted permanently"), moved}));
+              (QStringList{moved + destination, taken, moved + second, taken, moved + third}));
     EXPECT_EQ(Errors(), 0);
 }
 
@@ -111,17 +122,14 @@ TEST_F(Cleanup, AFailedMoveRemovesNothing) {
     EXPECT_EQ(ActionLines(), (QStringList{gone + failed, a + failed, a + failed}));
     EXPECT_EQ(Errors(), 3);
 
-    // A target that cannot be created: the destination's removal fails too, two errors.
+    // A target that cannot be created.
     modLog::RunStats.ActionDetails.clear();
     Tree().CreateFile(QStringLiteral("blocker"), "x");
     cleanup.TargetFolder = Tree().Path(QStringLiteral("blocker/keep"));
     cleanup.DeleteFile(a);
     EXPECT_EQ(Tree().Read(QStringLiteral("src/a.txt")), QByteArray("only copy"));
-    EXPECT_EQ(ActionLines(),
-              (QStringList{cleanup.TargetFolder + a +
-                               QStringLiteral(" - Error occured while deleting file"),
-                           a + failed}));
-    EXPECT_EQ(Errors(), 5);
+    EXPECT_EQ(ActionLines(), QStringList{a + failed});
+    EXPECT_EQ(Errors(), 4);
 }
 
 TEST_F(Cleanup, AnEmptiedFolderGoesButNotItsParentNorAFolderInUse) {

@@ -181,8 +181,9 @@ TEST_F(LinkRun, AFileThatCannotBeReadIsNeverLinked) {
             ASSERT_EQ(::chown(PathCodec::Encode(path).constData(), user, user), 0);
     }
     Tree().SetMode(QStringLiteral("d2/b.txt"), 0200);
-    // Where the user's run writes the failed-system-call line.
+    // Where the user's run writes the failed-system-call line, its lock and its record.
     ::chmod(PathCodec::Encode(modCommon::AppPath + QStringLiteral("Log")).constData(), 0777);
+    ShareAppFolder();
     model.ClearRecs();
     AddGroup(model, a);
     AddGroup(model, b);

@@ -27,6 +27,7 @@ protected:
         ActionsTest::SetUp();
         settings.DeleteTo = u"permanent"_s;
         settings.ExportLocation = Tree().CreateDir(u"reports"_s);
+        settings.ScanFolders = {Tree().Path(u"d1"_s), Tree().Path(u"d2"_s), Tree().Path(u"d3"_s)};
         settings.ExportFormat = u"xml"_s;
         WriteProfile(u"P"_s, settings);
     }
@@ -209,28 +210,32 @@ void RewriteKeepingSizeAndTime(const QString& path, const QByteArray& bytes) {
 
 TEST_F(Reopen, RowsReadBackAreRemovedOnlyWhileTheirFilesAndKeptCopiesAreAsReported) {
     const QString skipped = u" - "_s + ActionRun::SkippedText;
+    const QString differs = u" - "_s + ActionRun::DiffersText;
     struct Case {
         const char* What;
         std::function<void(const QStringList& a)> Change;
         QString Rows;
         qint64 Errors;
+        QString FirstLine; // after a[1]; then the kept file for a difference
     };
     const Case cases[] = {
-        {"nothing changed", [](const QStringList&) {}, u"..ss..s"_s, 0},
+        {"nothing changed", [](const QStringList&) {}, u"..ss..s"_s, 0, {}},
         {"a marked file grew",
          [](const QStringList& a) {
              QFile f(a[1]);
              ASSERT_TRUE(f.open(QIODevice::Append));
              f.write("a");
          },
-         u"..rs..s"_s, 1},
+         u"..rs..s"_s, 1, skipped},
         {"a marked file has other bytes of the same size and time",
-         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[1], "abcd"); }, u"..rs..s"_s, 1},
+         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[1], "abcd"); }, u"..rs..s"_s, 1,
+         differs},
         {"the kept copy has another time",
          [this](const QStringList&) { Tree().SetMTime(u"d1/a.txt"_s, 1700000500); }, u"..rr..s"_s,
-         2},
+         2, skipped},
         {"the kept copy has other bytes of the same size and time",
-         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[0], "zzzz"); }, u"..rr..s"_s, 2},
+         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[0], "zzzz"); }, u"..rr..s"_s, 2,
+         differs},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
@@ -255,9 +260,35 @@ TEST_F(Reopen, RowsReadBackAreRemovedOnlyWhileTheirFilesAndKeptCopiesAreAsReport
         EXPECT_EQ(QFile::exists(a[2]), c.Errors > 1);
         EXPECT_FALSE(QFile::exists(b[1]));
         if (c.Errors > 0) {
-            EXPECT_EQ(ActionLines().first(), a[1] + skipped);
+            EXPECT_EQ(ActionLines().first(),
+                      a[1] + c.FirstLine + (c.FirstLine == differs ? a[0] : QString()));
         }
     }
+}
+
+// A report is a file anyone can edit: its rows reach only what the profile scans, and only
+// by names that lead there without a detour.
+TEST_F(Reopen, RowsOutsideTheProfilesFoldersAreNeverTouched) {
+    MakeGroups();
+    const QString outside = Tree().CreateFile(u"elsewhere/a.txt"_s, "aaaa", 1700000000);
+    const QString detour = Tree().Path(u"d1/../elsewhere/a.txt"_s);
+    ASSERT_TRUE(QFile::link(Tree().Path(u"elsewhere"_s), Tree().Path(u"d3/link"_s)));
+    const QString throughLink = Tree().Path(u"d3/link/a.txt"_s);
+    QStringList paths = a;
+    paths << outside << detour << throughLink;
+    ResultsModel m;
+    const qint64 header = m.AddHeader(u"a.txt"_s);
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        m.AddRow(i == 0, u"a.txt"_s, paths[i], QString(), model.Text(2, 6), 4, u"N"_s, QString(),
+                 u"00000000"_s, QString(), {});
+    m.UpdateHeadTotal(header, 24);
+    ASSERT_EQ(Execute(m, u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(actions_testing::RowFlags(m).toStdString(), "..ssrrr");
+    EXPECT_EQ(actions_testing::Contents(outside), QByteArray("aaaa"));
+    const QString refused = u" - "_s + ActionRun::OutsideText;
+    const QString changed = u" - "_s + ActionRun::SkippedText;
+    EXPECT_EQ(ActionLines().mid(2, 3),
+              (QStringList{outside + refused, detour + refused, throughLink + changed}));
 }
 
 } // namespace

@@ -43,6 +43,20 @@ QByteArray EntryData(const QString& archive, const QString& entry) {
     return data;
 }
 
+std::vector<cls7z::Item> Items(const QStringList& paths) {
+    std::vector<cls7z::Item> items;
+    for (const QString& p : paths)
+        items.push_back({p, {}, {}});
+    return items;
+}
+
+QStringList Paths(const std::vector<cls7z::Item>& items) {
+    QStringList paths;
+    for (const cls7z::Item& item : items)
+        paths << item.Path;
+    return paths;
+}
+
 class ZipBatch : public ActionsTest {
 protected:
     QString Archive() const { return Tree().Path(QStringLiteral("zips/P.zip")); }
@@ -55,13 +69,13 @@ TEST_F(ZipBatch, AddsAllFilesInOneWriteKeepingEarlierEntriesAndReplacingTheSameN
     const QString a = File("d1/a.txt", "one"), b = File("d2/b.txt", "two");
     cls7z zipper;
     cls7z::Batch batch;
-    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), {a, b}, batch), 1);
-    EXPECT_EQ(batch.Added, (QStringList{a, b}));
+    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, b}), batch), 1);
+    EXPECT_EQ(Paths(batch.Added), (QStringList{a, b}));
 
     // A second run keeps what the first stored and replaces an entry of the same path.
     Tree().CreateFile(QStringLiteral("d1/a.txt"), "one, rewritten");
     const QString c = File("d3/c.txt", "three");
-    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), {a, c}, batch), 1);
+    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, c}), batch), 1);
     EXPECT_EQ(Entries(Archive()), (QStringList{a.mid(1), b.mid(1), c.mid(1)}));
     EXPECT_EQ(EntryData(Archive(), a.mid(1)), QByteArray("one, rewritten"));
     EXPECT_EQ(EntryData(Archive(), b.mid(1)), QByteArray("two"));
@@ -71,24 +85,25 @@ TEST_F(ZipBatch, AMissingFileIsLeftOutWhileTheOthersAreCommitted) {
     const QString a = File("d/a.txt", "a"), b = File("d/b.txt", "b");
     const QString gone = Tree().Path(QStringLiteral("d/gone.txt"));
     cls7z::Batch batch;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), {a, gone, b}, batch), 1);
-    EXPECT_EQ(batch.Added, (QStringList{a, b}));
-    EXPECT_EQ(batch.Refused, QStringList{gone});
+    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, gone, b}), batch),
+              1);
+    EXPECT_EQ(Paths(batch.Added), (QStringList{a, b}));
+    EXPECT_EQ(Paths(batch.Refused), QStringList{gone});
     EXPECT_EQ(Entries(Archive()), (QStringList{a.mid(1), b.mid(1)}));
 }
 
 TEST_F(ZipBatch, AStoppedWriteLeavesTheEarlierArchiveAsItWas) {
     const QString a = File("d/a.txt", "a"), b = File("d/b.txt", "b");
     cls7z::Batch batch;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), {a}, batch), 1);
+    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a}), batch), 1);
     const QByteArray before = Tree().Read(QStringLiteral("zips/P.zip"));
 
     int calls = 0;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), {b}, batch,
+    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({b}), batch,
                                  [&](double) { return ++calls < 2; }),
               3);
     EXPECT_TRUE(batch.Cancelled);
-    EXPECT_TRUE(batch.Added.isEmpty());
+    EXPECT_TRUE(batch.Added.empty());
     EXPECT_EQ(Tree().Read(QStringLiteral("zips/P.zip")), before);
     EXPECT_EQ(QDir(Tree().Path(QStringLiteral("zips"))).entryList(QDir::Files),
               QStringList{QStringLiteral("P.zip")}); // no temporary left behind
