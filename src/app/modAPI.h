@@ -48,6 +48,7 @@ struct MountEntry {
     QString Device;
     QString MountPoint; // without a trailing "/", except "/" itself
     QString FsType;
+    quint64 DeviceNumber = 0; // (major << 32) | minor, as FileInfo::Device gives it
 };
 
 // The error code of the last reported failure.
@@ -110,6 +111,11 @@ int MyGetUserName(QString& name);
 std::vector<MountEntry> MountTable();
 // Kernel file systems whose entries must never be read as files.
 bool IsVirtualFileSystem(const QString& fsType);
+// File systems that keep no change time of their own (FAT, exFAT, NTFS through FUSE): they
+// give the modified time for it, and anyone may set that back.
+bool KeepsNoChangeTime(const QString& fsType);
+// The mounts of such file systems, one per device.
+std::vector<MountEntry> MountsWithoutChangeTime();
 
 QString ProgramFilePath();
 // The working folder, exact bytes; empty when it cannot be had.

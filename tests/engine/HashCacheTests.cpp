@@ -2,6 +2,7 @@
 // whatever state the cache file is in, the groups are those of reading every file.
 
 #include "EngineFixtures.h"
+#include "FileSystems.h"
 
 #include "engine/ContentHasher.h"
 #include "engine/HashCache.h"
@@ -435,4 +436,48 @@ TEST_F(HashCacheTest, AFirstRunReadsEachCandidateOnce) {
     EXPECT_EQ(Scan(u"crc"_s, QString()).BytesRead, once);
     // Sets: a1 a2, b1 b2, x1 x2.
     EXPECT_EQ(Scan(u"md5"_s, QString()).BytesRead, once + 2 * small + big);
+}
+
+// FAT gives the modified time for the change time: a file rewritten in place with its size
+// and modified time given back looks unchanged, so files there never use the cache, while
+// the other files of the same run still do.
+TEST_F(HashCacheTest, FilesWithoutARealChangeTimeAreAlwaysRead) {
+    testing_support::FatVolume fat;
+    if (fat.Skip())
+        GTEST_SKIP() << fat.Skip();
+    ASSERT_TRUE(fat.Mounted());
+    const QString a = fat.Root() + u"/a"_s, b = fat.Root() + u"/b"_s;
+    const auto write = [](const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    };
+    write(a, Filled('f', 3000));
+    write(b, Filled('f', 3000));
+    const auto scan = [&]() {
+        clsFindFile s;
+        ContentScan(s, u"crc"_s);
+        s.HashCacheFile = CacheFile();
+        const Groups groups = Rel(EngineTest::Scan(s, {fat.Root(), P(u"d"_s)}).Paths);
+        return std::make_pair(groups, s.BytesRead().load());
+    };
+    ASSERT_EQ(scan().first.size(), 2u);
+
+    struct stat was {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &was), 0);
+    write(b, Filled('g', 3000));
+    const timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(b).constData(), times, 0), 0);
+    struct stat now {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &now), 0);
+    ASSERT_EQ(std::tuple(now.st_ino, now.st_mtim.tv_sec, now.st_ctim.tv_sec),
+              std::tuple(was.st_ino, was.st_mtim.tv_sec, was.st_ctim.tv_sec))
+        << "the whole key looks unchanged";
+
+    const auto [groups, bytesRead] = scan();
+    EXPECT_EQ(groups, Groups({{u"d/a1"_s, u"d/a2"_s}}));
+    EXPECT_EQ(bytesRead, 2 * 3000) << "the files on FAT, and nothing from the cache's files";
+    const QStringList lines = app.AppLogLines().filter(u"Hash cache not used for files on"_s);
+    ASSERT_EQ(lines.size(), 2) << "one line per run";
+    EXPECT_TRUE(lines[0].contains(fat.Root() + u" (fuse.fusefat)"_s)) << lines[0].toStdString();
 }
