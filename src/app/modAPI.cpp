@@ -613,6 +613,31 @@ ssize_t ReadFully(int fd, char* buffer, size_t size) {
 }
 } // namespace
 
+int MyReadFileStart(const QString& path, qint64 count, QByteArray& data) {
+    // Not blocking: a FIFO put where a file was expected must not hang the caller.
+    const int fd =
+        ::open(Native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    struct stat st {};
+    QByteArray bytes(qsizetype(std::max<qint64>(count, 0)), Qt::Uninitialized);
+    ssize_t n = -1;
+    if (::fstat(fd, &st) != 0)
+        LastAPIError = errno;
+    else if (!S_ISREG(st.st_mode))
+        LastAPIError = EINVAL;
+    else if ((n = ReadFully(fd, bytes.data(), size_t(bytes.size()))) < 0)
+        LastAPIError = errno;
+    ::close(fd);
+    if (n < 0)
+        return Failed;
+    bytes.truncate(qsizetype(n));
+    data = std::move(bytes);
+    return Success;
+}
+
 ContentMatch CompareContents(const QString& first, const QString& second) {
     const int a = ::open(Native(first).constData(), O_RDONLY | O_CLOEXEC);
     if (a < 0) {

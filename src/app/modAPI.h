@@ -140,6 +140,9 @@ int MyReplaceByHardLink(const QString& kept, const QString& target, bool* alread
 
 // The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
 int MyReadFile(const QString& path, QByteArray& data);
+// The first count bytes of a regular file, fewer when it is shorter. A link is never
+// followed (ELOOP) and nothing but a regular file is read (EINVAL); no report.
+int MyReadFileStart(const QString& path, qint64 count, QByteArray& data);
 // Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that
 // cannot be written must not log).
 int MyAppendFile(const QString& path, const QByteArray& data);
