@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -410,8 +411,11 @@ std::vector<MountEntry> MountTable() {
         const QList<QByteArray> right = line.mid(dash + 3).split(' ');
         if (left.size() < 5 || right.size() < 2)
             continue;
+        const QList<QByteArray> number = left[2].split(':');
+        const quint64 device =
+            number.size() == 2 ? (number[0].toULongLong() << 32) | number[1].toULongLong() : 0;
         mounts.push_back(
-            {OctalUnescape(right[1]), OctalUnescape(left[4]), OctalUnescape(right[0])});
+            {OctalUnescape(right[1]), OctalUnescape(left[4]), OctalUnescape(right[0]), device});
     }
     return mounts;
 }
@@ -426,6 +430,30 @@ bool IsVirtualFileSystem(const QString& fsType) {
         QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),  QStringLiteral("autofs"),
         QStringLiteral("rpc_pipefs"),  QStringLiteral("nsfs")};
     return kinds.contains(fsType);
+}
+
+bool KeepsNoChangeTime(const QString& fsType) {
+    // fuseblk is whatever FUSE driver sits on a block device; in practice ntfs-3g or
+    // exfat-fuse, and one that does keep a change time only costs a read.
+    static const QStringList kinds = {QStringLiteral("vfat"),         QStringLiteral("msdos"),
+                                      QStringLiteral("exfat"),        QStringLiteral("fuseblk"),
+                                      QStringLiteral("fuse.fusefat"), QStringLiteral("fuse.exfat"),
+                                      QStringLiteral("fuse.ntfs-3g")};
+    return kinds.contains(fsType);
+}
+
+std::vector<MountEntry> MountsWithoutChangeTime() {
+    std::vector<MountEntry> found;
+    for (MountEntry& m : MountTable()) {
+        if (m.DeviceNumber == 0 || !KeepsNoChangeTime(m.FsType))
+            continue;
+        const bool listed = std::any_of(found.begin(), found.end(), [&](const MountEntry& f) {
+            return f.DeviceNumber == m.DeviceNumber;
+        });
+        if (!listed)
+            found.push_back(std::move(m));
+    }
+    return found;
 }
 
 namespace {
@@ -590,6 +618,31 @@ int MyReadFile(const QString& path, QByteArray& data) {
         bytes.append(buffer, n);
     }
     ::close(fd);
+    data = std::move(bytes);
+    return Success;
+}
+
+int MyReadFileStart(const QString& path, qint64 count, QByteArray& data) {
+    // Not blocking: a FIFO put where a file was expected must not hang the caller.
+    const int fd =
+        ::open(Native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    struct stat st {};
+    QByteArray bytes(qsizetype(std::max<qint64>(count, 0)), Qt::Uninitialized);
+    ssize_t n = -1;
+    if (::fstat(fd, &st) != 0)
+        LastAPIError = errno;
+    else if (!S_ISREG(st.st_mode))
+        LastAPIError = EINVAL;
+    else if ((n = posix::ReadFully(fd, bytes.data(), size_t(bytes.size()))) < 0)
+        LastAPIError = errno;
+    ::close(fd);
+    if (n < 0)
+        return Failed;
+    bytes.truncate(qsizetype(n));
     data = std::move(bytes);
     return Success;
 }

@@ -52,6 +52,7 @@ struct MountEntry {
     QString Device;
     QString MountPoint; // without a trailing "/", except "/" itself
     QString FsType;
+    quint64 DeviceNumber = 0; // (major << 32) | minor, as FileInfo::Device gives it
 };
 
 // The error code of the last reported failure.
@@ -114,6 +115,11 @@ int MyGetUserName(QString& name);
 std::vector<MountEntry> MountTable();
 // Kernel file systems whose entries must never be read as files.
 bool IsVirtualFileSystem(const QString& fsType);
+// File systems that keep no change time of their own (FAT, exFAT, NTFS through FUSE): they
+// give the modified time for it, and anyone may set that back.
+bool KeepsNoChangeTime(const QString& fsType);
+// The mounts of such file systems, one per device.
+std::vector<MountEntry> MountsWithoutChangeTime();
 
 QString ProgramFilePath();
 // The working folder, exact bytes; empty when it cannot be had.
@@ -138,6 +144,9 @@ int MyReplaceByHardLink(const QString& kept, const QString& target, bool* alread
 
 // The whole file; 1, or 3 with LastAPIError set (no report: the caller knows what it read).
 int MyReadFile(const QString& path, QByteArray& data);
+// The first count bytes of a regular file, fewer when it is shorter. A link is never
+// followed (ELOOP) and nothing but a regular file is read (EINVAL); no report.
+int MyReadFileStart(const QString& path, qint64 count, QByteArray& data);
 // Appends the bytes in one write; 1, or 3 with LastAPIError set (no report, as a log that
 // cannot be written must not log). With durable, returns only once the bytes are on disk.
 int MyAppendFile(const QString& path, const QByteArray& data, bool durable = false);

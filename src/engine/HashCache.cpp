@@ -1,15 +1,19 @@
 #include "HashCache.h"
 
+#include "app/AppError.h"
 #include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 
 #include <QDateTime>
+#include <QtEndian>
 
 #include <sqlite3.h>
 #include <xxhash.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -107,6 +111,100 @@ struct Statement {
     ~Statement() { sqlite3_finalize(St); }
 };
 
+// Every table and index of a database as SQLite keeps them, in one text.
+QByteArray Schema(sqlite3* db) {
+    QByteArray text;
+    Statement st;
+    if (sqlite3_prepare_v2(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY 1, 2",
+                           -1, &st.St, nullptr) != SQLITE_OK)
+        return {};
+    while (sqlite3_step(st.St) == SQLITE_ROW) {
+        for (int c = 0; c < 4; ++c) {
+            text += reinterpret_cast<const char*>(sqlite3_column_text(st.St, c));
+            text += '\0';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+int UserVersion(sqlite3* db) {
+    Statement st;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st.St, nullptr) == SQLITE_OK &&
+        sqlite3_step(st.St) == SQLITE_ROW)
+        return sqlite3_column_int(st.St, 0);
+    return -1;
+}
+
+// Earlier versions marked nothing. An unmarked file is taken for one of their caches only when
+// it has exactly the tables this build makes and one of their formats; it is looked at
+// immutable, which neither locks it nor leaves a log or shared-memory file beside it.
+bool IsEarlierCache(const QByteArray& path) {
+    static const QByteArray ours = [] {
+        sqlite3* db = nullptr;
+        QByteArray schema;
+        if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr) == SQLITE_OK)
+            schema = Schema(db);
+        sqlite3_close_v2(db);
+        return schema;
+    }();
+    const QByteArray uri = "file:" + path.toPercentEncoding("/") + "?immutable=1";
+    sqlite3* db = nullptr;
+    bool earlier = false;
+    if (sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOFOLLOW,
+                        nullptr) == SQLITE_OK) {
+        const int format = UserVersion(db);
+        earlier =
+            format >= 1 && format <= HashCache::Format && !ours.isEmpty() && Schema(db) == ours;
+    }
+    sqlite3_close_v2(db);
+    return earlier;
+}
+
+// What stands at the cache's path, found without following a link and before SQLite opens
+// anything: opening alone may already write to a database (its log, its journal mode).
+struct Found {
+    enum { Nothing, Ours, Earlier, Other } What = Nothing;
+    QString Why, Detail;
+};
+
+Found Examine(const QString& path) {
+    const auto other = [](const QString& why, const QString& detail = {}) {
+        return Found{Found::Other, why, detail};
+    };
+    const QString untouched = QStringLiteral("not a cache of this program, left untouched");
+    modAPI::FileInfo info;
+    if (modAPI::MyStat(path, info) != Success) {
+        if (modAPI::LastAPIError == ENOENT)
+            return {};
+        return other(QStringLiteral("cannot be examined"),
+                     modAPI::SystemMessage(modAPI::LastAPIError));
+    }
+    if (info.Type == modAPI::EntryType::Link)
+        return other(QStringLiteral("a symbolic link, which is never followed"));
+    if (info.Type != modAPI::EntryType::File)
+        return other(QStringLiteral("not a regular file"));
+    if (info.Size == 0)
+        return {};
+    // The database header: its magic text, and at 68 the application id, big-endian.
+    QByteArray head;
+    if (modAPI::MyReadFileStart(path, 100, head) != Success)
+        return other(QStringLiteral("cannot be read"), modAPI::SystemMessage(modAPI::LastAPIError));
+    if (head.size() < 100 || !head.startsWith(QByteArrayView("SQLite format 3\0", 16)))
+        return other(untouched, QStringLiteral("not an SQLite database"));
+    const quint32 id = qFromBigEndian<quint32>(head.constData() + 68);
+    if (id == HashCache::ApplicationId)
+        return {Found::Ours, {}, {}};
+    if (id != 0)
+        return other(untouched,
+                     QStringLiteral("application id 0x%1").arg(id, 8, 16, QLatin1Char('0')));
+    if (!IsEarlierCache(PathCodec::Encode(path)))
+        return other(untouched, QStringLiteral("an SQLite database of another layout"));
+    return {Found::Earlier, {}, {}};
+}
+
 } // namespace
 
 HashCache::HashCache(QString file) : m_file(std::move(file)) {
@@ -124,15 +222,17 @@ qint32 HashCache::Today() {
 }
 
 void HashCache::GiveUp(const QString& why) {
-    if (!m_db)
-        return;
-    const QString detail = m_error.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_db)) : m_error;
-    sqlite3_close_v2(m_db);
+    QString detail = m_error;
+    if (detail.isEmpty() && m_db)
+        detail = QString::fromUtf8(sqlite3_errmsg(m_db));
+    if (m_db)
+        sqlite3_close_v2(m_db);
     m_db = nullptr;
-    modLog::WriteAppLog(modCommon::AppLogFile,
-                        QStringLiteral("Hash cache %1 not used in this run, files are read "
-                                       "instead: %2 (%3)")
-                            .arg(PathCodec::Display(m_file), why, detail));
+    QString line = QStringLiteral("Hash cache %1 not used in this run, files are read instead: %2")
+                       .arg(PathCodec::Display(m_file), why);
+    if (!detail.isEmpty())
+        line += QStringLiteral(" (%1)").arg(detail);
+    modLog::WriteAppLog(modCommon::AppLogFile, line);
 }
 
 bool HashCache::Exec(const char* sql) {
@@ -144,12 +244,42 @@ bool HashCache::Exec(const char* sql) {
     return false;
 }
 
+bool HashCache::SetUp(const char* sql) {
+    const QByteArray mark = "PRAGMA application_id=" + QByteArray::number(ApplicationId) +
+                            ";PRAGMA user_version=" + QByteArray::number(Format);
+    if (Exec("BEGIN IMMEDIATE") && Exec(sql) && Exec(mark.constData()) && Exec("COMMIT"))
+        return true;
+    Exec("ROLLBACK");
+    GiveUp(QStringLiteral("cannot be set up"));
+    return false;
+}
+
 bool HashCache::Open() {
-    const QByteArray path = PathCodec::Encode(m_file);
+    // Links in the folders above are the user's own layout and are resolved here, as SQLite's
+    // no-follow open would refuse them too; only a link at the cache's own name is refused.
+    const QByteArray given = PathCodec::Encode(m_file);
+    const qsizetype slash = given.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : given.left(std::max<qsizetype>(slash, 1));
+    const QByteArray name = given.mid(slash + 1);
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path.toStdString()).parent_path(),
-                                        ec);
-    if (sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    std::filesystem::create_directories(folder.toStdString(), ec);
+    QByteArray path = PathCodec::Encode(modAPI::CanonicalPath(PathCodec::Decode(folder)));
+    if (path.isEmpty() || name.isEmpty() || name == "." || name == "..") {
+        m_error = QStringLiteral("no such folder or file name");
+        GiveUp(QStringLiteral("cannot be opened"));
+        return false;
+    }
+    path += (path.endsWith('/') ? "" : "/") + name;
+
+    const Found found = Examine(PathCodec::Decode(path));
+    if (found.What == Found::Other) {
+        m_error = found.Detail;
+        GiveUp(found.Why);
+        return false;
+    }
+    if (sqlite3_open_v2(path.constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("cannot be opened"));
         return false;
@@ -157,15 +287,31 @@ bool HashCache::Open() {
     sqlite3_busy_timeout(m_db, kBusyMs);
     m_readOnly = sqlite3_db_readonly(m_db, "main") == 1;
 
+    // Asked again of the open file, in one read: it may have been replaced since it was
+    // examined, or made by another run starting at the same moment.
+    qint64 id = -1, objects = -1;
     int format = -1;
     {
         Statement st;
-        if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &st.St, nullptr) == SQLITE_OK &&
-            sqlite3_step(st.St) == SQLITE_ROW)
-            format = sqlite3_column_int(st.St, 0);
+        if (sqlite3_prepare_v2(m_db,
+                               "SELECT (SELECT application_id FROM pragma_application_id),"
+                               " (SELECT user_version FROM pragma_user_version),"
+                               " (SELECT count(*) FROM sqlite_schema)",
+                               -1, &st.St, nullptr) == SQLITE_OK &&
+            sqlite3_step(st.St) == SQLITE_ROW) {
+            id = sqlite3_column_int64(st.St, 0) & 0xffffffff;
+            format = sqlite3_column_int(st.St, 1);
+            objects = sqlite3_column_int64(st.St, 2);
+        }
     }
     if (format < 0) {
         GiveUp(QStringLiteral("not a readable cache"));
+        return false;
+    }
+    const bool fresh = id == 0 && format == 0 && objects == 0;
+    if (id != ApplicationId && !fresh && !(id == 0 && found.What == Found::Earlier)) {
+        m_error = QStringLiteral("changed while it was opened");
+        GiveUp(QStringLiteral("not a cache of this program, left untouched"));
         return false;
     }
     if (format > Format) {
@@ -173,12 +319,15 @@ bool HashCache::Open() {
         return false;
     }
     if (!m_readOnly) {
-        // WAL: a run killed while writing leaves the previous state whole, and readers of
-        // another run are never blocked by this run's writes.
+        // A new file gets its tables and mark before it turns to WAL, while each commit still
+        // writes the file itself: a first run killed before its log was copied back would
+        // otherwise leave a file whose header carries neither, which is no longer ours.
         // Large pages for a new file: a run writes tens of thousands of rows in key order,
         // and each page costs a write call to the log and another when it is copied back.
-        if (format == 0)
-            Exec("PRAGMA page_size=65536");
+        if (fresh && (!Exec("PRAGMA page_size=65536") || !SetUp(kCreate)))
+            return false;
+        // WAL: a run killed while writing leaves the previous state whole, and readers of
+        // another run are never blocked by this run's writes.
         bool wal = false;
         {
             Statement st;
@@ -192,15 +341,9 @@ bool HashCache::Open() {
         }
         Exec("PRAGMA synchronous=NORMAL");
         // An entry of an earlier format would only ever miss: its times mean other units.
-        const char* const setUp = format == 0 ? kCreate : "DELETE FROM entry";
-        if (format < Format &&
-            (!Exec("BEGIN IMMEDIATE") || !Exec(setUp) ||
-             !Exec(QByteArray("PRAGMA user_version=" + QByteArray::number(Format)).constData()) ||
-             !Exec("COMMIT"))) {
-            Exec("ROLLBACK");
-            GiveUp(QStringLiteral("cannot be set up"));
+        if (!fresh && (format < Format || id != ApplicationId) &&
+            !SetUp(format < Format ? "DELETE FROM entry" : ""))
             return false;
-        }
     } else if (format < Format) {
         GiveUp(format == 0 ? QStringLiteral("read-only and empty")
                            : QStringLiteral("read-only and of an earlier format %1").arg(format));

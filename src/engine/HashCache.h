@@ -20,6 +20,10 @@ struct sqlite3;
 // never as a wrong hash. Every failure (missing folder, locked by another run, corrupt, full
 // disk, a format of a later version) turns the cache off for the rest of the run: the run
 // then reads the files itself, and the application log says why, once.
+//
+// A symbolic link at the cache's path is never followed, and a file that is not one of this
+// program's caches (another program's database, anything not SQLite) is left exactly as it
+// was found: a mistaken path must cost a run its cache, never someone else their data.
 class HashCache {
 public:
     struct Key {
@@ -39,6 +43,9 @@ public:
     };
     using KeyOf = std::function<Key(size_t)>;
 
+    // Marks a SQLite file as this program's cache ("EFhc"). A file with any other mark, or
+    // an unmarked one that is not a cache of an earlier version, is never written to.
+    static constexpr quint32 ApplicationId = 0x45466863;
     // The format this build writes; a cache of a higher one is left alone.
     // Format 1 kept the modified time in seconds; its entries are dropped on opening.
     static constexpr int Format = 2;
@@ -77,6 +84,7 @@ public:
 
 private:
     bool Open();
+    bool SetUp(const char* sql);
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);

@@ -35,7 +35,11 @@
 #include "clsFindFile.h"
 #include "clsMD5.h"
 
+#include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modAPI_scan.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
 
 #include <QFile>
 
@@ -217,10 +221,28 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
 class KnownHashes {
 public:
     KnownHashes(const FileList& list, HashCache* cache)
-        : m_list(list), m_cache(cache && cache->Usable() ? cache : nullptr) {}
-    ~KnownHashes() {
+        : m_list(list), m_cache(cache && cache->Usable() ? cache : nullptr) {
         if (m_cache)
-            m_cache->Finish();
+            m_unkept = modAPI::MountsWithoutChangeTime();
+        m_met.assign(m_unkept.size(), false);
+    }
+    ~KnownHashes() {
+        if (!m_cache)
+            return;
+        m_cache->Finish();
+        QStringList where;
+        for (size_t m = 0; m < m_unkept.size(); ++m)
+            if (m_met[m])
+                where << QStringLiteral("%1 (%2)").arg(PathCodec::Display(m_unkept[m].MountPoint),
+                                                       m_unkept[m].FsType);
+        if (!where.isEmpty())
+            modLog::WriteAppLog(modCommon::AppLogFile,
+                                QStringLiteral("Hash cache not used for files on %1: %2 no real "
+                                               "change time, so they are read")
+                                    .arg(where.join(QStringLiteral(", ")),
+                                         where.size() == 1
+                                             ? QStringLiteral("its file system keeps")
+                                             : QStringLiteral("their file systems keep")));
     }
 
     // Moves the jobs whose result the cache knows from jobs to answered.
@@ -327,13 +349,24 @@ private:
             return KeyOf(jobs[i]);
         };
     }
+    // A file system that keeps no change time of its own gives no key: a file rewritten in
+    // place with its size and modified time given back would keep its old one, and its old
+    // hash with it.
     HashCache::Key KeyOf(const HashJob& job) const {
         const FileRecord& r = m_list[job.Record];
+        for (size_t m = 0; m < m_unkept.size(); ++m) {
+            if (m_unkept[m].DeviceNumber == r.Device) {
+                m_met[m] = true;
+                return HashCache::Key{};
+            }
+        }
         return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
     }
 
     const FileList& m_list;
     HashCache* m_cache;
+    std::vector<modAPI::MountEntry> m_unkept; // mounts whose files get no key
+    mutable std::vector<bool> m_met;          // which of them this run's files lay on
 };
 
 // Gives every member of each set the shown signature: with "crc" the whole-file read

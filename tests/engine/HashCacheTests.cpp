@@ -2,11 +2,13 @@
 // whatever state the cache file is in, the groups are those of reading every file.
 
 #include "EngineFixtures.h"
+#include "FileSystems.h"
 
 #include "engine/ContentHasher.h"
 #include "engine/HashCache.h"
 
 #include <QDateTime>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
@@ -44,6 +46,44 @@ qint64 Sql(const QString& file, const QString& sql) {
     sqlite3_finalize(st);
     sqlite3_close(db);
     return value;
+}
+
+// Runs the statements on a new SQLite file in WAL mode, as another program would make it.
+void MakeDatabase(const QString& file, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// The tables as every version so far has made them.
+const char* const kEarlierTables =
+    "CREATE TABLE IF NOT EXISTS entry("
+    " dev INTEGER NOT NULL, ino INTEGER NOT NULL,"
+    " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL,"
+    " seen INTEGER NOT NULL, prefix BLOB, xxh BLOB, crc BLOB, md5 BLOB,"
+    " PRIMARY KEY(dev, ino)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value INTEGER);";
+
+// Every entry of the folder, links not followed: a link's target, a file's bytes.
+QStringList Snapshot(const QString& folder) {
+    QStringList entries;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::AllEntries | QDir::System |
+                                                            QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFile f(info.filePath());
+        entries << info.fileName() + u' ' + info.symLinkTarget() +
+                       (!info.isSymLink() && info.isFile() && f.open(QIODevice::ReadOnly)
+                            ? QString::fromLatin1(f.readAll().toBase64())
+                            : QString());
+    }
+    return entries;
+}
+
+quint32 HeaderId(const QString& file) {
+    QFile f(file);
+    const QByteArray head = f.open(QIODevice::ReadOnly) ? f.read(100) : QByteArray();
+    return head.size() == 100 ? qFromBigEndian<quint32>(head.constData() + 68) : 0;
 }
 
 } // namespace
@@ -435,4 +475,130 @@ TEST_F(HashCacheTest, AFirstRunReadsEachCandidateOnce) {
     EXPECT_EQ(Scan(u"crc"_s, QString()).BytesRead, once);
     // Sets: a1 a2, b1 b2, x1 x2.
     EXPECT_EQ(Scan(u"md5"_s, QString()).BytesRead, once + 2 * small + big);
+}
+
+// FAT gives the modified time for the change time: a file rewritten in place with its size
+// and modified time given back looks unchanged, so files there never use the cache, while
+// the other files of the same run still do.
+TEST_F(HashCacheTest, FilesWithoutARealChangeTimeAreAlwaysRead) {
+    testing_support::FatVolume fat;
+    if (fat.Skip())
+        GTEST_SKIP() << fat.Skip();
+    ASSERT_TRUE(fat.Mounted());
+    const QString a = fat.Root() + u"/a"_s, b = fat.Root() + u"/b"_s;
+    const auto write = [](const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    };
+    write(a, Filled('f', 3000));
+    write(b, Filled('f', 3000));
+    const auto scan = [&]() {
+        clsFindFile s;
+        ContentScan(s, u"crc"_s);
+        s.HashCacheFile = CacheFile();
+        const Groups groups = Rel(EngineTest::Scan(s, {fat.Root(), P(u"d"_s)}).Paths);
+        return std::make_pair(groups, s.BytesRead().load());
+    };
+    ASSERT_EQ(scan().first.size(), 2u);
+
+    struct stat was {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &was), 0);
+    write(b, Filled('g', 3000));
+    const timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(b).constData(), times, 0), 0);
+    struct stat now {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &now), 0);
+    ASSERT_EQ(std::tuple(now.st_ino, now.st_mtim.tv_sec, now.st_ctim.tv_sec),
+              std::tuple(was.st_ino, was.st_mtim.tv_sec, was.st_ctim.tv_sec))
+        << "the whole key looks unchanged";
+
+    const auto [groups, bytesRead] = scan();
+    EXPECT_EQ(groups, Groups({{u"d/a1"_s, u"d/a2"_s}}));
+    EXPECT_EQ(bytesRead, 2 * 3000) << "the files on FAT, and nothing from the cache's files";
+    const QStringList lines = app.AppLogLines().filter(u"Hash cache not used for files on"_s);
+    ASSERT_EQ(lines.size(), 2) << "one line per run";
+    EXPECT_TRUE(lines[0].contains(fat.Root() + u" (fuse.fusefat)"_s)) << lines[0].toStdString();
+}
+
+// Whatever stands at the cache's path that is not a cache of this program stays exactly as
+// it was, and so does whatever a link there points to, or would point to.
+TEST_F(HashCacheTest, AFileThatIsNotOursIsNeverTouched) {
+    struct Case {
+        const char* What;
+        std::function<void(const QString& folder)> Make; // makes "cache" and what it needs
+    };
+    const auto link = [](const QString& folder, const QString& to) {
+        ASSERT_TRUE(QFile::link(folder + u"/"_s + to, folder + u"/cache"_s));
+    };
+    const auto foreign = [](const QString& file) {
+        MakeDatabase(file, "CREATE TABLE notes(t); INSERT INTO notes VALUES('mine');"
+                           "PRAGMA application_id=1234");
+    };
+    const std::vector<Case> cases = {
+        {"a link to another program's database",
+         [&](const QString& f) {
+             foreign(f + u"/other.db"_s);
+             link(f, u"other.db"_s);
+         }},
+        {"a dangling link", [&](const QString& f) { link(f, u"nothing-here"_s); }},
+        {"a link to an empty file",
+         [&](const QString& f) {
+             QFile(f + u"/empty"_s).open(QIODevice::WriteOnly);
+             link(f, u"empty"_s);
+         }},
+        {"another program's database", [&](const QString& f) { foreign(f + u"/cache"_s); }},
+        {"an unmarked database with more than the cache's tables",
+         [&](const QString& f) {
+             MakeDatabase(f + u"/cache"_s, (kEarlierTables + std::string("CREATE TABLE more(x);"
+                                                                         "PRAGMA user_version=2"))
+                                               .c_str());
+         }},
+        {"not a database",
+         [&](const QString& f) {
+             QFile file(f + u"/cache"_s);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write(QByteArray(200, 'n'));
+         }},
+        {"a FIFO",
+         [&](const QString& f) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(f + u"/cache"_s).constData(), 0600), 0);
+         }},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString folder = t.CreateDir(u"foreign%1"_s.arg(++n));
+        c.Make(folder);
+        const QStringList before = Snapshot(folder);
+        EXPECT_FALSE(HashCache(folder + u"/cache"_s).Usable()) << c.What;
+        EXPECT_EQ(Snapshot(folder), before) << c.What;
+        EXPECT_EQ(CacheLogLines(), n) << c.What;
+    }
+}
+
+// Caches of earlier versions carry no mark: one with exactly the cache's tables is taken over
+// and marked. A new cache is marked in its file from its first commit on, even when the run
+// that made it is killed before its log is copied back.
+TEST_F(HashCacheTest, CachesAreMarkedAndUnmarkedEarlierOnesAdopted) {
+    for (const int format : {1, 2}) {
+        const QString file = CacheFile() + QString::number(format);
+        QDir().mkpath(t.Path(u"cache"_s));
+        MakeDatabase(file,
+                     (kEarlierTables + std::string("PRAGMA user_version=") + std::to_string(format))
+                         .c_str());
+        EXPECT_GT(Scan(u"crc"_s, file).BytesRead, 0);
+        EXPECT_EQ(Scan(u"crc"_s, file).BytesRead, 0) << format;
+        EXPECT_EQ(HeaderId(file), HashCache::ApplicationId) << format;
+        EXPECT_EQ(Sql(file, u"PRAGMA user_version"_s), HashCache::Format);
+    }
+    const QString fresh = CacheFile();
+    const QByteArray killed = InChild(nullptr, [&]() {
+        // Left open: the process ends as a killed run would, without closing it.
+        const HashCache* left = new HashCache(fresh);
+        return QByteArray(left->Usable() ? "made" : "unusable");
+    });
+    ASSERT_EQ(killed, "made");
+    EXPECT_EQ(HeaderId(fresh), HashCache::ApplicationId);
+    EXPECT_TRUE(HashCache(fresh).Usable());
+    EXPECT_EQ(CacheLogLines(), 0);
 }
