@@ -47,5 +47,6 @@ ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
     summary.Lines = stats.ActionDetails.mid(linesBefore);
     summary.ReportPath = run.ReportPath();
     summary.ExportFailed = run.ExportFailed();
+    summary.RunLogFailed = run.RunLogFailed();
     return summary;
 }

@@ -17,6 +17,7 @@ struct ActionSummary {
     QStringList Lines;         // the action-log lines this action wrote
     QString ReportPath;        // the report written by "Export"
     bool ExportFailed = false; // "Export" could not write its report
+    bool RunLogFailed = false; // the run log could not be rewritten afterwards
 };
 
 // Runs "DeleteAll", "SingleCopy" or "Export" over every row of a freshly scanned model

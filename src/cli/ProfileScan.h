@@ -9,7 +9,14 @@ class clsFindFile;
 struct ScanOptions;
 
 // echofind-cli's exit status.
-enum CliExit { Done = 0, DoneWithErrors = 1, BadUsage = 2, RunFailed = 3, Interrupted = 130 };
+enum CliExit {
+    Done = 0,
+    DoneWithErrors = 1,
+    BadUsage = 2,
+    RunFailed = 3,
+    AnotherRun = 4, // another action run of the application folder holds its lock
+    Interrupted = 130,
+};
 
 // What a scan found, for the summary on standard error.
 struct ScanOutcome {

@@ -6,6 +6,8 @@
 #include "actions/DefaultActions.h"
 #include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
+#include "actions/RunLock.h"
+#include "actions/XmlReportReader.h"
 #include "app/AppError.h"
 #include "app/PathCodec.h"
 #include "app/modAPI.h"
@@ -39,17 +41,26 @@ struct RunOptions {
     QList<MarkStep> Marks; // after --keep, in the order given
     bool Across = false;
     QStringList Protect; // absolute, for this run only
+    bool Wait = false;
+    QString FromReport; // act on this saved report instead of scanning
 };
 
 const char* kUsage =
     "Usage: echofind-cli run NAME [--keep RULE] [--mark-under DIR | --unmark-under DIR |\n"
     "                        --mark-name PATTERN | --unmark-name PATTERN]...\n"
-    "                        [--remove] [--single-copy] [--export] [-q]\n"
+    "                        [--remove] [--single-copy] [--export] [-q] [--wait]\n"
     "                        [--protect DIR]... [--across] [--no-cache | --cache FILE]\n"
+    "                        [--from-report FILE]\n"
     "\n"
     "Scans the saved profile NAME as the window does (run log and catalogue entry), prints\n"
     "the groups as 'scan' does, then applies the chosen actions with the default marks:\n"
     "the first file of every group is kept, every other file is marked.\n"
+    "\n"
+    "  --from-report FILE\n"
+    "                   instead of scanning, read the groups and their marks from FILE,\n"
+    "                   an XML report saved earlier (as Profile > Open report does); a\n"
+    "                   row is acted on only when its file lies under the profile's\n"
+    "                   folders and still is as the report shows it\n"
     "\n"
     "  --keep RULE      re-mark every group before the actions: keep one file by RULE\n"
     "                   and mark the others; the groups are then printed with the kept\n"
@@ -85,14 +96,22 @@ const char* kUsage =
     "  --no-cache       read every file, neither using nor updating the hash cache\n"
     "  --cache FILE     keep the hash cache in FILE instead of HashCache.sqlite in the\n"
     "                   user's folder\n"
+    "  --wait           when another action run of this application folder is going on,\n"
+    "                   wait for it to end instead of giving up with exit status 4\n"
     "  -q, --quiet      no progress line\n"
     "  -h, --help       this text\n"
     "\n"
     "The actions run in that order and the run log is rewritten after each. Nothing is\n"
-    "removed without --remove.\n"
+    "removed without --remove. Before a file is removed, moved, zipped or linked it is\n"
+    "checked again: still the file the scan saw, in the folder the scan saw, and for a\n"
+    "group found by content equal byte for byte to the kept copy; otherwise it is skipped.\n"
+    "One action run at a time acts on the files of an application folder; every file is\n"
+    "written into the profile's journal (Log/NAME.journal) before it is touched.\n"
     "Exit status: 0 done, 1 done with errors (a file that an action could not handle, a\n"
     "single copy that could not be made), 2 bad usage, 3 the run failed (the profile could\n"
-    "not be scanned, or an action could not read its settings and stopped the run).\n";
+    "not be scanned, an action could not read its settings or found a rule or folder it\n"
+    "cannot act on, or the run's records could not be written), 4 another action run of\n"
+    "this application folder was in progress and nothing was done (see --wait).\n";
 
 // The folder an option names, made absolute against the working folder. It must exist: a
 // mistyped folder would otherwise protect or mark nothing, silently.
@@ -173,6 +192,20 @@ bool Parse(const QStringList& args, RunOptions& o, QString& error) {
                 return false;
         } else if (arg == u"--across") {
             o.Across = true;
+        } else if (arg == u"--wait") {
+            o.Wait = true;
+        } else if (arg == u"--from-report" || arg.startsWith(u"--from-report=")) {
+            if (arg == u"--from-report" && i + 1 >= args.size()) {
+                error = QStringLiteral("option --from-report needs a file");
+                return false;
+            }
+            o.FromReport = arg == u"--from-report" ? args[++i] : arg.mid(14);
+            if (o.FromReport.isEmpty()) {
+                error = QStringLiteral("--from-report needs a file name");
+                return false;
+            }
+            if (!o.FromReport.startsWith(u'/'))
+                o.FromReport = modCommon::QualifyPath(modAPI::CurrentFolder()) + o.FromReport;
         } else if (arg == u"--cache" || arg.startsWith(u"--cache=")) {
             if (arg == u"--cache") {
                 if (i + 1 >= args.size()) {
@@ -253,6 +286,10 @@ QString Describe(const QString& what, const ActionSummary& s, bool links) {
         return what + QStringLiteral(": stopped by an unexpected error (see the application log)");
     case ActionRun::Outcome::Cancelled:
         return what + QStringLiteral(": cancelled");
+    case ActionRun::Outcome::NotRecorded:
+        return what + QStringLiteral(": stopped, its records could not be written");
+    case ActionRun::Outcome::Busy:
+        return what + QStringLiteral(": not done, another action run is in progress");
     default:
         break;
     }
@@ -323,6 +360,32 @@ void PrintGroups(const ResultsModel& model) {
     std::fflush(stdout);
 }
 
+// Fills the results from a saved report instead of a scan, as the window's Open report
+// does; the actions then check every row against the disk as for any reopened report.
+int ReadReport(const RunOptions& o, ResultsModel& model) {
+    if (modCommon::InitApp(Messages()) != 1)
+        return RunFailed;
+    bool exists = false;
+    modAPI::MyPathFileExists(modCommon::ProfileFolder + o.Profile + QStringLiteral(".xml"), exists);
+    if (!exists) {
+        Say(QStringLiteral("echofind-cli run: no profile \"") + o.Profile + u'"');
+        return RunFailed;
+    }
+    XmlReportReader reader;
+    if (!reader.Read(o.FromReport)) {
+        Say(QStringLiteral("echofind-cli run: the report ") + o.FromReport +
+            QStringLiteral(" could not be read: ") + reader.Error());
+        return RunFailed;
+    }
+    reader.Fill(model);
+    modLog::ResetRunStats();
+    modLog::RunStats.StartedAt = modLog::Now();
+    modLog::RunStats.EndedAt = modLog::RunStats.StartedAt;
+    modLog::RunStats.RunStatus = QStringLiteral("Success");
+    modLog::RunStats.DuplicatesFound = qint64(reader.Groups().size());
+    return Done;
+}
+
 } // namespace
 
 int RunRunCommand(const QStringList& args) {
@@ -338,6 +401,26 @@ int RunRunCommand(const QStringList& args) {
         return Done;
     }
 
+    // One action run at a time per application folder, from the scan on: a second run
+    // started meanwhile would otherwise act on what this one is about to remove.
+    RunLock lock;
+    if (o.Remove || o.SingleCopy || o.Export) {
+        if (modCommon::InitApp(Messages()) != 1)
+            return RunFailed;
+        switch (lock.Take(o.Wait)) {
+        case RunLock::Result::Taken:
+            break;
+        case RunLock::Result::Busy:
+            Say(QStringLiteral("echofind-cli run: another action run is in progress; nothing was "
+                               "done (--wait queues behind it)"));
+            return AnotherRun;
+        case RunLock::Result::Failed:
+            Say(QStringLiteral("echofind-cli run: the action lock ") + lock.Error() +
+                QStringLiteral(" could not be taken; nothing was done"));
+            return RunFailed;
+        }
+    }
+
     ScanOptions scanOptions;
     scanOptions.Profile = o.Profile;
     scanOptions.Quiet = o.Quiet;
@@ -349,12 +432,21 @@ int RunRunCommand(const QStringList& args) {
     scanOptions.PrintGroups = marking.isEmpty();
     scanOptions.Across = o.Across;
     ResultsModel model;
-    ScanOutcome scanned;
-    model.SetRedraw(false);
-    const int scanStatus = ScanProfile(scanOptions, &model, scanned);
-    model.SetRedraw(true);
-    if (scanStatus != Done && scanStatus != DoneWithErrors)
-        return scanStatus;
+    int scanStatus = Done;
+    if (!o.FromReport.isEmpty()) {
+        scanStatus = ReadReport(o, model);
+        if (scanStatus != Done)
+            return scanStatus;
+        if (marking.isEmpty())
+            PrintGroups(model);
+    } else {
+        ScanOutcome scanned;
+        model.SetRedraw(false);
+        scanStatus = ScanProfile(scanOptions, &model, scanned);
+        model.SetRedraw(true);
+        if (scanStatus != Done && scanStatus != DoneWithErrors)
+            return scanStatus;
+    }
 
     if (!marking.isEmpty()) {
         const QStringList protectedFolders = EffectiveProtectedFolders(o);
@@ -400,10 +492,11 @@ int RunRunCommand(const QStringList& args) {
         const ActionSummary s = RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action),
                                                  nullptr, Messages(), o.Protect);
         Say(Describe(QString::fromLatin1(step.Name), s, links));
-        // Without its settings (or after an unexpected stop) the action was not carried
-        // out at all: that is a failed run, not one done with a few errors.
+        // Without its settings (or after an unexpected stop, or without its records) the
+        // action was not carried out at all: that is a failed run, not one with a few errors.
         if (s.Outcome == ActionRun::Outcome::SettingsUnreadable ||
-            s.Outcome == ActionRun::Outcome::Failed)
+            s.Outcome == ActionRun::Outcome::Failed ||
+            s.Outcome == ActionRun::Outcome::NotRecorded || s.RunLogFailed)
             return RunFailed;
         actionErrors += s.Errors;
         if (s.Outcome != ActionRun::Outcome::Finished || s.ExportFailed)

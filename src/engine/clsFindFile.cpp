@@ -228,6 +228,13 @@ void clsFindFile::ReadSettings(const QString& profilePath, QStringList& folders)
          ReadAll(root, QStringLiteral("//profileoption/folder"), QStringLiteral("path"))) {
         if (folder == u"$MyDocuments")
             modAPI::MyGetSpecialFolderPath(5, folder);
+        // A relative folder would be taken from wherever the program was started, and the
+        // actions would then work on files nobody chose.
+        if (!folder.startsWith(u'/')) {
+            NoteError(profilePath + QStringLiteral(" - ") + QStringLiteral(" the folder \"") +
+                      folder + QStringLiteral("\" is not a full path"));
+            throw ProfileError();
+        }
         folders << folder;
     }
 }

@@ -69,7 +69,9 @@ std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
         r.push_back(Element(S("includefilter"), S("include"), {{S("criteria"), f.trimmed()}}));
     for (const QString& f : p.ExcludeFilters)
         r.push_back(Element(S("excludefilter"), S("exclude"), {{S("criteria"), f.trimmed()}}));
-    const bool withFolder = p.DeleteTo == u"move" || p.DeleteTo == u"zip";
+    // Every rule but the three without a folder keeps its folder, an unknown one included.
+    const bool withFolder =
+        p.DeleteTo != u"recycle" && p.DeleteTo != u"permanent" && p.DeleteTo != u"hardlink";
     r.push_back(Element(S("criteria"), S("removeoption"),
                         {{S("delto"), p.DeleteTo},
                          {S("folder"), withFolder ? p.RemoveFolder.trimmed() : QString()},
@@ -136,12 +138,14 @@ int Load(const QString& path, ProfileSettings& p) {
     const pugi::xml_node remove = modXML::SelectFirst(d, S("//removeoption/criteria"));
     p.HasActions = bool(remove);
     if (remove) {
+        // A rule this version does not know (a later one's, say) is kept as written, so
+        // that nothing takes it for the trash and saving gives it back unchanged.
         const QString to = attr(remove, "delto");
-        p.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent" || to == u"hardlink")
-                         ? to
-                         : S("recycle");
+        p.DeleteTo = to.isEmpty() ? S("recycle") : to;
         p.RemoveFolder =
-            (p.DeleteTo == u"move" || p.DeleteTo == u"zip") ? attr(remove, "folder") : QString();
+            (p.DeleteTo == u"recycle" || p.DeleteTo == u"permanent" || p.DeleteTo == u"hardlink")
+                ? QString()
+                : attr(remove, "folder");
         p.DeleteEmptyFolder = IsYes(attr(remove, "deleteemptyfolder"));
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//singlecopy/criteria"))) {

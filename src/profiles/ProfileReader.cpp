@@ -68,12 +68,14 @@ void ReadActionPart(const pugi::xml_node& d, const Options& options, ProfileRead
             out.ProtectedFolders << folder;
     if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//removeoption/criteria"))) {
         ProfileReadout::Removal& r = out.Remove.emplace();
+        // A rule this version does not know is kept as written: never taken for the trash.
         const QString to = Needed(n, "delto");
-        r.DeleteTo = (to == u"zip" || to == u"move" || to == u"permanent" || to == u"hardlink")
-                         ? to
-                         : Q("recycle");
+        r.DeleteTo = to.isEmpty() ? Q("recycle") : to;
         if (r.DeleteTo == u"zip" || r.DeleteTo == u"move")
             r.Folder = Needed(n, "folder");
+        else if (r.DeleteTo != u"recycle" && r.DeleteTo != u"permanent" &&
+                 r.DeleteTo != u"hardlink")
+            r.Folder = modXML::AttributeText(n, Q("folder"));
         r.DeleteEmptyFolder = IsYes(n, "deleteemptyfolder");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//singlecopy/criteria"))) {

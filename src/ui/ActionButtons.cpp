@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QToolButton>
 
 // Resources of a static library are only linked in when something asks for them.
@@ -73,6 +74,10 @@ ActionButtons::ActionButtons(QWidget* strip) : QWidget(strip) {
         const QString command = c.name();
         connect(button, &QToolButton::clicked, this, [this, command] { Q_EMIT Command(command); });
     }
+    m_noRemoval = new QLabel(this);
+    m_noRemoval->setObjectName(QStringLiteral("lblNoRemoval"));
+    m_noRemoval->setTextFormat(Qt::PlainText);
+    m_noRemoval->hide();
 }
 
 QToolButton* ActionButtons::Button(const QString& objectName) const {
@@ -103,6 +108,18 @@ void ActionButtons::Apply(const ActionCommands::Offer& offer) {
     for (const ActionCommands::Command& c : ActionCommands::Table)
         if (*c.Button && c.Family != Method::SingleCopy && c.Family != Method::Export)
             show(c, offer.Offers(c));
+    m_noRemoval->setVisible(offer.Removal == Method::Unknown);
+    if (offer.Removal == Method::Unknown) {
+        m_noRemoval->setText(QStringLiteral("No removal: the rule \"") + offer.UnknownRule +
+                             QStringLiteral("\" is unknown (Advanced Options)"));
+        m_noRemoval->setToolTip(QStringLiteral("The profile's remove rule \"") + offer.UnknownRule +
+                                QStringLiteral("\" is not one this version of Echofind knows, so "
+                                               "nothing can be removed by it. Choose a rule in "
+                                               "Advanced Options > Remove Options."));
+        m_noRemoval->adjustSize();
+        m_noRemoval->move(Pixels(left), (height() - m_noRemoval->height()) / 2);
+        left += m_noRemoval->width() * 15 + GapTwips;
+    }
     left += GapTwips;
     for (const ActionCommands::Command& c : ActionCommands::Table)
         if (c.Family == Method::SingleCopy || c.Family == Method::Export)

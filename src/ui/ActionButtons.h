@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QToolButton;
 
 // The command buttons under the results grid. Only the buttons of the profile's removal
@@ -32,4 +33,7 @@ Q_SIGNALS:
 
 private:
     QToolButton* Place(QToolButton* button, int& left);
+
+    // Says why no removal button shows when the profile's rule is not one this version knows.
+    QLabel* m_noRemoval = nullptr;
 };

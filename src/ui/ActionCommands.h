@@ -12,8 +12,9 @@ namespace ActionCommands {
 // Which rows a command acts on; it decides the count handed to the action window.
 enum class Scope { HighlightedRow, AllRows, Group };
 
-// The removal a command belongs to, or none for the two extras.
-enum class Method { Recycle, Permanent, Move, Zip, HardLink, SingleCopy, Export };
+// The removal a command belongs to, or none for the two extras. Unknown stands for a
+// profile's remove rule that this version does not know: no removal command is offered.
+enum class Method { Recycle, Permanent, Move, Zip, HardLink, SingleCopy, Export, Unknown };
 
 struct Command {
     const char* Name;       // the command as TakeAction knows it
@@ -104,6 +105,7 @@ struct Offer {
     Method Removal = Method::Recycle;
     bool SingleCopy = false;
     bool Export = false;
+    QString UnknownRule; // with Removal Unknown: the rule as the document has it
 
     bool Offers(const Command& c) const {
         if (c.Family == Method::SingleCopy)

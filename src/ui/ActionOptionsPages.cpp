@@ -174,6 +174,11 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     grid->setColumnStretch(1, 1);
     layout->addWidget(rules);
     optRecycleBin->setChecked(true);
+    lblOtherRule = Named(new QLabel, "lblOtherRule");
+    lblOtherRule->setWordWrap(true);
+    lblOtherRule->setTextFormat(Qt::PlainText);
+    lblOtherRule->hide();
+    layout->addWidget(lblOtherRule);
 
     auto* other = Named(new QGroupBox, "fraOtherRemoval");
     auto* otherLayout = new QVBoxLayout(other);
@@ -197,7 +202,28 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
             txtMoveToLocation->clear();
             txtZipToLocation->clear();
         });
+    for (QRadioButton* b : {optRecycleBin, optPermanent, optMove, optZip, optHardLink})
+        connect(b, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                SetOtherRule({}, {});
+        });
     return page;
+}
+
+void ActionOptionsPages::SetOtherRule(const QString& rule, const QString& folder) {
+    m_otherRule = rule;
+    m_otherFolder = folder;
+    lblOtherRule->setVisible(!rule.isEmpty());
+    if (rule.isEmpty())
+        return;
+    lblOtherRule->setText(S("The profile's remove rule \"") + rule +
+                          S("\" is not one this version of Echofind knows. Nothing is removed "
+                            "until one of the rules above is chosen."));
+    OptionWidgets::Uncheck({optRecycleBin, optPermanent, optMove, optZip, optHardLink});
+}
+
+QString ActionOptionsPages::OtherRule() const {
+    return m_otherRule;
 }
 
 QWidget* ActionOptionsPages::BuildCopyPage(const QString& copyOnlyDuplicateCaption) {
@@ -302,8 +328,10 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
             optPermanent->setChecked(true);
         } else if (to == u"hardlink") {
             optHardLink->setChecked(true);
-        } else {
+        } else if (to == u"recycle") {
             optRecycleBin->setChecked(true);
+        } else {
+            SetOtherRule(to, r.Remove->Folder);
         }
         chkDeleteEmptyFolder->setChecked(r.Remove->DeleteEmptyFolder);
     }
@@ -334,6 +362,8 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
 }
 
 QString ActionOptionsPages::DeleteTo() const {
+    if (!m_otherRule.isEmpty())
+        return m_otherRule;
     // Decided in this order, so a rule is always written even if none shows as chosen.
     if (optRecycleBin->isChecked())
         return S("recycle");
@@ -350,9 +380,10 @@ void ActionOptionsPages::Collect(ProfileSettings& p) const {
     p.IncludeFilters = Items(lvwInclude);
     p.ExcludeFilters = Items(lvwExclude);
     p.DeleteTo = DeleteTo();
-    p.RemoveFolder = p.DeleteTo == u"move"  ? txtMoveToLocation->text().trimmed()
-                     : p.DeleteTo == u"zip" ? txtZipToLocation->text().trimmed()
-                                            : QString();
+    p.RemoveFolder = !m_otherRule.isEmpty()  ? m_otherFolder
+                     : p.DeleteTo == u"move" ? txtMoveToLocation->text().trimmed()
+                     : p.DeleteTo == u"zip"  ? txtZipToLocation->text().trimmed()
+                                             : QString();
     p.DeleteEmptyFolder = chkDeleteEmptyFolder->isChecked();
     p.SingleCopyCreate = chkAutomaticCopy->isChecked();
     p.SingleCopyDuplicatesOnly = optCopyOnlyDuplicate->isChecked();

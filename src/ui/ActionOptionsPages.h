@@ -61,6 +61,9 @@ public:
     void ClearFilters();
 
     QStringList Items(const QTreeWidget* list) const;
+    // The document's remove rule when this version does not know it and no other has been
+    // chosen; empty otherwise.
+    QString OtherRule() const;
     // The pages' controls in the order Tab visits them.
     QList<QWidget*> TabChain() const;
 
@@ -83,6 +86,8 @@ public:
     QRadioButton* optMove = nullptr;
     QRadioButton* optZip = nullptr;
     QRadioButton* optHardLink = nullptr;
+    // Shown while the profile holds a remove rule this version does not know.
+    QLabel* lblOtherRule = nullptr;
     QLineEdit* txtMoveToLocation = nullptr;
     QLineEdit* txtZipToLocation = nullptr;
     QPushButton* cmdMoveBrowse = nullptr;
@@ -125,6 +130,11 @@ private:
     void AddToListView(const QString& text, QTreeWidget* list);
     void RemoveListItem(QTreeWidget* list);
     QString DeleteTo() const;
+    void SetOtherRule(const QString& rule, const QString& folder);
 
     QWidget* m_owner = nullptr;
+    // A remove rule of the document that none of the choices stands for; kept as written
+    // until a person chooses one, so nothing takes it for another rule.
+    QString m_otherRule;
+    QString m_otherFolder;
 };

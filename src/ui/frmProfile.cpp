@@ -520,11 +520,13 @@ void frmProfile::EnableDisableActionOptions() {
         if (frmAdvOptions* adv = d->adv) {
             const ActionOptionsPages& pages = adv->Pages();
             using ActionCommands::Method;
-            offer.Removal = pages.optPermanent->isChecked()  ? Method::Permanent
-                            : pages.optMove->isChecked()     ? Method::Move
-                            : pages.optZip->isChecked()      ? Method::Zip
-                            : pages.optHardLink->isChecked() ? Method::HardLink
-                                                             : Method::Recycle;
+            offer.UnknownRule = pages.OtherRule();
+            offer.Removal = !offer.UnknownRule.isEmpty()      ? Method::Unknown
+                            : pages.optPermanent->isChecked() ? Method::Permanent
+                            : pages.optMove->isChecked()      ? Method::Move
+                            : pages.optZip->isChecked()       ? Method::Zip
+                            : pages.optHardLink->isChecked()  ? Method::HardLink
+                                                              : Method::Recycle;
             offer.SingleCopy = pages.chkAutomaticCopy->isChecked();
             offer.Export = pages.chkExport->isChecked();
         }

@@ -90,13 +90,13 @@ TEST_F(ExecuteProfile, WithoutFoldersOrOptionsItRunsEmptyOrByName) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(list.empty());
 
-    // No options: the defaults, name only, no sub-folders; the marker spelled in other
-    // letters is a literal folder that does not exist, and is logged as one.
+    // No options: the defaults, name only, no sub-folders; a folder that does not exist is
+    // logged as one.
     t.CreateFile(u"n/x.txt"_s, "1");
     t.CreateFile(u"n/y.txt"_s, "1");
     t.CreateFile(u"n/sub/z.txt"_s, "1");
     clsFindFile byName;
-    byName.ExecuteProfile(Write(u"bare"_s, {P(u"n"_s), u"$mydocuments"_s}), list, status);
+    byName.ExecuteProfile(Write(u"bare"_s, {P(u"n"_s), P(u"gone"_s)}), list, status);
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(byName.MatchName);
     EXPECT_EQ(list.size(), 2u);
@@ -104,7 +104,30 @@ TEST_F(ExecuteProfile, WithoutFoldersOrOptionsItRunsEmptyOrByName) {
     const QStringList log = app.AppLogLines();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].startsWith(u"Error occured in modAPI.MyFindFirstFile Error number: 2 "_s));
-    EXPECT_TRUE(log[0].contains(u"$mydocuments/*.* at:"_s));
+    EXPECT_TRUE(log[0].contains(u"gone/*.* at:"_s));
+}
+
+// A relative folder would be read from wherever the program was started (and the marker
+// spelt in other letters is one): the profile is refused, naming it, before any walk.
+TEST_F(ExecuteProfile, FoldersThatAreNotFullPathsAreRefused) {
+    t.CreateFile(u"rel/a/x.txt"_s, "1");
+    t.CreateFile(u"rel/a/y.txt"_s, "1");
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(t.Path(u"rel"_s));
+    for (const QString& folder : {u"a"_s, u"$mydocuments"_s, QString()}) {
+        SCOPED_TRACE(folder.toStdString());
+        modLog::ResetRunStats();
+        clsFindFile scan;
+        FileList list;
+        int status = 0;
+        scan.ExecuteProfile(Write(u"rel"_s, {P(u"rel"_s), folder}), list, status);
+        EXPECT_EQ(status, 3);
+        EXPECT_TRUE(list.empty());
+        ASSERT_FALSE(modLog::RunStats.ErrorDetails.isEmpty());
+        EXPECT_TRUE(modLog::RunStats.ErrorDetails.first().contains(u"the folder \""_s + folder +
+                                                                   u"\" is not a full path"_s));
+    }
+    QDir::setCurrent(cwd);
 }
 
 // Content compared by a method the engine does not know, or nothing compared at all, would

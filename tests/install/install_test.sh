@@ -89,7 +89,7 @@ for command in scan run; do
             fail "echofind-cli.1 does not describe $command's $o"
     done
 done
-for status in 0 1 2 3; do
+for status in 0 1 2 3 4; do
     grep -qx "\.B $status" "$work/echofind-cli.1" ||
         fail "echofind-cli.1 does not explain exit status $status"
 done

@@ -83,13 +83,14 @@ TEST(ProfileDocument, ValuesFollowTheWrittenVocabulary) {
     EXPECT_EQ(modXML::AttributeText(filters[0], QStringLiteral("criteria")),
               QStringLiteral("*.jpg"));
 
-    // Unknown values fall back as the dialogs read them.
+    // Unknown values fall back as the dialogs read them; a remove rule this version does not
+    // know stays as written, so nothing takes it for the trash.
     modXML::SetAttribute(remove, QStringLiteral("delto"), QStringLiteral("Shred"));
     modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), QStringLiteral("YES"));
     ASSERT_TRUE(modXML::Save(doc, path));
     ProfileSettings back;
     ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.DeleteTo, QStringLiteral("recycle"));
+    EXPECT_EQ(back.DeleteTo, QStringLiteral("Shred"));
     EXPECT_TRUE(back.DeleteEmptyFolder);
 }
 

@@ -230,8 +230,8 @@ TEST(ProfileReader, OddValuesReadAsTheWindowsTakeThem) {
     EXPECT_FALSE(r.Ignores.has_value());
     ASSERT_TRUE(r.Folders.has_value());
     EXPECT_TRUE(r.Folders->isEmpty());
-    EXPECT_EQ(r.Remove->DeleteTo, S("recycle"));
-    EXPECT_EQ(r.Remove->Folder, QString());
+    EXPECT_EQ(r.Remove->DeleteTo, S("Zip")) << "a rule this version does not know is kept";
+    EXPECT_EQ(r.Remove->Folder, S("/z"));
     EXPECT_FALSE(r.Copy->DuplicatesOnly) << "copy is read only when single copy is on";
     EXPECT_TRUE(r.Exports->DoExport);
     EXPECT_EQ(r.Exports->Format, S("html"));
