@@ -146,6 +146,30 @@ private:
     bool m_mounted = false;
 };
 
+// A small tmpfs mounted over a folder, so that what is written there runs out of room as on
+// a full disk. Needs the right to mount; Skip() says when the machine does not give it.
+class SmallDisk {
+public:
+    SmallDisk(const QString& folder, const char* size) : m_folder(QFile::encodeName(folder)) {
+        QDir().mkpath(folder);
+        const QByteArray options = QByteArray("size=") + size;
+        if (::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) != 0)
+            m_skip = "this machine does not let the tests mount file systems";
+    }
+    ~SmallDisk() {
+        if (!m_skip)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    const char* Skip() const { return m_skip; }
+
+private:
+    QByteArray m_folder;
+    const char* m_skip = nullptr;
+};
+
 // A user and group id that no account uses.
 inline uid_t UnusedId() {
     for (uid_t id = 54321; id < 60000; ++id)

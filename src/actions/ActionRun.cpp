@@ -115,6 +115,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
             m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
             m_scanFolders = cleanup.ScanFolders;
             m_scanSubFolders = cleanup.ScanSubFolders;
+            m_scanByContent = cleanup.ScanByContent;
             m_hardLinks = cleanup.DeleteTo == u"hardlink";
             if (const QString why = Unusable(cleanup); !why.isEmpty()) {
                 m_messages.Inform(why);
@@ -276,7 +277,8 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
 }
 
 bool ActionRun::ByContent(qint64 row) const {
-    return !m_model.Text(row, 8).isEmpty() || !m_model.Text(row, 9).isEmpty();
+    // A report may carry no signature at all; the profile still says what makes a copy.
+    return m_scanByContent || !m_model.Text(row, 8).isEmpty() || !m_model.Text(row, 9).isEmpty();
 }
 
 bool ActionRun::UnderProfileFolders(const QString& path) const {

@@ -118,6 +118,7 @@ private:
     ProtectedFolders m_protected; // the run's whole list, profile and caller together
     QStringList m_scanFolders;    // the profile's, for rows read back from a report
     bool m_scanSubFolders = false;
+    bool m_scanByContent = false;
     bool m_hardLinks = false;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;

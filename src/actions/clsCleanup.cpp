@@ -74,6 +74,10 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
             ScanFolders << folder;
         }
         if (const pugi::xml_node n =
+                modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates")))
+            ScanByContent = modXML::AttributeText(n, QStringLiteral("content"))
+                                .compare(u"true", Qt::CaseInsensitive) == 0;
+        if (const pugi::xml_node n =
                 modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/subfolder")))
             ScanSubFolders = modXML::AttributeText(n, QStringLiteral("include"))
                                  .compare(u"true", Qt::CaseInsensitive) == 0;

@@ -92,6 +92,8 @@ public:
     // The folders the profile scans and whether their sub-folders are scanned too.
     QStringList ScanFolders;
     bool ScanSubFolders = false;
+    // Whether the profile groups files by their content.
+    bool ScanByContent = false;
 
     // Logs path + " - " + what and counts one error of the run.
     void LogFailure(const QString& path, const QString& what);

@@ -34,11 +34,14 @@ inline qint64 AddScannedGroup(ResultsModel& model, const QStringList& paths) {
     const qint64 header = model.AddHeader(paths.first().section(u'/', -1));
     for (qsizetype i = 0; i < paths.size(); ++i) {
         modAPI::FileInfo info;
+        modAPI::FileInfo folder;
         EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
+        EXPECT_EQ(modAPI::MyStat(paths[i].section(u'/', 0, -2), folder), 1);
         model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
                      modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, QStringLiteral("N"),
                      QString(), QStringLiteral("00000000"), QString(),
-                     {info.Device, info.Inode, info.ChangedNs});
+                     {info.Device, info.Inode, info.ChangedNs, info.ModifiedSecs, folder.Device,
+                      folder.Inode});
     }
     model.UpdateHeader(header, QString::number(paths.size()));
     return header;

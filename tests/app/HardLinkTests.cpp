@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "app/PathCodec.h"
+#include "app/HeldFile.h"
 #include "app/modAPI.h"
 
 #include <QDir>
@@ -196,4 +197,25 @@ TEST(HardLink, APermissionRefusedOnTheWayTakesBackWhatWasDone) {
                   (QStringList{QStringLiteral("kept"), QStringLiteral("target")}));
     }
     tree.SetMode(QStringLiteral("locked"), 0755); // so the tree can be cleaned up
+}
+
+// The kept file was written after the two were compared: the copy is not given up for bytes
+// nobody compared, and keeps its place and its own inode.
+TEST(HardLink, AKeptFileChangedSinceTheComparisonLeavesTheCopyInPlace) {
+    AppFolder app;
+    const TempTree& tree = app.Tree();
+    const QString kept = tree.CreateFile(QStringLiteral("d/kept.txt"), "abc");
+    const QString target = tree.CreateFile(QStringLiteral("d/target.txt"), "abc");
+    const Inode before = InodeOf(target);
+    modAPI::HeldFile k;
+    modAPI::HeldFile t;
+    ASSERT_EQ(k.Open(kept), 0);
+    ASSERT_EQ(t.Open(target), 0);
+    modAPI::FileInfo compared = k.Info();
+    compared.ModifiedNs -= 1;
+    EXPECT_EQ(modAPI::MyLinkHeld(k, t, compared), 3);
+    EXPECT_EQ(modAPI::LastAPIError, ECANCELED);
+    EXPECT_EQ(InodeOf(target), before);
+    EXPECT_EQ(NamesIn(tree.Path(QStringLiteral("d"))),
+              (QStringList{QStringLiteral("kept.txt"), QStringLiteral("target.txt")}));
 }
