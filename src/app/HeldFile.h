@@ -128,6 +128,26 @@ int MyLinkHeld(const HeldFile& kept, const HeldFile& target, const FileInfo& kep
 // before the given time. The count removed.
 int MyRemoveStaleTemporaries(const QString& folder, const QByteArray& prefix, qint64 beforeSecs);
 
+// A file kept open for appending lines, one write each, for as long as a run writes them.
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Opens (creating) the file; 1, or 3 with LastAPIError set. Every write goes at the end.
+    int Open(const QString& path);
+    // One write of all the bytes, and with durable only back once they are on disk; 1, or 3
+    // with LastAPIError set.
+    int Write(const QByteArray& data, bool durable = false);
+    bool IsOpen() const { return m_fd >= 0; }
+    void Close();
+
+private:
+    int m_fd = -1;
+};
+
 // A lock on one file for the whole of something, between processes; released when this
 // goes. For the runs that act on files: one at a time per application folder.
 class ProcessLock {

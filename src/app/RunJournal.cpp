@@ -48,7 +48,8 @@ QString RunJournal::FileFor(const QString& profileName) {
 bool RunJournal::Write(const QByteArray& line, bool durable) {
     if (Failed())
         return false;
-    if (modAPI::MyAppendFile(m_file, line + '\n', durable) == Success)
+    if ((m_out.IsOpen() || m_out.Open(m_file) == Success) &&
+        m_out.Write(line + '\n', durable) == Success)
         return true;
     m_error = PathCodec::Display(m_file) + QStringLiteral(" (") +
               modAPI::SystemMessage(modAPI::LastAPIError) + u')';
@@ -57,8 +58,10 @@ bool RunJournal::Write(const QByteArray& line, bool durable) {
 
 bool RunJournal::Begin(const QString& action, const QString& method) {
     modAPI::FileInfo info;
-    if (modAPI::MyStat(m_file, info) == Success && info.Size > RotateBytes)
+    if (modAPI::MyStat(m_file, info) == Success && info.Size > RotateBytes) {
+        m_out.Close();
         modAPI::MyRename(m_file, m_file + QStringLiteral(".1"));
+    }
     return Write("run\t" + Field(modLog::Now()) + '\t' + Field(action) + '\t' + Field(method),
                  true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HeldFile.h"
 #include "modAPI.h"
 
 #include <QString>
@@ -27,6 +28,8 @@ public:
     static constexpr qint64 RotateBytes = 8 << 20;
 
     explicit RunJournal(QString file) : m_file(std::move(file)) {}
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
 
     bool Begin(const QString& action, const QString& method);
     bool Intent(const QString& verb, const QString& path, const QString& to,
@@ -44,5 +47,6 @@ private:
     bool Write(const QByteArray& line, bool durable = false);
 
     QString m_file;
+    modAPI::AppendFile m_out;
     QString m_error;
 };

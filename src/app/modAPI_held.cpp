@@ -383,21 +383,16 @@ qint64 HeldFile::ReadAt(char* buffer, qint64 size, qint64 offset) const {
 ContentMatch CompareHeld(const HeldFile& first, const HeldFile& second) {
     if (SameInode(first.Info(), second.Info()))
         return ContentMatch::Same;
-    FileInfo a;
-    FileInfo b;
     if (!first.Readable() || !second.Readable()) {
         LastAPIError = EACCES;
         return ContentMatch::Unreadable;
     }
-    if (!StatFd(first.Fd(), a) || !StatFd(second.Fd(), b)) {
-        LastAPIError = errno;
-        return ContentMatch::Unreadable;
-    }
-    if (a.Size != b.Size)
+    if (first.Info().Size != second.Info().Size)
         return ContentMatch::Different;
+    // Kept for the next comparison: a run compares thousands of small files.
     constexpr qint64 Chunk = 256 * 1024;
-    std::unique_ptr<char[]> left(new char[Chunk]);
-    std::unique_ptr<char[]> right(new char[Chunk]);
+    thread_local std::unique_ptr<char[]> left(new char[Chunk]);
+    thread_local std::unique_ptr<char[]> right(new char[Chunk]);
     for (qint64 offset = 0;; offset += Chunk) {
         qint64 na = 0;
         qint64 nb = 0;
@@ -657,6 +652,39 @@ int MyRemoveStaleTemporaries(const QString& folder, const QByteArray& prefix, qi
     }
     ::close(dir);
     return removed;
+}
+
+// ---- appending --------------------------------------------------------------------------
+
+AppendFile::~AppendFile() {
+    Close();
+}
+
+void AppendFile::Close() {
+    CloseFd(m_fd);
+}
+
+int AppendFile::Open(const QString& path) {
+    Close();
+    m_fd = ::open(PathCodec::Encode(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                  0666);
+    if (m_fd >= 0)
+        return Success;
+    LastAPIError = errno;
+    return Failed;
+}
+
+int AppendFile::Write(const QByteArray& data, bool durable) {
+    if (m_fd < 0) {
+        LastAPIError = EBADF;
+        return Failed;
+    }
+    if (!posix::WriteAll(m_fd, data.constData(), size_t(data.size())) ||
+        (durable && ::fdatasync(m_fd) != 0)) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    return Success;
 }
 
 // ---- process locks ----------------------------------------------------------------------

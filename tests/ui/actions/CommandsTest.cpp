@@ -3,6 +3,14 @@
 
 #include "ActionsWindowFixture.h"
 
+#include "actions/RunLock.h"
+
+#include <QLabel>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace actions_window_testing;
@@ -51,6 +59,8 @@ TEST_F(ActionsWindowTest, OnlyTheButtonsOfTheRemovalAndTheExtrasOnShowWhereTheir
          true,
          {"cmdZip", "cmdZipAll", "cmdExport"},
          {S("mnuPopupZip"), S("mnuPopupZipAll"), S("mnuPopupExport")}},
+        // A rule of a later version: no removal at all, never the trash in its stead.
+        {"shred", true, false, {"cmdSingleCopy"}, {S("mnuPopupSingleCopy")}},
     };
     for (const Layout& l : layouts) {
         SCOPED_TRACE(l.DeleteTo);
@@ -203,6 +213,62 @@ TEST_F(ActionsWindowTest, YesCarriesOutEachCommandOnItsRows) {
     EXPECT_TRUE(Folders.Exists(S("reports/P.csv")))
         << Messages.Script.Texts().join(u'\n').toStdString();
     EXPECT_TRUE(ActionLines().contains(S("Duplicate results list exported")));
+}
+
+} // namespace
+
+namespace {
+
+using namespace actions_window_testing;
+
+TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAnotherIsChosen) {
+    SaveProfile(Settings("shred"));
+    OpenResults();
+    auto* why = Window->findChild<QLabel*>(S("lblNoRemoval"));
+    ASSERT_NE(why, nullptr);
+    EXPECT_TRUE(why->isVisible());
+    EXPECT_TRUE(why->text().contains(S("\"shred\""))) << why->text().toStdString();
+    const ActionOptionsPages& pages = Adv()->Pages();
+    EXPECT_FALSE(pages.lblOtherRule->isHidden());
+    for (const QRadioButton* b :
+         {pages.optRecycleBin, pages.optPermanent, pages.optMove, pages.optZip, pages.optHardLink})
+        EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+    // Whatever asks for it, nothing is removed by a rule that is not known.
+    Messages.Script.Answers = {Answer::Yes};
+    Window->TakeAction(S("RecycleAll"));
+    EXPECT_EQ(Flags(), S("......."));
+    EXPECT_FALSE(QFile::exists(TrashFiles()));
+
+    // Saving keeps the rule as written; choosing one replaces it.
+    Window->ToggleTabHead(S("profileoptions"));
+    Click(Window, "cmdOK");
+    EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("shred"));
+    OpenResults(false);
+    const ActionOptionsPages& reread = Adv()->Pages();
+    EXPECT_FALSE(reread.lblOtherRule->isHidden());
+    reread.optPermanent->click();
+    EXPECT_TRUE(reread.lblOtherRule->isHidden());
+    Window->ToggleTabHead(S("profileoptions"));
+    Window->ToggleTabHead(S("duplicatesresult"));
+    EXPECT_FALSE(Window->findChild<QLabel*>(S("lblNoRemoval"))->isVisible());
+    EXPECT_TRUE(Button("cmdPermanentDeleteAll")->isVisible());
+}
+
+// Another action run (a command line, another window) holds the application folder's lock.
+TEST_F(ActionsWindowTest, WhileAnotherRunActsTheWindowSaysSoAndDoesNothing) {
+    SaveProfile(Settings("permanent"));
+    OpenResults();
+    const int held = ::open(QFile::encodeName(modCommon::AppPath + S("actions.lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdPermanentDeleteAll");
+    ::close(held);
+    EXPECT_EQ(Messages.Script.Texts().last(), RunLock::BusyText);
+    EXPECT_EQ(Flags(), S("......."));
+    for (const QString& path : A + B)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_TRUE(ActionLines().isEmpty());
 }
 
 } // namespace
