@@ -353,8 +353,7 @@ bool ActionRun::HoldKept(qint64 row, Held& held, bool& busy) const {
         const QString keptPath = m_model.Text(i, 3);
         if ((!id.Known() && !UnderProfileFolders(keptPath)) ||
             held.Kept.Open(keptPath, FolderOf(id)) != 0 || !SameFile(i, held.Kept.Info()) ||
-            (!m_hardLinks && SameInode(held.Kept.Info(), held.File.Info())) ||
-            modLog::DateTextFromSecs(held.Kept.Info().ModifiedSecs) != m_model.Text(i, 6)) {
+            (!m_hardLinks && SameInode(held.Kept.Info(), held.File.Info()))) {
             held.Kept.Close();
         } else if (!SameInode(held.Kept.Info(), held.File.Info()) &&
                    held.Kept.Lock(false) == modAPI::LockResult::Busy) {

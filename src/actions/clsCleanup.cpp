@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -105,14 +106,23 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
 int clsCleanup::DeleteFile(const QString& strFilePath) {
     modAPI::HeldFile file;
     if (const int err = file.Open(strFilePath)) {
-        // As each method's own failure, so the line says what could not be done.
-        modAPI::ReportAPIError(QStringLiteral("DeleteFile"), strFilePath, err);
-        const QString what =
-            DeleteTo == u"zip"         ? QStringLiteral("Error occured while zipping file")
-            : DeleteTo == u"move"      ? QStringLiteral("Error occured while moving the file")
-            : DeleteTo == u"permanent" ? QStringLiteral("Error occured while deleting file")
-            : DeleteTo == u"hardlink"  ? LinkFailedText
-                                       : QStringLiteral("Error occured while moving to Recyclebin");
+        // As each method's own failure, so the lines say what could not be done.
+        static const struct {
+            const char* Rule;
+            const char* Wrapper;
+            const char* Failure;
+        } methods[] = {
+            {"zip", "MyDeleteFile", "Error occured while zipping file"},
+            {"move", "MyMoveFile", "Error occured while moving the file"},
+            {"permanent", "MyDeleteFile", "Error occured while deleting file"},
+            {"hardlink", "MyReplaceByHardLink", "Error occured while replacing by a hard link"},
+            {"", "MyMoveToTrash", "Error occured while moving to Recyclebin"},
+        };
+        const auto* method =
+            std::find_if(std::begin(methods), std::end(methods) - 1,
+                         [&](const auto& m) { return DeleteTo == QLatin1String(m.Rule); });
+        modAPI::ReportAPIError(QLatin1String(method->Wrapper), strFilePath, err);
+        const QString what = QLatin1String(method->Failure);
         LogFailure(strFilePath, what);
         if (DeleteEmptyFolder)
             RemoveEmptyFolder(strFilePath);

@@ -43,6 +43,9 @@ public:
     QByteArray RealPath() const;
 
 private:
+    // Takes the opened descriptor (or the errno of a failed open) as this folder.
+    int Adopt(int fd, const FolderId& expected);
+
     int m_fd = -1;
     FolderId m_id;
 };

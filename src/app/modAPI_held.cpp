@@ -102,6 +102,15 @@ bool SplitPath(const QByteArray& path, QByteArray& folder, QByteArray& name) {
     return !name.isEmpty() && name != "." && name != "..";
 }
 
+// A name beside others of ours that nobody else uses: the prefix and random letters.
+QByteArray RandomName(const char* prefix, int letters) {
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = prefix;
+    for (int i = 0; i < letters; ++i)
+        name += alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))];
+    return name;
+}
+
 constexpr qint64 CopyChunk = 1 << 20;
 
 // Copies the held file into the open descriptor; 0 or the errno.
@@ -201,14 +210,7 @@ public:
     }
 
 private:
-    static QByteArray TempName() {
-        static const char letters[] =
-            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        QByteArray name = ".echofind-";
-        for (int i = 0; i < 6; ++i)
-            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-        return name;
-    }
+    static QByteArray TempName() { return RandomName(".echofind-", 6); }
 
     int m_dir;
     int m_fd = -1;
@@ -250,6 +252,17 @@ int HeldFolder::Open(const QByteArray& folder, const FolderId& expected) {
     int fd = OpenWithoutLinks(folder);
     if (fd < 0 && (errno == ELOOP || errno == EXDEV) && expected.Known())
         fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return Adopt(fd, expected);
+}
+
+int HeldFolder::OpenDestination(const QByteArray& folder) {
+    Close();
+    if (MyMakeSureDirectoryPathExists(PathCodec::Decode(folder) + u'/') != Success)
+        return LastAPIError;
+    return Adopt(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC), {});
+}
+
+int HeldFolder::Adopt(int fd, const FolderId& expected) {
     if (fd < 0)
         return errno;
     FileInfo info;
@@ -265,24 +278,6 @@ int HeldFolder::Open(const QByteArray& folder, const FolderId& expected) {
     }
     m_fd = fd;
     m_id = id;
-    return 0;
-}
-
-int HeldFolder::OpenDestination(const QByteArray& folder) {
-    Close();
-    if (MyMakeSureDirectoryPathExists(PathCodec::Decode(folder) + u'/') != Success)
-        return LastAPIError;
-    const int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    FileInfo info;
-    if (!StatFd(fd, info)) {
-        const int err = errno;
-        ::close(fd);
-        return err;
-    }
-    m_fd = fd;
-    m_id = {info.Device, info.Inode};
     return 0;
 }
 
@@ -562,11 +557,7 @@ int MyLinkHeld(const HeldFile& kept, const HeldFile& target, const FileInfo& kep
     const int dir = target.Folder().Fd();
     QByteArray temp;
     for (int attempt = 0;; ++attempt) {
-        static const char letters[] =
-            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        temp = ".echofind-link-";
-        for (int i = 0; i < 10; ++i)
-            temp += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+        temp = RandomName(".echofind-link-", 10);
         if (::linkat(kept.Folder().Fd(), kept.Name().constData(), dir, temp.constData(), 0) == 0)
             break;
         const int err = errno;

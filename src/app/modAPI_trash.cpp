@@ -7,6 +7,7 @@
 #include "HeldFile.h"
 #include "PathCodec.h"
 #include "modAPI.h"
+#include "modAPI_posix.h"
 
 #include "AppError.h"
 
@@ -230,22 +231,6 @@ QByteArray CandidateName(const QByteArray& name, int attempt) {
     return stem + '.' + tag + extension;
 }
 
-bool WriteAll(int fd, const QByteArray& data) {
-    const char* p = data.constData();
-    size_t left = size_t(data.size());
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
-}
-
 // Renames without replacing. Where the file system cannot say "no replace" the info file
 // already reserved the name among well-behaved programs; a look into files/ covers an
 // orphan left by one that was not.
@@ -300,7 +285,7 @@ int PutInTrash(const TrashFolder& trash, const HeldFile& source, const QByteArra
                 continue;
             return errno;
         }
-        bool written = WriteAll(fd, info);
+        bool written = posix::WriteAll(fd, info.constData(), size_t(info.size()));
         int err = written ? 0 : errno;
         if (::close(fd) != 0 && written) {
             written = false;
