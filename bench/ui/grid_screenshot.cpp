@@ -99,7 +99,6 @@ int main(int argc, char** argv) {
     pane.resize(1180, 330);
     frmProgress window;
     window.SetProfilePath(profile);
-    window.SetCalledFrom(QStringLiteral("Profile"));
     window.SetResults(&pane.Model());
     window.exec();
 

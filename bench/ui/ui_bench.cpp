@@ -117,7 +117,6 @@ RunFacts RunWindow(const QString& profile, ResultsModel& model, qint64 cancelAft
     modLog::ResetRunStats();
     frmProgress window;
     window.SetProfilePath(profile);
-    window.SetCalledFrom(QStringLiteral("Profile"));
     window.SetResults(&model);
     auto* progress = window.findChild<QLabel*>(QStringLiteral("lblProgress"));
 

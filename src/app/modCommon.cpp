@@ -21,7 +21,6 @@ QString UserPath;
 QString ProfileFolder;
 QString LogPath;
 QString AppLogFile;
-bool CancelRequested = false;
 
 QString QualifyPath(const QString& path) {
     if (path.endsWith(u'/'))
@@ -205,7 +204,6 @@ int InitApp(MessageService& messages, const Folders& folders) {
         QString userName;
         const int userStatus = modAPI::MyGetUserName(userName);
         SetPaths(folders.Application, UserFolderName(userStatus, userName));
-        CancelRequested = false;
 
         EnsureFolder(UserPath, 515, QStringLiteral("Could not create user folder ") + UserPath);
         EnsureFolder(ProfileFolder, 516,

@@ -17,7 +17,6 @@ extern QString ProfileFolder; // UserPath + "Profile/"
 extern QString LogPath;       // UserPath + "Log/"
 extern QString AppLogFile;    // AppPath + "Log/Echofind.log"
 // Set when the user confirms Cancel during a scan; read by whoever started the scan.
-extern bool CancelRequested;
 
 inline constexpr qint64 MaxAppLogBytes = 1048576;
 

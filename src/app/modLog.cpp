@@ -21,7 +21,6 @@ void ResetRunStats() {
     RunStats.TimeTaken = QStringLiteral("0");
     RunStats.ActionDetails.clear();
     RunStats.ErrorDetails.clear();
-    modCommon::CancelRequested = false;
 }
 
 void LogErrDetails(const QString& text) {

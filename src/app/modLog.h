@@ -29,7 +29,7 @@ struct RunStatsRecord {
 extern RunStatsRecord RunStats;
 
 // Counts and details go back to zero before every scan; StartedAt, EndedAt and RunStatus
-// stay until the scan sets them. Also clears modCommon::CancelRequested.
+// stay until the scan sets them.
 void ResetRunStats();
 // Neither touches ErrorCount: every caller counts its own errors.
 void LogErrDetails(const QString& text);

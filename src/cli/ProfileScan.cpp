@@ -12,7 +12,7 @@
 #include "engine/GroupingPass.h"
 #include "engine/ResultSink.h"
 #include "engine/clsFindFile.h"
-#include "profiles/Catalogue.h"
+#include "profiles/RunRecord.h"
 
 #include <QElapsedTimer>
 
@@ -100,24 +100,6 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     return true;
 }
 
-namespace {
-
-void RecordProfileRun(const QString& name, int status, const ScanOutcome& o) {
-    if (status != Success) {
-        Catalogue::UpdateProfile(name, QStringLiteral("Error"), modLog::Now());
-        return;
-    }
-    modLog::RunStats.FilesProcessed = o.Files;
-    modLog::RunStats.TimeTaken = QString::number(qMax<qint64>(1, qint64(o.Seconds + 0.999)));
-    modLog::RunStats.DuplicatesFound = o.Groups;
-    modLog::RunStats.EndedAt = modLog::Now();
-    modLog::RunStats.RunStatus = QStringLiteral("Success");
-    modLog::WriteRunLog(name);
-    Catalogue::UpdateProfile(name, modLog::RunStats.RunStatus, modLog::RunStats.EndedAt);
-}
-
-} // namespace
-
 int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
     if (modCommon::InitApp(Messages()) != 1)
         return RunFailed;
@@ -133,7 +115,7 @@ int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
         std::fputs("echofind-cli: cancelled\n", stderr);
         return Interrupted;
     }
-    RecordProfileRun(o.Profile, status, out);
+    RecordRun(o.Profile, {status == Success, out.Files, out.Groups, qint64(out.Seconds + 0.999)});
     // What went wrong, as the folder mode says it too; a failed run writes no run log, so
     // for it this is the only place the reason shows.
     for (const QString& detail : modLog::RunStats.ErrorDetails)

@@ -1,6 +1,5 @@
 #include "Forms.h"
 
-#include "frmMain.h"
 #include "frmProfile.h"
 
 #include <QApplication>
@@ -99,16 +98,12 @@ int LoadedCount() {
     return int(LoadedWindows().size());
 }
 
-frmMain* Main() {
-    return qobject_cast<frmMain*>(Find(QStringLiteral("frmMain")));
-}
-
 frmProfile* Profile() {
     return qobject_cast<frmProfile*>(Find(QStringLiteral("frmProfile")));
 }
 
 void UnloadAllForms() {
-    QPointer<QWidget> main = Main();
+    QPointer<QWidget> main = Find(QStringLiteral("frmMain"));
     UnloadOthers(main);
     if (main && IsLoaded(main))
         Unload(main);

@@ -3,7 +3,6 @@
 #include <QString>
 
 class QWidget;
-class frmMain;
 class frmProfile;
 
 // The registry of loaded windows. A window counts as loaded while a live widget with its
@@ -15,7 +14,6 @@ bool CheckFormLoaded(const QString& name);
 // Closes and deletes every window, the main window last, so that its unload (which saves
 // the catalogue) runs after the children have reported their state.
 void UnloadAllForms();
-frmMain* Main();
 frmProfile* Profile();
 QWidget* Find(const QString& name);
 // How many windows are loaded, the main window included.

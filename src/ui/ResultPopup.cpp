@@ -1,9 +1,7 @@
 #include "ResultPopup.h"
 
 #include "DesktopOpen.h"
-#include "Forms.h"
 #include "ResultsGrid.h"
-#include "frmMain.h"
 
 #include "actions/ResultsModel.h"
 #include "app/MessageService.h"
@@ -23,9 +21,9 @@ QAction* Entry(QMenu* menu, const char* name) {
 
 } // namespace
 
-ResultPopup::ResultPopup(ResultsGrid* grid, std::function<void(const QString&)> takeAction,
-                         QObject* parent)
-    : QObject(parent), m_grid(grid), m_takeAction(std::move(takeAction)) {
+ResultPopup::ResultPopup(ResultsGrid* grid, QMenu* shared,
+                         std::function<void(const QString&)> takeAction, QObject* parent)
+    : QObject(parent), m_grid(grid), m_shared(shared), m_takeAction(std::move(takeAction)) {
     connect(grid, &ResultsGrid::ResultPopupRequested, this, [this](const QPoint& at) {
         if (ResultsModel* model = m_grid->Results())
             Show(model->CurrentRow(), at);
@@ -59,22 +57,22 @@ void ResultPopup::PlaceMarkEntries(QMenu* menu) {
 }
 
 QMenu* ResultPopup::Menu() {
-    if (frmMain* main = Forms::Main(); main && main->PopupMenu())
-        return main->PopupMenu();
+    if (m_shared)
+        return m_shared;
     if (!m_own) {
         m_own = new QMenu(QStringLiteral("Popup"));
         m_own->setObjectName(QStringLiteral("mnuPopup"));
-        for (const ActionCommands::Command& c : ActionCommands::Table) {
-            QAction* action = m_own->addAction(QLatin1String(c.Caption));
-            action->setObjectName(QLatin1String(c.PopupEntry));
-            action->setData(c.name());
-        }
-        AddFileEntries(m_own);
+        Fill(m_own);
     }
     return m_own;
 }
 
-void ResultPopup::AddFileEntries(QMenu* menu) {
+void ResultPopup::Fill(QMenu* menu) {
+    for (const ActionCommands::Command& c : ActionCommands::Table) {
+        QAction* action = menu->addAction(QLatin1String(c.Caption));
+        action->setObjectName(QLatin1String(c.PopupEntry));
+        action->setData(c.name());
+    }
     menu->addSeparator()->setObjectName(QStringLiteral("mnuPopupFileSeparator"));
     menu->addAction(QStringLiteral("Open containing folder"))
         ->setObjectName(QStringLiteral("mnuPopupOpenFolder"));

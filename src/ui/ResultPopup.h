@@ -11,22 +11,23 @@
 class QMenu;
 class ResultsGrid;
 
-// The commands' popup menu over the results grid. The menu is the main window's; a
-// profile window shown without one (tests, a future single-window mode) gets its own
-// with the same entries. It opens on a right click and from the keyboard (the menu key,
+// The commands' popup menu over the results grid. The menu is the one the main window
+// shares; a profile window shown without one (tests, a future single-window mode) gets its
+// own with the same entries. It opens on a right click and from the keyboard (the menu key,
 // Shift+F10) on the highlighted row; group entries only on a group header.
 class ResultPopup final : public QObject {
     Q_OBJECT
 
 public:
-    ResultPopup(ResultsGrid* grid, std::function<void(const QString&)> takeAction,
+    ResultPopup(ResultsGrid* grid, QMenu* shared, std::function<void(const QString&)> takeAction,
                 QObject* parent = nullptr);
     ~ResultPopup() override;
 
     QMenu* Menu();
-    // Adds the entries that are not commands on marked files ("Open containing folder")
-    // to a menu built for the grid.
-    static void AddFileEntries(QMenu* menu);
+    // Fills a menu with every command of the table, each entry named as the table names it
+    // and holding its command as data, then the entries that are not commands on marked
+    // files ("Open containing folder").
+    static void Fill(QMenu* menu);
     // Shows the single, all and extra entries the options offer; the group entries are
     // decided when the menu opens.
     void Apply(const ActionCommands::Offer& offer);
@@ -45,6 +46,7 @@ private:
     void PlaceMarkEntries(QMenu* menu);
 
     ResultsGrid* m_grid;
+    QPointer<QMenu> m_shared;
     std::function<void(const QString&)> m_takeAction;
     QPointer<QMenu> m_own;
     // Ours even inside the main window's menu, so they leave it with this window.

@@ -1,8 +1,5 @@
 #include "frmActionProgress.h"
 
-#include "DuplicatesPane.h"
-#include "frmProfile.h"
-
 #include "actions/ResultsModel.h"
 #include "app/MessageService.h"
 
@@ -48,7 +45,8 @@ private:
     frmActionProgress& m_window;
 };
 
-frmActionProgress::frmActionProgress(frmProfile* profile) : QDialog(profile), m_profile(profile) {
+frmActionProgress::frmActionProgress(ResultsModel& results, QString profileName, QWidget* parent)
+    : QDialog(parent), m_results(results), m_profileName(std::move(profileName)) {
     setObjectName(QStringLiteral("frmActionProgress"));
     setWindowTitle(QStringLiteral("Echofind"));
     setModal(true);
@@ -120,23 +118,25 @@ void frmActionProgress::showEvent(QShowEvent* event) {
 
 void frmActionProgress::tmrStart_Timer() {
     tmrStart->stop();
-    ResultsModel& model = m_profile->Results();
     Observer observer(*this);
-    ActionRun withObserver(model, &observer);
+    ActionRun withObserver(m_results, &observer);
     withObserver.Action = m_action;
     withObserver.FileCount = m_fileCount;
     if (m_rule)
         withObserver.SetRemoveRule(*m_rule);
     withObserver.SetProtectedFolders(m_protectedFolders);
     m_run = &withObserver;
-    m_profile->setCursor(Qt::WaitCursor);
+    QWidget* owner = parentWidget();
+    if (owner)
+        owner->setCursor(Qt::WaitCursor);
     const QPointer<frmActionProgress> alive(this);
-    const ActionRun::Outcome outcome = withObserver.Execute(m_profile->ProfileNameText());
+    const ActionRun::Outcome outcome = withObserver.Execute(m_profileName);
     if (!alive)
         return;
     m_run = nullptr;
     m_outcome = outcome;
-    m_profile->unsetCursor();
+    if (owner)
+        owner->unsetCursor();
     tmrUnloadForm->start();
 }
 

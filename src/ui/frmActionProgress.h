@@ -12,7 +12,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class frmProfile;
+class ResultsModel;
 
 // Carries out one confirmed command over the profile window's results and shows how far
 // it got. The run stays on the window's thread: the results model is only ever touched
@@ -22,7 +22,9 @@ class frmActionProgress final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmActionProgress(frmProfile* profile);
+    // Acts on the rows of the results for the named profile (".xml" optional); the parent
+    // shows the wait cursor while it runs.
+    frmActionProgress(ResultsModel& results, QString profileName, QWidget* parent);
     ~frmActionProgress() override;
 
     void SetAction(const QString& action);
@@ -46,7 +48,8 @@ private:
     void tmrStart_Timer();
     void cmdCancel_Click();
 
-    frmProfile* m_profile;
+    ResultsModel& m_results;
+    QString m_profileName;
     QString m_action;
     qint64 m_fileCount = 0;
     std::optional<RemoveRule> m_rule;

@@ -1,10 +1,7 @@
 #include "frmLog.h"
 
-#include "Forms.h"
 #include "RunLogPane.h"
-#include "frmMain.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -35,10 +32,4 @@ frmLog::frmLog(QWidget* parent) : QWidget(parent) {
 
 void frmLog::LoadLog(const QString& profileName) {
     m_pane->LoadRunLog(profileName);
-}
-
-void frmLog::closeEvent(QCloseEvent* event) {
-    if (frmMain* main = Forms::Main())
-        main->ToggleMnuBar(QStringLiteral("ViewLog"), true);
-    event->accept();
 }

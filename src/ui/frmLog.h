@@ -16,9 +16,6 @@ public:
     void LoadLog(const QString& profileName);
     RunLogPane* Pane() const { return m_pane; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     RunLogPane* m_pane = nullptr;
     QPushButton* m_cmdClose = nullptr;

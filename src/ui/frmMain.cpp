@@ -78,12 +78,6 @@ bool Trap(const QString& procedure, const QString& message, const std::function<
     return false;
 }
 
-// Hidden itself or by its document frame, whatever the document area shows now.
-bool IsHiddenHosted(const QWidget* window) {
-    const auto* frame = qobject_cast<const QMdiSubWindow*>(window->parentWidget());
-    return window->isHidden() || (frame && frame->isHidden());
-}
-
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
@@ -169,7 +163,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
          QStringLiteral("Error occured while loading Echofind form"), [this] { PlaceWindow(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The windows this one hosts are deleted after its own parts: they must not call back.
+    for (const QMetaObject::Connection& c : m_tracking)
+        disconnect(c);
+}
 
 QMdiArea* frmMain::MdiArea() {
     return m_mdiArea;
@@ -350,39 +348,7 @@ void frmMain::BuildPopup() {
     // Never part of the menu bar: the profile window shows it over the results grid.
     m_mnuPopup = new QMenu(QStringLiteral("Popup"), this);
     m_mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
-    struct Item {
-        const char* Name;
-        const char* Caption;
-        const char* Command;
-    };
-    static const Item items[] = {
-        {"mnuPopupRecycle", "Send this marked item to Recycle Bin", "Recycle"},
-        {"mnuPopupRecycleAll", "Send all the marked items to Recycle Bin", "RecycleAll"},
-        {"mnuPopupRecycleGroup", "Send all the marked items of this group to Recycle Bin",
-         "RecycleGroup"},
-        {"mnuPopupRemove", "Delete this marked item", "Delete"},
-        {"mnuPopupRemoveAll", "Delete all the marked items", "DeleteAll"},
-        {"mnuPopupDeleteGroup", "Delete all the marked items of this group", "DeleteGroup"},
-        {"mnuPopupMove", "Move this marked item to specified folder", "Move"},
-        {"mnuPopupMoveAll", "Move all the marked items to specified folder", "MoveAll"},
-        {"mnuPopupMoveGroup", "Move all the marked items of this group to specified folder",
-         "MoveGroup"},
-        {"mnuPopupZip", "Zip this marked item", "Zip"},
-        {"mnuPopupZipAll", "Zip all the marked items", "ZipAll"},
-        {"mnuPopupZipGroup", "Zip all the marked items of this group", "ZipGroup"},
-        {"mnuPopupHardLink", "Replace this marked item by a hard link", "HardLink"},
-        {"mnuPopupHardLinkAll", "Replace all the marked items by hard links", "HardLinkAll"},
-        {"mnuPopupHardLinkGroup", "Replace all the marked items of this group by hard links",
-         "HardLinkGroup"},
-        {"mnuPopupSingleCopy", "Create single copy of all the unmarked items", "SingleCopy"},
-        {"mnuPopupExport", "Export report", "Export"},
-    };
-    for (const Item& item : items) {
-        QAction* action = m_mnuPopup->addAction(QLatin1String(item.Caption));
-        action->setObjectName(QLatin1String(item.Name));
-        action->setData(QLatin1String(item.Command));
-    }
-    ResultPopup::AddFileEntries(m_mnuPopup);
+    ResultPopup::Fill(m_mnuPopup);
 }
 
 // ---- start-up and the profile list ----------------------------------------------------
@@ -536,14 +502,27 @@ void frmMain::ToggleMnuBar(const QString& what, bool enabled) {
         QStringLiteral("ToggleMnuBar"),
         QStringLiteral("Encountered a problem while toggling menu bar"),
         [&] {
-            if (enabled && Forms::LoadedCount() == 2) {
+            if (enabled && m_openWindows == 0) {
                 DisplayStatusMsg(QString());
                 ShowManagerPane(true);
-            } else {
+            } else if (!enabled) {
                 ShowManagerPane(false);
             }
         },
         MessageService::Icon::Information);
+}
+
+void frmMain::Track(QWidget* window) {
+    ++m_openWindows;
+    m_tracking.push_back(connect(window, &QObject::destroyed, this, [this] {
+        --m_openWindows;
+        // A window going while this one unloads has nothing to restore.
+        if (m_unloaded)
+            return;
+        DisplayMarkTotals(QString());
+        ToggleMnuTbrInit();
+        ToggleMnuBar(QStringLiteral("Closed"), true);
+    }));
 }
 
 // ---- hosting child windows ------------------------------------------------------------
@@ -554,6 +533,7 @@ QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
     sub->setObjectName(QStringLiteral("sub") + child->objectName());
     sub->setWindowIcon(windowIcon());
     child->installEventFilter(this);
+    Track(child);
     if (show) {
         ShowManagerPane(false);
         sub->show();
@@ -611,7 +591,7 @@ int frmMain::OpenProfile(const QString& strProfileName, const QString& strAction
             result = 0;
             return;
         }
-        auto* profile = new frmProfile;
+        auto* profile = new frmProfile(*this);
         profile->SetAction(strAction);
         if (profile->Init(strProfileName) != Success) {
             delete profile;
@@ -759,26 +739,19 @@ void frmMain::ExecuteCommand() {
 
 void frmMain::ExecuteProfile(const QString& name) {
     Trap(QStringLiteral("ExecuteProfile"), QString(), [&] {
-        modLog::ResetRunStats();
         if (OpenProfile(name, QStringLiteral("E"), false) != Success)
             return;
-        {
-            frmProgress progress(this);
-            progress.SetProfilePath(modCommon::ProfileFolder + name.trimmed() +
-                                    QStringLiteral(".xml"));
-            progress.SetCalledFrom(QStringLiteral("Execute"));
-            progress.exec();
-        }
         frmProfile* profile = Forms::Profile();
-        if (modCommon::CancelRequested) {
-            // A profile window left loaded but hidden would refuse every later New or Edit.
-            if (profile && IsHiddenHosted(profile))
-                Forms::Unload(profile);
+        if (!profile)
+            return;
+        // The window was opened for this run alone: without results it goes again, as one
+        // left loaded behind the list would refuse every later New or Edit.
+        if (profile->RunScan() != frmProgress::Ending::Finished) {
+            Forms::Unload(profile);
             return;
         }
-        if (profile && IsHiddenHosted(profile))
-            BringToFront(profile);
-        if (profile && profile->Results().rowCount() > 0 && profile->Duplicates())
+        BringToFront(profile);
+        if (profile->Results().rowCount() > 0)
             profile->Duplicates()->RowHighlight(QStringLiteral("Key"));
     });
 }
@@ -805,7 +778,7 @@ int frmMain::Options() {
              }
              // Not modal, like the other windows: it closes itself with OK or Cancel and tells
              // this window as it goes.
-             auto* options = new frmOptions(this);
+             auto* options = new frmOptions(*this, this);
              if (options->FormInit() != Success) {
                  delete options;
                  result = Failed;
@@ -813,6 +786,7 @@ int frmMain::Options() {
                  return;
              }
              options->setAttribute(Qt::WA_DeleteOnClose);
+             Track(options);
              ToggleMnuBar(QStringLiteral("Options"), false);
              options->show();
          });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shell.h"
+
 #include "profiles/ProfileList.h"
 
 #include <QMainWindow>
@@ -20,7 +22,7 @@ class frmProfile;
 
 // The main window: the profile list (the in-memory catalogue), menus, toolbar, status bar
 // and the document area that hosts the child windows.
-class frmMain final : public QMainWindow {
+class frmMain final : public QMainWindow, public Shell {
     Q_OBJECT
 
 public:
@@ -32,22 +34,20 @@ public:
     // profile window opened, 3 after a failure, 0 when one was already open (it is then
     // brought to the front).
     int OpenProfile(const QString& strProfileName, const QString& strAction);
-    void AddNewProfile(const QString& strProfileName);
+    // Shell
+    void AddNewProfile(const QString& strProfileName) override;
     void UpdateProfile(const QString& strProfileName, const QString& strStatus,
-                       const QString& strLastRun);
+                       const QString& strLastRun) override;
+    void DisplayStatusMsg(const QString& text) override;
+    void DisplayMarkTotals(const QString& text) override;
+    QMenu* PopupMenu() const override { return m_mnuPopup; }
+
     void DeleteSelectedListViewRecord();
-    void DisplayStatusMsg(const QString& text);
-    // The second panel of the status bar: what the open results' marks would free. Empty
-    // hides it.
-    void DisplayMarkTotals(const QString& text);
     QString MarkTotalsMessage() const;
     void ToggleMnuBar(const QString& what, bool enabled);
     void ToggleMnuTbrInit();
     QMdiArea* MdiArea();
 
-    // The results grid's context menu; the profile window shows it and carries out the
-    // command its entry holds as data ("Recycle", "DeleteAll", ...).
-    QMenu* PopupMenu() const { return m_mnuPopup; }
     QTreeWidget* ProfileList() const { return m_lvwProfiles; }
     QString StatusMessage() const;
     bool ManagerVisible() const;
@@ -73,6 +73,9 @@ private:
     QString SelectedProfileName() const;
     void ShowManagerPane(bool show);
     QMdiSubWindow* Host(QWidget* child, bool show);
+    // Watches a window this one opened: when the last of them goes, the profile list
+    // comes back in front and the menus follow the list again.
+    void Track(QWidget* window);
     void BringToFront(QWidget* window);
     int OpenProfile(const QString& strProfileName, const QString& strAction, bool show);
 
@@ -100,5 +103,7 @@ private:
     QLabel* m_markTotals = nullptr;
     QMenu* m_mnuWindow = nullptr;
     std::vector<QAction*> m_profileDependent;
+    int m_openWindows = 0;
+    std::vector<QMetaObject::Connection> m_tracking; // cut when this window goes first
     bool m_unloaded = false;
 };

@@ -2,10 +2,8 @@
 
 #include "ActionOptionsPages.h"
 #include "BrowseFolder.h"
-#include "Forms.h"
 #include "OptionWidgets.h"
 #include "ScanOptionBoxes.h"
-#include "frmMain.h"
 
 #include "app/AppError.h"
 #include "app/MessageService.h"
@@ -42,7 +40,7 @@ constexpr int ActionOffset = 1;
 
 } // namespace
 
-frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
+frmOptions::frmOptions(Shell& shell, QWidget* parent) : QDialog(parent), m_shell(shell) {
     setObjectName(S("frmOptions"));
     setWindowTitle(S("Default Options"));
     setModal(true);
@@ -239,18 +237,8 @@ void frmOptions::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmOptions::done(int result) {
-    QDialog::done(result);
-    if (!m_unloaded) {
-        m_unloaded = true;
-        if (frmMain* main = Forms::Main())
-            main->ToggleMnuBar(S("Options"), true);
-    }
-}
-
 void frmOptions::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        if (frmMain* main = Forms::Main())
-            main->DisplayStatusMsg(S("Default options "));
+        m_shell.DisplayStatusMsg(S("Default options "));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shell.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -22,7 +24,7 @@ class frmOptions final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmOptions(QWidget* parent = nullptr);
+    frmOptions(Shell& shell, QWidget* parent = nullptr);
     ~frmOptions() override;
 
     // Fills the dialog from config.xml; 1, or 3 after a failure the user was told about.
@@ -36,7 +38,6 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void done(int result) override;
     void reject() override;
 
 private:
@@ -54,5 +55,5 @@ private:
     QPushButton* cmdCancel = nullptr;
     ScanOptionBoxes* m_scan = nullptr;
     ActionOptionsPages* m_actions = nullptr;
-    bool m_unloaded = false;
+    Shell& m_shell;
 };

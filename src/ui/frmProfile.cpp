@@ -5,7 +5,6 @@
 #include "ActionOptionsPages.h"
 #include "BrowseFolder.h"
 #include "DuplicatesPane.h"
-#include "Forms.h"
 #include "MarkMenu.h"
 #include "OptionWidgets.h"
 #include "ProfileOptionsPane.h"
@@ -15,7 +14,6 @@
 #include "ScanOptionBoxes.h"
 #include "frmActionProgress.h"
 #include "frmAdvOptions.h"
-#include "frmMain.h"
 #include "frmProgress.h"
 
 #include "actions/MarkRules.h"
@@ -30,6 +28,7 @@
 #include "profiles/ProfileDocument.h"
 #include "profiles/ProfileReader.h"
 #include "profiles/ProfileRules.h"
+#include "profiles/RunRecord.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -76,6 +75,8 @@ void LogOccued(const char* procedure, qint64 number, const QString& description)
 } // namespace
 
 struct frmProfile::Impl {
+    explicit Impl(Shell& shell) : shell(shell) {}
+    Shell& shell;
     QString ActionMode;
     QString OpenProfileName;
     QTabBar* tabs = nullptr;
@@ -94,7 +95,8 @@ struct frmProfile::Impl {
     bool watchingSubWindow = false;
 };
 
-frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+frmProfile::frmProfile(Shell& shell, QWidget* parent)
+    : QWidget(parent), d(std::make_unique<Impl>(shell)) {
     setObjectName(S("frmProfile"));
     setWindowTitle(S("Profile"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -121,7 +123,8 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     d->actionButtons = new ActionButtons(d->duplicates->Actions());
     connect(d->actionButtons, &ActionButtons::Command, this, &frmProfile::TakeAction);
     d->popup = new ResultPopup(
-        d->duplicates->Grid(), [this](const QString& command) { TakeAction(command); }, this);
+        d->duplicates->Grid(), shell.PopupMenu(),
+        [this](const QString& command) { TakeAction(command); }, this);
     const auto protectedFolders = [this] { return ProtectedFolders(); };
     d->markMenu =
         new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
@@ -130,10 +133,8 @@ frmProfile::frmProfile(QWidget* parent) : QWidget(parent), d(std::make_unique<Im
     d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
     connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
             &frmProfile::ShowMarkTotals);
-    connect(d->markMenu, &MarkMenu::Applied, this, [](const QString& summary) {
-        if (frmMain* main = Forms::Main())
-            main->DisplayMarkTotals(summary);
-    });
+    connect(d->markMenu, &MarkMenu::Applied, this,
+            [this](const QString& summary) { d->shell.DisplayMarkTotals(summary); });
     d->runLog = new RunLogPane;
     d->runLog->setObjectName(S("fraRunLog"));
     // The three panes share one place; the tabs choose which is in front.
@@ -236,11 +237,8 @@ void frmProfile::ShowMarkTotals() {
     const ResultsModel& results = d->duplicates->Model();
     // Rules over an empty list would do nothing; the button says so by being off.
     d->markMenu->Button()->setEnabled(results.RowCount() > 0);
-    frmMain* main = Forms::Main();
-    if (!main)
-        return;
-    main->DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
-                                                   : QString());
+    d->shell.DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
+                                                      : QString());
 }
 
 frmAdvOptions* frmProfile::AdvOptions() const {
@@ -344,8 +342,7 @@ int frmProfile::SaveProfile() {
         // keeps the previous profile. The document service has logged the failure.
         if (ProfileDocument::Save(ProfileRules::DocumentPath(name), settings) != Success)
             return Failed;
-        if (frmMain* main = Forms::Main())
-            main->AddNewProfile(ProfileRules::ProfileName(name));
+        d->shell.AddNewProfile(ProfileRules::ProfileName(name));
         return Success;
     } catch (const std::exception& e) {
         modLog::LogProcedureError(S("frmProfile.SaveProfile"), 0, QString::fromUtf8(e.what()));
@@ -376,12 +373,8 @@ void frmProfile::cmdExecute_Click() {
             // From now on this is an existing profile: its name names its document, and a
             // later save must not write it over another profile's document.
             d->options->txtName->setReadOnly(true);
-            modLog::ResetRunStats();
-            frmProgress progress(this);
-            progress.SetCalledFrom(S("Profile"));
-            progress.SetProfilePath(ProfileRules::DocumentPath(name));
             wait.Restore();
-            progress.exec();
+            RunScan();
         } else if (result != Refused) {
             wait.Restore();
             Messages().Critical(S("Error occured while saving profile details"));
@@ -395,12 +388,32 @@ void frmProfile::cmdExecute_Click() {
         d->duplicates->RowHighlight(S("Key"));
 }
 
+frmProgress::Ending frmProfile::RunScan() {
+    const QString name = ProfileRules::ProfileName(d->options->txtName->text());
+    modLog::ResetRunStats();
+    // Over the main window: a dialog of a window still hidden would bring it to the front.
+    frmProgress progress(window());
+    progress.SetProfilePath(ProfileRules::DocumentPath(name));
+    progress.SetResults(&Results());
+    progress.exec();
+    const frmProgress::Result& result = progress.Outcome();
+    if (result.How == frmProgress::Ending::Stopped)
+        return result.How;
+    const RecordedRun recorded = RecordRun(name, result.Summary);
+    d->shell.UpdateProfile(name, recorded.Status, recorded.LastRun);
+    if (result.How == frmProgress::Ending::Finished) {
+        ToggleTabHead(S("duplicatesresult"));
+        if (Results().RowCount() == 0)
+            ShowStatus(S("No Duplicate files found"));
+    }
+    return result.How;
+}
+
 void frmProfile::cmdAdvancedOption_Click() {
     try {
         frmAdvOptions* adv = LoadAdvOptions();
-        QWidget* anchor = Forms::Main() ? static_cast<QWidget*>(Forms::Main()) : window();
         // Just inside the main window's left edge, near its top.
-        const QPoint corner = anchor->frameGeometry().topLeft();
+        const QPoint corner = window()->frameGeometry().topLeft();
         adv->move(corner.x() + 3, corner.y() + 60);
         adv->exec();
     } catch (const std::exception& e) {
@@ -460,8 +473,7 @@ void frmProfile::SetDismissButton(const QString& caption) {
 }
 
 void frmProfile::ShowStatus(const QString& text) {
-    if (frmMain* main = Forms::Main())
-        main->DisplayStatusMsg(text);
+    d->shell.DisplayStatusMsg(text);
 }
 
 void frmProfile::Activated() {
@@ -505,11 +517,7 @@ void frmProfile::Unload() {
         return;
     d->unloaded = true;
     delete d->adv;
-    if (frmMain* main = Forms::Main()) {
-        main->DisplayMarkTotals(QString());
-        main->ToggleMnuBar(S("NewEdit"), true);
-        main->ToggleMnuTbrInit();
-    }
+    d->shell.DisplayMarkTotals(QString());
 }
 
 // ---- commands on the results ----------------------------------------------------------
@@ -558,7 +566,7 @@ void frmProfile::TakeAction(const QString& strAction) {
     else if (command->Rows == ActionCommands::Scope::Group)
         count = GetGroupFileCount(results.Text(results.CurrentRow(), 2));
 
-    frmActionProgress progress(this);
+    frmActionProgress progress(results, ProfileNameText(), this);
     progress.SetAction(QString::fromLatin1(command->RunAction));
     progress.SetFileCount(count);
     // What the person just confirmed is what the advanced options show now, saved or not;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Shell.h"
+#include "frmProgress.h"
+
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -17,7 +20,7 @@ class frmAdvOptions;
 class frmProfile final : public QWidget {
     Q_OBJECT
 public:
-    explicit frmProfile(QWidget* parent = nullptr);
+    explicit frmProfile(Shell& shell, QWidget* parent = nullptr);
     ~frmProfile() override;
 
     // "A" opens the profile to look at and edit it, "E" to run it without showing it.
@@ -36,6 +39,11 @@ public:
     void ResetAdvOptions();
     // "profileoptions" | "duplicatesresult" | "runlog"
     void ToggleTabHead(const QString& tab);
+
+    // Scans the profile's saved document into this window's results, records the run and,
+    // when it finished, shows the duplicates. The one place that decides what the window
+    // shows after a scan.
+    frmProgress::Ending RunScan();
 
     ResultsModel& Results();
     DuplicatesPane* Duplicates();

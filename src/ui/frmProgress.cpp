@@ -1,22 +1,16 @@
 #include "frmProgress.h"
 
-#include "Forms.h"
 #include "ScanRun.h"
-#include "frmMain.h"
-#include "frmProfile.h"
 
 #include "actions/ResultsModel.h"
 #include "app/AppError.h"
 #include "app/MessageService.h"
-#include "app/modCommon.h"
 #include "app/modLog.h"
-#include "profiles/Catalogue.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -29,7 +23,6 @@
 namespace {
 
 const QString StartTick = QStringLiteral("frmProgress.tmrStart_Timer");
-const QString UnloadTick = QStringLiteral("frmProgress.tmrUnloadForm_Timer");
 
 // How long one slice of the grid fill may hold the GUI thread. Well under the 100 ms in
 // which Cancel must be heard, and long enough that the fill is not dominated by the
@@ -40,11 +33,6 @@ constexpr size_t FillBatch = 2048;
 // Interval at which the worker's counters are shown; a label per file would be slower
 // than the scan.
 constexpr int RefreshMs = 100;
-
-void UnloadWindow(QWidget* window) {
-    if (window)
-        Forms::Unload(window);
-}
 
 } // namespace
 
@@ -111,33 +99,22 @@ frmProgress::~frmProgress() {
         m_worker->wait();
         delete m_worker;
     }
-    if (m_redrawHeld && Results())
-        Results()->SetRedraw(true);
+    if (m_redrawHeld && m_results)
+        m_results->SetRedraw(true);
 }
 
 void frmProgress::SetProfilePath(const QString& path) {
     m_profilePath = path;
 }
 
-void frmProgress::SetCalledFrom(const QString& from) {
-    m_calledFrom = from;
-}
-
 void frmProgress::SetResults(ResultsModel* model) {
     m_results = model;
-    m_resultsSet = true;
-}
-
-ResultsModel* frmProgress::Results() const {
-    if (m_resultsSet)
-        return m_results;
-    frmProfile* profile = Forms::Profile();
-    return profile ? &profile->Results() : nullptr;
 }
 
 int frmProgress::exec() {
     m_fileCounter = 0;
     m_elapsedSeconds = 1;
+    m_result = {};
     tmrStart->start();
     return QDialog::exec();
 }
@@ -150,24 +127,11 @@ qint64 frmProgress::LongestYieldGapMs() const {
     return m_run ? m_run->LongestYieldGapMs() : m_longestYieldGapMs;
 }
 
-QString frmProgress::ProfileName() const {
-    return modCommon::ProfileNameFromPath(m_profilePath);
-}
-
 void frmProgress::ShowNow(QLabel* label, const QString& text) {
     label->setText(label == lblProgress
                        ? label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width())
                        : text);
     label->repaint();
-}
-
-void frmProgress::UpdateProfile(const QString& status, const QString& lastRun) {
-    // The catalogue file holds the outcome at once, so a run survives whatever happens to
-    // the program later; the main window's list shows it.
-    const QString name = ProfileName();
-    Catalogue::UpdateProfile(name, status, lastRun);
-    if (frmMain* main = Forms::Main())
-        main->UpdateProfile(name, status, lastRun);
 }
 
 void frmProgress::tmrStart_Timer() {
@@ -241,7 +205,8 @@ void frmProgress::ScanFinished() {
             Messages().Inform(QStringLiteral("Error occured while executing the selected profile"));
             m_cancelOperation = true;
             m_run->CancelOperation().store(true);
-            UpdateProfile(QStringLiteral("Error"), modLog::Now());
+            m_result.How = Ending::Failed;
+            m_result.Summary = {false, m_fileCounter, 0, m_elapsedSeconds};
             tmrUnloadForm->start();
             return;
         }
@@ -257,7 +222,7 @@ void frmProgress::ScanFinished() {
                                                 "couple of minutes. Please wait..."));
         }
         ShowNow(lblFileCount, QStringLiteral("Time elapsed : %1 seconds").arg(m_elapsedSeconds));
-        ResultsModel* model = Results();
+        ResultsModel* model = m_results;
         if (!model) {
             FinishRun();
             return;
@@ -277,7 +242,7 @@ void frmProgress::ScanFinished() {
 
 void frmProgress::FillNextChunk() {
     try {
-        ResultsModel* model = Results();
+        ResultsModel* model = m_results;
         GroupRecorder& groups = m_run->Groups();
         QElapsedTimer slice;
         slice.start();
@@ -301,21 +266,11 @@ void frmProgress::FinishRun() {
     tmrDisplayProgress->stop();
     pbrExecution->setValue(100);
 
-    modLog::RunStats.FilesProcessed = m_fileCounter;
-    modLog::RunStats.TimeTaken = QString::number(m_elapsedSeconds);
-    modLog::RunStats.DuplicatesFound = m_groupCounter;
-    modLog::RunStats.EndedAt = modLog::Now();
-    modLog::RunStats.RunStatus = QStringLiteral("Success");
-
-    modLog::WriteRunLog(ProfileName());
-    UpdateProfile(modLog::RunStats.RunStatus, modLog::RunStats.EndedAt);
-
-    ResultsModel* model = Results();
-    if (model && model->RowCount() > 0) {
-        model->SetCurrent(1, 1);
-    } else if (frmMain* main = Forms::Main()) {
-        main->DisplayStatusMsg(QStringLiteral("No Duplicate files found"));
-    }
+    // A Cancel heard while the grid was filled still stops the run.
+    m_result.How = m_cancelOperation ? Ending::Stopped : Ending::Finished;
+    m_result.Summary = {true, m_fileCounter, m_groupCounter, m_elapsedSeconds};
+    if (m_results && m_results->RowCount() > 0)
+        m_results->SetCurrent(1, 1);
     tmrUnloadForm->start();
 }
 
@@ -326,13 +281,14 @@ void frmProgress::FailStartTick(qint64 number, const QString& description) {
     m_fill->stop();
     if (m_redrawHeld) {
         m_redrawHeld = false;
-        if (ResultsModel* model = Results())
-            model->SetRedraw(true);
+        if (m_results)
+            m_results->SetRedraw(true);
     }
     m_refresh->stop();
     tmrStart->stop();
     tmrDisplayProgress->stop();
     m_cancelOperation = true;
+    m_result.How = Ending::Stopped;
     if (m_run)
         m_run->CancelOperation().store(true);
     if (!m_worker)
@@ -356,33 +312,7 @@ void frmProgress::tmrUnloadForm_Timer() {
     tmrDisplayProgress->stop();
     m_refresh->stop();
     m_closing = true;
-    try {
-        if (!m_cancelOperation) {
-            if (frmProfile* profile = Forms::Profile())
-                profile->ToggleTabHead(QStringLiteral("duplicatesresult"));
-            done(QDialog::Accepted);
-            if (m_calledFrom == QLatin1String("Execute")) {
-                if (frmMain* main = Forms::Main())
-                    main->ToggleMnuBar(QStringLiteral("NewEdit"), false);
-                if (frmProfile* profile = Forms::Profile()) {
-                    if (auto* sub = qobject_cast<QMdiSubWindow*>(profile->parentWidget()))
-                        sub->show();
-                    profile->show();
-                }
-            }
-        } else {
-            if (m_calledFrom == QLatin1String("Execute")) {
-                UnloadWindow(Forms::Find(QStringLiteral("frmAdvOptions")));
-                UnloadWindow(Forms::Profile());
-                if (frmMain* main = Forms::Main())
-                    main->ToggleMnuBar(QStringLiteral("NewEdit"), true);
-            }
-            done(QDialog::Rejected);
-        }
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(UnloadTick, 0, QString::fromLocal8Bit(e.what()), true);
-        done(QDialog::Rejected);
-    }
+    done(m_cancelOperation ? QDialog::Rejected : QDialog::Accepted);
     if (m_run) {
         m_longestYieldGapMs = m_run->LongestYieldGapMs();
         m_run.reset();
@@ -397,9 +327,9 @@ void frmProgress::cmdCancel_Click() {
     if (m_closing)
         return; // the run ended while the question was open
     m_cancelOperation = true;
+    m_result.How = Ending::Stopped;
     if (m_run)
         m_run->CancelOperation().store(true);
-    modCommon::CancelRequested = true;
     ShowNow(lblProgress, QStringLiteral("Cancelling the operation..."));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/RunRecord.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -16,7 +18,8 @@ class ScanRun;
 // The modal window in which one scan runs from start to end. The walk, the signatures and
 // the grouping run on a worker thread that knows no widgets; this window only listens to
 // its counters, asks the cancel question and, at the end, fills the results grid on the
-// GUI thread, records the run and closes itself.
+// GUI thread and closes itself. What follows (recording the run, showing the results) is
+// the caller's, from the result it returns.
 class frmProgress final : public QDialog {
     Q_OBJECT
 
@@ -24,17 +27,25 @@ public:
     explicit frmProgress(QWidget* parent = nullptr);
     ~frmProgress() override;
 
+    enum class Ending {
+        Finished, // the groups are in the results
+        Failed,   // the profile could not be scanned; the user was told
+        Stopped,  // cancelled, or an unexpected error (logged): nothing to record
+    };
+    struct Result {
+        Ending How = Ending::Stopped;
+        ScanSummary Summary; // for a finished or failed run
+    };
+
     // The profile document to scan: the profile folder + name + ".xml".
     void SetProfilePath(const QString& path);
-    // "Execute" when the main window's run command opened the window, "Profile" when the
-    // profile window's execute button did.
-    void SetCalledFrom(const QString& from);
-    // Where the groups go; by default the loaded profile window's results. Tests and the
-    // benchmark hand their own.
+    // Where the groups go.
     void SetResults(ResultsModel* model);
 
-    // Runs the whole scan and returns once the window has closed.
+    // Runs the whole scan and returns once the window has closed: Accepted when finished.
     int exec() override;
+    // How the last run ended.
+    const Result& Outcome() const { return m_result; }
 
     // True once the user confirmed the cancel question, or the run failed.
     bool CancelOperation() const;
@@ -57,14 +68,10 @@ private:
     void FinishRun();
     void FailStartTick(qint64 number, const QString& description);
     void ShowNow(QLabel* label, const QString& text);
-    void UpdateProfile(const QString& status, const QString& lastRun);
-    QString ProfileName() const;
-    ResultsModel* Results() const;
 
     QString m_profilePath;
-    QString m_calledFrom;
     ResultsModel* m_results = nullptr;
-    bool m_resultsSet = false;
+    Result m_result;
 
     QProgressBar* pbrExecution = nullptr;
     QLabel* lblProgress = nullptr;

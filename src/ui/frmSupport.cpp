@@ -1,9 +1,5 @@
 #include "frmSupport.h"
 
-#include "Forms.h"
-#include "frmMain.h"
-
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -92,10 +88,4 @@ frmSupport::frmSupport(QWidget* parent) : QWidget(parent) {
         else
             close();
     });
-}
-
-void frmSupport::closeEvent(QCloseEvent* event) {
-    if (frmMain* main = Forms::Main())
-        main->ToggleMnuBar(QStringLiteral("Support"), true);
-    event->accept();
 }

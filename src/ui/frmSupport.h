@@ -16,9 +16,6 @@ public:
     static QString SupportAddress();
     static QString HelpDeskUrl();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     QLabel* m_lblSupport = nullptr;
     QLabel* m_lblURL = nullptr;

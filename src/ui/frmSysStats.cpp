@@ -1,8 +1,5 @@
 #include "frmSysStats.h"
 
-#include "Forms.h"
-#include "frmMain.h"
-
 #include "app/MessageService.h"
 #include "app/modLog.h"
 
@@ -11,7 +8,6 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QLegendMarker>
@@ -129,10 +125,4 @@ void frmSysStats::ShowChart(const DriveSpace::Chart& chart) {
         chart.LegendVisible ? chart.RowLabel + QStringLiteral(": ") + chart.FreeLabel +
                                   QStringLiteral(", ") + chart.UsedLabel
                             : chart.RowLabel);
-}
-
-void frmSysStats::closeEvent(QCloseEvent* event) {
-    if (frmMain* main = Forms::Main())
-        main->ToggleMnuBar(QStringLiteral("SysStat"), true);
-    event->accept();
 }

@@ -22,9 +22,6 @@ public:
     const DriveSpace::Chart& Shown() const { return m_shown; }
     void ShowChart(const DriveSpace::Chart& chart);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void tbsSystemInfo_Click();
 

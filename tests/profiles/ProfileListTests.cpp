@@ -4,6 +4,7 @@
 #include "app/modXML.h"
 #include "profiles/Catalogue.h"
 #include "profiles/ProfileList.h"
+#include "profiles/RunRecord.h"
 
 using namespace testing_support;
 
@@ -130,4 +131,41 @@ TEST(ProfileList, LastRunColumnNarrowsFromTwentyRows) {
     EXPECT_DOUBLE_EQ(ProfileList::LastRunColumnTwips(19), 1400.0);
     EXPECT_NEAR(ProfileList::LastRunColumnTwips(20), 1150.189, 1e-4);
     EXPECT_NEAR(ProfileList::LastRunColumnTwips(500), 1150.189, 1e-4);
+}
+
+// The window and the command line end a scan through the same record: statistics, run log
+// and catalogue row for a success; only the catalogue row for a failure.
+TEST(RecordRun, ASuccessWritesItsRunLogAFailureOnlyItsCatalogueRow) {
+    AppFolder app;
+    WriteDocument(app, QStringLiteral("P.xml"));
+    modLog::ResetRunStats();
+    const RecordedRun ok = RecordRun(QStringLiteral("P"), {true, 9, 2, 0});
+    EXPECT_EQ(ok.Status, QStringLiteral("Success"));
+    EXPECT_TRUE(ok.RunLogWritten);
+    EXPECT_EQ(modLog::RunStats.FilesProcessed, 9);
+    EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
+    EXPECT_EQ(modLog::RunStats.TimeTaken, QStringLiteral("1")) << "never less than a second";
+    EXPECT_EQ(modLog::RunStats.EndedAt, ok.LastRun);
+    const QString log = modCommon::LogPath + QStringLiteral("P.log");
+    EXPECT_TRUE(QFile::exists(log));
+    const auto row = [](const QString& name) {
+        std::vector<Catalogue::Entry> entries;
+        Catalogue::ReadEntries(entries);
+        for (const Catalogue::Entry& e : entries)
+            if (e.Name == name)
+                return e.Status + u' ' + e.LastRun;
+        return QStringLiteral("(none)");
+    };
+    EXPECT_EQ(row(QStringLiteral("P")), QStringLiteral("Success ") + ok.LastRun);
+
+    QFile::remove(log);
+    modLog::RunStats.EndedAt = QStringLiteral("before");
+    const RecordedRun failed = RecordRun(QStringLiteral("P"), {false, 3, 0, 5});
+    EXPECT_EQ(failed.Status, QStringLiteral("Error"));
+    EXPECT_FALSE(QFile::exists(log));
+    EXPECT_EQ(modLog::RunStats.EndedAt, QStringLiteral("before"));
+    EXPECT_EQ(row(QStringLiteral("P")), QStringLiteral("Error ") + failed.LastRun);
+    // A profile without a document keeps no row.
+    RecordRun(QStringLiteral("Gone"), {false, 0, 0, 1});
+    EXPECT_EQ(row(QStringLiteral("Gone")), QStringLiteral("(none)"));
 }

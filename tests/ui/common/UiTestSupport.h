@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "profiles/Catalogue.h"
 #include "ui/QtMessageService.h"
+#include "ui/Shell.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,6 +25,23 @@ namespace ui_testing {
 inline QString S(const char* text) {
     return QString::fromUtf8(text);
 }
+
+// Stands in for the main window around a window opened on its own: keeps what it was told.
+class RecordingShell final : public Shell {
+public:
+    void DisplayStatusMsg(const QString& text) override { Status = text; }
+    void DisplayMarkTotals(const QString& text) override { MarkTotals = text; }
+    void AddNewProfile(const QString& name) override { Added << name; }
+    void UpdateProfile(const QString& name, const QString& status, const QString&) override {
+        Updated << name + u' ' + status;
+    }
+    QMenu* PopupMenu() const override { return nullptr; }
+
+    QString Status;
+    QString MarkTotals;
+    QStringList Added;
+    QStringList Updated; // name and status
+};
 
 template <class W> W* Find(QWidget* parent, const char* name) {
     W* found = parent->findChild<W*>(S(name));

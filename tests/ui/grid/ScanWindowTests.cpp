@@ -22,7 +22,6 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using ui_testing::CatalogueEntry;
 using ui_testing::ScriptedMessagesScope;
 using Answer = MessageService::Answer;
 
@@ -48,7 +47,6 @@ protected:
     int Run(frmProgress& window, const QString& profilePath) {
         modLog::ResetRunStats();
         window.SetProfilePath(profilePath);
-        window.SetCalledFrom(u"Profile"_s);
         window.SetResults(&pane.Model());
         bool timedOut = false;
         QTimer guard;
@@ -77,7 +75,7 @@ protected:
     DuplicatesPane pane;
 };
 
-TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndRecordsTheRun) {
+TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     const auto& t = app.Tree();
     t.CreateFile(u"data/a/x.txt"_s, "hello");
     t.CreateFile(u"data/b/x.txt"_s, "hello");
@@ -112,14 +110,13 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndRecordsTheRun) {
     EXPECT_EQ(pane.Grid()->model()->rowCount(), 7) << "the view heard the end of the fill";
 
     EXPECT_FALSE(window.CancelOperation());
-    EXPECT_EQ(modLog::RunStats.FilesProcessed, 9);
-    EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
-    EXPECT_EQ(modLog::RunStats.RunStatus, u"Success"_s);
-    EXPECT_TRUE(t.Exists(RunLogPath(u"Photos"_s).mid(t.Root().size())));
-    const auto entry = CatalogueEntry(u"Photos"_s);
-    ASSERT_TRUE(entry.has_value());
-    EXPECT_EQ(entry->Status, u"Success"_s);
-    EXPECT_EQ(entry->LastRun, modLog::RunStats.EndedAt);
+    const frmProgress::Result& r = window.Outcome();
+    EXPECT_EQ(r.How, frmProgress::Ending::Finished);
+    EXPECT_TRUE(r.Summary.Succeeded);
+    EXPECT_EQ(r.Summary.Files, 9);
+    EXPECT_EQ(r.Summary.Groups, 2);
+    // Recording the run is the caller's: nothing of it is written here.
+    EXPECT_FALSE(QFile::exists(RunLogPath(u"Photos"_s)));
     EXPECT_TRUE(messages.Script.ShownMessages.empty());
 }
 
@@ -132,31 +129,25 @@ TEST_F(ScanWindow, AnEmptyFolderIsASuccessfulRunWithNoGroups) {
     EXPECT_EQ(Run(window, profile), QDialog::Accepted);
     EXPECT_EQ(pane.Model().RowCount(), 0);
     EXPECT_EQ(window.findChild<QLabel*>(u"lblProgress"_s)->text(), u"Processing over"_s);
-    EXPECT_EQ(modLog::RunStats.FilesProcessed, 0);
-    EXPECT_EQ(modLog::RunStats.DuplicatesFound, 0);
-    EXPECT_EQ(modLog::RunStats.TimeTaken, u"1"_s) << "elapsed seconds start at 1";
-    QFile log(RunLogPath(u"Nothing"_s));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Success"));
-    EXPECT_EQ(CatalogueEntry(u"Nothing"_s).value_or(Catalogue::Entry{}).Status, u"Success"_s);
+    const ScanSummary& s = window.Outcome().Summary;
+    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
+    EXPECT_EQ(s.Files, 0);
+    EXPECT_EQ(s.Groups, 0);
+    EXPECT_EQ(s.Seconds, 1) << "elapsed seconds start at 1";
 }
 
-TEST_F(ScanWindow, AMissingProfileIsReportedAndMarkedAsAnErrorWithoutARunLog) {
-    // The catalogue lists the profile, but its document is gone.
-    ASSERT_EQ(Catalogue::SaveEntries({{u"Gone"_s, u"2026-01-02 03:04:05"_s, u"Success"_s}}), 1);
-
+TEST_F(ScanWindow, AMissingProfileIsReportedAndEndsAsAFailure) {
     frmProgress window;
     EXPECT_EQ(Run(window, modCommon::ProfileFolder + u"Gone.xml"_s), QDialog::Rejected);
     EXPECT_EQ(messages.Script.Texts(),
               QStringList{u"Error occured while executing the selected profile"_s});
     EXPECT_EQ(messages.Script.ShownMessages.front().Kind, MessageService::Icon::Information);
     EXPECT_TRUE(window.CancelOperation());
-    // The catalogue is rewritten for the run, and a profile without a document keeps no row.
-    EXPECT_FALSE(CatalogueEntry(u"Gone"_s).has_value());
-    EXPECT_FALSE(QFile::exists(RunLogPath(u"Gone"_s)));
+    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Failed);
+    EXPECT_FALSE(window.Outcome().Summary.Succeeded);
 }
 
-TEST_F(ScanWindow, CancelDuringTheWalkKeepsTheCatalogueAndRunLog) {
+TEST_F(ScanWindow, CancelDuringTheWalkStopsTheRunAndKeepsTheGrid) {
     const auto& t = app.Tree();
     // Enough files that the walk is still going when Cancel is pressed, right after the
     // first tick has handed the scan to its worker.
@@ -165,9 +156,6 @@ TEST_F(ScanWindow, CancelDuringTheWalkKeepsTheCatalogueAndRunLog) {
         for (int i = 0; i < PerFolder; ++i)
             t.CreateFile(u"big/%1/f%2.txt"_s.arg(f).arg(i), QByteArray::number(i));
     const QString profile = WriteProfile(u"Big"_s, {t.Path(u"big"_s)});
-    ASSERT_EQ(Catalogue::SaveEntries({{u"Big"_s, u"2026-01-02 03:04:05"_s, u"Success"_s}}), 1);
-    modLog::RunStats.EndedAt = u"before"_s;
-    t.CreateFile(u"app/tester/Log/Big.log"_s, "previous run log");
     pane.Model().AddHeader(u"earlier group"_s);
 
     messages.Script.Answers = {Answer::Yes};
@@ -185,10 +173,7 @@ TEST_F(ScanWindow, CancelDuringTheWalkKeepsTheCatalogueAndRunLog) {
         }
     });
     presser.start();
-    modLog::ResetRunStats();
-    modLog::RunStats.EndedAt = u"before"_s;
     window.SetProfilePath(profile);
-    window.SetCalledFrom(u"Profile"_s);
     window.SetResults(&pane.Model());
     EXPECT_EQ(window.exec(), QDialog::Rejected);
     const qint64 heardAfter = sinceClick.elapsed();
@@ -196,14 +181,8 @@ TEST_F(ScanWindow, CancelDuringTheWalkKeepsTheCatalogueAndRunLog) {
     EXPECT_EQ(messages.Script.Texts(), QStringList{u"Do you want to cancel the operation?"_s});
     EXPECT_EQ(messages.Script.ShownMessages.front().Choice, MessageService::Buttons::YesNo);
     EXPECT_TRUE(window.CancelOperation());
-    EXPECT_TRUE(modCommon::CancelRequested);
+    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Stopped);
     EXPECT_LT(heardAfter, 1000) << "the walk went on long after Cancel";
-    EXPECT_EQ(t.Read(u"app/tester/Log/Big.log"_s), QByteArray("previous run log"));
-    const auto entry = CatalogueEntry(u"Big"_s);
-    ASSERT_TRUE(entry.has_value());
-    EXPECT_EQ(entry->Status, u"Success"_s);
-    EXPECT_EQ(entry->LastRun, u"2026-01-02 03:04:05"_s);
-    EXPECT_EQ(modLog::RunStats.EndedAt, u"before"_s) << "no statistics for a cancelled run";
     EXPECT_EQ(pane.Model().RowCount(), 1) << "the grid keeps what it held";
 }
 
@@ -220,9 +199,8 @@ TEST_F(ScanWindow, ANoAnswerToTheCancelQuestionLetsTheRunFinish) {
     });
     EXPECT_EQ(Run(window, profile), QDialog::Accepted);
     EXPECT_EQ(messages.Script.Texts(), QStringList{u"Do you want to cancel the operation?"_s});
-    EXPECT_FALSE(modCommon::CancelRequested);
     EXPECT_EQ(pane.Model().RowCount(), 3);
-    EXPECT_EQ(CatalogueEntry(u"Kept"_s).value_or(Catalogue::Entry{}).Status, u"Success"_s);
+    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
 }
 
 // The recording the worker makes must give the grid exactly what a direct fill gives,

@@ -22,7 +22,7 @@ namespace {
 class OptionsDialogTest : public ProfileWindowTest {
 protected:
     frmOptions* OpenOptions(int expected = 1) {
-        Dialog = std::make_unique<frmOptions>();
+        Dialog = std::make_unique<frmOptions>(Shell);
         EXPECT_EQ(Dialog->FormInit(), expected);
         Dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(Dialog.get()));

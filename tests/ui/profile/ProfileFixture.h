@@ -89,7 +89,7 @@ protected:
 
     // Opens a profile window as the main window does: action, Init, show.
     frmProfile* Open(const char* action, const QString& name, int expected = 1) {
-        Window = new frmProfile;
+        Window = new frmProfile(Shell);
         Window->SetAction(S(action));
         EXPECT_EQ(Window->Init(name), expected);
         Window->show();
@@ -130,6 +130,7 @@ protected:
     testing_support::TempTree Folders;
     ui_testing::ScriptedMessagesScope Messages;
     ScriptedBrowser Browser;
+    ui_testing::RecordingShell Shell;
     QPointer<frmProfile> Window;
 };
 

@@ -225,6 +225,7 @@ TEST_F(ShellTest, ClosingTheLastChildShowsTheManagerAgain) {
     ASSERT_NE(frame, nullptr);
     frame->close();
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProfile")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(main->ManagerVisible());
     EXPECT_EQ(main->StatusMessage(), QString());
     // New opens an empty profile window from the default options.
@@ -254,7 +255,7 @@ TEST_F(ShellTest, UnloadAllFormsClosesEveryWindowMainLast) {
     EXPECT_EQ(main->MdiArea()->activeSubWindow()->widget(), Forms::Find(S("frmLog")));
     Forms::UnloadAllForms();
     EXPECT_EQ(Forms::LoadedCount(), 0);
-    EXPECT_EQ(Forms::Main(), nullptr);
+    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmMain")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(m_main);
     // The list had a row, so the session's end is logged.

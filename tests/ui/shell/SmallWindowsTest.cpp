@@ -95,6 +95,7 @@ TEST_F(ShellTest, LogViewerShowsTheSelectedProfilesRunLog) {
     EXPECT_EQ(Forms::Find(S("frmLog")), log);
     Click(log, "cmdClose");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmLog")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(main->ManagerVisible());
     EXPECT_EQ(main->StatusMessage(), QString());
 }
@@ -165,6 +166,7 @@ TEST_F(ShellTest, SupportWindowShowsItsTextsAndTellsTheMainWindowWhenItGoes) {
     EXPECT_FALSE(main->ManagerVisible());
     Click(support, "cmdCancel");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSupport")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(main->ManagerVisible());
 }
 
@@ -187,6 +189,7 @@ TEST_F(ShellTest, SystemStatisticsDrawsTheChosenDrive) {
     EXPECT_EQ(stats->Shown().UsedLabel, S("Total used space - 1,024.00 bytes"));
     Click(stats, "cmdClose");
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSysStats")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(main->ManagerVisible());
 }
 
