@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStyle>
 
 #include <vector>
 
@@ -79,7 +80,26 @@ private:
     void BringToFront(QWidget* window);
     int OpenProfile(const QString& strProfileName, const QString& strAction, bool show);
 
+    // A command of the menus and the toolbar; Commands() holds them all.
+    struct Command {
+        const char* Menu;     // the object name of its menu; null: toolbar only
+        const char* Name;     // its menu entry's object name
+        const char* Text;     // and text
+        const char* Shortcut; // portable text; empty for none
+        const char* Key;      // its toolbar key; null: menu only
+        const char* Tip;      // the toolbar button's tool tip and accessible name
+        const char* Icon;     // the theme's icon, else the style's Fallback
+        QStyle::StandardPixmap Fallback;
+        bool NeedsRows;        // the toolbar button is off while the list is empty
+        const char* Procedure; // trapped under this name with the Failure message; null:
+        const char* Failure;   // the command traps its own errors
+        void (frmMain::*Run)();
+    };
+    static const std::vector<Command>& Commands();
+    void RunCommand(const Command& command, bool fromToolbar);
+
     void NewProfile();
+    void EditSelected();
     void EditProfile(QTreeWidgetItem* row);
     void OpenReport();
     void DeleteCommand();
@@ -87,12 +107,13 @@ private:
     void ExecuteCommand();
     void ViewLog();
     int Options();
+    void OptionsCommand();
+    void Exit();
     void SysStats();
     void ShowProfileManager();
     void ShowHelp();
     void ShowSupport();
     void ShowAbout();
-    void ToolbarCommand(const QString& key);
 
     QMdiArea* m_mdiArea = nullptr;
     QWidget* m_pctProfiles = nullptr;

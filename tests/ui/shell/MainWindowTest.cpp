@@ -53,59 +53,21 @@ TEST_F(ShellTest, StartPositionComesFromTheSettings) {
     settings.remove(S("Startup"));
 }
 
-TEST_F(ShellTest, MenusCarryTheirTextsAndShortcuts) {
-    OpenMain();
-    const struct {
-        const char* Name;
-        const char* Text;
-        const char* Shortcut;
-    } items[] = {
-        {"mnuProfileNew", "&New", "Ctrl+N"},       {"mnuProfileEdit", "&Edit", "Ctrl+E"},
-        {"mnuProfileDelete", "&Delete", "Ctrl+D"}, {"mnuProfileExit", "E&xit", ""},
-        {"mnuRunExecute", "Exec&ute", "Ctrl+U"},   {"mnuRunViewLog", "View &log", "Ctrl+L"},
-        {"mnuToolsOptions", "&Options", "Ctrl+O"}, {"mnuHelpContents", "&Contents", "Ctrl+C"},
-        {"mnuHelpSupport", "Suppo&rt", "Ctrl+R"},  {"mnuAbout", "&About", "Ctrl+A"},
-    };
-    for (const auto& item : items) {
-        QAction* action = Action(item.Name);
-        ASSERT_NE(action, nullptr);
-        EXPECT_EQ(action->text(), S(item.Text)) << item.Name;
-        EXPECT_EQ(action->shortcut().toString(QKeySequence::PortableText), S(item.Shortcut))
-            << item.Name;
-    }
-    QStringList titles;
-    for (QAction* menu : m_main->menuBar()->actions())
-        titles << menu->text();
-    EXPECT_EQ(titles,
-              (QStringList{S("&Profile"), S("&Run"), S("&Tools"), S("Window"), S("&Help")}));
-
-    // The popup of the results grid is never part of the menu bar.
-    EXPECT_FALSE(m_main->menuBar()->actions().contains(m_main->PopupMenu()->menuAction()));
-}
-
+// What assistive tools read: every toolbar button is named by its tool tip, and the results
+// popup is never part of the menu bar.
 TEST_F(ShellTest, ToolbarButtonsAreNamedByTheirToolTips) {
     OpenMain();
     auto* bar = m_main->findChild<QToolBar*>(S("tbrMain"));
     ASSERT_NE(bar, nullptr);
-    QStringList keys;
-    QStringList tips;
     for (QAction* action : bar->actions()) {
-        if (action->isSeparator()) {
-            keys << S("|");
+        if (action->isSeparator())
             continue;
-        }
-        keys << action->data().toString();
-        tips << action->toolTip();
         auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
         ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(action->toolTip().isEmpty());
         EXPECT_EQ(button->accessibleName(), action->toolTip());
     }
-    EXPECT_EQ(keys,
-              (QStringList{S("Manager"), S("New"), S("Edit"), S("Delete"), S("|"), S("Execute"),
-                           S("Options"), S("View Log"), S("Help"), S("Sys Stats"), S("Exit")}));
-    EXPECT_EQ(tips, (QStringList{S("Profile Manager"), S("New Profile"), S("Edit profile"),
-                                 S("Delete profile"), S("Find Duplicates"), S("Default Options"),
-                                 S("View Log"), S("Help"), S("System Statistics"), S("Exit")}));
+    EXPECT_FALSE(m_main->menuBar()->actions().contains(m_main->PopupMenu()->menuAction()));
 }
 
 TEST_F(ShellTest, WithoutProfilesTheProfileCommandsAreRefused) {

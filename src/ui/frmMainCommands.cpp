@@ -1,0 +1,307 @@
+#include "frmMain.h"
+#include "frmMainParts.h"
+
+#include "DuplicatesPane.h"
+#include "Forms.h"
+#include "frmHelp.h"
+#include "frmLog.h"
+#include "frmOptions.h"
+#include "frmProfile.h"
+#include "frmSplash.h"
+#include "frmSupport.h"
+#include "frmSysStats.h"
+
+#include "actions/ResultsModel.h"
+#include "app/AppError.h"
+#include "app/MessageService.h"
+#include "app/modAPI.h"
+#include "app/modCommon.h"
+#include "app/modLog.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStyle>
+#include <QTreeWidget>
+
+using namespace main_window;
+
+// What the main window's commands do, and the one table that says where each appears.
+
+const std::vector<frmMain::Command>& frmMain::Commands() {
+    // Each command once: where it shows, its texts and key, and how it is trapped. The menu
+    // and the toolbar each get an action of their own from this, since the toolbar's
+    // profile commands are disabled on an empty list while the menu's answer with a notice.
+    static const std::vector<Command> table = {
+        {"mnuProfile", "mnuProfileNew", "&New", "Ctrl+N", "New", "New Profile", "document-new",
+         QStyle::SP_FileIcon, false, nullptr, nullptr, &frmMain::NewProfile},
+        {"mnuProfile", "mnuProfileEdit", "&Edit", "Ctrl+E", "Edit", "Edit profile", "document-edit",
+         QStyle::SP_FileDialogContentsView, true, "mnuProfileEdit_Click",
+         "Error occured while displaying profile details for edit", &frmMain::EditSelected},
+        {"mnuProfile", "mnuProfileDelete", "&Delete", "Ctrl+D", "Delete", "Delete profile",
+         "edit-delete", QStyle::SP_TrashIcon, true, "mnuProfileDelete_Click",
+         "Error occured while deleting profile details", &frmMain::DeleteCommand},
+        {"mnuProfile", "mnuProfileOpenReport", "Open &report...", "", nullptr, nullptr, nullptr,
+         QStyle::SP_CustomBase, false, "mnuProfileOpenReport_Click",
+         "Error occured while opening the report", &frmMain::OpenReport},
+        {"mnuProfile", "mnuProfileExit", "E&xit", "", "Exit", "Exit", "application-exit",
+         QStyle::SP_DialogCloseButton, false, nullptr, nullptr, &frmMain::Exit},
+        {"mnuRun", "mnuRunExecute", "Exec&ute", "Ctrl+U", "Execute", "Find Duplicates",
+         "system-search", QStyle::SP_MediaPlay, true, "mnuRunExecute_Click",
+         "Error occured while executing profile", &frmMain::ExecuteCommand},
+        {"mnuRun", "mnuRunViewLog", "View &log", "Ctrl+L", "View Log", "View Log", "text-x-generic",
+         QStyle::SP_FileDialogInfoView, true, "mnuRunViewLog_Click",
+         "Error occured while displaying log", &frmMain::ViewLog},
+        {"mnuTools", "mnuToolsOptions", "&Options", "Ctrl+O", "Options", "Default Options",
+         "preferences-system", QStyle::SP_FileDialogDetailedView, false, "mnuToolsOptions_Click",
+         "Error occured while displaying profile options", &frmMain::OptionsCommand},
+        {"mnuHelp", "mnuHelpContents", "&Contents", "Ctrl+C", "Help", "Help", "help-contents",
+         QStyle::SP_DialogHelpButton, false, nullptr, nullptr, &frmMain::ShowHelp},
+        {"mnuHelp", "mnuHelpSupport", "Suppo&rt", "Ctrl+R", nullptr, nullptr, nullptr,
+         QStyle::SP_CustomBase, false, "mnuHelpSupport_Click",
+         "Error occured while loading support form", &frmMain::ShowSupport},
+        {"mnuHelp", "mnuAbout", "&About", "Ctrl+A", nullptr, nullptr, nullptr,
+         QStyle::SP_CustomBase, false, nullptr, nullptr, &frmMain::ShowAbout},
+        {nullptr, nullptr, nullptr, "", "Manager", "Profile Manager", "view-list-details",
+         QStyle::SP_FileDialogListView, false, nullptr, nullptr, &frmMain::ShowProfileManager},
+        {nullptr, nullptr, nullptr, "", "Sys Stats", "System Statistics", "drive-harddisk",
+         QStyle::SP_DriveHDIcon, false, nullptr, nullptr, &frmMain::SysStats},
+    };
+    return table;
+}
+
+void frmMain::RunCommand(const Command& command, bool fromToolbar) {
+    // While a toolbar command runs the pointer is the hourglass; Exit leaves at once.
+    const bool wait = fromToolbar && command.Run != &frmMain::Exit;
+    if (wait)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (command.Procedure)
+        MainTrap(command.Procedure, QLatin1String(command.Failure),
+                 [&] { (this->*command.Run)(); });
+    else
+        (this->*command.Run)();
+    if (wait)
+        QApplication::restoreOverrideCursor();
+}
+
+void frmMain::EditSelected() {
+    EditProfile(m_lvwProfiles->currentItem());
+}
+
+void frmMain::Exit() {
+    close();
+}
+
+void frmMain::OptionsCommand() {
+    if (Options() == Failed)
+        Forms::UnloadAllForms();
+}
+
+void frmMain::NewProfile() {
+    MainTrap("mnuProfileNew_Click", QStringLiteral("Error occured while opening new profile"),
+             [this] {
+                 const int result = OpenProfile(QStringLiteral("config.xml"), QStringLiteral("A"));
+                 if (result == Failed) {
+                     Messages().Critical(
+                         QStringLiteral("Error occured while intialising the new profile"));
+                     Forms::UnloadAllForms();
+                 } else if (result == Success) {
+                     ToggleMnuBar(QStringLiteral("NewEdit"), false);
+                 }
+             });
+}
+
+void frmMain::EditProfile(QTreeWidgetItem* row) {
+    if (!row) {
+        // With nothing selected (an empty list) there is nothing to edit.
+        if (!Forms::Profile()) {
+            Messages().Inform(PleaseSelect());
+            return;
+        }
+    }
+    const QString name = row ? row->text(ColName) : QString();
+    if (OpenProfile(name, QStringLiteral("E")) == Success)
+        ToggleMnuBar(QStringLiteral("NewEdit"), false);
+}
+
+void frmMain::OpenReport() {
+    // A report is shown in the duplicates of the profile it belongs to: the open profile
+    // window, or the profile selected in the list, opened as Edit opens it.
+    if (!Forms::Profile()) {
+        QTreeWidgetItem* row = m_lvwProfiles->currentItem();
+        if (!row) {
+            Messages().Inform(PleaseSelect());
+            return;
+        }
+        if (OpenProfile(row->text(ColName), QStringLiteral("E")) != Success)
+            return;
+        ToggleMnuBar(QStringLiteral("NewEdit"), false);
+    }
+    if (frmProfile* profile = Forms::Profile()) {
+        BringToFront(profile);
+        profile->OpenReport();
+    }
+}
+
+void frmMain::DeleteCommand() {
+    if (Forms::LoadedCount() == 1 && m_lvwProfiles->topLevelItemCount() > 0) {
+        DeleteProfile();
+        ToggleMnuTbrInit();
+    } else {
+        Messages().Inform(PleaseSelect());
+    }
+}
+
+void frmMain::DeleteProfile() {
+    MainTrap("DeleteProfile", QString(), [this] {
+        const QTreeWidgetItem* item = m_lvwProfiles->currentItem();
+        if (!item)
+            return;
+        const QString name = item->text(ColName);
+        if (Messages().Show(QStringLiteral("Do you want to delete the profile ") + name +
+                                QStringLiteral("?"),
+                            MessageService::Icon::Information, MessageService::Buttons::YesNo,
+                            MessageService::Answer::No) != MessageService::Answer::Yes)
+            return;
+        if (modAPI::MyDeleteFile(modCommon::ProfileFolder + name + QStringLiteral(".xml")) ==
+            Success) {
+            // A profile that never ran has no log; the failed delete only leaves a log line.
+            modAPI::MyDeleteFile(modCommon::LogPath + name + QStringLiteral(".log"));
+            DeleteSelectedListViewRecord();
+        } else {
+            Messages().Inform(QStringLiteral("Error occured while deleting profile - ") + name);
+        }
+    });
+}
+
+void frmMain::ExecuteCommand() {
+    if (!ManagerVisible()) {
+        Messages().Inform(PleaseSelect());
+        return;
+    }
+    const QString name = SelectedProfileName();
+    if (!name.isEmpty())
+        ExecuteProfile(name);
+}
+
+void frmMain::ExecuteProfile(const QString& name) {
+    MainTrap("ExecuteProfile", QString(), [&] {
+        if (OpenProfile(name, QStringLiteral("E"), false) != Success)
+            return;
+        frmProfile* profile = Forms::Profile();
+        if (!profile)
+            return;
+        // The window was opened for this run alone: without results it goes again, as one
+        // left loaded behind the list would refuse every later New or Edit.
+        if (profile->RunScan() != frmProgress::Ending::Finished) {
+            Forms::Unload(profile);
+            return;
+        }
+        BringToFront(profile);
+        if (profile->Results().rowCount() > 0)
+            profile->Duplicates()->RowHighlight(QStringLiteral("Key"));
+    });
+}
+
+void frmMain::ViewLog() {
+    if (QWidget* open = Forms::Find(QStringLiteral("frmLog"))) {
+        BringToFront(open);
+        return;
+    }
+    auto* log = new frmLog;
+    log->LoadLog(SelectedProfileName().trimmed());
+    Host(log, false)->resize(960, 560);
+    ToggleMnuBar(QStringLiteral("ViewLog"), false);
+    BringToFront(log);
+}
+
+int frmMain::Options() {
+    int result = Success;
+    MainTrap("Options", QStringLiteral("Error occured while loading default settings"), [&] {
+        if (QWidget* open = Forms::Find(QStringLiteral("frmOptions"))) {
+            BringToFront(open);
+            return;
+        }
+        // Not modal, like the other windows: it closes itself with OK or Cancel and tells
+        // this window as it goes.
+        auto* options = new frmOptions(*this, this);
+        if (options->FormInit() != Success) {
+            delete options;
+            result = Failed;
+            Forms::UnloadAllForms();
+            return;
+        }
+        options->setAttribute(Qt::WA_DeleteOnClose);
+        Track(options);
+        ToggleMnuBar(QStringLiteral("Options"), false);
+        options->show();
+    });
+    return result;
+}
+
+void frmMain::SysStats() {
+    MainTrap("SysStats", QString(), [this] {
+        if (QWidget* open = Forms::Find(QStringLiteral("frmSysStats"))) {
+            BringToFront(open);
+            return;
+        }
+        auto* stats = new frmSysStats;
+        if (stats->FormInit() != Success) {
+            delete stats;
+            return;
+        }
+        Host(stats, false)->resize(620, 480);
+        ToggleMnuBar(QStringLiteral("SysStat"), false);
+        BringToFront(stats);
+    });
+}
+
+void frmMain::ShowProfileManager() {
+    MainTrap("ShowProfileManager", QString(), [this] {
+        if (frmProfile* profile = Forms::Profile()) {
+            if (!Messages().Ask(
+                    QStringLiteral(
+                        "Currently open profile will be closed. Do you want to continue? "),
+                    MessageService::Answer::No))
+                return;
+            Forms::Unload(profile);
+        }
+        Forms::UnloadOthers(this);
+        DisplayStatusMsg(QString());
+        ShowManagerPane(true);
+    });
+}
+
+void frmMain::ShowHelp() {
+    MainTrap("mnuHelpContents_Click", QString(), [this] {
+        auto* help = qobject_cast<frmHelp*>(Forms::Find(QStringLiteral("frmHelp")));
+        if (!help) {
+            help = new frmHelp(this);
+            help->setAttribute(Qt::WA_DeleteOnClose);
+            if (help->OpenContents() != Success) {
+                // A missing guide is only written to the application log.
+                delete help;
+                return;
+            }
+        }
+        BringToFront(help);
+    });
+}
+
+void frmMain::ShowSupport() {
+    if (QWidget* open = Forms::Find(QStringLiteral("frmSupport"))) {
+        BringToFront(open);
+        return;
+    }
+    auto* support = new frmSupport;
+    QMdiSubWindow* sub = Host(support, false);
+    sub->adjustSize();
+    sub->move(0, 0);
+    ToggleMnuBar(QStringLiteral("Support"), false);
+    BringToFront(support);
+}
+
+void frmMain::ShowAbout() {
+    frmSplash about(frmSplash::Use::About, this);
+    about.exec();
+}
