@@ -94,8 +94,11 @@ QColor FoldersList::NodeColour(const QTreeWidgetItem* node) const {
     return brush.isValid() ? brush.value<QBrush>().color() : QColor();
 }
 
-void FoldersList::SetNode(QTreeWidgetItem* node, bool ticked, const QColor& colour) {
-    const Qt::CheckState state = ticked ? Qt::Checked : Qt::Unchecked;
+void FoldersList::SetNode(QTreeWidgetItem* node, Tick tick) {
+    const Qt::CheckState state = tick == Tick::Selected ? Qt::Checked : Qt::Unchecked;
+    const QColor& colour = tick == Tick::Selected  ? m_selectedColour
+                           : tick == Tick::Partial ? m_partialColour
+                                                   : m_clearedColour;
     if (node->checkState(0) != state)
         node->setCheckState(0, state);
     if (NodeColour(node) != colour)

@@ -36,17 +36,16 @@ void FoldersList::OnItemExpanded(QTreeWidgetItem* node) {
                 return;
             QTreeWidgetItem* drive = DriveOf(node);
             const QString hangingMount = HangingMountOf(KeyOf(node));
-            const bool inherit = NodeColour(node) == m_selectedColour && IsTicked(node);
             QString error;
             if (hangingMount.isEmpty()) {
                 if (drive && !m_reader.Answers(KeyOf(drive), error))
                     notReady = Qualify(KeyOf(drive));
                 else
-                    ReadSubFolders(node, inherit);
+                    ReadSubFolders(node);
             } else {
                 // Probing first would block just like the listing, so the listing off
                 // this thread is the probe.
-                const Outcome outcome = ReadSubFolders(node, inherit);
+                const Outcome outcome = ReadSubFolders(node);
                 if (outcome == Outcome::Abandoned)
                     return;
                 if (outcome == Outcome::NoAnswer)
@@ -66,8 +65,9 @@ void FoldersList::OnItemExpanded(QTreeWidgetItem* node) {
     }
 }
 
-FoldersList::Outcome FoldersList::ReadSubFolders(QTreeWidgetItem* node, bool inheritTick) {
+FoldersList::Outcome FoldersList::ReadSubFolders(QTreeWidgetItem* node) {
     const QString key = KeyOf(node);
+    const bool inheritTick = NodeColour(node) == m_selectedColour && IsTicked(node);
     std::vector<SubFolder> folders;
     QString error;
     const quint64 generation = m_generation;

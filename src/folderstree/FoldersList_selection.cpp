@@ -12,7 +12,7 @@ using namespace FolderNodes;
 
 void FoldersList::InitialPath(const QString& strPath) {
     try {
-        SelectPath(strPath, true, true);
+        SelectPath(strPath, {.tick = true, .reveal = true});
     } catch (const std::exception& e) {
         ReportFailure(QString::fromLocal8Bit(e.what()));
     }
@@ -36,7 +36,7 @@ void FoldersList::SetUserSelection(const QStringList& vntSelection) {
                 continue;
             // A saved folder the tree cannot show stays in the selection, exactly as
             // saved, until the user unticks it.
-            if (SelectPath(path, true, false) != Found::Yes)
+            if (SelectPath(path, {.tick = true}) != Found::Yes)
                 AddUnavailable(path);
         }
         m_silentMounts = nullptr;
@@ -84,9 +84,7 @@ QTreeWidgetItem* FoldersList::FindChild(QTreeWidgetItem* node, const QString& ke
         delete node->takeChild(0);
         if (!Yield())
             return nullptr;
-        // A folder below a fully selected one is selected too, as when it is expanded.
-        const bool inherit = NodeColour(node) == m_selectedColour && IsTicked(node);
-        if (ReadSubFolders(node, inherit) == Outcome::Abandoned)
+        if (ReadSubFolders(node) == Outcome::Abandoned)
             return nullptr;
     }
     for (int i = 0; i < node->childCount(); ++i) {
@@ -97,7 +95,7 @@ QTreeWidgetItem* FoldersList::FindChild(QTreeWidgetItem* node, const QString& ke
     return nullptr;
 }
 
-FoldersList::Found FoldersList::SelectPath(const QString& path, bool tick, bool reveal) {
+FoldersList::Found FoldersList::SelectPath(const QString& path, Select how) {
     const quint64 generation = m_generation;
     QTreeWidgetItem* found = nullptr;
     {
@@ -115,14 +113,14 @@ FoldersList::Found FoldersList::SelectPath(const QString& path, bool tick, bool 
             }
         }
         if (current) {
-            SetNode(current, tick, tick ? m_selectedColour : m_clearedColour);
+            SetNode(current, TickOf(how.tick));
             if (m_includeSubFolder) {
                 SpreadDown(current);
                 if (!UpdateParents(current))
                     return Found::Abandoned;
             }
             m_tree->scrollToItem(current);
-            if (reveal)
+            if (how.reveal)
                 m_tree->setCurrentItem(current);
             found = current;
         }

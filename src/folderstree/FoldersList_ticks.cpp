@@ -32,7 +32,7 @@ void FoldersList::ApplyTick(QTreeWidgetItem* node) {
         const bool ticked = IsTicked(node);
         if (m_includeSubFolder)
             SpreadDown(node);
-        SetNode(node, ticked, ticked ? m_selectedColour : m_clearedColour);
+        SetNode(node, TickOf(ticked));
         if (!IsRoot(node) && m_includeSubFolder && !UpdateParents(node))
             return; // the tree was rebuilt meanwhile; the node is gone
     }
@@ -42,8 +42,7 @@ void FoldersList::ApplyTick(QTreeWidgetItem* node) {
 // Children that have not been read yet keep their placeholder; they take the tick
 // from their parent's colour when they are read.
 void FoldersList::SpreadDown(QTreeWidgetItem* node) {
-    const bool ticked = IsTicked(node);
-    const QColor colour = ticked ? m_selectedColour : m_clearedColour;
+    const Tick tick = TickOf(IsTicked(node));
     std::vector<QTreeWidgetItem*> pending{node};
     while (!pending.empty()) {
         QTreeWidgetItem* current = pending.back();
@@ -52,7 +51,7 @@ void FoldersList::SpreadDown(QTreeWidgetItem* node) {
             continue;
         for (int i = 0; i < current->childCount(); ++i) {
             QTreeWidgetItem* child = current->child(i);
-            SetNode(child, ticked, colour);
+            SetNode(child, tick);
             pending.push_back(child);
         }
     }
@@ -62,26 +61,23 @@ bool FoldersList::UpdateParents(QTreeWidgetItem* node) {
     while (!IsRoot(node)) {
         QTreeWidgetItem* parent = node->parent();
         const bool ticked = IsTicked(node);
-        Spread state = Spread::None;
+        Tick state = Tick::Cleared;
         if (NodeColour(node) == m_partialColour) {
-            state = Spread::Mixed;
+            state = Tick::Partial;
         } else {
             for (int i = 0; i < parent->childCount(); ++i) {
                 const QTreeWidgetItem* sibling = parent->child(i);
                 if (NodeColour(sibling) == m_partialColour || IsTicked(sibling) != ticked)
-                    state = Spread::Mixed;
+                    state = Tick::Partial;
                 if (!Yield())
                     return false;
-                if (state == Spread::Mixed)
+                if (state == Tick::Partial)
                     break;
             }
         }
-        if (state != Spread::Mixed)
-            state = ticked ? Spread::All : Spread::None;
-        if (state == Spread::All)
-            SetNode(parent, true, m_selectedColour);
-        else
-            SetNode(parent, false, state == Spread::Mixed ? m_partialColour : m_clearedColour);
+        if (state != Tick::Partial)
+            state = TickOf(ticked);
+        SetNode(parent, state);
         node = parent;
     }
     return true;
