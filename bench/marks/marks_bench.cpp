@@ -32,9 +32,10 @@ void Fill(ResultsModel& model, qint64 rows, int perGroup) {
                                      .arg(g % 97)
                                      .arg(name);
             const qint64 secs = 1600000000 + (g * 7919 + f * 104729) % 50000000;
-            model.AddRow(f == 0, name, path, modLog::DateTextFromSecs(secs),
-                         modLog::DateTextFromSecs(secs), 123456 + g % 1000, QStringLiteral("N"),
-                         QString(), QStringLiteral("0A1B2C3D"), QString(),
+            model.AddRow(f == 0,
+                         {name, path, modLog::DateTextFromSecs(secs),
+                          modLog::DateTextFromSecs(secs), 123456 + g % 1000, QStringLiteral("N"),
+                          QStringLiteral("0A1B2C3D")},
                          {1, inode++, secs * 1000000000, secs});
         }
         model.UpdateHeadTotal(header, (123456 + g % 1000) * perGroup);

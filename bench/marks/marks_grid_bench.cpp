@@ -25,9 +25,10 @@ int main(int argc, char* argv[]) {
         const qint64 header = model.AddHeader(name);
         for (int f = 0; f < 3; ++f) {
             const qint64 secs = 1600000000 + (g * 7919 + f * 104729) % 50000000;
-            model.AddRow(f == 0, name, QStringLiteral("/home/someone/%1/%2").arg(f).arg(name),
-                         QString(), modLog::DateTextFromSecs(secs), 1000, QStringLiteral("N"),
-                         QString(), QString(), QString(), {1, inode++, 1, secs});
+            model.AddRow(f == 0,
+                         {name, QStringLiteral("/home/someone/%1/%2").arg(f).arg(name), QString(),
+                          modLog::DateTextFromSecs(secs), 1000, QStringLiteral("N")},
+                         {1, inode++, 1, secs});
         }
         model.UpdateHeadTotal(header, 3000);
         model.UpdateHeader(header, QStringLiteral("3"));

@@ -219,10 +219,12 @@ void ReportFill(int rows) {
         const qint64 header = recorder.AddHeader(name);
         for (int f = 0; f < 3; ++f)
             recorder.AddRow(
-                f == 0, name, QStringLiteral("/home/someone/Pictures/%1/2026/%2").arg(f).arg(name),
-                QStringLiteral("2026-12-06 18:39:43"), QStringLiteral("2026-12-06 18:39:43"),
-                1234567 + g, QStringLiteral("N"), QString(), QStringLiteral("0A1B2C3D"),
-                QStringLiteral("0123456789abcdef0123456789abcdef"), {});
+                f == 0,
+                {name, QStringLiteral("/home/someone/Pictures/%1/2026/%2").arg(f).arg(name),
+                 QStringLiteral("2026-12-06 18:39:43"), QStringLiteral("2026-12-06 18:39:43"),
+                 1234567 + g, QStringLiteral("N"), QStringLiteral("0A1B2C3D"),
+                 QStringLiteral("0123456789abcdef0123456789abcdef")},
+                {});
         recorder.UpdateHeadTotal(header, 3 * (1234567 + g));
         recorder.UpdateHeader(header, QStringLiteral("3"));
     }

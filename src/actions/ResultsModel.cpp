@@ -63,21 +63,19 @@ qint64 ResultsModel::AddHeader(const QString& fileName) {
     return row;
 }
 
-void ResultsModel::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                          const QString& createdDateTime, const QString& modifiedDateTime,
-                          qint64 fileSize, const QString& attributes, const QString& /*version*/,
-                          const QString& crc32, const QString& md5, const FileIdentity& identity) {
+void ResultsModel::AddRow(bool firstRecord, const clsFileDetails& details,
+                          const FileIdentity& identity) {
     const QString texts[ColumnCount] = {
         QString(),
         firstRecord ? Unmarked : Marked,
-        fileName,
-        filePath,
-        SizeText(fileSize),
-        createdDateTime,
-        modifiedDateTime,
-        attributes,
-        crc32,
-        md5,
+        details.FileName,
+        details.FilePath,
+        SizeText(details.FileSize),
+        details.CreateDateTime,
+        details.ModifiedDateTime,
+        details.FileAttributes,
+        details.CRC32,
+        details.MD5,
     };
     Append(texts, 0, identity);
     m_column0Centred = false;

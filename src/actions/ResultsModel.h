@@ -61,10 +61,8 @@ public:
     // ResultSink: the grouping pass fills the model through these.
     void ClearRecs() override;
     qint64 AddHeader(const QString& fileName) override;
-    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
-                const QString& attributes, const QString& version, const QString& crc32,
-                const QString& md5, const FileIdentity& identity) override;
+    void AddRow(bool firstRecord, const clsFileDetails& details,
+                const FileIdentity& identity) override;
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
 

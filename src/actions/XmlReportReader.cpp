@@ -120,8 +120,16 @@ void XmlReportReader::Fill(ResultsModel& model) const {
         const qint64 header = model.AddHeader(group.Caption);
         for (const File& file : group.Files) {
             const ExportRecord& r = file.Record;
-            model.AddRow(!r.Marked.value_or(true), r.FileName, r.FileLocation, r.Created,
-                         r.Modified, file.Size, r.Attributes, QString(), r.CRC, r.MD5, {});
+            model.AddRow(!r.Marked.value_or(true),
+                         {.FileName = r.FileName,
+                          .FilePath = r.FileLocation,
+                          .CreateDateTime = r.Created,
+                          .ModifiedDateTime = r.Modified,
+                          .FileSize = file.Size,
+                          .FileAttributes = r.Attributes,
+                          .CRC32 = r.CRC,
+                          .MD5 = r.MD5},
+                         {});
             if (r.Status == u"deleted")
                 model.SetFlag(model.RowCount(), ResultsModel::FlagStruck, true);
         }

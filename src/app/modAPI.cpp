@@ -700,6 +700,23 @@ quint32 AttributesFor(bool dotName, EntryType type, quint32 mode, bool virtualMo
     return attrs;
 }
 
+QString AttributeLetters(quint32 attributes) {
+    QString letters;
+    if (attributes & AttrArchive)
+        letters += u'A';
+    if (attributes & AttrHidden)
+        letters += u'H';
+    if (attributes & AttrNormal)
+        letters += u'N';
+    if (attributes & AttrReadOnly)
+        letters += u'R';
+    if (attributes & AttrSystem)
+        letters += u'S';
+    if (attributes & AttrTemporary)
+        letters += u'T';
+    return letters;
+}
+
 bool LocalTimeOf(qint64 secsSinceEpoch, LocalClock& out) {
     if (secsSinceEpoch < 0 || secsSinceEpoch > INT_MAX)
         return false;

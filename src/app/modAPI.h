@@ -160,5 +160,7 @@ int MyRename(const QString& from, const QString& to);
 quint32 AttributesFor(const QString& name, EntryType type, quint32 mode, bool virtualMount);
 // The same for a name already known to start, or not, with a dot.
 quint32 AttributesFor(bool dotName, EntryType type, quint32 mode, bool virtualMount);
+// The bits as the grid and the reports show them: letters in the order A H N R S T.
+QString AttributeLetters(quint32 attributes);
 
 } // namespace modAPI

@@ -13,17 +13,15 @@ qint64 GroupPrinter::AddHeader(const QString&) {
     return ++m_tally.Groups;
 }
 
-void GroupPrinter::AddRow(bool firstRecord, const QString&, const QString& filePath, const QString&,
-                          const QString&, qint64 fileSize, const QString&, const QString&,
-                          const QString&, const QString&, const FileIdentity&) {
+void GroupPrinter::AddRow(bool firstRecord, const clsFileDetails& details, const FileIdentity&) {
     if (m_out) {
         // The path as the file system spells it, so the output can be fed back to other
         // tools.
-        const QByteArray path = PathCodec::Encode(filePath);
+        const QByteArray path = PathCodec::Encode(details.FilePath);
         std::fwrite(path.constData(), 1, size_t(path.size()), m_out);
         std::fputc(m_end, m_out);
     }
-    m_tally.Row(firstRecord, fileSize);
+    m_tally.Row(firstRecord, details.FileSize);
 }
 
 void GroupPrinter::UpdateHeadTotal(qint64, qint64) {}
@@ -120,9 +118,7 @@ qint64 JsonGroupPrinter::AddHeader(const QString&) {
     return ++m_tally.Groups;
 }
 
-void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                              const QString&, const QString&, qint64 fileSize, const QString&,
-                              const QString&, const QString&, const QString&,
+void JsonGroupPrinter::AddRow(bool firstRecord, const clsFileDetails& details,
                               const FileIdentity& identity) {
     if (!m_index) {
         m_index = std::make_unique<Index>();
@@ -135,7 +131,8 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
         it != m_index->Records.end())
         record = &m_list[it->second];
 
-    QByteArray file = "{\"path\":" + PathValue(filePath) + ",\"size\":" + Number(fileSize);
+    QByteArray file =
+        "{\"path\":" + PathValue(details.FilePath) + ",\"size\":" + Number(details.FileSize);
     QByteArray signature;
     if (record) {
         file += ",\"modified\":" + Number(record->ModifiedSecs()) +
@@ -155,9 +152,9 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
         // What the group's files share: the values of the criteria, from its first file.
         QByteArrayList key;
         if (m_list.KeyName)
-            key << "\"name\":" + PathValue(fileName);
+            key << "\"name\":" + PathValue(details.FileName);
         if (m_list.KeySize || m_list.Content != FileList::ContentKind::None)
-            key << "\"size\":" + Number(fileSize);
+            key << "\"size\":" + Number(details.FileSize);
         if (record && m_list.KeyCreated)
             key << "\"created\":" + Number(record->CreatedSecs);
         if (record && m_list.KeyModified)
@@ -168,7 +165,7 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const QString& fileName, const Q
     } else {
         Write(",\n" + file);
     }
-    m_tally.Row(firstRecord, fileSize);
+    m_tally.Row(firstRecord, details.FileSize);
 }
 
 void JsonGroupPrinter::UpdateHeadTotal(qint64, qint64) {}

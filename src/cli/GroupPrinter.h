@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <memory>
 
-// Prints each group as the paths of its files, each ended by the terminator, in grid
-// order; an empty record between groups. Also counts what removing the duplicates would
-// free. With no stream it only counts.
 // What the groups add up to, for the closing summary line; both printers keep one.
 struct GroupTally {
     qint64 Groups = 0;
@@ -23,16 +20,17 @@ struct GroupTally {
     }
 };
 
+// Prints each group as the paths of its files, each ended by the terminator, in grid
+// order; an empty record between groups. Also counts what removing the duplicates would
+// free. With no stream it only counts.
 class GroupPrinter final : public ResultSink {
 public:
     explicit GroupPrinter(std::FILE* out, char terminator = '\n') : m_out(out), m_end(terminator) {}
 
     void ClearRecs() override {}
     qint64 AddHeader(const QString& fileName) override;
-    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
-                const QString& attributes, const QString& version, const QString& crc32,
-                const QString& md5, const FileIdentity& identity) override;
+    void AddRow(bool firstRecord, const clsFileDetails& details,
+                const FileIdentity& identity) override;
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
 
@@ -58,10 +56,8 @@ public:
 
     void ClearRecs() override {}
     qint64 AddHeader(const QString& fileName) override;
-    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                const QString& createdDateTime, const QString& modifiedDateTime, qint64 fileSize,
-                const QString& attributes, const QString& version, const QString& crc32,
-                const QString& md5, const FileIdentity& identity) override;
+    void AddRow(bool firstRecord, const clsFileDetails& details,
+                const FileIdentity& identity) override;
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
     // Closes the document; also the whole document when there was no group.

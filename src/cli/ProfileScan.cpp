@@ -35,14 +35,10 @@ public:
         m_secondHeader = m_second.AddHeader(fileName);
         return m_first.AddHeader(fileName);
     }
-    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                const QString& created, const QString& modified, qint64 size,
-                const QString& attributes, const QString& version, const QString& crc32,
-                const QString& md5, const FileIdentity& identity) override {
-        m_first.AddRow(firstRecord, fileName, filePath, created, modified, size, attributes,
-                       version, crc32, md5, identity);
-        m_second.AddRow(firstRecord, fileName, filePath, created, modified, size, attributes,
-                        version, crc32, md5, identity);
+    void AddRow(bool firstRecord, const clsFileDetails& details,
+                const FileIdentity& identity) override {
+        m_first.AddRow(firstRecord, details, identity);
+        m_second.AddRow(firstRecord, details, identity);
     }
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override {
         m_first.UpdateHeadTotal(rowNo, total);

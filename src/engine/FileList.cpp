@@ -1,14 +1,15 @@
 #include "FileList.h"
-#include "app/PathCodec.h"
 
 #include "clsCRC.h"
 #include "clsFileDetails.h"
-#include "clsFindFile.h"
 #include "clsMD5.h"
 
+#include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modLog.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <limits>
@@ -96,7 +97,7 @@ clsFileDetails FileList::Details(size_t i, bool withKey) const {
     d.FileSize = r.Size;
     d.CreateDateTime = modLog::DateTextFromSecs(r.CreatedSecs);
     d.ModifiedDateTime = modLog::DateTextFromSecs(r.ModifiedSecs());
-    d.FileAttributes = clsFindFile::GetFileAttribute(r.Attributes);
+    d.FileAttributes = modAPI::AttributeLetters(r.Attributes);
     QString xxh;
     if (r.HasSignature()) {
         const Signature& s = SignatureOf(r);

@@ -10,11 +10,9 @@
 namespace {
 
 void AddRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
-    const clsFileDetails d = list.Details(i, false);
     const FileRecord& r = list[i];
     const FolderIdentity& folder = list.FolderOf(r);
-    sink.AddRow(first, d.FileName, d.FilePath, d.CreateDateTime, d.ModifiedDateTime, d.FileSize,
-                d.FileAttributes, QString(), d.CRC32, d.MD5,
+    sink.AddRow(first, list.Details(i, false),
                 {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs(), folder.Device, folder.Inode});
 }
 

@@ -93,23 +93,6 @@ QString clsFindFile::DefaultHashCacheFile() {
                                          : modCommon::UserPath + QStringLiteral("HashCache.sqlite");
 }
 
-QString clsFindFile::GetFileAttribute(quint32 attributes) {
-    QString letters;
-    if (attributes & modAPI::AttrArchive)
-        letters += u'A';
-    if (attributes & modAPI::AttrHidden)
-        letters += u'H';
-    if (attributes & modAPI::AttrNormal)
-        letters += u'N';
-    if (attributes & modAPI::AttrReadOnly)
-        letters += u'R';
-    if (attributes & modAPI::AttrSystem)
-        letters += u'S';
-    if (attributes & modAPI::AttrTemporary)
-        letters += u'T';
-    return letters;
-}
-
 qint64 clsFindFile::FoldersNotListed() const {
     return m_walker->FoldersNotListed();
 }

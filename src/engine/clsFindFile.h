@@ -76,8 +76,6 @@ public:
     // 1, or 3 after an unexpected error (logged).
     int ScanFolders(const QStringList& folders, FileList& list);
 
-    // The attribute letters of a file, in the order A H N R S T.
-    static QString GetFileAttribute(quint32 attributes);
     // A file the run had to leave out: its error detail line, and one more error counted.
     // The caller writes the log line, which names where the failure happened.
     static void NoteFileNotRetrieved(const QString& path);

@@ -77,7 +77,15 @@ protected:
 
 private:
     class Busy;
-    enum class Spread { None, Mixed, All };
+    // A node's tick and colour: a whole folder (ticked, in the selected colour), a folder
+    // with some but not all of what lies below it ticked (unticked, in the partial colour),
+    // or neither.
+    enum class Tick { Cleared, Partial, Selected };
+    // What SelectPath does with the folder it finds, besides scrolling to it.
+    struct Select {
+        bool tick = false;   // ticks it, else clears it
+        bool reveal = false; // makes it the current node
+    };
     enum class Found { Yes, No, Abandoned };
     using Outcome = FolderReader::Outcome;
 
@@ -90,11 +98,12 @@ private:
     void OnItemChanged(QTreeWidgetItem* node, int column);
     void ApplyTick(QTreeWidgetItem* node);
 
-    Outcome ReadSubFolders(QTreeWidgetItem* node, bool inheritTick);
+    // With sub-folders included, those of a whole ticked folder come ticked.
+    Outcome ReadSubFolders(QTreeWidgetItem* node);
     QString HangingMountOf(const QString& key) const;
     void SpreadDown(QTreeWidgetItem* node);
     bool UpdateParents(QTreeWidgetItem* node);
-    Found SelectPath(const QString& path, bool tick, bool reveal);
+    Found SelectPath(const QString& path, Select how);
     void AddUnavailable(const QString& path);
     QTreeWidgetItem* FindDriveFor(const QString& path) const;
     QTreeWidgetItem* FindChild(QTreeWidgetItem* node, const QString& key);
@@ -105,7 +114,8 @@ private:
     bool IsReadNode(const QTreeWidgetItem* node) const;
     bool IsTicked(const QTreeWidgetItem* node) const;
     QColor NodeColour(const QTreeWidgetItem* node) const;
-    void SetNode(QTreeWidgetItem* node, bool ticked, const QColor& colour);
+    void SetNode(QTreeWidgetItem* node, Tick tick);
+    static Tick TickOf(bool ticked) { return ticked ? Tick::Selected : Tick::Cleared; }
     QTreeWidgetItem* NewPlaceholder(QTreeWidgetItem* parent) const;
     bool Yield();
     void ReportFailure(const QString& description);

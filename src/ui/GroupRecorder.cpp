@@ -1,6 +1,22 @@
 #include "GroupRecorder.h"
 
 #include <algorithm>
+#include <iterator>
+
+namespace {
+
+// A file row's texts, in the order they are joined.
+constexpr QString clsFileDetails::*Texts[] = {
+    &clsFileDetails::FileName,
+    &clsFileDetails::FilePath,
+    &clsFileDetails::CreateDateTime,
+    &clsFileDetails::ModifiedDateTime,
+    &clsFileDetails::FileAttributes,
+    &clsFileDetails::CRC32,
+    &clsFileDetails::MD5,
+};
+
+} // namespace
 
 void GroupRecorder::ClearRecs() {
     m_entries.clear();
@@ -15,20 +31,21 @@ qint64 GroupRecorder::AddHeader(const QString& fileName) {
     return m_rows;
 }
 
-void GroupRecorder::AddRow(bool firstRecord, const QString& fileName, const QString& filePath,
-                           const QString& createdDateTime, const QString& modifiedDateTime,
-                           qint64 fileSize, const QString& attributes, const QString& version,
-                           const QString& crc32, const QString& md5, const FileIdentity& identity) {
-    const QChar sep(u'\0');
+void GroupRecorder::AddRow(bool firstRecord, const clsFileDetails& details,
+                           const FileIdentity& identity) {
+    qsizetype size = qsizetype(std::size(Texts)) - 1;
+    for (const auto text : Texts)
+        size += (details.*text).size();
     QString texts;
-    texts.reserve(fileName.size() + filePath.size() + createdDateTime.size() +
-                  modifiedDateTime.size() + attributes.size() + version.size() + crc32.size() +
-                  md5.size() + 7);
-    texts.append(fileName).append(sep).append(filePath).append(sep).append(createdDateTime);
-    texts.append(sep).append(modifiedDateTime).append(sep).append(attributes).append(sep);
-    texts.append(version).append(sep).append(crc32).append(sep).append(md5);
+    texts.reserve(size);
+    for (const auto text : Texts) {
+        if (text != Texts[0])
+            texts.append(QChar(u'\0'));
+        texts.append(details.*text);
+    }
     ++m_rows;
-    m_entries.push_back({Kind::Row, firstRecord, m_rows, fileSize, std::move(texts), identity});
+    m_entries.push_back(
+        {Kind::Row, firstRecord, m_rows, details.FileSize, std::move(texts), identity});
 }
 
 void GroupRecorder::UpdateHeadTotal(qint64 rowNo, qint64 total) {
@@ -57,18 +74,18 @@ size_t GroupRecorder::Replay(ResultSink& sink, size_t from, size_t count) {
         case Kind::Row: {
             // The fields borrow the recording's buffer: the sink copies what it keeps, so
             // half a million rows cost no allocation here.
-            QString f[8];
+            clsFileDetails details;
+            details.FileSize = e.Value;
             qsizetype start = 0;
-            for (QString& field : f) {
+            for (const auto text : Texts) {
                 qsizetype stop = e.Texts.indexOf(u'\0', start);
                 if (stop < 0)
                     stop = e.Texts.size();
                 if (stop > start)
-                    field = QString::fromRawData(e.Texts.constData() + start, stop - start);
+                    details.*text = QString::fromRawData(e.Texts.constData() + start, stop - start);
                 start = stop + 1;
             }
-            sink.AddRow(e.First, f[0], f[1], f[2], f[3], e.Value, f[4], f[5], f[6], f[7],
-                        e.Identity);
+            sink.AddRow(e.First, details, e.Identity);
             break;
         }
         case Kind::Total:

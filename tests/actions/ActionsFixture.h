@@ -37,9 +37,10 @@ inline qint64 AddScannedGroup(ResultsModel& model, const QStringList& paths) {
         modAPI::FileInfo folder;
         EXPECT_EQ(modAPI::MyStat(paths[i], info), 1) << paths[i].toStdString();
         EXPECT_EQ(modAPI::MyStat(paths[i].section(u'/', 0, -2), folder), 1);
-        model.AddRow(i == 0, paths[i].section(u'/', -1), paths[i], QString(),
-                     modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, QStringLiteral("N"),
-                     QString(), QStringLiteral("00000000"), QString(),
+        model.AddRow(i == 0,
+                     {paths[i].section(u'/', -1), paths[i], QString(),
+                      modLog::DateTextFromSecs(info.ModifiedSecs), info.Size, QStringLiteral("N"),
+                      QStringLiteral("00000000")},
                      {info.Device, info.Inode, info.ChangedNs, info.ModifiedSecs, folder.Device,
                       folder.Inode});
     }

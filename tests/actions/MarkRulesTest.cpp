@@ -38,9 +38,10 @@ void Fill(ResultsModel& m, const std::vector<std::vector<File>>& groups, const Q
         bool first = true;
         for (const File& f : group) {
             const QString path = QString::fromUtf8(f.Path);
-            m.AddRow(first, path.section(u'/', -1), path, QString(),
-                     modLog::DateTextFromSecs(f.Modified), f.Size, QStringLiteral("N"), QString(),
-                     QString(), QString(), {1, inode++, 5, exactTimes ? f.Modified : 0});
+            m.AddRow(first,
+                     {path.section(u'/', -1), path, QString(), modLog::DateTextFromSecs(f.Modified),
+                      f.Size, QStringLiteral("N")},
+                     {1, inode++, 5, exactTimes ? f.Modified : 0});
             first = false;
             const qint64 row = m.RowCount();
             if (QByteArrayView(f.State).contains('s'))
@@ -298,11 +299,13 @@ TEST(MarkRules, AgeComesFromTheScanAndFromTheShownTimeOtherwise) {
     // scan carried still order them. Without them the shown time decides.
     ResultsModel m;
     m.AddHeader(QStringLiteral("x"));
-    m.AddRow(true, QStringLiteral("x"), QStringLiteral("/a/x"), QString(),
-             QStringLiteral("2026-10-25 02:30:00"), 1, QString(), QString(), QString(), QString(),
+    m.AddRow(true,
+             {QStringLiteral("x"), QStringLiteral("/a/x"), QString(),
+              QStringLiteral("2026-10-25 02:30:00"), 1},
              {1, 1, 1, 1000});
-    m.AddRow(false, QStringLiteral("x"), QStringLiteral("/b/x"), QString(),
-             QStringLiteral("2026-10-25 02:10:00"), 1, QString(), QString(), QString(), QString(),
+    m.AddRow(false,
+             {QStringLiteral("x"), QStringLiteral("/b/x"), QString(),
+              QStringLiteral("2026-10-25 02:10:00"), 1},
              {1, 2, 1, 4000});
     MarkRules::Apply(m, Keep(Rule::KeepNewest));
     EXPECT_EQ(Marks(m), QStringLiteral("X."));

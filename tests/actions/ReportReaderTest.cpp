@@ -81,14 +81,18 @@ TEST_F(Reopen, AReportComesBackAsItWasShownAndIsWrittenAgainUnchanged) {
                                u"back\\slash\\x41\\u0042"_s,     u"plain.txt"_s};
     const qint64 first = model.AddHeader(names[0]);
     for (int i = 0; i < 3; ++i)
-        model.AddRow(i == 0, names[i], u"/d%1/"_s.arg(i) + names[i], u"2024-01-02 03:04:05"_s,
-                     u"2024-01-02 03:04:06"_s, 12, u"N"_s, {}, u"-12345"_s, {}, {});
+        model.AddRow(i == 0,
+                     {names[i], u"/d%1/"_s.arg(i) + names[i], u"2024-01-02 03:04:05"_s,
+                      u"2024-01-02 03:04:06"_s, 12, u"N"_s, u"-12345"_s},
+                     {});
     model.UpdateHeadTotal(first, 36);
     model.UpdateHeader(first, u"3"_s);
     const qint64 second = model.AddHeader(names[3]);
     for (int i = 3; i < 6; ++i)
-        model.AddRow(i == 3, names[i], u"/e/"_s + names[i], {}, {}, 0, u"HR"_s, {}, {},
-                     u"d41d8cd98f00b204e9800998ecf8427e"_s, {});
+        model.AddRow(i == 3,
+                     {names[i], u"/e/"_s + names[i], QString(), QString(), 0, u"HR"_s, QString(),
+                      u"d41d8cd98f00b204e9800998ecf8427e"_s},
+                     {});
     model.UpdateHeadTotal(second, 0);
     model.UpdateHeader(second, u"3"_s);
     model.SetText(6, 1, ResultsModel::Marked);   // the first kept file now marked...
@@ -279,8 +283,8 @@ TEST_F(Reopen, RowsOutsideTheProfilesFoldersAreNeverTouched) {
     ResultsModel m;
     const qint64 header = m.AddHeader(u"a.txt"_s);
     for (qsizetype i = 0; i < paths.size(); ++i)
-        m.AddRow(i == 0, u"a.txt"_s, paths[i], QString(), model.Text(2, 6), 4, u"N"_s, QString(),
-                 u"00000000"_s, QString(), {});
+        m.AddRow(i == 0,
+                 {u"a.txt"_s, paths[i], QString(), model.Text(2, 6), 4, u"N"_s, u"00000000"_s}, {});
     m.UpdateHeadTotal(header, 24);
     ASSERT_EQ(Execute(m, u"DeleteAll"_s), Outcome::Finished);
     EXPECT_EQ(actions_testing::RowFlags(m).toStdString(), "..ssrrr");

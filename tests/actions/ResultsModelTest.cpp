@@ -16,9 +16,10 @@ void FillTwoGroups(ResultsModel& m) {
         const QString file = QString::fromLatin1(name);
         const qint64 header = m.AddHeader(file);
         for (int i = 1; i <= copies; ++i)
-            m.AddRow(i == 1, file, QStringLiteral("/d%1/").arg(i) + file, QStringLiteral("c"),
-                     QStringLiteral("m"), size, QStringLiteral("N"), QStringLiteral("v"),
-                     QStringLiteral("CRC"), QStringLiteral("MD5"),
+            m.AddRow(i == 1,
+                     {file, QStringLiteral("/d%1/").arg(i) + file, QStringLiteral("c"),
+                      QStringLiteral("m"), size, QStringLiteral("N"), QStringLiteral("CRC"),
+                      QStringLiteral("MD5")},
                      {quint64(copies), quint64(i), qint64(size)});
         m.UpdateHeadTotal(header, size * copies);
         m.UpdateHeader(header, QString::number(copies));
@@ -102,8 +103,8 @@ TEST(ResultsModel, RowsKeepExactPathsAndIdentitiesAndShowPathsReadably) {
     const QString raw = PathCodec::Decode(QByteArray("/d/caf\xe9\nx.txt"));
     const QString lookAlike = PathCodec::Decode(QByteArray("/d/caf\xe8\nx.txt"));
     m.AddHeader(raw);
-    m.AddRow(true, raw, raw, {}, {}, 1, {}, {}, {}, {}, {1, 2, 3});
-    m.AddRow(false, lookAlike, lookAlike, {}, {}, 1, {}, {}, {}, {}, {1, 5, 6});
+    m.AddRow(true, {raw, raw, {}, {}, 1}, {1, 2, 3});
+    m.AddRow(false, {lookAlike, lookAlike, {}, {}, 1}, {1, 5, 6});
     EXPECT_EQ(m.Text(2, 3), raw);
     EXPECT_EQ(m.Text(3, 3), lookAlike);
     EXPECT_EQ(m.data(m.index(1, 3)).toString(), QStringLiteral("/d/caf\\xE9\\u000Ax.txt"));

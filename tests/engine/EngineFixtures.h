@@ -51,14 +51,12 @@ public:
         Paths.emplace_back();
         return ++m_rows;
     }
-    void AddRow(bool firstRecord, const QString& fileName, const QString& filePath, const QString&,
-                const QString&, qint64 fileSize, const QString&, const QString&,
-                const QString& crc32, const QString& md5, const FileIdentity& identity) override {
-        Calls << u"AddRow %1 %2 %3"_s.arg(firstRecord).arg(fileName).arg(fileSize);
-        Paths.back() << filePath;
-        Identities[filePath] = identity;
-        Crcs << crc32;
-        Md5s << md5;
+    void AddRow(bool firstRecord, const clsFileDetails& d, const FileIdentity& identity) override {
+        Calls << u"AddRow %1 %2 %3"_s.arg(firstRecord).arg(d.FileName).arg(d.FileSize);
+        Paths.back() << d.FilePath;
+        Identities[d.FilePath] = identity;
+        Crcs << d.CRC32;
+        Md5s << d.MD5;
         ++m_rows;
     }
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override {

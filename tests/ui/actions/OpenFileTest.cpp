@@ -111,8 +111,8 @@ TEST_F(OpenFile, ANameThatIsNotUtf8IsOpenedByItsOwnBytes) {
     ResultsModel& m = Model();
     const qint64 header = m.AddHeader(path.section(u'/', -1));
     for (int i = 0; i < 2; ++i)
-        m.AddRow(i == 0, path.section(u'/', -1), i == 0 ? path : path + S("2"), {}, {}, 1, S("N"),
-                 {}, {}, {}, {});
+        m.AddRow(i == 0, {path.section(u'/', -1), i == 0 ? path : path + S("2"), {}, {}, 1, S("N")},
+                 {});
     m.UpdateHeader(header, S("2"));
     DoubleClick(2, 3);
     ASSERT_EQ(Opened.size(), 1);

@@ -44,8 +44,10 @@ protected:
         ResultsModel& m = pane.Model();
         const qint64 header = m.AddHeader(name);
         for (int f = 0; f < files; ++f)
-            m.AddRow(f == 0, name, u"/data/%1/%2"_s.arg(f).arg(name), u"2026-01-01 10:00:00"_s,
-                     u"2026-01-02 10:00:00"_s, 7, u"N"_s, u""_s, u"0A1B2C3D"_s, u""_s, {});
+            m.AddRow(f == 0,
+                     {name, u"/data/%1/%2"_s.arg(f).arg(name), u"2026-01-01 10:00:00"_s,
+                      u"2026-01-02 10:00:00"_s, 7, u"N"_s, u"0A1B2C3D"_s},
+                     {});
         m.UpdateHeadTotal(header, 7 * files);
         m.UpdateHeader(header, QString::number(files));
     }
@@ -250,7 +252,7 @@ TEST(GridColours, ADarkPaletteKeepsEveryCellReadable) {
     ResultsModel m;
     m.AddHeader(u"a"_s);
     for (int f = 0; f < 4; ++f)
-        m.AddRow(f == 0, u"a"_s, u"/a%1"_s.arg(f), {}, {}, 1, u"N"_s, {}, {}, {}, {});
+        m.AddRow(f == 0, {u"a"_s, u"/a%1"_s.arg(f), {}, {}, 1, u"N"_s}, {});
     m.UpdateHeadTotal(1, 4);
     m.UpdateHeader(1, u"4"_s);
     m.SetFlag(3, ResultsModel::FlagRed, true);

@@ -215,9 +215,11 @@ TEST(GroupRecorderReplay, AnySlicingGivesTheSameRowsAsADirectFill) {
             const qint64 header = sink->AddHeader(u"name%1"_s.arg(g));
             qint64 total = 0;
             for (int f = 0; f <= g + 1; ++f) {
-                sink->AddRow(f == 0, u"name%1"_s.arg(g), u"/p/%1/%2"_s.arg(g).arg(f),
-                             u"2026-01-01 00:00:0%1"_s.arg(f), u""_s, 10 + f, u"N"_s, u""_s,
-                             u"CRC%1"_s.arg(f), g == 1 ? u""_s : u"md5-%1"_s.arg(f), {});
+                sink->AddRow(f == 0,
+                             {u"name%1"_s.arg(g), u"/p/%1/%2"_s.arg(g).arg(f),
+                              u"2026-01-01 00:00:0%1"_s.arg(f), u""_s, 10 + f, u"N"_s,
+                              u"CRC%1"_s.arg(f), g == 1 ? u""_s : u"md5-%1"_s.arg(f)},
+                             {});
                 total += 10 + f;
             }
             sink->UpdateHeadTotal(header, total);
