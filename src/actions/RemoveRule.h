@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/ProfileDocument.h"
+
 #include <QString>
 
 // What "remove" means for a run: "recycle", "permanent", "move", "zip" or "hardlink"
@@ -15,8 +17,7 @@ struct RemoveRule {
     // Whether this version knows what the rule asks. A rule it does not know (written by a
     // later version, or by hand) is never taken for another one: nothing is removed by it.
     static bool Known(const QString& deleteTo) {
-        return deleteTo.isEmpty() || deleteTo == u"recycle" || deleteTo == u"permanent" ||
-               deleteTo == u"move" || deleteTo == u"zip" || deleteTo == u"hardlink";
+        return ProfileDocument::KnownRemoveRule(deleteTo);
     }
     static QString UnknownText(const QString& deleteTo) {
         return QStringLiteral("Not removed: the profile's remove rule \"") + deleteTo +

@@ -9,7 +9,7 @@
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
-#include "app/modXML.h"
+#include "profiles/ProfileDocument.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -44,51 +44,37 @@ int clsCleanup::GetProfileSettings(const QString& strProfileName) {
     try {
         ProfileName = modCommon::ProfileNameFromPath(strProfileName);
         const QString path = modCommon::ProfileFolder + strProfileName;
-        bool exists = false;
-        modAPI::MyPathFileExists(path, exists);
-        if (!exists)
+        ProfileContents c;
+        switch (ProfileDocument::Read(path, c)) {
+        case ProfileDocument::Found::Missing:
             throw AppError{
                 532, QStringLiteral("Application could not locate the selected profile."), path};
-        modXML::Document doc;
-        if (modXML::ReadProfile(path, doc) != Success || !doc.Root())
+        case ProfileDocument::Found::Unreadable:
             throw AppError{531, QStringLiteral("Error occured while reading the selected profile"),
                            path};
-        if (!doc.HasChildNodes())
-            return Success;
-        if (const pugi::xml_node n =
-                modXML::SelectFirst(doc.Dom(), QStringLiteral("//removeoption/criteria"))) {
-            DeleteTo = modXML::AttributeText(n, QStringLiteral("delto"));
-            TargetFolder = modXML::AttributeText(n, QStringLiteral("folder"));
-            DeleteEmptyFolder =
-                modXML::AttributeText(n, QStringLiteral("deleteemptyfolder")).toLower() == u"yes";
+        case ProfileDocument::Found::Read:
+            break;
         }
-        ProtectedFolders.clear();
-        for (const pugi::xml_node& n :
-             modXML::SelectAll(doc.Dom(), QStringLiteral("//protect/protectedfolder")))
-            ProtectedFolders << modXML::AttributeText(n, QStringLiteral("path"));
+        if (c.Remove) {
+            // As written: a rule this version does not know is refused by the run, never
+            // taken for another one.
+            DeleteTo = c.Remove->DeleteTo;
+            TargetFolder = c.Remove->Folder;
+            DeleteEmptyFolder = c.Remove->DeleteEmptyFolder;
+        }
+        ProtectedFolders = c.ProtectedFolders;
         ScanFolders.clear();
-        for (const pugi::xml_node& n :
-             modXML::SelectAll(doc.Dom(), QStringLiteral("//profileoption/folder"))) {
-            QString folder = modXML::AttributeText(n, QStringLiteral("path"));
-            if (folder == u"$MyDocuments")
-                modAPI::MyGetSpecialFolderPath(5, folder);
-            ScanFolders << folder;
-        }
-        if (const pugi::xml_node n =
-                modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates")))
-            ScanByContent = modXML::AttributeText(n, QStringLiteral("content"))
-                                .compare(u"true", Qt::CaseInsensitive) == 0;
-        if (const pugi::xml_node n =
-                modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/subfolder")))
-            ScanSubFolders = modXML::AttributeText(n, QStringLiteral("include"))
-                                 .compare(u"true", Qt::CaseInsensitive) == 0;
-        if (const pugi::xml_node n =
-                modXML::SelectFirst(doc.Dom(), QStringLiteral("//singlecopy/criteria")))
-            SingleCopyFolder = modXML::AttributeText(n, QStringLiteral("createin"));
-        if (const pugi::xml_node n =
-                modXML::SelectFirst(doc.Dom(), QStringLiteral("//export/exportreport"))) {
-            ExportLocation = modXML::AttributeText(n, QStringLiteral("location"));
-            ExportFormat = modXML::AttributeText(n, QStringLiteral("format"));
+        for (const QString& folder : c.Folders)
+            ScanFolders << ProfileDocument::ResolveFolder(folder);
+        if (c.Find)
+            ScanByContent = c.Find->Content;
+        if (c.IncludeSubFolder)
+            ScanSubFolders = *c.IncludeSubFolder;
+        if (c.Copy)
+            SingleCopyFolder = c.Copy->Folder;
+        if (c.Exports) {
+            ExportLocation = c.Exports->Location;
+            ExportFormat = c.Exports->Format;
         }
         return Success;
     } catch (const AppError& e) {

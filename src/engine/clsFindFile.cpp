@@ -11,7 +11,7 @@
 #include "app/modAPI_scan.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
-#include "app/modXML.h"
+#include "profiles/ProfileDocument.h"
 
 #include <algorithm>
 #include <exception>
@@ -26,31 +26,17 @@ AppError ProfileError() {
     return AppError{536, QStringLiteral("Error in profile details"), QString()};
 }
 
-// The document's booleans are "True" or "False" in any letter case; anything else, or a
-// missing attribute on a present element, ends the run as a damaged profile would.
-bool ReadBool(const pugi::xml_node& element, const QString& name) {
-    const std::optional<QString> value = modXML::Attribute(element, name);
-    if (!value)
-        throw AppError{94, QStringLiteral("Invalid use of Null"), name};
-    if (value->compare(u"true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (value->compare(u"false", Qt::CaseInsensitive) == 0)
+// Whether the scan must refuse the document for the issue: it takes every value of its own
+// parts as written and guesses none. "across" is read leniently, as it is written only when
+// on, and an unknown content comparison is named by UnusableCriteria.
+bool RefusedForScan(const ProfileIssue& issue) {
+    static const QStringList scanElements = {
+        QStringLiteral("subfolder"),     QStringLiteral("findduplicates"),
+        QStringLiteral("ignore"),        QStringLiteral("folder"),
+        QStringLiteral("includefilter"), QStringLiteral("excludefilter")};
+    if (!scanElements.contains(issue.Element) || issue.Attribute == u"across")
         return false;
-    throw AppError{13, QStringLiteral("Type mismatch"), name};
-}
-
-QString ReadText(const pugi::xml_node& element, const QString& name) {
-    const std::optional<QString> value = modXML::Attribute(element, name);
-    if (!value)
-        throw AppError{94, QStringLiteral("Invalid use of Null"), name};
-    return *value;
-}
-
-QStringList ReadAll(const pugi::xml_node& root, const QString& query, const QString& name) {
-    QStringList values;
-    for (const pugi::xml_node& element : modXML::SelectAll(root, query))
-        values << ReadText(element, name);
-    return values;
+    return issue.What == ProfileIssue::Kind::Missing || issue.Attribute != u"matchtype";
 }
 
 void NoteError(const QString& text) {
@@ -174,43 +160,40 @@ void clsFindFile::ReadSettings(const QString& profilePath, QStringList& folders)
                   QStringLiteral(" profile details could not be found"));
         throw ProfileError();
     }
-    modXML::Document doc;
-    if (modXML::ReadProfile(profilePath, doc) != Success) {
+    ProfileContents c;
+    if (ProfileDocument::Read(profilePath, c) != ProfileDocument::Found::Read) {
         NoteError(profilePath + QStringLiteral(" - ") +
                   QStringLiteral(" profile details could not be retrieved"));
         throw ProfileError();
     }
-    if (!doc.HasChildNodes())
+    if (c.Empty)
         return;
-    const pugi::xml_node root = doc.Root();
-    if (const auto e = modXML::SelectFirst(root, QStringLiteral("//profileoption/subfolder")))
-        IncludeSubFolder = ReadBool(e, QStringLiteral("include"));
-    if (const auto e =
-            modXML::SelectFirst(root, QStringLiteral("//profileoption/findduplicates"))) {
-        MatchName = ReadBool(e, QStringLiteral("name"));
-        MatchSize = ReadBool(e, QStringLiteral("size"));
-        CreateDateTime = ReadBool(e, QStringLiteral("create"));
-        ModifiedDateTime = ReadBool(e, QStringLiteral("modify"));
-        ContentMatch = ReadBool(e, QStringLiteral("content"));
-        MatchType = ReadText(e, QStringLiteral("matchtype"));
-        // Written only when on, so a document without it reads as before.
-        if (const auto across = modXML::Attribute(e, QStringLiteral("across")))
-            AcrossFolders = AcrossFolders || across->compare(u"true", Qt::CaseInsensitive) == 0;
+    for (const ProfileIssue& issue : c.Issues)
+        if (RefusedForScan(issue))
+            throw issue.What == ProfileIssue::Kind::Missing
+                ? AppError{94, QStringLiteral("Invalid use of Null"), issue.Attribute}
+                : AppError{13, QStringLiteral("Type mismatch"), issue.Attribute};
+    if (c.IncludeSubFolder)
+        IncludeSubFolder = *c.IncludeSubFolder;
+    if (c.Find) {
+        MatchName = c.Find->Name;
+        MatchSize = c.Find->Size;
+        CreateDateTime = c.Find->Create;
+        ModifiedDateTime = c.Find->Modify;
+        ContentMatch = c.Find->Content;
+        MatchType = c.Find->MatchType;
+        AcrossFolders = AcrossFolders || c.AcrossFolders;
     }
-    if (const auto e = modXML::SelectFirst(root, QStringLiteral("//profileoption/ignore"))) {
-        IncludeHiddenFilesFolders = !ReadBool(e, QStringLiteral("hidden"));
-        IncludeReadOnlyFilesFolders = !ReadBool(e, QStringLiteral("readonly"));
-        IncludeSystemFilesFolders = !ReadBool(e, QStringLiteral("system"));
-        IncludeZeroByteFiles = !ReadBool(e, QStringLiteral("zerobyte"));
+    if (c.Ignores) {
+        IncludeHiddenFilesFolders = !c.Ignores->Hidden;
+        IncludeReadOnlyFilesFolders = !c.Ignores->ReadOnly;
+        IncludeSystemFilesFolders = !c.Ignores->System;
+        IncludeZeroByteFiles = !c.Ignores->ZeroByte;
     }
-    m_include =
-        ReadAll(root, QStringLiteral("//include/includefilter"), QStringLiteral("criteria"));
-    m_exclude =
-        ReadAll(root, QStringLiteral("//exclude/excludefilter"), QStringLiteral("criteria"));
-    for (QString folder :
-         ReadAll(root, QStringLiteral("//profileoption/folder"), QStringLiteral("path"))) {
-        if (folder == u"$MyDocuments")
-            modAPI::MyGetSpecialFolderPath(5, folder);
+    m_include = c.IncludeFilters;
+    m_exclude = c.ExcludeFilters;
+    for (const QString& written : c.Folders) {
+        const QString folder = ProfileDocument::ResolveFolder(written);
         // A relative folder would be taken from wherever the program was started, and the
         // actions would then work on files nobody chose.
         if (!folder.startsWith(u'/')) {

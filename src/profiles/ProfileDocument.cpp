@@ -1,24 +1,35 @@
 #include "ProfileDocument.h"
 
 #include "app/AppError.h"
+#include "app/modAPI.h"
 #include "app/modXML.h"
+
+#include <initializer_list>
+
+QString ProfileIssue::Text() const {
+    if (What == Kind::Missing)
+        return QStringLiteral("The attribute \"%1\" of \"%2\" is missing").arg(Attribute, Element);
+    return QStringLiteral("The value \"%1\" of the attribute \"%2\" of \"%3\" is not understood")
+        .arg(Value, Attribute, Element);
+}
+
+const ProfileIssue* ProfileContents::Lacking(const char* element, const char* attribute,
+                                             qsizetype index) const {
+    for (const ProfileIssue& issue : Issues)
+        if (issue.What == ProfileIssue::Kind::Missing && issue.Index == index &&
+            issue.Element == QLatin1String(element) && issue.Attribute == QLatin1String(attribute))
+            return &issue;
+    return nullptr;
+}
 
 namespace ProfileDocument {
 
 namespace {
 
 using modXML::Element;
-using modXML::XMLAttributeInfo;
 
 QString S(const char* text) {
     return QString::fromLatin1(text);
-}
-
-bool IsTrue(const QString& text) {
-    return text.toLower() == u"true";
-}
-bool IsYes(const QString& text) {
-    return text.toLower() == u"yes";
 }
 
 } // namespace
@@ -69,13 +80,11 @@ std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
         r.push_back(Element(S("includefilter"), S("include"), {{S("criteria"), f.trimmed()}}));
     for (const QString& f : p.ExcludeFilters)
         r.push_back(Element(S("excludefilter"), S("exclude"), {{S("criteria"), f.trimmed()}}));
-    // Every rule but the three without a folder keeps its folder, an unknown one included.
-    const bool withFolder =
-        p.DeleteTo != u"recycle" && p.DeleteTo != u"permanent" && p.DeleteTo != u"hardlink";
-    r.push_back(Element(S("criteria"), S("removeoption"),
-                        {{S("delto"), p.DeleteTo},
-                         {S("folder"), withFolder ? p.RemoveFolder.trimmed() : QString()},
-                         {S("deleteemptyfolder"), YesNo(p.DeleteEmptyFolder)}}));
+    r.push_back(
+        Element(S("criteria"), S("removeoption"),
+                {{S("delto"), p.DeleteTo},
+                 {S("folder"), RuleHasFolder(p.DeleteTo) ? p.RemoveFolder.trimmed() : QString()},
+                 {S("deleteemptyfolder"), YesNo(p.DeleteEmptyFolder)}}));
     r.push_back(Element(S("criteria"), S("singlecopy"),
                         {{S("create"), YesNo(p.SingleCopyCreate)},
                          {S("copy"), p.SingleCopyDuplicatesOnly ? S("duplicates") : QString()},
@@ -92,78 +101,213 @@ int Save(const QString& path, const ProfileSettings& settings) {
     return modXML::WriteXML(S("echofind"), BuildRecords(settings), path);
 }
 
-int Load(const QString& path, ProfileSettings& p) {
-    modXML::Document doc;
-    if (modXML::ReadProfile(path, doc) != Success)
-        return Failed;
-    const pugi::xml_node& d = doc.Dom();
-    const auto attr = [](const pugi::xml_node& n, const char* name) {
-        return modXML::AttributeText(n, QString::fromLatin1(name));
-    };
+namespace {
 
-    p.Folders.clear();
-    for (const pugi::xml_node& n : modXML::SelectAll(d, S("//profileoption/folder")))
-        p.Folders << attr(n, "path");
+// Reads the elements of a document, listing what it lacks or does not make sense of.
+class Reader {
+public:
+    explicit Reader(ProfileContents& out) : m_out(out) {}
+
+    // A switch written as "True"/"False" or "yes"/"no", in any letter case.
+    bool Switch(const pugi::xml_node& n, const char* name, const char* on, const char* off) {
+        const std::optional<QString> value = Value(n, name);
+        if (!value)
+            return false;
+        if (value->compare(QLatin1String(on), Qt::CaseInsensitive) == 0)
+            return true;
+        if (value->compare(QLatin1String(off), Qt::CaseInsensitive) != 0)
+            NotUnderstood(n, name, *value);
+        return false;
+    }
+    bool TrueFalse(const pugi::xml_node& n, const char* name) {
+        return Switch(n, name, "true", "false");
+    }
+    bool YesNo(const pugi::xml_node& n, const char* name) { return Switch(n, name, "yes", "no"); }
+
+    QString Text(const pugi::xml_node& n, const char* name, qsizetype index = 0) {
+        return Value(n, name, index).value_or(QString());
+    }
+
+    // One of the words given, in lower case; any other text as written, listed as not
+    // understood when the document depends on it.
+    QString Word(const pugi::xml_node& n, const char* name,
+                 std::initializer_list<const char*> words, bool used) {
+        const std::optional<QString> value = Value(n, name);
+        if (!value)
+            return {};
+        for (const char* word : words)
+            if (value->compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+                return QString::fromLatin1(word);
+        if (used)
+            NotUnderstood(n, name, *value);
+        return *value;
+    }
+
+    QStringList All(const pugi::xml_node& d, const char* query, const char* name) {
+        QStringList values;
+        for (const pugi::xml_node& n : modXML::SelectAll(d, S(query)))
+            values << Text(n, name, values.size());
+        return values;
+    }
+
+    void NotUnderstood(const pugi::xml_node& n, const char* name, const QString& value) {
+        m_out.Issues.push_back(
+            {ProfileIssue::Kind::NotUnderstood, QString::fromUtf8(n.name()), S(name), 0, value});
+    }
+
+private:
+    std::optional<QString> Value(const pugi::xml_node& n, const char* name, qsizetype index = 0) {
+        std::optional<QString> value = modXML::Attribute(n, S(name));
+        if (!value)
+            m_out.Issues.push_back(
+                {ProfileIssue::Kind::Missing, QString::fromUtf8(n.name()), S(name), index, {}});
+        return value;
+    }
+
+    ProfileContents& m_out;
+};
+
+void ReadScanPart(const pugi::xml_node& d, Reader& read, ProfileContents& c) {
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//profileoption/subfolder")))
-        p.IncludeSubFolder = IsTrue(attr(n, "include"));
+        c.IncludeSubFolder = read.TrueFalse(n, "include");
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//profileoption/findduplicates"))) {
-        p.MatchName = IsTrue(attr(n, "name"));
-        p.MatchSize = IsTrue(attr(n, "size"));
-        p.MatchCreate = IsTrue(attr(n, "create"));
-        p.MatchModify = IsTrue(attr(n, "modify"));
-        p.MatchContent = IsTrue(attr(n, "content"));
-        const QString type = attr(n, "matchtype");
-        if (p.MatchContent && (type == u"crc" || type == u"md5"))
-            p.MatchType = type;
-        p.AcrossFolders = IsTrue(attr(n, "across"));
+        ProfileContents::Criteria& f = c.Find.emplace();
+        f.Name = read.TrueFalse(n, "name");
+        f.Size = read.TrueFalse(n, "size");
+        f.Create = read.TrueFalse(n, "create");
+        f.Modify = read.TrueFalse(n, "modify");
+        f.Content = read.TrueFalse(n, "content");
+        f.MatchType = read.Word(n, "matchtype", {"crc", "md5"}, f.Content);
+        if (modXML::Attribute(n, S("across")))
+            c.AcrossFolders = read.TrueFalse(n, "across");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//profileoption/ignore"))) {
-        p.IgnoreSystem = IsTrue(attr(n, "system"));
-        p.IgnoreHidden = IsTrue(attr(n, "hidden"));
-        p.IgnoreReadOnly = IsTrue(attr(n, "readonly"));
-        p.IgnoreZeroByte = IsTrue(attr(n, "zerobyte"));
+        // In the order the scan has always checked them, so that a document damaged in two
+        // places is refused for the same one as before.
+        ProfileContents::Ignore& i = c.Ignores.emplace();
+        i.Hidden = read.TrueFalse(n, "hidden");
+        i.ReadOnly = read.TrueFalse(n, "readonly");
+        i.System = read.TrueFalse(n, "system");
+        i.ZeroByte = read.TrueFalse(n, "zerobyte");
     }
-    p.IncludeFilters.clear();
-    for (const pugi::xml_node& n : modXML::SelectAll(d, S("//include/includefilter")))
-        p.IncludeFilters << attr(n, "criteria");
-    p.ExcludeFilters.clear();
-    for (const pugi::xml_node& n : modXML::SelectAll(d, S("//exclude/excludefilter")))
-        p.ExcludeFilters << attr(n, "criteria");
+    c.Folders = read.All(d, "//profileoption/folder", "path");
+}
 
-    p.ProtectedFolders.clear();
-    for (const pugi::xml_node& n : modXML::SelectAll(d, S("//protect/protectedfolder")))
-        if (const QString folder = attr(n, "path"); !folder.isEmpty())
-            p.ProtectedFolders << folder;
-
-    const pugi::xml_node remove = modXML::SelectFirst(d, S("//removeoption/criteria"));
-    p.HasActions = bool(remove);
-    if (remove) {
-        // A rule this version does not know (a later one's, say) is kept as written, so
-        // that nothing takes it for the trash and saving gives it back unchanged.
-        const QString to = attr(remove, "delto");
-        p.DeleteTo = to.isEmpty() ? S("recycle") : to;
-        p.RemoveFolder =
-            (p.DeleteTo == u"recycle" || p.DeleteTo == u"permanent" || p.DeleteTo == u"hardlink")
-                ? QString()
-                : attr(remove, "folder");
-        p.DeleteEmptyFolder = IsYes(attr(remove, "deleteemptyfolder"));
+void ReadActionPart(const pugi::xml_node& d, Reader& read, ProfileContents& c) {
+    c.IncludeFilters = read.All(d, "//include/includefilter", "criteria");
+    c.ExcludeFilters = read.All(d, "//exclude/excludefilter", "criteria");
+    c.ProtectedFolders = read.All(d, "//protect/protectedfolder", "path");
+    if (const pugi::xml_node n = modXML::SelectFirst(d, S("//removeoption/criteria"))) {
+        ProfileContents::Removal& r = c.Remove.emplace();
+        r.DeleteTo = read.Text(n, "delto");
+        if (!KnownRemoveRule(r.DeleteTo))
+            read.NotUnderstood(n, "delto", r.DeleteTo);
+        r.Folder = read.Text(n, "folder");
+        r.DeleteEmptyFolder = read.YesNo(n, "deleteemptyfolder");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//singlecopy/criteria"))) {
-        p.SingleCopyCreate = IsYes(attr(n, "create"));
-        if (p.SingleCopyCreate) {
-            p.SingleCopyDuplicatesOnly = attr(n, "copy").toLower() == u"duplicates";
-            p.SingleCopyFolder = attr(n, "createin");
-        }
+        ProfileContents::SingleCopy& s = c.Copy.emplace();
+        s.Create = read.YesNo(n, "create");
+        s.DuplicatesOnly = read.Word(n, "copy", {"duplicates", ""}, true) == u"duplicates";
+        s.Folder = read.Text(n, "createin");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//export/exportreport"))) {
-        p.DoExport = IsYes(attr(n, "doexport"));
+        ProfileContents::Export& e = c.Exports.emplace();
+        e.DoExport = read.YesNo(n, "doexport");
+        e.Location = read.Text(n, "location");
+        e.Format = read.Word(n, "format", {"text", "html", "xml", "csv"}, e.DoExport);
+    }
+}
+
+} // namespace
+
+Found Read(const QString& path, ProfileContents& c) {
+    bool exists = false;
+    modAPI::MyPathFileExists(path, exists);
+    if (!exists)
+        return Found::Missing;
+    modXML::Document doc;
+    if (modXML::ReadProfile(path, doc) != Success)
+        return Found::Unreadable;
+    c = ProfileContents();
+    c.Empty = !doc.HasChildNodes();
+    Reader read(c);
+    ReadScanPart(doc.Dom(), read, c);
+    ReadActionPart(doc.Dom(), read, c);
+    return Found::Read;
+}
+
+int Load(const QString& path, ProfileSettings& p) {
+    ProfileContents c;
+    if (Read(path, c) != Found::Read)
+        return Failed;
+    p.Folders = c.Folders;
+    if (c.IncludeSubFolder)
+        p.IncludeSubFolder = *c.IncludeSubFolder;
+    if (c.Find) {
+        p.MatchName = c.Find->Name;
+        p.MatchSize = c.Find->Size;
+        p.MatchCreate = c.Find->Create;
+        p.MatchModify = c.Find->Modify;
+        p.MatchContent = c.Find->Content;
+        if (p.MatchContent && (c.Find->MatchType == u"crc" || c.Find->MatchType == u"md5"))
+            p.MatchType = c.Find->MatchType;
+        p.AcrossFolders = c.AcrossFolders;
+    }
+    if (c.Ignores) {
+        p.IgnoreSystem = c.Ignores->System;
+        p.IgnoreHidden = c.Ignores->Hidden;
+        p.IgnoreReadOnly = c.Ignores->ReadOnly;
+        p.IgnoreZeroByte = c.Ignores->ZeroByte;
+    }
+    p.IncludeFilters = c.IncludeFilters;
+    p.ExcludeFilters = c.ExcludeFilters;
+    p.ProtectedFolders.clear();
+    for (const QString& folder : c.ProtectedFolders)
+        if (!folder.isEmpty())
+            p.ProtectedFolders << folder;
+
+    p.HasActions = c.Remove.has_value();
+    if (c.Remove) {
+        // A rule this version does not know (a later one's, say) is kept as written, so
+        // that nothing takes it for the trash and saving gives it back unchanged.
+        p.DeleteTo = c.Remove->DeleteTo.isEmpty() ? S("recycle") : c.Remove->DeleteTo;
+        p.RemoveFolder = RuleHasFolder(p.DeleteTo) ? c.Remove->Folder : QString();
+        p.DeleteEmptyFolder = c.Remove->DeleteEmptyFolder;
+    }
+    if (c.Copy) {
+        p.SingleCopyCreate = c.Copy->Create;
+        if (p.SingleCopyCreate) {
+            p.SingleCopyDuplicatesOnly = c.Copy->DuplicatesOnly;
+            p.SingleCopyFolder = c.Copy->Folder;
+        }
+    }
+    if (c.Exports) {
+        p.DoExport = c.Exports->DoExport;
         if (p.DoExport) {
-            p.ExportLocation = attr(n, "location");
-            const QString f = attr(n, "format");
+            p.ExportLocation = c.Exports->Location;
+            const QString& f = c.Exports->Format;
             p.ExportFormat = (f == u"text" || f == u"xml" || f == u"csv") ? f : S("html");
         }
     }
     return Success;
+}
+
+QString ResolveFolder(const QString& path) {
+    if (path != u"$MyDocuments")
+        return path;
+    QString documents = path;
+    modAPI::MyGetSpecialFolderPath(5, documents);
+    return documents;
+}
+
+bool KnownRemoveRule(const QString& deleteTo) {
+    return deleteTo.isEmpty() || deleteTo == u"recycle" || deleteTo == u"permanent" ||
+           deleteTo == u"move" || deleteTo == u"zip" || deleteTo == u"hardlink";
+}
+
+bool RuleHasFolder(const QString& deleteTo) {
+    return deleteTo != u"recycle" && deleteTo != u"permanent" && deleteTo != u"hardlink";
 }
 
 } // namespace ProfileDocument

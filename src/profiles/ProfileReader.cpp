@@ -1,8 +1,5 @@
 #include "ProfileReader.h"
 
-#include "app/modAPI.h"
-#include "app/modXML.h"
-
 namespace ProfileReader {
 
 namespace {
@@ -11,116 +8,90 @@ struct MissingValue {
     QString Text;
 };
 
-QString Q(const char* text) {
-    return QString::fromLatin1(text);
+// A value the windows need as text: its absence ends the read where the windows met it.
+void Need(const ProfileContents& c, const char* element, const char* attribute,
+          qsizetype index = 0) {
+    if (const ProfileIssue* missing = c.Lacking(element, attribute, index))
+        throw MissingValue{missing->Text()};
 }
 
-bool IsTrue(const pugi::xml_node& n, const char* name) {
-    return modXML::AttributeText(n, Q(name)).toLower() == u"true";
-}
-bool IsYes(const pugi::xml_node& n, const char* name) {
-    return modXML::AttributeText(n, Q(name)).toLower() == u"yes";
-}
-// A value the reader needs as text: its absence ends the read.
-QString Needed(const pugi::xml_node& n, const char* name) {
-    if (const auto value = modXML::Attribute(n, Q(name)))
-        return *value;
-    throw MissingValue{QStringLiteral("The attribute \"%1\" of \"%2\" is missing")
-                           .arg(Q(name), QString::fromUtf8(n.name()))};
-}
-
-void ReadScanPart(const pugi::xml_node& d, ProfileReadout& out) {
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//profileoption/subfolder")))
-        out.IncludeSubFolder = IsTrue(n, "include");
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//profileoption/findduplicates"))) {
-        ProfileReadout::Criteria& c = out.Find.emplace();
-        c.Name = IsTrue(n, "name");
-        c.Size = IsTrue(n, "size");
-        c.Create = IsTrue(n, "create");
-        c.Modify = IsTrue(n, "modify");
-        c.Content = IsTrue(n, "content");
-        if (c.Content) {
-            const QString type = Needed(n, "matchtype");
-            if (type == u"crc" || type == u"md5")
-                c.MatchType = type;
+void TakeScanPart(const ProfileContents& c, ProfileReadout& out) {
+    out.IncludeSubFolder = c.IncludeSubFolder;
+    if (c.Find) {
+        ProfileReadout::Criteria& f = out.Find.emplace(*c.Find);
+        f.MatchType.clear();
+        if (f.Content) {
+            Need(c, "findduplicates", "matchtype");
+            if (c.Find->MatchType == u"crc" || c.Find->MatchType == u"md5")
+                f.MatchType = c.Find->MatchType;
         }
-        out.AcrossFolders = IsTrue(n, "across");
+        out.AcrossFolders = c.AcrossFolders;
     }
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//profileoption/ignore"))) {
-        ProfileReadout::Ignore& i = out.Ignores.emplace();
-        i.System = IsTrue(n, "system");
-        i.Hidden = IsTrue(n, "hidden");
-        i.ReadOnly = IsTrue(n, "readonly");
-        i.ZeroByte = IsTrue(n, "zerobyte");
-    }
+    out.Ignores = c.Ignores;
     QStringList& folders = out.Folders.emplace();
-    for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//profileoption/folder")))
-        folders << ResolveFolder(Needed(n, "path"));
+    for (qsizetype i = 0; i < c.Folders.size(); ++i) {
+        Need(c, "folder", "path", i);
+        folders << ProfileDocument::ResolveFolder(c.Folders[i]);
+    }
 }
 
-void ReadActionPart(const pugi::xml_node& d, const Options& options, ProfileReadout& out) {
-    for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//include/includefilter")))
-        out.IncludeFilters << modXML::AttributeText(n, Q("criteria"));
-    for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//exclude/excludefilter")))
-        out.ExcludeFilters << modXML::AttributeText(n, Q("criteria"));
-    for (const pugi::xml_node& n : modXML::SelectAll(d, Q("//protect/protectedfolder")))
-        if (const QString folder = modXML::AttributeText(n, Q("path")); !folder.isEmpty())
+void TakeActionPart(const ProfileContents& c, const Options& options, ProfileReadout& out) {
+    out.IncludeFilters = c.IncludeFilters;
+    out.ExcludeFilters = c.ExcludeFilters;
+    for (const QString& folder : c.ProtectedFolders)
+        if (!folder.isEmpty())
             out.ProtectedFolders << folder;
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//removeoption/criteria"))) {
+    if (c.Remove) {
         ProfileReadout::Removal& r = out.Remove.emplace();
+        Need(c, "criteria", "delto");
         // A rule this version does not know is kept as written: never taken for the trash.
-        const QString to = Needed(n, "delto");
-        r.DeleteTo = to.isEmpty() ? Q("recycle") : to;
+        r.DeleteTo = c.Remove->DeleteTo.isEmpty() ? QStringLiteral("recycle") : c.Remove->DeleteTo;
         if (r.DeleteTo == u"zip" || r.DeleteTo == u"move")
-            r.Folder = Needed(n, "folder");
-        else if (r.DeleteTo != u"recycle" && r.DeleteTo != u"permanent" &&
-                 r.DeleteTo != u"hardlink")
-            r.Folder = modXML::AttributeText(n, Q("folder"));
-        r.DeleteEmptyFolder = IsYes(n, "deleteemptyfolder");
+            Need(c, "criteria", "folder");
+        if (ProfileDocument::RuleHasFolder(r.DeleteTo))
+            r.Folder = c.Remove->Folder;
+        r.DeleteEmptyFolder = c.Remove->DeleteEmptyFolder;
     }
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//singlecopy/criteria"))) {
+    if (c.Copy) {
         ProfileReadout::SingleCopy& s = out.Copy.emplace();
-        s.Create = IsYes(n, "create");
+        s.Create = c.Copy->Create;
         if (s.Create) {
-            s.DuplicatesOnly =
-                options.SingleCopyAlwaysDuplicates || Needed(n, "copy").toLower() == u"duplicates";
-            s.Folder = Needed(n, "createin");
+            if (!options.SingleCopyAlwaysDuplicates)
+                Need(c, "criteria", "copy");
+            s.DuplicatesOnly = options.SingleCopyAlwaysDuplicates || c.Copy->DuplicatesOnly;
+            Need(c, "criteria", "createin");
+            s.Folder = c.Copy->Folder;
         }
     }
-    if (const pugi::xml_node n = modXML::SelectFirst(d, Q("//export/exportreport"))) {
+    if (c.Exports) {
         ProfileReadout::Export& e = out.Exports.emplace();
-        e.DoExport = IsYes(n, "doexport");
+        e.DoExport = c.Exports->DoExport;
         if (e.DoExport) {
-            e.Location = Needed(n, "location");
-            const QString f = Needed(n, "format");
-            e.Format = (f == u"text" || f == u"xml" || f == u"csv") ? f : Q("html");
+            Need(c, "exportreport", "location");
+            e.Location = c.Exports->Location;
+            Need(c, "exportreport", "format");
+            const QString& f = c.Exports->Format;
+            e.Format = (f == u"text" || f == u"xml" || f == u"csv") ? f : QStringLiteral("html");
         }
     }
 }
 
 } // namespace
 
-QString ResolveFolder(const QString& path) {
-    if (path != u"$MyDocuments")
-        return path;
-    QString documents = path;
-    modAPI::MyGetSpecialFolderPath(5, documents);
-    return documents;
-}
-
 Status Read(const QString& path, const Options& options, ProfileReadout& out, QString& errorText) {
-    bool exists = false;
-    modAPI::MyPathFileExists(path, exists);
-    if (!exists)
+    ProfileContents c;
+    switch (ProfileDocument::Read(path, c)) {
+    case ProfileDocument::Found::Missing:
         return Status::Missing;
-    modXML::Document doc;
-    if (modXML::ReadProfile(path, doc) != 1)
+    case ProfileDocument::Found::Unreadable:
         return Status::Unreadable;
+    case ProfileDocument::Found::Read:
+        break;
+    }
     try {
-        const pugi::xml_node& d = doc.Dom();
-        if (options.Part == Scope::Whole && doc.HasChildNodes())
-            ReadScanPart(d, out);
-        ReadActionPart(d, options, out);
+        if (options.Part == Scope::Whole && !c.Empty)
+            TakeScanPart(c, out);
+        TakeActionPart(c, options, out);
     } catch (const MissingValue& missing) {
         errorText = missing.Text;
         return Status::Incomplete;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProfileDocument.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,39 +10,15 @@
 // A profile document read part by part, the way the option windows take it into their
 // controls: a part the document lacks stays unset, so the window keeps what it shows.
 struct ProfileReadout {
-    struct Criteria {
-        bool Name = false;
-        bool Size = false;
-        bool Create = false;
-        bool Modify = false;
-        bool Content = false;
-        // "crc" or "md5" when content is compared and the document names one of them;
-        // empty otherwise, which leaves the window's choice as it was.
-        QString MatchType;
-    };
-    struct Ignore {
-        bool System = false;
-        bool Hidden = false;
-        bool ReadOnly = false;
-        bool ZeroByte = false;
-    };
-    struct Removal {
-        QString DeleteTo; // "recycle", "permanent", "move", "zip" or "hardlink"
-        QString Folder;   // only for "move" and "zip"
-        bool DeleteEmptyFolder = false;
-    };
-    struct SingleCopy {
-        bool Create = false;
-        bool DuplicatesOnly = false; // read only when Create
-        QString Folder;              // read only when Create
-    };
-    struct Export {
-        bool DoExport = false;
-        QString Location; // read only when DoExport
-        QString Format;   // "text", "html", "xml" or "csv"; read only when DoExport
-    };
+    using Criteria = ProfileContents::Criteria;
+    using Ignore = ProfileContents::Ignore;
+    using Removal = ProfileContents::Removal;
+    using SingleCopy = ProfileContents::SingleCopy;
+    using Export = ProfileContents::Export;
 
     std::optional<bool> IncludeSubFolder;
+    // The match type is "crc" or "md5" when content is compared and the document names one
+    // of them; empty otherwise, which leaves the window's choice as it was.
     std::optional<Criteria> Find;
     // Set whenever the criteria are: off unless the document turns it on.
     std::optional<bool> AcrossFolders;
@@ -53,7 +31,10 @@ struct ProfileReadout {
     QStringList ExcludeFilters;
     // The document's whole list; a document without one protects nothing.
     QStringList ProtectedFolders;
+    // The rule is never empty (no rule is the trash), and only a rule with a folder of its
+    // own keeps one.
     std::optional<Removal> Remove;
+    // What depends on the switch is read only when it is on; an unknown format is "html".
     std::optional<SingleCopy> Copy;
     std::optional<Export> Exports;
 };
@@ -78,12 +59,8 @@ struct Options {
     bool SingleCopyAlwaysDuplicates = false;
 };
 
-// Reads the document at path into out. On Incomplete, errorText says which value was
-// missing and out holds what was read before it.
+// Reads the document at path into out the way the windows take it. On Incomplete, errorText
+// says which value the windows need was missing, and out holds what was read before it.
 Status Read(const QString& path, const Options& options, ProfileReadout& out, QString& errorText);
-
-// "$MyDocuments" becomes the user's documents folder; any other text stays as it is, and
-// so does the token when the documents folder cannot be found.
-QString ResolveFolder(const QString& path);
 
 } // namespace ProfileReader

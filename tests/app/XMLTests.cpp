@@ -89,24 +89,3 @@ TEST(XmlDocument, ParseErrorsAreNumberedAndLogged) {
     EXPECT_EQ(app.Tree().Read(QStringLiteral("bad.xml")), QByteArray("<echofind><open></echofind>"))
         << "a failed append leaves the file as it was";
 }
-
-TEST(XmlDocument, ShippedDocumentsAreReadable) {
-    for (const char* name : {"config.xml", "Default Profile.xml"}) {
-        modXML::Document doc;
-        ASSERT_EQ(modXML::ReadProfile(
-                      QStringLiteral(ECHOFIND_BIN_DIR "/") + QString::fromUtf8(name), doc),
-                  1)
-            << name;
-        const pugi::xml_node folder =
-            modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/folder"));
-        EXPECT_EQ(modXML::AttributeText(folder, QStringLiteral("path")),
-                  QStringLiteral("$MyDocuments"));
-        const pugi::xml_node find =
-            modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates"));
-        EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("matchtype")), QStringLiteral("crc"));
-        const pugi::xml_node remove =
-            modXML::SelectFirst(doc.Dom(), QStringLiteral("//removeoption/criteria"));
-        EXPECT_EQ(modXML::AttributeText(remove, QStringLiteral("delto")),
-                  QStringLiteral("recycle"));
-    }
-}

@@ -25,7 +25,7 @@ protected:
                                        {u"create"_s, u"False"_s},
                                        {u"modify"_s, u"False"_s},
                                        {u"content"_s, u"True"_s},
-                                       {u"matchtype"_s, u"CRC"_s}}));
+                                       {u"matchtype"_s, u"MD5"_s}}));
             records.push_back(Element(u"ignore"_s, opt,
                                       {{u"system"_s, u"True"_s},
                                        {u"hidden"_s, hidden},
@@ -76,6 +76,7 @@ TEST_F(ExecuteProfile, SettingsComeFromTheDocument) {
         int status = 0;
         scan.ExecuteProfile(Write(hidden, {P(u"d"_s)}, hidden), list, status);
         ASSERT_EQ(status, 1);
+        EXPECT_EQ(list.Content, FileList::ContentKind::Md5) << "the method is read in any case";
         RecordingSink sink;
         GroupingPass(list, sink);
         EXPECT_EQ(Rel(sink.Paths), Groups{expected}) << hidden.toStdString();

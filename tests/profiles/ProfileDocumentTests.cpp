@@ -7,9 +7,13 @@
 #include "profiles/ProfileReader.h"
 
 #include <QFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QXmlStreamReader>
 
 using namespace testing_support;
+using namespace Qt::Literals::StringLiterals;
 
 TEST(ProfileDocument, TwoFoldersAndNoFiltersRoundTrip) {
     AppFolder app;
@@ -46,14 +50,6 @@ TEST(ProfileDocument, TwoFoldersAndNoFiltersRoundTrip) {
     ASSERT_EQ(ProfileDocument::Load(path, back), 1);
     EXPECT_EQ(back.Folders,
               (QStringList{QStringLiteral("/home/ann/Pictures"), QStringLiteral("/srv/Fotos Ü")}));
-    EXPECT_TRUE(back.IncludeSubFolder);
-    EXPECT_TRUE(back.MatchSize);
-    EXPECT_FALSE(back.MatchName);
-    EXPECT_EQ(back.MatchType, QStringLiteral("md5"));
-    EXPECT_EQ(back.DeleteTo, QStringLiteral("move"));
-    EXPECT_EQ(back.RemoveFolder, QStringLiteral("/srv/dups"));
-    EXPECT_EQ(back.ExportFormat, QStringLiteral("csv"));
-    EXPECT_TRUE(back.IncludeFilters.isEmpty());
 }
 
 TEST(ProfileDocument, ValuesFollowTheWrittenVocabulary) {
@@ -82,16 +78,6 @@ TEST(ProfileDocument, ValuesFollowTheWrittenVocabulary) {
     ASSERT_EQ(filters.size(), 2u);
     EXPECT_EQ(modXML::AttributeText(filters[0], QStringLiteral("criteria")),
               QStringLiteral("*.jpg"));
-
-    // Unknown values fall back as the dialogs read them; a remove rule this version does not
-    // know stays as written, so nothing takes it for the trash.
-    modXML::SetAttribute(remove, QStringLiteral("delto"), QStringLiteral("Shred"));
-    modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), QStringLiteral("YES"));
-    ASSERT_TRUE(modXML::Save(doc, path));
-    ProfileSettings back;
-    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.DeleteTo, QStringLiteral("Shred"));
-    EXPECT_TRUE(back.DeleteEmptyFolder);
 }
 
 TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
@@ -233,24 +219,58 @@ QString Golden(const char* name) {
     return QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name);
 }
 
-} // namespace
-
-// Documents written before protected folders and across-folder groups existed: read and
-// saved again they must come out byte for byte as they were, with and without an action part.
-TEST(ProfileDocument, OlderDocumentsWriteBackUnchanged) {
-    AppFolder app;
-    for (const char* name : {"profile-full.xml", "profile-scan-only.xml"}) {
-        const QByteArray before = ReadBytes(Golden(name));
-        ASSERT_FALSE(before.isEmpty()) << name;
-        ProfileSettings p;
-        ASSERT_EQ(ProfileDocument::Load(Golden(name), p), 1) << name;
-        EXPECT_TRUE(p.ProtectedFolders.isEmpty());
-        EXPECT_FALSE(p.AcrossFolders);
-        const QString copy = modCommon::ProfileFolder + QString::fromLatin1(name);
-        ASSERT_EQ(ProfileDocument::Save(copy, p), 1);
-        EXPECT_EQ(ReadBytes(copy), before) << name;
-    }
+// The names of the switches that are on, then the texts that are not empty.
+QString Words(std::initializer_list<bool> switches, const char* names, QStringList texts = {}) {
+    const QStringList all = QString::fromLatin1(names).split(u' ');
+    QStringList on;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (switches.begin()[i])
+            on << all[i];
+    texts.prepend(on.join(u','));
+    texts.removeAll(QString());
+    return texts.join(u' ');
 }
+QString Text(bool on) {
+    return on ? u"T"_s : u"F"_s;
+}
+QString Text(const QStringList& list) {
+    return list.join(u',');
+}
+QString Text(const ProfileContents::Criteria& f) {
+    return Words({f.Name, f.Size, f.Create, f.Modify, f.Content}, "name size create modify content",
+                 {f.MatchType});
+}
+QString Text(const ProfileContents::Ignore& i) {
+    return Words({i.System, i.Hidden, i.ReadOnly, i.ZeroByte}, "system hidden readonly zerobyte");
+}
+QString Text(const ProfileContents::Removal& r) {
+    return Words({r.DeleteEmptyFolder}, "empty", {r.DeleteTo, r.Folder});
+}
+QString Text(const ProfileContents::SingleCopy& c) {
+    return Words({c.Create, c.DuplicatesOnly}, "create duplicates", {c.Folder});
+}
+QString Text(const ProfileContents::Export& e) {
+    return Words({e.DoExport}, "export", {e.Location, e.Format});
+}
+template <class T> QString Text(const std::optional<T>& part) {
+    return part ? Text(*part) : u"-"_s;
+}
+
+// Every part of a reading on one line, a part the reading left unset as "-".
+template <class Reading> QString Describe(const Reading& r) {
+    const QStringList parts{Text(r.Folders),
+                            Text(r.IncludeSubFolder),
+                            Text(r.Find) + (r.AcrossFolders == true ? u" across"_s : QString()),
+                            Text(r.Ignores),
+                            Text(r.IncludeFilters) + u'/' + Text(r.ExcludeFilters),
+                            Text(r.ProtectedFolders),
+                            Text(r.Remove),
+                            Text(r.Copy),
+                            Text(r.Exports)};
+    return PathCodec::Display(parts.join(u';'));
+}
+
+} // namespace
 
 TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
     AppFolder app;
@@ -301,34 +321,129 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     EXPECT_EQ(scanOnlyBack.ProtectedFolders, QStringList{QStringLiteral("/data/keep")});
 }
 
-// The hard-link rule survives every reader, so saving a profile from a window never turns
-// it back into the trash; with a folder attribute left over from a move it needs none.
-TEST(ProfileDocument, TheHardLinkRuleReadsAndWritesBackAsItIs) {
+// Every shape of document the program ships or has written, spelt in other letters or
+// damaged: as the one reader gives it (its issues after "||", "-" for a value missing and
+// "?" for one not understood), as the windows take it, and as saving writes it back. Words
+// are read in any letter case and written in lower case; the remove rule alone compares
+// exactly, so "Move" stays a rule this version does not know.
+TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase) {
     AppFolder app;
-    ProfileSettings p;
-    p.Folders = {QStringLiteral("/data")};
-    p.MatchSize = true;
-    p.DeleteTo = QStringLiteral("hardlink");
-    p.RemoveFolder = QStringLiteral("/left/over");
-    const QString path = modCommon::ProfileFolder + QStringLiteral("links.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    QFile saved(path);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const QByteArray first = saved.readAll();
-    saved.close();
+    struct Row {
+        QString Document; // a file of golden/ or of the program's folder, or a document's text
+        QString Spelt;    // 'from'>'to' replacements made in the file first
+        QString Contents;
+        QString Window = {}; // empty: as Contents, without the issues
+        QString Saved = {};  // the replacements saving keeps; the file itself when empty
+    };
+    const QString full = u"/home/ann/Pictures,/srv/caf\\xE9 archive;T;size,content crc;"
+                         u"system,zerobyte;*.jpg,*.png/thumbs*;;empty move /srv/dups;"
+                         u"create,duplicates /srv/single;export /srv/reports csv"_s;
+    const QString shipped =
+        u"$MyDocuments;T;size,content crc;system,hidden,zerobyte;/;;recycle;;"_s;
+    const Row rows[] = {
+        {u"golden/profile-full.xml"_s,
+         u"'True'>'TRUE' 'False'>'false' 'crc'>'CRC' 'yes'>'Yes' 'duplicates'>'DUPLICATES' "
+         u"'csv'>'CSV'"_s,
+         full},
+        {u"golden/profile-full.xml"_s,
+         u"'crc'>'MD5'"_s,
+         QString(full).replace(u"crc"_s, u"md5"_s),
+         {},
+         u"'crc'>'md5'"_s},
+        {u"golden/profile-full.xml"_s, u"'move'>'Move'"_s,
+         QString(full).replace(u"move"_s, u"Move"_s) + u" || ?criteria.delto=Move"_s,
+         QString(full).replace(u"move"_s, u"Move"_s), u"'move'>'Move'"_s},
+        {u"golden/profile-scan-only.xml"_s, u"'True'>'true' 'False'>'FALSE'"_s,
+         u"/data;F;name;system,hidden,zerobyte;/;;-;-;-"_s},
+        {u"Default Profile.xml"_s, {}, shipped},
+        {u"config.xml"_s, u"'crc'>'Crc' 'True'>'tRUE' 'no'>'NO'"_s, shipped},
+        // Spelt by hand; a rule without a folder of its own loses a leftover one in the windows.
+        {u"<echofind><profileoption><findduplicates name='TRUE' size='False' create='False' "
+         u"modify='False' content='true' matchtype='CRC'/></profileoption><removeoption>"
+         u"<criteria delto='hardlink' folder='/z' deleteemptyfolder='no'/></removeoption>"
+         u"<singlecopy><criteria create='no' copy='duplicates'/></singlecopy><export>"
+         u"<exportreport doexport='YES' location='/r' format='TEXT'/></export></echofind>"_s,
+         {},
+         u";-;name,content crc;-;/;;hardlink /z;duplicates;export /r text || -criteria.createin"_s,
+         u";-;name,content crc;-;/;;hardlink;;export /r text"_s},
+        // A value the windows need is missing: they take what came before it.
+        {u"<echofind><profileoption><folder path='/a'/><subfolder include='True'/>"
+         u"<findduplicates name='False' size='True' create='False' modify='False' "
+         u"content='True'/></profileoption><removeoption><criteria delto='move'/>"
+         u"</removeoption></echofind>"_s,
+         {},
+         u"/a;T;size,content;-;/;;move;-;- || -findduplicates.matchtype -criteria.folder "
+         u"-criteria.deleteemptyfolder"_s,
+         u"-;T;size,content;-;/;;-;-;- || The attribute \"matchtype\" of \"findduplicates\" is "
+         u"missing"_s},
+        {u"<echofind><singlecopy><criteria create='yes' createin='/c'/></singlecopy></echofind>"_s,
+         {},
+         u";-;-;-;/;;-;create /c;- || -criteria.copy"_s,
+         u";-;-;-;/;;-;create;- || The attribute \"copy\" of \"criteria\" is missing"_s},
+        {u"<echofind/>"_s, {}, u";-;-;-;/;;-;-;-"_s, u"-;-;-;-;/;;-;-;-"_s},
+        {u"<echofind><profileoption>"_s, {}, u"unreadable"_s},
+        {{}, {}, u"missing"_s},
+    };
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = app.Tree().Path(u"app/tester/Profile/p.xml"_s);
+    const auto write = [&](const QByteArray& document) {
+        app.Tree().CreateFile(u"app/tester/Profile/p.xml"_s, document);
+    };
+    const auto resave = [&](const QByteArray& document) {
+        write(document);
+        ProfileSettings p;
+        EXPECT_EQ(ProfileDocument::Load(path, p), 1);
+        EXPECT_EQ(ProfileDocument::Save(path, p), 1);
+        return ReadBytes(path);
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Document.left(60).toStdString());
+        QFile::remove(path);
+        const bool golden = row.Document.startsWith(u"golden/"_s);
+        const QString file = row.Document.isEmpty() || row.Document.startsWith(u'<') ? QString()
+                             : golden ? QStringLiteral(ECHOFIND_TEST_DATA "/") + row.Document
+                                      : QStringLiteral(ECHOFIND_BIN_DIR "/") + row.Document;
+        const auto spell = [&](const QString& swaps) {
+            QString text = file.isEmpty() ? row.Document
+                                          : QStringDecoder(QStringDecoder::Utf16)(ReadBytes(file));
+            for (const QString& swap : swaps.split(u' ', Qt::SkipEmptyParts))
+                text.replace(swap.section(u'>', 0, 0), swap.section(u'>', 1));
+            return file.isEmpty() ? text.toUtf8()
+                                  : QStringEncoder(QStringEncoder::Utf16LE,
+                                                   QStringEncoder::Flag::WriteBom)(text);
+        };
+        if (!row.Document.isEmpty())
+            write(spell(row.Spelt));
 
-    ProfileSettings back;
-    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.DeleteTo, QStringLiteral("hardlink"));
-    EXPECT_EQ(back.RemoveFolder, QString());
-    ProfileReadout readout;
-    QString error;
-    ASSERT_EQ(ProfileReader::Read(path, {}, readout, error), ProfileReader::Status::Read);
-    ASSERT_TRUE(readout.Remove.has_value());
-    EXPECT_EQ(readout.Remove->DeleteTo, QStringLiteral("hardlink"));
-    EXPECT_EQ(readout.Remove->Folder, QString());
+        ProfileContents c;
+        const ProfileDocument::Found found = ProfileDocument::Read(path, c);
+        QString contents = found == ProfileDocument::Found::Missing      ? u"missing"_s
+                           : found == ProfileDocument::Found::Unreadable ? u"unreadable"_s
+                                                                         : Describe(c);
+        for (const ProfileIssue& issue : c.Issues)
+            contents += (&issue == &c.Issues.front() ? u" || "_s : u" "_s) +
+                        (issue.What == ProfileIssue::Kind::Missing ? u'-' : u'?') + issue.Element +
+                        u'.' + issue.Attribute +
+                        (issue.Value.isEmpty() ? QString() : u'=' + issue.Value);
+        EXPECT_EQ(contents.toStdString(), row.Contents.toStdString());
 
-    ASSERT_EQ(ProfileDocument::Save(path, back), 1);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), first);
+        ProfileReadout r;
+        QString error;
+        const ProfileReader::Status status = ProfileReader::Read(path, {}, r, error);
+        QString window = status == ProfileReader::Status::Missing      ? u"missing"_s
+                         : status == ProfileReader::Status::Unreadable ? u"unreadable"_s
+                                                                       : Describe(r);
+        if (!error.isEmpty())
+            window += u" || "_s + error;
+        QString expected =
+            row.Window.isEmpty() ? row.Contents.section(u" || "_s, 0, 0) : row.Window;
+        EXPECT_EQ(window.toStdString(),
+                  expected.replace(u"$MyDocuments"_s, documents).toStdString());
+
+        // The files of golden/ were written by this version: saving gives their bytes.
+        if (!file.isEmpty()) {
+            EXPECT_EQ(resave(spell(row.Spelt)),
+                      golden ? spell(row.Saved) : resave(spell(row.Saved)));
+        }
+    }
 }

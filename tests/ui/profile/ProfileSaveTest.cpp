@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStringDecoder>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -104,7 +105,7 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     p.IncludeSubFolder = true;
     p.MatchName = true;
     p.MatchContent = true;
-    p.MatchType = S("md5");
+    p.MatchType = S("MD5"); // as a hand-edited document may spell it
     p.IgnoreSystem = true;
     p.IgnoreZeroByte = true;
     p.IgnoreHidden = false;
@@ -113,7 +114,7 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     p.RemoveFolder = S("/srv/zips");
     p.DoExport = true;
     p.ExportLocation = S("/srv/reports");
-    p.ExportFormat = S("csv");
+    p.ExportFormat = S("CSV");
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Photos"), p), 1);
 
     frmProfile* w = Open("E", S("Photos"));
@@ -141,9 +142,11 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
     const ProfileReadout r = ReadBack(ProfilePath("Photos"));
     EXPECT_TRUE(r.Find->Size);
-    EXPECT_EQ(r.Find->MatchType, S("md5"));
-    EXPECT_EQ(r.Exports->Format, S("csv"));
     EXPECT_EQ(r.IncludeFilters, QStringList{S("*.jpg")});
+    const QString saved =
+        QStringDecoder(QStringDecoder::Utf16)(App.Tree().Read(S("app/tester/Profile/Photos.xml")));
+    EXPECT_TRUE(saved.contains(S("matchtype='md5'")) && saved.contains(S("format='csv'")))
+        << saved.toStdString();
 }
 
 TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
