@@ -116,4 +116,28 @@ struct Offer {
     }
 };
 
+// The offer of a profile's action settings: its remove rule as written ("recycle",
+// "permanent", "move", "zip", "hardlink"; no rule at all is the trash; any other is one this
+// version does not know) and whether single copy and export are on.
+inline Offer OfferFor(const QString& deleteTo, bool singleCopy, bool exportOn) {
+    Offer offer;
+    offer.SingleCopy = singleCopy;
+    offer.Export = exportOn;
+    if (deleteTo.isEmpty() || deleteTo == u"recycle")
+        offer.Removal = Method::Recycle;
+    else if (deleteTo == u"permanent")
+        offer.Removal = Method::Permanent;
+    else if (deleteTo == u"move")
+        offer.Removal = Method::Move;
+    else if (deleteTo == u"zip")
+        offer.Removal = Method::Zip;
+    else if (deleteTo == u"hardlink")
+        offer.Removal = Method::HardLink;
+    else {
+        offer.Removal = Method::Unknown;
+        offer.UnknownRule = deleteTo;
+    }
+    return offer;
+}
+
 } // namespace ActionCommands

@@ -1,5 +1,6 @@
 #include "BrowseFolder.h"
 
+#include "Trap.h"
 #include "app/PathCodec.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
@@ -35,23 +36,17 @@ void SetFolderBrowser(FolderBrowser browser) {
 }
 
 QString BrowseFolder(const QString& title, QWidget* owner) {
-    try {
-        return Browse(title, QString(), owner);
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(QStringLiteral("modCommon.BrowseFolder"), 0,
-                                  QString::fromUtf8(e.what()));
-    }
-    return {};
+    QString folder;
+    Trap(QStringLiteral("modCommon.BrowseFolder"),
+         [&] { folder = Browse(title, QString(), owner); });
+    return folder;
 }
 
 QString BrowseForFolderByPath(const QString& startFolder, const QString& prompt, QWidget* owner) {
-    try {
-        return Browse(prompt, startFolder, owner);
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(QStringLiteral("BrowseForFolderByPath"), 0,
-                                  QString::fromUtf8(e.what()));
-    }
-    return {};
+    QString folder;
+    Trap(QStringLiteral("BrowseForFolderByPath"),
+         [&] { folder = Browse(prompt, startFolder, owner); });
+    return folder;
 }
 
 QString SelectFolder(const QString& fieldText, const QString& prompt, QWidget* owner) {
@@ -69,15 +64,13 @@ void SetReportBrowser(ReportBrowser browser) {
 }
 
 QString BrowseReportFile(const QString& startFolder, QWidget* owner) {
-    try {
+    QString file;
+    Trap(QStringLiteral("BrowseReportFile"), [&] {
         const QString from = PathCodec::HasRawBytes(startFolder) ? QString() : startFolder;
-        if (ReportReplacement())
-            return ReportReplacement()(from);
-        return QFileDialog::getOpenFileName(owner, QStringLiteral("Open report"), from,
-                                            QStringLiteral("XML reports (*.xml)"));
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(QStringLiteral("BrowseReportFile"), 0,
-                                  QString::fromUtf8(e.what()));
-    }
-    return {};
+        file = ReportReplacement()
+                   ? ReportReplacement()(from)
+                   : QFileDialog::getOpenFileName(owner, QStringLiteral("Open report"), from,
+                                                  QStringLiteral("XML reports (*.xml)"));
+    });
+    return file;
 }

@@ -3,6 +3,7 @@
 #include "ActionOptionsPages.h"
 #include "OptionWidgets.h"
 #include "ProtectedFoldersPage.h"
+#include "Trap.h"
 
 #include "app/MessageService.h"
 #include "app/modLog.h"
@@ -22,8 +23,8 @@ using OptionWidgets::S;
 
 namespace {
 
-void LogError(const char* procedure, const std::exception& e) {
-    modLog::LogProcedureError(S("frmAdvOptions.") + S(procedure), 0, QString::fromUtf8(e.what()));
+bool Trapped(const char* procedure, const std::function<void()>& body) {
+    return Trap(S("frmAdvOptions.") + S(procedure), body);
 }
 
 } // namespace
@@ -73,13 +74,11 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
 frmAdvOptions::~frmAdvOptions() = default;
 
 void frmAdvOptions::FormInit() {
-    try {
+    Trapped("FormInit", [this] {
         tvwOptions->expandAll();
         SelectNode(0);
         ShowOption(0);
-    } catch (const std::exception& e) {
-        LogError("FormInit", e);
-    }
+    });
 }
 
 void frmAdvOptions::ShowOption(int page) {
@@ -109,7 +108,7 @@ void frmAdvOptions::Collect(ProfileSettings& settings) const {
 }
 
 void frmAdvOptions::cmdOK_Click() {
-    try {
+    Trapped("cmdOK_Click", [this] {
         const ProfileRules::LocationCheck check = m_pages->CheckLocations();
         if (check.Missing != ProfileRules::Location::None) {
             const int page = ActionOptionsPages::PageOf(check.Missing);
@@ -120,9 +119,7 @@ void frmAdvOptions::cmdOK_Click() {
             return;
         }
         accept();
-    } catch (const std::exception& e) {
-        LogError("cmdOK_Click", e);
-    }
+    });
 }
 
 bool frmAdvOptions::DiscardEdits() {
@@ -151,9 +148,5 @@ void frmAdvOptions::closeEvent(QCloseEvent* event) {
     // The frame's close never unloads the dialog: the profile window owns it, and it
     // must keep holding the action part for that window.
     event->ignore();
-    try {
-        DiscardEdits();
-    } catch (const std::exception& e) {
-        LogError("Form_QueryUnload", e);
-    }
+    Trapped("Form_QueryUnload", [this] { DiscardEdits(); });
 }

@@ -4,6 +4,7 @@
 #include "BrowseFolder.h"
 #include "OptionWidgets.h"
 #include "ScanOptionBoxes.h"
+#include "Trap.h"
 
 #include "app/AppError.h"
 #include "app/MessageService.h"
@@ -126,23 +127,18 @@ QWidget* frmOptions::BuildProfilePage() {
 }
 
 int frmOptions::FormInit() {
-    try {
+    const bool done = Trap(S("frmOptions.FormInit"), [this] {
         tvwOptions->expandAll();
         SelectNode(0);
         ShowOption(0);
         if (ReadProfile() == Failed)
             throw AppError{0, S("Error in reading default profile"), {}};
-        return Success;
-    } catch (const AppError& e) {
-        modLog::LogProcedureError(S("frmOptions.FormInit"), e.Number, e.Description);
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(S("frmOptions.FormInit"), 0, QString::fromUtf8(e.what()));
-    }
-    return Failed;
+    });
+    return done ? Success : Failed;
 }
 
 int frmOptions::ReadProfile() {
-    try {
+    const bool done = Trap(S("frmOptions.ReadProfile"), [this] {
         ProfileReadout r;
         QString error;
         ProfileReader::Options options;
@@ -171,13 +167,8 @@ int frmOptions::ReadProfile() {
         m_actions->Apply(r);
         if (!error.isEmpty())
             throw AppError{91, error, {}};
-        return Success;
-    } catch (const AppError& e) {
-        modLog::LogProcedureError(S("frmOptions.ReadProfile"), e.Number, e.Description);
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(S("frmOptions.ReadProfile"), 0, QString::fromUtf8(e.what()));
-    }
-    return Failed;
+    });
+    return done ? Success : Failed;
 }
 
 void frmOptions::ShowOption(int page) {
@@ -204,7 +195,7 @@ void frmOptions::cmdOK_Click() {
         return;
     }
     int saved = Failed;
-    try {
+    Trap(S("frmOptions.OK_Click"), [&] {
         ProfileSettings p;
         p.Folders = {txtDefaultPath->text().trimmed()};
         p.IncludeSubFolder = chkIncludeSubFolders->isChecked();
@@ -213,9 +204,7 @@ void frmOptions::cmdOK_Click() {
         // Written whole beside the old file and then put in its place, so a failure
         // leaves the previous defaults as they were.
         saved = ProfileDocument::Save(ConfigPath(), p);
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(S("frmOptions.OK_Click"), 0, QString::fromUtf8(e.what()));
-    }
+    });
     if (saved != Success) {
         Messages().Inform(S("Error occured while storing the default options"));
         return;

@@ -12,6 +12,7 @@
 #include "ResultsGrid.h"
 #include "RunLogPane.h"
 #include "ScanOptionBoxes.h"
+#include "Trap.h"
 #include "frmActionProgress.h"
 #include "frmAdvOptions.h"
 #include "frmProgress.h"
@@ -71,6 +72,9 @@ private:
 void LogOccued(const char* procedure, qint64 number, const QString& description) {
     modLog::LogProcedureError(S("frmProfile.") + S(procedure), number, description, true);
 }
+
+// The profile window's procedures write "occued" in their log lines.
+const TrapReport Occued{QString(), MessageService::Icon::Critical, true};
 
 } // namespace
 
@@ -263,91 +267,94 @@ frmAdvOptions* frmProfile::LoadAdvOptions() {
 }
 
 int frmProfile::ReadProfile(const QString& strProfileName, const QString& caller) {
-    try {
-        const bool adding = d->ActionMode == u"A";
-        const QString path = adding ? modCommon::AppPath + S("config.xml")
-                                    : modCommon::ProfileFolder + strProfileName + S(".xml");
-        if (!adding) {
-            d->options->txtName->setText(strProfileName);
-            d->options->txtName->setReadOnly(true);
-        }
-        ProfileReader::Options options;
-        if (caller == u"frmadvoptions")
-            options.Part = ProfileReader::Scope::ActionsOnly;
-        ProfileReadout readout;
-        QString missing;
-        switch (ProfileReader::Read(path, options, readout, missing)) {
-        case ProfileReader::Status::Missing:
-            Messages().Critical(
-                adding
-                    ? S("Application could not locate default profile. Please contact the vendor")
-                    : S("Application could not locate ") + d->OpenProfileName + S(" profile."));
-            return Refused;
-        case ProfileReader::Status::Unreadable:
-            Messages().Critical(S("Error in reading selected profile"));
-            return Refused;
-        case ProfileReader::Status::Incomplete:
-        case ProfileReader::Status::Read:
-            break;
-        }
-        d->options->Apply(readout, !adding);
-        LoadAdvOptions()->Apply(readout);
-        if (!missing.isEmpty()) {
-            LogOccued("ReadProfile", 91, missing);
-            return Failed;
-        }
-        return Success;
-    } catch (const std::exception& e) {
-        LogOccued("ReadProfile", 0, QString::fromUtf8(e.what()));
+    int result = Failed;
+    Trap(
+        S("frmProfile.ReadProfile"), [&] { result = ReadDocument(strProfileName, caller); },
+        Occued);
+    return result;
+}
+
+int frmProfile::ReadDocument(const QString& strProfileName, const QString& caller) {
+    const bool adding = d->ActionMode == u"A";
+    const QString path = adding ? modCommon::AppPath + S("config.xml")
+                                : modCommon::ProfileFolder + strProfileName + S(".xml");
+    if (!adding) {
+        d->options->txtName->setText(strProfileName);
+        d->options->txtName->setReadOnly(true);
     }
-    return Failed;
+    ProfileReader::Options options;
+    if (caller == u"frmadvoptions")
+        options.Part = ProfileReader::Scope::ActionsOnly;
+    ProfileReadout readout;
+    QString missing;
+    switch (ProfileReader::Read(path, options, readout, missing)) {
+    case ProfileReader::Status::Missing:
+        Messages().Critical(
+            adding ? S("Application could not locate default profile. Please contact the vendor")
+                   : S("Application could not locate ") + d->OpenProfileName + S(" profile."));
+        return Refused;
+    case ProfileReader::Status::Unreadable:
+        Messages().Critical(S("Error in reading selected profile"));
+        return Refused;
+    case ProfileReader::Status::Incomplete:
+    case ProfileReader::Status::Read:
+        break;
+    }
+    d->options->Apply(readout, !adding);
+    LoadAdvOptions()->Apply(readout);
+    if (!missing.isEmpty()) {
+        LogOccued("ReadProfile", 91, missing);
+        return Failed;
+    }
+    return Success;
 }
 
 int frmProfile::SaveProfile() {
-    try {
-        ProfileOptionsPane& o = *d->options;
-        const QStringList folders = o.Folders();
-        const ProfileRules::SaveCheck check = ProfileRules::ValidateSave(
-            {folders.value(0), o.txtName->text(), d->ActionMode == u"A", o.AnyCriterion()});
-        if (check.NameText != o.txtName->text())
-            o.txtName->setText(check.NameText);
-        if (check.Result != Success) {
-            Messages().Inform(check.Message);
-            switch (check.FocusTo) {
-            case ProfileRules::Focus::Folders:
-                o.FocusFolders();
-                break;
-            case ProfileRules::Focus::Name:
-                o.txtName->setFocus();
-                break;
-            case ProfileRules::Focus::Criteria:
-                o.Scan().chkFileName->setFocus();
-                break;
-            case ProfileRules::Focus::None:
-                break;
-            }
-            return Refused;
-        }
+    int result = Failed;
+    Trap(S("frmProfile.SaveProfile"), [&] { result = SaveDocument(); });
+    return result;
+}
 
-        ProfileSettings settings;
-        settings.Folders = folders;
-        o.Collect(settings);
-        // The action part is what the advanced options hold now, edits accepted by their
-        // OK included; without the dialog the document has none.
-        settings.HasActions = d->adv != nullptr;
-        if (d->adv)
-            d->adv->Collect(settings);
-        const QString name = o.txtName->text();
-        // Written whole beside the old document and renamed over it: a failed save
-        // keeps the previous profile. The document service has logged the failure.
-        if (ProfileDocument::Save(ProfileRules::DocumentPath(name), settings) != Success)
-            return Failed;
-        d->shell.AddNewProfile(ProfileRules::ProfileName(name));
-        return Success;
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(S("frmProfile.SaveProfile"), 0, QString::fromUtf8(e.what()));
+int frmProfile::SaveDocument() {
+    ProfileOptionsPane& o = *d->options;
+    const QStringList folders = o.Folders();
+    const ProfileRules::SaveCheck check = ProfileRules::ValidateSave(
+        {folders.value(0), o.txtName->text(), d->ActionMode == u"A", o.AnyCriterion()});
+    if (check.NameText != o.txtName->text())
+        o.txtName->setText(check.NameText);
+    if (check.Result != Success) {
+        Messages().Inform(check.Message);
+        switch (check.FocusTo) {
+        case ProfileRules::Focus::Folders:
+            o.FocusFolders();
+            break;
+        case ProfileRules::Focus::Name:
+            o.txtName->setFocus();
+            break;
+        case ProfileRules::Focus::Criteria:
+            o.Scan().chkFileName->setFocus();
+            break;
+        case ProfileRules::Focus::None:
+            break;
+        }
+        return Refused;
     }
-    return Failed;
+
+    ProfileSettings settings;
+    settings.Folders = folders;
+    o.Collect(settings);
+    // The action part is what the advanced options hold now, edits accepted by their
+    // OK included; without the dialog the document has none.
+    settings.HasActions = d->adv != nullptr;
+    if (d->adv)
+        d->adv->Collect(settings);
+    const QString name = o.txtName->text();
+    // Written whole beside the old document and renamed over it: a failed save
+    // keeps the previous profile. The document service has logged the failure.
+    if (ProfileDocument::Save(ProfileRules::DocumentPath(name), settings) != Success)
+        return Failed;
+    d->shell.AddNewProfile(ProfileRules::ProfileName(name));
+    return Success;
 }
 
 void frmProfile::cmdOK_Click() {
@@ -364,25 +371,28 @@ void frmProfile::cmdOK_Click() {
 
 void frmProfile::cmdExecute_Click() {
     WaitCursor wait;
-    try {
-        const int result = SaveProfile();
-        if (result == Success) {
-            const QString name = d->options->txtName->text();
-            d->ActionMode = S("E");
-            d->OpenProfileName = ProfileRules::ProfileName(name);
-            // From now on this is an existing profile: its name names its document, and a
-            // later save must not write it over another profile's document.
-            d->options->txtName->setReadOnly(true);
-            wait.Restore();
-            RunScan();
-        } else if (result != Refused) {
-            wait.Restore();
-            Messages().Critical(S("Error occured while saving profile details"));
-        }
-    } catch (const std::exception& e) {
+    const bool ran = Trap(
+        S("frmProfile.cmdExecute_Click"),
+        [&] {
+            const int result = SaveProfile();
+            if (result == Success) {
+                const QString name = d->options->txtName->text();
+                d->ActionMode = S("E");
+                d->OpenProfileName = ProfileRules::ProfileName(name);
+                // From now on this is an existing profile: its name names its document, and a
+                // later save must not write it over another profile's document.
+                d->options->txtName->setReadOnly(true);
+                wait.Restore();
+                RunScan();
+            } else if (result != Refused) {
+                wait.Restore();
+                Messages().Critical(S("Error occured while saving profile details"));
+            }
+        },
+        Occued);
+    if (!ran) {
         wait.Restore();
         Messages().Critical(S("Error occured while executing the profile"));
-        LogOccued("cmdExecute_Click", 0, QString::fromUtf8(e.what()));
     }
     if (d->duplicates)
         d->duplicates->RowHighlight(S("Key"));
@@ -410,15 +420,16 @@ frmProgress::Ending frmProfile::RunScan() {
 }
 
 void frmProfile::cmdAdvancedOption_Click() {
-    try {
-        frmAdvOptions* adv = LoadAdvOptions();
-        // Just inside the main window's left edge, near its top.
-        const QPoint corner = window()->frameGeometry().topLeft();
-        adv->move(corner.x() + 3, corner.y() + 60);
-        adv->exec();
-    } catch (const std::exception& e) {
-        LogOccued("cmdAdvancedOption_Click", 0, QString::fromUtf8(e.what()));
-    }
+    Trap(
+        S("frmProfile.cmdAdvancedOption_Click"),
+        [this] {
+            frmAdvOptions* adv = LoadAdvOptions();
+            // Just inside the main window's left edge, near its top.
+            const QPoint corner = window()->frameGeometry().topLeft();
+            adv->move(corner.x() + 3, corner.y() + 60);
+            adv->exec();
+        },
+        Occued);
 }
 
 void frmProfile::cmdCancel_Click() {
@@ -438,33 +449,34 @@ void frmProfile::CloseWindow() {
 }
 
 void frmProfile::ToggleTabHead(const QString& tab) {
-    try {
-        Tab which = RunLogTab;
-        if (tab == u"profileoptions")
-            which = OptionsTab;
-        else if (tab == u"duplicatesresult")
-            which = DuplicatesTab;
-        if (which == RunLogTab) {
-            const QString name = ProfileRules::RunLogName(d->options->txtName->text());
-            bool exists = false;
-            modAPI::MyPathFileExists(modCommon::LogPath + name + S(".log"), exists);
-            // A profile never run keeps whatever the pane showed.
-            if (exists)
-                d->runLog->LoadRunLog(name);
-        }
-        if (which == DuplicatesTab)
-            EnableDisableActionOptions();
-        d->panes->setCurrentIndex(which);
-        if (d->tabs->currentIndex() != which) {
-            const QSignalBlocker block(d->tabs);
-            d->tabs->setCurrentIndex(which);
-        }
-        SetDismissButton(which == OptionsTab ? S("Cancel") : S("Close"));
-        if (which != DuplicatesTab)
-            ShowStatus(S("Currently open profile:") + d->options->txtName->text());
-    } catch (const std::exception& e) {
-        LogOccued("ToggleTabHead", 0, QString::fromUtf8(e.what()));
-    }
+    Trap(
+        S("frmProfile.ToggleTabHead"),
+        [&] {
+            Tab which = RunLogTab;
+            if (tab == u"profileoptions")
+                which = OptionsTab;
+            else if (tab == u"duplicatesresult")
+                which = DuplicatesTab;
+            if (which == RunLogTab) {
+                const QString name = ProfileRules::RunLogName(d->options->txtName->text());
+                bool exists = false;
+                modAPI::MyPathFileExists(modCommon::LogPath + name + S(".log"), exists);
+                // A profile never run keeps whatever the pane showed.
+                if (exists)
+                    d->runLog->LoadRunLog(name);
+            }
+            if (which == DuplicatesTab)
+                EnableDisableActionOptions();
+            d->panes->setCurrentIndex(which);
+            if (d->tabs->currentIndex() != which) {
+                const QSignalBlocker block(d->tabs);
+                d->tabs->setCurrentIndex(which);
+            }
+            SetDismissButton(which == OptionsTab ? S("Cancel") : S("Close"));
+            if (which != DuplicatesTab)
+                ShowStatus(S("Currently open profile:") + d->options->txtName->text());
+        },
+        Occued);
 }
 
 void frmProfile::SetDismissButton(const QString& caption) {
@@ -523,26 +535,21 @@ void frmProfile::Unload() {
 // ---- commands on the results ----------------------------------------------------------
 
 void frmProfile::EnableDisableActionOptions() {
-    try {
-        ActionCommands::Offer offer;
-        if (frmAdvOptions* adv = d->adv) {
-            const ActionOptionsPages& pages = adv->Pages();
-            using ActionCommands::Method;
-            offer.UnknownRule = pages.OtherRule();
-            offer.Removal = !offer.UnknownRule.isEmpty()      ? Method::Unknown
-                            : pages.optPermanent->isChecked() ? Method::Permanent
-                            : pages.optMove->isChecked()      ? Method::Move
-                            : pages.optZip->isChecked()       ? Method::Zip
-                            : pages.optHardLink->isChecked()  ? Method::HardLink
-                                                              : Method::Recycle;
-            offer.SingleCopy = pages.chkAutomaticCopy->isChecked();
-            offer.Export = pages.chkExport->isChecked();
-        }
-        d->actionButtons->Apply(offer);
-        d->popup->Apply(offer);
-    } catch (const std::exception& e) {
-        LogOccued("EnableDisableActionOptions", 0, QString::fromUtf8(e.what()));
-    }
+    Trap(
+        S("frmProfile.EnableDisableActionOptions"),
+        [this] {
+            // What the dialog holds now, read as TakeAction reads it, saved or not.
+            ActionCommands::Offer offer;
+            if (frmAdvOptions* adv = d->adv) {
+                ProfileSettings settings;
+                adv->Collect(settings);
+                offer = ActionCommands::OfferFor(settings.DeleteTo, settings.SingleCopyCreate,
+                                                 settings.DoExport);
+            }
+            d->actionButtons->Apply(offer);
+            d->popup->Apply(offer);
+        },
+        Occued);
 }
 
 void frmProfile::ShowResultPopup(qint64 row, const QPoint& globalPos) {

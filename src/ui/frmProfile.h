@@ -79,6 +79,8 @@ private:
     void cmdAdvancedOption_Click();
     void cmdCancel_Click();
     frmAdvOptions* LoadAdvOptions();
+    int ReadDocument(const QString& strProfileName, const QString& caller);
+    int SaveDocument();
     void SetDismissButton(const QString& caption);
     void ShowStatus(const QString& text);
     void ShowMarkTotals();

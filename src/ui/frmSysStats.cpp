@@ -1,5 +1,6 @@
 #include "frmSysStats.h"
 
+#include "Trap.h"
 #include "app/MessageService.h"
 #include "app/modLog.h"
 
@@ -56,7 +57,7 @@ frmSysStats::frmSysStats(QWidget* parent) : QWidget(parent) {
 }
 
 int frmSysStats::FormInit() {
-    try {
+    Trap(QStringLiteral("frmSysStats.FormInit"), [this] {
         const QSignalBlocker quiet(m_tbsSystemInfo);
         while (m_tbsSystemInfo->count() > 0)
             m_tbsSystemInfo->removeTab(0);
@@ -71,10 +72,7 @@ int frmSysStats::FormInit() {
             if (drive == m_defaultDrive)
                 m_tbsSystemInfo->setCurrentIndex(index);
         }
-    } catch (const std::exception& e) {
-        modLog::LogProcedureError(QStringLiteral("frmSysStats.FormInit"), 0,
-                                  QString::fromLocal8Bit(e.what()));
-    }
+    });
     // The selected drive is drawn at once rather than after the first click.
     tbsSystemInfo_Click();
     return 1;
@@ -84,14 +82,13 @@ void frmSysStats::tbsSystemInfo_Click() {
     const int index = m_tbsSystemInfo->currentIndex();
     if (index < 0)
         return;
-    try {
-        ShowChart(DriveSpace::ChartForDrive(m_tbsSystemInfo->tabText(index),
-                                            m_tbsSystemInfo->tabData(index).toString()));
-    } catch (const std::exception& e) {
-        Messages().Inform(QStringLiteral("Error occured while retrieving the drive information"));
-        modLog::LogProcedureError(QStringLiteral("frmSysStats.tbsSystemInfo_Click"), 0,
-                                  QString::fromLocal8Bit(e.what()), true);
-    }
+    Trap(QStringLiteral("frmSysStats.tbsSystemInfo_Click"),
+         [&] {
+             ShowChart(DriveSpace::ChartForDrive(m_tbsSystemInfo->tabText(index),
+                                                 m_tbsSystemInfo->tabData(index).toString()));
+         },
+         {QStringLiteral("Error occured while retrieving the drive information"),
+          MessageService::Icon::Information, true});
 }
 
 void frmSysStats::ShowChart(const DriveSpace::Chart& chart) {
