@@ -1,9 +1,13 @@
-"""make-tree and check-groups, checked against what really lands on disk.
+"""make-tree and check-groups, checked against what really lands on disk; the fault
+list of mutation-check against the sources.
 
     python3 -m unittest discover -s tests/tools
 """
 
+import collections
 import hashlib
+import importlib.machinery
+import importlib.util
 import json
 import os
 import stat
@@ -16,6 +20,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAKE = os.path.join(HERE, "make-tree")
 CHECK = os.path.join(HERE, "check-groups")
+MUTATE = os.path.join(HERE, "mutation-check")
 
 
 def run(*argv, stdin=None):
@@ -261,6 +266,39 @@ class Guard(unittest.TestCase):
             self.assertEqual(run(MAKE, target, "--files", "60", "--quiet").returncode, 2)
             make(target, "--files", "70", "--force")
             self.assertEqual(make_files(target), 70)
+
+
+def load_mutation_check():
+    loader = importlib.machinery.SourceFileLoader("mutation_check", MUTATE)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
+    loader.exec_module(module)
+    return module
+
+
+class MutationList(unittest.TestCase):
+    """A fault whose text moved away would silently test nothing."""
+
+    def test_every_fault_still_applies_once_in_the_core(self):
+        mc = load_mutation_check()
+        entries = mc.parse()
+        self.assertGreaterEqual(len(entries), 40)
+        self.assertEqual(mc.problems(entries), [])
+        for e in entries:
+            self.assertRegex(e.path, r"^src/(engine|actions|app|profiles|cli)/")
+        per_file = collections.Counter(e.path for e in entries)
+        self.assertLessEqual(max(per_file.values()), 6, per_file.most_common(1))
+
+    def test_a_text_found_twice_or_not_at_all_is_refused(self):
+        mc = load_mutation_check()
+        with tempfile.TemporaryDirectory() as root:
+            with open(os.path.join(root, "a.cpp"), "w") as f:
+                f.write("if (x < y)\n    return;\nif (x < y)\n")
+            entries = [mc.Mutation(1, "a.cpp", "twice", "if (x < y)", "if (x <= y)"),
+                       mc.Mutation(2, "a.cpp", "never", "if (z)", "if (!z)"),
+                       mc.Mutation(3, "a.cpp", "once", "return;", ""),
+                       mc.Mutation(4, "b.cpp", "no file", "x", "y")]
+            found = mc.problems(entries, root)
+            self.assertEqual([p.split(":")[0] for p in found], ["#1 a.cpp", "#2 a.cpp", "#4 b.cpp"])
 
 
 if __name__ == "__main__":
