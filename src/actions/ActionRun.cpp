@@ -12,6 +12,7 @@
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "profiles/ActionWords.h"
 
 #include <QHash>
 
@@ -60,7 +61,7 @@ QString ActionRun::Unusable(const clsCleanup& cleanup) const {
         if (!RemoveRule::Known(cleanup.DeleteTo))
             return RemoveRule::UnknownText(cleanup.DeleteTo) +
                    QStringLiteral(". Nothing was removed.");
-        if ((cleanup.DeleteTo == u"move" || cleanup.DeleteTo == u"zip") &&
+        if (ActionWords::HasFolder(ActionWords::MethodOf(cleanup.DeleteTo)) &&
             !isFull(cleanup.TargetFolder))
             return relative(cleanup.TargetFolder);
     }
@@ -116,7 +117,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
             m_scanFolders = cleanup.ScanFolders;
             m_scanSubFolders = cleanup.ScanSubFolders;
             m_scanByContent = cleanup.ScanByContent;
-            m_hardLinks = cleanup.DeleteTo == u"hardlink";
+            m_hardLinks = ActionWords::MethodOf(cleanup.DeleteTo) == RemoveMethod::HardLink;
             if (const QString why = Unusable(cleanup); !why.isEmpty()) {
                 m_messages.Inform(why);
                 outcome = Outcome::SettingsUnreadable;

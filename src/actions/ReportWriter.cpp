@@ -5,26 +5,35 @@
 #include "TextReportWriter.h"
 #include "XmlReportWriter.h"
 
+#include "profiles/ActionWords.h"
+
 #include <QIODevice>
 
 std::unique_ptr<ReportWriter> ReportWriter::ForFormat(const QString& format) {
-    if (format == u"text")
+    switch (ActionWords::FormatOf(format)) {
+    case ReportFormat::Text:
         return std::make_unique<TextReportWriter>();
-    if (format == u"csv")
+    case ReportFormat::Csv:
         return std::make_unique<CsvReportWriter>();
-    if (format == u"html")
+    case ReportFormat::Html:
         return std::make_unique<HtmlReportWriter>();
-    if (format == u"xml")
+    case ReportFormat::Xml:
         return std::make_unique<XmlReportWriter>();
+    case ReportFormat::Unknown:
+        break;
+    }
     return nullptr;
 }
 
 QString ReportWriter::Extension(const QString& format) {
-    if (format == u"text")
+    switch (ActionWords::FormatOf(format)) {
+    case ReportFormat::Text:
         return QStringLiteral(".txt");
-    if (format == u"csv" || format == u"html" || format == u"xml")
+    case ReportFormat::Unknown:
+        return {};
+    default:
         return u'.' + format;
-    return {};
+    }
 }
 
 bool ReportWriter::WriteLine(const QString& line) {

@@ -9,6 +9,7 @@
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "profiles/ActionWords.h"
 #include "profiles/ProfileDocument.h"
 
 #include <QBuffer>
@@ -94,19 +95,20 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
     if (const int err = file.Open(strFilePath)) {
         // As each method's own failure, so the lines say what could not be done.
         static const struct {
-            const char* Rule;
+            RemoveMethod Method;
             const char* Wrapper;
             const char* Failure;
         } methods[] = {
-            {"zip", "MyDeleteFile", "Error occured while zipping file"},
-            {"move", "MyMoveFile", "Error occured while moving the file"},
-            {"permanent", "MyDeleteFile", "Error occured while deleting file"},
-            {"hardlink", "MyReplaceByHardLink", "Error occured while replacing by a hard link"},
-            {"", "MyMoveToTrash", "Error occured while moving to Recyclebin"},
+            {RemoveMethod::Zip, "MyDeleteFile", "Error occured while zipping file"},
+            {RemoveMethod::Move, "MyMoveFile", "Error occured while moving the file"},
+            {RemoveMethod::Permanent, "MyDeleteFile", "Error occured while deleting file"},
+            {RemoveMethod::HardLink, "MyReplaceByHardLink",
+             "Error occured while replacing by a hard link"},
+            {RemoveMethod::Trash, "MyMoveToTrash", "Error occured while moving to Recyclebin"},
         };
-        const auto* method =
-            std::find_if(std::begin(methods), std::end(methods) - 1,
-                         [&](const auto& m) { return DeleteTo == QLatin1String(m.Rule); });
+        const RemoveMethod asked = ActionWords::MethodOf(DeleteTo);
+        const auto* method = std::find_if(std::begin(methods), std::end(methods) - 1,
+                                          [&](const auto& m) { return m.Method == asked; });
         modAPI::ReportAPIError(QLatin1String(method->Wrapper), strFilePath, err);
         const QString what = QLatin1String(method->Failure);
         LogFailure(strFilePath, what);
@@ -125,25 +127,32 @@ int clsCleanup::DeleteHeld(const modAPI::HeldFile& file) {
             m_zipQueue.push_back({strFilePath, file.Folder().Id(), file.Info()});
             return Success;
         }
-        if (DeleteTo == u"hardlink") {
+        const RemoveMethod method = ActionWords::MethodOf(DeleteTo);
+        if (method == RemoveMethod::HardLink) {
             // Which file to link to is the run's to say; without it the file stays, and
             // its folder, which keeps the name anyway, is never tidied away.
             LogFailure(strFilePath, LinkFailedText);
             return Success;
         }
-        if (!RemoveRule::Known(DeleteTo)) {
+        if (method == RemoveMethod::Unknown) {
             // A rule of a later version, perhaps: never guessed at.
             LogFailure(strFilePath, RemoveRule::UnknownText(DeleteTo));
             return Success;
         }
-        if (DeleteTo == u"zip")
+        switch (method) {
+        case RemoveMethod::Zip:
             ZipFile(file);
-        else if (DeleteTo == u"move")
+            break;
+        case RemoveMethod::Move:
             MoveToFolder(file);
-        else if (DeleteTo == u"permanent")
+            break;
+        case RemoveMethod::Permanent:
             DeletePermanently(file);
-        else
+            break;
+        default:
             MoveToRecyclebin(file);
+            break;
+        }
         if (DeleteEmptyFolder && !Stopped())
             RemoveEmptyFolder(strFilePath);
         return Success;

@@ -5,6 +5,7 @@
 #include "app/MessageService.h"
 #include "app/RunJournal.h"
 #include "cls7z.h"
+#include "profiles/ActionWords.h"
 
 #include <QSet>
 #include <QString>
@@ -49,7 +50,9 @@ public:
     // in one archive write, so a run's cost grows with its files, not with their square.
     void BeginZipBatch() { m_batching = true; }
     // Whether a removal now waits for CommitZipBatch instead of happening at once.
-    bool RemovalQueued() const { return m_batching && DeleteTo == u"zip"; }
+    bool RemovalQueued() const {
+        return m_batching && ActionWords::MethodOf(DeleteTo) == RemoveMethod::Zip;
+    }
     // Writes the queued files into the archive. Returns those now in the committed archive,
     // which the caller removes (FinishZip) once it has checked them again; each file that
     // could not be added has its failure line and stays. Stopped by the progress callback:

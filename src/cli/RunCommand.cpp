@@ -13,6 +13,7 @@
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "profiles/ActionWords.h"
 #include "profiles/ProfileDocument.h"
 
 #include <algorithm>
@@ -275,7 +276,7 @@ bool LinksInsteadOfRemoval(const QString& profile) {
     ProfileSettings settings;
     return ProfileDocument::Load(modCommon::ProfileFolder + profile + QStringLiteral(".xml"),
                                  settings) == Success &&
-           settings.DeleteTo == u"hardlink";
+           ActionWords::MethodOf(settings.DeleteTo) == RemoveMethod::HardLink;
 }
 
 QString Describe(const QString& what, const ActionSummary& s, bool links) {

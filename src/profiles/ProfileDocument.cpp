@@ -1,5 +1,7 @@
 #include "ProfileDocument.h"
 
+#include "ActionWords.h"
+
 #include "app/AppError.h"
 #include "app/modAPI.h"
 #include "app/modXML.h"
@@ -287,7 +289,7 @@ int Load(const QString& path, ProfileSettings& p) {
         if (p.DoExport) {
             p.ExportLocation = c.Exports->Location;
             const QString& f = c.Exports->Format;
-            p.ExportFormat = (f == u"text" || f == u"xml" || f == u"csv") ? f : S("html");
+            p.ExportFormat = ActionWords::FormatOf(f) == ReportFormat::Unknown ? S("html") : f;
         }
     }
     return Success;
@@ -302,12 +304,12 @@ QString ResolveFolder(const QString& path) {
 }
 
 bool KnownRemoveRule(const QString& deleteTo) {
-    return deleteTo.isEmpty() || deleteTo == u"recycle" || deleteTo == u"permanent" ||
-           deleteTo == u"move" || deleteTo == u"zip" || deleteTo == u"hardlink";
+    return ActionWords::MethodOf(deleteTo) != RemoveMethod::Unknown;
 }
 
 bool RuleHasFolder(const QString& deleteTo) {
-    return deleteTo != u"recycle" && deleteTo != u"permanent" && deleteTo != u"hardlink";
+    const RemoveMethod m = ActionWords::MethodOf(deleteTo);
+    return ActionWords::HasFolder(m) || m == RemoveMethod::Unknown;
 }
 
 } // namespace ProfileDocument

@@ -1,5 +1,7 @@
 #include "ProfileReader.h"
 
+#include "ActionWords.h"
+
 namespace ProfileReader {
 
 namespace {
@@ -46,7 +48,7 @@ void TakeActionPart(const ProfileContents& c, const Options& options, ProfileRea
         Need(c, "criteria", "delto");
         // A rule this version does not know is kept as written: never taken for the trash.
         r.DeleteTo = c.Remove->DeleteTo.isEmpty() ? QStringLiteral("recycle") : c.Remove->DeleteTo;
-        if (r.DeleteTo == u"zip" || r.DeleteTo == u"move")
+        if (ActionWords::HasFolder(ActionWords::MethodOf(r.DeleteTo)))
             Need(c, "criteria", "folder");
         if (ProfileDocument::RuleHasFolder(r.DeleteTo))
             r.Folder = c.Remove->Folder;
@@ -71,7 +73,8 @@ void TakeActionPart(const ProfileContents& c, const Options& options, ProfileRea
             e.Location = c.Exports->Location;
             Need(c, "exportreport", "format");
             const QString& f = c.Exports->Format;
-            e.Format = (f == u"text" || f == u"xml" || f == u"csv") ? f : QStringLiteral("html");
+            e.Format =
+                ActionWords::FormatOf(f) == ReportFormat::Unknown ? QStringLiteral("html") : f;
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "ProfileRules.h"
 
+#include "ActionWords.h"
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 
@@ -84,9 +85,10 @@ LocationCheck CheckLocations(const LocationInput& in) {
     const auto missing = [](Location which, const char* message) {
         return LocationCheck{which, QString::fromUtf8(message)};
     };
-    if (in.DeleteTo == u"move" && in.MoveFolder.trimmed().isEmpty())
+    const RemoveMethod method = ActionWords::MethodOf(in.DeleteTo);
+    if (method == RemoveMethod::Move && in.MoveFolder.trimmed().isEmpty())
         return missing(Location::Move, "Please select a location to copy duplicate files");
-    if (in.DeleteTo == u"zip" && in.ZipFolder.trimmed().isEmpty())
+    if (method == RemoveMethod::Zip && in.ZipFolder.trimmed().isEmpty())
         return missing(Location::Zip, "Please select a location to zip duplicate files");
     if (in.SingleCopy && in.CopyFolder.trimmed().isEmpty())
         return missing(Location::SingleCopy, "Please select a location to copy files");

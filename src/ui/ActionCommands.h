@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/ActionWords.h"
+
 #include <QString>
 
 #include <array>
@@ -123,19 +125,26 @@ inline Offer OfferFor(const QString& deleteTo, bool singleCopy, bool exportOn) {
     Offer offer;
     offer.SingleCopy = singleCopy;
     offer.Export = exportOn;
-    if (deleteTo.isEmpty() || deleteTo == u"recycle")
+    switch (ActionWords::MethodOf(deleteTo)) {
+    case RemoveMethod::Trash:
         offer.Removal = Method::Recycle;
-    else if (deleteTo == u"permanent")
+        break;
+    case RemoveMethod::Permanent:
         offer.Removal = Method::Permanent;
-    else if (deleteTo == u"move")
+        break;
+    case RemoveMethod::Move:
         offer.Removal = Method::Move;
-    else if (deleteTo == u"zip")
+        break;
+    case RemoveMethod::Zip:
         offer.Removal = Method::Zip;
-    else if (deleteTo == u"hardlink")
+        break;
+    case RemoveMethod::HardLink:
         offer.Removal = Method::HardLink;
-    else {
+        break;
+    case RemoveMethod::Unknown:
         offer.Removal = Method::Unknown;
         offer.UnknownRule = deleteTo;
+        break;
     }
     return offer;
 }

@@ -4,6 +4,7 @@
 #include "OptionWidgets.h"
 
 #include "app/MessageService.h"
+#include "profiles/ActionWords.h"
 #include "profiles/ProfileDocument.h"
 
 #include <QCheckBox>
@@ -317,21 +318,27 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
     for (const QString& f : r.ExcludeFilters)
         new QTreeWidgetItem(lvwExclude, {f});
     if (r.Remove) {
-        const QString& to = r.Remove->DeleteTo;
-        if (to == u"zip") {
+        switch (ActionWords::MethodOf(r.Remove->DeleteTo)) {
+        case RemoveMethod::Zip:
             optZip->setChecked(true);
             txtZipToLocation->setText(r.Remove->Folder);
-        } else if (to == u"move") {
+            break;
+        case RemoveMethod::Move:
             optMove->setChecked(true);
             txtMoveToLocation->setText(r.Remove->Folder);
-        } else if (to == u"permanent") {
+            break;
+        case RemoveMethod::Permanent:
             optPermanent->setChecked(true);
-        } else if (to == u"hardlink") {
+            break;
+        case RemoveMethod::HardLink:
             optHardLink->setChecked(true);
-        } else if (to == u"recycle") {
+            break;
+        case RemoveMethod::Trash:
             optRecycleBin->setChecked(true);
-        } else {
-            SetOtherRule(to, r.Remove->Folder);
+            break;
+        case RemoveMethod::Unknown:
+            SetOtherRule(r.Remove->DeleteTo, r.Remove->Folder);
+            break;
         }
         chkDeleteEmptyFolder->setChecked(r.Remove->DeleteEmptyFolder);
     }
@@ -351,11 +358,11 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
         ToggleExportControls();
         if (chkExport->isChecked()) {
             txtExportFolder->setText(r.Exports->Location);
-            const QString& f = r.Exports->Format;
-            (f == u"text"  ? optExportText
-             : f == u"xml" ? optExportXML
-             : f == u"csv" ? optExportCSV
-                           : optExportHTML)
+            const ReportFormat f = ActionWords::FormatOf(r.Exports->Format);
+            (f == ReportFormat::Text  ? optExportText
+             : f == ReportFormat::Xml ? optExportXML
+             : f == ReportFormat::Csv ? optExportCSV
+                                      : optExportHTML)
                 ->setChecked(true);
         }
     }
@@ -365,36 +372,35 @@ QString ActionOptionsPages::DeleteTo() const {
     if (!m_otherRule.isEmpty())
         return m_otherRule;
     // Decided in this order, so a rule is always written even if none shows as chosen.
-    if (optRecycleBin->isChecked())
-        return S("recycle");
-    if (optPermanent->isChecked())
-        return S("permanent");
-    if (optMove->isChecked())
-        return S("move");
-    if (optHardLink->isChecked())
-        return S("hardlink");
-    return S("zip");
+    const RemoveMethod chosen = optRecycleBin->isChecked()  ? RemoveMethod::Trash
+                                : optPermanent->isChecked() ? RemoveMethod::Permanent
+                                : optMove->isChecked()      ? RemoveMethod::Move
+                                : optHardLink->isChecked()  ? RemoveMethod::HardLink
+                                                            : RemoveMethod::Zip;
+    return ActionWords::Word(chosen);
 }
 
 void ActionOptionsPages::Collect(ProfileSettings& p) const {
     p.IncludeFilters = Items(lvwInclude);
     p.ExcludeFilters = Items(lvwExclude);
     p.DeleteTo = DeleteTo();
-    p.RemoveFolder = !m_otherRule.isEmpty()  ? m_otherFolder
-                     : p.DeleteTo == u"move" ? txtMoveToLocation->text().trimmed()
-                     : p.DeleteTo == u"zip"  ? txtZipToLocation->text().trimmed()
-                                             : QString();
+    const RemoveMethod method = ActionWords::MethodOf(p.DeleteTo);
+    p.RemoveFolder = !m_otherRule.isEmpty()         ? m_otherFolder
+                     : method == RemoveMethod::Move ? txtMoveToLocation->text().trimmed()
+                     : method == RemoveMethod::Zip  ? txtZipToLocation->text().trimmed()
+                                                    : QString();
     p.DeleteEmptyFolder = chkDeleteEmptyFolder->isChecked();
     p.SingleCopyCreate = chkAutomaticCopy->isChecked();
     p.SingleCopyDuplicatesOnly = optCopyOnlyDuplicate->isChecked();
     p.SingleCopyFolder = txtCopyToLocation->text().trimmed();
     p.DoExport = chkExport->isChecked();
     p.ExportLocation = p.DoExport ? txtExportFolder->text().trimmed() : QString();
-    p.ExportFormat = !p.DoExport                  ? QString()
-                     : optExportText->isChecked() ? S("text")
-                     : optExportHTML->isChecked() ? S("html")
-                     : optExportXML->isChecked()  ? S("xml")
-                                                  : S("csv");
+    p.ExportFormat = !p.DoExport
+                         ? QString()
+                         : ActionWords::Word(optExportText->isChecked()   ? ReportFormat::Text
+                                             : optExportHTML->isChecked() ? ReportFormat::Html
+                                             : optExportXML->isChecked()  ? ReportFormat::Xml
+                                                                          : ReportFormat::Csv);
 }
 
 ProfileRules::LocationCheck ActionOptionsPages::CheckLocations() const {

@@ -3,7 +3,6 @@
 
 #include "Forms.h"
 #include "ResultPopup.h"
-#include "frmProfile.h"
 #include "frmSplash.h"
 
 #include "app/AppError.h"
@@ -250,95 +249,6 @@ void frmMain::BuildPopup() {
     m_mnuPopup = new QMenu(QStringLiteral("Popup"), this);
     m_mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
     ResultPopup::Fill(m_mnuPopup);
-}
-
-// ---- hosting child windows ------------------------------------------------------------
-
-QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
-    QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setObjectName(QStringLiteral("sub") + child->objectName());
-    sub->setWindowIcon(windowIcon());
-    child->installEventFilter(this);
-    Track(child);
-    if (show) {
-        ShowManagerPane(false);
-        sub->show();
-        m_mdiArea->setActiveSubWindow(sub);
-    }
-    return sub;
-}
-
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    // A hosted window that is shown while its frame is hidden (the profile window loaded
-    // hidden for a run) takes its frame along, in front of the profile manager.
-    if (event->type() == QEvent::ShowToParent) {
-        auto* child = qobject_cast<QWidget*>(watched);
-        auto* sub = child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
-        if (sub && !sub->isVisible()) {
-            ShowManagerPane(false);
-            sub->show();
-            m_mdiArea->setActiveSubWindow(sub);
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void frmMain::BringToFront(QWidget* window) {
-    if (!window)
-        return;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
-        ShowManagerPane(false);
-        sub->show();
-        m_mdiArea->setActiveSubWindow(sub);
-    } else {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
-}
-
-int frmMain::OpenProfile(const QString& strProfileName, const QString& strAction) {
-    return OpenProfile(strProfileName, strAction, true);
-}
-
-int frmMain::OpenProfile(const QString& strProfileName, const QString& strAction, bool show) {
-    int result = 0;
-    MainTrap("OpenProfile", QString(), [&] {
-        if (frmProfile* open = Forms::Profile()) {
-            QString name = open->ProfileNameText();
-            if (name.isEmpty())
-                name = QStringLiteral("<new profile>");
-            if (strAction == u"A")
-                Messages().Inform(
-                    QStringLiteral(" Profile name : ") + name +
-                    QStringLiteral(
-                        " is already open. Please close it before opening another profile."));
-            BringToFront(open);
-            result = 0;
-            return;
-        }
-        auto* profile = new frmProfile(*this);
-        profile->SetAction(strAction);
-        if (profile->Init(strProfileName) != Success) {
-            delete profile;
-            result = Failed;
-            return;
-        }
-        QMdiSubWindow* sub = Host(profile, false);
-        // Placed over the profile list's extent, the way the list was laid out.
-        sub->move(0, 0);
-        sub->resize(
-            sub->sizeHint().boundedTo(m_mdiArea->viewport()->size()).expandedTo(QSize(640, 480)));
-        QCoreApplication::processEvents();
-        if (show) {
-            ShowManagerPane(false);
-            sub->show();
-            m_mdiArea->setActiveSubWindow(sub);
-        }
-        result = Success;
-    });
-    return result;
 }
 
 // ---- unloading ------------------------------------------------------------------------

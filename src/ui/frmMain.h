@@ -20,6 +20,7 @@ class QTreeWidgetItem;
 class QLabel;
 class QWidget;
 class frmProfile;
+enum class ProfileMode;
 
 // The main window: the profile list (the in-memory catalogue), menus, toolbar, status bar
 // and the document area that hosts the child windows.
@@ -31,17 +32,17 @@ public:
     ~frmMain() override;
 
     int InitForm();
-    // strAction "A" (new, strProfileName is "config.xml") or "E" (edit or run). 1 when the
-    // profile window opened, 3 after a failure, 0 when one was already open (it is then
-    // brought to the front).
-    int OpenProfile(const QString& strProfileName, const QString& strAction);
+    // Add (strProfileName is "config.xml") or Edit (to edit or run). 1 when the profile
+    // window opened, 3 after a failure, 0 when one was already open (it is then brought to
+    // the front).
+    int OpenProfile(const QString& strProfileName, ProfileMode mode);
     // Shell
     void AddNewProfile(const QString& strProfileName) override;
     void UpdateProfile(const QString& strProfileName, const QString& strStatus,
                        const QString& strLastRun) override;
     void DisplayStatusMsg(const QString& text) override;
     void DisplayMarkTotals(const QString& text) override;
-    QMenu* PopupMenu() const override { return m_mnuPopup; }
+    QMenu* PopupMenu() const override;
 
     void DeleteSelectedListViewRecord();
     QString MarkTotalsMessage() const;
@@ -78,7 +79,7 @@ private:
     // comes back in front and the menus follow the list again.
     void Track(QWidget* window);
     void BringToFront(QWidget* window);
-    int OpenProfile(const QString& strProfileName, const QString& strAction, bool show);
+    int OpenProfile(const QString& strProfileName, ProfileMode mode, bool show);
 
     // A command of the menus and the toolbar; Commands() holds them all.
     struct Command {
@@ -101,12 +102,12 @@ private:
     void NewProfile();
     void EditSelected();
     void EditProfile(QTreeWidgetItem* row);
-    void OpenReport();
+    void OpenReportInProfile();
     void DeleteCommand();
     void DeleteProfile();
     void ExecuteCommand();
     void ViewLog();
-    int Options();
+    int OpenDefaultOptions();
     void OptionsCommand();
     void Exit();
     void SysStats();

@@ -43,7 +43,7 @@ const std::vector<frmMain::Command>& frmMain::Commands() {
          "Error occured while deleting profile details", &frmMain::DeleteCommand},
         {"mnuProfile", "mnuProfileOpenReport", "Open &report...", "", nullptr, nullptr, nullptr,
          QStyle::SP_CustomBase, false, "mnuProfileOpenReport_Click",
-         "Error occured while opening the report", &frmMain::OpenReport},
+         "Error occured while opening the report", &frmMain::OpenReportInProfile},
         {"mnuProfile", "mnuProfileExit", "E&xit", "", "Exit", "Exit", "application-exit",
          QStyle::SP_DialogCloseButton, false, nullptr, nullptr, &frmMain::Exit},
         {"mnuRun", "mnuRunExecute", "Exec&ute", "Ctrl+U", "Execute", "Find Duplicates",
@@ -93,14 +93,14 @@ void frmMain::Exit() {
 }
 
 void frmMain::OptionsCommand() {
-    if (Options() == Failed)
+    if (OpenDefaultOptions() == Failed)
         Forms::UnloadAllForms();
 }
 
 void frmMain::NewProfile() {
     MainTrap("mnuProfileNew_Click", QStringLiteral("Error occured while opening new profile"),
              [this] {
-                 const int result = OpenProfile(QStringLiteral("config.xml"), QStringLiteral("A"));
+                 const int result = OpenProfile(QStringLiteral("config.xml"), ProfileMode::Add);
                  if (result == Failed) {
                      Messages().Critical(
                          QStringLiteral("Error occured while intialising the new profile"));
@@ -120,11 +120,11 @@ void frmMain::EditProfile(QTreeWidgetItem* row) {
         }
     }
     const QString name = row ? row->text(ColName) : QString();
-    if (OpenProfile(name, QStringLiteral("E")) == Success)
+    if (OpenProfile(name, ProfileMode::Edit) == Success)
         ToggleMnuBar(QStringLiteral("NewEdit"), false);
 }
 
-void frmMain::OpenReport() {
+void frmMain::OpenReportInProfile() {
     // A report is shown in the duplicates of the profile it belongs to: the open profile
     // window, or the profile selected in the list, opened as Edit opens it.
     if (!Forms::Profile()) {
@@ -133,7 +133,7 @@ void frmMain::OpenReport() {
             Messages().Inform(PleaseSelect());
             return;
         }
-        if (OpenProfile(row->text(ColName), QStringLiteral("E")) != Success)
+        if (OpenProfile(row->text(ColName), ProfileMode::Edit) != Success)
             return;
         ToggleMnuBar(QStringLiteral("NewEdit"), false);
     }
@@ -186,7 +186,7 @@ void frmMain::ExecuteCommand() {
 
 void frmMain::ExecuteProfile(const QString& name) {
     MainTrap("ExecuteProfile", QString(), [&] {
-        if (OpenProfile(name, QStringLiteral("E"), false) != Success)
+        if (OpenProfile(name, ProfileMode::Edit, false) != Success)
             return;
         frmProfile* profile = Forms::Profile();
         if (!profile)
@@ -215,7 +215,7 @@ void frmMain::ViewLog() {
     BringToFront(log);
 }
 
-int frmMain::Options() {
+int frmMain::OpenDefaultOptions() {
     int result = Success;
     MainTrap("Options", QStringLiteral("Error occured while loading default settings"), [&] {
         if (QWidget* open = Forms::Find(QStringLiteral("frmOptions"))) {

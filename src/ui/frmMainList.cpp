@@ -131,6 +131,10 @@ void frmMain::ToggleMnuTbrInit() {
         action->setEnabled(hasRows);
 }
 
+QMenu* frmMain::PopupMenu() const {
+    return m_mnuPopup;
+}
+
 void frmMain::DisplayStatusMsg(const QString& text) {
     m_status->setText(text);
 }

@@ -52,8 +52,6 @@ using OptionWidgets::S;
 
 namespace {
 
-enum Tab { OptionsTab, DuplicatesTab, RunLogTab };
-
 // The wait cursor for the length of a save or a run, put back on every way out.
 class WaitCursor {
 public:
@@ -81,7 +79,7 @@ const TrapReport Occued{QString(), MessageService::Icon::Critical, true};
 struct frmProfile::Impl {
     explicit Impl(Shell& shell) : shell(shell) {}
     Shell& shell;
-    QString ActionMode;
+    ProfileMode ActionMode = ProfileMode::Edit;
     QString OpenProfileName;
     QTabBar* tabs = nullptr;
     QStackedWidget* panes = nullptr;
@@ -162,9 +160,8 @@ frmProfile::frmProfile(Shell& shell, QWidget* parent)
     layout->addLayout(buttons);
 
     const auto chosen = [this](int index) {
-        static const char* names[] = {"profileoptions", "duplicatesresult", "runlog"};
         if (index >= 0 && index < 3)
-            ToggleTabHead(S(names[index]));
+            ToggleTabHead(static_cast<ProfileTab>(index));
     };
     connect(d->tabs, &QTabBar::tabBarClicked, this, chosen);
     // Arrow keys on the focused tab bar move between the panes as a click does.
@@ -183,17 +180,17 @@ frmProfile::frmProfile(Shell& shell, QWidget* parent)
     setTabOrder(d->cmdOK, d->cmdExecute);
     setTabOrder(d->cmdExecute, d->cmdCancel);
 
-    ToggleTabHead(S("profileoptions"));
+    ToggleTabHead(ProfileTab::Options);
     resize(860, 600);
 }
 
 frmProfile::~frmProfile() = default;
 
-void frmProfile::SetAction(const QString& mode) {
+void frmProfile::SetAction(ProfileMode mode) {
     d->ActionMode = mode;
 }
 
-QString frmProfile::ActionMode() const {
+ProfileMode frmProfile::ActionMode() const {
     return d->ActionMode;
 }
 
@@ -251,11 +248,11 @@ frmAdvOptions* frmProfile::AdvOptions() const {
 
 int frmProfile::Init(const QString& strProfileName) {
     d->OpenProfileName = strProfileName;
-    return ReadProfile(strProfileName, S("frmprofile"));
+    return ReadProfile(strProfileName, ProfileReader::Scope::Whole);
 }
 
 void frmProfile::ResetAdvOptions() {
-    ReadProfile(d->OpenProfileName, S("frmadvoptions"));
+    ReadProfile(d->OpenProfileName, ProfileReader::Scope::ActionsOnly);
 }
 
 frmAdvOptions* frmProfile::LoadAdvOptions() {
@@ -266,16 +263,15 @@ frmAdvOptions* frmProfile::LoadAdvOptions() {
     return d->adv;
 }
 
-int frmProfile::ReadProfile(const QString& strProfileName, const QString& caller) {
+int frmProfile::ReadProfile(const QString& strProfileName, ProfileReader::Scope part) {
     int result = Failed;
     Trap(
-        S("frmProfile.ReadProfile"), [&] { result = ReadDocument(strProfileName, caller); },
-        Occued);
+        S("frmProfile.ReadProfile"), [&] { result = ReadDocument(strProfileName, part); }, Occued);
     return result;
 }
 
-int frmProfile::ReadDocument(const QString& strProfileName, const QString& caller) {
-    const bool adding = d->ActionMode == u"A";
+int frmProfile::ReadDocument(const QString& strProfileName, ProfileReader::Scope part) {
+    const bool adding = d->ActionMode == ProfileMode::Add;
     const QString path = adding ? modCommon::AppPath + S("config.xml")
                                 : modCommon::ProfileFolder + strProfileName + S(".xml");
     if (!adding) {
@@ -283,8 +279,7 @@ int frmProfile::ReadDocument(const QString& strProfileName, const QString& calle
         d->options->txtName->setReadOnly(true);
     }
     ProfileReader::Options options;
-    if (caller == u"frmadvoptions")
-        options.Part = ProfileReader::Scope::ActionsOnly;
+    options.Part = part;
     ProfileReadout readout;
     QString missing;
     switch (ProfileReader::Read(path, options, readout, missing)) {
@@ -319,7 +314,7 @@ int frmProfile::SaveDocument() {
     ProfileOptionsPane& o = *d->options;
     const QStringList folders = o.Folders();
     const ProfileRules::SaveCheck check = ProfileRules::ValidateSave(
-        {folders.value(0), o.txtName->text(), d->ActionMode == u"A", o.AnyCriterion()});
+        {folders.value(0), o.txtName->text(), d->ActionMode == ProfileMode::Add, o.AnyCriterion()});
     if (check.NameText != o.txtName->text())
         o.txtName->setText(check.NameText);
     if (check.Result != Success) {
@@ -377,7 +372,7 @@ void frmProfile::cmdExecute_Click() {
             const int result = SaveProfile();
             if (result == Success) {
                 const QString name = d->options->txtName->text();
-                d->ActionMode = S("E");
+                d->ActionMode = ProfileMode::Edit;
                 d->OpenProfileName = ProfileRules::ProfileName(name);
                 // From now on this is an existing profile: its name names its document, and a
                 // later save must not write it over another profile's document.
@@ -412,7 +407,7 @@ frmProgress::Ending frmProfile::RunScan() {
     const RecordedRun recorded = RecordRun(name, result.Summary);
     d->shell.UpdateProfile(name, recorded.Status, recorded.LastRun);
     if (result.How == frmProgress::Ending::Finished) {
-        ToggleTabHead(S("duplicatesresult"));
+        ToggleTabHead(ProfileTab::Duplicates);
         if (Results().RowCount() == 0)
             ShowStatus(S("No Duplicate files found"));
     }
@@ -448,16 +443,11 @@ void frmProfile::CloseWindow() {
     }
 }
 
-void frmProfile::ToggleTabHead(const QString& tab) {
+void frmProfile::ToggleTabHead(ProfileTab which) {
     Trap(
         S("frmProfile.ToggleTabHead"),
         [&] {
-            Tab which = RunLogTab;
-            if (tab == u"profileoptions")
-                which = OptionsTab;
-            else if (tab == u"duplicatesresult")
-                which = DuplicatesTab;
-            if (which == RunLogTab) {
+            if (which == ProfileTab::RunLog) {
                 const QString name = ProfileRules::RunLogName(d->options->txtName->text());
                 bool exists = false;
                 modAPI::MyPathFileExists(modCommon::LogPath + name + S(".log"), exists);
@@ -465,15 +455,16 @@ void frmProfile::ToggleTabHead(const QString& tab) {
                 if (exists)
                     d->runLog->LoadRunLog(name);
             }
-            if (which == DuplicatesTab)
+            if (which == ProfileTab::Duplicates)
                 EnableDisableActionOptions();
-            d->panes->setCurrentIndex(which);
-            if (d->tabs->currentIndex() != which) {
+            const int index = static_cast<int>(which);
+            d->panes->setCurrentIndex(index);
+            if (d->tabs->currentIndex() != index) {
                 const QSignalBlocker block(d->tabs);
-                d->tabs->setCurrentIndex(which);
+                d->tabs->setCurrentIndex(index);
             }
-            SetDismissButton(which == OptionsTab ? S("Cancel") : S("Close"));
-            if (which != DuplicatesTab)
+            SetDismissButton(which == ProfileTab::Options ? S("Cancel") : S("Close"));
+            if (which != ProfileTab::Duplicates)
                 ShowStatus(S("Currently open profile:") + d->options->txtName->text());
         },
         Occued);
@@ -489,7 +480,7 @@ void frmProfile::ShowStatus(const QString& text) {
 }
 
 void frmProfile::Activated() {
-    if (d->ActionMode == u"A") {
+    if (d->ActionMode == ProfileMode::Add) {
         ShowStatus(S("Currently open profile: <new profile>"));
         d->options->txtName->setFocus();
     } else {
@@ -591,7 +582,7 @@ void frmProfile::TakeAction(const QString& strAction) {
 
 int frmProfile::OpenReport() {
     // The actions on a report's rows follow this profile's saved rules, so it must have some.
-    if (d->ActionMode == u"A") {
+    if (d->ActionMode == ProfileMode::Add) {
         Messages().Inform(S("Please save the profile before opening a report"));
         return Refused;
     }
@@ -611,7 +602,7 @@ int frmProfile::OpenReport() {
         return Refused;
     }
     reader.Fill(Results());
-    ToggleTabHead(S("duplicatesresult"));
+    ToggleTabHead(ProfileTab::Duplicates);
     d->duplicates->RowHighlight(S("Key"));
     d->duplicates->setFocus();
     ShowStatus(Results().RowCount() > 0 ? S("Report opened: ") + PathCodec::Display(path)

@@ -2,6 +2,7 @@
 
 #include "Shell.h"
 #include "frmProgress.h"
+#include "profiles/ProfileReader.h"
 
 #include <QPoint>
 #include <QString>
@@ -15,6 +16,12 @@ class ResultsModel;
 class RunLogPane;
 class frmAdvOptions;
 
+// Add: a new profile, filled from the default options. Edit: a saved one, to look at, edit
+// or run.
+enum class ProfileMode { Add, Edit };
+// The three panes, in the order of their tabs.
+enum class ProfileTab { Options, Duplicates, RunLog };
+
 // One profile's window inside the main window: its options, the duplicates found by its
 // last run and its run log, one pane at a time behind three tabs.
 class frmProfile final : public QWidget {
@@ -23,9 +30,8 @@ public:
     explicit frmProfile(Shell& shell, QWidget* parent = nullptr);
     ~frmProfile() override;
 
-    // "A" opens the profile to look at and edit it, "E" to run it without showing it.
-    void SetAction(const QString& mode);
-    QString ActionMode() const;
+    void SetAction(ProfileMode mode);
+    ProfileMode ActionMode() const;
     // The name of the profile last read or saved; empty for a new profile.
     QString OpenProfileName() const;
 
@@ -33,12 +39,11 @@ public:
     // is empty. Returns 1 when done.
     int Init(const QString& strProfileName);
     // Returns 1 when read, 3 when the document could not be read.
-    int ReadProfile(const QString& strProfileName, const QString& caller);
+    int ReadProfile(const QString& strProfileName, ProfileReader::Scope part);
     // Returns 1 when saved, 2 when validation stopped it, 3 when writing failed.
     int SaveProfile();
     void ResetAdvOptions();
-    // "profileoptions" | "duplicatesresult" | "runlog"
-    void ToggleTabHead(const QString& tab);
+    void ToggleTabHead(ProfileTab tab);
 
     // Scans the profile's saved document into this window's results, records the run and,
     // when it finished, shows the duplicates. The one place that decides what the window
@@ -79,7 +84,7 @@ private:
     void cmdAdvancedOption_Click();
     void cmdCancel_Click();
     frmAdvOptions* LoadAdvOptions();
-    int ReadDocument(const QString& strProfileName, const QString& caller);
+    int ReadDocument(const QString& strProfileName, ProfileReader::Scope part);
     int SaveDocument();
     void SetDismissButton(const QString& caption);
     void ShowStatus(const QString& text);

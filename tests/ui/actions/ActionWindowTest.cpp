@@ -124,8 +124,8 @@ TEST_F(ActionsWindowTest, TheRemovalIsTheOneTheAdvancedOptionsHoldNotTheSavedOne
     OpenResults();
     // Confirmed in the dialog, not saved: the trash.
     Adv()->Pages().optRecycleBin->setChecked(true);
-    Window->ToggleTabHead(S("profileoptions"));
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Options);
+    Window->ToggleTabHead(ProfileTab::Duplicates);
     ASSERT_TRUE(Button("cmdRecycleAll")->isVisible());
     Messages.Script.Answers = {Answer::Yes};
     Click(Window, "cmdRecycleAll");
@@ -138,9 +138,9 @@ TEST_F(ActionsWindowTest, TheRemovalIsTheOneTheAdvancedOptionsHoldNotTheSavedOne
 TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveAndTheRunLogPaneShowsTheRunWhenOpened) {
     SaveProfile(Settings("zip"));
     OpenResults();
-    Window->ToggleTabHead(S("runlog"));
+    Window->ToggleTabHead(ProfileTab::RunLog);
     const QString before = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Duplicates);
     Messages.Script.Answers = {Answer::Yes};
     Click(Window, "cmdZipAll");
     EXPECT_EQ(Flags(), S("..ss..s"));
@@ -151,7 +151,7 @@ TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveAndTheRunLogPaneShowsTheRunWhenO
     EXPECT_EQ(zip_get_num_entries(zip, 0), 3);
     zip_discard(zip);
 
-    Window->ToggleTabHead(S("runlog"));
+    Window->ToggleTabHead(ProfileTab::RunLog);
     const QString after = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
     EXPECT_NE(after, before);
     EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();

@@ -71,10 +71,10 @@ protected:
 
     // Opens profile "P" (saved before) and shows its duplicates with the given groups.
     frmProfile* OpenResults(bool withGroups = true) {
-        frmProfile* w = Open("E", S("P"));
+        frmProfile* w = Open(ProfileMode::Edit, S("P"));
         if (withGroups)
             MakeGroups();
-        w->ToggleTabHead(S("duplicatesresult"));
+        w->ToggleTabHead(ProfileTab::Duplicates);
         return w;
     }
 

@@ -101,8 +101,8 @@ TEST_F(ActionsWindowTest, AChangeInTheAdvancedOptionsShowsAtTheNextVisitOfTheDup
     Adv()->Pages().optZip->setChecked(true);
     Adv()->Pages().chkExport->setChecked(true);
     EXPECT_TRUE(Button("cmdRecycle")->isVisible()); // not before the pane is shown again
-    Window->ToggleTabHead(S("profileoptions"));
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Options);
+    Window->ToggleTabHead(ProfileTab::Duplicates);
     EXPECT_FALSE(Button("cmdRecycle")->isVisible());
     EXPECT_TRUE(Button("cmdZip")->isVisible());
     EXPECT_GT(Button("cmdExport")->x(), Button("cmdZipAll")->geometry().right());
@@ -240,7 +240,7 @@ TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAno
     EXPECT_FALSE(QFile::exists(TrashFiles()));
 
     // Saving keeps the rule as written; choosing one replaces it.
-    Window->ToggleTabHead(S("profileoptions"));
+    Window->ToggleTabHead(ProfileTab::Options);
     Click(Window, "cmdOK");
     EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("shred"));
     OpenResults(false);
@@ -248,8 +248,8 @@ TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAno
     EXPECT_FALSE(reread.lblOtherRule->isHidden());
     reread.optPermanent->click();
     EXPECT_TRUE(reread.lblOtherRule->isHidden());
-    Window->ToggleTabHead(S("profileoptions"));
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Options);
+    Window->ToggleTabHead(ProfileTab::Duplicates);
     EXPECT_FALSE(Window->findChild<QLabel*>(S("lblNoRemoval"))->isVisible());
     EXPECT_TRUE(Button("cmdPermanentDeleteAll")->isVisible());
 }

@@ -49,8 +49,8 @@ TEST_F(ActionsWindowTest, TheLinkButtonsTakeThePlaceOfTheRemovalButtons) {
 
     // With any other removal they are not offered.
     Adv()->Pages().optPermanent->setChecked(true);
-    Window->ToggleTabHead(S("profileoptions"));
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Options);
+    Window->ToggleTabHead(ProfileTab::Duplicates);
     for (const char* name : LinkButtons)
         EXPECT_FALSE(Button(name)->isVisible()) << name;
     EXPECT_EQ(PopupEntries(rightClick(5)),
@@ -73,9 +73,9 @@ TEST_F(ActionsWindowTest, ChosenInTheOptionsThenEachButtonLinksItsRows) {
         EXPECT_FALSE(adv->Pages().chkDeleteEmptyFolder->isEnabled());
         Click(adv, "cmdOK");
     });
-    w->ToggleTabHead(S("profileoptions"));
+    w->ToggleTabHead(ProfileTab::Options);
     Click(w, "cmdAdvancedOption");
-    w->ToggleTabHead(S("duplicatesresult"));
+    w->ToggleTabHead(ProfileTab::Duplicates);
     ASSERT_TRUE(Button("cmdHardLink")->isVisible());
 
     // One row: a marked file is linked to the kept one. (The kept row's refusal is the
@@ -115,7 +115,7 @@ TEST_F(ActionsWindowTest, ChosenInTheOptionsThenEachButtonLinksItsRows) {
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
 
     // Saved, the profile names the method.
-    w->ToggleTabHead(S("profileoptions"));
+    w->ToggleTabHead(ProfileTab::Options);
     Click(w, "cmdOK");
     EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("hardlink"));
 }

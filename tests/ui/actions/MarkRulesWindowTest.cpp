@@ -165,7 +165,7 @@ TEST_F(MarkTotalsInTheStatusBar, FollowEveryMarkChangeBesideTheWindowsOwnTexts) 
     ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + S("P.xml"), s), 1);
 
     frmMain* main = OpenMain();
-    ASSERT_EQ(main->OpenProfile(S("P"), S("E")), 1);
+    ASSERT_EQ(main->OpenProfile(S("P"), ProfileMode::Edit), 1);
     frmProfile* profile = Forms::Profile();
     ASSERT_NE(profile, nullptr);
     EXPECT_EQ(main->MarkTotalsMessage(), QString());

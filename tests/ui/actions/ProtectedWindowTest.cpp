@@ -18,7 +18,7 @@ TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {
     OpenResults();
 
     // The person protects d3 too, accepts the options and does not save them.
-    Window->ToggleTabHead(S("profileoptions"));
+    Window->ToggleTabHead(ProfileTab::Options);
     QTimer::singleShot(0, [&] {
         frmAdvOptions* adv = ui_testing::WaitForModal<frmAdvOptions>();
         ASSERT_NE(adv, nullptr);
@@ -28,7 +28,7 @@ TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {
         Click(adv, "cmdOK");
     });
     Click(Window, "cmdAdvancedOption");
-    Window->ToggleTabHead(S("duplicatesresult"));
+    Window->ToggleTabHead(ProfileTab::Duplicates);
 
     // Row 3 is d2/a.txt: a single delete of it is refused quietly, no error.
     SelectRow(3);

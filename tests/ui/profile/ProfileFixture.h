@@ -88,9 +88,9 @@ protected:
     }
 
     // Opens a profile window as the main window does: action, Init, show.
-    frmProfile* Open(const char* action, const QString& name, int expected = 1) {
+    frmProfile* Open(ProfileMode mode, const QString& name, int expected = 1) {
         Window = new frmProfile(Shell);
-        Window->SetAction(S(action));
+        Window->SetAction(mode);
         EXPECT_EQ(Window->Init(name), expected);
         Window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.data()));

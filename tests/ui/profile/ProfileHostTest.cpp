@@ -22,7 +22,7 @@ TEST_F(ProfileWindowTest, HostedWindowReportsTheOpenProfileAndLeavesWhenClosed) 
     main->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
 
-    ASSERT_EQ(main->OpenProfile(S("config.xml"), S("A")), 1);
+    ASSERT_EQ(main->OpenProfile(S("config.xml"), ProfileMode::Add), 1);
     frmProfile* w = Forms::Profile();
     ASSERT_NE(w, nullptr);
     QTRY_COMPARE(main->StatusMessage(), S("Currently open profile: <new profile>"));
@@ -31,7 +31,7 @@ TEST_F(ProfileWindowTest, HostedWindowReportsTheOpenProfileAndLeavesWhenClosed) 
     QTRY_VERIFY(Forms::Profile() == nullptr);
     QTRY_VERIFY(main->MdiArea()->subWindowList().isEmpty());
 
-    ASSERT_EQ(main->OpenProfile(S("Songs"), S("E")), 1);
+    ASSERT_EQ(main->OpenProfile(S("Songs"), ProfileMode::Edit), 1);
     w = Forms::Profile();
     ASSERT_NE(w, nullptr);
     QTRY_COMPARE(main->StatusMessage(), S("Currently open profile:Songs"));

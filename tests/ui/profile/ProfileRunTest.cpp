@@ -12,12 +12,12 @@ using namespace profile_testing;
 TEST_F(ProfileWindowTest, FindDuplicatesSavesRunsAndTurnsANewProfileIntoAnExistingOne) {
     Folders.CreateFile(S("Pictures/copy of a.jpg"), "a");
     Folders.CreateFile(S("Pictures/other.jpg"), "zz");
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     TypeName("  Trip ");
     Tick(Folders.Path(S("Pictures")));
     Click(w, "cmdExecute");
 
-    EXPECT_EQ(w->ActionMode(), S("E"));
+    EXPECT_EQ(w->ActionMode(), ProfileMode::Edit);
     EXPECT_EQ(w->OpenProfileName(), S("Trip"));
     EXPECT_TRUE(Find<QLineEdit>(w, "txtName")->isReadOnly())
         << "a run profile's name must not be retyped onto another profile's document";

@@ -28,7 +28,7 @@ bool Checked(QWidget* window, const char* name) {
 } // namespace
 
 TEST_F(ProfileWindowTest, NewProfileStartsFromTheDefaultsAndIsSavedAsShown) {
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     EXPECT_TRUE(Checked(w, "chkFileSize"));
     EXPECT_FALSE(Checked(w, "chkFileName"));
     EXPECT_EQ(Ticked(), QStringList{Folders.Path(S("Music"))});
@@ -58,7 +58,7 @@ TEST_F(ProfileWindowTest, ASaveIsRefusedUntilEveryRuleHolds) {
     taken.Folders = {Folders.Path(S("Music"))};
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Taken"), taken), 1);
     WriteConfig({}); // no folder, no criterion
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     auto* name = Find<QLineEdit>(w, "txtName");
 
     struct Step {
@@ -117,7 +117,7 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     p.ExportFormat = S("CSV");
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Photos"), p), 1);
 
-    frmProfile* w = Open("E", S("Photos"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Photos"));
     EXPECT_EQ(w->ProfileNameText(), S("Photos"));
     EXPECT_TRUE(Find<QLineEdit>(w, "txtName")->isReadOnly());
     EXPECT_EQ(Ticked(), QStringList{Folders.Path(S("Pictures"))});
@@ -150,7 +150,7 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
 }
 
 TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
-    Open("E", S("Ghost"), 2);
+    Open(ProfileMode::Edit, S("Ghost"), 2);
     EXPECT_EQ(Messages.Script.Texts(),
               QStringList{S("Application could not locate Ghost profile.")});
     EXPECT_EQ(Messages.Script.ShownMessages[0].Kind, MessageService::Icon::Critical);
@@ -158,7 +158,7 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
 
     Messages.Script.ShownMessages.clear();
     App.Tree().CreateFile(S("app/tester/Profile/Broken.xml"), "<echofind><profileoption>");
-    Open("E", S("Broken"), 2);
+    Open(ProfileMode::Edit, S("Broken"), 2);
     EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Error in reading selected profile")});
     delete Window.data();
 
@@ -173,7 +173,7 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
             ProfilePath("Gap")),
         1);
     Messages.Script.ShownMessages.clear();
-    frmProfile* w = Open("E", S("Gap"), 3);
+    frmProfile* w = Open(ProfileMode::Edit, S("Gap"), 3);
     EXPECT_TRUE(Messages.Script.ShownMessages.empty());
     EXPECT_TRUE(Find<QCheckBox>(w, "chkFileSize")->isChecked());
     EXPECT_FALSE(w->AdvOptions()->Pages().optPermanent->isChecked());
@@ -185,7 +185,7 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
 
     Messages.Script.ShownMessages.clear();
     QFile::remove(modCommon::AppPath + S("config.xml"));
-    Open("A", S("config.xml"), 2);
+    Open(ProfileMode::Add, S("config.xml"), 2);
     EXPECT_EQ(
         Messages.Script.Texts(),
         QStringList{S("Application could not locate default profile. Please contact the vendor")});
@@ -198,7 +198,7 @@ TEST_F(ProfileWindowTest, FoldersTheTreeCannotShowSurviveOpeningAndSaving) {
     p.MatchSize = true;
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Backup"), p), 1);
 
-    frmProfile* w = Open("E", S("Backup"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Backup"));
     Click(w, "cmdOK");
     EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
     EXPECT_EQ(*ReadBack(ProfilePath("Backup")).Folders,
@@ -211,7 +211,7 @@ TEST_F(ProfileWindowTest, FoldersTheTreeCannotShowSurviveOpeningAndSaving) {
     defaults.MatchSize = true;
     WriteConfig(defaults);
     Messages.Script.ShownMessages.clear();
-    w = Open("A", S("config.xml"));
+    w = Open(ProfileMode::Add, S("config.xml"));
     TypeName("Fresh");
     Click(w, "cmdOK");
     EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
@@ -225,7 +225,7 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
     p.IncludeFilters = {S("*.mp3")};
     p.DeleteTo = S("recycle");
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
-    frmProfile* w = Open("E", S("Songs"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
     frmAdvOptions* adv = w->AdvOptions();
     ASSERT_NE(adv, nullptr);
 
@@ -292,7 +292,7 @@ TEST_F(ProfileWindowTest, AcceptedOptionsThatAreNotSavedLeaveTheDocumentAlone) {
     p.MatchSize = true;
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
     const QByteArray before = App.Tree().Read(S("app/tester/Profile/Songs.xml"));
-    frmProfile* w = Open("E", S("Songs"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
     QTimer::singleShot(0, [&] {
         frmAdvOptions* adv = ui_testing::WaitForModal<frmAdvOptions>();
         ASSERT_NE(adv, nullptr);

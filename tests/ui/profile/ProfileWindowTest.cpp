@@ -18,7 +18,7 @@ using namespace profile_testing;
 using Answer = MessageService::Answer;
 
 TEST_F(ProfileWindowTest, TabsChooseThePaneAndTheDismissButton) {
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     auto* tabs = Find<QTabBar>(w, "tabProfile");
     auto* panes = Find<QStackedWidget>(w, "fraPanes");
     auto* save = Find<QPushButton>(w, "cmdOK");
@@ -43,7 +43,7 @@ TEST_F(ProfileWindowTest, TabsChooseThePaneAndTheDismissButton) {
     }
 
     // The window's own calls move the tabs along.
-    w->ToggleTabHead(S("duplicatesresult"));
+    w->ToggleTabHead(ProfileTab::Duplicates);
     EXPECT_EQ(tabs->currentIndex(), 1);
     EXPECT_FALSE(save->isVisible());
 
@@ -62,22 +62,22 @@ TEST_F(ProfileWindowTest, TheRunLogTabShowsTheProfilesLogOnlyWhenThereIsOne) {
     p.Folders = {Folders.Path(S("Music"))};
     p.MatchSize = true;
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
-    frmProfile* w = Open("E", S("Songs"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
     QTextEdit* box = w->RunLog()->TextBox();
     box->setPlainText(S("shown before"));
-    w->ToggleTabHead(S("runlog"));
+    w->ToggleTabHead(ProfileTab::RunLog);
     EXPECT_EQ(box->toPlainText(), S("shown before")) << "a profile never run keeps the pane";
 
     App.Tree().CreateFile(S("app/tester/Log/Songs.log"),
                           "{\\rtf1\\ansi\\deff0 Run of Songs\\par }");
-    w->ToggleTabHead(S("profileoptions"));
-    w->ToggleTabHead(S("runlog"));
+    w->ToggleTabHead(ProfileTab::Options);
+    w->ToggleTabHead(ProfileTab::RunLog);
     EXPECT_TRUE(box->toPlainText().contains(S("Run of Songs"))) << box->toPlainText().toStdString();
 }
 
 TEST_F(ProfileWindowTest, ClosingAlwaysAsksAndNoKeepsTheWindow) {
-    frmProfile* w = Open("A", S("config.xml"));
-    w->ToggleTabHead(S("duplicatesresult"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
+    w->ToggleTabHead(ProfileTab::Duplicates);
     Messages.Script.Answers = {Answer::No};
     Click(w, "cmdCancel");
     ASSERT_EQ(Messages.Script.ShownMessages.size(), 1u);
@@ -91,7 +91,7 @@ TEST_F(ProfileWindowTest, ClosingAlwaysAsksAndNoKeepsTheWindow) {
 }
 
 TEST_F(ProfileWindowTest, ClearingSystemAsksAndContentsSelectsCrc) {
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     auto* system = Find<QCheckBox>(w, "chkSystemFilesandFolders");
     ASSERT_TRUE(system->isChecked());
     Messages.Script.Answers = {Answer::No};
@@ -120,7 +120,7 @@ TEST_F(ProfileWindowTest, ClearingSystemAsksAndContentsSelectsCrc) {
 }
 
 TEST_F(ProfileWindowTest, ControlsAreFoundByTheNamesPeopleSee) {
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     EXPECT_EQ(w->windowTitle(), S("Profile"));
     EXPECT_EQ(QApplication::focusWidget(), Find<QLineEdit>(w, "txtName"))
         << "a new profile starts in its name";

@@ -41,7 +41,7 @@ TEST_F(ProfileWindowTest, ProtectedFoldersAreChosenRemovedAndSavedWithTheProfile
     p.MatchSize = true;
     p.ProtectedFolders = {S("/srv/already")};
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
-    frmProfile* w = Open("E", S("Songs"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
     frmAdvOptions* adv = w->AdvOptions();
     ASSERT_NE(adv, nullptr);
     const QString raw = Folders.Path(PathCodec::Decode("Musik \xfc"));
@@ -96,7 +96,7 @@ TEST_F(ProfileWindowTest, ProtectedFoldersAreChosenRemovedAndSavedWithTheProfile
 }
 
 TEST_F(ProfileWindowTest, TheProtectedPageIsNamedForEveryoneAndReachedByTab) {
-    frmProfile* w = Open("A", S("config.xml"));
+    frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     frmAdvOptions* adv = w->AdvOptions();
     ASSERT_NE(adv, nullptr);
     ProtectedFoldersPage& page = adv->Protection();
@@ -135,14 +135,14 @@ TEST_F(ProfileWindowTest, TheAcrossBoxIsSavedAndReadBack) {
     p.Folders = {Folders.Path(S("Music")), Folders.Path(S("Pictures"))};
     p.MatchSize = true;
     ASSERT_EQ(ProfileDocument::Save(ProfilePath("Both"), p), 1);
-    frmProfile* w = Open("E", S("Both"));
+    frmProfile* w = Open(ProfileMode::Edit, S("Both"));
     auto* across = Find<QCheckBox>(w, "chkAcrossFolders");
     EXPECT_FALSE(across->isChecked());
     Click(w, "chkAcrossFolders");
     Click(w, "cmdOK");
     EXPECT_EQ(ReadBack(ProfilePath("Both")).AcrossFolders, std::optional<bool>(true));
     delete Window.data();
-    frmProfile* again = Open("E", S("Both"));
+    frmProfile* again = Open(ProfileMode::Edit, S("Both"));
     EXPECT_TRUE(Find<QCheckBox>(again, "chkAcrossFolders")->isChecked());
     Click(again, "chkAcrossFolders");
     Click(again, "cmdOK");

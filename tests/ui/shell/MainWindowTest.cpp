@@ -193,7 +193,7 @@ TEST_F(ShellTest, ClosingTheLastChildShowsTheManagerAgain) {
     // New opens an empty profile window from the default options.
     Action("mnuProfileNew")->trigger();
     ASSERT_TRUE(Forms::Profile());
-    EXPECT_EQ(Forms::Profile()->ActionMode(), S("A"));
+    EXPECT_EQ(Forms::Profile()->ActionMode(), ProfileMode::Add);
     EXPECT_FALSE(main->ManagerVisible());
 }
 

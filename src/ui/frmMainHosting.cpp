@@ -1,0 +1,105 @@
+#include "frmMain.h"
+#include "frmMainParts.h"
+
+#include "Forms.h"
+#include "frmProfile.h"
+
+#include "app/AppError.h"
+#include "app/MessageService.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+using namespace main_window;
+
+// The windows the main window opens live in its document area; these place, raise and
+// track them.
+
+QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setObjectName(QStringLiteral("sub") + child->objectName());
+    sub->setWindowIcon(windowIcon());
+    child->installEventFilter(this);
+    Track(child);
+    if (show) {
+        ShowManagerPane(false);
+        sub->show();
+        m_mdiArea->setActiveSubWindow(sub);
+    }
+    return sub;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A hosted window that is shown while its frame is hidden (the profile window loaded
+    // hidden for a run) takes its frame along, in front of the profile manager.
+    if (event->type() == QEvent::ShowToParent) {
+        auto* child = qobject_cast<QWidget*>(watched);
+        auto* sub = child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
+        if (sub && !sub->isVisible()) {
+            ShowManagerPane(false);
+            sub->show();
+            m_mdiArea->setActiveSubWindow(sub);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::BringToFront(QWidget* window) {
+    if (!window)
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+        ShowManagerPane(false);
+        sub->show();
+        m_mdiArea->setActiveSubWindow(sub);
+    } else {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+int frmMain::OpenProfile(const QString& strProfileName, ProfileMode mode) {
+    return OpenProfile(strProfileName, mode, true);
+}
+
+int frmMain::OpenProfile(const QString& strProfileName, ProfileMode mode, bool show) {
+    int result = 0;
+    MainTrap("OpenProfile", QString(), [&] {
+        if (frmProfile* open = Forms::Profile()) {
+            QString name = open->ProfileNameText();
+            if (name.isEmpty())
+                name = QStringLiteral("<new profile>");
+            if (mode == ProfileMode::Add)
+                Messages().Inform(
+                    QStringLiteral(" Profile name : ") + name +
+                    QStringLiteral(
+                        " is already open. Please close it before opening another profile."));
+            BringToFront(open);
+            result = 0;
+            return;
+        }
+        auto* profile = new frmProfile(*this);
+        profile->SetAction(mode);
+        if (profile->Init(strProfileName) != Success) {
+            delete profile;
+            result = Failed;
+            return;
+        }
+        QMdiSubWindow* sub = Host(profile, false);
+        // Placed over the profile list's extent, the way the list was laid out.
+        sub->move(0, 0);
+        sub->resize(
+            sub->sizeHint().boundedTo(m_mdiArea->viewport()->size()).expandedTo(QSize(640, 480)));
+        QCoreApplication::processEvents();
+        if (show) {
+            ShowManagerPane(false);
+            sub->show();
+            m_mdiArea->setActiveSubWindow(sub);
+        }
+        result = Success;
+    });
+    return result;
+}
