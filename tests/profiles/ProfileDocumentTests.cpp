@@ -1,3 +1,7 @@
+// Profile documents and the catalogue of runs: what is saved reads back as it was meant, a
+// failed save keeps the previous file, and every shape of document reads as its callers take
+// it.
+
 #include "TestSupport.h"
 
 #include "app/PathCodec.h"
@@ -6,207 +10,13 @@
 #include "profiles/ProfileDocument.h"
 #include "profiles/ProfileReader.h"
 
-#include <QFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
 
 using namespace testing_support;
-using namespace Qt::Literals::StringLiterals;
-
-TEST(ProfileDocument, TwoFoldersAndNoFiltersRoundTrip) {
-    AppFolder app;
-    ProfileSettings p;
-    p.Folders = {QStringLiteral("/home/ann/Pictures"), QStringLiteral(" /srv/Fotos Ü ")};
-    p.IncludeSubFolder = true;
-    p.MatchSize = true;
-    p.MatchContent = true;
-    p.MatchType = QStringLiteral("md5");
-    p.DeleteTo = QStringLiteral("move");
-    p.RemoveFolder = QStringLiteral("/srv/dups");
-    p.DoExport = true;
-    p.ExportLocation = QStringLiteral("/srv/reports");
-    p.ExportFormat = QStringLiteral("csv");
-    const QString path = modCommon::ProfileFolder + QStringLiteral("Zoë's photos.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-
-    modXML::Document doc;
-    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
-    QStringList groups;
-    for (pugi::xml_node n : doc.Root().children())
-        groups << QString::fromUtf8(n.name());
-    EXPECT_EQ(groups, (QStringList{QStringLiteral("profileoption"), QStringLiteral("removeoption"),
-                                   QStringLiteral("singlecopy"), QStringLiteral("export")}));
-    QStringList options;
-    for (pugi::xml_node n :
-         modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption")).children())
-        options << QString::fromUtf8(n.name());
-    EXPECT_EQ(options, (QStringList{QStringLiteral("folder"), QStringLiteral("folder"),
-                                    QStringLiteral("subfolder"), QStringLiteral("findduplicates"),
-                                    QStringLiteral("ignore")}));
-
-    ProfileSettings back;
-    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.Folders,
-              (QStringList{QStringLiteral("/home/ann/Pictures"), QStringLiteral("/srv/Fotos Ü")}));
-}
-
-TEST(ProfileDocument, ValuesFollowTheWrittenVocabulary) {
-    AppFolder app;
-    ProfileSettings p;
-    p.Folders = {QStringLiteral("/a")};
-    p.MatchContent = false;
-    p.MatchType = QStringLiteral("crc");
-    p.DeleteTo = QStringLiteral("recycle");
-    p.RemoveFolder = QStringLiteral("/ignored");
-    p.IncludeFilters = {QStringLiteral(" *.jpg "), QStringLiteral("*.png")};
-    const QString path = modCommon::ProfileFolder + QStringLiteral("v.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    modXML::Document doc;
-    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
-    const auto find =
-        modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates"));
-    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("content")), QStringLiteral("False"));
-    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("matchtype")), QString())
-        << "no match type without content comparison";
-    const auto remove = modXML::SelectFirst(doc.Dom(), QStringLiteral("//removeoption/criteria"));
-    EXPECT_EQ(modXML::AttributeText(remove, QStringLiteral("folder")), QString());
-    EXPECT_EQ(modXML::AttributeText(remove, QStringLiteral("deleteemptyfolder")),
-              QStringLiteral("no"));
-    const auto filters = modXML::SelectAll(doc.Dom(), QStringLiteral("//include/includefilter"));
-    ASSERT_EQ(filters.size(), 2u);
-    EXPECT_EQ(modXML::AttributeText(filters[0], QStringLiteral("criteria")),
-              QStringLiteral("*.jpg"));
-}
-
-TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
-    AppFolder app;
-    ProfileSettings p;
-    p.Folders = {QStringLiteral("/a")};
-    const QString path = modCommon::ProfileFolder + QStringLiteral("keep.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    const QByteArray before = app.Tree().Read(path.mid(app.Tree().Root().size()));
-    p.Folders << QString(3000, u'f');
-    {
-        FileSizeLimit limit(256);
-        EXPECT_EQ(ProfileDocument::Save(path, p), 3);
-    }
-    EXPECT_EQ(app.Tree().Read(path.mid(app.Tree().Root().size())), before);
-    EXPECT_EQ(QDir(modCommon::ProfileFolder).entryList(QDir::Files | QDir::Hidden).size(), 1)
-        << "no temporary file may be left behind";
-
-    ProfileSettings none;
-    EXPECT_EQ(ProfileDocument::Load(modCommon::ProfileFolder + QStringLiteral("absent.xml"), none),
-              3);
-}
-
-TEST(Catalogue, NamesDifferingInCaseAreTwoProfilesAndGoneOnesAreDropped) {
-    AppFolder app;
-    ProfileSettings p;
-    for (const char* name : {"Photos", "photos", "Música", "Old"})
-        ASSERT_EQ(ProfileDocument::Save(modCommon::ProfileFolder + QString::fromUtf8(name) +
-                                            QStringLiteral(".xml"),
-                                        p),
-                  1);
-    ASSERT_EQ(modXML::InitXML(QStringLiteral("profiles"), Catalogue::CataloguePath()), 1);
-    const struct {
-        const char* Name;
-        const char* Status;
-        const char* LastRun;
-    } runs[] = {{"Old", "Success", "2026-12-05 09:00:00"},
-                {"Photos", "Success", "2026-12-06 10:00:00"},
-                {"Música", "Error", "2026-12-06 11:00:00"},
-                {"photos", "Error", "2026-12-06 12:00:00"}};
-    for (const auto& r : runs)
-        ASSERT_EQ(Catalogue::UpdateProfile(QString::fromUtf8(r.Name), QString::fromUtf8(r.Status),
-                                           QString::fromUtf8(r.LastRun)),
-                  1)
-            << r.Name;
-    // No document, no row: neither a ghost nor a case variant of an existing profile.
-    for (const char* ghost : {"Ghost", "PHOTOS"})
-        EXPECT_EQ(Catalogue::UpdateProfile(QString::fromUtf8(ghost), QStringLiteral("Error"),
-                                           QStringLiteral("x")),
-                  3)
-            << ghost;
-
-    std::vector<Catalogue::Entry> entries;
-    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    ASSERT_EQ(entries.size(), 4u);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].Name, QString::fromUtf8(runs[i].Name));
-        EXPECT_EQ(entries[i].Status, QString::fromUtf8(runs[i].Status)) << runs[i].Name;
-        EXPECT_EQ(entries[i].LastRun, QString::fromUtf8(runs[i].LastRun)) << runs[i].Name;
-    }
-
-    // A profile deleted since (its document gone) loses its row at the next write.
-    ASSERT_TRUE(QFile::remove(modCommon::ProfileFolder + QStringLiteral("Old.xml")));
-    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("photos"), QStringLiteral("Success"),
-                                       QStringLiteral("2026-12-07 08:00:00")),
-              1);
-    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    QStringList names;
-    for (const Catalogue::Entry& e : entries)
-        names << e.Name;
-    EXPECT_EQ(names, (QStringList{QStringLiteral("Photos"), QStringLiteral("Música"),
-                                  QStringLiteral("photos")}));
-    EXPECT_EQ(entries[0].Status, QStringLiteral("Success"));
-    EXPECT_EQ(entries[2].LastRun, QStringLiteral("2026-12-07 08:00:00"));
-    ASSERT_TRUE(QFile::remove(modCommon::ProfileFolder + QStringLiteral("photos.xml")));
-
-    // A corrupt catalogue is rebuilt from the documents: the other profile keeps its row.
-    app.Tree().CreateFile(Catalogue::CataloguePath().mid(app.Tree().Root().size()), "garbage<");
-    ASSERT_EQ(Catalogue::UpdateProfile(QStringLiteral("Photos"), QStringLiteral("Success"),
-                                       QStringLiteral("x")),
-              1);
-    ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
-    ASSERT_EQ(entries.size(), 2u);
-    for (const Catalogue::Entry& e : entries)
-        EXPECT_EQ(e.Status, e.Name == u"Photos" ? QStringLiteral("Success") : QString());
-}
-
-// Folder and profile names may hold line breaks, control characters and bytes that are not
-// UTF-8; the documents must stay well-formed and give every name back as it was.
-TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
-    AppFolder app;
-    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9"));
-    ProfileSettings p;
-    p.Folders = {QStringLiteral("/srv/line\nbreak"), QStringLiteral("/srv/tab\tand\rcr"),
-                 QStringLiteral("/srv/bell\x01"),    raw,
-                 QStringLiteral("/srv/<&\"'>"),      QStringLiteral("/srv/caf\\xE9")};
-    p.DeleteTo = QStringLiteral("move");
-    p.RemoveFolder = raw + QStringLiteral("/dups\x02");
-    const QString path = modCommon::ProfileFolder + QStringLiteral("odd\x01name.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    QXmlStreamReader strict(app.Tree().Read(path.mid(app.Tree().Root().size())));
-    while (!strict.atEnd())
-        strict.readNext();
-    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
-    ProfileSettings back;
-    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.Folders, p.Folders);
-    EXPECT_EQ(back.RemoveFolder, p.RemoveFolder);
-
-    const std::vector<Catalogue::Entry> entries = {
-        {QStringLiteral("odd\x01name"), QStringLiteral("2026-12-06 10:00:00"),
-         QStringLiteral("Success")},
-        {QStringLiteral("two\nlines"), QString(), QStringLiteral("Never")},
-        {PathCodec::Decode(QByteArray("M\xfasica")), QString(), QStringLiteral("Error")}};
-    // Rows are kept only for profiles that still have a document.
-    for (const Catalogue::Entry& e : entries)
-        ASSERT_EQ(
-            ProfileDocument::Save(modCommon::ProfileFolder + e.Name + QStringLiteral(".xml"), p),
-            1);
-    ASSERT_EQ(Catalogue::SaveEntries(entries), 1);
-    std::vector<Catalogue::Entry> read;
-    ASSERT_EQ(Catalogue::ReadEntries(read), 1);
-    ASSERT_EQ(read.size(), entries.size());
-    for (size_t i = 0; i < read.size(); ++i) {
-        EXPECT_EQ(read[i].Name, entries[i].Name);
-        EXPECT_EQ(read[i].LastRun, entries[i].LastRun);
-        EXPECT_EQ(read[i].Status, entries[i].Status);
-    }
-}
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -270,55 +80,172 @@ template <class Reading> QString Describe(const Reading& r) {
     return PathCodec::Display(parts.join(u';'));
 }
 
+QString ProfilePath(const QString& name) {
+    return modCommon::ProfileFolder + name + u".xml"_s;
+}
+
+// Saved as a profile and read back by the one reader, on one line.
+QString SavedAndRead(const ProfileSettings& p) {
+    EXPECT_EQ(ProfileDocument::Save(ProfilePath(u"p"_s), p), 1);
+    ProfileContents c;
+    EXPECT_EQ(ProfileDocument::Read(ProfilePath(u"p"_s), c), ProfileDocument::Found::Read);
+    return Describe(c);
+}
+
+// The catalogue's rows as "name status last-run".
+QStringList CatalogueRows() {
+    std::vector<Catalogue::Entry> entries;
+    EXPECT_EQ(Catalogue::ReadEntries(entries), 1);
+    QStringList rows;
+    for (const Catalogue::Entry& e : entries)
+        rows << (e.Name + u' ' + e.Status + u' ' + e.LastRun).trimmed();
+    return rows;
+}
+
 } // namespace
+
+TEST(ProfileDocument, WhatIsSavedReadsBackTrimmedAndInTheWrittenVocabulary) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {u"/home/ann/Pictures"_s, u" /srv/Fotos Ü "_s};
+    p.IncludeSubFolder = p.MatchSize = p.MatchContent = true;
+    p.MatchType = u"md5"_s;
+    p.DeleteTo = u"move"_s;
+    p.RemoveFolder = u"/srv/dups"_s;
+    p.DoExport = true;
+    p.ExportLocation = u"/srv/reports"_s;
+    p.ExportFormat = u"csv"_s;
+    EXPECT_EQ(SavedAndRead(p),
+              u"/home/ann/Pictures,/srv/Fotos Ü;T;size,content md5;"
+              u"system,hidden,zerobyte;/;;move /srv/dups;;export /srv/reports csv"_s);
+    // No match type without content compared, no folder for the trash, filters trimmed.
+    ProfileSettings q;
+    q.Folders = {u"/a"_s};
+    q.MatchType = u"crc"_s;
+    q.RemoveFolder = u"/ignored"_s;
+    q.IncludeFilters = {u" *.jpg "_s, u"*.png"_s};
+    EXPECT_EQ(SavedAndRead(q), u"/a;F;;system,hidden,zerobyte;*.jpg,*.png/;;recycle;;"_s);
+}
+
+TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
+    AppFolder app;
+    ProfileSettings p;
+    p.Folders = {u"/a"_s};
+    const QString path = ProfilePath(u"keep"_s);
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    const QByteArray before = ReadBytes(path);
+    p.Folders << QString(3000, u'f');
+    {
+        FileSizeLimit limit(256);
+        EXPECT_EQ(ProfileDocument::Save(path, p), 3);
+    }
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(QDir(modCommon::ProfileFolder).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file may be left behind";
+    EXPECT_EQ(ProfileDocument::Load(ProfilePath(u"absent"_s), p), 3);
+}
+
+TEST(Catalogue, NamesDifferingInCaseAreTwoProfilesAndGoneOnesAreDropped) {
+    AppFolder app;
+    for (const QString& name : {u"Photos"_s, u"photos"_s, u"Música"_s, u"Old"_s})
+        ASSERT_EQ(ProfileDocument::Save(ProfilePath(name), {}), 1);
+    ASSERT_EQ(modXML::InitXML(u"profiles"_s, Catalogue::CataloguePath()), 1);
+    const QStringList runs = {
+        u"Old Success 2026-12-05 09:00:00"_s, u"Photos Success 2026-12-06 10:00:00"_s,
+        u"Música Error 2026-12-06 11:00:00"_s, u"photos Error 2026-12-06 12:00:00"_s};
+    for (const QString& run : runs)
+        ASSERT_EQ(Catalogue::UpdateProfile(run.section(u' ', 0, 0), run.section(u' ', 1, 1),
+                                           run.section(u' ', 2)),
+                  1)
+            << run.toStdString();
+    // No document, no row: neither a ghost nor a case variant of an existing profile.
+    for (const QString& ghost : {u"Ghost"_s, u"PHOTOS"_s})
+        EXPECT_EQ(Catalogue::UpdateProfile(ghost, u"Error"_s, u"x"_s), 3) << ghost.toStdString();
+    EXPECT_EQ(CatalogueRows(), runs);
+
+    // A profile deleted since (its document gone) loses its row at the next write.
+    ASSERT_TRUE(QFile::remove(ProfilePath(u"Old"_s)));
+    ASSERT_EQ(Catalogue::UpdateProfile(u"photos"_s, u"Success"_s, u"2026-12-07 08:00:00"_s), 1);
+    EXPECT_EQ(CatalogueRows(),
+              (QStringList{runs[1], runs[2], u"photos Success 2026-12-07 08:00:00"_s}));
+    ASSERT_TRUE(QFile::remove(ProfilePath(u"photos"_s)));
+
+    // A corrupt catalogue is rebuilt from the documents: the other profile keeps its row.
+    app.Tree().CreateFile(Catalogue::CataloguePath().mid(app.Tree().Root().size()), "garbage<");
+    ASSERT_EQ(Catalogue::UpdateProfile(u"Photos"_s, u"Success"_s, u"x"_s), 1);
+    QStringList rebuilt = CatalogueRows();
+    rebuilt.sort(); // in the order the folder lists the documents
+    EXPECT_EQ(rebuilt, (QStringList{u"Música"_s, u"Photos Success x"_s}));
+}
+
+// Folder and profile names may hold line breaks, control characters and bytes that are not
+// UTF-8; the documents must stay well-formed and give every name back as it was.
+TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
+    AppFolder app;
+    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9"));
+    ProfileSettings p;
+    p.Folders = {u"/srv/line\nbreak"_s, u"/srv/tab\tand\rcr"_s, u"/srv/bell\x01"_s, raw,
+                 u"/srv/<&\"'>"_s,      u"/srv/caf\\xE9"_s};
+    p.DeleteTo = u"move"_s;
+    p.RemoveFolder = raw + u"/dups\x02"_s;
+    const QString path = ProfilePath(u"odd\x01name"_s);
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
+    QXmlStreamReader strict(ReadBytes(path));
+    while (!strict.atEnd())
+        strict.readNext();
+    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
+    ProfileSettings back;
+    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
+    EXPECT_EQ(back.Folders, p.Folders);
+    EXPECT_EQ(back.RemoveFolder, p.RemoveFolder);
+
+    // Rows are kept only for profiles that still have a document.
+    const QStringList names = {u"odd\x01name"_s, u"two\nlines"_s,
+                               PathCodec::Decode(QByteArray("M\xfasica"))};
+    for (const QString& name : names)
+        ASSERT_EQ(ProfileDocument::Save(ProfilePath(name), p), 1);
+    ASSERT_EQ(Catalogue::SaveEntries({{names[0], u"2026-12-06 10:00:00"_s, u"Success"_s},
+                                      {names[1], QString(), u"Never"_s},
+                                      {names[2], QString(), u"Error"_s}}),
+              1);
+    EXPECT_EQ(CatalogueRows(), (QStringList{names[0] + u" Success 2026-12-06 10:00:00"_s,
+                                            names[1] + u" Never"_s, names[2] + u" Error"_s}));
+}
 
 TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
     AppFolder app;
     ProfileSettings p;
     ASSERT_EQ(ProfileDocument::Load(Golden("profile-full.xml"), p), 1);
-    const QString raw = PathCodec::Decode(QByteArray("/srv/caf\xe9/keep"));
     // Kept exactly: a blank at the end names another folder than the one without it.
-    p.ProtectedFolders = {QStringLiteral("/home/ann/Pictures/Best"), raw,
-                          QStringLiteral("/srv/ends in blank ")};
+    p.ProtectedFolders = {u"/home/ann/Pictures/Best"_s,
+                          PathCodec::Decode(QByteArray("/srv/caf\xe9/keep")),
+                          u"/srv/ends in blank "_s};
     p.AcrossFolders = true;
-    const QString path = modCommon::ProfileFolder + QStringLiteral("protected.xml");
-    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-
-    ProfileSettings back;
-    ASSERT_EQ(ProfileDocument::Load(path, back), 1);
-    EXPECT_EQ(back.ProtectedFolders, p.ProtectedFolders);
-    EXPECT_TRUE(back.AcrossFolders);
-    EXPECT_EQ(back.Folders, p.Folders);
-    EXPECT_EQ(back.IncludeFilters, p.IncludeFilters);
-
+    const QString path = ProfilePath(u"p"_s);
+    EXPECT_EQ(SavedAndRead(p).toStdString(),
+              "/home/ann/Pictures,/srv/caf\\xE9 archive;T;size,content crc across;system,zerobyte;"
+              "*.jpg,*.png/thumbs*;/home/ann/Pictures/Best,/srv/caf\\xE9/keep,/srv/ends in blank ;"
+              "empty move /srv/dups;create,duplicates /srv/single;export /srv/reports csv");
     modXML::Document doc;
     ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
     QStringList groups;
     for (pugi::xml_node n : doc.Root().children())
         groups << QString::fromUtf8(n.name());
-    EXPECT_EQ(groups, (QStringList{QStringLiteral("profileoption"), QStringLiteral("include"),
-                                   QStringLiteral("exclude"), QStringLiteral("removeoption"),
-                                   QStringLiteral("singlecopy"), QStringLiteral("export"),
-                                   QStringLiteral("protect")}));
-    const auto find =
-        modXML::SelectFirst(doc.Dom(), QStringLiteral("//profileoption/findduplicates"));
-    EXPECT_EQ(modXML::AttributeText(find, QStringLiteral("across")), QStringLiteral("True"));
+    EXPECT_EQ(groups.join(u' '),
+              u"profileoption include exclude removeoption singlecopy export protect"_s);
 
     // Taking both out again gives the older document back, byte for byte.
-    back.ProtectedFolders.clear();
-    back.AcrossFolders = false;
-    ASSERT_EQ(ProfileDocument::Save(path, back), 1);
+    p.ProtectedFolders.clear();
+    p.AcrossFolders = false;
+    ASSERT_EQ(ProfileDocument::Save(path, p), 1);
     EXPECT_EQ(ReadBytes(path), ReadBytes(Golden("profile-full.xml")));
 
     // A document without an action part still keeps what it protects.
     ProfileSettings scanOnly;
     ASSERT_EQ(ProfileDocument::Load(Golden("profile-scan-only.xml"), scanOnly), 1);
     ASSERT_FALSE(scanOnly.HasActions);
-    scanOnly.ProtectedFolders = {QStringLiteral("/data/keep")};
-    ASSERT_EQ(ProfileDocument::Save(path, scanOnly), 1);
-    ProfileSettings scanOnlyBack;
-    ASSERT_EQ(ProfileDocument::Load(path, scanOnlyBack), 1);
-    EXPECT_EQ(scanOnlyBack.ProtectedFolders, QStringList{QStringLiteral("/data/keep")});
+    scanOnly.ProtectedFolders = {u"/data/keep"_s};
+    EXPECT_EQ(SavedAndRead(scanOnly), u"/data;F;name;system,hidden,zerobyte;/;/data/keep;-;-;-"_s);
 }
 
 // Every shape of document the program ships or has written, spelt in other letters or

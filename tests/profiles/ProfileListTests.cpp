@@ -1,69 +1,62 @@
+// The profile list beside the catalogue of runs: which documents it lists, what it shows of
+// their runs, and how a save merges with runs recorded meanwhile by the command line.
+
 #include "TestSupport.h"
 
 #include "app/modCommon.h"
-#include "app/modXML.h"
 #include "profiles/Catalogue.h"
 #include "profiles/ProfileList.h"
 #include "profiles/RunRecord.h"
 
 using namespace testing_support;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-void WriteDocument(const AppFolder& app, const QString& fileName) {
-    Q_UNUSED(app);
-    QFile f(modCommon::ProfileFolder + fileName);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("<profile/>");
+void WriteDocuments(const QStringList& fileNames) {
+    for (const QString& name : fileNames) {
+        QFile f(modCommon::ProfileFolder + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<profile/>");
+    }
 }
 
-QStringList Names(const std::vector<ProfileList::Row>& rows) {
-    QStringList names;
-    for (const auto& r : rows)
-        names << r.Name;
-    return names;
+// Each row or catalogue entry as "name last-run status".
+template <class Row> QStringList Texts(const std::vector<Row>& rows) {
+    QStringList texts;
+    for (const Row& r : rows)
+        texts << (r.Name + u' ' + r.LastRun + u' ' + r.Status).trimmed();
+    return texts;
 }
 
 } // namespace
 
 TEST(ProfileList, ListsOnlyDocumentsWhoseNameLeadsBackToThem) {
     AppFolder app;
-    for (const char* file :
-         {"Photos.xml", "My.Profile.xml", "A.XML", "notes.txt", "AllProfiles.xml", "Music.xml.bak"})
-        WriteDocument(app, QLatin1String(file));
-    ASSERT_EQ(
-        Catalogue::SaveEntries({{QStringLiteral("Photos"), QStringLiteral("2026-12-01 10:00:00"),
-                                 QStringLiteral("Success")}}),
-        1);
+    // "My.Profile" reads as "My", which has no document; an upper-case extension is no
+    // profile; "Music.xml.bak" reads as Music, which has none either.
+    WriteDocuments({u"Photos.xml"_s, u"My.Profile.xml"_s, u"A.XML"_s, u"notes.txt"_s,
+                    u"AllProfiles.xml"_s, u"Music.xml.bak"_s});
+    ASSERT_EQ(Catalogue::SaveEntries({{u"Photos"_s, u"2026-12-01 10:00:00"_s, u"Success"_s}}), 1);
     int listed = 0;
     const auto rows = ProfileList::ListRows(listed);
     EXPECT_EQ(listed, 1);
-    // My.Profile reads as "My", which has no document; an upper-case extension is not
-    // a profile; "Music.xml.bak" reads as Music, which has none either; "Photos.old.xml"
-    // reads as Photos, which is listed once.
-    EXPECT_EQ(Names(rows), QStringList{QStringLiteral("Photos")});
+    EXPECT_EQ(Texts(rows), QStringList{u"Photos 2026-12-01 10:00:00 Success"_s});
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].LastRun, QStringLiteral("2026-12-01 10:00:00"));
-    EXPECT_EQ(rows[0].Status, QStringLiteral("Success"));
     EXPECT_FALSE(rows[0].LastModified.isEmpty());
 }
 
 TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
     AppFolder app;
-    WriteDocument(app, QStringLiteral("Old.xml"));
-    WriteDocument(app, QStringLiteral("New.xml"));
-    ASSERT_EQ(
-        Catalogue::SaveEntries({{QStringLiteral("Old"), QStringLiteral("2026-11-30 09:00:00"),
-                                 QStringLiteral("Error")},
-                                {QStringLiteral("Gone"), QStringLiteral("2026-11-01 09:00:00"),
-                                 QStringLiteral("Success")}}),
-        1);
+    WriteDocuments({u"Old.xml"_s, u"New.xml"_s});
+    ASSERT_EQ(Catalogue::SaveEntries({{u"Old"_s, u"2026-11-30 09:00:00"_s, u"Error"_s},
+                                      {u"Gone"_s, u"2026-11-01 09:00:00"_s, u"Success"_s}}),
+              1);
     int listed = 0;
     auto rows = ProfileList::ListRows(listed);
     ASSERT_EQ(rows.size(), 2u);
-    const auto& newRow = rows[size_t(ProfileList::FindRow(rows, QStringLiteral("new")))];
-    EXPECT_EQ(newRow.LastRun, QString());
-    EXPECT_EQ(newRow.Status, QStringLiteral("Never"));
+    EXPECT_EQ(Texts(std::vector{rows[size_t(ProfileList::FindRow(rows, u"new"_s))]}),
+              QStringList{u"New  Never"_s});
 
     // A catalogue that cannot be read leaves both columns empty rather than "Never".
     QFile broken(Catalogue::CataloguePath());
@@ -71,101 +64,72 @@ TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
     broken.write("not xml at all <");
     broken.close();
     rows = ProfileList::ListRows(listed);
-    ASSERT_EQ(rows.size(), 2u);
-    for (const auto& r : rows) {
-        EXPECT_EQ(r.LastRun, QString());
-        EXPECT_EQ(r.Status, QString());
-    }
+    QStringList names = Texts(rows);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{u"New"_s, u"Old"_s}));
+
+    // Saving an empty list leaves the catalogue alone.
+    EXPECT_EQ(ProfileList::SaveRows({}), 1);
+    ASSERT_TRUE(broken.open(QIODevice::ReadOnly));
+    EXPECT_EQ(broken.readAll(), QByteArray("not xml at all <"));
 }
 
 TEST(ProfileList, MergeKeepsTheLaterRunOfEitherSide) {
     AppFolder app;
-    for (const char* file : {"A.xml", "B.xml", "C.xml", "Cli.xml"})
-        WriteDocument(app, QLatin1String(file));
+    WriteDocuments({u"A.xml"_s, u"B.xml"_s, u"C.xml"_s, u"Cli.xml"_s});
     const std::vector<ProfileList::Row> rows = {
-        {QStringLiteral("A"), {}, QStringLiteral("2026-12-05 10:00:00"), QStringLiteral("Success")},
-        {QStringLiteral("B"), {}, QStringLiteral("2026-12-05 10:00:00"), QStringLiteral("Success")},
-        {QStringLiteral("C"), {}, QString(), QStringLiteral("Never")},
+        {u"A"_s, {}, u"2026-12-05 10:00:00"_s, u"Success"_s},
+        {u"B"_s, {}, u"2026-12-05 10:00:00"_s, u"Success"_s},
+        {u"C"_s, {}, QString(), u"Never"_s},
     };
     const std::vector<Catalogue::Entry> disk = {
         // Older than the window's run of A: the window wins.
-        {QStringLiteral("A"), QStringLiteral("2026-12-04 23:59:59"), QStringLiteral("Error")},
+        {u"A"_s, u"2026-12-04 23:59:59"_s, u"Error"_s},
         // The command line ran B later, and C for the first time (name in other case).
-        {QStringLiteral("B"), QStringLiteral("2026-12-05 10:00:01"), QStringLiteral("Error")},
-        {QStringLiteral("c"), QStringLiteral("2026-12-06 08:00:00"), QStringLiteral("Success")},
+        {u"B"_s, u"2026-12-05 10:00:01"_s, u"Error"_s},
+        {u"c"_s, u"2026-12-06 08:00:00"_s, u"Success"_s},
         // A profile the list never saw, with a document, and one whose document is gone.
-        {QStringLiteral("Cli"), QStringLiteral("2026-12-06 09:00:00"), QStringLiteral("Success")},
-        {QStringLiteral("Deleted"), QStringLiteral("2026-12-06 09:00:00"),
-         QStringLiteral("Success")},
+        {u"Cli"_s, u"2026-12-06 09:00:00"_s, u"Success"_s},
+        {u"Deleted"_s, u"2026-12-06 09:00:00"_s, u"Success"_s},
     };
-    const auto merged = ProfileList::MergeForSave(rows, disk);
-    ASSERT_EQ(merged.size(), 4u);
-    EXPECT_EQ(merged[0].Name, QStringLiteral("A"));
-    EXPECT_EQ(merged[0].Status, QStringLiteral("Success"));
-    EXPECT_EQ(merged[0].LastRun, QStringLiteral("2026-12-05 10:00:00"));
-    EXPECT_EQ(merged[1].Status, QStringLiteral("Error"));
-    EXPECT_EQ(merged[1].LastRun, QStringLiteral("2026-12-05 10:00:01"));
-    EXPECT_EQ(merged[2].Name, QStringLiteral("C")); // the list's spelling stays
-    EXPECT_EQ(merged[2].Status, QStringLiteral("Success"));
-    EXPECT_EQ(merged[3].Name, QStringLiteral("Cli"));
-}
-
-TEST(ProfileList, SavingAnEmptyListLeavesTheCatalogueAlone) {
-    AppFolder app;
-    WriteDocument(app, QStringLiteral("Kept.xml"));
-    ASSERT_EQ(
-        Catalogue::SaveEntries({{QStringLiteral("Kept"), QStringLiteral("2026-12-01 10:00:00"),
-                                 QStringLiteral("Success")}}),
-        1);
-    QFile f(Catalogue::CataloguePath());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray before = f.readAll();
-    f.close();
-    EXPECT_EQ(ProfileList::SaveRows({}), 1);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
-}
-
-TEST(ProfileList, LastRunColumnNarrowsFromTwentyRows) {
-    EXPECT_DOUBLE_EQ(ProfileList::LastRunColumnTwips(0), 1400.0);
-    EXPECT_DOUBLE_EQ(ProfileList::LastRunColumnTwips(19), 1400.0);
-    EXPECT_NEAR(ProfileList::LastRunColumnTwips(20), 1150.189, 1e-4);
-    EXPECT_NEAR(ProfileList::LastRunColumnTwips(500), 1150.189, 1e-4);
+    // The list's spelling of C stays.
+    EXPECT_EQ(
+        Texts(ProfileList::MergeForSave(rows, disk)),
+        (QStringList{u"A 2026-12-05 10:00:00 Success"_s, u"B 2026-12-05 10:00:01 Error"_s,
+                     u"C 2026-12-06 08:00:00 Success"_s, u"Cli 2026-12-06 09:00:00 Success"_s}));
 }
 
 // The window and the command line end a scan through the same record: statistics, run log
 // and catalogue row for a success; only the catalogue row for a failure.
 TEST(RecordRun, ASuccessWritesItsRunLogAFailureOnlyItsCatalogueRow) {
     AppFolder app;
-    WriteDocument(app, QStringLiteral("P.xml"));
-    modLog::ResetRunStats();
-    const RecordedRun ok = RecordRun(QStringLiteral("P"), {true, 9, 2, 0});
-    EXPECT_EQ(ok.Status, QStringLiteral("Success"));
+    WriteDocuments({u"P.xml"_s});
+    const RecordedRun ok = RecordRun(u"P"_s, {true, 9, 2, 0});
+    EXPECT_EQ(ok.Status, u"Success"_s);
     EXPECT_TRUE(ok.RunLogWritten);
     EXPECT_EQ(modLog::RunStats.FilesProcessed, 9);
     EXPECT_EQ(modLog::RunStats.DuplicatesFound, 2);
-    EXPECT_EQ(modLog::RunStats.TimeTaken, QStringLiteral("1")) << "never less than a second";
+    EXPECT_EQ(modLog::RunStats.TimeTaken, u"1"_s) << "never less than a second";
     EXPECT_EQ(modLog::RunStats.EndedAt, ok.LastRun);
-    const QString log = modCommon::LogPath + QStringLiteral("P.log");
+    const QString log = modCommon::LogPath + u"P.log"_s;
     EXPECT_TRUE(QFile::exists(log));
-    const auto row = [](const QString& name) {
+    const auto rows = [] {
         std::vector<Catalogue::Entry> entries;
         Catalogue::ReadEntries(entries);
+        QStringList texts;
         for (const Catalogue::Entry& e : entries)
-            if (e.Name == name)
-                return e.Status + u' ' + e.LastRun;
-        return QStringLiteral("(none)");
+            texts << e.Name + u' ' + e.Status + u' ' + e.LastRun;
+        return texts;
     };
-    EXPECT_EQ(row(QStringLiteral("P")), QStringLiteral("Success ") + ok.LastRun);
+    EXPECT_EQ(rows(), QStringList{u"P Success "_s + ok.LastRun});
 
     QFile::remove(log);
-    modLog::RunStats.EndedAt = QStringLiteral("before");
-    const RecordedRun failed = RecordRun(QStringLiteral("P"), {false, 3, 0, 5});
-    EXPECT_EQ(failed.Status, QStringLiteral("Error"));
+    modLog::RunStats.EndedAt = u"before"_s;
+    const RecordedRun failed = RecordRun(u"P"_s, {false, 3, 0, 5});
+    EXPECT_EQ(failed.Status, u"Error"_s);
     EXPECT_FALSE(QFile::exists(log));
-    EXPECT_EQ(modLog::RunStats.EndedAt, QStringLiteral("before"));
-    EXPECT_EQ(row(QStringLiteral("P")), QStringLiteral("Error ") + failed.LastRun);
+    EXPECT_EQ(modLog::RunStats.EndedAt, u"before"_s);
     // A profile without a document keeps no row.
-    RecordRun(QStringLiteral("Gone"), {false, 0, 0, 1});
-    EXPECT_EQ(row(QStringLiteral("Gone")), QStringLiteral("(none)"));
+    RecordRun(u"Gone"_s, {false, 0, 0, 1});
+    EXPECT_EQ(rows(), QStringList{u"P Error "_s + failed.LastRun});
 }
