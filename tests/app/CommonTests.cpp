@@ -1,65 +1,91 @@
+// Start-up: the folders a start lays out or refuses, the shipped documents it copies, the
+// one running instance it allows, and the path helpers everything else builds on.
+
 #include "FileSystems.h"
 #include "TestSupport.h"
 
 #include "app/PathCodec.h"
 #include "app/modCommon.h"
-#include "app/modLog.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 
 #include <cstdio>
+
 #include <ftw.h>
-#include <sys/stat.h>
 
 using namespace testing_support;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// An application folder in a temporary tree, selected through ECHOFIND_HOME as an
-// installed copy would be.
+// An application folder in a temporary tree, selected through ECHOFIND_HOME as a build's
+// copy would be; Installed() gives the folders of an installation instead.
 class InitAppTest : public ::testing::Test {
 protected:
     void ShipDataFiles() {
-        tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
-        tree.CreateFile(QStringLiteral("app/Default Profile.xml"), "<echofind/>");
+        tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
+        tree.CreateFile(u"app/Default Profile.xml"_s, "<echofind/>");
     }
+    // Read-only shipped documents in share/, and a data folder not made yet.
+    modCommon::Folders Installed() {
+        for (const auto& [name, text] : {std::pair{u"config.xml"_s, "<shipped/>"},
+                                         std::pair{u"Default Profile.xml"_s, "<template/>"}}) {
+            tree.CreateFile(u"share/"_s + name, text);
+            tree.SetMode(u"share/"_s + name, 0444);
+        }
+        return {tree.Root() + u"data/echofind/"_s, tree.Root() + u"share/"_s, false};
+    }
+    static QByteArray Read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+    QString Template() const { return modCommon::ProfileFolder + u"Default Profile.xml"_s; }
 
     TempTree tree;
     ScriptedMessages messages;
-    QString m_home = tree.CreateDir(QStringLiteral("app"));
+    QString m_home = tree.CreateDir(u"app"_s);
     EnvVar m_homeVar{"ECHOFIND_HOME", m_home};
 };
 
 // Starts the built program on the given application folder, without a screen.
 void StartProgram(QProcess& program, const QString& home, const QString& runtimeDir = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(u"ECHOFIND_HOME"_s, home);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     if (!runtimeDir.isEmpty())
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir);
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
 }
 
 } // namespace
 
-TEST_F(InitAppTest, LaysOutTheFoldersAndMovesTheTemplateOnce) {
+TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
     ShipDataFiles();
     ASSERT_EQ(modCommon::InitApp(messages), 1);
     EXPECT_TRUE(messages.ShownMessages.empty());
     EXPECT_EQ(modCommon::AppPath, m_home + u'/');
     EXPECT_TRUE(modCommon::UserPath.startsWith(modCommon::AppPath));
-    EXPECT_EQ(modCommon::ProfileFolder, modCommon::UserPath + QStringLiteral("Profile/"));
-    EXPECT_EQ(modCommon::LogPath, modCommon::UserPath + QStringLiteral("Log/"));
-    EXPECT_EQ(modCommon::AppLogFile, modCommon::AppPath + QStringLiteral("Log/Echofind.log"));
+    EXPECT_EQ(modCommon::ProfileFolder, modCommon::UserPath + u"Profile/"_s);
+    EXPECT_EQ(modCommon::LogPath, modCommon::UserPath + u"Log/"_s);
+    EXPECT_EQ(modCommon::AppLogFile, modCommon::AppPath + u"Log/Echofind.log"_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir());
-    EXPECT_TRUE(QFileInfo(modCommon::AppPath + QStringLiteral("Log")).isDir());
-    EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + QStringLiteral("Default Profile.xml")));
-    EXPECT_FALSE(QFile::exists(modCommon::AppPath + QStringLiteral("Default Profile.xml")))
+    EXPECT_TRUE(QFileInfo(modCommon::AppPath + u"Log"_s).isDir());
+    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_FALSE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s))
         << "the template is moved, not copied";
-    EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + QStringLiteral("AllProfiles.xml")));
+    const QString catalogue = modCommon::ProfileFolder + u"AllProfiles.xml"_s;
+    EXPECT_TRUE(QFile::exists(catalogue));
+
+    // A later start keeps the user's catalogue and template, and leaves a template shipped
+    // again where it is.
+    tree.CreateFile(catalogue.mid(tree.Root().size()), "mine");
+    tree.CreateFile(u"app/Default Profile.xml"_s, "<shipped-again/>");
+    ASSERT_EQ(modCommon::InitApp(messages), 1);
+    EXPECT_EQ(Read(catalogue), "mine");
+    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_TRUE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s));
 }
 
 // An application folder whose name is not UTF-8 is laid out where it is, not under a
@@ -83,121 +109,118 @@ TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     ASSERT_EQ(modCommon::InitApp(messages), 1);
     EXPECT_EQ(PathCodec::Encode(modCommon::AppPath), home + '/');
     struct stat st;
-    for (const QString& made : {modCommon::AppPath + QStringLiteral("Log"), modCommon::LogPath}) {
+    for (const QString& made : {modCommon::AppPath + u"Log"_s, modCommon::LogPath,
+                                modCommon::ProfileFolder + u"AllProfiles.xml"_s}) {
         EXPECT_TRUE(PathCodec::Encode(made).startsWith(home + '/'));
-        EXPECT_EQ(::stat(PathCodec::Encode(made).constData(), &st), 0);
+        EXPECT_EQ(::stat(PathCodec::Encode(made).constData(), &st), 0) << made.toStdString();
     }
-    const QByteArray catalogue = PathCodec::Encode(modCommon::ProfileFolder) + "AllProfiles.xml";
-    EXPECT_TRUE(catalogue.startsWith(home + '/'));
-    EXPECT_EQ(::stat(catalogue.constData(), &st), 0);
 }
 
-TEST_F(InitAppTest, KeepsAnExistingCatalogueAndTemplate) {
-    ShipDataFiles();
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    const QString catalogue = modCommon::ProfileFolder + QStringLiteral("AllProfiles.xml");
-    const QString userTemplate = modCommon::ProfileFolder + QStringLiteral("Default Profile.xml");
-    QFile::remove(catalogue);
-    tree.CreateFile(QStringLiteral("app/Default Profile.xml"), "<shipped-again/>");
-    {
-        QFile c(catalogue);
-        ASSERT_TRUE(c.open(QIODevice::WriteOnly));
-        c.write("mine");
-    }
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    QFile c(catalogue);
-    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
-    EXPECT_EQ(c.readAll(), QByteArray("mine"));
-    QFile t(userTemplate);
-    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
-    EXPECT_EQ(t.readAll(), QByteArray("<echofind/>"));
-    EXPECT_TRUE(QFile::exists(modCommon::AppPath + QStringLiteral("Default Profile.xml")));
-}
-
-TEST_F(InitAppTest, MissingConfigurationStopsAfterTheFoldersWereMade) {
+// Each failure shows the same first line, then its own reason, and logs its number.
+TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
     EXPECT_EQ(modCommon::InitApp(messages), 0);
     ASSERT_EQ(messages.ShownMessages.size(), 2u);
     EXPECT_EQ(messages.ShownMessages[0].Text,
-              QStringLiteral("Error occured while initializing the application. Quitting."));
+              u"Error occured while initializing the application. Quitting."_s);
     EXPECT_EQ(messages.ShownMessages[0].Kind, MessageService::Icon::Critical);
     EXPECT_EQ(messages.ShownMessages[1].Text,
-              QStringLiteral("Configuration file could not be found. Please contact Halvane "
-                             "support. "));
-    EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir());
+              u"Configuration file could not be found. Please contact Halvane support. "_s);
+    EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir()) << "made before the check";
+    EXPECT_TRUE(Read(modCommon::AppLogFile)
+                    .startsWith("Error occured in modCommon.InitApp. Error No : 518 Desc : "
+                                "Configuration file could not be found."));
 
-    QFile log(modCommon::AppLogFile);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().startsWith(
-        "Error occured in modCommon.InitApp. Error No : 518 Desc : Configuration file could "
-        "not be found."));
-}
-
-TEST_F(InitAppTest, FoldersBlockedByFilesGiveTheirNumberedErrors) {
-    ShipDataFiles();
     // The application's Log folder is a file: the log folder cannot be made.
-    tree.CreateFile(QStringLiteral("app/Log"), "not a folder");
+    ShipDataFiles();
+    QDir(m_home + u"/Log"_s).removeRecursively();
+    tree.CreateFile(u"app/Log"_s, "not a folder");
+    messages.ShownMessages.clear();
     EXPECT_EQ(modCommon::InitApp(messages), 0);
-    ASSERT_EQ(messages.ShownMessages.size(), 2u);
-    EXPECT_EQ(messages.ShownMessages[1].Text,
-              QStringLiteral("Could not create log folder ") + modCommon::AppLogFile);
+    EXPECT_EQ(messages.Texts().value(1), u"Could not create log folder "_s + modCommon::AppLogFile);
 
     // The user folder is a file: nothing beneath it can be made.
-    QFile::remove(tree.Path(QStringLiteral("app/Log")));
-    tree.CreateDir(QStringLiteral("app/Log"));
-    messages.ShownMessages.clear();
+    QFile::remove(m_home + u"/Log"_s);
+    tree.CreateDir(u"app/Log"_s);
     QDir(modCommon::UserPath).removeRecursively();
     tree.CreateFile(modCommon::UserPath.mid(tree.Root().size()).chopped(1), "file");
+    messages.ShownMessages.clear();
     EXPECT_EQ(modCommon::InitApp(messages), 0);
-    ASSERT_EQ(messages.ShownMessages.size(), 2u);
-    EXPECT_EQ(messages.ShownMessages[1].Text,
-              QStringLiteral("Could not create user folder ") + modCommon::UserPath);
-    QFile log(modCommon::AppLogFile);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Error occured in modCommon.InitApp. Error No : 515 Desc : "
-                                       "Could not create user folder "));
+    EXPECT_EQ(messages.Texts().value(1), u"Could not create user folder "_s + modCommon::UserPath);
+    EXPECT_TRUE(Read(modCommon::AppLogFile)
+                    .contains("Error occured in modCommon.InitApp. Error No : 515 Desc : "
+                              "Could not create user folder "));
 }
 
 TEST_F(InitAppTest, ApplicationLogIsClearedOnlyWhenOverTheLimit) {
     ShipDataFiles();
-    const QString log = tree.Path(QStringLiteral("app/Log/Echofind.log"));
-    tree.CreateFile(QStringLiteral("app/Log/Echofind.log"),
-                    QByteArray(modCommon::MaxAppLogBytes, 'x'));
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    EXPECT_EQ(QFileInfo(log).size(), modCommon::MaxAppLogBytes);
-
-    tree.CreateFile(QStringLiteral("app/Log/Echofind.log"),
-                    QByteArray(modCommon::MaxAppLogBytes + 1, 'x'));
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    EXPECT_FALSE(QFile::exists(log));
+    for (const qint64 size : {modCommon::MaxAppLogBytes, modCommon::MaxAppLogBytes + 1}) {
+        tree.CreateFile(u"app/Log/Echofind.log"_s, QByteArray(size, 'x'));
+        ASSERT_EQ(modCommon::InitApp(messages), 1);
+        EXPECT_EQ(QFileInfo(m_home + u"/Log/Echofind.log"_s).size(),
+                  size == modCommon::MaxAppLogBytes ? size : 0);
+    }
 }
 
-TEST(Paths, QualifyAndUnqualify) {
-    EXPECT_EQ(modCommon::QualifyPath(QStringLiteral("/home/ann")), QStringLiteral("/home/ann/"));
-    EXPECT_EQ(modCommon::QualifyPath(QStringLiteral("/home/ann/")), QStringLiteral("/home/ann/"));
-    EXPECT_EQ(modCommon::UnQualifyPath(QStringLiteral("  /home/ann/  ")),
-              QStringLiteral("/home/ann"));
-    EXPECT_EQ(modCommon::UnQualifyPath(QStringLiteral("/")), QStringLiteral("/"));
-    EXPECT_EQ(modCommon::UnQualifyPath(QStringLiteral("/a//")), QStringLiteral("/a/"))
-        << "only one separator is dropped";
-    EXPECT_EQ(modCommon::ProfileNameFromPath(QStringLiteral("/p/Profile/Café Photos.xml")),
-              QStringLiteral("Café Photos"));
+TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableCopies) {
+    const modCommon::Folders folders = Installed();
+    ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
+    EXPECT_TRUE(messages.ShownMessages.empty());
+    EXPECT_EQ(modCommon::AppPath, folders.Application);
+    const QString config = folders.Application + u"config.xml"_s;
+    EXPECT_EQ(Read(config), "<shipped/>");
+    EXPECT_EQ(Read(Template()), "<template/>");
+    EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
+    EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + u"AllProfiles.xml"_s));
+    EXPECT_TRUE(QFileInfo(config).permissions() & QFile::WriteOwner);
+    EXPECT_TRUE(QFile::exists(folders.Shipped + u"config.xml"_s))
+        << "the shipped documents stay where they are";
+
+    // The user's own settings survive later starts, and a template the user removed is not
+    // brought back: it goes to a new folder only.
+    tree.CreateFile(config.mid(tree.Root().size()), "<mine/>");
+    QFile::remove(Template());
+    ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
+    EXPECT_EQ(Read(config), "<mine/>");
+    EXPECT_FALSE(QFile::exists(Template()));
+    // A lost configuration is copied again, without a second template beside the user's.
+    tree.CreateFile(Template().mid(tree.Root().size()), "<edited/>");
+    QFile::remove(config);
+    ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
+    EXPECT_EQ(Read(config), "<shipped/>");
+    EXPECT_EQ(Read(Template()), "<edited/>");
+    EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
+
+    // A build started with an empty ECHOFIND_HOME reports the missing configuration, as
+    // it always has, rather than quietly taking someone else's.
+    modCommon::Folders portable = folders;
+    portable.Application = tree.Root() + u"empty/"_s;
+    portable.Portable = true;
+    EXPECT_EQ(modCommon::InitApp(messages, portable), 0);
+    EXPECT_FALSE(QFile::exists(portable.Application + u"config.xml"_s));
+    EXPECT_EQ(messages.ShownMessages.size(), 2u);
 }
 
-TEST(Paths, UnderFolder) {
-    using modCommon::IsUnderFolder;
-    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b/c.txt"), QStringLiteral("/a/b")));
-    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b/c.txt"), QStringLiteral("/a/b/")));
-    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/a/b"), QStringLiteral("/a/b/")));
-    EXPECT_TRUE(IsUnderFolder(QStringLiteral("/x"), QStringLiteral("/")));
-    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/a/bc/d"), QStringLiteral("/a/b")));
-    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/A/b/c"), QStringLiteral("/a/b")));
-    EXPECT_FALSE(IsUnderFolder(QStringLiteral("/a/b/c"), QString()));
+TEST(Paths, QualifyUnqualifyAndUnder) {
+    using namespace modCommon;
+    EXPECT_EQ(QualifyPath(u"/home/ann"_s), u"/home/ann/"_s);
+    EXPECT_EQ(QualifyPath(u"/home/ann/"_s), u"/home/ann/"_s);
+    EXPECT_EQ(UnQualifyPath(u"  /home/ann/  "_s), u"/home/ann"_s);
+    EXPECT_EQ(UnQualifyPath(u"/"_s), u"/"_s);
+    EXPECT_EQ(UnQualifyPath(u"/a//"_s), u"/a/"_s) << "only one separator is dropped";
+    EXPECT_EQ(ProfileNameFromPath(u"/p/Profile/Café Photos.xml"_s), u"Café Photos"_s);
+    for (const auto& [path, folder, under] :
+         {std::tuple{"/a/b/c.txt", "/a/b", true}, std::tuple{"/a/b/c.txt", "/a/b/", true},
+          std::tuple{"/a/b", "/a/b/", true}, std::tuple{"/x", "/", true},
+          std::tuple{"/a/bc/d", "/a/b", false}, std::tuple{"/A/b/c", "/a/b", false},
+          std::tuple{"/a/b/c", "", false}})
+        EXPECT_EQ(IsUnderFolder(QString::fromLatin1(path), QString::fromLatin1(folder)), under)
+            << path << " under " << folder;
 }
 
 TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     TempTree tree;
-    const QString home = tree.CreateDir(QStringLiteral("app"));
-    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    const QString home = tree.CreateDir(u"app"_s);
+    tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
     {
         modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
         ASSERT_TRUE(first.TryLock());
@@ -207,7 +230,7 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
         EXPECT_NE(second.exitCode(), 0);
         EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
         EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList{QStringLiteral("config.xml")})
+                  QStringList{u"config.xml"_s})
             << "a refused start creates no folder and no log";
     }
 
@@ -215,7 +238,7 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     // program then stays with its window, so it is stopped here.
     QProcess program;
     StartProgram(program, home);
-    QFile log(home + QStringLiteral("/Log/Echofind.log"));
+    QFile log(home + u"/Log/Echofind.log"_s);
     QString line;
     for (int waited = 0; waited < 20000 && line.isEmpty(); waited += 50) {
         if (log.open(QIODevice::ReadOnly)) {
@@ -227,16 +250,15 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     }
     program.kill();
     program.waitForFinished(5000);
-    EXPECT_TRUE(line.startsWith(QStringLiteral("*** Application started at:")))
+    EXPECT_TRUE(line.startsWith(u"*** Application started at:"_s))
         << program.readAllStandardError().toStdString();
-    EXPECT_TRUE(line.endsWith(QStringLiteral("***")));
+    EXPECT_TRUE(line.endsWith(u"***"_s));
 }
 
 TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
     TempTree tree;
-    const QString app = tree.CreateDir(QStringLiteral("app"));
-    const QString runtime = tree.CreateDir(QStringLiteral("run"));
-    const QString file = tree.CreateFile(QStringLiteral("file"), "x");
+    const QString app = tree.CreateDir(u"app"_s);
+    const QString runtime = tree.CreateDir(u"run"_s);
     {
         modCommon::SingleInstance first(app, runtime);
         ASSERT_TRUE(first.TryLock());
@@ -244,17 +266,13 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
         EXPECT_FALSE(second.TryLock());
         EXPECT_TRUE(second.HeldByAnotherInstance());
     }
-    const struct {
-        QString Folder;
-        const char* Reason;
-    } cases[] = {{tree.Path(QStringLiteral("missing")), "(No such file or directory)"},
-                 {file, "(Not a directory)"}};
-    for (const auto& c : cases) {
-        modCommon::SingleInstance instance(app, c.Folder);
+    for (const auto& [folder, reason] :
+         {std::pair{tree.Path(u"missing"_s), u"(No such file or directory)"_s},
+          std::pair{tree.CreateFile(u"file"_s, "x"), u"(Not a directory)"_s}}) {
+        modCommon::SingleInstance instance(app, folder);
         EXPECT_FALSE(instance.TryLock());
-        EXPECT_FALSE(instance.HeldByAnotherInstance()) << c.Reason;
-        EXPECT_TRUE(instance.FailureText().contains(instance.LockPath() + u' ' +
-                                                    QString::fromLatin1(c.Reason)))
+        EXPECT_FALSE(instance.HeldByAnotherInstance()) << reason.toStdString();
+        EXPECT_TRUE(instance.FailureText().contains(instance.LockPath() + u' ' + reason))
             << instance.FailureText().toStdString();
     }
 
@@ -264,51 +282,45 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
         modCommon::SingleInstance instance(app, runtime);
         if (instance.TryLock() || instance.HeldByAnotherInstance())
             return 1;
-        return instance.FailureText().contains(QStringLiteral("(Permission denied)")) ? 0 : 2;
+        return instance.FailureText().contains(u"(Permission denied)"_s) ? 0 : 2;
     });
     EXPECT_EQ(outcome, 0);
-}
 
-TEST(SingleInstance, TheProgramTellsALockFailureApartFromASecondStart) {
+    // The program tells such a failure apart from a second start.
     PrivateMount readOnly({}, true);
     if (readOnly.Skip())
         GTEST_SKIP() << readOnly.Skip();
-    TempTree tree;
-    const QString home = tree.CreateDir(QStringLiteral("app"));
-    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
+    tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
     QProcess program;
-    StartProgram(program, home, readOnly.Root());
+    StartProgram(program, app, readOnly.Root());
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_NE(program.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(program.readAllStandardError());
-    EXPECT_FALSE(err.contains(QStringLiteral("already open"))) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("could not create its lock file ") + readOnly.Root()))
+    EXPECT_FALSE(err.contains(u"already open"_s)) << err.toStdString();
+    EXPECT_TRUE(err.contains(u"could not create its lock file "_s + readOnly.Root()))
         << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("(Read-only file system)"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(u"(Read-only file system)"_s)) << err.toStdString();
 }
 
 TEST(InitApp, AnUnknownUserGetsDefaultUserAndTheLookupFailureIsLogged) {
-    // An id without an account: the log-on name cannot be read.
-    TempTree tree;
-    const QString home = tree.CreateDir(QStringLiteral("app"));
-    tree.CreateFile(QStringLiteral("app/config.xml"), "<echofind/>");
-    ::chmod(QFile::encodeName(tree.Root()).constData(), 0755);
-    ::chmod(QFile::encodeName(home).constData(), 0777);
-    const int outcome = [&] {
-        EnvVar homeVar("ECHOFIND_HOME", home);
-        return RunAsOtherUser([] {
-            ScriptedMessages messages;
-            return modCommon::InitApp(messages) == 1 ? 0 : 1;
-        });
-    }();
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to become a user without an account";
-    ASSERT_EQ(outcome, 0);
-    EXPECT_TRUE(QFileInfo(home + QStringLiteral("/DefaultUser/Profile")).isDir());
-    QFile log(home + QStringLiteral("/Log/Echofind.log"));
+    TempTree tree;
+    const QString home = tree.CreateDir(u"app"_s);
+    tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
+    ::chmod(QFile::encodeName(tree.Root()).constData(), 0755);
+    ::chmod(QFile::encodeName(home).constData(), 0777);
+    EnvVar homeVar("ECHOFIND_HOME", home);
+    // An id without an account: the log-on name cannot be read.
+    ASSERT_EQ(RunAsOtherUser([] {
+                  ScriptedMessages messages;
+                  return modCommon::InitApp(messages) == 1 ? 0 : 1;
+              }),
+              0);
+    EXPECT_TRUE(QFileInfo(home + u"/DefaultUser/Profile"_s).isDir());
+    QFile log(home + u"/Log/Echofind.log"_s);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(log.readAll());
-    EXPECT_TRUE(
-        text.startsWith(QStringLiteral("Error occured in modAPI.MyGetUserName Error number: ")))
+    EXPECT_TRUE(text.startsWith(u"Error occured in modAPI.MyGetUserName Error number: "_s))
         << text.toStdString();
 }
