@@ -10,6 +10,7 @@
 #include <QFile>
 
 using namespace testing_support;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,59 +41,54 @@ protected:
 
 TEST_F(Fat, MovesOntoTheStickNeverReplaceAndLeaveNothingBehind) {
     const TempTree& tree = app.Tree();
-    const QString a = tree.CreateFile(QStringLiteral("src/a.txt"), "aaa", 1600000000);
-    const QString b = tree.CreateFile(QStringLiteral("src/b.txt"), "bbb");
-    ASSERT_EQ(modAPI::MyMakeSureDirectoryPathExists(OnFat(QStringLiteral("keep/deep/a.txt"))), 1);
+    const QString a = tree.CreateFile(u"src/a.txt"_s, "aaa", 1600000000);
+    const QString b = tree.CreateFile(u"src/b.txt"_s, "bbb");
+    ASSERT_EQ(modAPI::MyMakeSureDirectoryPathExists(OnFat(u"keep/deep/a.txt"_s)), 1);
 
     // Across file systems: copied, then the source removed.
-    ASSERT_EQ(modAPI::MyMoveFile(a, OnFat(QStringLiteral("keep/deep/a.txt"))), 1)
-        << modAPI::LastAPIError;
-    EXPECT_FALSE(tree.Exists(QStringLiteral("src/a.txt")));
-    EXPECT_EQ(Read(OnFat(QStringLiteral("keep/deep/a.txt"))), QByteArray("aaa"));
+    ASSERT_EQ(modAPI::MyMoveFile(a, OnFat(u"keep/deep/a.txt"_s)), 1) << modAPI::LastAPIError;
+    EXPECT_FALSE(tree.Exists(u"src/a.txt"_s));
+    EXPECT_EQ(Read(OnFat(u"keep/deep/a.txt"_s)), QByteArray("aaa"));
     modAPI::FileInfo info;
-    ASSERT_EQ(modAPI::MyStat(OnFat(QStringLiteral("keep/deep/a.txt")), info), 1);
+    ASSERT_EQ(modAPI::MyStat(OnFat(u"keep/deep/a.txt"_s), info), 1);
     EXPECT_EQ(info.ModifiedSecs, 1600000000);
 
     // An occupied name stays as it is, and so does the source.
-    EXPECT_EQ(modAPI::MyMoveFile(b, OnFat(QStringLiteral("keep/deep/a.txt"))), 3);
+    EXPECT_EQ(modAPI::MyMoveFile(b, OnFat(u"keep/deep/a.txt"_s)), 3);
     EXPECT_EQ(modAPI::LastAPIError, EEXIST);
-    EXPECT_EQ(Read(OnFat(QStringLiteral("keep/deep/a.txt"))), QByteArray("aaa"));
-    EXPECT_EQ(tree.Read(QStringLiteral("src/b.txt")), QByteArray("bbb"));
-    EXPECT_EQ(Entries(OnFat(QStringLiteral("keep/deep"))), QStringList{QStringLiteral("a.txt")});
+    EXPECT_EQ(Read(OnFat(u"keep/deep/a.txt"_s)), QByteArray("aaa"));
+    EXPECT_EQ(tree.Read(u"src/b.txt"_s), QByteArray("bbb"));
+    EXPECT_EQ(Entries(OnFat(u"keep/deep"_s)), QStringList{u"a.txt"_s});
 
     // Within the stick: a rename that claims the name first.
-    ASSERT_EQ(modAPI::MyMoveFile(OnFat(QStringLiteral("keep/deep/a.txt")),
-                                 OnFat(QStringLiteral("keep/a2.txt"))),
-              1)
+    ASSERT_EQ(modAPI::MyMoveFile(OnFat(u"keep/deep/a.txt"_s), OnFat(u"keep/a2.txt"_s)), 1)
         << modAPI::LastAPIError;
-    EXPECT_EQ(Read(OnFat(QStringLiteral("keep/a2.txt"))), QByteArray("aaa"));
-    EXPECT_TRUE(Entries(OnFat(QStringLiteral("keep/deep"))).isEmpty());
-    ASSERT_EQ(modAPI::MyMoveFile(b, OnFat(QStringLiteral("keep/b.txt"))), 1);
-    EXPECT_EQ(modAPI::MyMoveFile(OnFat(QStringLiteral("keep/b.txt")),
-                                 OnFat(QStringLiteral("keep/a2.txt"))),
-              3);
+    EXPECT_EQ(Read(OnFat(u"keep/a2.txt"_s)), QByteArray("aaa"));
+    EXPECT_TRUE(Entries(OnFat(u"keep/deep"_s)).isEmpty());
+    ASSERT_EQ(modAPI::MyMoveFile(b, OnFat(u"keep/b.txt"_s)), 1);
+    EXPECT_EQ(modAPI::MyMoveFile(OnFat(u"keep/b.txt"_s), OnFat(u"keep/a2.txt"_s)), 3);
     EXPECT_EQ(modAPI::LastAPIError, EEXIST);
-    EXPECT_EQ(Read(OnFat(QStringLiteral("keep/a2.txt"))), QByteArray("aaa"));
-    EXPECT_EQ(Read(OnFat(QStringLiteral("keep/b.txt"))), QByteArray("bbb"));
+    EXPECT_EQ(Read(OnFat(u"keep/a2.txt"_s)), QByteArray("aaa"));
+    EXPECT_EQ(Read(OnFat(u"keep/b.txt"_s)), QByteArray("bbb"));
 }
 
 TEST_F(Fat, CopiesOntoTheStickReplaceOnlyWhenAsked) {
     const TempTree& tree = app.Tree();
-    const QString src = tree.CreateFile(QStringLiteral("s.bin"), QByteArray(300000, 'x'));
-    const QString target = OnFat(QStringLiteral("s.bin"));
+    const QString src = tree.CreateFile(u"s.bin"_s, QByteArray(300000, 'x'));
+    const QString target = OnFat(u"s.bin"_s);
     ASSERT_EQ(modAPI::MyCopyFile(src, target, true), 1) << modAPI::LastAPIError;
     EXPECT_EQ(Read(target), QByteArray(300000, 'x'));
 
-    tree.CreateFile(QStringLiteral("s.bin"), "changed");
+    tree.CreateFile(u"s.bin"_s, "changed");
     EXPECT_EQ(modAPI::MyCopyFile(src, target, true), 3);
     EXPECT_EQ(Read(target).size(), 300000);
     ASSERT_EQ(modAPI::MyCopyFile(src, target, false), 1);
     EXPECT_EQ(Read(target), QByteArray("changed"));
-    EXPECT_EQ(Entries(fat.Root()), QStringList{QStringLiteral("s.bin")});
+    EXPECT_EQ(Entries(fat.Root()), QStringList{u"s.bin"_s});
 }
 
 TEST_F(Fat, TrashOnTheStickIsTheVolumesOwn) {
-    const QString file = OnFat(QStringLiteral("photos/p.jpg"));
+    const QString file = OnFat(u"photos/p.jpg"_s);
     ASSERT_EQ(modAPI::MyMakeSureDirectoryPathExists(file), 1);
     {
         QFile f(file);
@@ -102,14 +98,13 @@ TEST_F(Fat, TrashOnTheStickIsTheVolumesOwn) {
     QString placed;
     int rc = 0;
     {
-        EnvVar data("XDG_DATA_HOME", app.Tree().Path(QStringLiteral("data")));
+        EnvVar data("XDG_DATA_HOME", app.Tree().Path(u"data"_s));
         rc = modAPI::MyMoveToTrash(file, &placed);
     }
     ASSERT_EQ(rc, 1) << modAPI::LastAPIError;
-    const QString trash = OnFat(QStringLiteral(".Trash-") + QString::number(::geteuid()));
-    EXPECT_EQ(placed, trash + QStringLiteral("/files/p.jpg"));
+    const QString trash = OnFat(u".Trash-"_s + QString::number(::geteuid()));
+    EXPECT_EQ(placed, trash + u"/files/p.jpg"_s);
     EXPECT_EQ(Read(placed), QByteArray("picture"));
-    EXPECT_TRUE(
-        Read(trash + QStringLiteral("/info/p.jpg.trashinfo")).contains("\nPath=photos/p.jpg\n"));
-    EXPECT_TRUE(Entries(OnFat(QStringLiteral("photos"))).isEmpty());
+    EXPECT_TRUE(Read(trash + u"/info/p.jpg.trashinfo"_s).contains("\nPath=photos/p.jpg\n"));
+    EXPECT_TRUE(Entries(OnFat(u"photos"_s)).isEmpty());
 }

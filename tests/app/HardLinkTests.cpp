@@ -1,8 +1,8 @@
 #include "FileSystems.h"
 #include "TestSupport.h"
 
-#include "app/PathCodec.h"
 #include "app/HeldFile.h"
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace testing_support;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,7 +37,7 @@ QStringList NamesIn(const QString& folder) {
     QStringList names;
     DIR* dir = ::opendir(PathCodec::Encode(folder).constData());
     if (!dir)
-        return {QStringLiteral("(unreadable)")};
+        return {u"(unreadable)"_s};
     while (const dirent* e = ::readdir(dir)) {
         const QByteArray name(e->d_name);
         if (name != "." && name != "..")
@@ -49,33 +50,10 @@ QStringList NamesIn(const QString& folder) {
 
 } // namespace
 
-TEST(HardLink, ReplacesTheTargetByANameOfTheKeptFile) {
+// Names that are not UTF-8 are linked by their bytes.
+TEST(HardLink, ReplacesTheTargetByANameOfTheKeptFileOnce) {
     AppFolder app;
-    const TempTree& tree = app.Tree();
-    const QString kept = tree.CreateFile(QStringLiteral("d/kept.bin"), "same bytes");
-    const QString target = tree.CreateFile(QStringLiteral("d/copy.bin"), "same bytes");
-    const Inode keptBefore = InodeOf(kept);
-    ASSERT_NE(InodeOf(target).Number, keptBefore.Number);
-
-    bool already = true;
-    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
-    EXPECT_FALSE(already);
-    EXPECT_EQ(InodeOf(target).Number, keptBefore.Number);
-    EXPECT_EQ(InodeOf(kept).Links, 2u);
-    EXPECT_EQ(tree.Read(QStringLiteral("d/copy.bin")), QByteArray("same bytes"));
-    EXPECT_EQ(NamesIn(tree.Path(QStringLiteral("d"))),
-              (QStringList{QStringLiteral("copy.bin"), QStringLiteral("kept.bin")}));
-
-    // Done once, it is done: a second call changes nothing and says so.
-    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
-    EXPECT_TRUE(already);
-    EXPECT_EQ(InodeOf(kept).Links, 2u);
-    EXPECT_TRUE(app.AppLogLines().isEmpty());
-}
-
-TEST(HardLink, NamesThatAreNotUtf8AreLinkedByTheirBytes) {
-    TempTree tree;
-    const QString folder = tree.CreateDir(QStringLiteral("raw"));
+    const QString folder = app.Tree().CreateDir(u"raw"_s);
     const QString kept = PathCodec::Decode(PathCodec::Encode(folder) + "/k\xff.bin");
     const QString target = PathCodec::Decode(PathCodec::Encode(folder) + "/t\xfe\xe9.bin");
     for (const QString& path : {kept, target}) {
@@ -84,10 +62,20 @@ TEST(HardLink, NamesThatAreNotUtf8AreLinkedByTheirBytes) {
         ASSERT_EQ(::write(fd, "xy", 2), 2);
         ::close(fd);
     }
-    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target), 1);
-    EXPECT_EQ(InodeOf(target).Number, InodeOf(kept).Number);
+    const Inode keptBefore = InodeOf(kept);
+    ASSERT_NE(InodeOf(target).Number, keptBefore.Number);
+    bool already = true;
+    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
+    EXPECT_FALSE(already);
+    EXPECT_EQ(InodeOf(target).Number, keptBefore.Number);
     EXPECT_EQ(InodeOf(kept).Links, 2u);
     EXPECT_EQ(NamesIn(folder), (QStringList{kept.section(u'/', -1), target.section(u'/', -1)}));
+
+    // Done once, it is done: a second call changes nothing and says so.
+    ASSERT_EQ(modAPI::MyReplaceByHardLink(kept, target, &already), 1);
+    EXPECT_TRUE(already);
+    EXPECT_EQ(InodeOf(kept).Links, 2u);
+    EXPECT_TRUE(app.AppLogLines().isEmpty());
 }
 
 // Each refusal leaves the target the very file it was and no temporary name behind, and
@@ -95,10 +83,10 @@ TEST(HardLink, NamesThatAreNotUtf8AreLinkedByTheirBytes) {
 TEST(HardLink, RefusalsLeaveTheTargetAsItWas) {
     AppFolder app;
     const TempTree& tree = app.Tree();
-    const QString folder = tree.CreateDir(QStringLiteral("d"));
-    const QString kept = tree.CreateFile(QStringLiteral("d/kept.txt"), "abc");
-    const QString target = tree.CreateFile(QStringLiteral("d/target.txt"), "abc");
-    const QString link = folder + QStringLiteral("/link.txt");
+    const QString folder = tree.CreateDir(u"d"_s);
+    const QString kept = tree.CreateFile(u"d/kept.txt"_s, "abc");
+    const QString target = tree.CreateFile(u"d/target.txt"_s, "abc");
+    const QString link = folder + u"/link.txt"_s;
     ASSERT_EQ(::symlink("kept.txt", PathCodec::Encode(link).constData()), 0);
 
     const struct Case {
@@ -107,10 +95,10 @@ TEST(HardLink, RefusalsLeaveTheTargetAsItWas) {
         QString Target;
         int Error;
     } cases[] = {
-        {"kept file gone", folder + QStringLiteral("/gone.txt"), target, ENOENT},
+        {"kept file gone", folder + u"/gone.txt"_s, target, ENOENT},
         {"kept is a symbolic link", link, target, ELOOP},
         {"target is a symbolic link", kept, link, ELOOP},
-        {"target is a folder", kept, tree.CreateDir(QStringLiteral("d/sub")), EINVAL},
+        {"target is a folder", kept, tree.CreateDir(u"d/sub"_s), EINVAL},
     };
     const Inode before = InodeOf(target);
     for (const Case& c : cases) {
@@ -121,10 +109,10 @@ TEST(HardLink, RefusalsLeaveTheTargetAsItWas) {
         EXPECT_EQ(NamesIn(folder).size(), 4);
         ASSERT_FALSE(app.AppLogLines().isEmpty());
         EXPECT_TRUE(app.AppLogLines().last().startsWith(
-            QStringLiteral("Error occured in modAPI.MyReplaceByHardLink Error number: ") +
-            QString::number(c.Error) + QStringLiteral(" Desc: ")));
+            u"Error occured in modAPI.MyReplaceByHardLink Error number: "_s +
+            QString::number(c.Error) + u" Desc: "_s));
     }
-    EXPECT_EQ(tree.Read(QStringLiteral("d/target.txt")), QByteArray("abc"));
+    EXPECT_EQ(tree.Read(u"d/target.txt"_s), QByteArray("abc"));
 }
 
 TEST(HardLink, NeverCrossesFileSystems) {
@@ -132,8 +120,8 @@ TEST(HardLink, NeverCrossesFileSystems) {
     PrivateMount other;
     if (other.Skip())
         GTEST_SKIP() << other.Skip();
-    const QString kept = app.Tree().CreateFile(QStringLiteral("kept.txt"), "same");
-    const QString target = other.Root() + QStringLiteral("/copy.txt");
+    const QString kept = app.Tree().CreateFile(u"kept.txt"_s, "same");
+    const QString target = other.Root() + u"/copy.txt"_s;
     {
         QFile f(target);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -143,10 +131,10 @@ TEST(HardLink, NeverCrossesFileSystems) {
     EXPECT_EQ(modAPI::MyReplaceByHardLink(kept, target), 3);
     EXPECT_EQ(modAPI::LastAPIError, EXDEV);
     EXPECT_EQ(InodeOf(target), before);
-    EXPECT_EQ(NamesIn(other.Root()), QStringList{QStringLiteral("copy.txt")});
+    EXPECT_EQ(NamesIn(other.Root()), QStringList{u"copy.txt"_s});
     EXPECT_EQ(InodeOf(kept).Links, 1u) << "no copy or symbolic link was made instead";
     ASSERT_FALSE(app.AppLogLines().isEmpty());
-    EXPECT_TRUE(app.AppLogLines().last().contains(QStringLiteral(" Error number: 18 Desc: ") +
+    EXPECT_TRUE(app.AppLogLines().last().contains(u" Error number: 18 Desc: "_s +
                                                   modAPI::SystemMessage(EXDEV) + u' ' + target));
 }
 
@@ -159,44 +147,35 @@ TEST(HardLink, APermissionRefusedOnTheWayTakesBackWhatWasDone) {
     TempTree tree;
     ::chmod(PathCodec::Encode(tree.Root()).constData(), 0755);
     const uid_t user = UnusedId();
-    const QString locked = tree.CreateDir(QStringLiteral("locked"));
-    const QString lockedKept = tree.CreateFile(QStringLiteral("locked/kept"), "same");
-    const QString lockedTarget = tree.CreateFile(QStringLiteral("locked/target"), "same");
-    tree.SetMode(QStringLiteral("locked"), 0555);
-    // Owned by the user, so only the folder stands in the way (the kernel refuses links to
-    // other people's files on its own).
-    ASSERT_EQ(::chown(PathCodec::Encode(lockedKept).constData(), user, user), 0);
-
-    const QString sticky = tree.CreateDir(QStringLiteral("sticky"));
-    const QString stickyKept = tree.CreateFile(QStringLiteral("sticky/kept"), "same");
-    const QString stickyTarget = tree.CreateFile(QStringLiteral("sticky/target"), "same");
-    tree.SetMode(QStringLiteral("sticky"), 01777);
-    // The user's own file may be linked; the target belongs to root.
-    ASSERT_EQ(::chown(PathCodec::Encode(stickyKept).constData(), user, user), 0);
-
     const struct Case {
         const char* What;
-        QString Folder, Kept, Target;
+        QString Folder;
+        unsigned Mode;
         int Error;
     } cases[] = {
-        {"folder nobody may write", locked, lockedKept, lockedTarget, EACCES},
-        {"sticky folder, someone else's target", sticky, stickyKept, stickyTarget, EPERM},
+        {"folder nobody may write", u"locked"_s, 0555, EACCES},
+        {"sticky folder, someone else's target", u"sticky"_s, 01777, EPERM},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
-        const Inode before = InodeOf(c.Target);
+        const QString kept = tree.CreateFile(c.Folder + u"/kept"_s, "same");
+        const QString target = tree.CreateFile(c.Folder + u"/target"_s, "same");
+        // The kept file is the user's, so only the folder stands in the way (the kernel
+        // refuses links to other people's files on its own); the target stays root's.
+        ASSERT_EQ(::chown(PathCodec::Encode(kept).constData(), user, user), 0);
+        tree.SetMode(c.Folder, c.Mode);
+        const Inode before = InodeOf(target);
         const int code = RunAsOtherUser([&] {
-            if (modAPI::MyReplaceByHardLink(c.Kept, c.Target) != 3)
+            if (modAPI::MyReplaceByHardLink(kept, target) != 3)
                 return 1;
             return modAPI::LastAPIError == c.Error ? 0 : 2;
         });
         EXPECT_EQ(code, 0) << "1: reported as done; 2: another error";
-        EXPECT_EQ(InodeOf(c.Target), before);
-        EXPECT_EQ(InodeOf(c.Kept).Links, 1u);
-        EXPECT_EQ(NamesIn(c.Folder),
-                  (QStringList{QStringLiteral("kept"), QStringLiteral("target")}));
+        EXPECT_EQ(InodeOf(target), before);
+        EXPECT_EQ(InodeOf(kept).Links, 1u);
+        EXPECT_EQ(NamesIn(tree.Path(c.Folder)), (QStringList{u"kept"_s, u"target"_s}));
+        tree.SetMode(c.Folder, 0755); // so the tree can be cleaned up
     }
-    tree.SetMode(QStringLiteral("locked"), 0755); // so the tree can be cleaned up
 }
 
 // The kept file was written after the two were compared: the copy is not given up for bytes
@@ -204,8 +183,8 @@ TEST(HardLink, APermissionRefusedOnTheWayTakesBackWhatWasDone) {
 TEST(HardLink, AKeptFileChangedSinceTheComparisonLeavesTheCopyInPlace) {
     AppFolder app;
     const TempTree& tree = app.Tree();
-    const QString kept = tree.CreateFile(QStringLiteral("d/kept.txt"), "abc");
-    const QString target = tree.CreateFile(QStringLiteral("d/target.txt"), "abc");
+    const QString kept = tree.CreateFile(u"d/kept.txt"_s, "abc");
+    const QString target = tree.CreateFile(u"d/target.txt"_s, "abc");
     const Inode before = InodeOf(target);
     modAPI::HeldFile k;
     modAPI::HeldFile t;
@@ -216,6 +195,5 @@ TEST(HardLink, AKeptFileChangedSinceTheComparisonLeavesTheCopyInPlace) {
     EXPECT_EQ(modAPI::MyLinkHeld(k, t, compared), 3);
     EXPECT_EQ(modAPI::LastAPIError, ECANCELED);
     EXPECT_EQ(InodeOf(target), before);
-    EXPECT_EQ(NamesIn(tree.Path(QStringLiteral("d"))),
-              (QStringList{QStringLiteral("kept.txt"), QStringLiteral("target.txt")}));
+    EXPECT_EQ(NamesIn(tree.Path(u"d"_s)), (QStringList{u"kept.txt"_s, u"target.txt"_s}));
 }
