@@ -8,11 +8,8 @@
 #include "app/modCommon.h"
 
 #include <QProcess>
-#include <QScopeGuard>
 
 #include <cstdio>
-
-#include <ftw.h>
 
 using namespace testing_support;
 using namespace Qt::StringLiterals;
@@ -93,13 +90,6 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
 TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     const QByteArray home = QFile::encodeName(tree.Root()) + "app\xe9";
     ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
-    // Qt's own removal of the tree decodes names and cannot find this one.
-    const auto cleanup = qScopeGuard([&home] {
-        ::nftw(
-            home.constData(),
-            [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); },
-            16, FTW_DEPTH | FTW_PHYS);
-    });
     FILE* config = std::fopen((home + "/config.xml").constData(), "wb");
     ASSERT_NE(config, nullptr);
     std::fputs("<echofind/>", config);
