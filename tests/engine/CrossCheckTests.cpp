@@ -7,7 +7,6 @@
 #include "engine/ScanAnalysis.h"
 
 #include <QDirIterator>
-#include <QTemporaryDir>
 
 #include <map>
 #include <set>

@@ -6,15 +6,11 @@
 #include "engine/FolderListing.h"
 #include "engine/ListingPool.h"
 
-#include <QDir>
-
 #include <chrono>
 #include <thread>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 using namespace engine_test;
 using Clock = std::chrono::steady_clock;

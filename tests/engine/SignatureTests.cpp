@@ -9,8 +9,6 @@
 
 #include <zlib.h>
 
-#include <unistd.h>
-
 using namespace engine_test;
 
 class Signatures : public EngineTest {};
