@@ -5,10 +5,8 @@
 
 #include "app/PathCodec.h"
 #include "app/TextEscape.h"
-#include "app/modXML.h"
 
 #include <QRandomGenerator>
-#include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
 using TextEscape::Breaks;
@@ -63,26 +61,6 @@ TEST(TextEscape, EveryTextComesBackExactlyAndNoTwoAreWrittenAlike) {
             seen.insert(written, text);
         }
     }
-}
-
-// Attributes are covered with the profile documents; element text has a rule of its own,
-// as a parser folds its line ends.
-TEST(XmlDocument, ElementTextIsWrittenWellFormedAndReadBackExactly) {
-    testing_support::TempTree tree;
-    const QString path = tree.Path(u"odd.xml"_s);
-    const QString text = u"text\r\n\x02 <&>"_s + Raw("\xff");
-    modXML::XMLElementInfo note = modXML::Element(u"note"_s, u"notes"_s);
-    note.Text = text;
-    ASSERT_EQ(modXML::WriteXML(u"echofind"_s, {note}, path), 1);
-
-    QXmlStreamReader strict(tree.Read(u"odd.xml"_s));
-    while (!strict.atEnd())
-        strict.readNext();
-    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
-    modXML::Document doc;
-    ASSERT_EQ(modXML::ReadProfile(path, doc), 1);
-    const pugi::xml_node read = modXML::SelectFirst(doc.Dom(), u"//notes/note"_s);
-    EXPECT_EQ(TextEscape::Unescape(QString::fromUtf8(read.text().get())), text);
 }
 
 } // namespace
