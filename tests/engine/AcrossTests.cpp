@@ -1,12 +1,11 @@
 // Groups across folders: only groups whose files lie under two or more scanned folders are
 // kept, each file counting for the deepest scanned folder that holds it, before anything
-// reaches the sink; the same with and without the hash cache and from a profile.
+// reaches the sink; also when a profile asks for it. The filter works on the list the scan
+// made, whichever way its signatures came.
 
 #include "EngineFixtures.h"
 
-#include "app/PathCodec.h"
 #include "app/modLog.h"
-#include "engine/HashCache.h"
 #include "profiles/ProfileDocument.h"
 
 using namespace engine_test;
@@ -15,17 +14,12 @@ namespace {
 
 class Across : public EngineTest {
 protected:
-    RecordingSink ScanAcross(const QStringList& folders, bool across, bool cache = false,
-                             bool staged = true) {
+    RecordingSink ScanAcross(const QStringList& folders, bool across) {
         clsFindFile scan;
         ContentScan(scan, u"crc"_s);
         scan.AcrossFolders = across;
-        scan.UseHashCache = cache;
-        scan.HashCacheFile = CacheFile();
-        scan.Staged = staged;
         return Scan(scan, folders);
     }
-    QString CacheFile() const { return P(u"cache/HashCache.sqlite"_s); }
 };
 
 } // namespace
@@ -78,47 +72,22 @@ TEST_F(Across, NestedFoldersCountForTheDeepestScannedFolder) {
     EXPECT_TRUE(ScanAcross({P(u"a"_s)}, true).Paths.empty());
 }
 
-TEST_F(Across, TheHashCacheAndReadingEverythingGiveTheSameGroups) {
-    HashCache::SettleNs = 0;
-    const QByteArray big(70000, 'q');
-    t.CreateFile(u"one/big1"_s, big);
-    t.CreateFile(u"two/big2"_s, big);
-    t.CreateFile(u"one/big3"_s, big + "tail");
-    t.CreateFile(u"one/big4"_s, big + "tail");
-    t.CreateFile(PathCodec::Decode("two/caf\xe9"), "raw name");
-    t.CreateFile(u"one/plain"_s, "raw name");
-    const QStringList folders{P(u"one"_s), P(u"two"_s)};
-    const Groups expected = Rel(ScanAcross(folders, true, false, false).Paths);
-    ASSERT_EQ(expected.size(), 2u);
-    EXPECT_EQ(Rel(ScanAcross(folders, true, true).Paths), expected) << "cold cache";
-    EXPECT_EQ(Rel(ScanAcross(folders, true, true).Paths), expected) << "warm cache";
-    EXPECT_EQ(Rel(ScanAcross(folders, true, false).Paths), expected) << "no cache";
-    HashCache::SettleNs = 2'000'000'000;
-}
-
 TEST_F(Across, AProfileTurnsItOnButNeverOff) {
     t.CreateFile(u"p/one/a.txt"_s, "spans");
     t.CreateFile(u"p/two/a.txt"_s, "spans");
     t.CreateFile(u"p/one/b.txt"_s, "stays home");
     t.CreateFile(u"p/one/c.txt"_s, "stays home");
-    const auto write = [this](bool across) {
-        ProfileSettings s;
-        s.Folders = {P(u"p/one"_s), P(u"p/two"_s)};
-        s.MatchSize = s.MatchContent = true;
-        s.MatchType = u"md5"_s;
-        s.AcrossFolders = across;
-        const QString path = P(u"prof.xml"_s);
-        EXPECT_EQ(ProfileDocument::Save(path, s), 1);
-        return path;
-    };
     for (const auto& [inDocument, preset, groups] :
          {std::tuple{false, false, 2u}, std::tuple{true, false, 1u}, std::tuple{false, true, 1u},
           std::tuple{true, true, 1u}}) {
+        ProfileSettings settings = ContentProfile({P(u"p/one"_s), P(u"p/two"_s)}, u"md5"_s);
+        settings.AcrossFolders = inDocument;
+        ASSERT_EQ(ProfileDocument::Save(P(u"prof.xml"_s), settings), 1);
         clsFindFile scan;
         scan.AcrossFolders = preset;
         FileList list;
         int status = 0;
-        scan.ExecuteProfile(write(inDocument), list, status);
+        scan.ExecuteProfile(P(u"prof.xml"_s), list, status);
         ASSERT_EQ(status, 1);
         RecordingSink sink;
         GroupingPass(list, sink);

@@ -33,8 +33,10 @@ public:
         ++Yields;
         if (m_cancel.load())
             ++YieldsAfterCancel;
-        if (CancelAtYield == Yields)
+        if (CancelAtYield == Yields) {
             m_cancel = true;
+            CancelledAt = Clock::now();
+        }
     }
 
     void Start() { m_last = m_start = Clock::now(); }
@@ -49,6 +51,7 @@ public:
     int CancelAtYield = 0;
     Clock::duration LongestGap{};
     Clock::duration Total{};
+    Clock::time_point CancelledAt;
 
 private:
     void Tick() {
@@ -114,26 +117,24 @@ protected:
 
 QTemporaryDir* LongListing::s_root = nullptr;
 
-TEST_F(LongListing, EveryPhaseKeepsTheYieldInterval) {
-    clsFindFile scan;
-    PacingObserver observer(scan.CancelOperation);
-    Run(observer, scan);
-    EXPECT_EQ(observer.Files, kEntries);
-    // The interval is 20 ms; a loaded machine stretches it, but no phase may hold the user
-    // interface for a good part of the run, as one listing in one go did (most of it).
-    EXPECT_LT(Ms(observer.LongestGap) * 4, Ms(observer.Total))
-        << "longest gap " << Ms(observer.LongestGap) << " ms of " << Ms(observer.Total) << " ms";
-}
-
-TEST_F(LongListing, CancelIsHeardWhileTheWalkListsAFolder) {
-    clsFindFile scan;
-    PacingObserver observer(scan.CancelOperation);
-    observer.CancelAtYield = 1;
-    Run(observer, scan);
-    // The first chance came while the folder was listed, and the walk ended there: no
-    // file of it was handled.
-    EXPECT_EQ(observer.Files, 0);
-    EXPECT_EQ(observer.YieldsAfterCancel, 0);
+// The interval is 20 ms; a loaded machine stretches it, but no phase may hold the user
+// interface for a good part of the run, as one listing in one go did (most of it). Cancelled
+// at the first chance, which comes while the folder is listed, the walk ends there: no file
+// of it is handled.
+TEST_F(LongListing, EveryPhaseKeepsTheYieldIntervalAndHearsCancel) {
+    for (const int cancelAt : {0, 1}) {
+        clsFindFile scan;
+        PacingObserver observer(scan.CancelOperation);
+        observer.CancelAtYield = cancelAt;
+        Run(observer, scan);
+        EXPECT_EQ(observer.Files, cancelAt ? 0 : kEntries);
+        EXPECT_EQ(observer.YieldsAfterCancel, 0);
+        if (!cancelAt) {
+            EXPECT_LT(Ms(observer.LongestGap) * 4, Ms(observer.Total))
+                << "longest gap " << Ms(observer.LongestGap) << " ms of " << Ms(observer.Total)
+                << " ms";
+        }
+    }
 }
 
 // The walk waits for a folder a worker is listing: it keeps yielding, and a cancel ends
@@ -147,45 +148,31 @@ TEST_F(LongListing, WaitingForAWorkersListingYieldsAndHearsCancel) {
     const Clock::duration listingTime = Clock::now() - started;
     ASSERT_EQ(whole.Entries.size(), size_t(kEntries));
 
-    for (const bool cancelFirst : {false, true}) {
+    for (const int cancelAt : {0, 1}) {
         std::atomic<bool> cancel{false};
-        int yields = 0;
-        int yieldsAfterCancel = 0;
-        Clock::duration longestGap{};
-        Clock::time_point last;
-        Clock::time_point cancelledAt;
+        PacingObserver observer(cancel);
+        observer.CancelAtYield = cancelAt;
         std::unique_ptr<FolderListing> big;
         {
             ListingPool pool(rules, 1, cancel);
             // Listing the root queues "big" for the worker, which starts on it at once.
             ASSERT_FALSE(pool.Take(root, [] {})->Stopped);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            last = Clock::now();
-            big = pool.Take(root + "big/", [&] {
-                const auto now = Clock::now();
-                longestGap = std::max(longestGap, now - last);
-                last = now;
-                ++yields;
-                if (cancel)
-                    ++yieldsAfterCancel;
-                if (cancelFirst && !cancel) {
-                    cancel = true;
-                    cancelledAt = now;
-                }
-            });
-            longestGap = std::max(longestGap, Clock::now() - last);
+            observer.Start();
+            big = pool.Take(root + "big/", [&] { observer.Yield(); });
+            observer.Finish();
         } // the pool's end waits for its worker
-        if (cancelFirst) {
-            EXPECT_TRUE(big->Stopped);
-            EXPECT_EQ(yieldsAfterCancel, 0);
-            EXPECT_LT(Ms(Clock::now() - cancelledAt) * 4, Ms(listingTime))
+        EXPECT_GT(observer.Yields, 0);
+        EXPECT_EQ(observer.YieldsAfterCancel, 0);
+        EXPECT_EQ(big->Stopped, cancelAt != 0);
+        if (cancelAt) {
+            EXPECT_LT(Ms(Clock::now() - observer.CancelledAt) * 4, Ms(listingTime))
                 << "the worker went on listing after the cancel";
         } else {
-            EXPECT_FALSE(big->Stopped);
             EXPECT_EQ(big->Entries.size(), size_t(kEntries));
-            EXPECT_LT(Ms(longestGap) * 4, Ms(listingTime))
-                << "longest gap " << Ms(longestGap) << " ms of " << Ms(listingTime) << " ms";
+            EXPECT_LT(Ms(observer.LongestGap) * 4, Ms(listingTime))
+                << "longest gap " << Ms(observer.LongestGap) << " ms of " << Ms(listingTime)
+                << " ms";
         }
-        EXPECT_GT(yields, 0);
     }
 }
