@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 // A key that does not give back the bytes it came from would tick, scan or miss
 // another folder than the one on disk.
-TEST(FileNames, AnyBytesComeBackExactly) {
+TEST(FileNames, AnyBytesComeBackExactlyAndValidUtf8IsItsText) {
     const QList<QByteArray> awkward = {
         "",
         "plain",
@@ -36,9 +36,8 @@ TEST(FileNames, AnyBytesComeBackExactly) {
             bytes.append(pieces[random() % sizeof pieces]);
         ASSERT_EQ(FileNames::Encode(FileNames::Decode(bytes)), bytes) << bytes.toHex().constData();
     }
-}
 
-TEST(FileNames, ValidUtf8IsItsTextAndOtherBytesShowAsEscapes) {
+    // Valid UTF-8 is its text; other bytes show as escapes.
     for (const QByteArray& text : {QByteArray("caf\xc3\xa9"), QByteArray("\xf0\x90\x82\x80"),
                                    QByteArray("\xe6\x97\xa5\xe6\x9c\xac")}) {
         EXPECT_EQ(FileNames::Decode(text), QString::fromUtf8(text));

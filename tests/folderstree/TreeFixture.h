@@ -42,9 +42,10 @@ protected:
         EXPECT_TRUE(QDir().mkpath(path)) << path.toStdString();
         return path;
     }
-    void MakeFile(const QString& relative) {
+    void MakeFile(const QString& relative, const QByteArray& bytes = {}) {
         QFile file(PathOf(relative));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
     }
     DriveInfo Drive(const QString& relative, DriveType type = DriveType::Fixed,
                     const QString& label = {}, const QString& remoteName = {}) const {
@@ -53,9 +54,12 @@ protected:
 
     // Also the way to start over with a new control on the same folders.
     FoldersList& MakeList(const QList<DriveInfo>& drives, const QStringList& systemMounts = {}) {
+        return MakeList(std::make_unique<TempDrives>(drives, systemMounts));
+    }
+    FoldersList& MakeList(std::unique_ptr<DriveSource> source) {
         m_errors.clear();
         m_nodeChecks = 0;
-        m_list = std::make_unique<FoldersList>(std::make_unique<TempDrives>(drives, systemMounts));
+        m_list = std::make_unique<FoldersList>(std::move(source));
         QObject::connect(m_list.get(), &FoldersList::Error, m_list.get(),
                          [this](int code, const QString& text) {
                              m_errors.append({code, text});

@@ -1,5 +1,6 @@
 #include "TreeFixture.h"
 
+#include <FileNames.h>
 #include <SystemDriveSource.h>
 
 #include <QElapsedTimer>
@@ -93,40 +94,32 @@ private:
 } // namespace
 
 TEST(MountTable, FieldsAreUnescapedAndNamesKeptByteForByte) {
-    const QString cafe = u"/mnt/caf"_s + QChar(0xDCE9);
-    struct Row {
-        QByteArray line;
-        QString mountPoint, root, type, source, device;
-    };
-    const QList<Row> rows = {
-        {"36 35 98:0 /mnt1 /mnt/a\\040b rw,noatime master:1 - ext3 /dev/root rw", u"/mnt/a b"_s,
-         u"/mnt1"_s, u"ext3"_s, u"/dev/root"_s, u"98:0"_s},
-        {"1 0 0:5 / /mnt/tab\\011new\\012line rw - tmpfs none rw", u"/mnt/tab\tnew\nline"_s, u"/"_s,
-         u"tmpfs"_s, u"none"_s, u"0:5"_s},
+    // Each line, and its mount point, root, type, source and device.
+    const QList<std::pair<QByteArray, QString>> rows = {
+        {"36 35 98:0 /mnt1 /mnt/a\\040b rw,noatime master:1 - ext3 /dev/root rw",
+         u"/mnt/a b|/mnt1|ext3|/dev/root|98:0"_s},
+        {"1 0 0:5 / /mnt/tab\\011new\\012line rw - tmpfs none rw",
+         u"/mnt/tab\tnew\nline|/|tmpfs|none|0:5"_s},
         {"2 0 0:6 / /mnt/back\\134slash rw shared:1 master:2 - nfs4 srv:/a\\040b rw",
-         u"/mnt/back\\slash"_s, u"/"_s, u"nfs4"_s, u"srv:/a b"_s, u"0:6"_s},
+         u"/mnt/back\\slash|/|nfs4|srv:/a b|0:6"_s},
         // An escape at the very end: a mount point whose name ends in a blank.
-        {"3 0 0:7 / /mnt/ends\\040 rw - ext4 /dev/sdb1 rw", u"/mnt/ends "_s, u"/"_s, u"ext4"_s,
-         u"/dev/sdb1"_s, u"0:7"_s},
-        {"4 0 0:8 / /mnt/caf\xe9 rw - vfat /dev/sdc1 rw", cafe, u"/"_s, u"vfat"_s, u"/dev/sdc1"_s,
-         u"0:8"_s},
-        {"5 0 0:9 / /mnt/caf\\351 rw - vfat /dev/sdc1 rw", cafe, u"/"_s, u"vfat"_s, u"/dev/sdc1"_s,
-         u"0:9"_s},
-        {"6 0 0:10 / /mnt/not\\999octal rw - ext4 /dev/x rw", u"/mnt/not\\999octal"_s, u"/"_s,
-         u"ext4"_s, u"/dev/x"_s, u"0:10"_s},
+        {"3 0 0:7 / /mnt/ends\\040 rw - ext4 /dev/sdb1 rw", u"/mnt/ends |/|ext4|/dev/sdb1|0:7"_s},
+        {"4 0 0:8 / /mnt/caf\xe9 rw - vfat /dev/sdc1 rw", u"/mnt/caf\\xE9|/|vfat|/dev/sdc1|0:8"_s},
+        {"5 0 0:9 / /mnt/caf\\351 rw - vfat /dev/sdc1 rw", u"/mnt/caf\\xE9|/|vfat|/dev/sdc1|0:9"_s},
+        {"6 0 0:10 / /mnt/not\\999octal rw - ext4 /dev/x rw",
+         u"/mnt/not\\999octal|/|ext4|/dev/x|0:10"_s},
     };
     QByteArray text = "garbage\n\n1 2 3 4 5 6 7 8\n7 0 0:1 / relative rw - ext4 x rw\n";
-    for (const Row& row : rows)
-        text += row.line + '\n';
+    for (const auto& [line, fields] : rows)
+        text += line + '\n';
     const QList<MountEntry> entries = SystemDriveSource::ParseMountInfo(text);
     ASSERT_EQ(entries.size(), rows.size());
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i].line.toStdString());
-        EXPECT_EQ(entries[i].mountPoint, rows[i].mountPoint);
-        EXPECT_EQ(entries[i].root, rows[i].root);
-        EXPECT_EQ(entries[i].type, rows[i].type);
-        EXPECT_EQ(entries[i].source, rows[i].source);
-        EXPECT_EQ(entries[i].device, rows[i].device);
+        const MountEntry& e = entries[i];
+        EXPECT_EQ(
+            QStringList({FileNames::Display(e.mountPoint), e.root, e.type, e.source, e.device})
+                .join(u'|'),
+            rows[i].second);
     }
 }
 
@@ -136,59 +129,41 @@ TEST_F(MountSource, DrivesComeFromTheTableWithoutLookingIntoSharesAndLabelsFromL
     MakeDir(u"disk/sub"_s);
     MakeDir(u"over"_s);
     MakeDir(u"dev"_s);
-    MakeFile(u"dev/sdz1"_s);
-    MakeFile(u"dev/sdz2"_s);
-    MakeFile(u"file"_s);
+    for (const QString& file : {u"dev/sdz1"_s, u"dev/sdz2"_s, u"file"_s})
+        MakeFile(file);
     const QString labels = MakeDir(u"by-label"_s);
     ASSERT_TRUE(QFile::link(PathOf(u"dev/sdz1"_s), labels + u"/My\\x20Stick"_s));
     ASSERT_TRUE(QFile::link(PathOf(u"dev/sdz2"_s), labels + u"/NTFS"_s));
-    const QString t = PathOf({});
     // The mount points of the share, of the disk mounted inside it and of the FUSE disk
     // do not even exist: a source that looked at them could not list them.
-    const QString table =
-        QStringList{
-            u"1 0 8:1 / %1/disk rw - ext4 %1/dev/sdz1 rw"_s,
-            u"2 1 8:1 /sub %1/bind rw - ext4 %1/dev/sdz1 rw"_s,
-            u"3 1 0:50 / %1/share rw - nfs4 srv:/export/docs rw"_s,
-            u"4 1 0:51 / %1/share/local rw - tmpfs tmpfs rw"_s,
-            u"5 1 0:52 / %1/sshfs rw - fuse.sshfs me@host: rw"_s,
-            u"6 1 0:60 / %1/proc rw - proc proc rw"_s,
-            u"7 1 0:62 / %1/over rw - tmpfs first rw"_s,
-            u"8 1 0:63 / %1/over rw - ext4 second rw"_s,
-            u"9 1 0:64 / %1/file rw - ext4 second rw"_s,
-            u"10 1 0:65 / %1/stick rw - fuseblk %1/dev/sdz2 rw"_s,
-        }
-            .join(u'\n')
-            .arg(t);
-    QFile file(PathOf(u"mountinfo"_s));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(table.toUtf8());
-    file.close();
+    const QString table = u"1 0 8:1 / %1/disk rw - ext4 %1/dev/sdz1 rw\n"
+                          u"2 1 8:1 /sub %1/bind rw - ext4 %1/dev/sdz1 rw\n"
+                          u"3 1 0:50 / %1/share rw - nfs4 srv:/export/docs rw\n"
+                          u"4 1 0:51 / %1/share/local rw - tmpfs tmpfs rw\n"
+                          u"5 1 0:52 / %1/sshfs rw - fuse.sshfs me@host: rw\n"
+                          u"6 1 0:60 / %1/proc rw - proc proc rw\n"
+                          u"7 1 0:62 / %1/over rw - tmpfs first rw\n"
+                          u"8 1 0:63 / %1/over rw - ext4 second rw\n"
+                          u"9 1 0:64 / %1/file rw - ext4 second rw\n"
+                          u"10 1 0:65 / %1/stick rw - fuseblk %1/dev/sdz2 rw"_s.arg(PathOf({}));
+    MakeFile(u"mountinfo"_s, table.toUtf8());
 
-    SystemDriveSource source(file.fileName(), labels);
-    struct Expected {
-        QString mountPoint, label, remoteName;
-        DriveType type;
-        bool mayHang;
-    };
-    const QList<Expected> expected = {
-        {t + u"/disk"_s, u"My Stick"_s, {}, DriveType::Unknown, false},
-        {t + u"/over"_s, {}, {}, DriveType::Unknown, false},
-        {t + u"/share"_s, {}, u"srv:/export/docs"_s, DriveType::Network, true},
-        {t + u"/share/local"_s, {}, {}, DriveType::RamDisk, true},
-        {t + u"/sshfs"_s, {}, u"me@host:"_s, DriveType::Network, true},
-        {t + u"/stick"_s, u"NTFS"_s, {}, DriveType::Unknown, true},
-    };
-    const QList<DriveInfo> drives = source.Drives();
-    ASSERT_EQ(drives.size(), expected.size());
-    for (qsizetype i = 0; i < drives.size(); ++i) {
-        SCOPED_TRACE(expected[i].mountPoint.toStdString());
-        EXPECT_EQ(drives[i].mountPoint, expected[i].mountPoint);
-        EXPECT_EQ(drives[i].label, expected[i].label);
-        EXPECT_EQ(drives[i].remoteName, expected[i].remoteName);
-        EXPECT_EQ(drives[i].type, expected[i].type);
-        EXPECT_EQ(drives[i].mayHang, expected[i].mayHang);
-    }
+    SystemDriveSource source(PathOf(u"mountinfo"_s), labels);
+    // Mount point, label, remote name, type and whether it may hang.
+    QStringList drives;
+    for (const DriveInfo& d : source.Drives())
+        drives << u"%1|%2|%3|%4|%5"_s
+                      .arg(d.mountPoint.mid(PathOf({}).size()), d.label, d.remoteName)
+                      .arg(int(d.type))
+                      .arg(d.mayHang);
+    const int unknown = int(DriveType::Unknown), network = int(DriveType::Network);
+    EXPECT_EQ(drives,
+              (QStringList{u"/disk|My Stick||%1|0"_s.arg(unknown), u"/over|||%1|0"_s.arg(unknown),
+                           u"/share||srv:/export/docs|%1|1"_s.arg(network),
+                           u"/share/local|||%1|1"_s.arg(int(DriveType::RamDisk)),
+                           u"/sshfs||me@host:|%1|1"_s.arg(network),
+                           u"/stick|NTFS||%1|1"_s.arg(unknown)}));
+    const QString t = PathOf({});
     EXPECT_EQ(source.SystemMountPoints(), QStringList{t + u"/proc"_s});
     EXPECT_EQ(source.HangingMountPoints(), (QStringList{t + u"/share"_s, t + u"/sshfs"_s,
                                                         t + u"/stick"_s, t + u"/share/local"_s}));
@@ -223,17 +198,8 @@ TEST_F(MountSource, ADeadShareShowsAsNotAnsweringAndNothingWaitsForIt) {
 
     const QString table = u"1 0 0:70 / %1 rw - ext4 /dev/nothing rw\n"
                           u"2 1 0:71 / %2 rw - nfs4 srv:/gone rw\n"_s.arg(PathOf(u"local"_s), dead);
-    QFile file(PathOf(u"mountinfo"_s));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(table.toUtf8());
-    file.close();
-    m_errors.clear();
-    m_list = std::make_unique<FoldersList>(
-        std::make_unique<SystemDriveSource>(file.fileName(), MakeDir(u"labels"_s)));
-    QObject::connect(m_list.get(), &FoldersList::Error, m_list.get(),
-                     [this](int code, const QString& text) {
-                         m_errors.append({code, text});
-                     });
+    MakeFile(u"mountinfo"_s, table.toUtf8());
+    MakeList(std::make_unique<SystemDriveSource>(PathOf(u"mountinfo"_s), MakeDir(u"labels"_s)));
     m_list->SetAnswerTimeout(200);
     ASSERT_EQ(ChildTexts(Root()), (QStringList{u"Local Disk (%1)"_s.arg(PathOf(u"local"_s)),
                                                u"gone on 'srv' (%1)"_s.arg(dead)}));
