@@ -31,8 +31,8 @@ QByteArray Filled(char c, qint64 size, qint64 flipAt = -1) {
 // change time can tell; how far that moved, in nanoseconds.
 qint64 RewriteKeepingTimes(const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
-    struct stat was {
-    }, now{};
+    struct stat was {};
+    struct stat now {};
     EXPECT_EQ(::stat(name.constData(), &was), 0);
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));

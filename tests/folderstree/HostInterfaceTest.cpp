@@ -51,8 +51,7 @@ TEST(HostInterface, QuickSortOrdersOnlyTheRangeWithoutRegardToCase) {
     QList<int> errors;
     QObject::connect(&list, &FoldersList::Error, &list,
                      [&errors](int code, const QString&) { errors.append(code); });
-    const QStringList texts = {u"z"_s, u"c"_s,  u"B"_s, u"a"_s, u"C"_s,  u"bb"_s, u"A"_s,
-                               u"c"_s, u"ab"_s, u"a"_s, u"B"_s, u"Ca"_s, u"Y"_s};
+    const QStringList texts = u"z c B a C bb A c ab a B Ca Y"_s.split(u' ');
     QStringList sorted = texts;
     list.QuickSortFiles(sorted, 1, 11);
     EXPECT_EQ(sorted.front() + sorted.back(), u"zY"_s);
@@ -62,7 +61,7 @@ TEST(HostInterface, QuickSortOrdersOnlyTheRangeWithoutRegardToCase) {
                                }));
     EXPECT_TRUE(std::is_permutation(sorted.begin(), sorted.end(), texts.begin()));
     EXPECT_TRUE(errors.isEmpty());
-
+    // A range past the end is refused, and nothing moves.
     list.QuickSortFiles(sorted = texts, 0, int(texts.size()));
     EXPECT_EQ(errors, QList<int>{104});
     EXPECT_EQ(sorted, texts);
