@@ -273,9 +273,11 @@ TEST_F(HashCacheTest, AnEntryAnswersOnlyForItsWholeKey) {
     }
 }
 
-// Every state the cache file may be found in: the run reads what it must, never fails, and
-// says so once when it cannot use the cache at all.
-TEST_F(HashCacheTest, ADamagedLockedOrForeignCacheNeverChangesAGroup) {
+// Every state the cache's path may be found in: the run gives the groups and signatures of
+// reading every file, never fails, and says so once per run when it cannot use the cache at
+// all. Whatever is not a cache of this program stays exactly as it was, and so does whatever
+// a link there points to, or would point to.
+TEST_F(HashCacheTest, NoStateOfTheCacheChangesAGroupAndNoOneElsesFileIsTouched) {
     const auto garbage = [](qint64 from, qint64 to) {
         return [from, to](const QString& file) {
             QFile f(file);
@@ -294,43 +296,89 @@ TEST_F(HashCacheTest, ADamagedLockedOrForeignCacheNeverChangesAGroup) {
                 Sql(file, statement);
         };
     };
+    // A link at the cache's path to a name beside it, made first by make when given.
+    const auto link = [](const QString& to, std::function<void(const QString&)> make = {}) {
+        return [to, make](const QString& file) {
+            const QString target = file.section(u'/', 0, -2) + u'/' + to;
+            if (make)
+                make(target);
+            ASSERT_TRUE(QFile::link(target, file));
+        };
+    };
+    const auto foreign = [](const QString& file) {
+        MakeDatabase(file, "CREATE TABLE notes(t); INSERT INTO notes VALUES('mine');"
+                           "PRAGMA application_id=1234");
+    };
     struct Case {
         const char* What;
-        std::function<void(const QString& file)> Damage; // on a cache filled by a run
-        int LogLines;
+        bool Filled; // by a run before Make is called on it
+        std::function<void(const QString& file)> Make;
+        int LogLines; // per run
+        bool Untouched;
     };
     const std::vector<Case> cases = {
-        {"no cache file at all, and no folder for it", nullptr, 0},
-        {"random bytes", garbage(0, 65536), 1},
-        {"torn pages behind a whole header", garbage(4096, -1), 1},
-        {"every entry claiming one file's hashes",
+        {"no cache file at all, and no folder for it", false, nullptr, 0, false},
+        {"random bytes", true, garbage(0, 65536), 1, false},
+        {"torn pages behind a whole header", true, garbage(4096, -1), 1, false},
+        {"every entry claiming one file's hashes", true,
          sql(u"UPDATE entry SET xxh = (SELECT xxh FROM entry WHERE xxh NOT NULL LIMIT 1),"
              " prefix = (SELECT prefix FROM entry WHERE prefix NOT NULL LIMIT 1),"
              " crc = (SELECT crc FROM entry WHERE crc NOT NULL LIMIT 1)"_s),
-         0},
-        {"a format of a later version",
-         sql(u"PRAGMA user_version = %1"_s.arg(HashCache::Format + 1)), 1},
-        {"a table of another layout", sql(u"DROP TABLE entry;CREATE TABLE entry(x)"_s), 1},
+         0, false},
+        {"a format of a later version", true,
+         sql(u"PRAGMA user_version = %1"_s.arg(HashCache::Format + 1)), 1, true},
+        {"a table of another layout", true, sql(u"DROP TABLE entry;CREATE TABLE entry(x)"_s), 1,
+         false},
+        {"another program's database", false, foreign, 1, true},
+        {"a link to another program's database", false, link(u"other.db"_s, foreign), 1, true},
+        {"a dangling link", false, link(u"nothing-here"_s), 1, true},
+        {"a link to an empty file", false,
+         link(u"empty"_s, [](const QString& f) { QFile(f).open(QIODevice::WriteOnly); }), 1, true},
+        {"an unmarked database with more than the cache's tables", false,
+         [](const QString& file) {
+             MakeDatabase(file, (kEarlierTables + std::string("CREATE TABLE more(x);"
+                                                              "PRAGMA user_version=2"))
+                                    .c_str());
+         },
+         1, true},
+        {"not a database", false,
+         [](const QString& file) {
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write(QByteArray(200, 'n'));
+         },
+         1, true},
+        {"a FIFO", false,
+         [](const QString& file) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+         },
+         1, true},
     };
+    const Run read = Scan(u"crc"_s, QString(), false);
+    int n = 0;
     for (const Case& c : cases) {
-        const QString file = CacheFile() + QString::fromLatin1(c.What).left(3);
-        if (c.Damage) {
+        SCOPED_TRACE(c.What);
+        const QString folder = t.Path(u"cache%1"_s.arg(++n));
+        const QString file = folder + u"/HashCache.sqlite"_s;
+        if (c.Filled)
             Scan(u"crc"_s, file);
-            c.Damage(file);
-        }
-        const QByteArray before = t.Read(file.mid(t.Root().size()));
+        else if (c.Make)
+            QDir().mkpath(folder);
+        if (c.Make)
+            c.Make(file);
+        const QStringList before = Snapshot(folder);
         const int logBefore = CacheLogLines();
         for (int round = 0; round < 2; ++round) {
             const Run run = Scan(u"crc"_s, file);
-            ExpectAsRead(run, u"crc"_s, c.What);
+            EXPECT_EQ(run.Paths, read.Paths);
+            EXPECT_EQ(run.Crcs, read.Crcs);
             // A cache it can use holds everything after the first run.
-            EXPECT_EQ(run.BytesRead > 0, round == 0 || c.LogLines > 0) << c.What;
+            EXPECT_EQ(run.BytesRead > 0, round == 0 || c.LogLines > 0);
         }
         // Once per run that could not use it, never per file.
-        EXPECT_EQ(CacheLogLines() - logBefore, 2 * c.LogLines) << c.What;
-        if (std::string(c.What).find("later") != std::string::npos) {
-            EXPECT_EQ(t.Read(file.mid(t.Root().size())), before)
-                << "a later version's cache is left alone";
+        EXPECT_EQ(CacheLogLines() - logBefore, 2 * c.LogLines);
+        if (c.Untouched) {
+            EXPECT_EQ(Snapshot(folder), before);
         }
     }
 }
@@ -502,57 +550,4 @@ TEST_F(HashCacheTest, FilesWithoutARealChangeTimeAreAlwaysRead) {
     const QStringList lines = app.AppLogLines().filter(u"Hash cache not used for files on"_s);
     ASSERT_EQ(lines.size(), 2) << "one line per run";
     EXPECT_TRUE(lines[0].contains(fat.Root() + u" (fuse.fusefat)"_s)) << lines[0].toStdString();
-}
-
-TEST_F(HashCacheTest, AFileThatIsNotOursIsNeverTouched) {
-    struct Case {
-        const char* What;
-        std::function<void(const QString& folder)> Make; // makes "cache" and what it needs
-    };
-    const auto link = [](const QString& folder, const QString& to) {
-        ASSERT_TRUE(QFile::link(folder + u"/"_s + to, folder + u"/cache"_s));
-    };
-    const auto foreign = [](const QString& file) {
-        MakeDatabase(file, "CREATE TABLE notes(t); INSERT INTO notes VALUES('mine');"
-                           "PRAGMA application_id=1234");
-    };
-    const std::vector<Case> cases = {
-        {"a link to another program's database",
-         [&](const QString& f) {
-             foreign(f + u"/other.db"_s);
-             link(f, u"other.db"_s);
-         }},
-        {"a dangling link", [&](const QString& f) { link(f, u"nothing-here"_s); }},
-        {"a link to an empty file",
-         [&](const QString& f) {
-             QFile(f + u"/empty"_s).open(QIODevice::WriteOnly);
-             link(f, u"empty"_s);
-         }},
-        {"another program's database", [&](const QString& f) { foreign(f + u"/cache"_s); }},
-        {"an unmarked database with more than the cache's tables",
-         [&](const QString& f) {
-             MakeDatabase(f + u"/cache"_s, (kEarlierTables + std::string("CREATE TABLE more(x);"
-                                                                         "PRAGMA user_version=2"))
-                                               .c_str());
-         }},
-        {"not a database",
-         [&](const QString& f) {
-             QFile file(f + u"/cache"_s);
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write(QByteArray(200, 'n'));
-         }},
-        {"a FIFO",
-         [&](const QString& f) {
-             ASSERT_EQ(::mkfifo(QFile::encodeName(f + u"/cache"_s).constData(), 0600), 0);
-         }},
-    };
-    int n = 0;
-    for (const Case& c : cases) {
-        const QString folder = t.CreateDir(u"foreign%1"_s.arg(++n));
-        c.Make(folder);
-        const QStringList before = Snapshot(folder);
-        EXPECT_FALSE(HashCache(folder + u"/cache"_s).Usable()) << c.What;
-        EXPECT_EQ(Snapshot(folder), before) << c.What;
-        EXPECT_EQ(CacheLogLines(), n) << c.What;
-    }
 }
