@@ -300,6 +300,17 @@ class MutationList(unittest.TestCase):
             found = mc.problems(entries, root)
             self.assertEqual([p.split(":")[0] for p in found], ["#1 a.cpp", "#2 a.cpp", "#4 b.cpp"])
 
+    def test_a_recheck_reads_back_the_catching_tests_of_its_own_report(self):
+        mc = load_mutation_check()
+        rows = [(1, "a.cpp:3", "flip", "caught (Walk.LinksAreNeverFollowed)", 12),
+                (2, "a.cpp:9", "drop", "survived", 40),
+                (3, "b.cpp:1", "late", "caught (the test run timed out)", 600),
+                (4, "b.cpp:7", "break", "invalid (error: x)", 3)]
+        with tempfile.TemporaryDirectory() as root:
+            report = os.path.join(root, "score.md")
+            mc.write_report(report, rows, {"caught": 2, "survived": 1, "invalid": 1}, 11)
+            self.assertEqual(mc.caught_by(report), {1: "Walk.LinksAreNeverFollowed"})
+
 
 if __name__ == "__main__":
     unittest.main()
