@@ -40,8 +40,6 @@ struct ActionSettings {
     QStringList Protected;
 };
 
-using ProfileSettings = ActionSettings; // the earlier name, until every test has moved on
-
 inline QByteArray Contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
@@ -194,10 +192,6 @@ protected:
         for (const QString& folder : s.Protected)
             set(protect.append_child("protectedfolder"), "path", folder);
         ASSERT_TRUE(modXML::Save(doc, modCommon::ProfileFolder + name + QStringLiteral(".xml")));
-    }
-
-    static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
-        return AddScannedGroup(model, paths);
     }
 
     // Runs an action of profile "P" with the cursor on the row, as the window does: over
