@@ -5,28 +5,96 @@
 
 #include "TestSupport.h"
 
+#include "actions/ActionObserver.h"
+#include "actions/ActionRun.h"
 #include "actions/ResultsModel.h"
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "app/modXML.h"
 
 #include <QDir>
 #include <QStringList>
+#include <QThread>
+
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <zip.h>
 
 namespace actions_testing {
 
-struct ProfileSettings {
-    QString DeleteTo = QStringLiteral("recycle");
+using Outcome = ActionRun::Outcome;
+
+struct ActionSettings {
+    explicit ActionSettings(const QString& deleteTo = QStringLiteral("recycle"),
+                            const QString& folder = {})
+        : DeleteTo(deleteTo), Folder(folder) {}
+
+    QString DeleteTo;
     QString Folder;
     QString DeleteEmptyFolder = QStringLiteral("no");
     QString CreateIn;
     QString ExportLocation;
     QString ExportFormat;
     QStringList ScanFolders; // with their sub-folders
+    QStringList Protected;
 };
 
 inline QByteArray Contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+// A file of the golden folder, as it is.
+inline QByteArray Golden(const char* name) {
+    return Contents(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));
+}
+
+// As the program writes its XML reports: UTF-16 with a byte-order mark.
+inline QByteArray Utf16(const QString& text) {
+    QByteArray bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+// An action-log line about a file.
+inline QString Said(const QString& path, const QString& what) {
+    return path + QStringLiteral(" - ") + what;
+}
+
+// The entries of an archive by their stored bytes, or "(unreadable)" when it is no archive.
+inline QStringList ZipEntries(const QString& archive) {
+    int err = 0;
+    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
+    if (!zip)
+        return {QStringLiteral("(unreadable)")};
+    QStringList names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i)
+        names << PathCodec::Decode(QByteArray(zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW)));
+    zip_discard(zip);
+    return names;
+}
+
+// Writes the bytes over the start of the file (none: the same bytes again), in place or as a
+// new file renamed over it, and gives back its modified time, as cp -a, rsync -t or an editor
+// that restores the time would: size and time stay, only the inode or change time can tell.
+inline void Rewrite(const QString& path, const QByteArray& bytes = {}, bool inPlace = true) {
+    modAPI::FileInfo before;
+    ASSERT_EQ(modAPI::MyStat(path, before), 1);
+    QByteArray all = Contents(path);
+    all.replace(0, bytes.size(), bytes);
+    QThread::msleep(30); // file times come from a coarse clock: let it pass the scan's
+    const QByteArray written = QFile::encodeName(inPlace ? path : path + QStringLiteral(".new"));
+    {
+        QFile f(QFile::decodeName(written));
+        ASSERT_TRUE(f.open(inPlace ? QIODevice::ReadWrite : QIODevice::WriteOnly));
+        f.write(all);
+    }
+    const struct timespec times[2] = {{before.ModifiedSecs, 0}, {before.ModifiedSecs, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, written.constData(), times, 0), 0);
+    if (!inPlace) {
+        ASSERT_EQ(::rename(written.constData(), QFile::encodeName(path).constData()), 0);
+    }
 }
 
 // Adds one group of existing files as a scan would: the first kept, the rest marked.
@@ -68,6 +136,23 @@ inline QString Marks(const ResultsModel& m) {
     return out;
 }
 
+// Records the progress texts and cancels the run at the n-th of them.
+class Progress final : public ActionObserver {
+public:
+    void SetMaximum(qint64) override {}
+    void SetValue(qint64) override {}
+    void ShowProgress(const QString& processing, const QString& processed) override {
+        Texts << processing << processed;
+        if (Texts.size() / 2 == CancelAt && Run)
+            Run->Cancel();
+    }
+    void Yield() override {}
+
+    QStringList Texts;
+    qsizetype CancelAt = 0;
+    ActionRun* Run = nullptr;
+};
+
 class ActionsTest : public ::testing::Test {
 protected:
     void SetUp() override { SetMessageService(&messages); }
@@ -82,36 +167,57 @@ protected:
     }
 
     // Writes ProfileFolder/<name>.xml with the action settings of a profile.
-    static void WriteProfile(const QString& name, const ProfileSettings& s) {
+    static void WriteProfile(const QString& name, const ActionSettings& s) {
         modXML::Document doc;
         modXML::NewDocument(doc, QStringLiteral("echofind"));
         pugi::xml_node root = doc.Root();
+        const auto set = [](pugi::xml_node node, const char* attribute, const QString& value) {
+            modXML::SetAttribute(node, QString::fromLatin1(attribute), value);
+        };
         if (!s.ScanFolders.isEmpty()) {
             pugi::xml_node scan = root.append_child("profileoption");
             for (const QString& folder : s.ScanFolders)
-                modXML::SetAttribute(scan.append_child("folder"), QStringLiteral("path"), folder);
-            modXML::SetAttribute(scan.append_child("subfolder"), QStringLiteral("include"),
-                                 QStringLiteral("True"));
+                set(scan.append_child("folder"), "path", folder);
+            set(scan.append_child("subfolder"), "include", QStringLiteral("True"));
         }
         pugi::xml_node remove = root.append_child("removeoption").append_child("criteria");
-        modXML::SetAttribute(remove, QStringLiteral("delto"), s.DeleteTo);
-        modXML::SetAttribute(remove, QStringLiteral("folder"), s.Folder);
-        modXML::SetAttribute(remove, QStringLiteral("deleteemptyfolder"), s.DeleteEmptyFolder);
-        modXML::SetAttribute(root.append_child("singlecopy").append_child("criteria"),
-                             QStringLiteral("createin"), s.CreateIn);
+        set(remove, "delto", s.DeleteTo);
+        set(remove, "folder", s.Folder);
+        set(remove, "deleteemptyfolder", s.DeleteEmptyFolder);
+        set(root.append_child("singlecopy").append_child("criteria"), "createin", s.CreateIn);
         pugi::xml_node report = root.append_child("export").append_child("exportreport");
-        modXML::SetAttribute(report, QStringLiteral("location"), s.ExportLocation);
-        modXML::SetAttribute(report, QStringLiteral("format"), s.ExportFormat);
+        set(report, "location", s.ExportLocation);
+        set(report, "format", s.ExportFormat);
+        pugi::xml_node protect = root.append_child("protect");
+        for (const QString& folder : s.Protected)
+            set(protect.append_child("protectedfolder"), "path", folder);
         ASSERT_TRUE(modXML::Save(doc, modCommon::ProfileFolder + name + QStringLiteral(".xml")));
     }
 
-    static qint64 AddGroup(ResultsModel& model, const QStringList& paths) {
-        return AddScannedGroup(model, paths);
+    // Runs an action of profile "P" with the cursor on the row, as the window does: over
+    // the group for DeleteGroup, else over every row, unless told how many.
+    Outcome Act(ResultsModel& m, const QString& action, qint64 row = 1, qint64 count = 0,
+                const std::function<void(ActionRun&)>& prepare = {}) {
+        ActionRun run(m, &progress, messages);
+        progress.Run = &run;
+        run.Action = action;
+        run.FileCount = count > 0                  ? count
+                        : action == u"DeleteGroup" ? ResultsModel::GetGroupFileCount(m.Text(row, 2))
+                                                   : m.RowCount();
+        if (prepare)
+            prepare(run);
+        m.SetCurrent(row, 1);
+        const Outcome outcome = run.Execute(QStringLiteral(" P ")); // blanks are no part of it
+        progress.Run = nullptr;
+        return outcome;
     }
 
-    // Lets a run of another user take the action lock and write the run's records.
-    static void ShareAppFolder() {
-        for (const QString& folder : {modCommon::AppPath, modCommon::UserPath, modCommon::LogPath})
+    // Lets a run of another user into the tree, take the action lock and write the run's
+    // records and its failed-system-call lines.
+    void ShareAppFolder() const {
+        ::chmod(QFile::encodeName(Tree().Root()).constData(), 0755);
+        for (const QString& folder : {modCommon::AppPath, modCommon::UserPath, modCommon::LogPath,
+                                      modCommon::AppPath + QStringLiteral("Log")})
             ::chmod(QFile::encodeName(folder).constData(), 0777);
     }
 
@@ -120,6 +226,7 @@ protected:
 
     testing_support::AppFolder app;
     testing_support::ScriptedMessages messages;
+    Progress progress;
 
 private:
     testing_support::TrashInTree m_trash{Tree().Path(QStringLiteral("home"))};
@@ -134,8 +241,31 @@ protected:
             a << Tree().CreateFile(QString::fromLatin1(rel), "aaaa", 1700000000);
         for (const char* rel : {"d1/b.txt", "d2/b.txt"})
             b << Tree().CreateFile(QString::fromLatin1(rel), "bb", 1700000000);
-        AddGroup(model, a);
-        AddGroup(model, b);
+        Rescan();
+    }
+    // The rows filled afresh from the files as they are now.
+    void Rescan() {
+        model.ClearRecs();
+        AddScannedGroup(model, a);
+        AddScannedGroup(model, b);
+    }
+    // Profile "P" written, the groups made.
+    void Start(const ActionSettings& s) {
+        WriteProfile(QStringLiteral("P"), s);
+        MakeGroups();
+    }
+    // The files written afresh, the rows filled from them, the counts back at nought.
+    void Restart() {
+        for (const char* folder : {"d1", "d2", "d3"})
+            QDir(Tree().Path(QString::fromLatin1(folder))).removeRecursively();
+        a.clear();
+        b.clear();
+        modLog::ResetRunStats();
+        MakeGroups();
+    }
+    Outcome Act(const QString& action, qint64 row = 1, qint64 count = 0,
+                const std::function<void(ActionRun&)>& prepare = {}) {
+        return ActionsTest::Act(model, action, row, count, prepare);
     }
     QString Flags() const { return RowFlags(model); }
 

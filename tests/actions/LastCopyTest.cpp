@@ -6,47 +6,54 @@
 #include "ActionsFixture.h"
 #include "FileSystems.h"
 
-#include "actions/ActionRun.h"
-#include "actions/clsCleanup.h"
 #include "app/RunJournal.h"
 
+#include <QFileInfo>
+
 #include <atomic>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-using actions_testing::Contents;
-using actions_testing::ProfileSettings;
-using Outcome = ActionRun::Outcome;
+using namespace Qt::StringLiterals;
+using namespace actions_testing;
 
 QByteArray Native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-class LastCopy : public actions_testing::TwoGroupsTest {
+class LastCopy : public TwoGroupsTest {
 protected:
-    void Use(const char* method) {
-        ProfileSettings s;
-        s.DeleteTo = QString::fromLatin1(method);
-        s.Folder = Tree().Path(QStringLiteral("target"));
-        s.CreateIn = Tree().Path(QStringLiteral("single"));
-        WriteProfile(QStringLiteral("P"), s);
+    void Use(const char* method, const QString& folder = {}) {
+        ActionSettings s(QString::fromLatin1(method),
+                         folder.isEmpty() ? Tree().Path(u"target"_s) : folder);
+        s.CreateIn = Tree().Path(u"single"_s);
+        WriteProfile(u"P"_s, s);
     }
-    Outcome Execute(const QString& action = QStringLiteral("DeleteAll")) {
-        ActionRun run(model, nullptr, messages);
-        run.Action = action;
-        run.FileCount = model.RowCount();
-        model.SetCurrent(1, 1);
-        return run.Execute(QStringLiteral("P"));
+    void Start(const char* method, const QString& folder = {}) {
+        Use(method, folder);
+        MakeGroups();
     }
     QStringList Journal() const {
-        QFile f(RunJournal::FileFor(QStringLiteral("P")));
+        QFile f(RunJournal::FileFor(u"P"_s));
         return f.open(QIODevice::ReadOnly)
                    ? QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)
                    : QStringList();
+    }
+    // Renames a folder of the tree and puts a link to the other (also of the tree) in its
+    // place, or that other folder itself.
+    void Swap(const QString& folder, const QString& other, bool asLink) const {
+        const QByteArray path = Native(Tree().Path(folder));
+        ASSERT_EQ(::rename(path.constData(), (path + ".old").constData()), 0);
+        const QByteArray to = Native(Tree().Path(other));
+        ASSERT_EQ(asLink ? ::symlink(to.constData(), path.constData())
+                         : ::rename(to.constData(), path.constData()),
+                  0);
+    }
+    qsizetype FilesIn(const QString& folder) const {
+        return QDir(Tree().Path(folder)).entryList(QDir::Files).size();
     }
 };
 
@@ -55,54 +62,36 @@ class EveryRemoval : public LastCopy, public ::testing::WithParamInterface<const
 // d2 became a link to a folder outside the tree, d3 another real folder: both hold a file
 // of the same name and bytes, which the run must not touch.
 TEST_P(EveryRemoval, AFolderSwappedAfterTheScanLeadsNowhereElse) {
-    Use(GetParam());
-    MakeGroups();
-    const QString outside = Tree().CreateFile(QStringLiteral("outside/a.txt"), "aaaa", 1700000000);
-    const QString other = Tree().CreateFile(QStringLiteral("other/a.txt"), "aaaa", 1700000000);
-    ASSERT_EQ(::rename(Native(Tree().Path(QStringLiteral("d2"))),
-                       Native(Tree().Path(QStringLiteral("d2.old")))),
-              0);
-    ASSERT_EQ(::symlink(Native(Tree().Path(QStringLiteral("outside"))),
-                        Native(Tree().Path(QStringLiteral("d2")))),
-              0);
-    ASSERT_EQ(::rename(Native(Tree().Path(QStringLiteral("d3"))),
-                       Native(Tree().Path(QStringLiteral("d3.old")))),
-              0);
-    ASSERT_EQ(::rename(Native(Tree().Path(QStringLiteral("other"))),
-                       Native(Tree().Path(QStringLiteral("d3")))),
-              0);
+    Start(GetParam());
+    const QString outside = Tree().CreateFile(u"outside/a.txt"_s, "aaaa", 1700000000);
+    Tree().CreateFile(u"other/a.txt"_s, "aaaa", 1700000000);
+    Swap(u"d2"_s, u"outside"_s, true);
+    Swap(u"d3"_s, u"other"_s, false);
 
-    ASSERT_EQ(Execute(), Outcome::Finished);
-    EXPECT_EQ(Flags(), QStringLiteral("..rr..r"));
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(Flags(), u"..rr..r"_s);
     EXPECT_EQ(Contents(outside), QByteArray("aaaa"));
-    EXPECT_EQ(Contents(Tree().Path(QStringLiteral("d3/a.txt"))), QByteArray("aaaa"));
-    EXPECT_EQ(QDir(Tree().Path(QStringLiteral("outside"))).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("a.txt")});
-    const QString skipped = QStringLiteral(" - ") + ActionRun::SkippedText;
+    EXPECT_EQ(Contents(Tree().Path(u"d3/a.txt"_s)), QByteArray("aaaa"));
+    EXPECT_EQ(QDir(Tree().Path(u"outside"_s)).entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"a.txt"_s});
+    const QString skipped = ActionRun::SkippedText;
     EXPECT_EQ(ActionLines().mid(0, 3),
-              (QStringList{a[1] + skipped, a[2] + skipped, b[1] + skipped}));
+              (QStringList{Said(a[1], skipped), Said(a[2], skipped), Said(b[1], skipped)}));
     EXPECT_EQ(Errors(), 3);
     // Nothing that could not be done was put on record as done.
-    EXPECT_EQ(Journal().filter(QStringLiteral("/d2/")).size(), 0);
+    EXPECT_EQ(Journal().filter(u"/d2/"_s).size(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, EveryRemoval,
                          ::testing::Values("recycle", "permanent", "move", "zip", "hardlink"));
 
 TEST_F(LastCopy, ASingleCopyIsMadeOfTheFileTheScanSawOrNotAtAll) {
-    Use("recycle");
-    MakeGroups();
-    Tree().CreateFile(QStringLiteral("outside/a.txt"), "secret", 1700000000);
-    ASSERT_EQ(::rename(Native(Tree().Path(QStringLiteral("d1"))),
-                       Native(Tree().Path(QStringLiteral("d1.old")))),
-              0);
-    ASSERT_EQ(::symlink(Native(Tree().Path(QStringLiteral("outside"))),
-                        Native(Tree().Path(QStringLiteral("d1")))),
-              0);
-    ASSERT_EQ(Execute(QStringLiteral("SingleCopy")), Outcome::Finished);
-    EXPECT_FALSE(QFile::exists(Tree().Path(QStringLiteral("single/P")) + a[0]));
-    EXPECT_EQ(ActionLines().first(),
-              a[0] + QStringLiteral(" - Error occured while creating single copy"));
+    Start("recycle");
+    Tree().CreateFile(u"outside/a.txt"_s, "secret", 1700000000);
+    Swap(u"d1"_s, u"outside"_s, true);
+    ASSERT_EQ(Act(u"SingleCopy"_s), Outcome::Finished);
+    EXPECT_FALSE(QFile::exists(Tree().Path(u"single/P"_s) + a[0]));
+    EXPECT_EQ(ActionLines().first(), Said(a[0], u"Error occured while creating single copy"_s));
 }
 
 // On FAT the change time is the modified time: a file rewritten in place and given back its
@@ -113,70 +102,55 @@ TEST_F(LastCopy, OnFatAFileRewrittenInPlaceIsComparedNotTrusted) {
         GTEST_SKIP() << fat.Skip();
     ASSERT_TRUE(fat.Mounted());
     Use("permanent");
-    const QString kept = fat.Root() + QStringLiteral("/kept.bin");
-    const QString copy = fat.Root() + QStringLiteral("/sub/copy.bin");
+    const QString kept = fat.Root() + u"/kept.bin"_s;
+    const QString copy = fat.Root() + u"/sub/copy.bin"_s;
     for (const QString& path : {kept, copy}) {
         QDir().mkpath(path.section(u'/', 0, -2));
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(5000, 'k'));
     }
-    AddGroup(model, {kept, copy});
-    modAPI::FileInfo before;
-    ASSERT_EQ(modAPI::MyStat(copy, before), 1);
-    {
-        QFile f(copy);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.write("only copy of this");
-    }
-    const struct timespec times[2] = {{before.ModifiedSecs, 0}, {before.ModifiedSecs, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, Native(copy).constData(), times, 0), 0);
+    AddScannedGroup(model, {kept, copy});
+    Rewrite(copy, "only copy of this");
 
-    ASSERT_EQ(Execute(), Outcome::Finished);
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     EXPECT_TRUE(QFile::exists(copy));
-    EXPECT_EQ(Flags(), QStringLiteral("..r"));
+    EXPECT_EQ(Flags(), u"..r"_s);
     EXPECT_EQ(Errors(), 1);
-    EXPECT_EQ(ActionLines().first(), copy + QStringLiteral(" - ") + ActionRun::DiffersText + kept);
+    EXPECT_EQ(ActionLines().first(), Said(copy, ActionRun::DiffersText + kept));
 }
 
 // Another process acting on the same files holds them locked: its kept copy (shared) is
 // never removed here, and a file it is removing (exclusive) is not kept here either.
 TEST_F(LastCopy, FilesHeldByAnotherRunAreLeftToIt) {
-    Use("permanent");
-    MakeGroups();
+    Start("permanent");
     const int keptByOther = ::open(Native(a[2]).constData(), O_RDONLY);
     const int removedByOther = ::open(Native(b[0]).constData(), O_RDONLY);
     ASSERT_EQ(::flock(keptByOther, LOCK_SH), 0);
     ASSERT_EQ(::flock(removedByOther, LOCK_EX), 0);
-    ASSERT_EQ(Execute(), Outcome::Finished);
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     ::close(keptByOther);
     ::close(removedByOther);
-    EXPECT_EQ(Flags(), QStringLiteral("..sr..r"));
-    const QString busy = QStringLiteral(" - ") + ActionRun::BusyText;
-    EXPECT_EQ(ActionLines().filter(ActionRun::BusyText), (QStringList{a[2] + busy, b[1] + busy}));
+    EXPECT_EQ(Flags(), u"..sr..r"_s);
+    EXPECT_EQ(ActionLines().filter(ActionRun::BusyText),
+              (QStringList{Said(a[2], ActionRun::BusyText), Said(b[1], ActionRun::BusyText)}));
     for (const QString& path : {a[0], a[2], b[0], b[1]})
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
 }
 
 TEST_F(LastCopy, AHardLinkNeverHandsOverOwnerOrPermissions) {
-    Use("hardlink");
-    MakeGroups();
+    Start("hardlink");
     ASSERT_EQ(::chmod(Native(a[1]).constData(), 0600), 0);
-    if (::geteuid() == 0) {
-        const uid_t other = testing_support::UnusedId();
-        ASSERT_EQ(::chown(Native(a[2]).constData(), other, other), 0);
-    } else {
-        ASSERT_EQ(::chmod(Native(a[2]).constData(), 0640), 0);
-    }
-    model.ClearRecs();
-    AddGroup(model, a);
-    AddGroup(model, b);
-    ASSERT_EQ(Execute(), Outcome::Finished);
-    EXPECT_EQ(Flags(), QStringLiteral("..rr..s"));
-    const QString refused = QStringLiteral(" - Not replaced by a hard link: its owner, group or "
-                                           "permissions differ from ") +
-                            a[0];
-    EXPECT_EQ(ActionLines().mid(0, 2), (QStringList{a[1] + refused, a[2] + refused}));
+    // Another owner where the tests may give one, else other permissions again.
+    const uid_t other = testing_support::UnusedId();
+    if (::geteuid() != 0 || ::chown(Native(a[2]).constData(), other, other) != 0)
+        Tree().SetMode(u"d3/a.txt"_s, 0640);
+    Rescan(); // rows with the change times that came with it
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(Flags(), u"..rr..s"_s);
+    const QString refused =
+        u"Not replaced by a hard link: its owner, group or permissions differ from "_s + a[0];
+    EXPECT_EQ(ActionLines().mid(0, 2), (QStringList{Said(a[1], refused), Said(a[2], refused)}));
     EXPECT_EQ(QFileInfo(a[1]).permissions() & QFile::ReadOther, 0);
 }
 
@@ -188,12 +162,11 @@ TEST_F(LastCopy, NoRemovalWithoutItsRecord) {
         GTEST_SKIP() << logs.Skip();
     Use("permanent");
     for (int i = 0; i < 120; ++i)
-        AddGroup(model,
-                 {Tree().CreateFile(QStringLiteral("k/%1.bin").arg(i), QByteArray::number(i)),
-                  Tree().CreateFile(QStringLiteral("m/%1.bin").arg(i), QByteArray::number(i))});
-    // Full but for one page: the journal's first lines fit, a few dozen more do not.
+        AddScannedGroup(model, {Tree().CreateFile(u"k/%1.bin"_s.arg(i), QByteArray::number(i)),
+                                Tree().CreateFile(u"m/%1.bin"_s.arg(i), QByteArray::number(i))});
+    // Full but for the given room: the journal's first lines fit, a few dozen more do not.
     const auto fill = [&](qint64 leave) {
-        QFile filler(modCommon::LogPath + QStringLiteral("filler"));
+        QFile filler(modCommon::LogPath + u"filler"_s);
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Truncate));
         const QByteArray page(4096, 'f');
         while (filler.write(page) == page.size() && filler.flush()) {
@@ -202,100 +175,79 @@ TEST_F(LastCopy, NoRemovalWithoutItsRecord) {
         filler.resize(filler.size() - leave);
     };
     fill(0);
-    EXPECT_EQ(Execute(), Outcome::NotRecorded);
+    EXPECT_EQ(Act(u"DeleteAll"_s), Outcome::NotRecorded);
     EXPECT_EQ(Flags(), QString(model.RowCount(), u'.'));
-    EXPECT_TRUE(messages.Texts().last().startsWith(
-        QStringLiteral("Nothing was done: the record of this run")));
-    EXPECT_TRUE(QDir(Tree().Path(QStringLiteral("m"))).entryList(QDir::Files).size() == 120);
+    EXPECT_TRUE(messages.Texts().last().startsWith(u"Nothing was done: the record of this run"_s));
+    EXPECT_EQ(FilesIn(u"m"_s), 120);
 
     fill(4096);
-    EXPECT_EQ(Execute(), Outcome::NotRecorded);
+    EXPECT_EQ(Act(u"DeleteAll"_s), Outcome::NotRecorded);
     // Said, and so is the run log that a full disk cannot take either.
     const QStringList said = messages.Texts().mid(1);
     ASSERT_EQ(said.size(), 2);
     EXPECT_TRUE(said[0].startsWith(
-        QStringLiteral("The run stopped before the next file: its record could not be written")));
-    EXPECT_TRUE(said[1].startsWith(QStringLiteral("The run log ")));
-    const QStringList journal = Journal();
-    const qsizetype removed =
-        120 - QDir(Tree().Path(QStringLiteral("m"))).entryList(QDir::Files).size();
+        u"The run stopped before the next file: its record could not be written"_s));
+    EXPECT_TRUE(said[1].startsWith(u"The run log "_s));
+    const qsizetype removed = 120 - FilesIn(u"m"_s);
     EXPECT_GT(removed, 0);
     EXPECT_LT(removed, 120);
     // Every file removed has its line; the files after the stop are all still there.
-    EXPECT_EQ(journal.filter(QStringLiteral("act\tdelete\t")).size(), removed);
-    EXPECT_EQ(ActionLines().filter(QStringLiteral(" - Deleted permanently")).size(), removed);
-    for (int i = 0; i < 120; ++i)
-        EXPECT_TRUE(Tree().Exists(QStringLiteral("k/%1.bin").arg(i)));
+    EXPECT_EQ(Journal().filter(u"act\tdelete\t"_s).size(), removed);
+    EXPECT_EQ(ActionLines().filter(u" - Deleted permanently"_s).size(), removed);
+    EXPECT_EQ(FilesIn(u"k"_s), 120);
 }
 
 TEST_F(LastCopy, TheJournalSaysWhatIsAboutToBeDoneAndWhatWasDone) {
-    Use("move");
-    MakeGroups();
-    ASSERT_EQ(Execute(), Outcome::Finished);
+    Start("move");
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     const QStringList journal = Journal();
     ASSERT_EQ(journal.size(), 8);
-    EXPECT_TRUE(journal[0].startsWith(QStringLiteral("run\t")));
-    EXPECT_TRUE(journal[0].endsWith(QStringLiteral("\tDeleteAll\tmove")));
-    const QString target = Tree().Path(QStringLiteral("target"));
-    EXPECT_TRUE(journal[1].startsWith(QStringLiteral("act\tmove\t") + a[1] + u'\t' + target + a[1] +
-                                      u'\t'));
-    EXPECT_EQ(journal[2], QStringLiteral("done\t") + a[1] + u'\t' + target + a[1]);
-    EXPECT_TRUE(journal[7].startsWith(QStringLiteral("end\t")));
-    EXPECT_TRUE(journal[7].endsWith(QStringLiteral("\tfinished")));
+    EXPECT_TRUE(journal[0].startsWith(u"run\t"_s));
+    EXPECT_TRUE(journal[0].endsWith(u"\tDeleteAll\tmove"_s));
+    const QString target = Tree().Path(u"target"_s);
+    EXPECT_TRUE(journal[1].startsWith(u"act\tmove\t"_s + a[1] + u'\t' + target + a[1] + u'\t'));
+    EXPECT_EQ(journal[2], u"done\t"_s + a[1] + u'\t' + target + a[1]);
+    EXPECT_TRUE(journal[7].startsWith(u"end\t"_s));
+    EXPECT_TRUE(journal[7].endsWith(u"\tfinished"_s));
 }
 
 // A run killed while copying into the move folder or writing the archive leaves a
 // temporary file of ours; the next run that writes there clears it, and nothing else.
 TEST_F(LastCopy, LeftoversOfAKilledRunAreClearedByTheNext) {
-    MakeGroups();
-    const QString folder = Tree().Path(QStringLiteral("target")) + a[1].section(u'/', 0, -2);
-    const QString stale =
-        Tree().CreateFile((folder + QStringLiteral("/.echofind-Ab12Cd")).mid(Tree().Root().size()),
-                          "half", 1700000000);
-    const QString staleZip =
-        Tree().CreateFile(QStringLiteral("target/P.zip.Zz9Yy8"), "half", 1700000000);
-    const QString fresh =
-        Tree().CreateFile((folder + QStringLiteral("/.echofind-Fresh1")).mid(Tree().Root().size()),
-                          "now", 4102444800);
-    const QString notOurs = Tree().CreateFile(
-        (folder + QStringLiteral("/.echofind-long-name")).mid(Tree().Root().size()), "x",
-        1700000000);
-    Use("move");
-    ASSERT_EQ(Execute(), Outcome::Finished);
+    Start("move");
+    const QString folder = u"target"_s + a[1].section(u'/', 0, -2);
+    const QString stale = Tree().CreateFile(folder + u"/.echofind-Ab12Cd"_s, "half", 1700000000);
+    const QString staleZip = Tree().CreateFile(u"target/P.zip.Zz9Yy8"_s, "half", 1700000000);
+    const QString fresh = Tree().CreateFile(folder + u"/.echofind-Fresh1"_s, "now", 4102444800);
+    const QString notOurs = Tree().CreateFile(folder + u"/.echofind-long-name"_s, "x", 1700000000);
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     EXPECT_FALSE(QFile::exists(stale));
     EXPECT_TRUE(QFile::exists(fresh) && QFile::exists(notOurs) && QFile::exists(staleZip));
-    model.ClearRecs();
-    a.clear();
-    b.clear();
-    MakeGroups();
+    Restart();
     Use("zip");
-    ASSERT_EQ(Execute(), Outcome::Finished);
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     EXPECT_FALSE(QFile::exists(staleZip));
-    EXPECT_TRUE(QFile::exists(Tree().Path(QStringLiteral("target/P.zip"))));
+    EXPECT_TRUE(QFile::exists(Tree().Path(u"target/P.zip"_s)));
 }
 
 TEST_F(LastCopy, AMoveAcrossFileSystemsCopiesWholeBeforeTheFileGoes) {
     testing_support::PrivateMount other;
     if (other.Skip())
         GTEST_SKIP() << other.Skip();
-    ProfileSettings s;
-    s.DeleteTo = QStringLiteral("move");
-    s.Folder = other.Root();
-    WriteProfile(QStringLiteral("P"), s);
-    MakeGroups();
+    Start("move", other.Root());
     // An earlier copy of the same path is in the move folder already.
     const QString earlier = other.Root() + a[1];
     QDir().mkpath(earlier.section(u'/', 0, -2));
     QFile(earlier).open(QIODevice::WriteOnly);
-    ASSERT_EQ(Execute(), Outcome::Finished);
-    EXPECT_EQ(Flags(), QStringLiteral("..ss..s"));
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(Flags(), u"..ss..s"_s);
     EXPECT_EQ(Contents(earlier), QByteArray());
-    EXPECT_EQ(Contents(earlier.chopped(4) + QStringLiteral(" (2).txt")), QByteArray("aaaa"));
+    EXPECT_EQ(Contents(earlier.chopped(4) + u" (2).txt"_s), QByteArray("aaaa"));
     EXPECT_EQ(QFileInfo(other.Root() + a[2]).lastModified().toSecsSinceEpoch(), 1700000000);
     EXPECT_FALSE(QFile::exists(a[1]) || QFile::exists(a[2]) || QFile::exists(b[1]));
     EXPECT_TRUE(QDir(earlier.section(u'/', 0, -2))
                     .entryList(QDir::Hidden | QDir::Files)
-                    .filter(QStringLiteral(".echofind"))
+                    .filter(u".echofind"_s)
                     .isEmpty());
 }
 
@@ -304,31 +256,26 @@ TEST_F(LastCopy, AMoveAcrossFileSystemsCopiesWholeBeforeTheFileGoes) {
 TEST_F(LastCopy, AFolderFlippingDuringTheRunNeverCostsAFileOutsideTheTree) {
     Use("permanent");
     constexpr int Files = 600;
-    QStringList kept, marked;
     for (int i = 0; i < Files; ++i) {
         const QByteArray bytes = QByteArray::number(i).repeated(8);
-        kept << Tree().CreateFile(QStringLiteral("k/%1").arg(i), bytes, 1700000000);
-        marked << Tree().CreateFile(QStringLiteral("d/%1").arg(i), bytes, 1700000000);
-        Tree().CreateFile(QStringLiteral("outside/%1").arg(i), bytes, 1700000000);
+        AddScannedGroup(model, {Tree().CreateFile(u"k/%1"_s.arg(i), bytes, 1700000000),
+                                Tree().CreateFile(u"d/%1"_s.arg(i), bytes, 1700000000)});
+        Tree().CreateFile(u"outside/%1"_s.arg(i), bytes, 1700000000);
     }
-    for (int i = 0; i < Files; ++i)
-        AddGroup(model, {kept[i], marked[i]});
-    ASSERT_EQ(::symlink(Native(Tree().Path(QStringLiteral("outside"))),
-                        Native(Tree().Path(QStringLiteral("flip")))),
-              0);
+    ASSERT_TRUE(QFile::link(Tree().Path(u"outside"_s), Tree().Path(u"flip"_s)));
     std::atomic<bool> stop = false;
     std::thread flipper([&] {
-        const QByteArray d = Native(Tree().Path(QStringLiteral("d")));
-        const QByteArray flip = Native(Tree().Path(QStringLiteral("flip")));
+        const QByteArray d = Native(Tree().Path(u"d"_s));
+        const QByteArray flip = Native(Tree().Path(u"flip"_s));
         while (!stop)
             ::renameat2(AT_FDCWD, d.constData(), AT_FDCWD, flip.constData(), RENAME_EXCHANGE);
     });
-    const Outcome outcome = Execute();
+    const Outcome outcome = Act(u"DeleteAll"_s);
     stop = true;
     flipper.join();
     ASSERT_EQ(outcome, Outcome::Finished);
-    EXPECT_EQ(QDir(Tree().Path(QStringLiteral("outside"))).entryList(QDir::Files).size(), Files);
-    EXPECT_EQ(QDir(Tree().Path(QStringLiteral("k"))).entryList(QDir::Files).size(), Files);
+    EXPECT_EQ(FilesIn(u"outside"_s), Files);
+    EXPECT_EQ(FilesIn(u"k"_s), Files);
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #include "ActionsFixture.h"
 
 #include "actions/MarkRules.h"
-#include "actions/ResultsModel.h"
-#include "app/modAPI.h"
-#include "app/modCommon.h"
-#include "app/modLog.h"
+
+#include <QRegularExpression>
 
 #include <ostream>
 #include <vector>
@@ -16,331 +14,186 @@ static void PrintTo(const QString& text, std::ostream* os) {
 
 namespace {
 
+using namespace Qt::StringLiterals;
+using actions_testing::Marks;
 using MarkRules::Rule;
 
-// One file of a test group. Marks read '.' unmarked, 'X' marked; "s" struck, "r" red.
-struct File {
-    const char* Path;
-    qint64 Modified = 1000;
-    qint64 Size = 10;
-    const char* State = "";
-};
-
 // Fills the model as a scan does (first file of a group unmarked), then applies the
-// starting marks, which may be any the clicks and actions can leave.
-void Fill(ResultsModel& m, const std::vector<std::vector<File>>& groups, const QString& marks = {},
-          bool exactTimes = true) {
+// starting marks, which may be any the clicks and actions can leave, as Marks() prints
+// them. Groups are written " | " between groups and a blank between files; a file is its
+// path, then optionally "@" its modified time (1000), "#" its size (10) and "+" its state:
+// "s" struck (removed), "r" red.
+void Fill(ResultsModel& m, const char* groups, const char* marks = "", bool exactTimes = true) {
+    static const QRegularExpression form(u"^([^@#+]+)(?:@(\\d+))?(?:#(\\d+))?(?:\\+([sr]+))?$"_s);
     m.ClearRecs();
     quint64 inode = 1;
-    for (const auto& group : groups) {
-        const QString name = QString::fromUtf8(group.front().Path).section(u'/', -1);
-        const qint64 header = m.AddHeader(name);
-        bool first = true;
-        for (const File& f : group) {
-            const QString path = QString::fromUtf8(f.Path);
-            m.AddRow(first,
-                     {path.section(u'/', -1), path, QString(), modLog::DateTextFromSecs(f.Modified),
-                      f.Size, QStringLiteral("N")},
-                     {1, inode++, 5, exactTimes ? f.Modified : 0});
-            first = false;
-            const qint64 row = m.RowCount();
-            if (QByteArrayView(f.State).contains('s'))
-                m.SetFlag(row, ResultsModel::FlagStruck, true);
-            if (QByteArrayView(f.State).contains('r'))
-                m.SetFlag(row, ResultsModel::FlagRed, true);
+    for (const QString& group : QString::fromUtf8(groups).split(u" | "_s)) {
+        const QStringList files = group.split(u' ');
+        const qint64 header = m.AddHeader(form.match(files[0]).captured(1).section(u'/', -1));
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const QRegularExpressionMatch f = form.match(files[i]);
+            ASSERT_TRUE(f.hasMatch()) << files[i].toStdString();
+            const QString path = f.captured(1);
+            const qint64 modified = f.captured(2).isEmpty() ? 1000 : f.captured(2).toLongLong();
+            const qint64 size = f.captured(3).isEmpty() ? 10 : f.captured(3).toLongLong();
+            m.AddRow(i == 0,
+                     {path.section(u'/', -1), path, QString(), modLog::DateTextFromSecs(modified),
+                      size, u"N"_s},
+                     {1, inode++, 5, exactTimes ? modified : 0});
+            for (const QChar state : f.captured(4))
+                m.SetFlag(m.RowCount(),
+                          state == u's' ? ResultsModel::FlagStruck : ResultsModel::FlagRed, true);
         }
-        m.UpdateHeader(header, QString::number(group.size()));
+        m.UpdateHeader(header, QString::number(files.size()));
     }
-    // The starting marks, group by group as Marks() prints them.
-    if (!marks.isEmpty()) {
-        qsizetype at = 0;
-        for (qint64 row = 1; row <= m.RowCount(); ++row) {
-            if (m.HasEmptyMark(row)) {
-                if (row > 1)
-                    ++at; // the '|' between groups
-                continue;
-            }
-            m.SetMark(row, marks[at++] == u'X');
-        }
-    }
+    const QString starting = QString::fromUtf8(marks).remove(u'|');
+    for (qint64 row = 1, at = 0; row <= m.RowCount() && !starting.isEmpty(); ++row)
+        if (!m.HasEmptyMark(row))
+            m.SetMark(row, starting[at++] == u'X');
 }
-
-using actions_testing::Marks;
 
 struct Case {
     const char* Name;
-    std::vector<std::vector<File>> Groups;
+    const char* Groups;
     const char* Before; // empty: as the scan marks them
     MarkRules::Request Request;
     const char* After;
     qint64 Spared = 0;
 };
 
-MarkRules::Request Keep(Rule rule, const char* folder = "", QStringList prot = {}) {
+MarkRules::Request Ask(Rule rule, const char* folder = "", QStringList prot = {}) {
     return {rule, QString::fromUtf8(folder), QString(), prot};
 }
-MarkRules::Request Under(Rule rule, const char* folder, QStringList prot = {}) {
-    return {rule, QString::fromUtf8(folder), QString(), prot};
-}
-MarkRules::Request Pattern(Rule rule, const char* pattern) {
-    return {rule, QString(), QString::fromUtf8(pattern), {}};
+MarkRules::Request Pattern(Rule rule, const char* pattern, QStringList prot = {}) {
+    return {rule, QString(), QString::fromUtf8(pattern), prot};
 }
 
-const QStringList Prot{QStringLiteral("/prot")};
+const QStringList Prot{u"/prot"_s};
 
 // Fills a model with each case's groups and marks, applies its rule and compares the marks.
 void Check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         ResultsModel m;
-        Fill(m, c.Groups, QString::fromUtf8(c.Before));
+        Fill(m, c.Groups, c.Before);
         const MarkRules::Outcome out = MarkRules::Apply(m, c.Request);
         EXPECT_EQ(Marks(m), QString::fromUtf8(c.After));
         EXPECT_EQ(out.Spared, c.Spared);
     }
 }
 
-TEST(MarkRules, EachRuleMarksAsItSays) {
-    const std::vector<Case> cases = {
-        {"newest",
-         {{{"/a/x", 100}, {"/b/x", 300}, {"/c/x", 200}}},
-         "",
-         Keep(Rule::KeepNewest),
-         "X.X"},
-        {"oldest",
-         {{{"/a/x", 300}, {"/b/x", 300}, {"/c/x", 100}}},
-         "",
-         Keep(Rule::KeepOldest),
-         "XX."},
-        {"newest tie: the first of the newest",
-         {{{"/a/x", 100}, {"/b/x", 300}, {"/c/x", 300}}},
-         "",
-         Keep(Rule::KeepNewest),
-         "X.X"},
-        {"newest re-marks what clicks left",
-         {{{"/a/x", 300}, {"/b/x", 100}, {"/c/x", 200}}},
-         "..X",
-         Keep(Rule::KeepNewest),
-         ".XX"},
-        {"shortest",
-         {{{"/aa/bb/x"}, {"/a/x"}, {"/cc/x"}}},
-         "",
-         Keep(Rule::KeepShortestPath),
-         "X.X"},
-        {"longest", {{{"/a/x"}, {"/cc/x"}, {"/aa/bb/x"}}}, "", Keep(Rule::KeepLongestPath), "XX."},
+TEST(MarkRules, EachRuleMarksAsItSaysAroundRemovedAndProtectedFiles) {
+    Check({
+        {"newest", "/a/x@100 /b/x@300 /c/x@200", "", Ask(Rule::KeepNewest), "X.X"},
+        {"oldest", "/a/x@300 /b/x@300 /c/x@100", "", Ask(Rule::KeepOldest), "XX."},
+        {"newest tie: the first of the newest", "/a/x@100 /b/x@300 /c/x@300", "",
+         Ask(Rule::KeepNewest), "X.X"},
+        {"newest re-marks what clicks left", "/a/x@300 /b/x@100 /c/x@200", "..X",
+         Ask(Rule::KeepNewest), ".XX"},
+        {"shortest", "/aa/bb/x /a/x /cc/x", "", Ask(Rule::KeepShortestPath), "X.X"},
+        {"longest", "/a/x /cc/x /aa/bb/x", "", Ask(Rule::KeepLongestPath), "XX."},
         // Six characters against five that take seven bytes: the reader's length counts.
-        {"shortest counts characters",
-         {{{"/abc/x"}, {"/\xc3\xa9\xc3\xa9/x"}}},
-         "",
-         Keep(Rule::KeepShortestPath),
-         "X."},
-        {"longest tie: the first",
-         {{{"/ab/x"}, {"/cd/x"}}},
-         "X.",
-         Keep(Rule::KeepLongestPath),
-         ".X"},
-        {"first under a folder",
-         {{{"/a/x"}, {"/keep/1/x"}, {"/keep/2/x"}}, {{"/a/y"}, {"/b/y"}}},
-         ".X.|X.",
-         Keep(Rule::KeepFirstUnder, "/keep"),
-         "X.X|X."},
-        {"first under is exact about names",
-         {{{"/keepers/x"}, {"/keep/x"}}},
-         "",
-         Keep(Rule::KeepFirstUnder, "/keep/"),
-         "X."},
-        {"every group at once",
-         {{{"/a/x", 1}, {"/b/x", 2}}, {{"/a/y", 5}, {"/b/y", 4}}, {{"/a/z", 7}, {"/b/z", 9}}},
-         "",
-         Keep(Rule::KeepNewest),
-         "X.|.X|X."},
+        {"shortest counts characters", "/abc/x /\xc3\xa9\xc3\xa9/x", "",
+         Ask(Rule::KeepShortestPath), "X."},
+        {"longest tie: the first", "/ab/x /cd/x", "X.", Ask(Rule::KeepLongestPath), ".X"},
+        {"first under a folder", "/a/x /keep/1/x /keep/2/x | /a/y /b/y", ".X.|X.",
+         Ask(Rule::KeepFirstUnder, "/keep"), "X.X|X."},
+        {"first under is exact about names", "/keepers/x /keep/x", "",
+         Ask(Rule::KeepFirstUnder, "/keep/"), "X."},
+        {"every group at once", "/a/x@1 /b/x@2 | /a/y@5 /b/y@4 | /a/z@7 /b/z@9", "",
+         Ask(Rule::KeepNewest), "X.|.X|X."},
 
-        {"mark under a folder",
-         {{{"/a/x"}, {"/d/x"}, {"/b/x"}}},
-         "..X",
-         Under(Rule::MarkUnder, "/d"),
-         ".XX"},
-        {"unmark under a folder",
-         {{{"/a/x"}, {"/d/x"}, {"/d/e/x"}}},
-         "",
-         Under(Rule::UnmarkUnder, "/d"),
-         "..."},
-        {"mark never takes the last copy",
-         {{{"/a/x"}, {"/d/x"}}},
-         "",
-         Under(Rule::MarkUnder, "/a"),
-         ".X",
-         1},
-        {"all under the folder: the first stays",
-         {{{"/d/a/x"}, {"/d/b/x"}, {"/d/c/x"}}},
-         "...",
-         Under(Rule::MarkUnder, "/d"),
-         ".XX",
-         1},
-        {"all under the folder: the one unmarked before stays",
-         {{{"/d/a/x"}, {"/d/b/x"}, {"/d/c/x"}}},
-         "X.X",
-         Under(Rule::MarkUnder, "/d"),
-         "X.X",
-         1},
-        {"mark leaves groups without such files alone",
-         {{{"/a/x"}, {"/b/x"}}},
-         "..",
-         Under(Rule::MarkUnder, "/d"),
-         ".."},
-        {"mark matching names, any case",
-         {{{"/a/p.JPG"}, {"/b/p.JPG"}}, {{"/a/q.png"}, {"/b/q.png"}}},
-         "..|..",
-         Pattern(Rule::MarkMatching, " *.jpg "),
-         ".X|..",
-         1},
-        {"unmark matching names",
-         {{{"/a/x1"}, {"/b/x2"}, {"/c/y"}}},
-         "",
-         Pattern(Rule::UnmarkMatching, "x?"),
+        {"mark under a folder", "/a/x /d/x /b/x", "..X", Ask(Rule::MarkUnder, "/d"), ".XX"},
+        {"unmark under a folder", "/a/x /d/x /d/e/x", "", Ask(Rule::UnmarkUnder, "/d"), "..."},
+        {"mark never takes the last copy", "/a/x /d/x", "", Ask(Rule::MarkUnder, "/a"), ".X", 1},
+        {"all under the folder: the first stays", "/d/a/x /d/b/x /d/c/x", "...",
+         Ask(Rule::MarkUnder, "/d"), ".XX", 1},
+        {"all under the folder: the one unmarked before stays", "/d/a/x /d/b/x /d/c/x", "X.X",
+         Ask(Rule::MarkUnder, "/d"), "X.X", 1},
+        {"mark leaves groups without such files alone", "/a/x /b/x", "..",
+         Ask(Rule::MarkUnder, "/d"), ".."},
+        {"mark matching names, any case", "/a/p.JPG /b/p.JPG | /a/q.png /b/q.png", "..|..",
+         Pattern(Rule::MarkMatching, " *.jpg "), ".X|..", 1},
+        {"unmark matching names", "/a/x1 /b/x2 /c/y", "", Pattern(Rule::UnmarkMatching, "x?"),
          "..X"},
-        {"an empty pattern names nothing",
-         {{{"/a/x"}, {"/b/x"}}},
-         "..",
-         Pattern(Rule::MarkMatching, "  "),
+        {"an empty pattern names nothing", "/a/x /b/x", "..", Pattern(Rule::MarkMatching, "  "),
          ".."},
-    };
-    Check(cases);
-}
 
-TEST(MarkRules, RemovedFilesKeepTheirMarkAndAreNeverTheKeptCopy) {
-    const std::vector<Case> cases = {
-        {"the newest was removed",
-         {{{"/a/x", 900, 10, "s"}, {"/b/x", 500}, {"/c/x", 100}}},
-         "XX.",
-         Keep(Rule::KeepNewest),
+        // Removed files keep their mark and are never the kept copy.
+        {"the newest was removed", "/a/x@900+s /b/x@500 /c/x@100", "XX.", Ask(Rule::KeepNewest),
          "X.X"},
-        {"the oldest was removed",
-         {{{"/a/x", 100, 10, "s"}, {"/b/x", 500}, {"/c/x", 300}}},
-         "X.X",
-         Keep(Rule::KeepOldest),
+        {"the oldest was removed", "/a/x@100+s /b/x@500 /c/x@300", "X.X", Ask(Rule::KeepOldest),
          "XX."},
         // A list read back may hold a removed file without a mark: it stays so, and is
         // not the copy that keeps the group.
-        {"an unmarked removed file is no kept copy",
-         {{{"/d/x", 1, 10, "s"}, {"/d/y"}, {"/e/x"}}},
-         ".X.",
-         Under(Rule::MarkUnder, "/e"),
-         ".X.",
-         1},
-        {"unmark passes removed files",
-         {{{"/d/x", 1, 10, "s"}, {"/d/y"}}},
-         "XX",
-         Under(Rule::UnmarkUnder, "/d"),
-         "X."},
-        {"a group all removed stays as it is",
-         {{{"/a/x", 1, 10, "s"}, {"/b/x", 2, 10, "s"}}},
-         "XX",
-         Keep(Rule::KeepNewest),
+        {"an unmarked removed file is no kept copy", "/d/x@1+s /d/y /e/x", ".X.",
+         Ask(Rule::MarkUnder, "/e"), ".X.", 1},
+        {"unmark passes removed files", "/d/x@1+s /d/y", "XX", Ask(Rule::UnmarkUnder, "/d"), "X."},
+        {"a group all removed stays as it is", "/a/x@1+s /b/x@2+s", "XX", Ask(Rule::KeepNewest),
          "XX"},
         {"a red file is kept only when nothing else is left",
-         {{{"/a/x", 900, 10, "r"}, {"/b/x", 100}},
-          {{"/a/y", 900, 10, "r"}, {"/b/y", 100, 10, "s"}}},
-         ".X|XX",
-         Keep(Rule::KeepNewest),
-         "X.|.X"},
-    };
-    Check(cases);
-}
+         "/a/x@900+r /b/x@100 | /a/y@900+r /b/y@100+s", ".X|XX", Ask(Rule::KeepNewest), "X.|.X"},
 
-TEST(MarkRules, AFileUnderAProtectedFolderIsTheOneKept) {
-    const std::vector<Case> cases = {
-        {"newest gives way to protected",
-         {{{"/a/x", 900}, {"/prot/x", 100}, {"/b/x", 500}}},
-         "",
-         Keep(Rule::KeepNewest, "", Prot),
-         "X.X"},
-        {"shortest gives way to protected",
-         {{{"/a/x"}, {"/prot/deep/x"}}},
-         "",
-         Keep(Rule::KeepShortestPath, "", Prot),
-         "X."},
-        {"between two protected the rule decides",
-         {{{"/prot/1/x", 100}, {"/prot/2/x", 900}, {"/a/x", 950}}},
-         "",
-         Keep(Rule::KeepNewest, "", Prot),
-         "X.X"},
-        {"a removed protected file is not kept",
-         {{{"/prot/x", 900, 10, "s"}, {"/a/x", 100}}},
-         "XX",
-         Keep(Rule::KeepNewest, "", Prot),
-         "X."},
+        // A file under a protected folder is the one kept.
+        {"newest gives way to protected", "/a/x@900 /prot/x@100 /b/x@500", "",
+         Ask(Rule::KeepNewest, "", Prot), "X.X"},
+        {"shortest gives way to protected", "/a/x /prot/deep/x", "",
+         Ask(Rule::KeepShortestPath, "", Prot), "X."},
+        {"between two protected the rule decides", "/prot/1/x@100 /prot/2/x@900 /a/x@950", "",
+         Ask(Rule::KeepNewest, "", Prot), "X.X"},
+        {"a removed protected file is not kept", "/prot/x@900+s /a/x@100", "XX",
+         Ask(Rule::KeepNewest, "", Prot), "X."},
         // The person named the folder to keep; a protected copy is never removed anyway.
-        {"first under: the chosen folder before protected",
-         {{{"/prot/x"}, {"/keep/x"}}},
-         "",
-         Keep(Rule::KeepFirstUnder, "/keep", Prot),
-         "X."},
+        {"first under: the chosen folder before protected", "/prot/x /keep/x", "",
+         Ask(Rule::KeepFirstUnder, "/keep", Prot), "X."},
         // Marking everything under a folder that holds the only other copy: the copy that
         // stays unmarked is the protected one, where the later removal would skip it.
-        {"the last copy left is the protected one",
-         {{{"/d/a/x"}, {"/d/prot/x"}}},
-         "..",
-         Under(Rule::MarkUnder, "/d", {QStringLiteral("/d/prot")}),
-         "X.",
-         1},
-        {"protected before the one unmarked earlier",
-         {{{"/d/x"}, {"/prot/d/x"}}},
-         ".X",
-         MarkRules::Request{Rule::MarkMatching, QString(), QStringLiteral("x"), Prot},
-         "X.",
-         1},
-    };
-    Check(cases);
+        {"the last copy left is the protected one", "/d/a/x /d/prot/x", "..",
+         Ask(Rule::MarkUnder, "/d", {u"/d/prot"_s}), "X.", 1},
+        {"protected before the one unmarked earlier", "/d/x /prot/d/x", ".X",
+         Pattern(Rule::MarkMatching, "x", Prot), "X.", 1},
+    });
 }
 
 TEST(MarkRules, AgeComesFromTheScanAndFromTheShownTimeOtherwise) {
     // Where the clocks went back, the later file can show the earlier time; the times the
     // scan carried still order them. Without them the shown time decides.
     ResultsModel m;
-    m.AddHeader(QStringLiteral("x"));
-    m.AddRow(true,
-             {QStringLiteral("x"), QStringLiteral("/a/x"), QString(),
-              QStringLiteral("2026-10-25 02:30:00"), 1},
-             {1, 1, 1, 1000});
-    m.AddRow(false,
-             {QStringLiteral("x"), QStringLiteral("/b/x"), QString(),
-              QStringLiteral("2026-10-25 02:10:00"), 1},
-             {1, 2, 1, 4000});
-    MarkRules::Apply(m, Keep(Rule::KeepNewest));
-    EXPECT_EQ(Marks(m), QStringLiteral("X."));
+    m.AddHeader(u"x"_s);
+    m.AddRow(true, {u"x"_s, u"/a/x"_s, QString(), u"2026-10-25 02:30:00"_s, 1}, {1, 1, 1, 1000});
+    m.AddRow(false, {u"x"_s, u"/b/x"_s, QString(), u"2026-10-25 02:10:00"_s, 1}, {1, 2, 1, 4000});
+    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    EXPECT_EQ(Marks(m), u"X."_s);
 
-    Fill(m, {{{"/a/x", 1800000000}, {"/b/x", 1700000000}, {"/c/x", 1750000000}}}, {}, false);
-    MarkRules::Apply(m, Keep(Rule::KeepOldest));
-    EXPECT_EQ(Marks(m), QStringLiteral("X.X"));
-    MarkRules::Apply(m, Keep(Rule::KeepNewest));
-    EXPECT_EQ(Marks(m), QStringLiteral(".XX"));
+    Fill(m, "/a/x@1800000000 /b/x@1700000000 /c/x@1750000000", "", false);
+    MarkRules::Apply(m, Ask(Rule::KeepOldest));
+    EXPECT_EQ(Marks(m), u"X.X"_s);
+    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    EXPECT_EQ(Marks(m), u".XX"_s);
 }
 
 TEST(MarkRules, RangeMarkingKeepsACopyPerGroupAndPassesCollapsedRows) {
     ResultsModel m;
     // Rows: 1 header, 2-4 files; 5 header, 6-7 files; 8 header, 9-10 files.
-    Fill(m, {{{"/a/x"}, {"/b/x"}, {"/c/x"}}, {{"/a/y"}, {"/b/y"}}, {{"/a/z"}, {"/b/z"}}},
-         QStringLiteral("...|..|.."));
+    Fill(m, "/a/x /b/x /c/x | /a/y /b/y | /a/z /b/z", "...|..|..");
     m.CollExpRows(8);
     // From the middle of the first group to the end, backwards.
     MarkRules::Outcome out = MarkRules::MarkRange(m, 10, 3, {});
-    EXPECT_EQ(Marks(m), QStringLiteral(".XX|.X|.."));
+    EXPECT_EQ(Marks(m), u".XX|.X|.."_s);
     EXPECT_EQ(out.Spared, 1); // the second group lay wholly in the range
     EXPECT_EQ(out.Changed, 3);
 
     m.CollExpRows(8);
     out = MarkRules::MarkRange(m, 9, 9, {});
-    EXPECT_EQ(Marks(m), QStringLiteral(".XX|.X|X."));
+    EXPECT_EQ(Marks(m), u".XX|.X|X."_s);
     out = MarkRules::MarkRange(m, 0, 100, {});
-    EXPECT_EQ(Marks(m), QStringLiteral(".XX|.X|X."));
+    EXPECT_EQ(Marks(m), u".XX|.X|X."_s);
     EXPECT_EQ(out.Changed, 0);
 }
 
 TEST(MarkRules, TotalsFollowEveryChangeAndViewsHearOnce) {
     ResultsModel m;
-    Fill(m, {{{"/a/x", 1, 1000}, {"/b/x", 2, 1000}, {"/c/x", 3, 1000}},
-             {{"/a/y", 1, 7}, {"/b/y", 2, 5}}});
+    Fill(m, "/a/x@1#1000 /b/x@2#1000 /c/x@3#1000 | /a/y@1#7 /b/y@2#5");
     EXPECT_EQ(m.Marks().Files, 3);
     EXPECT_EQ(m.Marks().Bytes, 2005);
 
@@ -348,8 +201,8 @@ TEST(MarkRules, TotalsFollowEveryChangeAndViewsHearOnce) {
     QObject::connect(&m, &ResultsModel::MarksChanged, [&] { ++marksChanged; });
     QObject::connect(&m, &QAbstractItemModel::dataChanged, [&] { ++dataChanged; });
     // Name-only groups differ in size: keeping the newest frees another amount.
-    const MarkRules::Outcome out = MarkRules::Apply(m, Keep(Rule::KeepNewest));
-    EXPECT_EQ(Marks(m), QStringLiteral("XX.|X."));
+    const MarkRules::Outcome out = MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    EXPECT_EQ(Marks(m), u"XX.|X."_s);
     EXPECT_EQ(out.Groups, 2);
     EXPECT_EQ(out.Changed, 4);
     EXPECT_EQ(out.Marked.Files, 3);
@@ -367,8 +220,8 @@ TEST(MarkRules, TotalsFollowEveryChangeAndViewsHearOnce) {
     EXPECT_EQ(marksChanged, 3);
 
     // A rule that changes nothing says nothing.
-    MarkRules::Apply(m, Keep(Rule::KeepNewest));
-    MarkRules::Apply(m, Keep(Rule::KeepNewest));
+    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    MarkRules::Apply(m, Ask(Rule::KeepNewest));
     EXPECT_EQ(dataChanged, 4); // the flag, the click and the first re-marking
     m.ClearRecs();
     EXPECT_EQ(m.Marks().Files, 0);
@@ -393,7 +246,7 @@ TEST(MarkRules, TotalsReadAsPeopleCountThem) {
 }
 
 TEST(MarkRules, KeepRulesByTheirCommandLineNames) {
-    const QString here = modAPI::CurrentFolder();
+    const QString here = modCommon::QualifyPath(modAPI::CurrentFolder());
     const struct {
         const char* Text;
         bool Ok;
@@ -404,15 +257,13 @@ TEST(MarkRules, KeepRulesByTheirCommandLineNames) {
         {"oldest", true, Rule::KeepOldest, {}},
         {"shortest", true, Rule::KeepShortestPath, {}},
         {"longest", true, Rule::KeepLongestPath, {}},
-        {"first-under:/media/card/", true, Rule::KeepFirstUnder, QStringLiteral("/media/card")},
-        {"first-under:/", true, Rule::KeepFirstUnder, QStringLiteral("/")},
-        {"first-under:pics ", true, Rule::KeepFirstUnder,
-         modCommon::QualifyPath(here) + QStringLiteral("pics ")},
+        {"first-under:/media/card/", true, Rule::KeepFirstUnder, u"/media/card"_s},
+        {"first-under:/", true, Rule::KeepFirstUnder, u"/"_s},
+        {"first-under:pics ", true, Rule::KeepFirstUnder, here + u"pics "_s},
         // Written as the listing writes paths, or the folder would match no file.
-        {"first-under:./pics/../docs//a/.", true, Rule::KeepFirstUnder,
-         modCommon::QualifyPath(here) + QStringLiteral("docs/a")},
-        {"first-under:/media/../../card", true, Rule::KeepFirstUnder, QStringLiteral("/card")},
-        {"first-under:/media/..", true, Rule::KeepFirstUnder, QStringLiteral("/")},
+        {"first-under:./pics/../docs//a/.", true, Rule::KeepFirstUnder, here + u"docs/a"_s},
+        {"first-under:/media/../../card", true, Rule::KeepFirstUnder, u"/card"_s},
+        {"first-under:/media/..", true, Rule::KeepFirstUnder, u"/"_s},
         {"first-under:", false, Rule::KeepNewest, {}},
         {"Newest", false, Rule::KeepNewest, {}},
         {"first", false, Rule::KeepNewest, {}},

@@ -4,72 +4,45 @@
 
 #include "ActionsFixture.h"
 
-#include "actions/ActionRun.h"
-#include "app/PathCodec.h"
 #include "engine/FileList.h"
 #include "engine/GroupingPass.h"
 #include "engine/clsFindFile.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <ftw.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 namespace {
 
-using actions_testing::ActionsTest;
-using actions_testing::Contents;
-using actions_testing::ProfileSettings;
-
-// Removes a tree by its bytes: Qt's own removal decodes names and so cannot find these.
-void RemoveTree(const QByteArray& path) {
-    ::nftw(
-        path.constData(),
-        [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
+using namespace Qt::StringLiterals;
+using namespace actions_testing;
 
 class RawNames : public ActionsTest {
 protected:
-    ~RawNames() override {
-        for (const char* folder : {"tree", "target", "single"})
-            RemoveTree(QFile::encodeName(Tree().Path(QString::fromLatin1(folder))));
-    }
-
-    void SetUp() override {
-        ActionsTest::SetUp();
-        root = QFile::encodeName(Tree().CreateDir(QStringLiteral("tree")));
-        for (const char* folder : {"/d1", "/d2"})
-            ASSERT_TRUE(::mkdir((root + folder).constData(), 0755) == 0 || errno == EEXIST);
-        for (const QByteArray& rel : {Acute1, Acute2, Grave1, Grave2})
-            Write(root + rel, "same bytes");
-    }
-
-    static void Write(const QByteArray& path, const QByteArray& bytes) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0) << path.constData();
-        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-        ::close(fd);
-    }
-    bool Exists(const QByteArray& rel) const {
-        struct stat st;
-        return ::lstat((root + rel).constData(), &st) == 0;
-    }
-
-    // Scans the tree by name, size and content into the model: two groups of two.
+    // Writes the tree and scans it by name, size and content into the model: two groups of
+    // two, of the same bytes.
     void Scan() {
+        model.ClearRecs();
+        root = QFile::encodeName(Tree().Root()) + "tree";
+        for (const QByteArray& rel : {Acute1, Acute2, Grave1, Grave2}) {
+            ::mkdir(root.constData(), 0755);
+            ::mkdir((root + rel.left(3)).constData(), 0755);
+            const int fd = ::open((root + rel).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ASSERT_GE(fd, 0) << (root + rel).constData();
+            ASSERT_EQ(::write(fd, "same bytes", 10), 10);
+            ::close(fd);
+        }
         clsFindFile scan;
         scan.IncludeSubFolder = true;
         scan.MatchName = true;
         scan.MatchSize = true;
         scan.ContentMatch = true;
-        scan.MatchType = QStringLiteral("md5");
+        scan.MatchType = u"md5"_s;
         FileList list;
         ASSERT_EQ(scan.ScanFolders({PathCodec::Decode(root)}, list), 1);
         ASSERT_EQ(GroupingPass(list, model), 2);
         ASSERT_EQ(model.RowCount(), 6);
+    }
+    bool Exists(const QByteArray& rel) const {
+        return ::access((root + rel).constData(), F_OK) == 0;
     }
     // The header row of the group whose file name has the byte.
     qint64 HeaderOf(char byte) const {
@@ -80,14 +53,6 @@ protected:
         return 0;
     }
 
-    ActionRun::Outcome Run(const QString& action, qint64 current, qint64 count) {
-        ActionRun run(model, nullptr, messages);
-        run.Action = action;
-        run.FileCount = count;
-        model.SetCurrent(current, 1);
-        return run.Execute(QStringLiteral("P"));
-    }
-
     static inline const QByteArray Acute1 = "/d1/caf\xe9.txt";
     static inline const QByteArray Acute2 = "/d2/caf\xe9.txt";
     static inline const QByteArray Grave1 = "/d1/caf\xe8.txt";
@@ -96,7 +61,10 @@ protected:
     ResultsModel model;
 };
 
-TEST_F(RawNames, RowsKeepTheExactBytesAndShowThemReadably) {
+TEST_F(RawNames, RowsAndSingleCopiesKeepTheExactBytesAndShowThemReadably) {
+    ActionSettings settings;
+    settings.CreateIn = Tree().Path(u"single"_s);
+    WriteProfile(u"P"_s, settings);
     Scan();
     QSet<QByteArray> paths;
     for (qint64 r = 1; r <= model.RowCount(); ++r) {
@@ -105,94 +73,65 @@ TEST_F(RawNames, RowsKeepTheExactBytesAndShowThemReadably) {
     }
     EXPECT_EQ(paths,
               (QSet<QByteArray>{root + Acute1, root + Acute2, root + Grave1, root + Grave2}));
-
     const qint64 acute = HeaderOf('\xe9');
     ASSERT_GT(acute, 0);
-    const QModelIndex shownPath = model.index(int(acute + 1 - 1), 3);
-    EXPECT_EQ(model.data(shownPath).toString(),
-              PathCodec::Decode(root) + QStringLiteral("/d1/caf\\xE9.txt"));
+    EXPECT_EQ(model.data(model.index(int(acute), 3)).toString(),
+              PathCodec::Decode(root) + u"/d1/caf\\xE9.txt"_s);
     EXPECT_EQ(model.data(model.index(int(acute - 1), 2)).toString(),
-              QStringLiteral("caf\\xE9.txt   (2 copies)"));
+              u"caf\\xE9.txt   (2 copies)"_s);
+
+    ASSERT_EQ(Act(model, u"SingleCopy"_s), Outcome::Finished);
+    EXPECT_EQ(Errors(), 0);
+    const QByteArray copies = QFile::encodeName(settings.CreateIn) + "/P" + root;
+    for (const QByteArray& kept : {Acute1, Grave1})
+        EXPECT_EQ(::access((copies + kept).constData(), F_OK), 0) << (copies + kept).constData();
+    for (const QByteArray& marked : {Acute2, Grave2})
+        EXPECT_NE(::access((copies + marked).constData(), F_OK), 0);
 }
 
 // Every remove rule acts on the very file of the row: the marked "caf\xe9.txt" leaves its
 // path, and its look-alike "caf\xe8.txt" stays.
 TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
-    const QString target = Tree().Path(QStringLiteral("target/"));
+    const QString target = Tree().Path(u"target/"_s);
     for (const char* rule : {"recycle", "permanent", "move", "zip"}) {
         SCOPED_TRACE(rule);
-        TearDown();
-        model.ClearRecs();
         modLog::ResetRunStats();
-        SetUp();
-        ProfileSettings settings;
-        settings.DeleteTo = QString::fromLatin1(rule);
-        settings.Folder = target;
-        settings.ExportLocation = Tree().CreateDir(QStringLiteral("reports"));
-        settings.ExportFormat = QStringLiteral("text");
-        WriteProfile(QStringLiteral("P"), settings);
+        ActionSettings settings(QString::fromLatin1(rule), target);
+        settings.ExportLocation = Tree().CreateDir(u"reports"_s);
+        settings.ExportFormat = u"text"_s;
+        WriteProfile(u"P"_s, settings);
         Scan();
 
         const qint64 acute = HeaderOf('\xe9');
-        ASSERT_EQ(Run(QStringLiteral("DeleteGroup"), acute, 2), ActionRun::Outcome::Finished);
-        EXPECT_EQ(modLog::RunStats.ErrorCount, 0) << ActionLines().join(u'\n').toStdString();
+        ASSERT_EQ(Act(model, u"DeleteGroup"_s, acute), Outcome::Finished);
+        EXPECT_EQ(Errors(), 0) << ActionLines().join(u'\n').toStdString();
         EXPECT_FALSE(Exists(Acute2));
-        EXPECT_TRUE(Exists(Acute1));
-        EXPECT_TRUE(Exists(Grave1));
-        EXPECT_TRUE(Exists(Grave2));
+        EXPECT_TRUE(Exists(Acute1) && Exists(Grave1) && Exists(Grave2));
         EXPECT_TRUE(model.IsStruck(acute + 2));
 
         const QByteArray moved = QFile::encodeName(target) + root.mid(1) + Acute2;
         if (settings.DeleteTo == u"recycle") {
-            const QByteArray trashed =
-                QFile::encodeName(Tree().Path(QStringLiteral("home/data/Trash/files/"))) +
-                "caf\xe9.txt";
-            struct stat st;
-            EXPECT_EQ(::lstat(trashed.constData(), &st), 0) << trashed.constData();
+            EXPECT_EQ(::access((QFile::encodeName(TrashFiles()) + "caf\xe9.txt").constData(), F_OK),
+                      0);
         } else if (settings.DeleteTo == u"move") {
-            struct stat st;
-            EXPECT_EQ(::lstat(moved.constData(), &st), 0) << moved.constData();
-        } else if (settings.DeleteTo == u"zip") {
-            int err = 0;
-            zip_t* zip = zip_open(QFile::encodeName(target + QStringLiteral("P.zip")).constData(),
-                                  ZIP_RDONLY, &err);
-            ASSERT_NE(zip, nullptr);
-            QList<QByteArray> names; // as stored, not as a reader would guess their encoding
-            for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i)
-                names << QByteArray(zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW));
-            EXPECT_EQ(names, QList<QByteArray>{root.mid(1) + Acute2});
-            zip_discard(zip);
+            EXPECT_EQ(::access(moved.constData(), F_OK), 0) << moved.constData();
+        } else if (settings.DeleteTo == u"zip") { // as stored, not as a reader would guess
+            EXPECT_EQ(ZipEntries(target + u"P.zip"_s),
+                      QStringList{PathCodec::Decode(root.mid(1) + Acute2)});
         }
 
         // The run log and the report show the name readably.
-        const QByteArray runLog = Contents(modCommon::LogPath + QStringLiteral("P.log"));
+        const QByteArray runLog = Contents(modCommon::LogPath + u"P.log"_s);
         EXPECT_TRUE(runLog.contains("/d2/caf\\\\xE9.txt")) << runLog.constData();
-        ASSERT_EQ(Run(QStringLiteral("Export"), 1, model.RowCount()), ActionRun::Outcome::Finished);
-        const QStringList report = QString::fromUtf8(Tree().Read(QStringLiteral("reports/P.txt")))
-                                       .split(QStringLiteral("\r\n"));
+        ASSERT_EQ(Act(model, u"Export"_s), Outcome::Finished);
+        const QStringList report =
+            QString::fromUtf8(Tree().Read(u"reports/P.txt"_s)).split(u"\r\n"_s);
         const QString shownRoot = PathCodec::Decode(root);
-        EXPECT_EQ(report.filter(shownRoot + QStringLiteral("/d2/caf\\xE9.txt ")).size(), 1);
-        EXPECT_TRUE(report.filter(shownRoot + QStringLiteral("/d2/caf\\xE9.txt "))
-                        .value(0)
-                        .trimmed()
-                        .endsWith(QStringLiteral("deleted")));
-        EXPECT_EQ(report.filter(shownRoot + QStringLiteral("/d2/caf\\xE8.txt ")).size(), 1);
+        const QStringList acuteLines = report.filter(shownRoot + u"/d2/caf\\xE9.txt "_s);
+        ASSERT_EQ(acuteLines.size(), 1);
+        EXPECT_TRUE(acuteLines[0].trimmed().endsWith(u"deleted"_s));
+        EXPECT_EQ(report.filter(shownRoot + u"/d2/caf\\xE8.txt "_s).size(), 1);
     }
-}
-
-TEST_F(RawNames, SingleCopiesKeepTheExactNames) {
-    ProfileSettings settings;
-    settings.CreateIn = Tree().Path(QStringLiteral("single"));
-    WriteProfile(QStringLiteral("P"), settings);
-    Scan();
-    ASSERT_EQ(Run(QStringLiteral("SingleCopy"), 1, model.RowCount()), ActionRun::Outcome::Finished);
-    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
-    const QByteArray copies = QFile::encodeName(settings.CreateIn) + "/P" + root;
-    struct stat st;
-    for (const QByteArray& kept : {Acute1, Grave1})
-        EXPECT_EQ(::lstat((copies + kept).constData(), &st), 0) << (copies + kept).constData();
-    for (const QByteArray& marked : {Acute2, Grave2})
-        EXPECT_NE(::lstat((copies + marked).constData(), &st), 0);
 }
 
 } // namespace

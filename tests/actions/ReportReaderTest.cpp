@@ -5,43 +5,28 @@
 
 #include "ActionsFixture.h"
 
-#include "actions/ActionRun.h"
 #include "actions/XmlReportReader.h"
-#include "app/PathCodec.h"
-
-#include <functional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 
 using namespace Qt::StringLiterals;
-using actions_testing::ProfileSettings;
-using Outcome = ActionRun::Outcome;
+using namespace actions_testing;
 
-class Reopen : public actions_testing::TwoGroupsTest {
+class Reopen : public TwoGroupsTest {
 protected:
     // Profile "P" removes permanently and exports XML reports.
     void SetUp() override {
         ActionsTest::SetUp();
-        settings.DeleteTo = u"permanent"_s;
-        settings.ExportLocation = Tree().CreateDir(u"reports"_s);
-        settings.ScanFolders = {Tree().Path(u"d1"_s), Tree().Path(u"d2"_s), Tree().Path(u"d3"_s)};
-        settings.ExportFormat = u"xml"_s;
-        WriteProfile(u"P"_s, settings);
+        ActionSettings s(u"permanent"_s);
+        s.ExportLocation = Tree().CreateDir(u"reports"_s);
+        s.ExportFormat = u"xml"_s;
+        s.ScanFolders = {Tree().Path(u"d1"_s), Tree().Path(u"d2"_s), Tree().Path(u"d3"_s)};
+        WriteProfile(u"P"_s, s);
     }
 
-    Outcome Execute(ResultsModel& m, const QString& action) {
-        ActionRun run(m, nullptr, messages);
-        run.Action = action;
-        run.FileCount = m.RowCount();
-        m.SetCurrent(1, 1);
-        return run.Execute(u"P"_s);
-    }
     // Exports the results as the report of P and gives its bytes.
     QByteArray Export(ResultsModel& m) {
-        EXPECT_EQ(Execute(m, u"Export"_s), Outcome::Finished);
+        EXPECT_EQ(ActionsTest::Act(m, u"Export"_s), Outcome::Finished);
         return Tree().Read(u"reports/P.xml"_s);
     }
     QString ReportPath() const { return Tree().Path(u"reports/P.xml"_s); }
@@ -62,16 +47,7 @@ protected:
         }
         return rows.join(u'\n').toStdString();
     }
-
-    ProfileSettings settings;
 };
-
-// As the program writes its reports: UTF-16 with a byte-order mark.
-QByteArray Utf16(const QString& text) {
-    QByteArray bytes("\xFF\xFE", 2);
-    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return bytes;
-}
 
 TEST_F(Reopen, AReportComesBackAsItWasShownAndIsWrittenAgainUnchanged) {
     // Names that need the escaped form or XML's own escapes, a byte that is not UTF-8,
@@ -114,9 +90,7 @@ TEST_F(Reopen, AReportComesBackAsItWasShownAndIsWrittenAgainUnchanged) {
 }
 
 TEST_F(Reopen, AReportOfAnEarlierVersionReadsWithTheMarksOfARunAndIsWrittenBackAsItWas) {
-    QFile golden(u"" ECHOFIND_TEST_DATA "/golden/report.xml.utf8"_s);
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
-    const QByteArray old = Utf16(QString::fromUtf8(golden.readAll()));
+    const QByteArray old = Utf16(QString::fromUtf8(Golden("report.xml.utf8")));
     WriteReport(old);
     XmlReportReader reader;
     ASSERT_TRUE(reader.Read(ReportPath())) << reader.Error().toStdString();
@@ -129,7 +103,7 @@ TEST_F(Reopen, AReportOfAnEarlierVersionReadsWithTheMarksOfARunAndIsWrittenBackA
     EXPECT_EQ(model.Text(3, 3), u"/data/copy/Café, \"Noël\" <b>&.txt"_s);
     EXPECT_EQ(model.Text(3, 7), u"HR"_s);
     // The first file kept, the removed one marked and struck, in each group.
-    EXPECT_EQ(actions_testing::RowFlags(model).toStdString(), "..s..s");
+    EXPECT_EQ(RowFlags(model).toStdString(), "..s..s");
     for (const qint64 row : {2, 5})
         EXPECT_TRUE(model.IsUnmarked(row)) << row;
     for (const qint64 row : {3, 6})
@@ -138,11 +112,14 @@ TEST_F(Reopen, AReportOfAnEarlierVersionReadsWithTheMarksOfARunAndIsWrittenBackA
 }
 
 TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
-    const auto file = [](const char* attributes) {
-        return "<duplicates><filedetails group='a   (1 copies)'><file " + QByteArray(attributes) +
-               "/></filedetails></duplicates>";
+    const auto report = [](const char* group, const QByteArray& files) {
+        return "<duplicates><filedetails group='" + QByteArray(group) + "'>" + files +
+               "</filedetails></duplicates>";
     };
-    const char* good = "name='a' location='/a' size='1 bytes' status=''";
+    const auto file = [&](const char* attributes) {
+        return report("a   (1 copies)", "<file " + QByteArray(attributes) + "/>");
+    };
+    const QByteArray good = "<file name='a' location='/a' size='1 bytes' status=''/>";
     const struct {
         QByteArray Document;
         const char* Reason;
@@ -152,8 +129,7 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
         {"<echofind><profileoption/></echofind>", "not a duplicates report"},
         {"<duplicates><group name='a'/></duplicates>", "not a duplicates report"},
         {"<duplicates><filedetails/></duplicates>", "not a duplicates report"},
-        {"<duplicates><filedetails group='a   (1 copies)'><dir/></filedetails></duplicates>",
-         "not a file"},
+        {report("a   (1 copies)", "<dir/>"), "not a file"},
         {file("name='a' size='1 bytes'"), "no full path"},
         {file("name='a' location='relative/a' size='1 bytes'"), "no full path"},
         {file("name='a' location='/a' size='1'"), "no size in bytes"},
@@ -162,16 +138,11 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
         {file("name='a' location='/a' size='1 bytes' status='gone'"), "unknown status"},
         {file("name='a' location='/a' size='1 bytes' marked='maybe'"), "unknown mark"},
         {file("name='a' location='/a\\u0000b' size='1 bytes'"), "NUL"},
-        {"<duplicates><filedetails group='a\\u0000   (1 copies)'><file " + QByteArray(good) +
-             "/></filedetails></duplicates>",
-         "NUL"},
-        {"<duplicates><filedetails group='a   (2 copies)'><file " + QByteArray(good) +
-             "/></filedetails></duplicates>",
-         "lists 1 files"},
-        {"<duplicates><filedetails group='a   (0 copies)'/></duplicates>", "lists 0 files"},
-        {"<duplicates><filedetails group='a   (1 copies)'><file name='a' location='/a' "
-         "size='9223372036854775807 bytes'/><file name='a' location='/b' size='1 bytes'/>"
-         "</filedetails></duplicates>",
+        {report("a\\u0000   (1 copies)", good), "NUL"},
+        {report("a   (2 copies)", good), "lists 1 files"},
+        {report("a   (0 copies)", {}), "lists 0 files"},
+        {report("a   (1 copies)", "<file name='a' location='/a' size='9223372036854775807 bytes'/>"
+                                  "<file name='a' location='/b' size='1 bytes'/>"),
          "no size in bytes"},
     };
     for (const auto& c : cases) {
@@ -188,7 +159,7 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
     EXPECT_FALSE(missing.Error().isEmpty());
 
     // One good file element reads; a report without groups is an empty result.
-    WriteReport(file(good));
+    WriteReport(report("a   (1 copies)", good));
     XmlReportReader one;
     EXPECT_TRUE(one.Read(ReportPath())) << one.Error().toStdString();
     WriteReport("<?xml version='1.0'?><duplicates/>");
@@ -199,73 +170,47 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
     EXPECT_EQ(model.RowCount(), 0);
 }
 
-// Puts other bytes of the same length into the file and gives it back its modified time.
-void RewriteKeepingSizeAndTime(const QString& path, const QByteArray& bytes) {
-    modAPI::FileInfo before;
-    ASSERT_EQ(modAPI::MyStat(path, before), 1);
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    const struct timespec times[2] = {{before.ModifiedSecs, 0}, {before.ModifiedSecs, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, PathCodec::Encode(path).constData(), times, 0), 0);
-}
-
 TEST_F(Reopen, RowsReadBackAreRemovedOnlyWhileTheirFilesAndKeptCopiesAreAsReported) {
-    const QString skipped = u" - "_s + ActionRun::SkippedText;
-    const QString differs = u" - "_s + ActionRun::DiffersText;
-    struct Case {
+    const struct {
         const char* What;
-        std::function<void(const QStringList& a)> Change;
-        QString Rows;
+        int File;          // of group a: 0 the kept copy, 1 a marked file
+        const char* Bytes; // written over its start, its time given back
+        qint64 Time;       // given to it instead
+        const char* Rows;
         qint64 Errors;
-        QString FirstLine; // after a[1]; then the kept file for a difference
+        bool Differs; // else skipped as changed
+    } cases[] = {
+        {"nothing changed", 0, nullptr, 0, "..ss..s", 0, false},
+        {"a marked file grew", 1, "aaaaa", 0, "..rs..s", 1, false},
+        {"a marked file has other bytes of the same size and time", 1, "abcd", 0, "..rs..s", 1,
+         true},
+        {"the kept copy has another time", 0, nullptr, 1700000500, "..rr..s", 2, false},
+        {"the kept copy has other bytes of the same size and time", 0, "zzzz", 0, "..rr..s", 2,
+         true},
     };
-    const Case cases[] = {
-        {"nothing changed", [](const QStringList&) {}, u"..ss..s"_s, 0, {}},
-        {"a marked file grew",
-         [](const QStringList& a) {
-             QFile f(a[1]);
-             ASSERT_TRUE(f.open(QIODevice::Append));
-             f.write("a");
-         },
-         u"..rs..s"_s, 1, skipped},
-        {"a marked file has other bytes of the same size and time",
-         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[1], "abcd"); }, u"..rs..s"_s, 1,
-         differs},
-        {"the kept copy has another time",
-         [this](const QStringList&) { Tree().SetMTime(u"d1/a.txt"_s, 1700000500); }, u"..rr..s"_s,
-         2, skipped},
-        {"the kept copy has other bytes of the same size and time",
-         [](const QStringList& a) { RewriteKeepingSizeAndTime(a[0], "zzzz"); }, u"..rr..s"_s, 2,
-         differs},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        model.ClearRecs();
-        a.clear();
-        b.clear();
-        modLog::ResetRunStats();
-        MakeGroups(); // files written afresh, rows with their identities
-        const QByteArray report = Export(model);
-        ASSERT_FALSE(report.isEmpty());
+        Restart(); // files written afresh, rows with their identities
+        ASSERT_FALSE(Export(model).isEmpty());
         XmlReportReader reader;
         ASSERT_TRUE(reader.Read(ReportPath())) << reader.Error().toStdString();
         ResultsModel reopened;
         reader.Fill(reopened);
-        c.Change(a);
+        if (c.Bytes)
+            Rewrite(a[c.File], c.Bytes);
+        if (c.Time)
+            Tree().SetMTime(a[c.File].mid(Tree().Root().size()), c.Time);
         modLog::ResetRunStats();
-        ASSERT_EQ(Execute(reopened, u"DeleteAll"_s), Outcome::Finished);
-        EXPECT_EQ(actions_testing::RowFlags(reopened).toStdString(), c.Rows.toStdString());
+        ASSERT_EQ(ActionsTest::Act(reopened, u"DeleteAll"_s), Outcome::Finished);
+        EXPECT_EQ(RowFlags(reopened), QString::fromLatin1(c.Rows));
         EXPECT_EQ(Errors(), c.Errors);
         EXPECT_TRUE(QFile::exists(a[0]));
         EXPECT_EQ(QFile::exists(a[1]), c.Errors > 0);
         EXPECT_EQ(QFile::exists(a[2]), c.Errors > 1);
         EXPECT_FALSE(QFile::exists(b[1]));
         if (c.Errors > 0) {
-            EXPECT_EQ(ActionLines().first(),
-                      a[1] + c.FirstLine + (c.FirstLine == differs ? a[0] : QString()));
+            EXPECT_EQ(ActionLines().first(), Said(a[1], c.Differs ? ActionRun::DiffersText + a[0]
+                                                                  : ActionRun::SkippedText));
         }
     }
 }
@@ -286,13 +231,12 @@ TEST_F(Reopen, RowsOutsideTheProfilesFoldersAreNeverTouched) {
         m.AddRow(i == 0,
                  {u"a.txt"_s, paths[i], QString(), model.Text(2, 6), 4, u"N"_s, u"00000000"_s}, {});
     m.UpdateHeadTotal(header, 24);
-    ASSERT_EQ(Execute(m, u"DeleteAll"_s), Outcome::Finished);
-    EXPECT_EQ(actions_testing::RowFlags(m).toStdString(), "..ssrrr");
-    EXPECT_EQ(actions_testing::Contents(outside), QByteArray("aaaa"));
-    const QString refused = u" - "_s + ActionRun::OutsideText;
-    const QString changed = u" - "_s + ActionRun::SkippedText;
-    EXPECT_EQ(ActionLines().mid(2, 3),
-              (QStringList{outside + refused, detour + refused, throughLink + changed}));
+    ASSERT_EQ(ActionsTest::Act(m, u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(RowFlags(m).toStdString(), "..ssrrr");
+    EXPECT_EQ(Contents(outside), QByteArray("aaaa"));
+    EXPECT_EQ(ActionLines().mid(2, 3), (QStringList{Said(outside, ActionRun::OutsideText),
+                                                    Said(detour, ActionRun::OutsideText),
+                                                    Said(throughLink, ActionRun::SkippedText)}));
 }
 
 } // namespace

@@ -1,45 +1,23 @@
 #include "ActionsFixture.h"
 
-#include "actions/ActionRun.h"
 #include "actions/cls7z.h"
-#include "actions/clsCleanup.h"
-
-#include <zip.h>
 
 namespace {
 
-using actions_testing::ActionsTest;
-using actions_testing::ProfileSettings;
-using Outcome = ActionRun::Outcome;
+using namespace Qt::StringLiterals;
+using namespace actions_testing;
 
-// The names of an archive's entries, or "(unreadable)" when it is no archive.
-QStringList Entries(const QString& archive) {
-    int err = 0;
-    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
-    if (!zip)
-        return {QStringLiteral("(unreadable)")};
-    QStringList names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(zip, 0); ++i)
-        names << QString::fromUtf8(zip_get_name(zip, zip_uint64_t(i), 0));
-    zip_discard(zip);
-    return names;
-}
-
+// The bytes of an entry, as far as the test needs them.
 QByteArray EntryData(const QString& archive, const QString& entry) {
     int err = 0;
     zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
-    if (!zip)
-        return "(no archive)";
-    QByteArray data;
-    if (zip_file_t* f = zip_fopen(zip, entry.toUtf8().constData(), 0)) {
-        char buffer[256];
-        for (zip_int64_t n; (n = zip_fread(f, buffer, sizeof buffer)) > 0;)
-            data.append(buffer, qsizetype(n));
+    zip_file_t* f = zip ? zip_fopen(zip, entry.toUtf8().constData(), 0) : nullptr;
+    QByteArray data(256, '\0');
+    data.resize(f ? qMax<qsizetype>(0, zip_fread(f, data.data(), 256)) : 0);
+    if (f)
         zip_fclose(f);
-    } else {
-        data = "(no entry)";
-    }
-    zip_discard(zip);
+    if (zip)
+        zip_discard(zip);
     return data;
 }
 
@@ -59,137 +37,86 @@ QStringList Paths(const std::vector<cls7z::Item>& items) {
 
 class ZipBatch : public ActionsTest {
 protected:
-    QString Archive() const { return Tree().Path(QStringLiteral("zips/P.zip")); }
+    QString Archive() const { return Tree().Path(u"zips/P.zip"_s); }
+    int Write(const QStringList& paths) {
+        return cls7z().ArchiveAll(Tree().Path(u"zips/P"_s), Items(paths), batch);
+    }
     QString File(const char* rel, const char* data) const {
         return Tree().CreateFile(QString::fromLatin1(rel), data, 1700000000);
     }
+
+    cls7z::Batch batch;
 };
 
 TEST_F(ZipBatch, AddsAllFilesInOneWriteKeepingEarlierEntriesAndReplacingTheSameName) {
     const QString a = File("d1/a.txt", "one"), b = File("d2/b.txt", "two");
-    cls7z zipper;
-    cls7z::Batch batch;
-    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, b}), batch), 1);
+    const QString gone = Tree().Path(u"d2/gone.txt"_s);
+    ASSERT_EQ(Write({a, gone, b}), 1);
     EXPECT_EQ(Paths(batch.Added), (QStringList{a, b}));
+    EXPECT_EQ(Paths(batch.Refused), QStringList{gone}); // left out, the others committed
 
     // A second run keeps what the first stored and replaces an entry of the same path.
-    Tree().CreateFile(QStringLiteral("d1/a.txt"), "one, rewritten");
+    Tree().CreateFile(u"d1/a.txt"_s, "one, rewritten");
     const QString c = File("d3/c.txt", "three");
-    ASSERT_EQ(zipper.ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, c}), batch), 1);
-    EXPECT_EQ(Entries(Archive()), (QStringList{a.mid(1), b.mid(1), c.mid(1)}));
+    ASSERT_EQ(Write({a, c}), 1);
+    EXPECT_EQ(ZipEntries(Archive()), (QStringList{a.mid(1), b.mid(1), c.mid(1)}));
     EXPECT_EQ(EntryData(Archive(), a.mid(1)), QByteArray("one, rewritten"));
     EXPECT_EQ(EntryData(Archive(), b.mid(1)), QByteArray("two"));
 }
 
-TEST_F(ZipBatch, AMissingFileIsLeftOutWhileTheOthersAreCommitted) {
-    const QString a = File("d/a.txt", "a"), b = File("d/b.txt", "b");
-    const QString gone = Tree().Path(QStringLiteral("d/gone.txt"));
-    cls7z::Batch batch;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a, gone, b}), batch),
-              1);
-    EXPECT_EQ(Paths(batch.Added), (QStringList{a, b}));
-    EXPECT_EQ(Paths(batch.Refused), QStringList{gone});
-    EXPECT_EQ(Entries(Archive()), (QStringList{a.mid(1), b.mid(1)}));
-}
-
-TEST_F(ZipBatch, AStoppedWriteLeavesTheEarlierArchiveAsItWas) {
-    const QString a = File("d/a.txt", "a"), b = File("d/b.txt", "b");
-    cls7z::Batch batch;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({a}), batch), 1);
-    const QByteArray before = Tree().Read(QStringLiteral("zips/P.zip"));
-
-    int calls = 0;
-    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(QStringLiteral("zips/P")), Items({b}), batch,
-                                 [&](double) { return ++calls < 2; }),
-              3);
-    EXPECT_TRUE(batch.Cancelled);
-    EXPECT_TRUE(batch.Added.empty());
-    EXPECT_EQ(Tree().Read(QStringLiteral("zips/P.zip")), before);
-    EXPECT_EQ(QDir(Tree().Path(QStringLiteral("zips"))).entryList(QDir::Files),
-              QStringList{QStringLiteral("P.zip")}); // no temporary left behind
-}
-
-class ZipRun : public actions_testing::TwoGroupsTest {
+class ZipRun : public TwoGroupsTest {
 protected:
     void SetUp() override {
         ActionsTest::SetUp();
-        ProfileSettings s;
-        s.DeleteTo = QStringLiteral("zip");
-        s.Folder = Tree().Path(QStringLiteral("zips"));
-        WriteProfile(QStringLiteral("P"), s);
-        MakeGroups();
+        Start(ActionSettings(u"zip"_s, Tree().Path(u"zips"_s)));
     }
-
-    class CancelOnYield final : public ActionObserver {
-    public:
-        void SetMaximum(qint64) override {}
-        void SetValue(qint64) override {}
-        void ShowProgress(const QString& processing, const QString&) override {
-            Processing << processing;
-        }
-        void Yield() override {
-            if (Processing.size() > CancelAfterTexts && run)
-                run->Cancel();
-        }
-        QStringList Processing;
-        qsizetype CancelAfterTexts = 1000;
-        ActionRun* run = nullptr;
-    };
-
-    Outcome Execute(const QString& action, qint64 row = 1, qint64 count = 7) {
-        ActionRun run(model, &observer, messages);
-        observer.run = &run;
-        run.Action = action;
-        run.FileCount = count;
-        model.SetCurrent(row, 1);
-        return run.Execute(QStringLiteral("P"));
-    }
-    QString Archive() const { return Tree().Path(QStringLiteral("zips/P.zip")); }
-
-    CancelOnYield observer;
+    QString Archive() const { return Tree().Path(u"zips/P.zip"_s); }
+    // The progress text while the archive is written.
+    QString Writing() const { return u"Currently processing "_s + Archive(); }
 };
 
 TEST_F(ZipRun, ARunWritesItsFilesOnceAndRemovesThemOnlyAfterTheWrite) {
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Finished);
-    EXPECT_EQ(Flags(), QStringLiteral("..ss..s"));
-    EXPECT_EQ(Entries(Archive()), (QStringList{a[1].mid(1), a[2].mid(1), b[1].mid(1)}));
-    const QString moved = QStringLiteral(" - moved to ") + Archive();
-    const QString deleted = QStringLiteral(" - Deleted permanently");
-    EXPECT_EQ(ActionLines(),
-              (QStringList{a[1] + moved, a[1] + deleted, a[2] + moved, a[2] + deleted, b[1] + moved,
-                           b[1] + deleted, QStringLiteral("finished")}));
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
+    EXPECT_EQ(Flags(), u"..ss..s"_s);
+    EXPECT_EQ(ZipEntries(Archive()), (QStringList{a[1].mid(1), a[2].mid(1), b[1].mid(1)}));
+    const QString moved = u"moved to "_s + Archive();
+    const QString deleted = u"Deleted permanently"_s;
+    EXPECT_EQ(ActionLines(), (QStringList{Said(a[1], moved), Said(a[1], deleted), Said(a[2], moved),
+                                          Said(a[2], deleted), Said(b[1], moved),
+                                          Said(b[1], deleted), u"finished"_s}));
     EXPECT_FALSE(QFile::exists(a[1]) || QFile::exists(a[2]) || QFile::exists(b[1]));
     EXPECT_TRUE(QFile::exists(a[0]) && QFile::exists(b[0]));
     EXPECT_EQ(modLog::RunStats.FilesActedOn, 3);
-    // The last progress text names the archive being written.
-    EXPECT_EQ(observer.Processing.last(), QStringLiteral("Currently processing ") + Archive());
+    EXPECT_EQ(progress.Texts.at(progress.Texts.size() - 2), Writing());
 }
 
 TEST_F(ZipRun, AFailedWriteLeavesEveryFileWithItsFailureLine) {
-    Tree().CreateFile(QStringLiteral("zips/P.zip"), "this is no zip");
-    ASSERT_EQ(Execute(QStringLiteral("DeleteGroup"), 1, 3), Outcome::Finished);
-    EXPECT_EQ(Flags(), QStringLiteral("..rr..."));
-    const QString failed = QStringLiteral(" - Error occured while zipping file");
-    EXPECT_EQ(ActionLines(),
-              (QStringList{a[1] + failed, a[2] + failed, QStringLiteral("finished")}));
+    Tree().CreateFile(u"zips/P.zip"_s, "this is no zip");
+    ASSERT_EQ(Act(u"DeleteGroup"_s, 1), Outcome::Finished);
+    EXPECT_EQ(Flags(), u"..rr..."_s);
+    const QString failed = u"Error occured while zipping file"_s;
+    EXPECT_EQ(ActionLines(), (QStringList{Said(a[1], failed), Said(a[2], failed), u"finished"_s}));
     EXPECT_EQ(Errors(), 2);
     EXPECT_TRUE(QFile::exists(a[1]) && QFile::exists(a[2]));
-    EXPECT_EQ(Tree().Read(QStringLiteral("zips/P.zip")), QByteArray("this is no zip"));
+    EXPECT_EQ(Tree().Read(u"zips/P.zip"_s), QByteArray("this is no zip"));
 }
 
 TEST_F(ZipRun, CancelDuringTheWalkOrTheWriteLeavesEverythingInPlace) {
-    // Heard between rows: the queued files are never written.
-    observer.CancelAfterTexts = 1;
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Cancelled);
-    // Heard while the archive is written (the last text names the archive).
-    observer.Processing.clear();
-    observer.CancelAfterTexts = 3;
-    ASSERT_EQ(Execute(QStringLiteral("DeleteAll")), Outcome::Cancelled);
-    EXPECT_EQ(observer.Processing.last(), QStringLiteral("Currently processing ") + Archive());
+    cls7z::Batch batch; // the archive of an earlier run
+    ASSERT_EQ(cls7z().ArchiveAll(Tree().Path(u"zips/P"_s), {{a[0], {}, {}}}, batch), 1);
+    const QByteArray before = Tree().Read(u"zips/P.zip"_s);
+    progress.CancelAt = 1; // heard between rows: the queued files are never written
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Cancelled);
+    progress.Texts.clear();
+    progress.CancelAt = 4; // heard while the archive is written
+    ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Cancelled);
+    EXPECT_EQ(progress.Texts.at(6), Writing());
 
-    EXPECT_EQ(Flags(), QStringLiteral("......."));
+    EXPECT_EQ(Flags(), u"......."_s);
     EXPECT_TRUE(ActionLines().isEmpty());
-    EXPECT_FALSE(QFile::exists(Archive()));
+    EXPECT_EQ(Tree().Read(u"zips/P.zip"_s), before);
+    EXPECT_EQ(QDir(Tree().Path(u"zips"_s)).entryList(QDir::Files),
+              QStringList{u"P.zip"_s}); // no temporary left behind
     for (const QString& path : a + b)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
     EXPECT_EQ(modLog::RunStats.FilesActedOn, 0);

@@ -1,343 +1,195 @@
-// echofind-cli as a user runs it: the corpus groups in both content modes, exit codes,
-// and a profile run that leaves its run log and catalogue entry.
+// echofind-cli scan as a user runs it: the corpus groups in both content modes, exit codes,
+// the outputs for any name, the hash cache, and a profile scan that leaves its run log and
+// catalogue entry.
 
-#include "TestSupport.h"
+#include "CliFixture.h"
 
-#include "app/modXML.h"
 #include "profiles/Catalogue.h"
 
 #include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fcntl.h>
-
-using namespace testing_support;
 
 namespace {
 
-const QString kCli = QStringLiteral(ECHOFIND_BIN_DIR "/echofind-cli");
-const QString kTools = QStringLiteral(ECHOFIND_TOOLS_DIR "/");
+using namespace cli_testing;
+using Scan = CliHome;
 
-struct Outcome {
-    int Exit = -1;
-    QByteArray Out;
-    QString Err;
-};
-
-// The environment of every run: scans of named folders keep their hash cache under
-// XDG_CACHE_HOME, which must not be the tester's own.
-QProcessEnvironment TestEnvironment() {
-    static QTemporaryDir cacheHome;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
-    return env;
-}
-
-Outcome Execute(const QString& program, const QStringList& args,
-                const QProcessEnvironment& env = TestEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(300000)) << program.toStdString();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
-
-TEST(Cli, FindsExactlyTheCorpusGroupsInBothContentModes) {
-    TempTree t;
-    const QString tree = t.Path(QStringLiteral("corpus"));
-    const Outcome made = Execute(
-        QStringLiteral("python3"),
-        {kTools + QStringLiteral("make-tree"), tree, QStringLiteral("--files"),
-         QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7"),
-         QStringLiteral("--with-links"), QStringLiteral("--odd-bytes"), QStringLiteral("--quiet")});
+TEST_F(Scan, FindsExactlyTheCorpusGroupsInBothContentModes) {
+    const QString corpus = tree.Path(u"corpus"_s);
+    const Result made =
+        Tool("make-tree",
+             QStringList{corpus} + Words("--files 2000 --seed 7 --with-links --odd-bytes --quiet"));
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
-    for (const QString& mode : {QStringLiteral("crc"), QStringLiteral("md5")}) {
-        const Outcome scan =
-            Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-r"), QStringLiteral("--hidden"),
-                           QStringLiteral("--readonly"), QStringLiteral("--content"), mode,
-                           QStringLiteral("-q"), tree});
+    for (const char* mode : {"crc", "md5"}) {
+        const Result scan = Cli(Words("scan -r --hidden --readonly -q --content")
+                                << QString::fromLatin1(mode) << corpus);
         ASSERT_EQ(scan.Exit, 0) << scan.Err.toStdString();
-        EXPECT_TRUE(scan.Err.contains(QStringLiteral(" groups, "))) << scan.Err.toStdString();
-        const QString report = t.Path(mode + QStringLiteral(".txt"));
-        QFile f(report);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(scan.Out);
-        f.close();
-        const Outcome check = Execute(QStringLiteral("python3"),
-                                      {kTools + QStringLiteral("check-groups"),
-                                       tree + QStringLiteral(".manifest.json"), report,
-                                       QStringLiteral("--hardlinks"), QStringLiteral("one")});
-        EXPECT_EQ(check.Exit, 0) << mode.toStdString() << ": " << check.Out.toStdString();
+        EXPECT_TRUE(scan.Err.contains(u" groups, "_s)) << scan.Err.toStdString();
+        const QString report = tree.CreateFile(QString::fromLatin1(mode), scan.Bytes);
+        const Result check = Tool(
+            "check-groups", {corpus + u".manifest.json"_s, report, u"--hardlinks"_s, u"one"_s});
+        EXPECT_EQ(check.Exit, 0) << mode << ": " << check.Out.toStdString();
     }
 }
 
-TEST(Cli, ExitStatusTellsUsageFromFailure) {
-    TempTree t;
-    EXPECT_EQ(Execute(kCli, {}).Exit, 2);
-    EXPECT_EQ(Execute(kCli, {QStringLiteral("frobnicate")}).Exit, 2);
-    const Outcome noFolder = Execute(kCli, {QStringLiteral("scan")});
-    EXPECT_EQ(noFolder.Exit, 2);
-    EXPECT_TRUE(noFolder.Err.contains(QStringLiteral("no folder to scan")));
-    EXPECT_EQ(Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--content"),
-                             QStringLiteral("sha1"), t.Root()})
-                  .Exit,
-              2);
-    EXPECT_EQ(Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--profile"),
-                             QStringLiteral("p"), t.Root()})
-                  .Exit,
-              2);
-    EXPECT_EQ(Execute(kCli, {QStringLiteral("scan"), t.Path(QStringLiteral("missing"))}).Exit, 3);
+TEST_F(Scan, ExitStatusTellsUsageFromFailure) {
+    const struct {
+        const char* Args; // in the tree's folder
+        int Exit;
+        const char* Said;
+    } cases[] = {
+        {"", 2, ""},
+        {"frobnicate", 2, ""},
+        {"scan", 2, "no folder to scan"},
+        {"scan --content sha1 .", 2, ""},
+        {"scan --profile p .", 2, ""},
+        {"scan --threads 0 .", 2, "--threads takes a number from 1 to 64"},
+        {"scan --json -0 .", 2, "choose one"},
+        {"scan . --cache", 2, "option --cache needs a value"},
+        {"run", 2, ""},
+        {"run P --cache", 2, ""},
+        {"run P --shred", 2, ""},
+        {"scan missing", 3, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = Cli(Words(c.Args), tree.Root());
+        EXPECT_EQ(r.Exit, c.Exit) << c.Args;
+        EXPECT_TRUE(r.Err.contains(QLatin1String(c.Said))) << c.Args << ": " << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.isEmpty()) << c.Args;
+    }
+
+    // After "--" every argument is a folder, even one named like an option.
+    tree.CreateFile(u"dash/-r/x"_s, "same");
+    tree.CreateFile(u"dash/-r/y"_s, "same");
+    const Result dash = Cli(Words("scan -q -- -r"), tree.Path(u"dash"_s));
+    EXPECT_EQ(dash.Exit, 0) << dash.Err.toStdString();
+    EXPECT_TRUE(dash.Out.contains(u"-r/x\n"_s)) << dash.Out.toStdString();
 
     // Groups separated by one empty line, kept file first; an unlistable folder is an error.
-    t.CreateFile(QStringLiteral("a/x"), "1111");
-    t.CreateFile(QStringLiteral("b/y"), "1111");
-    t.CreateFile(QStringLiteral("a/z"), "22");
-    t.CreateFile(QStringLiteral("b/w"), "22");
-    const Outcome found = Execute(
-        kCli, {QStringLiteral("scan"), QStringLiteral("-r"), QStringLiteral("-q"), t.Root()});
+    for (const char* rel : {"g/a/x", "g/b/y"})
+        tree.CreateFile(QString::fromLatin1(rel), "1111");
+    for (const char* rel : {"g/a/z", "g/b/w"})
+        tree.CreateFile(QString::fromLatin1(rel), "22");
+    const Result found = Cli(Words("scan -r -q") << tree.Path(u"g"_s));
     EXPECT_EQ(found.Exit, 0);
-    EXPECT_EQ(QString::fromUtf8(found.Out),
-              t.Path(QStringLiteral("a/z\n")) + t.Path(QStringLiteral("b/w\n\n")) +
-                  t.Path(QStringLiteral("a/x\n")) + t.Path(QStringLiteral("b/y\n")));
-    const Outcome partly = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-q"), t.Root(),
-                                          t.Path(QStringLiteral("gone"))});
+    EXPECT_EQ(found.Out, tree.Path(u"g/a/z\n"_s) + tree.Path(u"g/b/w\n\n"_s) +
+                             tree.Path(u"g/a/x\n"_s) + tree.Path(u"g/b/y\n"_s));
+    const Result partly = Cli(Words("scan -q") << tree.Path(u"g"_s) << tree.Path(u"gone"_s));
     EXPECT_EQ(partly.Exit, 1);
-    EXPECT_TRUE(partly.Err.contains(QStringLiteral("modAPI.MyFindFirstFile")))
-        << partly.Err.toStdString();
+    EXPECT_TRUE(partly.Err.contains(u"modAPI.MyFindFirstFile"_s)) << partly.Err.toStdString();
 }
 
-TEST(Cli, ProfileRunWritesRunLogAndCatalogue) {
-    TempTree t;
-    const QString home = t.CreateDir(QStringLiteral("home"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
-                            home + QStringLiteral("/config.xml")));
-    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
-    ScriptedMessages messages;
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    t.CreateFile(QStringLiteral("data/one/same.txt"), "abc");
-    t.CreateFile(QStringLiteral("data/two/same.txt"), "abc");
-    const QString profile = modCommon::ProfileFolder + QStringLiteral("Mine.xml");
-    ASSERT_EQ(modXML::InitXML(QStringLiteral("echofind"), profile), 1);
-    std::vector<modXML::XMLElementInfo> records{
-        modXML::Element(QStringLiteral("profileoption"), QStringLiteral("echofind")),
-        modXML::Element(QStringLiteral("folder"), QStringLiteral("profileoption"),
-                        {{QStringLiteral("path"), t.Path(QStringLiteral("data"))}}),
-        modXML::Element(QStringLiteral("subfolder"), QStringLiteral("profileoption"),
-                        {{QStringLiteral("include"), QStringLiteral("True")}})};
-    ASSERT_EQ(modXML::AddXML(2, records, profile), 1);
-    QProcessEnvironment env = TestEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-
-    const Outcome run = Execute(kCli,
-                                {QStringLiteral("scan"), QStringLiteral("--profile"),
-                                 QStringLiteral("Mine"), QStringLiteral("-q")},
-                                env);
+TEST_F(Scan, AProfileScanWritesItsRunLogAndCatalogueEntry) {
+    tree.CreateFile(u"data/one/same.txt"_s, "abc");
+    tree.CreateFile(u"data/two/same.txt"_s, "abc");
+    SaveProfile(u"Mine"_s, ContentProfile({tree.Path(u"data"_s)}));
+    const Result run = Cli(Words("scan --profile Mine -q"));
     EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
-    EXPECT_EQ(run.Out.count('\n'), 2);
-    const Outcome json =
-        Execute(kCli,
-                {QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Mine"),
-                 QStringLiteral("--json"), QStringLiteral("-q")},
-                env);
+    EXPECT_EQ(run.Out.count(u'\n'), 2);
+    const Result json = Cli(Words("scan --profile Mine --json -q"));
     EXPECT_EQ(json.Exit, 0) << json.Err.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(json.Out)[u"groups"][0][u"files"].toArray().size(), 2)
+    EXPECT_EQ(QJsonDocument::fromJson(json.Bytes)[u"groups"][0][u"files"].toArray().size(), 2)
         << json.Out.toStdString();
-    QFile log(modCommon::LogPath + QStringLiteral("Mine.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("No of duplicate files found\\tab :  1\\par"));
+    EXPECT_TRUE(RunLog(u"Mine"_s).contains("No of duplicate files found\\tab :  1\\par"));
 
     // A damaged document fails the run and marks its row "Error"; a name without a
     // document fails too but gets no row.
-    QFile broken(modCommon::ProfileFolder + QStringLiteral("Broken.xml"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("<echofind><profileoption>");
-    broken.close();
-    for (const QString& name : {QStringLiteral("Broken"), QStringLiteral("Nowhere")})
-        EXPECT_EQ(
-            Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--profile"), name}, env).Exit,
-            3);
+    tree.CreateFile(modCommon::ProfileFolder.mid(tree.Root().size()) + u"Broken.xml"_s,
+                    "<echofind><profileoption>");
+    for (const char* name : {"Broken", "Nowhere"})
+        EXPECT_EQ(Cli(Words("scan --profile") << QString::fromLatin1(name)).Exit, 3) << name;
     std::vector<Catalogue::Entry> entries;
     ASSERT_EQ(Catalogue::ReadEntries(entries), 1);
     QStringList statuses;
     for (const Catalogue::Entry& e : entries)
         statuses << e.Name + u'=' + e.Status;
     statuses.sort();
-    EXPECT_EQ(statuses,
-              QStringList({QStringLiteral("Broken=Error"), QStringLiteral("Mine=Success")}));
-    qunsetenv("ECHOFIND_HOME");
+    EXPECT_EQ(statuses, (QStringList{u"Broken=Error"_s, u"Mine=Success"_s}));
 }
 
 // Two names that decode alike ("caf\xe9", "caf\xe8"), under a folder named in bytes too,
 // are found from the folder as given and printed as the file system spells them, so the
 // output can be fed back to other tools.
-TEST(Cli, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
-    TempTree t;
-    const QByteArray root = QFile::encodeName(t.Root()) + "tr\xea";
+TEST_F(Scan, TakesAndPrintsNamesThatAreNotUtf8AsTheirOwnBytes) {
+    const QByteArray root = QFile::encodeName(tree.Root()) + "tr\xea";
     QList<QByteArray> paths;
-    // Qt's own removal of the tree decodes names and cannot find these.
-    const auto cleanup = qScopeGuard([&] {
-        for (const QByteArray& path : paths)
-            ::unlink(path.constData());
-        for (const char* folder : {"/a", "/b", ""})
-            ::rmdir((root + folder).constData());
-    });
-    for (const char* rel :
-         {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"}) {
-        paths << root + rel;
-        ::mkdir(root.constData(), 0755);
-        ::mkdir(paths.last().left(paths.last().lastIndexOf('/')).constData(), 0755);
-        FILE* f = std::fopen(paths.last().constData(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("same", f);
-        std::fclose(f);
-    }
+    for (const char* folder : {"", "/a", "/b"})
+        ::mkdir((root + folder).constData(), 0755);
+    for (const char* rel : {"/a/caf\xe8.txt", "/a/caf\xe9.txt", "/b/caf\xe8.txt", "/b/caf\xe9.txt"})
+        WriteRaw(paths.emplace_back(root + rel), "same");
     // Through the shell: a process started by Qt gets its arguments re-encoded.
-    const QByteArray command = QFile::encodeName(kCli) + " scan -r --name -q '" + root + "'";
-    FILE* cli = ::popen(command.constData(), "r");
-    ASSERT_NE(cli, nullptr);
-    QByteArray out;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, cli)) > 0;)
-        out.append(buffer, qsizetype(n));
-    EXPECT_EQ(::pclose(cli), 0);
-    EXPECT_EQ(out, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
+    const Result r = Sh("exec \"$0\" scan -r --name -q \"$1$(printf 'tr\\352')\"", {tree.Root()});
+    EXPECT_EQ(r.Exit, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.Bytes, paths[0] + '\n' + paths[2] + "\n\n" + paths[1] + '\n' + paths[3] + '\n');
 }
 
-TEST(Cli, NullOutputCarriesAnyNameExactly) {
-    TempTree t;
-    const QByteArray root = QFile::encodeName(t.Root());
-    const auto create = [&](const QByteArray& name, const QByteArray& bytes) {
-        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        ASSERT_GE(fd, 0) << name.toStdString();
-        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-        ::close(fd);
-    };
-    create("two\nlines", "same");
-    create("caf\xe9", "same");
-    create("plain", "other");
-    create("plain2", "other");
-    for (const QString& option : {QStringLiteral("-0"), QStringLiteral("--null")}) {
-        const Outcome found = Execute(kCli, {QStringLiteral("scan"), option, QStringLiteral("-q"),
-                                             QString::fromLocal8Bit(root)});
+TEST_F(Scan, NullOutputCarriesAnyNameExactly) {
+    const QByteArray root = QFile::encodeName(tree.Root());
+    for (const char* name : {"two\nlines", "caf\xe9"})
+        WriteRaw(root + name, "same");
+    for (const char* name : {"plain", "plain2"})
+        WriteRaw(root + name, "other");
+    for (const char* option : {"-0", "--null"}) {
+        const Result found = Cli(Words("scan -q") << QString::fromLatin1(option) << tree.Root());
         ASSERT_EQ(found.Exit, 0) << found.Err.toStdString();
-        const QByteArray expected = root + QByteArray("caf\xe9", 4) + '\0' + root +
-                                    QByteArray("two\nlines") + '\0' + '\0' + root + "plain" + '\0' +
-                                    root + "plain2" + '\0';
-        EXPECT_EQ(found.Out, expected) << found.Out.toStdString();
+        EXPECT_EQ(found.Bytes, root + "caf\xe9" + '\0' + root + "two\nlines" + '\0' + '\0' + root +
+                                   "plain" + '\0' + root + "plain2" + '\0')
+            << found.Out.toStdString();
     }
-    const Outcome help = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--help")});
-    EXPECT_TRUE(help.Out.contains("-0, --null")) << help.Out.toStdString();
-    // QTemporaryDir would re-encode the odd name and fail to remove it.
-    for (const char* name : {"two\nlines", "caf\xe9", "plain", "plain2"})
-        EXPECT_EQ(::unlink((root + name).constData()), 0);
+    EXPECT_TRUE(Cli(Words("scan --help")).Out.contains(u"-0, --null"_s));
 }
 
-TEST(Cli, NamedRootsAreFollowedOrSaidToBeSkipped) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("real/a"), "1111");
-    t.CreateFile(QStringLiteral("real/b"), "1111");
-    ASSERT_EQ(::symlink(QFile::encodeName(t.Path(QStringLiteral("real"))).constData(),
-                        QFile::encodeName(t.Path(QStringLiteral("named"))).constData()),
-              0);
-    const Outcome linked = Execute(
-        kCli, {QStringLiteral("scan"), QStringLiteral("-q"), t.Path(QStringLiteral("named"))});
+TEST_F(Scan, NamedRootsAreFollowedOrSaidToBeSkipped) {
+    tree.CreateFile(u"real/a"_s, "1111");
+    tree.CreateFile(u"real/b"_s, "1111");
+    ASSERT_TRUE(QFile::link(tree.Path(u"real"_s), tree.Path(u"named"_s)));
+    const Result linked = Cli(Words("scan -q") << tree.Path(u"named"_s));
     EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(linked.Out),
-              t.Path(QStringLiteral("named/a\n")) + t.Path(QStringLiteral("named/b\n")));
+    EXPECT_EQ(linked.Out, tree.Path(u"named/a\n"_s) + tree.Path(u"named/b\n"_s));
 
     // A kernel virtual file system is never read, and the user is told so.
-    if (!QFileInfo(QStringLiteral("/proc/self/status")).exists())
+    if (!QFileInfo(u"/proc/self/status"_s).exists())
         GTEST_SKIP() << "/proc is not mounted";
-    const Outcome skipped =
-        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("-q"), QStringLiteral("/proc/self"),
-                       t.Path(QStringLiteral("real"))});
+    const Result skipped = Cli(Words("scan -q /proc/self") << tree.Path(u"real"_s));
     EXPECT_EQ(skipped.Exit, 1);
-    EXPECT_TRUE(skipped.Err.contains(
-        QStringLiteral("/proc/self/ -  not scanned: a kernel virtual file system")))
+    EXPECT_TRUE(skipped.Err.contains(u"/proc/self/ -  not scanned: a kernel virtual file system"_s))
         << skipped.Err.toStdString();
-    EXPECT_EQ(skipped.Out.count('\n'), 2);
+    EXPECT_EQ(skipped.Out.count(u'\n'), 2);
 
     // The same from a saved profile: its run log and standard error both say it.
-    const QString home = t.CreateDir(QStringLiteral("home"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ECHOFIND_BIN_DIR "/config.xml"),
-                            home + QStringLiteral("/config.xml")));
-    QProcessEnvironment env = TestEnvironment();
-    env.insert(QStringLiteral("ECHOFIND_HOME"), home);
-    qputenv("ECHOFIND_HOME", QFile::encodeName(home));
-    ScriptedMessages messages;
-    ASSERT_EQ(modCommon::InitApp(messages), 1);
-    qunsetenv("ECHOFIND_HOME");
-    const QString profile = modCommon::ProfileFolder + QStringLiteral("Virtual.xml");
-    ASSERT_EQ(modXML::InitXML(QStringLiteral("echofind"), profile), 1);
-    const std::vector<modXML::XMLElementInfo> records{
-        modXML::Element(QStringLiteral("profileoption"), QStringLiteral("echofind")),
-        modXML::Element(QStringLiteral("folder"), QStringLiteral("profileoption"),
-                        {{QStringLiteral("path"), QStringLiteral("/proc/self")}})};
-    ASSERT_EQ(modXML::AddXML(1, records, profile), 1);
-    const Outcome run = Execute(kCli,
-                                {QStringLiteral("scan"), QStringLiteral("--profile"),
-                                 QStringLiteral("Virtual"), QStringLiteral("-q")},
-                                env);
+    SaveProfile(u"Virtual"_s, ContentProfile({u"/proc/self"_s}));
+    const Result run = Cli(Words("scan --profile Virtual -q"));
     EXPECT_EQ(run.Exit, 1) << run.Err.toStdString();
-    EXPECT_TRUE(run.Err.contains(QStringLiteral("/proc/self/ -  not scanned")))
-        << run.Err.toStdString();
-    QFile log(modCommon::LogPath + QStringLiteral("Virtual.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("/proc/self/ -  not scanned"));
+    EXPECT_TRUE(run.Err.contains(u"/proc/self/ -  not scanned"_s)) << run.Err.toStdString();
+    EXPECT_TRUE(RunLog(u"Virtual"_s).contains("/proc/self/ -  not scanned"));
 }
 
-TEST(Cli, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("tree/a/x"), "same bytes");
-    t.CreateFile(QStringLiteral("tree/b/x"), "same bytes");
-    const QString tree = t.Path(QStringLiteral("tree"));
-    QProcessEnvironment env = TestEnvironment();
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), t.Path(QStringLiteral("xdg")));
-    const auto scan = [&](QStringList options) {
-        options.prepend(QStringLiteral("scan"));
-        options << QStringLiteral("-r") << QStringLiteral("-q") << tree;
-        return Execute(kCli, options, env);
-    };
-    const QByteArray groups =
-        (tree + QStringLiteral("/a/x\n") + tree + QStringLiteral("/b/x\n")).toUtf8();
+TEST_F(Scan, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
+    tree.CreateFile(u"tree/a/x"_s, "same bytes");
+    tree.CreateFile(u"tree/b/x"_s, "same bytes");
+    const QString folder = tree.Path(u"tree"_s);
+    const QString groups = folder + u"/a/x\n"_s + folder + u"/b/x\n"_s;
+    EXPECT_EQ(Cli(Words("scan -r -q --no-cache") << folder).Out, groups);
+    EXPECT_FALSE(tree.Exists(u"cache"_s));
+    EXPECT_EQ(Cli(Words("scan -r -q") << folder).Out, groups);
+    EXPECT_TRUE(tree.Exists(u"cache/echofind/HashCache.sqlite"_s));
+    EXPECT_EQ(Cli(Words("scan -r -q --cache") << tree.Path(u"named.sqlite"_s) << folder).Out,
+              groups);
+    EXPECT_TRUE(tree.Exists(u"named.sqlite"_s));
 
-    Outcome run = scan({QStringLiteral("--no-cache")});
-    EXPECT_EQ(run.Out, groups);
-    EXPECT_FALSE(QFileInfo::exists(t.Path(QStringLiteral("xdg"))));
-    run = scan({});
-    EXPECT_EQ(run.Out, groups);
-    EXPECT_TRUE(QFileInfo::exists(t.Path(QStringLiteral("xdg/echofind/HashCache.sqlite"))));
-    const QString named = t.Path(QStringLiteral("named.sqlite"));
-    run = scan({QStringLiteral("--cache"), named});
-    EXPECT_EQ(run.Out, groups);
-    EXPECT_TRUE(QFileInfo::exists(named));
-
-    const QString damaged = t.CreateFile(QStringLiteral("damaged.sqlite"), QByteArray(8192, 'z'));
-    run = scan({QStringLiteral("--cache=") + damaged});
-    EXPECT_EQ(run.Exit, 0);
-    EXPECT_EQ(run.Out, groups);
-    EXPECT_EQ(run.Err.count(QStringLiteral("Hash cache ")), 1) << run.Err.toStdString();
-    EXPECT_EQ(Execute(kCli, {QStringLiteral("scan"), tree, QStringLiteral("--cache")}, env).Exit,
-              2);
-    EXPECT_EQ(
-        Execute(kCli, {QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("--cache")}).Exit,
-        2);
+    // Standard error as given (a file here) keeps the application-log line and the summary.
+    const QString damaged = tree.CreateFile(u"damaged.sqlite"_s, QByteArray(8192, 'z'));
+    const Result r = Sh("exec \"$0\" scan -r -q --cache=\"$1\" \"$2\" 2>\"$3\"",
+                        {damaged, folder, tree.Path(u"err.txt"_s)});
+    EXPECT_EQ(r.Exit, 0);
+    EXPECT_EQ(r.Out, groups);
+    const QByteArray err = tree.Read(u"err.txt"_s);
+    EXPECT_EQ(err.count("Hash cache "), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("1 groups, 1 duplicate files")) << err.toStdString();
 }
 
 // The path of a file of the JSON output: its text, or its bytes when given as an array.
@@ -352,42 +204,28 @@ QByteArray JsonPath(const QJsonValue& path) {
     return bytes;
 }
 
-TEST(Cli, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
-    TempTree t;
-    const QByteArray root = QFile::encodeName(t.Root());
-    const auto create = [&](const QByteArray& name, const QByteArray& bytes, qint64 mtime) {
-        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        ASSERT_GE(fd, 0) << name.toStdString();
-        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-        ::close(fd);
-        const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
-        EXPECT_EQ(::utimensat(AT_FDCWD, (root + name).constData(), times, 0), 0);
-    };
+TEST_F(Scan, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
+    const QByteArray root = QFile::encodeName(tree.Root());
     // Names JSON must escape, names that are not UTF-8, and one that is plain.
     const QList<QByteArray> same = {"caf\xe9", "caf\xe8", "q\"uote\\back", "new\nline", "plain"};
+    QList<QByteArray> expected;
     for (const QByteArray& name : same)
-        create(name, "same bytes", 1600000000);
-    create("other1", "other", 1500000000);
-    create("other2", "other", 1500000001);
-    create("alone", "alone", 1500000000);
-    const auto cleanup = qScopeGuard([&] {
-        for (const QByteArray& name : same + QList<QByteArray>{"other1", "other2", "alone"})
-            ::unlink((root + name).constData());
-    });
+        WriteRaw(expected.emplace_back(root + name), "same bytes", 1600000000);
+    WriteRaw(expected.emplace_back(root + "other1"), "other", 1500000000);
+    WriteRaw(expected.emplace_back(root + "other2"), "other", 1500000001);
+    WriteRaw(root + "alone", "alone", 1500000000);
+    std::sort(expected.begin(), expected.end());
 
-    for (const QString& mode : {QStringLiteral("crc"), QStringLiteral("md5")}) {
-        SCOPED_TRACE(mode.toStdString());
-        const Outcome found =
-            Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"), QStringLiteral("-q"),
-                           QStringLiteral("--size"), QStringLiteral("--content"), mode,
-                           QString::fromLocal8Bit(root)});
+    for (const char* mode : {"crc", "md5"}) {
+        SCOPED_TRACE(mode);
+        const Result found = Cli(Words("scan --json -q --size --content")
+                                 << QString::fromLatin1(mode) << tree.Root());
         ASSERT_EQ(found.Exit, 0) << found.Err.toStdString();
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(found.Out, &error);
+        const QJsonObject top = QJsonDocument::fromJson(found.Bytes, &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << found.Out.toStdString();
-        const QJsonObject top = doc.object();
-        const QString signature = mode == u"crc" ? QStringLiteral("crc32") : QStringLiteral("md5");
-        EXPECT_EQ(top[u"criteria"].toArray(), QJsonArray({QStringLiteral("size"), signature}));
+        const QString signature = mode == std::string_view("crc") ? u"crc32"_s : u"md5"_s;
+        EXPECT_EQ(top[u"criteria"].toArray(), QJsonArray({u"size"_s, signature}));
         const QJsonArray groups = top[u"groups"].toArray();
         ASSERT_EQ(groups.size(), 2);
         QList<QByteArray> paths;
@@ -400,75 +238,58 @@ TEST(Cli, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
                 EXPECT_TRUE(f[u"created"].isDouble());
             }
         }
-        QList<QByteArray> expected;
-        for (const QByteArray& name : same + QList<QByteArray>{"other1", "other2"})
-            expected << root + name;
-        std::sort(expected.begin(), expected.end());
-        QList<QByteArray> sorted = paths;
-        std::sort(sorted.begin(), sorted.end());
-        EXPECT_EQ(sorted, expected);
+        std::sort(paths.begin(), paths.end());
+        EXPECT_EQ(paths, expected);
 
         // The group of "same bytes": size, times in seconds since the epoch, the signature.
-        const QJsonObject bigger =
-            groups[0][u"key"][u"size"].toInt() == 10 ? groups[0].toObject() : groups[1].toObject();
-        EXPECT_EQ(bigger[u"key"][u"size"].toInt(), 10);
-        const QJsonObject file = bigger[u"files"][0].toObject();
+        const QJsonObject file =
+            groups[groups[0][u"key"][u"size"].toInt() == 10 ? 0 : 1][u"files"][0].toObject();
+        EXPECT_EQ(file[u"size"].toInt(), 10);
         EXPECT_EQ(file[u"modified"].toInteger(), 1600000000);
-        if (mode == u"md5")
+        if (signature == u"md5") {
             EXPECT_EQ(file[u"md5"].toString(),
                       QString::fromLatin1(
                           QCryptographicHash::hash("same bytes", QCryptographicHash::Md5).toHex()));
-        else
+        } else {
             EXPECT_TRUE(file[u"crc32"].toDouble() >= 0 && file[u"crc32"].toDouble() < 4294967296.0);
+        }
         EXPECT_EQ(top[u"summary"][u"groups"].toInt(), 2);
         EXPECT_EQ(top[u"summary"][u"duplicate_files"].toInt(), 5);
         EXPECT_EQ(top[u"summary"][u"bytes_to_free"].toInt(), 4 * 10 + 5);
     }
 
-    // Nothing found is still one document; the JSON and NUL outputs exclude each other.
-    const Outcome none =
-        Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"), QStringLiteral("-q"),
-                       QStringLiteral("--name"), QStringLiteral("--include"),
-                       QStringLiteral("alone"), QString::fromLocal8Bit(root)});
+    // Nothing found is still one document.
+    const Result none = Cli(Words("scan --json -q --name --include alone") << tree.Root());
     ASSERT_EQ(none.Exit, 0) << none.Err.toStdString();
-    const QJsonObject empty = QJsonDocument::fromJson(none.Out).object();
-    EXPECT_EQ(empty[u"criteria"].toArray(), QJsonArray({QStringLiteral("name")}));
+    const QJsonObject empty = QJsonDocument::fromJson(none.Bytes).object();
+    EXPECT_EQ(empty[u"criteria"].toArray(), QJsonArray({u"name"_s}));
     EXPECT_TRUE(empty[u"groups"].isArray() && empty[u"groups"].toArray().isEmpty());
     EXPECT_EQ(empty[u"summary"][u"groups"].toInt(), 0);
-    const Outcome both = Execute(kCli, {QStringLiteral("scan"), QStringLiteral("--json"),
-                                        QStringLiteral("-0"), QString::fromLocal8Bit(root)});
-    EXPECT_EQ(both.Exit, 2);
-    EXPECT_TRUE(both.Out.isEmpty());
 }
 
 // --across keeps the groups that span two of the named folders, a file counting for the
 // deepest named folder that holds it.
-TEST(Cli, AcrossKeepsOnlyGroupsThatSpanTheNamedFolders) {
-    TempTree t;
-    t.CreateFile(QStringLiteral("camera/a.jpg"), "shot one");
-    t.CreateFile(QStringLiteral("archive/a.jpg"), "shot one");
-    t.CreateFile(QStringLiteral("camera/b1.jpg"), "burst");
-    t.CreateFile(QStringLiteral("camera/b2.jpg"), "burst");
-    t.CreateFile(QStringLiteral("archive/2020/c.jpg"), "nested");
-    t.CreateFile(QStringLiteral("archive/c.jpg"), "nested");
-    const QStringList common{QStringLiteral("scan"), QStringLiteral("-r"), QStringLiteral("-q"),
-                             t.Path(QStringLiteral("camera")), t.Path(QStringLiteral("archive"))};
-    const Outcome all = Execute(kCli, common);
-    EXPECT_EQ(all.Exit, 0);
-    EXPECT_EQ(all.Out.count("\n\n"), 2) << "three groups without --across";
+TEST_F(Scan, AcrossKeepsOnlyGroupsThatSpanTheNamedFolders) {
+    for (const auto& [rel, bytes] : {std::pair{"camera/a.jpg", "shot one"},
+                                     {"archive/a.jpg", "shot one"},
+                                     {"camera/b1.jpg", "burst"},
+                                     {"camera/b2.jpg", "burst"},
+                                     {"archive/2020/c.jpg", "nested"},
+                                     {"archive/c.jpg", "nested"}})
+        tree.CreateFile(QString::fromLatin1(rel), bytes);
+    const QStringList common = Words("scan -r -q")
+                               << tree.Path(u"camera"_s) << tree.Path(u"archive"_s);
+    EXPECT_EQ(Cli(common).Out.count(u"\n\n"_s), 2) << "three groups without --across";
 
-    const Outcome across = Execute(kCli, common + QStringList{QStringLiteral("--across")});
+    const Result across = Cli(common + Words("--across"));
     EXPECT_EQ(across.Exit, 0) << across.Err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(across.Out),
-              t.Path(QStringLiteral("archive/a.jpg\n")) + t.Path(QStringLiteral("camera/a.jpg\n")));
-    EXPECT_TRUE(across.Err.contains(QStringLiteral(" 1 groups, 1 duplicate files")))
-        << across.Err.toStdString();
+    EXPECT_EQ(across.Out, tree.Path(u"archive/a.jpg\n"_s) + tree.Path(u"camera/a.jpg\n"_s));
+    EXPECT_TRUE(across.Err.contains(u" 1 groups, 1 duplicate files"_s)) << across.Err.toStdString();
 
     // With archive/2020 named too, its copy of c.jpg counts for it, not for archive.
-    const Outcome nested =
-        Execute(kCli, common + QStringList{t.Path(QStringLiteral("archive/2020")),
-                                           QStringLiteral("--across")});
-    EXPECT_EQ(nested.Out.count("\n\n"), 1) << nested.Out.toStdString();
-    EXPECT_TRUE(
-        nested.Out.contains(QFile::encodeName(t.Path(QStringLiteral("archive/2020/c.jpg")))));
+    const Result nested = Cli(common + QStringList{tree.Path(u"archive/2020"_s), u"--across"_s});
+    EXPECT_EQ(nested.Out.count(u"\n\n"_s), 1) << nested.Out.toStdString();
+    EXPECT_TRUE(nested.Out.contains(tree.Path(u"archive/2020/c.jpg"_s)));
 }
+
+} // namespace

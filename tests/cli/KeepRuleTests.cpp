@@ -3,176 +3,133 @@
 
 #include "CliFixture.h"
 
-using namespace testing_support;
-
 namespace {
 
-using Output = cli_testing::Result;
+using namespace cli_testing;
 
-class KeepRule : public cli_testing::CliHome {
+class KeepRule : public CliHome {
 protected:
     void SetUp() override {
         CliHome::SetUp();
         // Two groups; the folders are named for the files' age.
-        for (const auto& [rel, secs] : {std::pair{"data/old/a.txt", 1000000000},
-                                        {"data/new/a.txt", 1700000000},
-                                        {"data/mid/a.txt", 1500000000},
-                                        {"data/new/b.bin", 1600000000},
-                                        {"data/old/b.bin", 1100000000}}) {
-            const QString path = QString::fromLatin1(rel);
-            tree.CreateFile(path, path.endsWith(u".txt") ? "aaaa" : "bbbbbbb", secs);
-        }
-        ProfileSettings p = testing_support::ContentProfile({tree.Path(QStringLiteral("data"))});
-        p.DeleteTo = QStringLiteral("recycle");
-        SaveProfile(QStringLiteral("P"), p);
+        for (const auto& [rel, secs] : {std::pair{"old/a.txt", 1000000000},
+                                        {"new/a.txt", 1700000000},
+                                        {"mid/a.txt", 1500000000},
+                                        {"new/b.bin", 1600000000},
+                                        {"old/b.bin", 1100000000}})
+            tree.CreateFile(u"data/"_s + QLatin1String(rel),
+                            QByteArrayView(rel).endsWith(".txt") ? "aaaa" : "bbbbbbb", secs);
+        ProfileSettings p = ContentProfile({tree.Path(u"data"_s)});
+        p.DeleteTo = u"recycle"_s;
+        SaveProfile(u"P"_s, p);
     }
 
-    Output Run(const QStringList& args) {
-        return Cli(QStringList{QStringLiteral("run"), QStringLiteral("P"), QStringLiteral("-q")} +
-                       args,
-                   tree.Path(QStringLiteral("data")));
+    // A run of P in the data folder with the rules given in words.
+    Result Run(const char* rules) {
+        return Cli(Words("run P -q") + Words(rules), tree.Path(u"data"_s));
     }
 
-    // The groups as printed: each a list of paths relative to the data folder.
+    // The groups as printed, by the first file of each: paths relative to the data folder.
     QList<QStringList> Groups(const QString& out) const {
-        QList<QStringList> groups{{}};
-        const QString prefix = tree.Path(QStringLiteral("data/"));
-        for (const QString& line : out.split(u'\n')) {
-            if (line.isEmpty()) {
-                if (!groups.back().isEmpty())
-                    groups.append(QStringList());
-                continue;
-            }
-            groups.back() << QString(line).remove(prefix);
-        }
-        if (groups.back().isEmpty())
-            groups.removeLast();
-        std::sort(groups.begin(), groups.end(),
-                  [](const QStringList& a, const QStringList& b) { return a.front() < b.front(); });
+        QList<QStringList> groups;
+        for (const QString& group : out.split(u"\n\n"_s, Qt::SkipEmptyParts))
+            groups << QString(group).remove(tree.Path(u"data/"_s)).split(u'\n', Qt::SkipEmptyParts);
+        std::sort(groups.begin(), groups.end());
         return groups;
     }
 
-    bool Exists(const char* rel) const {
-        return QFileInfo::exists(tree.Path(QStringLiteral("data/") + QLatin1String(rel)));
+    // The files still there, of all five.
+    QStringList Files() const {
+        QStringList present;
+        for (const char* rel : {"old/a.txt", "new/a.txt", "mid/a.txt", "new/b.bin", "old/b.bin"})
+            if (tree.Exists(u"data/"_s + QLatin1String(rel)))
+                present << QLatin1String(rel);
+        return present;
     }
 };
 
 TEST_F(KeepRule, TheRuleChoosesTheKeptFileThatTheListingNamesFirstAndTheRemovalSpares) {
-    const Output listed = Run({QStringLiteral("--keep"), QStringLiteral("oldest")});
+    const Result listed = Run("--keep oldest");
     ASSERT_EQ(listed.Exit, 0) << listed.Err.toStdString();
     const QList<QStringList> oldest = Groups(listed.Out);
     ASSERT_EQ(oldest.size(), 2) << listed.Out.toStdString();
-    EXPECT_EQ(oldest[0].front(), QStringLiteral("old/a.txt"));
+    EXPECT_EQ(oldest[0].front(), u"old/a.txt"_s);
     EXPECT_EQ(oldest[0].size(), 3);
-    EXPECT_EQ(oldest[1].front(), QStringLiteral("old/b.bin"));
-    EXPECT_TRUE(listed.Err.contains(QStringLiteral("3 files marked, 15 bytes to free")))
+    EXPECT_EQ(oldest[1].front(), u"old/b.bin"_s);
+    EXPECT_TRUE(listed.Err.contains(u"3 files marked, 15 bytes to free"_s))
         << listed.Err.toStdString();
-    // Without --remove nothing goes.
-    EXPECT_TRUE(Exists("new/a.txt") && Exists("mid/a.txt") && Exists("new/b.bin"));
+    EXPECT_EQ(Files().size(), 5); // without --remove nothing goes
 
-    const Output removed = Run({QStringLiteral("--keep=newest"), QStringLiteral("--remove")});
+    const Result removed = Run("--keep=newest --remove");
     ASSERT_EQ(removed.Exit, 0) << removed.Err.toStdString();
     const QList<QStringList> newest = Groups(removed.Out);
     ASSERT_EQ(newest.size(), 2);
-    EXPECT_EQ(newest[0].front(), QStringLiteral("new/a.txt"));
-    EXPECT_EQ(newest[1].front(), QStringLiteral("new/b.bin"));
-    EXPECT_TRUE(removed.Err.contains(QStringLiteral("remove: 3 files acted on, 3 removed")))
+    EXPECT_EQ(newest[0].front(), u"new/a.txt"_s);
+    EXPECT_EQ(newest[1].front(), u"new/b.bin"_s);
+    EXPECT_TRUE(removed.Err.contains(u"remove: 3 files acted on, 3 removed"_s))
         << removed.Err.toStdString();
-    EXPECT_TRUE(Exists("new/a.txt") && Exists("new/b.bin"));
-    EXPECT_FALSE(Exists("old/a.txt") || Exists("mid/a.txt") || Exists("old/b.bin"));
-
-    // The counts reach the run log too.
-    QFile log(modCommon::LogPath + QStringLiteral("P.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("keep newest: "));
+    EXPECT_EQ(Files(), (QStringList{u"new/a.txt"_s, u"new/b.bin"_s}));
+    EXPECT_TRUE(RunLog(u"P"_s).contains("keep newest: ")); // the counts reach the run log too
 }
 
 TEST_F(KeepRule, FirstUnderTakesAFolderRelativeToTheWorkingFolder) {
-    const Output out = Run(
-        {QStringLiteral("--keep"), QStringLiteral("first-under:mid/"), QStringLiteral("--remove")});
+    const Result out = Run("--keep first-under:mid/ --remove");
     ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
     // The group with a file under mid keeps it; the other keeps the scan's first file.
-    EXPECT_TRUE(Exists("mid/a.txt"));
-    EXPECT_FALSE(Exists("old/a.txt") || Exists("new/a.txt"));
-    EXPECT_NE(Exists("new/b.bin"), Exists("old/b.bin"));
-    EXPECT_TRUE(out.Err.contains(QStringLiteral("keep first-under:mid/: ")))
-        << out.Err.toStdString();
+    EXPECT_EQ(Files().filter(u"a.txt"_s), QStringList{u"mid/a.txt"_s});
+    EXPECT_EQ(Files().filter(u"b.bin"_s).size(), 1);
+    EXPECT_TRUE(out.Err.contains(u"keep first-under:mid/: "_s)) << out.Err.toStdString();
 
     // A folder with no file of any group changes nothing, and its name is said as given.
-    const Output none = Run({QStringLiteral("--keep=first-under:x%1")});
+    const Result none = Run("--keep=first-under:x%1");
     ASSERT_EQ(none.Exit, 0) << none.Err.toStdString();
-    EXPECT_TRUE(none.Err.contains(QStringLiteral("keep first-under:x%1: 0 groups re-marked")))
+    EXPECT_TRUE(none.Err.contains(u"keep first-under:x%1: 0 groups re-marked"_s))
         << none.Err.toStdString();
 }
 
 TEST_F(KeepRule, BadRulesAreRefusedAndTheRestActInTheOrderGiven) {
-    const auto files = [this] {
-        QStringList present;
-        for (const char* rel : {"old/a.txt", "new/a.txt", "mid/a.txt", "new/b.bin", "old/b.bin"})
-            if (Exists(rel))
-                present << QLatin1String(rel);
-        return present;
+    // An unknown rule, a folder that is not there, or no pattern, is bad usage.
+    const struct {
+        const char* Rules;
+        const char* Named;
+    } cases[] = {
+        {"--keep biggest --remove", "--keep"},
+        {"--keep=first-under: --remove", "--keep"},
+        {"--remove --keep", "--keep"},
+        {"--mark-under nowhere --remove", "-under"},
+        {"--remove --unmark-under=/no/such", "-under"},
+        {"--mark-under new/b.bin --remove", "-under"},
+        {"--mark-name= --remove", "-name"},
+        {"--remove --unmark-name", "-name"},
     };
-    const QStringList all = files();
-    {
-        SCOPED_TRACE("an unknown rule, a folder that is not there, or no pattern, is bad usage");
-        const struct {
-            QStringList Args;
-            const char* Named;
-        } cases[] = {
-            {{QStringLiteral("--keep"), QStringLiteral("biggest"), QStringLiteral("--remove")},
-             "--keep"},
-            {{QStringLiteral("--keep=first-under:"), QStringLiteral("--remove")}, "--keep"},
-            {{QStringLiteral("--remove"), QStringLiteral("--keep")}, "--keep"},
-            {{QStringLiteral("--mark-under"), QStringLiteral("nowhere"),
-              QStringLiteral("--remove")},
-             "-under"},
-            {{QStringLiteral("--remove"), QStringLiteral("--unmark-under=/no/such")}, "-under"},
-            {{QStringLiteral("--mark-under"), QStringLiteral("new/b.bin"),
-              QStringLiteral("--remove")},
-             "-under"},
-            {{QStringLiteral("--mark-name="), QStringLiteral("--remove")}, "-name"},
-            {{QStringLiteral("--remove"), QStringLiteral("--unmark-name")}, "-name"},
-        };
-        for (const auto& c : cases) {
-            const Output out = Run(c.Args);
-            EXPECT_EQ(out.Exit, 2) << c.Args.join(u' ').toStdString();
-            EXPECT_TRUE(out.Err.contains(QLatin1String(c.Named))) << out.Err.toStdString();
-        }
-        EXPECT_EQ(files(), all);
+    for (const auto& c : cases) {
+        const Result out = Run(c.Rules);
+        EXPECT_EQ(out.Exit, 2) << c.Rules;
+        EXPECT_TRUE(out.Err.contains(QLatin1String(c.Named))) << out.Err.toStdString();
     }
-    {
-        SCOPED_TRACE("the later rule has the last word");
-        const Output markFirst = Run({QStringLiteral("--mark-under"), QStringLiteral("old"),
-                                      QStringLiteral("--unmark-name=*")});
-        ASSERT_EQ(markFirst.Exit, 0) << markFirst.Err.toStdString();
-        EXPECT_TRUE(markFirst.Err.contains(QStringLiteral("unmark-name *: ")) &&
-                    markFirst.Err.contains(QStringLiteral("0 files marked, 0 bytes to free")))
-            << markFirst.Err.toStdString();
-        const Output unmarkFirst = Run({QStringLiteral("--unmark-name=*"),
-                                        QStringLiteral("--mark-under"), QStringLiteral("old")});
-        ASSERT_EQ(unmarkFirst.Exit, 0) << unmarkFirst.Err.toStdString();
-        EXPECT_TRUE(unmarkFirst.Err.contains(
-            QStringLiteral("mark-under old: 2 groups re-marked, 2 files marked, 11 bytes")))
-            << unmarkFirst.Err.toStdString();
-        // The groups are listed once, after all the rules.
-        EXPECT_EQ(Groups(unmarkFirst.Out).size(), 2) << unmarkFirst.Out.toStdString();
-        QFile log(modCommon::LogPath + QStringLiteral("P.log"));
-        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-        const QByteArray logged = log.readAll();
-        EXPECT_TRUE(logged.contains("unmark-name *: ") && logged.contains("mark-under old: "));
-        EXPECT_EQ(files(), all);
-    }
-    {
-        SCOPED_TRACE("a protected folder spelt with ./ still protects");
-        const Output out = Run({QStringLiteral("--unmark-under=."), QStringLiteral("--mark-under"),
-                                QStringLiteral("new"), QStringLiteral("--protect"),
-                                QStringLiteral("./new/"), QStringLiteral("--remove")});
-        ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
-        EXPECT_TRUE(out.Err.contains(QStringLiteral("2 kept in protected folders")))
-            << out.Err.toStdString();
-        EXPECT_EQ(files(), all);
-    }
+    EXPECT_EQ(Files().size(), 5);
+
+    // The later rule has the last word; the groups are listed once, after all the rules.
+    const Result markFirst = Run("--mark-under old --unmark-name=*");
+    ASSERT_EQ(markFirst.Exit, 0) << markFirst.Err.toStdString();
+    EXPECT_TRUE(markFirst.Err.contains(u"unmark-name *: "_s) &&
+                markFirst.Err.contains(u"0 files marked, 0 bytes to free"_s))
+        << markFirst.Err.toStdString();
+    const Result unmarkFirst = Run("--unmark-name=* --mark-under old");
+    ASSERT_EQ(unmarkFirst.Exit, 0) << unmarkFirst.Err.toStdString();
+    EXPECT_TRUE(
+        unmarkFirst.Err.contains(u"mark-under old: 2 groups re-marked, 2 files marked, 11 bytes"_s))
+        << unmarkFirst.Err.toStdString();
+    EXPECT_EQ(Groups(unmarkFirst.Out).size(), 2) << unmarkFirst.Out.toStdString();
+    const QByteArray logged = RunLog(u"P"_s);
+    EXPECT_TRUE(logged.contains("unmark-name *: ") && logged.contains("mark-under old: "));
+    EXPECT_EQ(Files().size(), 5);
+
+    // A protected folder spelt with ./ still protects.
+    const Result out = Run("--unmark-under=. --mark-under new --protect ./new/ --remove");
+    ASSERT_EQ(out.Exit, 0) << out.Err.toStdString();
+    EXPECT_TRUE(out.Err.contains(u"2 kept in protected folders"_s)) << out.Err.toStdString();
+    EXPECT_EQ(Files().size(), 5);
 }
 
 } // namespace

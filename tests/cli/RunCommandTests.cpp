@@ -1,5 +1,5 @@
 // echofind-cli run on a real corpus: the removal leaves one file of each group, the trash
-// holds the rest, and the report marks what was removed.
+// holds the rest, and the report marks what was removed; and what a run refuses or fails.
 
 #include "CliFixture.h"
 #include "FileSystems.h"
@@ -10,188 +10,153 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-using namespace testing_support;
-
 namespace {
 
 using namespace cli_testing;
 
-using RunCommand = CliHome;
-
-} // namespace
+class RunCommand : public CliHome {
+protected:
+    // Two copies under data/ and a profile that compares them by MD5 and removes for good.
+    ProfileSettings TwoCopies() {
+        tree.CreateFile(u"data/a.txt"_s, "same bytes");
+        tree.CreateFile(u"data/b.txt"_s, "same bytes");
+        ProfileSettings p = ContentProfile({tree.Path(u"data"_s)}, u"md5"_s);
+        p.DeleteTo = u"permanent"_s;
+        return p;
+    }
+    bool BothCopies() const { return tree.Exists(u"data/a.txt"_s) && tree.Exists(u"data/b.txt"_s); }
+};
 
 TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
-    const QString corpus = tree.Path(QStringLiteral("corpus"));
+    const QString corpus = tree.Path(u"corpus"_s);
     const Result made =
-        Launch(QStringLiteral("python3"),
-               {QStringLiteral(ECHOFIND_TOOLS_DIR "/make-tree"), corpus, QStringLiteral("--files"),
-                QStringLiteral("400"), QStringLiteral("--seed"), QStringLiteral("3"),
-                QStringLiteral("--quiet")},
-               env);
+        Tool("make-tree", QStringList{corpus} + Words("--files 400 --seed 3 --quiet"));
     ASSERT_EQ(made.Exit, 0) << made.Err.toStdString();
-
-    ProfileSettings p = testing_support::ContentProfile({corpus});
+    ProfileSettings p = ContentProfile({corpus});
     p.IgnoreHidden = false;
     p.IgnoreReadOnly = false;
-    p.DeleteTo = QStringLiteral("recycle");
+    p.DeleteTo = u"recycle"_s;
     p.DoExport = true;
-    p.ExportLocation = tree.Path(QStringLiteral("reports"));
-    p.ExportFormat = QStringLiteral("xml");
-    SaveProfile(QStringLiteral("Corpus"), p);
-    tree.CreateDir(QStringLiteral("reports"));
+    p.ExportLocation = tree.CreateDir(u"reports"_s);
+    p.ExportFormat = u"xml"_s;
+    SaveProfile(u"Corpus"_s, p);
 
-    const Result run =
-        Cli({QStringLiteral("run"), QStringLiteral("Corpus"), QStringLiteral("--remove"),
-             QStringLiteral("--export"), QStringLiteral("-q")});
+    const Result run = Cli(Words("run Corpus --remove --export -q"));
     ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
 
-    QFile manifestFile(corpus + QStringLiteral(".manifest.json"));
-    ASSERT_TRUE(manifestFile.open(QIODevice::ReadOnly));
     const QJsonArray groups =
-        QJsonDocument::fromJson(manifestFile.readAll())[QStringLiteral("groups")].toArray();
+        QJsonDocument::fromJson(tree.Read(u"corpus.manifest.json"_s))[u"groups"].toArray();
     ASSERT_GT(groups.size(), 10);
     qsizetype removed = 0;
     for (const QJsonValue& g : groups) {
-        const QJsonArray paths = g[QStringLiteral("paths")].toArray();
+        const QJsonArray paths = g[u"paths"].toArray();
         int left = 0;
         for (const QJsonValue& rel : paths)
             left += QFileInfo::exists(corpus + u'/' + rel.toString()) ? 1 : 0;
         EXPECT_EQ(left, 1) << QJsonDocument(paths).toJson().toStdString();
         removed += paths.size() - 1;
     }
-    const QDir trash(tree.Path(QStringLiteral("xdg/Trash/files")));
+    const QDir trash(tree.Path(u"xdg/Trash/files"_s));
     EXPECT_EQ(trash.entryList(QDir::Files | QDir::Hidden | QDir::System).size(), removed);
 
     modXML::Document report;
-    ASSERT_EQ(modXML::ReadProfile(tree.Path(QStringLiteral("reports/Corpus.xml")), report), 1);
-    EXPECT_EQ(
-        qsizetype(
-            modXML::SelectAll(report.Dom(), QStringLiteral("//duplicates/filedetails")).size()),
-        groups.size());
+    ASSERT_EQ(modXML::ReadProfile(tree.Path(u"reports/Corpus.xml"_s), report), 1);
+    EXPECT_EQ(qsizetype(modXML::SelectAll(report.Dom(), u"//duplicates/filedetails"_s).size()),
+              groups.size());
     qsizetype deleted = 0;
-    for (const pugi::xml_node& f :
-         modXML::SelectAll(report.Dom(), QStringLiteral("//filedetails/file"))) {
-        const QString location = modXML::AttributeText(f, QStringLiteral("location"));
-        const bool isDeleted = modXML::AttributeText(f, QStringLiteral("status")) == u"deleted";
+    for (const pugi::xml_node& f : modXML::SelectAll(report.Dom(), u"//filedetails/file"_s)) {
+        const QString location = modXML::AttributeText(f, u"location"_s);
+        const bool isDeleted = modXML::AttributeText(f, u"status"_s) == u"deleted";
         deleted += isDeleted ? 1 : 0;
         EXPECT_NE(QFileInfo::exists(location), isDeleted) << location.toStdString();
     }
     EXPECT_EQ(deleted, removed);
 
     // The run log tells the scan and the two action batches.
-    QFile log(modCommon::LogPath + QStringLiteral("Corpus.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray rtf = log.readAll();
+    const QByteArray rtf = RunLog(u"Corpus"_s);
     EXPECT_EQ(rtf.count("Moved to Recyclebin"), removed);
     EXPECT_TRUE(rtf.contains("Duplicate results list exported"));
 }
 
-TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndReportsBadInput) {
-    tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
-    tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
-    ProfileSettings p =
-        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
-    p.DeleteTo = QStringLiteral("permanent");
-    SaveProfile(QStringLiteral("Small"), p);
+TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
+    ProfileSettings p = TwoCopies();
+    SaveProfile(u"Small"_s, p);
+    EXPECT_EQ(Cli(Words("run Small -q")).Exit, 0);
+    EXPECT_TRUE(BothCopies());
 
-    EXPECT_EQ(Cli({QStringLiteral("run"), QStringLiteral("Small"), QStringLiteral("-q")}).Exit, 0);
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/a.txt")));
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/b.txt")));
-
-    const Result missing =
-        Cli({QStringLiteral("run"), QStringLiteral("Nowhere"), QStringLiteral("--remove")});
+    const Result missing = Cli(Words("run Nowhere --remove"));
     EXPECT_EQ(missing.Exit, 3);
-    EXPECT_TRUE(missing.Err.contains(QStringLiteral("Nowhere"))) << missing.Err.toStdString();
-    EXPECT_EQ(Cli({QStringLiteral("run")}).Exit, 2);
+    EXPECT_TRUE(missing.Err.contains(u"Nowhere"_s)) << missing.Err.toStdString();
 
     // A report folder that does not exist: the report is missing and the run says so.
     p.DoExport = true;
-    p.ExportLocation = tree.Path(QStringLiteral("no-such-folder"));
-    p.ExportFormat = QStringLiteral("csv");
-    SaveProfile(QStringLiteral("Small"), p);
-    const Result noReport = Cli({QStringLiteral("run"), QStringLiteral("Small"),
-                                 QStringLiteral("--export"), QStringLiteral("-q")});
+    p.ExportLocation = tree.Path(u"no-such-folder"_s);
+    p.ExportFormat = u"csv"_s;
+    SaveProfile(u"Small"_s, p);
+    const Result noReport = Cli(Words("run Small --export -q"));
     EXPECT_EQ(noReport.Exit, 1);
-    EXPECT_TRUE(noReport.Err.contains(QStringLiteral("export: the report could not be written")))
+    EXPECT_TRUE(noReport.Err.contains(u"export: the report could not be written"_s))
         << noReport.Err.toStdString();
-    EXPECT_EQ(Cli({QStringLiteral("run"), QStringLiteral("Small"), QStringLiteral("--shred")}).Exit,
-              2);
 
     // A move target that cannot be created: the files stay and the run says so.
-    tree.CreateFile(QStringLiteral("blocker"), "x");
-    p.DeleteTo = QStringLiteral("move");
-    p.RemoveFolder = tree.Path(QStringLiteral("blocker/keep"));
-    SaveProfile(QStringLiteral("Small"), p);
-    const Result blocked = Cli({QStringLiteral("run"), QStringLiteral("Small"),
-                                QStringLiteral("--remove"), QStringLiteral("-q")});
+    tree.CreateFile(u"blocker"_s, "x");
+    p.DeleteTo = u"move"_s;
+    p.RemoveFolder = tree.Path(u"blocker/keep"_s);
+    SaveProfile(u"Small"_s, p);
+    EXPECT_EQ(Cli(Words("run Small --remove -q")).Exit, 1);
+    EXPECT_TRUE(BothCopies());
+
+    // The copy folder lies under a file, so no single copy can be made.
+    p.SingleCopyCreate = true;
+    p.SingleCopyFolder = tree.Path(u"blocker/copies"_s);
+    SaveProfile(u"Small"_s, p);
+    const Result blocked = Cli(Words("run Small --single-copy -q"));
     EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/a.txt")));
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/b.txt")));
+    EXPECT_TRUE(blocked.Err.contains(u"single copy: done, 1 errors"_s))
+        << blocked.Err.toStdString();
+    EXPECT_TRUE(RunLog(u"Small"_s).contains("Error occured while creating single copy"));
 }
 
-TEST_F(RunCommand, FailedSingleCopiesAndUnreadableSettingsSetTheExitStatus) {
-    tree.CreateFile(QStringLiteral("data/a.txt"), "same bytes");
-    tree.CreateFile(QStringLiteral("data/b.txt"), "same bytes");
-    tree.CreateFile(QStringLiteral("blocker"), "x");
-    ProfileSettings p =
-        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
-    p.DeleteTo = QStringLiteral("permanent");
+// The profile scans its own folder and, first, a folder with a copy of its document: the
+// copy is kept, the document removed, and the single copy then cannot read settings.
+TEST_F(RunCommand, ASingleCopyAfterTheProfileWasRemovedCannotReadItsSettings) {
+    ProfileSettings p = TwoCopies();
+    p.Folders = {tree.CreateDir(u"0early"_s), modCommon::ProfileFolder};
     p.SingleCopyCreate = true;
-    // The copy folder lies under a file, so no copy can be made.
-    p.SingleCopyFolder = tree.Path(QStringLiteral("blocker/copies"));
-    SaveProfile(QStringLiteral("Copies"), p);
-    const Result blocked = Cli({QStringLiteral("run"), QStringLiteral("Copies"),
-                                QStringLiteral("--single-copy"), QStringLiteral("-q")});
-    EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
-    EXPECT_TRUE(blocked.Err.contains(QStringLiteral("single copy: done, 1 errors")))
-        << blocked.Err.toStdString();
-    QFile log(modCommon::LogPath + QStringLiteral("Copies.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Error occured while creating single copy"));
-
-    // The profile scans its own folder and, first, a folder with a copy of its document: the
-    // copy is kept, the document removed, and the single copy then cannot read settings.
-    p.Folders = {tree.Path(QStringLiteral("0early")), modCommon::ProfileFolder};
-    p.SingleCopyFolder = tree.Path(QStringLiteral("copies"));
-    SaveProfile(QStringLiteral("Self"), p);
-    tree.CreateDir(QStringLiteral("0early"));
-    ASSERT_TRUE(QFile::copy(modCommon::ProfileFolder + QStringLiteral("Self.xml"),
-                            tree.Path(QStringLiteral("0early/Self.xml"))));
-    const Result unreadable =
-        Cli({QStringLiteral("run"), QStringLiteral("Self"), QStringLiteral("--remove"),
-             QStringLiteral("--single-copy"), QStringLiteral("-q")});
-    ASSERT_FALSE(QFile::exists(modCommon::ProfileFolder + QStringLiteral("Self.xml")))
+    p.SingleCopyFolder = tree.Path(u"copies"_s);
+    SaveProfile(u"Self"_s, p);
+    ASSERT_TRUE(
+        QFile::copy(modCommon::ProfileFolder + u"Self.xml"_s, tree.Path(u"0early/Self.xml"_s)));
+    const Result unreadable = Cli(Words("run Self --remove --single-copy -q"));
+    ASSERT_FALSE(QFile::exists(modCommon::ProfileFolder + u"Self.xml"_s))
         << "the removal was meant to take the profile's own document";
     EXPECT_EQ(unreadable.Exit, 3) << unreadable.Err.toStdString();
     EXPECT_TRUE(unreadable.Err.contains(
-        QStringLiteral("single copy: not done, the profile's settings could not be read")))
+        u"single copy: not done, the profile's settings could not be read"_s))
         << unreadable.Err.toStdString();
 }
 
 // A profile that would make every file a duplicate of every other must not remove a thing.
 TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
-    tree.CreateFile(QStringLiteral("data/a.txt"), "first");
-    tree.CreateFile(QStringLiteral("data/b.txt"), "second");
-    tree.CreateFile(QStringLiteral("data/c.txt"), "third!");
-    struct Case {
+    tree.CreateFile(u"data/a.txt"_s, "first");
+    tree.CreateFile(u"data/b.txt"_s, "second");
+    tree.CreateFile(u"data/c.txt"_s, "third!");
+    const struct {
         bool Content;
         QString Type;
         QString Detail;
-    };
-    for (const Case& c : {Case{true, QStringLiteral("sha1"), QStringLiteral("\"sha1\"")},
-                          Case{true, QString(), QStringLiteral("comparison \"\"")},
-                          Case{false, QString(), QStringLiteral("no duplicate criterion")}}) {
+    } cases[] = {{true, u"sha1"_s, u"\"sha1\""_s},
+                 {true, QString(), u"comparison \"\""_s},
+                 {false, QString(), u"no duplicate criterion"_s}};
+    for (const auto& c : cases) {
         ProfileSettings p;
-        p.Folders = {tree.Path(QStringLiteral("data"))};
+        p.Folders = {tree.Path(u"data"_s)};
         p.MatchContent = c.Content;
         p.MatchType = c.Type;
-        p.DeleteTo = QStringLiteral("permanent");
-        SaveProfile(QStringLiteral("Odd"), p);
-        const Result run = Cli({QStringLiteral("run"), QStringLiteral("Odd"),
-                                QStringLiteral("--remove"), QStringLiteral("-q")});
-        EXPECT_EQ(run.Exit, 3) << run.Err.toStdString();
-        const Result scan = Cli({QStringLiteral("scan"), QStringLiteral("--profile"),
-                                 QStringLiteral("Odd"), QStringLiteral("-q")});
+        p.DeleteTo = u"permanent"_s;
+        SaveProfile(u"Odd"_s, p);
+        EXPECT_EQ(Cli(Words("run Odd --remove -q")).Exit, 3);
+        const Result scan = Cli(Words("scan --profile Odd -q"));
         EXPECT_EQ(scan.Exit, 3) << scan.Err.toStdString();
         EXPECT_TRUE(scan.Err.contains(c.Detail)) << scan.Err.toStdString();
         for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"})
@@ -207,115 +172,89 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
 TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
     for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"})
         tree.CreateFile(QString::fromLatin1(rel), "three copies");
-    tree.CreateFile(QStringLiteral("data/keep/b1.txt"), "two in keep");
-    tree.CreateFile(QStringLiteral("data/keep/b2.txt"), "two in keep");
-    ProfileSettings p = testing_support::ContentProfile({tree.Path(QStringLiteral("data/keep")),
-                                                         tree.Path(QStringLiteral("data/other")),
-                                                         tree.Path(QStringLiteral("data/zz"))});
-    p.DeleteTo = QStringLiteral("permanent");
-    p.ProtectedFolders = {tree.Path(QStringLiteral("data/zz"))};
-    SaveProfile(QStringLiteral("Guarded"), p);
+    tree.CreateFile(u"data/keep/b1.txt"_s, "two in keep");
+    tree.CreateFile(u"data/keep/b2.txt"_s, "two in keep");
+    ProfileSettings p = ContentProfile(
+        {tree.Path(u"data/keep"_s), tree.Path(u"data/other"_s), tree.Path(u"data/zz"_s)});
+    p.DeleteTo = u"permanent"_s;
+    p.ProtectedFolders = {tree.Path(u"data/zz"_s)};
+    SaveProfile(u"Guarded"_s, p);
 
     // A mistyped folder would protect nothing: refused before anything is scanned.
-    const Result typo =
-        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
-             QStringLiteral("--protect"), tree.Path(QStringLiteral("data/kep"))});
+    const Result typo = Cli(Words("run Guarded --remove --protect") << tree.Path(u"data/kep"_s));
     EXPECT_EQ(typo.Exit, 2);
-    EXPECT_TRUE(typo.Err.contains(QStringLiteral("--protect: no folder at")))
-        << typo.Err.toStdString();
-    EXPECT_EQ(
-        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--protect")}).Exit,
-        2);
+    EXPECT_TRUE(typo.Err.contains(u"--protect: no folder at"_s)) << typo.Err.toStdString();
+    EXPECT_EQ(Cli(Words("run Guarded --protect")).Exit, 2);
 
     // Only the a.txt group spans folders; the b group in keep/ is left out, so b2 stays.
     // keep/a.txt is the kept file, other/ is protected for this run (given relative to
     // the working folder) and zz/ by the profile: nothing may go.
     const Result guarded =
-        Cli({QStringLiteral("run"), QStringLiteral("Guarded"), QStringLiteral("--remove"),
-             QStringLiteral("--across"), QStringLiteral("--protect=other"), QStringLiteral("-q")},
-            tree.Path(QStringLiteral("data")));
-    const QString& err = guarded.Err;
-    EXPECT_EQ(guarded.Exit, 0) << err.toStdString();
+        Cli(Words("run Guarded --remove --across --protect=other -q"), tree.Path(u"data"_s));
+    EXPECT_EQ(guarded.Exit, 0) << guarded.Err.toStdString();
     for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt",
                             "data/keep/b1.txt", "data/keep/b2.txt"})
         EXPECT_TRUE(tree.Exists(QString::fromLatin1(rel))) << rel;
-    EXPECT_TRUE(err.contains(QStringLiteral(
-        "remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors")))
-        << err.toStdString();
+    EXPECT_TRUE(guarded.Err.contains(
+        u"remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors"_s))
+        << guarded.Err.toStdString();
 
     // The next run without them: the protection of one run is gone, the profile's stays.
-    const Result plain = Cli({QStringLiteral("run"), QStringLiteral("Guarded"),
-                              QStringLiteral("--remove"), QStringLiteral("-q")});
+    const Result plain = Cli(Words("run Guarded --remove -q"));
     EXPECT_EQ(plain.Exit, 0) << plain.Err.toStdString();
-    EXPECT_FALSE(tree.Exists(QStringLiteral("data/other/a.txt")));
-    EXPECT_FALSE(tree.Exists(QStringLiteral("data/keep/b2.txt")));
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/zz/a.txt")));
-    EXPECT_TRUE(tree.Exists(QStringLiteral("data/keep/a.txt")));
-
+    EXPECT_FALSE(tree.Exists(u"data/other/a.txt"_s) || tree.Exists(u"data/keep/b2.txt"_s));
+    EXPECT_TRUE(tree.Exists(u"data/zz/a.txt"_s) && tree.Exists(u"data/keep/a.txt"_s));
     // The profile's run log tells each kept file.
-    QFile log(modCommon::LogPath + QStringLiteral("Guarded.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Skipped: the file is in a protected folder"));
-
+    EXPECT_TRUE(RunLog(u"Guarded"_s).contains("Skipped: the file is in a protected folder"));
     // scan takes --across with a profile as well.
-    const Result scan =
-        Cli({QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("Guarded"),
-             QStringLiteral("--across"), QStringLiteral("-q")});
-    EXPECT_EQ(scan.Exit, 0) << scan.Err.toStdString();
+    EXPECT_EQ(Cli(Words("scan --profile Guarded --across -q")).Exit, 0);
 }
 
 // With a profile that replaces copies by hard links, --remove makes every copy a name of the
 // kept file; a copy on another file system is left as it is, and the run ends with errors.
 TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
-    const QStringList copies = {tree.CreateFile(QStringLiteral("data/x/a.txt"), "same bytes"),
-                                tree.CreateFile(QStringLiteral("data/y/a.txt"), "same bytes"),
-                                tree.CreateFile(QStringLiteral("data/z/a.txt"), "same bytes")};
-    ProfileSettings p =
-        testing_support::ContentProfile({tree.Path(QStringLiteral("data"))}, QStringLiteral("md5"));
-    p.DeleteTo = QStringLiteral("hardlink");
-    SaveProfile(QStringLiteral("Links"), p);
+    const QStringList copies = {tree.CreateFile(u"data/x/a.txt"_s, "same bytes"),
+                                tree.CreateFile(u"data/y/a.txt"_s, "same bytes"),
+                                tree.CreateFile(u"data/z/a.txt"_s, "same bytes")};
+    ProfileSettings p = ContentProfile({tree.Path(u"data"_s)}, u"md5"_s);
+    p.DeleteTo = u"hardlink"_s;
+    SaveProfile(u"Links"_s, p);
+    const auto inode = [](const QString& path) {
+        modAPI::FileInfo info;
+        EXPECT_EQ(modAPI::MyStat(path, info), 1) << path.toStdString();
+        return info.Inode;
+    };
 
-    const Result linked = Cli({QStringLiteral("run"), QStringLiteral("Links"),
-                               QStringLiteral("--remove"), QStringLiteral("-q")});
+    const Result linked = Cli(Words("run Links --remove -q"));
     EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
     EXPECT_TRUE(linked.Err.contains(
-        QStringLiteral("remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors")))
+        u"remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors"_s))
         << linked.Err.toStdString();
-    modAPI::FileInfo first;
-    ASSERT_EQ(modAPI::MyStat(copies[0], first), 1);
-    for (const QString& path : copies) {
-        modAPI::FileInfo info;
-        ASSERT_EQ(modAPI::MyStat(path, info), 1) << path.toStdString();
-        EXPECT_EQ(info.Inode, first.Inode) << path.toStdString();
-    }
-    QFile log(modCommon::LogPath + QStringLiteral("Links.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_EQ(log.readAll().count(" - Replaced by a hard link to "), 2);
+    for (const QString& path : copies)
+        EXPECT_EQ(inode(path), inode(copies[0])) << path.toStdString();
+    EXPECT_EQ(RunLog(u"Links"_s).count(" - Replaced by a hard link to "), 2);
 
     testing_support::PrivateMount other;
     if (other.Skip())
         GTEST_SKIP() << other.Skip();
-    const QString here = tree.CreateFile(QStringLiteral("data/b.txt"), "other bytes");
-    const QString there = other.Root() + QStringLiteral("/b.txt");
+    tree.CreateFile(u"data/b.txt"_s, "other bytes");
+    const QString there = other.Root() + u"/b.txt"_s;
     {
         QFile f(there);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("other bytes");
     }
-    modAPI::FileInfo before;
-    ASSERT_EQ(modAPI::MyStat(there, before), 1);
-    p.Folders = {tree.Path(QStringLiteral("data")), other.Root()};
-    SaveProfile(QStringLiteral("Links"), p);
-    const Result refused = Cli({QStringLiteral("run"), QStringLiteral("Links"),
-                                QStringLiteral("--remove"), QStringLiteral("-q")});
+    const quint64 before = inode(there);
+    p.Folders = {tree.Path(u"data"_s), other.Root()};
+    SaveProfile(u"Links"_s, p);
+    const Result refused = Cli(Words("run Links --remove -q"));
     EXPECT_EQ(refused.Exit, 1) << refused.Err.toStdString();
     // The names already linked are one file now, so only the pair across the mount is left.
     EXPECT_TRUE(refused.Err.contains(
-        QStringLiteral("remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors")))
+        u"remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors"_s))
         << refused.Err.toStdString();
-    modAPI::FileInfo after;
-    ASSERT_EQ(modAPI::MyStat(there, after), 1);
-    EXPECT_EQ(after.Inode, before.Inode);
-    EXPECT_EQ(tree.Read(QStringLiteral("data/b.txt")), QByteArray("other bytes"));
-    EXPECT_TRUE(QFile::exists(here));
+    EXPECT_EQ(inode(there), before);
+    EXPECT_EQ(tree.Read(u"data/b.txt"_s), QByteArray("other bytes"));
 }
+
+} // namespace
