@@ -5,21 +5,9 @@
 
 #include "UiTestSupport.h"
 
-#include "app/modCommon.h"
-#include "app/modLog.h"
-#include "profiles/Catalogue.h"
 #include "ui/Forms.h"
 #include "ui/frmMain.h"
 #include "ui/frmProgress.h"
-
-#include <QAction>
-#include <QCoreApplication>
-#include <QFile>
-#include <QPointer>
-#include <QTimer>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 namespace shell_testing {
 
@@ -51,14 +39,13 @@ protected:
 
     // Opens the main window as start-up does and waits until it is on screen.
     frmMain* OpenMain() {
-        auto* main = new frmMain;
-        EXPECT_EQ(main->InitForm(), 1);
-        main->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(main));
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
-        m_main = main;
-        return main;
+        m_main = new frmMain;
+        EXPECT_EQ(m_main->InitForm(), 1);
+        m_main->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_main));
+        m_main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_main));
+        return m_main;
     }
 
     // Closes the main window as the person would, and lets the deletion happen.
@@ -68,11 +55,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QAction* Action(const char* name) {
-        auto* action = m_main->findChild<QAction*>(S(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
+    QAction* Action(const char* name) { return Find<QAction>(m_main, name); }
 
     // A profile document in the profile folder, copied from the shipped template.
     void AddProfileDocument(const QString& name) {
@@ -116,6 +99,8 @@ protected:
                 stuck->done(QDialog::Rejected);
         });
         guard.start(60000);
+        m_main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_main));
         QTest::keyClick(m_main, Qt::Key_U, Qt::ControlModifier);
         EXPECT_TRUE(guard.isActive()) << "the scan window did not close by itself";
     }
