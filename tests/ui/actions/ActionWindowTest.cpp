@@ -1,44 +1,50 @@
 // The action window at work: what a removal leaves on disk and in the grid, Cancel, and
-// the guards that never remove a changed file or a last copy. What the report says after a
-// removal is checked in the core; a scan followed by the trash from the main window.
+// the guards that never remove a changed file, a last copy or a file of a protected folder
+// (those the saved profile names and those just added in the advanced options, not yet
+// saved); and hard links in place of a removal, chosen in the advanced options. What the
+// report says after a removal is checked in the core.
 
 #include "ActionsWindowFixture.h"
 
-#include "ui/RunLogPane.h"
+#include "ui/ProtectedFoldersPage.h"
 #include "ui/frmActionProgress.h"
-
-#include <QLabel>
-#include <QPushButton>
-#include <QTextEdit>
 
 #include <zip.h>
 
-namespace {
-
 using namespace actions_window_testing;
 
-TEST_F(ActionsWindowTest, DeleteAllTrashesExactlyTheMarkedFilesAndKeepsTheCurrentRow) {
-    SaveProfile(Settings("recycle", false, true));
+static quint64 InodeOf(const QString& path) {
+    modAPI::FileInfo info;
+    return modAPI::MyStat(path, info) == 1 ? info.Inode : 0;
+}
+
+// The removal is the one the advanced options hold, confirmed there and not saved: here the
+// trash over a profile that says permanent.
+TEST_F(ActionsWindowTest, RemoveAllTakesExactlyTheMarkedFilesTheWayTheOptionsSayAndKeepsTheRow) {
+    SaveProfile(Settings("permanent"));
     // A third group whose copy is unmarked by hand stays whole.
-    Folders.CreateFile(S("tree/d1/c.txt"), "cc", 1700000000);
-    Folders.CreateFile(S("tree/d2/c.txt"), "cc", 1700000000);
+    const QStringList c = {Folders.CreateFile(S("tree/d1/c.txt"), "cc", 1700000000),
+                           Folders.CreateFile(S("tree/d2/c.txt"), "cc", 1700000000)};
     OpenResults();
-    AddGroup({Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))});
+    AddGroup(c);
     ASSERT_EQ(Model().Click(10, 1, Messages.Script), ResultsModel::ClickOutcome::Unmarked);
+    Adv()->Pages().optRecycleBin->setChecked(true);
+    Revisit();
 
     SelectRow(6);
     Messages.Script.Answers = {Answer::Yes};
     Click(Window, "cmdRecycleAll");
+    EXPECT_EQ(Said(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
     EXPECT_EQ(Flags(), S("..ss..s..."));
     // The row the person was on is current again, in the model and in the grid.
     EXPECT_EQ(Model().CurrentRow(), 6);
     EXPECT_EQ(Grid()->currentIndex().row(), 5);
     EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
-    for (const QString& kept :
-         {A[0], B[0], Folders.Path(S("tree/d1/c.txt")), Folders.Path(S("tree/d2/c.txt"))})
+    for (const QString& kept : {A[0], B[0], c[0], c[1]})
         EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
     for (const QString& gone : {A[1], A[2], B[1]})
         EXPECT_FALSE(QFile::exists(gone)) << gone.toStdString();
+    EXPECT_EQ(ActionLines().first(), A[1] + S(" - Moved to Recyclebin"));
     EXPECT_EQ(ActionLines().last(), S("finished"));
 }
 
@@ -50,30 +56,23 @@ TEST_F(ActionsWindowTest, CancelStopsBetweenFilesAndLeavesTheRestAndTheRunLogAlo
     AddGroup(A); // one header and twelve files, eleven marked
 
     QStringList progressTexts;
-    QTimer poll;
-    poll.setInterval(0);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget());
-        if (!window)
-            return;
-        const QString count = window->findChild<QLabel*>(S("lblFileCount"))->text();
+    std::optional<WhileModal<frmActionProgress>> cancel;
+    cancel.emplace([&](frmActionProgress* window) {
+        const QString count = Find<QLabel>(window, "lblFileCount")->text();
         if (!progressTexts.contains(count))
             progressTexts << count;
-        if (count == S("Processed 4 of 13")) {
-            poll.stop();
-            QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
-            EXPECT_EQ(window->findChild<QLabel*>(S("lblProgress"))->text(),
-                      S("Cancelling the operation..."));
-        }
+        if (count != S("Processed 4 of 13"))
+            return false;
+        Click(window, "cmdCancel");
+        EXPECT_EQ(Find<QLabel>(window, "lblProgress")->text(), S("Cancelling the operation..."));
+        return true;
     });
-    poll.start();
     Messages.Script.Answers = {Answer::Yes, Answer::Yes};
     Click(Window, "cmdPermanentDeleteAll");
-    poll.stop();
+    cancel.reset();
 
-    EXPECT_EQ(Messages.Script.Texts(),
-              (QStringList{S("Do you want to permanently delete all the marked items?"),
-                           S("Do you want to cancel the operation?")}));
+    EXPECT_EQ(Said(), (QStringList{S("Do you want to permanently delete all the marked items?"),
+                                   kCancelRun}));
     EXPECT_TRUE(progressTexts.contains(S("Processed 3 of 13")))
         << progressTexts.join(u'|').toStdString();
     // Rows 3 and 4 were done when Cancel came; the row being worked on finishes, no other.
@@ -87,15 +86,10 @@ TEST_F(ActionsWindowTest, CancelStopsBetweenFilesAndLeavesTheRestAndTheRunLogAlo
 
     // A No to the cancel question lets the run go on to its end; the rows removed before
     // are still marked, so they are tried again and found missing.
-    QTimer no;
-    no.setInterval(0);
-    QObject::connect(&no, &QTimer::timeout, [&] {
-        if (auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget())) {
-            no.stop();
-            QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
-        }
+    cancel.emplace([](frmActionProgress* window) {
+        Click(window, "cmdCancel");
+        return true;
     });
-    no.start();
     Messages.Script.Answers = {Answer::Yes, Answer::No};
     Click(Window, "cmdPermanentDeleteAll");
     EXPECT_EQ(Flags(), S("..rrsssssssss"));
@@ -119,51 +113,10 @@ TEST_F(ActionsWindowTest, AChangedFileOrALastCopyIsSkippedAndShownRed) {
                                           B[1] + skipped, S("finished")}));
 }
 
-TEST_F(ActionsWindowTest, TheRemovalIsTheOneTheAdvancedOptionsHoldNotTheSavedOne) {
-    SaveProfile(Settings("permanent"));
-    OpenResults();
-    // Confirmed in the dialog, not saved: the trash.
-    Adv()->Pages().optRecycleBin->setChecked(true);
-    Window->ToggleTabHead(ProfileTab::Options);
-    Window->ToggleTabHead(ProfileTab::Duplicates);
-    ASSERT_TRUE(Button("cmdRecycleAll")->isVisible());
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdRecycleAll");
-    EXPECT_EQ(Messages.Script.Texts(),
-              QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
-    EXPECT_EQ(QDir(TrashFiles()).entryList(QDir::Files).size(), 3);
-    EXPECT_EQ(ActionLines().first(), A[1] + S(" - Moved to Recyclebin"));
-}
-
-TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveAndTheRunLogPaneShowsTheRunWhenOpened) {
-    SaveProfile(Settings("zip"));
-    OpenResults();
-    Window->ToggleTabHead(ProfileTab::RunLog);
-    const QString before = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
-    Window->ToggleTabHead(ProfileTab::Duplicates);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdZipAll");
-    EXPECT_EQ(Flags(), S("..ss..s"));
-    const QString archive = Folders.Path(S("removed/P.zip"));
-    int err = 0;
-    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
-    ASSERT_NE(zip, nullptr);
-    EXPECT_EQ(zip_get_num_entries(zip, 0), 3);
-    zip_discard(zip);
-
-    Window->ToggleTabHead(ProfileTab::RunLog);
-    const QString after = Window->RunLog()->findChild<QTextEdit*>(S("rtbRunLog"))->toPlainText();
-    EXPECT_NE(after, before);
-    EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();
-}
-
-} // namespace
-
-namespace {
-
-using namespace actions_window_testing;
-
-TEST_F(ActionsWindowTest, CancelWhileTheArchiveIsWrittenKeepsTheArchiveAndEveryFile) {
+// Cancelled while the archive is written, nothing is removed and no archive is left; let
+// through, the archive takes the marked files and the run log pane shows the run when
+// opened again.
+TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveOrNoneWhenCancelled) {
     SaveProfile(Settings("zip"));
     // Enough data for the archive write to report its progress many times; copies of one
     // file, as only equal bytes are ever removed.
@@ -175,30 +128,116 @@ TEST_F(ActionsWindowTest, CancelWhileTheArchiveIsWrittenKeepsTheArchiveAndEveryF
     OpenResults(false);
     AddGroup(A);
     const QString archive = Folders.Path(S("removed/P.zip"));
-
-    bool clicked = false;
-    QTimer poll;
-    poll.setInterval(0);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<frmActionProgress*>(QApplication::activeModalWidget());
-        if (!window || window->findChild<QLabel*>(S("lblProgress"))->text() !=
-                           S("Currently processing ") + archive)
-            return;
-        poll.stop();
-        clicked = true;
-        QTest::mouseClick(window->findChild<QPushButton*>(S("cmdCancel")), Qt::LeftButton);
-    });
-    poll.start();
-    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
-    Click(Window, "cmdZipAll");
-    poll.stop();
-    ASSERT_TRUE(clicked) << "the window never showed the archive being written";
+    {
+        WhileModal<frmActionProgress> cancel([&](frmActionProgress* window) {
+            if (Find<QLabel>(window, "lblProgress")->text() != S("Currently processing ") + archive)
+                return false;
+            Click(window, "cmdCancel");
+            return true;
+        });
+        Messages.Script.Answers = {Answer::Yes, Answer::Yes};
+        Click(Window, "cmdZipAll");
+        ASSERT_TRUE(cancel.Done()) << "the window never showed the archive being written";
+    }
     EXPECT_EQ(Flags(), S("........."));
     for (const QString& path : A)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
     EXPECT_FALSE(QFile::exists(archive));
     EXPECT_TRUE(ActionLines().isEmpty());
     EXPECT_FALSE(QFile::exists(modCommon::LogPath + S("P.log")));
+
+    Window->ToggleTabHead(ProfileTab::RunLog);
+    const QString before = Window->RunLog()->TextBox()->toPlainText();
+    Window->ToggleTabHead(ProfileTab::Duplicates);
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdZipAll");
+    EXPECT_EQ(Flags(), S("..sssssss"));
+    int err = 0;
+    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(zip_get_num_entries(zip, 0), 7);
+    zip_discard(zip);
+    Window->ToggleTabHead(ProfileTab::RunLog);
+    const QString after = Window->RunLog()->TextBox()->toPlainText();
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();
 }
 
-} // namespace
+TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {
+    ProfileSettings s = Settings("permanent");
+    s.ProtectedFolders = {Folders.Path(S("tree/d2"))};
+    SaveProfile(s);
+    OpenResults();
+
+    // The person protects d3 too, accepts the options and does not save them.
+    Window->ToggleTabHead(ProfileTab::Options);
+    EditAdvancedOptions([&](frmAdvOptions* adv) {
+        ShowPage(adv, "Protected Folders");
+        Browser.Answers = {Folders.Path(S("tree/d3"))};
+        Click(adv, "cmdProtectAdd");
+        Click(adv, "cmdOK");
+    });
+    Window->ToggleTabHead(ProfileTab::Duplicates);
+
+    // Row 3 is d2/a.txt: a single delete of it is refused quietly, no error.
+    SelectRow(3);
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdPermanentDelete");
+    EXPECT_TRUE(QFile::exists(A[1]));
+
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdPermanentDeleteAll");
+    for (const QString& kept : {A[0], A[1], A[2], B[0], B[1]})
+        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
+    const QString why = S(" - Skipped: the file is in a protected folder");
+    EXPECT_EQ(ActionLines(), (QStringList{A[1] + why, S("finished"), A[1] + why, A[2] + why,
+                                          B[1] + why, S("finished")}));
+    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
+    EXPECT_EQ(Flags(), S("......."));
+    EXPECT_EQ(Said().size(), 2) << "only the two questions were shown";
+}
+
+TEST_F(ActionsWindowTest, ChosenInTheOptionsTheLinkButtonsTakeTheRemovalsPlaceAndLinkTheirRows) {
+    SaveProfile(Settings("recycle"));
+    frmProfile* w = OpenResults();
+    const int removalLeft[] = {Button("cmdRecycle")->x(), Button("cmdRecycleAll")->x()};
+
+    // The person chooses the links in the advanced options; the duplicates show them when
+    // next visited.
+    w->ToggleTabHead(ProfileTab::Options);
+    EditAdvancedOptions([](frmAdvOptions* adv) {
+        ShowPage(adv, "Remove Options");
+        Click(adv, "chkDeleteEmptyFolder");
+        Click(adv, "optHardLink");
+        // Emptied folders cannot happen when every name stays.
+        EXPECT_FALSE(adv->Pages().chkDeleteEmptyFolder->isEnabled());
+        Click(adv, "cmdOK");
+    });
+    w->ToggleTabHead(ProfileTab::Duplicates);
+    ASSERT_TRUE(Button("cmdHardLink")->isVisible());
+    EXPECT_FALSE(Button("cmdRecycle")->isVisible());
+    EXPECT_EQ(Button("cmdHardLink")->x(), removalLeft[0]);
+    EXPECT_EQ(Button("cmdHardLinkAll")->x(), removalLeft[1]);
+    EXPECT_EQ(Button("cmdHardLink")->toolTip(), S("Replace selected item by a hard link"));
+    EXPECT_EQ(Button("cmdHardLinkAll")->toolTip(), S("Replace all checked items by hard links"));
+
+    // Everything marked is linked to the kept copy of its group, and every name stays.
+    Messages.Script.Answers = {Answer::Yes};
+    Click(Window, "cmdHardLinkAll");
+    EXPECT_EQ(
+        Said(),
+        QStringList{
+            S("Do you want to replace all the marked items by hard links to the kept copies?")});
+    EXPECT_EQ(Flags(), S("..ss..s"));
+    for (const QString& copy : {A[1], A[2]})
+        EXPECT_EQ(InodeOf(copy), InodeOf(A[0]));
+    EXPECT_EQ(InodeOf(B[1]), InodeOf(B[0]));
+    EXPECT_EQ(modLog::RunStats.ErrorCount, 0);
+    for (const QString& path : A + B)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+
+    // Saved, the profile names the method.
+    w->ToggleTabHead(ProfileTab::Options);
+    Click(w, "cmdOK");
+    EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("hardlink"));
+}

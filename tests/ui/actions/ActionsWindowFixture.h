@@ -6,24 +6,12 @@
 #include "actions/ActionsFixture.h"
 #include "ui/profile/ProfileFixture.h"
 
-#include "actions/ResultsModel.h"
 #include "app/modAPI.h"
-#include "app/modLog.h"
-#include "profiles/ProfileDocument.h"
 #include "ui/ActionButtons.h"
-#include "ui/ActionOptionsPages.h"
-#include "ui/DuplicatesPane.h"
-#include "ui/ResultsGrid.h"
-#include "ui/frmAdvOptions.h"
-
-#include <QCheckBox>
-#include <QRadioButton>
-#include <QToolButton>
 
 namespace actions_window_testing {
 
 using namespace profile_testing;
-using Answer = MessageService::Answer;
 
 class ActionsWindowTest : public ProfileWindowTest {
 protected:
@@ -39,8 +27,6 @@ protected:
     // Saves profile "P" over the folder "tree" with the given removal and extras.
     ProfileSettings Settings(const char* deleteTo, bool singleCopy = false, bool doExport = false) {
         ProfileSettings s = testing_support::ContentProfile({Folders.Path(S("tree"))});
-        s.IgnoreHidden = false;
-        s.IgnoreSystem = false;
         s.DeleteTo = S(deleteTo);
         if (s.DeleteTo == u"move" || s.DeleteTo == u"zip")
             s.RemoveFolder = Folders.Path(S("removed"));
@@ -51,9 +37,7 @@ protected:
         s.ExportFormat = S("csv");
         return s;
     }
-    void SaveProfile(const ProfileSettings& s) {
-        ASSERT_EQ(ProfileDocument::Save(ProfilePath("P"), s), 1);
-    }
+    void SaveProfile(const ProfileSettings& s) { Store("P", s); }
 
     // Two groups as a scan leaves them: a.txt in three folders, b.txt in two; the first
     // of each kept, the others marked. Rows 1-4 and 5-7.
@@ -65,9 +49,7 @@ protected:
         AddGroup(A);
         AddGroup(B);
     }
-    void AddGroup(const QStringList& paths) {
-        actions_testing::AddScannedGroup(Window->Results(), paths);
-    }
+    void AddGroup(const QStringList& paths) { actions_testing::AddScannedGroup(Model(), paths); }
 
     // Opens profile "P" (saved before) and shows its duplicates with the given groups.
     frmProfile* OpenResults(bool withGroups = true) {
@@ -89,9 +71,18 @@ protected:
     QRect CellRect(qint64 row, int col) const {
         return Grid()->visualRect(Model().index(int(row - 1), col));
     }
-    void SelectRow(qint64 row, int col = 2) {
-        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, CellRect(row, col).center());
+    void SelectRow(qint64 row) {
+        ClickCell(Grid(), row, 2);
         ASSERT_EQ(Model().CurrentRow(), row);
+    }
+    // The entries of the popup a right click on the row opens, picking the one named pick.
+    QStringList PopupAt(qint64 row, const QString& pick = {}) {
+        return PopupEntries([&] { ClickCell(Grid(), row, 2, Qt::RightButton); }, pick);
+    }
+    // Leaves the duplicates and comes back, which is when the buttons follow the options.
+    void Revisit() {
+        Window->ToggleTabHead(ProfileTab::Options);
+        Window->ToggleTabHead(ProfileTab::Duplicates);
     }
 
     QStringList A, B;

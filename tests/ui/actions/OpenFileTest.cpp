@@ -7,8 +7,6 @@
 #include "app/PathCodec.h"
 #include "ui/DesktopOpen.h"
 
-#include <QMenu>
-
 namespace {
 
 using namespace actions_window_testing;
@@ -67,7 +65,7 @@ TEST(DesktopOpenUrl, AFileUrlNamesTheExactBytesAndHoldsNothingACommandLineSplits
     }
 }
 
-TEST_F(OpenFile, EnterAndADoubleClickOpenTheFileAndTheHeaderAndMarkKeepTheirClicks) {
+TEST_F(OpenFile, EnterADoubleClickAndThePopupOpenTheFileOrItsFolderAndNothingElse) {
     SaveProfile(Settings("recycle"));
     OpenResults(); // rows 1-4 and 5-7, headers at 1 and 5
 
@@ -93,44 +91,31 @@ TEST_F(OpenFile, EnterAndADoubleClickOpenTheFileAndTheHeaderAndMarkKeepTheirClic
     SelectRow(1);
     QTest::keyClick(Grid(), Qt::Key_Return);
     EXPECT_EQ(Opened.size(), 2);
-    EXPECT_TRUE(Messages.Script.Texts().isEmpty());
+    EXPECT_TRUE(Said().isEmpty());
+
+    // The popup opens the folder that holds the file, asking and changing nothing.
+    EXPECT_TRUE(PopupAt(3, S("mnuPopupOpenFolder")).contains(S("mnuPopupOpenFolder")));
+    EXPECT_EQ(Opened.last(), DesktopOpen::FileUrl(Folders.Path(S("tree/d2"))));
+    EXPECT_TRUE(Said().isEmpty());
+    EXPECT_EQ(Flags(), S("......."));
 
     // A removed file is not handed to the desktop.
     Model().SetFlag(2, ResultsModel::FlagStruck, true);
     DoubleClick(2, 2);
-    EXPECT_EQ(Opened.size(), 2);
-    EXPECT_EQ(Messages.Script.Texts(),
+    EXPECT_EQ(Opened.size(), 3);
+    EXPECT_EQ(Said(),
               QStringList{S("Cannot open the selected file as it has already been deleted")});
-}
 
-TEST_F(OpenFile, ANameThatIsNotUtf8IsOpenedByItsOwnBytes) {
-    SaveProfile(Settings("recycle"));
-    OpenResults(false);
+    // A name that is not UTF-8 is opened by its own bytes.
     const QByteArray raw("/data/caf\xe9 \xff.jpg");
     const QString path = PathCodec::Decode(raw);
-    ResultsModel& m = Model();
-    const qint64 header = m.AddHeader(path.section(u'/', -1));
+    const qint64 header = Model().AddHeader(path.section(u'/', -1));
     for (int i = 0; i < 2; ++i)
-        m.AddRow(i == 0, {path.section(u'/', -1), i == 0 ? path : path + S("2"), {}, {}, 1, S("N")},
-                 {});
-    m.UpdateHeader(header, S("2"));
-    DoubleClick(2, 3);
-    ASSERT_EQ(Opened.size(), 1);
-    EXPECT_EQ(UrlBytes(Opened[0]), raw);
-}
-
-TEST_F(OpenFile, ThePopupOpensTheFolderThatHoldsTheFile) {
-    SaveProfile(Settings("recycle"));
-    OpenResults();
-    const QStringList seen = PopupEntries(
-        [&] {
-            QTest::mouseClick(Grid()->viewport(), Qt::RightButton, {}, CellRect(3, 2).center());
-        },
-        S("mnuPopupOpenFolder"));
-    EXPECT_TRUE(seen.contains(S("mnuPopupOpenFolder")));
-    EXPECT_EQ(Opened, QList<QUrl>{DesktopOpen::FileUrl(Folders.Path(S("tree/d2")))});
-    EXPECT_TRUE(Messages.Script.Texts().isEmpty()); // nothing was asked or done
-    EXPECT_EQ(Flags(), S("......."));
+        Model().AddRow(i == 0, {path.section(u'/', -1), path + QString(i, u'2'), {}, {}, 1, S("N")},
+                       {});
+    Model().UpdateHeader(header, S("2"));
+    DoubleClick(header + 1, 3);
+    EXPECT_EQ(UrlBytes(Opened.last()), raw);
 }
 
 } // namespace

@@ -2,10 +2,7 @@
 // and font resolution so layouts and texts do not depend on the machine, and a private
 // settings store so no test reads or writes the user's real one.
 
-#include <QApplication>
-#include <QLocale>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 

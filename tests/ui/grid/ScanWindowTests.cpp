@@ -3,40 +3,19 @@
 
 #include "UiTestSupport.h"
 
-#include "ui/DuplicatesPane.h"
 #include "ui/GroupRecorder.h"
-#include "ui/ResultsGrid.h"
 #include "ui/frmProgress.h"
 
-#include "actions/ResultsModel.h"
-#include "app/modCommon.h"
-#include "app/modLog.h"
-#include "engine/GroupingPass.h"
-#include "engine/clsFindFile.h"
-#include "profiles/Catalogue.h"
-#include "profiles/ProfileDocument.h"
-
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QPushButton>
-#include <QTimer>
-
 using namespace Qt::StringLiterals;
-using ui_testing::ScriptedMessagesScope;
-using Answer = MessageService::Answer;
+using namespace ui_testing;
 
 namespace {
 
 class ScanWindow : public ::testing::Test {
 protected:
     QString WriteProfile(const QString& name, const QStringList& folders) {
-        ProfileSettings s;
-        s.Folders = folders;
-        s.IncludeSubFolder = true;
+        ProfileSettings s = testing_support::ContentProfile(folders);
         s.MatchName = true;
-        s.MatchSize = true;
-        s.MatchContent = true;
-        s.MatchType = u"crc"_s;
         const QString path = modCommon::ProfileFolder + name + u".xml"_s;
         EXPECT_EQ(ProfileDocument::Save(path, s), 1);
         return path;
@@ -61,8 +40,6 @@ protected:
         return result;
     }
 
-    QString RunLogPath(const QString& name) const { return modCommon::LogPath + name + u".log"_s; }
-
     static QStringList Column(const ResultsModel& m, int col) {
         QStringList texts;
         for (qint64 r = 1; r <= m.RowCount(); ++r)
@@ -77,6 +54,33 @@ protected:
 
 TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     const auto& t = app.Tree();
+    {
+        // A profile that is not there is reported, and the run ends as a failure.
+        frmProgress window;
+        EXPECT_EQ(Run(window, modCommon::ProfileFolder + u"Gone.xml"_s), QDialog::Rejected);
+        EXPECT_EQ(messages.Script.Texts(),
+                  QStringList{u"Error occured while executing the selected profile"_s});
+        EXPECT_EQ(messages.Script.ShownMessages.front().Kind, MessageService::Icon::Information);
+        EXPECT_TRUE(window.CancelOperation());
+        EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Failed);
+        EXPECT_FALSE(window.Outcome().Summary.Succeeded);
+        messages.Script.ShownMessages.clear();
+    }
+    // An empty folder first: a successful run with no groups, over a grid left from before.
+    pane.Model().AddHeader(u"left from before"_s);
+    {
+        frmProgress window;
+        EXPECT_EQ(Run(window, WriteProfile(u"Nothing"_s, {t.CreateDir(u"empty"_s)})),
+                  QDialog::Accepted);
+        EXPECT_EQ(pane.Model().RowCount(), 0);
+        EXPECT_EQ(window.findChild<QLabel*>(u"lblProgress"_s)->text(), u"Processing over"_s);
+        const ScanSummary& s = window.Outcome().Summary;
+        EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
+        EXPECT_EQ(s.Files, 0);
+        EXPECT_EQ(s.Groups, 0);
+        EXPECT_EQ(s.Seconds, 1) << "elapsed seconds start at 1";
+    }
+
     t.CreateFile(u"data/a/x.txt"_s, "hello");
     t.CreateFile(u"data/b/x.txt"_s, "hello");
     t.CreateFile(u"data/c/x.txt"_s, "hello");
@@ -86,13 +90,10 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     t.CreateFile(u"data/b/single.txt"_s, "other"); // same name and size, other content
     t.CreateFile(u"data/a/empty.txt"_s, "");       // counted, but empty files are skipped
     t.CreateFile(u"data/b/empty.txt"_s, "");
-    const QString profile = WriteProfile(u"Photos"_s, {t.Path(u"data"_s)});
-
     frmProgress window;
-    EXPECT_EQ(Run(window, profile), QDialog::Accepted);
+    EXPECT_EQ(Run(window, WriteProfile(u"Photos"_s, {t.Path(u"data"_s)})), QDialog::Accepted);
 
     const ResultsModel& m = pane.Model();
-    EXPECT_EQ(Column(m, 0), QStringList({u"-"_s, u""_s, u""_s, u""_s, u"-"_s, u""_s, u""_s}));
     EXPECT_EQ(Column(m, 2),
               QStringList({u"x.txt   (3 copies)"_s, u"x.txt"_s, u"x.txt"_s, u"x.txt"_s,
                            u"y.bin   (2 copies)"_s, u"y.bin"_s, u"y.bin"_s}));
@@ -107,6 +108,7 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
                                    t.Path(u"data/c/x.txt"_s)}));
     EXPECT_EQ(m.CurrentRow(), 1);
     EXPECT_EQ(m.CurrentCol(), 1);
+    EXPECT_EQ(m.HighlightedRow(), 0) << "the program's own move highlights nothing";
     EXPECT_EQ(pane.Grid()->model()->rowCount(), 7) << "the view heard the end of the fill";
 
     EXPECT_FALSE(window.CancelOperation());
@@ -116,91 +118,40 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     EXPECT_EQ(r.Summary.Files, 9);
     EXPECT_EQ(r.Summary.Groups, 2);
     // Recording the run is the caller's: nothing of it is written here.
-    EXPECT_FALSE(QFile::exists(RunLogPath(u"Photos"_s)));
+    EXPECT_FALSE(QFile::exists(modCommon::LogPath + u"Photos.log"_s));
     EXPECT_TRUE(messages.Script.ShownMessages.empty());
 }
 
-TEST_F(ScanWindow, AnEmptyFolderIsASuccessfulRunWithNoGroups) {
-    app.Tree().CreateDir(u"empty"_s);
-    const QString profile = WriteProfile(u"Nothing"_s, {app.Tree().Path(u"empty"_s)});
-    pane.Model().AddHeader(u"left from before"_s);
-
-    frmProgress window;
-    EXPECT_EQ(Run(window, profile), QDialog::Accepted);
-    EXPECT_EQ(pane.Model().RowCount(), 0);
-    EXPECT_EQ(window.findChild<QLabel*>(u"lblProgress"_s)->text(), u"Processing over"_s);
-    const ScanSummary& s = window.Outcome().Summary;
-    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
-    EXPECT_EQ(s.Files, 0);
-    EXPECT_EQ(s.Groups, 0);
-    EXPECT_EQ(s.Seconds, 1) << "elapsed seconds start at 1";
-}
-
-TEST_F(ScanWindow, AMissingProfileIsReportedAndEndsAsAFailure) {
-    frmProgress window;
-    EXPECT_EQ(Run(window, modCommon::ProfileFolder + u"Gone.xml"_s), QDialog::Rejected);
-    EXPECT_EQ(messages.Script.Texts(),
-              QStringList{u"Error occured while executing the selected profile"_s});
-    EXPECT_EQ(messages.Script.ShownMessages.front().Kind, MessageService::Icon::Information);
-    EXPECT_TRUE(window.CancelOperation());
-    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Failed);
-    EXPECT_FALSE(window.Outcome().Summary.Succeeded);
-}
-
-TEST_F(ScanWindow, CancelDuringTheWalkStopsTheRunAndKeepsTheGrid) {
-    const auto& t = app.Tree();
-    // Enough files that the walk is still going when Cancel is pressed, right after the
-    // first tick has handed the scan to its worker.
-    constexpr int Folders = 10, PerFolder = 400;
-    for (int f = 0; f < Folders; ++f)
-        for (int i = 0; i < PerFolder; ++i)
-            t.CreateFile(u"big/%1/f%2.txt"_s.arg(f).arg(i), QByteArray::number(i));
-    const QString profile = WriteProfile(u"Big"_s, {t.Path(u"big"_s)});
+// Cancel asks: No lets the walk go on, Yes stops it at once and the grid keeps what it held.
+TEST_F(ScanWindow, CancelAsksAndStopsTheWalkOnlyOnYes) {
+    // Enough files that the walk is still going when Cancel is pressed the second time.
+    for (int f = 0; f < 10; ++f)
+        for (int i = 0; i < 400; ++i)
+            app.Tree().CreateFile(u"big/%1/f%2.txt"_s.arg(f).arg(i), QByteArray::number(i));
+    const QString profile = WriteProfile(u"Big"_s, {app.Tree().Path(u"big"_s)});
     pane.Model().AddHeader(u"earlier group"_s);
 
-    messages.Script.Answers = {Answer::Yes};
-    frmProgress window;
-    auto* cancel = window.findChild<QPushButton*>(u"cmdCancel"_s);
-    auto* progress = window.findChild<QLabel*>(u"lblProgress"_s);
+    messages.Script.Answers = {Answer::No, Answer::Yes};
     QElapsedTimer sinceClick;
-    QTimer presser;
-    presser.setInterval(1);
-    QObject::connect(&presser, &QTimer::timeout, &window, [&] {
-        if (!progress->text().isEmpty()) {
-            presser.stop();
-            sinceClick.start();
-            QTest::mouseClick(cancel, Qt::LeftButton);
-        }
+    int clicks = 0;
+    WhileModal<frmProgress> cancel([&](frmProgress* window) {
+        // First before the walk has begun, then once it is under way.
+        if (clicks > 0 && Find<QLabel>(window, "lblProgress")->text().isEmpty())
+            return false;
+        sinceClick.start();
+        Click(window, "cmdCancel");
+        return ++clicks == 2;
     });
-    presser.start();
-    window.SetProfilePath(profile);
-    window.SetResults(&pane.Model());
-    EXPECT_EQ(window.exec(), QDialog::Rejected);
+    frmProgress window;
+    EXPECT_EQ(Run(window, profile), QDialog::Rejected);
     const qint64 heardAfter = sinceClick.elapsed();
 
-    EXPECT_EQ(messages.Script.Texts(), QStringList{u"Do you want to cancel the operation?"_s});
+    EXPECT_EQ(messages.Script.Texts(), (QStringList{kCancelRun, kCancelRun}));
     EXPECT_EQ(messages.Script.ShownMessages.front().Choice, MessageService::Buttons::YesNo);
     EXPECT_TRUE(window.CancelOperation());
     EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Stopped);
     EXPECT_LT(heardAfter, 1000) << "the walk went on long after Cancel";
     EXPECT_EQ(pane.Model().RowCount(), 1) << "the grid keeps what it held";
-}
-
-TEST_F(ScanWindow, ANoAnswerToTheCancelQuestionLetsTheRunFinish) {
-    const auto& t = app.Tree();
-    t.CreateFile(u"d/a/same.txt"_s, "same");
-    t.CreateFile(u"d/b/same.txt"_s, "same");
-    const QString profile = WriteProfile(u"Kept"_s, {t.Path(u"d"_s)});
-    messages.Script.Answers = {Answer::No};
-    frmProgress window;
-    // Pressed before the first tick: the question is asked, the answer keeps the run.
-    QTimer::singleShot(0, &window, [&] {
-        QTest::mouseClick(window.findChild<QPushButton*>(u"cmdCancel"_s), Qt::LeftButton);
-    });
-    EXPECT_EQ(Run(window, profile), QDialog::Accepted);
-    EXPECT_EQ(messages.Script.Texts(), QStringList{u"Do you want to cancel the operation?"_s});
-    EXPECT_EQ(pane.Model().RowCount(), 3);
-    EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
 }
 
 // The recording the worker makes must give the grid exactly what a direct fill gives,
@@ -225,10 +176,8 @@ TEST(GroupRecorderReplay, AnySlicingGivesTheSameRowsAsADirectFill) {
             sink->UpdateHeadTotal(header, total);
             sink->UpdateHeader(header, QString::number(g + 2));
         }
+        sink->UpdateHeader(1, u"9"_s); // a second count on the first header, after its rows
     }
-    // A second count on the first header lands on the right row, too.
-    direct.UpdateHeader(1, u"9"_s);
-    recorder.UpdateHeader(1, u"9"_s);
     ASSERT_EQ(recorder.Rows(), direct.RowCount());
     for (size_t slice : {size_t(1), size_t(2), size_t(5), recorder.Size()}) {
         ResultsModel replayed;

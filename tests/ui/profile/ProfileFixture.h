@@ -6,30 +6,15 @@
 
 #include "UiTestSupport.h"
 
-#include "profiles/ProfileDocument.h"
+#include "app/modXML.h"
 #include "profiles/ProfileReader.h"
+#include "ui/ActionOptionsPages.h"
 #include "ui/BrowseFolder.h"
-#include "ui/frmProfile.h"
-
-#include <QLineEdit>
-#include <QPointer>
-#include <QTreeWidget>
-
-#include <deque>
+#include "ui/frmAdvOptions.h"
 
 namespace profile_testing {
 
 using namespace ui_testing;
-
-// Opens an options page by its node in the page tree, as a person picks it.
-inline void ShowPage(QWidget* dialog, const char* node) {
-    auto* tree = Find<QTreeWidget>(dialog, "tvwOptions");
-    ASSERT_NE(tree, nullptr);
-    const QList<QTreeWidgetItem*> items =
-        tree->findItems(S(node), Qt::MatchExactly | Qt::MatchRecursive);
-    ASSERT_EQ(items.size(), 1) << node;
-    tree->setCurrentItem(items.first());
-}
 
 inline ProfileReadout ReadBack(const QString& path) {
     ProfileReadout r;
@@ -45,16 +30,12 @@ public:
     ScriptedBrowser() {
         SetFolderBrowser([this](const QString& prompt, const QString& start) {
             Prompts.push_back({prompt, start});
-            if (Answers.empty())
-                return QString();
-            const QString a = Answers.front();
-            Answers.pop_front();
-            return a;
+            return Answers.isEmpty() ? QString() : Answers.takeFirst();
         });
     }
     ~ScriptedBrowser() { SetFolderBrowser({}); }
 
-    std::deque<QString> Answers;
+    QStringList Answers;
     std::vector<std::pair<QString, QString>> Prompts; // prompt, start folder
 };
 
@@ -64,10 +45,9 @@ protected:
         Folders.CreateFile(S("Pictures/a.jpg"), "a");
         Folders.CreateFile(S("Music/b.mp3"), "b");
         ProfileSettings defaults;
-        defaults.Folders = {Folders.Path(S("Music"))};
+        // The second folder is not there, as an unplugged stick is not.
+        defaults.Folders = {Folders.Path(S("Music")), Gone()};
         defaults.MatchSize = true;
-        defaults.IgnoreSystem = true;
-        defaults.IgnoreHidden = true;
         defaults.ExcludeFilters = {S("*.tmp")};
         defaults.DeleteTo = S("move");
         defaults.RemoveFolder = S("/srv/dups");
@@ -83,8 +63,19 @@ protected:
         ASSERT_EQ(ProfileDocument::Save(modCommon::AppPath + S("config.xml"), settings), 1);
     }
 
+    QString Gone() const { return Folders.Path(S("Unplugged/Stick")); }
     QString ProfilePath(const char* name) const {
         return modCommon::ProfileFolder + S(name) + S(".xml");
+    }
+    // Settings over the Music folder that match by size, for a test to add to.
+    ProfileSettings MusicBySize() const {
+        ProfileSettings p;
+        p.Folders = {Folders.Path(S("Music"))};
+        p.MatchSize = true;
+        return p;
+    }
+    void Store(const char* name, const ProfileSettings& p) {
+        ASSERT_EQ(ProfileDocument::Save(ProfilePath(name), p), 1);
     }
 
     // Opens a profile window as the main window does: action, Init, show.
@@ -121,6 +112,19 @@ protected:
         QTest::keyClicks(box, S(name));
     }
 
+    // Opens the advanced options with their button and lets edit work in them.
+    void EditAdvancedOptions(std::function<void(frmAdvOptions*)> edit) {
+        WhenModal<frmAdvOptions>(std::move(edit));
+        Click(Window, "cmdAdvancedOption");
+    }
+
+    QStringList Said() const { return Messages.Script.Texts(); }
+    // Sets the answers to the next questions and forgets what was shown before.
+    void Answering(std::initializer_list<Answer> answers) {
+        Messages.Script.ShownMessages.clear();
+        Messages.Script.Answers = answers;
+    }
+
     bool Closed() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return Window.isNull();
@@ -130,7 +134,7 @@ protected:
     testing_support::TempTree Folders;
     ui_testing::ScriptedMessagesScope Messages;
     ScriptedBrowser Browser;
-    ui_testing::RecordingShell Shell;
+    QuietShell Shell;
     QPointer<frmProfile> Window;
 };
 

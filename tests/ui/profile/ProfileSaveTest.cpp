@@ -2,71 +2,71 @@
 
 #include "ProfileFixture.h"
 
-#include "app/modXML.h"
-#include "ui/ActionOptionsPages.h"
-#include "ui/ProfileOptionsPane.h"
-#include "ui/ScanOptionBoxes.h"
-#include "ui/frmAdvOptions.h"
-
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QRadioButton>
-#include <QStackedWidget>
-#include <QStringDecoder>
-#include <QTimer>
-#include <QTreeWidget>
-
 using namespace profile_testing;
-using Answer = MessageService::Answer;
 
-namespace {
-
-bool Checked(QWidget* window, const char* name) {
+static bool Checked(QWidget* window, const char* name) {
     return Find<QAbstractButton>(window, name)->isChecked();
 }
 
-} // namespace
-
-TEST_F(ProfileWindowTest, NewProfileStartsFromTheDefaultsAndIsSavedAsShown) {
+// A new profile starts from the defaults. Find Duplicates saves it as shown, runs it, and
+// from then on it is an existing profile. (Saved with Save, it closes its window: that is
+// the first session's test.)
+TEST_F(ProfileWindowTest, ANewProfileStartsFromTheDefaultsAndFindDuplicatesSavesAndRunsIt) {
+    Folders.CreateFile(S("Pictures/copy of a.jpg"), "a");
+    Folders.CreateFile(S("Pictures/other.jpg"), "zz");
     frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     EXPECT_TRUE(Checked(w, "chkFileSize"));
     EXPECT_FALSE(Checked(w, "chkFileName"));
-    EXPECT_EQ(Ticked(), QStringList{Folders.Path(S("Music"))});
+    // A folder the defaults name that is not there is shown as unavailable, still ticked,
+    // and kept unless the person unticks it.
+    EXPECT_EQ(Ticked(), (QStringList{Folders.Path(S("Music")), Gone()}));
     EXPECT_FALSE(Find<QLineEdit>(w, "txtName")->isReadOnly());
 
-    TypeName("Holiday");
+    TypeName("  Trip ");
     Tick(Folders.Path(S("Pictures")));
-    Click(w, "chkFileName");
     Click(w, "chkFileContents");
-    Click(w, "cmdOK");
-
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
-    EXPECT_TRUE(Closed()) << "a saved profile closes its window";
-    const ProfileReadout r = ReadBack(ProfilePath("Holiday"));
+    Click(w, "cmdExecute");
+    EXPECT_TRUE(Said().isEmpty()) << Said().join(u'\n').toStdString();
+    const ProfileReadout r = ReadBack(ProfilePath("Trip"));
     ASSERT_TRUE(r.Folders && r.Find && r.Remove);
-    EXPECT_EQ(*r.Folders, (QStringList{Folders.Path(S("Music")), Folders.Path(S("Pictures"))}));
-    EXPECT_TRUE(r.Find->Name && r.Find->Size && r.Find->Content);
+    EXPECT_EQ(*r.Folders,
+              (QStringList{Folders.Path(S("Music")), Folders.Path(S("Pictures")), Gone()}));
+    EXPECT_TRUE(r.Find->Size && r.Find->Content && !r.Find->Name);
     EXPECT_EQ(r.Find->MatchType, S("crc")) << "ticking contents starts from CRC32";
     // The action part came from the defaults through the advanced options.
     EXPECT_EQ(r.ExcludeFilters, QStringList{S("*.tmp")});
     EXPECT_EQ(r.Remove->DeleteTo, S("move"));
     EXPECT_EQ(r.Remove->Folder, S("/srv/dups"));
+
+    EXPECT_EQ(w->ActionMode(), ProfileMode::Edit);
+    EXPECT_EQ(w->OpenProfileName(), S("Trip"));
+    EXPECT_TRUE(Find<QLineEdit>(w, "txtName")->isReadOnly())
+        << "a run profile's name must not be retyped onto another profile's document";
+    EXPECT_EQ(Find<QStackedWidget>(w, "fraPanes")->currentWidget()->objectName(),
+              S("fraRunResult"));
+    // a.jpg and its copy have the same bytes; other.jpg has its own.
+    QStringList paths;
+    for (qint64 row = 1; row <= w->Results().RowCount(); ++row)
+        if (!w->Results().IsGroupHeader(row))
+            paths << w->Results().Text(row, 3);
+    EXPECT_EQ(paths.filter(S("a.jpg")).size(), 2) << paths.join(u'\n').toStdString();
+    EXPECT_TRUE(paths.filter(S("other.jpg")).isEmpty());
+
+    // Running again writes the same document, without the taken-name refusal.
+    Click(w, "cmdExecute");
+    EXPECT_TRUE(Said().isEmpty()) << Said().join(u'\n').toStdString();
 }
 
 TEST_F(ProfileWindowTest, ASaveIsRefusedUntilEveryRuleHolds) {
-    ProfileSettings taken;
-    taken.Folders = {Folders.Path(S("Music"))};
-    ASSERT_EQ(ProfileDocument::Save(ProfilePath("Taken"), taken), 1);
+    Store("Taken", MusicBySize());
     WriteConfig({}); // no folder, no criterion
     frmProfile* w = Open(ProfileMode::Add, S("config.xml"));
     auto* name = Find<QLineEdit>(w, "txtName");
 
-    struct Step {
+    const struct {
         std::function<void()> Change;
-        const char* Message;
-        const char* Focus;
-    };
-    const Step steps[] = {
+        const char *Message, *Focus;
+    } steps[] = {
         {[] {}, "Please select atleast one folder and try again.", "flExplorer"},
         {[&] { Tick(Folders.Path(S("Music"))); }, "Please enter a profile name and try again.",
          "txtName"},
@@ -77,11 +77,11 @@ TEST_F(ProfileWindowTest, ASaveIsRefusedUntilEveryRuleHolds) {
         {[&] { TypeName("Mine.xml"); },
          "Please select atleast one criteria to find duplicate files.", "chkFileName"},
     };
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         step.Change();
         Messages.Script.ShownMessages.clear();
         Click(w, "cmdOK");
-        ASSERT_EQ(Messages.Script.Texts(), QStringList{S(step.Message)}) << step.Message;
+        ASSERT_EQ(Said(), QStringList{S(step.Message)}) << step.Message;
         EXPECT_EQ(Messages.Script.ShownMessages[0].Kind, MessageService::Icon::Information);
         QWidget* focus = QApplication::focusWidget();
         ASSERT_NE(focus, nullptr) << step.Message;
@@ -94,20 +94,18 @@ TEST_F(ProfileWindowTest, ASaveIsRefusedUntilEveryRuleHolds) {
     Click(w, "chkFileModified");
     Messages.Script.ShownMessages.clear();
     Click(w, "cmdOK");
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
+    EXPECT_EQ(Said(), QStringList{kProfileSaved});
     EXPECT_TRUE(ReadBack(ProfilePath("Mine")).Find->Modify);
     EXPECT_EQ(ReadBack(ProfilePath("Taken")).Find->Modify, false) << "the other profile is kept";
 }
 
 TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     ProfileSettings p;
-    p.Folders = {Folders.Path(S("Pictures"))};
+    p.Folders = {Folders.Path(S("Pictures")), Gone()}; // the tree cannot show the second
     p.IncludeSubFolder = true;
     p.MatchName = true;
     p.MatchContent = true;
     p.MatchType = S("MD5"); // as a hand-edited document may spell it
-    p.IgnoreSystem = true;
-    p.IgnoreZeroByte = true;
     p.IgnoreHidden = false;
     p.IncludeFilters = {S("*.jpg")};
     p.DeleteTo = S("zip");
@@ -120,7 +118,7 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     frmProfile* w = Open(ProfileMode::Edit, S("Photos"));
     EXPECT_EQ(w->ProfileNameText(), S("Photos"));
     EXPECT_TRUE(Find<QLineEdit>(w, "txtName")->isReadOnly());
-    EXPECT_EQ(Ticked(), QStringList{Folders.Path(S("Pictures"))});
+    EXPECT_EQ(Ticked(), (QStringList{Folders.Path(S("Pictures")), Gone()}));
     for (const char* on : {"chkIncludeSubFolders", "chkFileName", "chkFileContents", "optMD5",
                            "chkSystemFilesandFolders", "chkZeroByteFiles"})
         EXPECT_TRUE(Checked(w, on)) << on;
@@ -139,9 +137,10 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     // Editing saves over its own document without the taken-name check.
     Click(w, "chkFileSize");
     Click(w, "cmdOK");
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
+    EXPECT_EQ(Said(), QStringList{kProfileSaved});
     const ProfileReadout r = ReadBack(ProfilePath("Photos"));
     EXPECT_TRUE(r.Find->Size);
+    EXPECT_EQ(*r.Folders, (QStringList{Folders.Path(S("Pictures")), Gone()}));
     EXPECT_EQ(r.IncludeFilters, QStringList{S("*.jpg")});
     const QString saved =
         QStringDecoder(QStringDecoder::Utf16)(App.Tree().Read(S("app/tester/Profile/Photos.xml")));
@@ -150,18 +149,6 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
 }
 
 TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
-    Open(ProfileMode::Edit, S("Ghost"), 2);
-    EXPECT_EQ(Messages.Script.Texts(),
-              QStringList{S("Application could not locate Ghost profile.")});
-    EXPECT_EQ(Messages.Script.ShownMessages[0].Kind, MessageService::Icon::Critical);
-    delete Window.data();
-
-    Messages.Script.ShownMessages.clear();
-    App.Tree().CreateFile(S("app/tester/Profile/Broken.xml"), "<echofind><profileoption>");
-    Open(ProfileMode::Edit, S("Broken"), 2);
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Error in reading selected profile")});
-    delete Window.data();
-
     // A value the window needs as text is missing: what came before it is shown, the
     // rest is not, and the failure is logged.
     ASSERT_EQ(
@@ -172,7 +159,6 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
              modXML::Element(S("criteria"), S("removeoption"), {{S("delto"), S("permanent")}})},
             ProfilePath("Gap")),
         1);
-    Messages.Script.ShownMessages.clear();
     frmProfile* w = Open(ProfileMode::Edit, S("Gap"), 3);
     EXPECT_TRUE(Messages.Script.ShownMessages.empty());
     EXPECT_TRUE(Find<QCheckBox>(w, "chkFileSize")->isChecked());
@@ -183,55 +169,38 @@ TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {
         << App.AppLogLines().last().toStdString();
     delete Window.data();
 
-    Messages.Script.ShownMessages.clear();
+    App.Tree().CreateFile(S("app/tester/Profile/Broken.xml"), "<echofind><profileoption>");
     QFile::remove(modCommon::AppPath + S("config.xml"));
-    Open(ProfileMode::Add, S("config.xml"), 2);
-    EXPECT_EQ(
-        Messages.Script.Texts(),
-        QStringList{S("Application could not locate default profile. Please contact the vendor")});
-}
-
-TEST_F(ProfileWindowTest, FoldersTheTreeCannotShowSurviveOpeningAndSaving) {
-    const QString gone = Folders.Path(S("Unplugged/Stick"));
-    ProfileSettings p;
-    p.Folders = {Folders.Path(S("Music")), gone};
-    p.MatchSize = true;
-    ASSERT_EQ(ProfileDocument::Save(ProfilePath("Backup"), p), 1);
-
-    frmProfile* w = Open(ProfileMode::Edit, S("Backup"));
-    Click(w, "cmdOK");
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
-    EXPECT_EQ(*ReadBack(ProfilePath("Backup")).Folders,
-              (QStringList{Folders.Path(S("Music")), gone}));
-
-    // A folder the defaults name is shown to a new profile as unavailable, still ticked, and
-    // kept unless the user unticks it.
-    ProfileSettings defaults;
-    defaults.Folders = {gone};
-    defaults.MatchSize = true;
-    WriteConfig(defaults);
-    Messages.Script.ShownMessages.clear();
-    w = Open(ProfileMode::Add, S("config.xml"));
-    TypeName("Fresh");
-    Click(w, "cmdOK");
-    EXPECT_EQ(Messages.Script.Texts(), QStringList{S("Profile has been saved successfully")});
-    EXPECT_EQ(*ReadBack(ProfilePath("Fresh")).Folders, QStringList{gone});
+    const struct {
+        ProfileMode Mode;
+        const char *Name, *Said;
+    } refused[] = {
+        {ProfileMode::Edit, "Ghost", "Application could not locate Ghost profile."},
+        {ProfileMode::Edit, "Broken", "Error in reading selected profile"},
+        {ProfileMode::Add, "config.xml",
+         "Application could not locate default profile. Please contact the vendor"},
+    };
+    for (const auto& r : refused) {
+        Messages.Script.ShownMessages.clear();
+        Open(r.Mode, S(r.Name), 2);
+        EXPECT_EQ(Said(), QStringList{S(r.Said)});
+        EXPECT_EQ(Messages.Script.ShownMessages[0].Kind, MessageService::Icon::Critical) << r.Name;
+        delete Window.data();
+    }
 }
 
 TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownAway) {
-    ProfileSettings p;
-    p.Folders = {Folders.Path(S("Music"))};
-    p.MatchSize = true;
+    ProfileSettings p = MusicBySize();
     p.IncludeFilters = {S("*.mp3")};
     p.DeleteTo = S("recycle");
-    ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
+    Store("Songs", p);
     frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
     frmAdvOptions* adv = w->AdvOptions();
     ASSERT_NE(adv, nullptr);
 
     // Edit, then cancel and confirm: the document's values come back, lists not doubled.
-    QTimer::singleShot(0, [&] {
-        ASSERT_EQ(ui_testing::WaitForModal<frmAdvOptions>(), adv);
+    EditAdvancedOptions([&](frmAdvOptions* shown) {
+        EXPECT_EQ(shown, adv);
         ShowPage(adv, "Remove Options");
         Click(adv, "optPermanent");
         ShowPage(adv, "Include Options");
@@ -240,16 +209,13 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
         Messages.Script.Answers = {Answer::Yes};
         Click(adv, "cmdCancel");
     });
-    Click(w, "cmdAdvancedOption");
     EXPECT_FALSE(adv->isVisible());
-    EXPECT_EQ(Messages.Script.Texts().last(),
-              S("All unsaved changes will be lost. Do you want to continue?"));
+    EXPECT_EQ(Said().last(), kLoseChanges);
     EXPECT_EQ(adv->Pages().Items(adv->Pages().lvwInclude), QStringList{S("*.mp3")});
     EXPECT_TRUE(adv->Pages().optRecycleBin->isChecked());
 
     // A frame close answered No keeps the dialog and its edits.
-    QTimer::singleShot(0, [&] {
-        ASSERT_EQ(ui_testing::WaitForModal<frmAdvOptions>(), adv);
+    EditAdvancedOptions([&](frmAdvOptions*) {
         ShowPage(adv, "Remove Options");
         Click(adv, "optPermanent");
         Messages.Script.Answers = {Answer::No};
@@ -257,14 +223,11 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
         EXPECT_TRUE(adv->isVisible());
         EXPECT_TRUE(adv->Pages().optPermanent->isChecked());
         // Zip without a folder is refused on its page.
-        ShowPage(adv, "Export Duplicates Report");
-        ShowPage(adv, "Remove Options");
         Click(adv, "optZip");
         ShowPage(adv, "Filter Options");
         Click(adv, "cmdOK");
         EXPECT_TRUE(adv->isVisible());
-        EXPECT_EQ(Messages.Script.Texts().last(),
-                  S("Please select a location to zip duplicate files"));
+        EXPECT_EQ(Said().last(), S("Please select a location to zip duplicate files"));
         EXPECT_EQ(Find<QStackedWidget>(adv, "fraOptions")->currentIndex(), 4);
         EXPECT_EQ(Find<QTreeWidget>(adv, "tvwOptions")->currentItem()->text(0),
                   S("Remove Options"));
@@ -272,7 +235,6 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
         Click(adv, "optPermanent");
         Click(adv, "cmdOK");
     });
-    Click(w, "cmdAdvancedOption");
     EXPECT_FALSE(adv->isVisible());
 
     // Closed by the program while hidden (the program ending), it goes without a question.
@@ -282,27 +244,6 @@ TEST_F(ProfileWindowTest, AcceptedAdvancedOptionsAreSavedAndCancelledOnesThrownA
 
     // What OK accepted is what the profile saves: never the older document's rule.
     Click(w, "cmdOK");
-    EXPECT_EQ(Messages.Script.Texts().last(), S("Profile has been saved successfully"));
+    EXPECT_EQ(Said().last(), kProfileSaved);
     EXPECT_EQ(ReadBack(ProfilePath("Songs")).Remove->DeleteTo, S("permanent"));
-}
-
-TEST_F(ProfileWindowTest, AcceptedOptionsThatAreNotSavedLeaveTheDocumentAlone) {
-    ProfileSettings p;
-    p.Folders = {Folders.Path(S("Music"))};
-    p.MatchSize = true;
-    ASSERT_EQ(ProfileDocument::Save(ProfilePath("Songs"), p), 1);
-    const QByteArray before = App.Tree().Read(S("app/tester/Profile/Songs.xml"));
-    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
-    QTimer::singleShot(0, [&] {
-        frmAdvOptions* adv = ui_testing::WaitForModal<frmAdvOptions>();
-        ASSERT_NE(adv, nullptr);
-        ShowPage(adv, "Remove Options");
-        Click(adv, "optPermanent");
-        Click(adv, "cmdOK");
-    });
-    Click(w, "cmdAdvancedOption");
-    Messages.Script.Answers = {Answer::Yes};
-    Click(w, "cmdCancel");
-    EXPECT_TRUE(Closed());
-    EXPECT_EQ(App.Tree().Read(S("app/tester/Profile/Songs.xml")), before);
 }

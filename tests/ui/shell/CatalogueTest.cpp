@@ -1,62 +1,32 @@
 #include "ShellFixture.h"
 
-#include <QTreeWidgetItem>
-
 using namespace shell_testing;
 
-namespace {
-
-std::vector<Catalogue::Entry> ReadCatalogue() {
-    std::vector<Catalogue::Entry> entries;
-    EXPECT_EQ(Catalogue::ReadEntries(entries), 1);
-    return entries;
-}
-
-const Catalogue::Entry* Entry(const std::vector<Catalogue::Entry>& entries, const QString& name) {
-    for (const auto& e : entries)
-        if (e.Name == name)
-            return &e;
-    return nullptr;
-}
-
-} // namespace
-
-TEST_F(ShellTest, AddNewProfileIgnoresACaseOnlyDifference) {
-    frmMain* main = OpenMain();
-    main->AddNewProfile(S("default profile"));
-    EXPECT_EQ(ListedNames(), QStringList{S("Default Profile")});
-
-    main->AddNewProfile(S("Music"));
-    EXPECT_EQ(ListedNames(), (QStringList{S("Default Profile"), S("Music")}));
-    const auto rows = main->Rows();
-    EXPECT_EQ(rows[1].Status, S("Never"));
-    EXPECT_EQ(rows[1].LastRun, QString());
-    EXPECT_EQ(main->ProfileList()->currentItem()->text(0), S("Music"));
-}
-
-TEST_F(ShellTest, UpdateProfileChangesOnlyTheNamedRowInMemory) {
-    const QByteArray before = Bytes(Catalogue::CataloguePath());
-
-    frmMain* main = OpenMain();
-    main->UpdateProfile(S("DEFAULT PROFILE"), S("Success"), S("2026-12-06 18:39:43"));
-    EXPECT_EQ(main->Rows()[0].Status, S("Success"));
-    EXPECT_EQ(main->Rows()[0].LastRun, S("2026-12-06 18:39:43"));
-    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before); // only at exit
-
-    // An unknown name changes nothing and leaves its trace in the application log.
-    main->UpdateProfile(S("Nobody"), S("Error"), S("2026-12-06 18:40:00"));
-    EXPECT_EQ(main->Rows().size(), 1u);
-    EXPECT_TRUE(Bytes(modCommon::AppLogFile)
-                    .contains("Error occured in frmMain.UpdateProfile. Error No : "));
-}
-
-TEST_F(ShellTest, ExitMergesRunsTheCommandLineRecordedMeanwhile) {
+// The list changes in memory and is written at exit, merged with the runs the command line
+// recorded meanwhile: for each profile the later run wins.
+TEST_F(ShellTest, TheListIsWrittenAtExitMergedWithTheCommandLinesRuns) {
     AddProfileDocument(S("Photos"));
     AddProfileDocument(S("Music"));
     frmMain* main = OpenMain();
     ASSERT_EQ(main->Rows().size(), 3u);
-    main->UpdateProfile(S("Photos"), S("Success"), S("2026-12-06 10:00:00"));
+    const QByteArray before = Bytes(Catalogue::CataloguePath());
+    main->AddNewProfile(S("default profile")); // a case-only difference is the same profile
+    AddProfileDocument(S("Added"));
+    main->AddNewProfile(S("Added"));
+    EXPECT_EQ(ListedNames().size(), 4);
+    EXPECT_EQ(main->Rows()[3].Status, S("Never"));
+    EXPECT_EQ(main->Rows()[3].LastRun, QString());
+    EXPECT_EQ(main->ProfileList()->currentItem()->text(0), S("Added"));
+    main->UpdateProfile(S("PHOTOS"), S("Success"), S("2026-12-06 10:00:00"));
     main->UpdateProfile(S("Music"), S("Success"), S("2026-12-06 12:00:00"));
+    EXPECT_EQ(main->Rows()[size_t(ProfileList::FindRow(main->Rows(), S("Photos")))].LastRun,
+              S("2026-12-06 10:00:00"));
+    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before); // only at exit
+    // An unknown name changes nothing and leaves its trace in the application log.
+    main->UpdateProfile(S("Nobody"), S("Error"), S("2026-12-06 18:40:00"));
+    EXPECT_EQ(main->Rows().size(), 4u);
+    EXPECT_TRUE(Bytes(modCommon::AppLogFile)
+                    .contains("Error occured in frmMain.UpdateProfile. Error No : "));
 
     // Behind the window's back the command line runs Photos later and Music earlier than
     // the window did, and a new profile appears with its own run.
@@ -66,21 +36,22 @@ TEST_F(ShellTest, ExitMergesRunsTheCommandLineRecordedMeanwhile) {
     ASSERT_EQ(Catalogue::UpdateProfile(S("Scripted"), S("Success"), S("2026-12-06 11:30:00")), 1);
 
     CloseMain();
-    const auto entries = ReadCatalogue();
-    ASSERT_NE(Entry(entries, S("Photos")), nullptr);
-    EXPECT_EQ(Entry(entries, S("Photos"))->Status, S("Error"));
-    EXPECT_EQ(Entry(entries, S("Photos"))->LastRun, S("2026-12-06 11:00:00"));
-    ASSERT_NE(Entry(entries, S("Music")), nullptr);
-    EXPECT_EQ(Entry(entries, S("Music"))->Status, S("Success"));
-    EXPECT_EQ(Entry(entries, S("Music"))->LastRun, S("2026-12-06 12:00:00"));
-    ASSERT_NE(Entry(entries, S("Scripted")), nullptr);
-    EXPECT_EQ(Entry(entries, S("Scripted"))->LastRun, S("2026-12-06 11:30:00"));
-    ASSERT_NE(Entry(entries, S("Default Profile")), nullptr);
-    EXPECT_EQ(Entry(entries, S("Default Profile"))->Status, S("Never"));
-
+    const struct {
+        const char *Name, *Status, *LastRun;
+    } held[] = {{"Photos", "Error", "2026-12-06 11:00:00"},
+                {"Music", "Success", "2026-12-06 12:00:00"},
+                {"Scripted", "Success", "2026-12-06 11:30:00"},
+                {"Added", "Never", ""},
+                {"Default Profile", "Never", ""}};
+    for (const auto& h : held) {
+        const auto entry = CatalogueEntry(S(h.Name));
+        ASSERT_TRUE(entry.has_value()) << h.Name;
+        EXPECT_EQ(entry->Status, S(h.Status)) << h.Name;
+        EXPECT_EQ(entry->LastRun, S(h.LastRun)) << h.Name;
+    }
     // The next start shows what was saved.
     OpenMain();
-    EXPECT_EQ(ListedNames().size(), 4);
+    EXPECT_EQ(ListedNames().size(), 5);
 }
 
 TEST_F(ShellTest, AFailedSaveKeepsThePreviousCatalogueAndIsOnlyLogged) {

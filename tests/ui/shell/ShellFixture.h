@@ -5,39 +5,23 @@
 
 #include "UiTestSupport.h"
 
-#include "app/modCommon.h"
-#include "app/modLog.h"
-#include "profiles/Catalogue.h"
 #include "ui/Forms.h"
 #include "ui/frmMain.h"
 #include "ui/frmProgress.h"
 
-#include <QAction>
-#include <QCoreApplication>
-#include <QFile>
-#include <QPointer>
-#include <QTimer>
-#include <QTreeWidget>
-
-#include <gtest/gtest.h>
-
 namespace shell_testing {
 
 using namespace ui_testing;
-
-// The shipped documents a fresh installation starts from, read from the source tree.
-inline QString ShippedFile(const char* name) {
-    return S(ECHOFIND_TEST_DATA "/../../data/") + S(name);
-}
 
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_home = m_tree.CreateDir(S("app"));
         qputenv("ECHOFIND_HOME", m_home.toUtf8());
-        ASSERT_TRUE(QFile::copy(ShippedFile("config.xml"), m_home + S("/config.xml")));
-        ASSERT_TRUE(
-            QFile::copy(ShippedFile("Default Profile.xml"), m_home + S("/Default Profile.xml")));
+        // The shipped documents a fresh installation starts from, read from the source tree.
+        for (const QString& name : {S("config.xml"), S("Default Profile.xml")})
+            ASSERT_TRUE(
+                QFile::copy(S(ECHOFIND_TEST_DATA "/../../data/") + name, m_home + u'/' + name));
         ASSERT_EQ(modCommon::InitApp(m_messages.Script), 1);
         m_messages.Script.ShownMessages.clear();
     }
@@ -51,14 +35,13 @@ protected:
 
     // Opens the main window as start-up does and waits until it is on screen.
     frmMain* OpenMain() {
-        auto* main = new frmMain;
-        EXPECT_EQ(main->InitForm(), 1);
-        main->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(main));
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
-        m_main = main;
-        return main;
+        m_main = new frmMain;
+        EXPECT_EQ(m_main->InitForm(), 1);
+        m_main->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_main));
+        m_main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_main));
+        return m_main;
     }
 
     // Closes the main window as the person would, and lets the deletion happen.
@@ -68,11 +51,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QAction* Action(const char* name) {
-        auto* action = m_main->findChild<QAction*>(S(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
+    QAction* Action(const char* name) { return Find<QAction>(m_main, name); }
 
     // A profile document in the profile folder, copied from the shipped template.
     void AddProfileDocument(const QString& name) {
@@ -116,6 +95,8 @@ protected:
                 stuck->done(QDialog::Rejected);
         });
         guard.start(60000);
+        m_main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_main));
         QTest::keyClick(m_main, Qt::Key_U, Qt::ControlModifier);
         EXPECT_TRUE(guard.isActive()) << "the scan window did not close by itself";
     }

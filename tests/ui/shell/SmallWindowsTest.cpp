@@ -1,208 +1,190 @@
 #include "ShellFixture.h"
 
-#include "app/modLog.h"
-#include "ui/RunLogPane.h"
 #include "ui/frmHelp.h"
 #include "ui/frmLog.h"
 #include "ui/frmSplash.h"
 #include "ui/frmSupport.h"
 #include "ui/frmSysStats.h"
 
-#include <QAbstractButton>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiSubWindow>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTextBrowser>
-#include <QTextEdit>
-#include <QTimer>
-
 using namespace shell_testing;
 
-namespace {
-
-QByteArray GoldenLog(const char* name) {
-    QFile f(S(ECHOFIND_TEST_DATA "/../app/golden/") + S(name));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-    return f.readAll();
-}
-
-void WriteRunLog(const QString& profile, const QByteArray& rtf) {
-    QFile f(modCommon::LogPath + profile + S(".log"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(rtf);
-}
-
-// What a person, or a screen reader, calls a control: its own text or accessible name,
-// or the text of the label that is its buddy.
-QString SeenName(QWidget* control, const QList<QLabel*>& labels) {
-    if (!control->accessibleName().isEmpty())
-        return control->accessibleName();
-    if (auto* button = qobject_cast<QAbstractButton*>(control); button && !button->text().isEmpty())
-        return button->text();
-    for (QLabel* label : labels)
-        if (label->buddy() == control)
-            return label->text();
-    return QString();
-}
-
-void ExpectEveryControlNamed(QWidget* window) {
-    const QList<QLabel*> labels = window->findChildren<QLabel*>();
-    for (QWidget* control : window->findChildren<QWidget*>()) {
-        if (!control->isVisibleTo(window))
-            continue;
-        const bool input = qobject_cast<QAbstractButton*>(control) ||
-                           qobject_cast<QLineEdit*>(control) || qobject_cast<QTextEdit*>(control) ||
-                           qobject_cast<QTabBar*>(control);
-        // Buttons that Qt builds inside its own views (scroll arrows, the document frame's
-        // system buttons, toolbar extensions) are not controls of the window.
-        if (!input || control->objectName().startsWith(S("qt_")) || control->objectName().isEmpty())
-            continue;
-        EXPECT_FALSE(SeenName(control, labels).isEmpty())
-            << window->objectName().toStdString() << "/" << control->objectName().toStdString();
+// The windows opened beside the list: asked for again they come forward, never twice; they
+// hide the list, name themselves and their controls and show what they are for; however
+// they go (their button, Cancel, their frame), the list comes back with an empty status.
+TEST_F(ShellTest, ChildWindowsHideTheListUntilTheyGo) {
+    ASSERT_TRUE(QFile::copy(S(ECHOFIND_TEST_DATA "/../app/golden/runlog_errors.rtf"),
+                            modCommon::LogPath + S("Default Profile.log")));
+    frmMain* main = OpenMain();
+    const auto key = [main](Qt::Key k) {
+        return [main, k] { QTest::keyClick(main, k, Qt::ControlModifier); };
+    };
+    const auto action = [this](const char* name) {
+        return [this, name] { Action(name)->trigger(); };
+    };
+    const auto button = [](const char* name) { return [name](QWidget* w) { Click(w, name); }; };
+    const auto frame = [](QWidget* w) {
+        auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
+        sub ? sub->close() : w->close();
+    };
+    const struct {
+        std::function<void()> Open, Again;
+        const char *Form, *Title, *Status;
+        std::function<void(QWidget*)> Shows, Close;
+    } windows[] = {
+        {key(Qt::Key_L), action("tbrViewLog"), "frmLog", "Log", "Application run log",
+         [](QWidget* log) {
+             QTextEdit* box = qobject_cast<frmLog*>(log)->Pane()->TextBox();
+             EXPECT_TRUE(box->isReadOnly());
+             const QString text = box->toPlainText();
+             EXPECT_TRUE(text.contains(S("Find duplicates - Details")));
+             EXPECT_TRUE(text.contains(S("/srv/odd\\name.txt -  details could not be retrieved")));
+             EXPECT_FALSE(text.contains(S("\\par")));
+             // The error detail keeps its red.
+             QTextCursor find = box->document()->find(S("/home/ann/locked.txt"));
+             ASSERT_FALSE(find.isNull());
+             EXPECT_EQ(find.charFormat().foreground().color(), QColor(255, 0, 0));
+         },
+         button("cmdClose")},
+        {key(Qt::Key_R), action("mnuHelpSupport"), "frmSupport", "Support center", "",
+         [](QWidget* support) {
+             EXPECT_TRUE(Find<QLabel>(support, "lblSupport")
+                             ->text()
+                             .contains(S("mailto:") + frmSupport::SupportAddress()));
+             // At the top left corner of the work area.
+             EXPECT_EQ(support->parentWidget()->pos(), QPoint(0, 0));
+         },
+         button("cmdCancel")},
+        {action("tbrSysStats"), action("tbrSysStats"), "frmSysStats", "System Statistics",
+         "Sytem statistics",
+         [](QWidget* window) {
+             auto* stats = qobject_cast<frmSysStats*>(window);
+             // Whatever fixed drives this machine has, each tab is one of them and the
+             // selected one is drawn at once.
+             for (int i = 0; i < stats->Tabs()->count(); ++i)
+                 EXPECT_TRUE(stats->Tabs()->tabData(i).toString().endsWith(u'/'));
+             if (stats->Tabs()->count() > 0) {
+                 EXPECT_TRUE(stats->Shown().RowLabel.startsWith(
+                     stats->Tabs()->tabText(stats->Tabs()->currentIndex())));
+             }
+         },
+         button("cmdClose")},
+        // Enter on the selected row edits it, as a double-click does.
+        {[main] {
+             main->ProfileList()->setFocus();
+             QTest::keyClick(main->ProfileList(), Qt::Key_Return);
+         },
+         action("mnuProfileEdit"), "frmProfile", "Profile",
+         "Currently open profile:Default Profile",
+         [](QWidget* w) {
+             EXPECT_EQ(qobject_cast<frmProfile*>(w)->ActionMode(), ProfileMode::Edit);
+         },
+         [this](QWidget* w) {
+             m_messages.Script.Answers = {Answer::Yes};
+             Click(w, "cmdCancel");
+         }},
+        {action("mnuProfileNew"), nullptr, "frmProfile", "Profile",
+         "Currently open profile: <new profile>",
+         [](QWidget* w) {
+             EXPECT_EQ(qobject_cast<frmProfile*>(w)->ActionMode(), ProfileMode::Add);
+         },
+         frame},
+        {key(Qt::Key_O), action("tbrOptions"), "frmOptions", "Default Options", "", [](QWidget*) {},
+         frame},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.Form);
+        w.Open();
+        QPointer<QWidget> window = Forms::Find(S(w.Form));
+        ASSERT_TRUE(window);
+        if (w.Again) {
+            w.Again();
+            EXPECT_EQ(Forms::Find(S(w.Form)), window.data());
+            EXPECT_TRUE(Shown().isEmpty()) << "asked again, it comes forward without a word";
+        }
+        EXPECT_LE(main->MdiArea()->subWindowList().size(), 1);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->windowTitle(), S(w.Title));
+        EXPECT_FALSE(main->ManagerVisible());
+        EXPECT_EQ(main->StatusMessage(), S(w.Status));
+        ExpectEveryControlNamed(window);
+        w.Shows(window);
+        w.Close(window);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window);
+        EXPECT_FALSE(Forms::CheckFormLoaded(S(w.Form)));
+        EXPECT_TRUE(main->MdiArea()->subWindowList().isEmpty());
+        EXPECT_TRUE(main->ManagerVisible());
+        EXPECT_EQ(main->StatusMessage(), QString());
+        m_messages.Script.ShownMessages.clear();
     }
-}
 
-} // namespace
-
-TEST_F(ShellTest, LogViewerShowsTheSelectedProfilesRunLog) {
-    WriteRunLog(S("Default Profile"), GoldenLog("runlog_errors.rtf"));
-    frmMain* main = OpenMain();
-    QTest::keyClick(main, Qt::Key_L, Qt::ControlModifier);
-    auto* log = qobject_cast<frmLog*>(Forms::Find(S("frmLog")));
-    ASSERT_NE(log, nullptr);
-    EXPECT_TRUE(log->isVisible());
-    EXPECT_EQ(log->windowTitle(), S("Log"));
-    EXPECT_FALSE(main->ManagerVisible());
-    EXPECT_EQ(main->StatusMessage(), S("Application run log"));
-    auto* box = log->findChild<QTextEdit*>(S("rtbRunLog"));
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isReadOnly());
-    const QString text = box->toPlainText();
-    EXPECT_TRUE(text.contains(S("Find duplicates - Details")));
-    EXPECT_TRUE(text.contains(S("/srv/odd\\name.txt -  details could not be retrieved")));
-    EXPECT_FALSE(text.contains(S("\\par")));
-    // The error detail keeps its red.
-    QTextCursor find = box->document()->find(S("/home/ann/locked.txt"));
-    ASSERT_FALSE(find.isNull());
-    EXPECT_EQ(find.charFormat().foreground().color(), QColor(255, 0, 0));
-
-    // A second View log brings the same viewer forward; Close gives the list back.
-    main->findChild<QAction*>(S("tbrViewLog"))->trigger();
-    EXPECT_EQ(Forms::Find(S("frmLog")), log);
-    Click(log, "cmdClose");
-    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmLog")));
+    // Two at once: the Window menu lists them and brings the chosen one forward. Unloading
+    // every window closes the main window last; the list had a row, so the session's end
+    // is logged.
+    Action("mnuRunViewLog")->trigger();
+    Action("mnuHelpSupport")->trigger();
+    EXPECT_EQ(Forms::LoadedCount(), 3);
+    auto* menu = Find<QMenu>(main, "mnuWindow");
+    QMetaObject::invokeMethod(menu, "aboutToShow");
+    QStringList listed;
+    for (QAction* item : menu->actions())
+        listed << item->text();
+    EXPECT_EQ(listed, (QStringList{S("&1 Log"), S("&2 Support center")}));
+    menu->actions().front()->trigger();
+    EXPECT_EQ(main->MdiArea()->activeSubWindow()->widget(), Forms::Find(S("frmLog")));
+    Forms::UnloadAllForms();
+    EXPECT_EQ(Forms::LoadedCount(), 0);
+    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmMain")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(main->ManagerVisible());
-    EXPECT_EQ(main->StatusMessage(), QString());
+    EXPECT_FALSE(m_main);
+    EXPECT_TRUE(Bytes(modCommon::AppLogFile).contains("*** Application ended at:"));
 }
 
-TEST_F(ShellTest, LogViewerOfAProfileThatNeverRanIsEmpty) {
-    frmMain* main = OpenMain();
-    main->findChild<QAction*>(S("mnuRunViewLog"))->trigger();
-    auto* log = qobject_cast<frmLog*>(Forms::Find(S("frmLog")));
-    ASSERT_NE(log, nullptr);
-    EXPECT_TRUE(log->Pane()->TextBox()->toPlainText().isEmpty());
+// What the log holds, names outside ASCII included, is read in the core; a profile that
+// never ran shows nothing, and says nothing.
+TEST_F(ShellTest, RunLogPaneShowsNothingForAProfileNeverRun) {
+    RunLogPane pane;
+    pane.TextBox()->setPlainText(S("an earlier run"));
+    pane.LoadRunLog(S("Nobody"));
+    EXPECT_TRUE(pane.TextBox()->toPlainText().isEmpty());
     EXPECT_TRUE(Shown().isEmpty());
 }
 
-TEST_F(ShellTest, RunLogPaneReadsANameOutsideAscii) {
-    // The log writer escapes the name; the pane shows it as it was typed.
-    const QString name = S("Fotos d\u00E9j\u00E0 vu \u65E5\u672C \U0001F4F7");
-    modLog::RunStatsRecord stats;
-    stats.StartedAt = S("2026-12-06 10:00:00");
-    stats.ErrorCount = 1;
-    stats.ErrorDetails = {S("/home/ann/caf\u00E9/{draft}.txt -  details could not be retrieved")};
-    WriteRunLog(name, modLog::BuildRunLog(name, stats, S("2026-12-06 10:00:05")));
-    RunLogPane pane;
-    pane.LoadRunLog(name);
-    const QString text = pane.TextBox()->toPlainText();
-    EXPECT_TRUE(text.contains(S("Profile : ") + name)) << text.left(200).toStdString();
-    EXPECT_TRUE(text.contains(S("/home/ann/caf\u00E9/{draft}.txt")));
-    EXPECT_TRUE(text.contains(S("Error")));
-    pane.LoadRunLog(S("Nobody"));
-    EXPECT_TRUE(pane.TextBox()->toPlainText().isEmpty());
+// Time is driven, not waited for: the splash's timer is fired at once.
+TEST_F(ShellTest, TheSplashClosesByItself) {
+    frmSplash splash(frmSplash::Use::StartUp);
+    EXPECT_FALSE(splash.findChild<QPushButton*>(S("cmdOK"))->isVisibleTo(&splash));
+    EXPECT_FALSE(splash.findChild<QLabel*>(S("lblVersionInfo"))->text().isEmpty());
+    auto* stay = splash.findChild<QTimer*>(S("tmrStay"));
+    ASSERT_NE(stay, nullptr);
+    EXPECT_TRUE(stay->isActive() && stay->isSingleShot());
+    EXPECT_EQ(stay->interval(), 2000);
+    stay->setInterval(0);
+    EXPECT_EQ(splash.exec(), QDialog::Accepted);
 }
 
-TEST_F(ShellTest, SplashClosesByItselfAndAboutWaitsForOk) {
-    {
-        frmSplash splash(frmSplash::Use::StartUp);
-        EXPECT_FALSE(splash.findChild<QPushButton*>(S("cmdOK"))->isVisibleTo(&splash));
-        EXPECT_FALSE(splash.findChild<QLabel*>(S("lblVersionInfo"))->text().isEmpty());
-        QElapsedTimer clock;
-        clock.start();
-        splash.exec();
-        EXPECT_GE(clock.elapsed(), 1900);
-        EXPECT_LT(clock.elapsed(), 4000);
-    }
-    frmMain* main = OpenMain();
-    bool stayed = false;
-    QTimer::singleShot(0, [&] {
-        auto* about = ui_testing::WaitForModal<frmSplash>();
-        ASSERT_NE(about, nullptr);
-        // Well past the splash's two seconds, it is still there.
-        QTest::qWait(2300);
-        stayed = QApplication::activeModalWidget() == about;
+// The Help menu: the About box has no timer running and waits for OK; the guide in the
+// application folder comes before the one shipped with the program.
+TEST_F(ShellTest, HelpShowsAnAboutBoxThatWaitsForOkAndTheShippedGuide) {
+    OpenMain();
+    bool waits = false;
+    WhenModal<frmSplash>([&](frmSplash* about) {
+        ExpectEveryControlNamed(about);
+        waits = !about->findChild<QTimer*>(S("tmrStay"))->isActive();
         Click(about, "cmdOK");
     });
-    main->findChild<QAction*>(S("mnuAbout"))->trigger();
-    EXPECT_TRUE(stayed);
-}
+    Action("mnuAbout")->trigger();
+    EXPECT_TRUE(waits);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
-TEST_F(ShellTest, SupportWindowShowsItsTextsAndTellsTheMainWindowWhenItGoes) {
-    frmMain* main = OpenMain();
-    QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
-    QWidget* support = Forms::Find(S("frmSupport"));
-    ASSERT_NE(support, nullptr);
-    EXPECT_EQ(support->windowTitle(), S("Support center"));
-    auto* mail = support->findChild<QLabel*>(S("lblSupport"));
-    ASSERT_NE(mail, nullptr);
-    EXPECT_TRUE(mail->text().contains(S("mailto:") + frmSupport::SupportAddress()));
-    // Placed at the top left corner of the work area.
-    EXPECT_EQ(qobject_cast<QMdiSubWindow*>(support->parentWidget())->pos(), QPoint(0, 0));
-    EXPECT_FALSE(main->ManagerVisible());
-    Click(support, "cmdCancel");
-    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSupport")));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(main->ManagerVisible());
-}
-
-TEST_F(ShellTest, SystemStatisticsDrawsTheChosenDrive) {
-    frmMain* main = OpenMain();
-    main->findChild<QAction*>(S("tbrSysStats"))->trigger();
-    auto* stats = qobject_cast<frmSysStats*>(Forms::Find(S("frmSysStats")));
-    ASSERT_NE(stats, nullptr);
-    EXPECT_EQ(stats->windowTitle(), S("System Statistics"));
-    EXPECT_EQ(main->StatusMessage(), S("Sytem statistics"));
-    // Whatever fixed drives this machine has, each tab is one of them and the selected one
-    // is drawn at once.
-    for (int i = 0; i < stats->Tabs()->count(); ++i)
-        EXPECT_TRUE(stats->Tabs()->tabData(i).toString().endsWith(u'/'));
-    if (stats->Tabs()->count() > 0) {
-        EXPECT_TRUE(stats->Shown().RowLabel.startsWith(
-            stats->Tabs()->tabText(stats->Tabs()->currentIndex())));
-    }
-    stats->ShowChart(DriveSpace::ChartFromSpace(S("DATA (/data)"), 1, 2048, 1024));
-    EXPECT_EQ(stats->Shown().UsedLabel, S("Total used space - 1,024.00 bytes"));
-    Click(stats, "cmdClose");
-    EXPECT_FALSE(Forms::CheckFormLoaded(S("frmSysStats")));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(main->ManagerVisible());
-}
-
-TEST_F(ShellTest, HelpOpensTheShippedGuide) {
-    frmMain* main = OpenMain();
-    // A guide in the application folder comes before the one shipped with the program.
     QDir().mkpath(modCommon::AppPath + S("help"));
     const QDir shipped(S(ECHOFIND_TEST_DATA "/../../data/help"));
     for (const QString& file : shipped.entryList(QDir::Files))
         ASSERT_TRUE(QFile::copy(shipped.filePath(file), modCommon::AppPath + S("help/") + file));
-    main->findChild<QAction*>(S("tbrHelp"))->trigger();
+    Action("tbrHelp")->trigger();
     auto* help = qobject_cast<frmHelp*>(Forms::Find(S("frmHelp")));
     ASSERT_NE(help, nullptr);
+    ExpectEveryControlNamed(help);
     EXPECT_EQ(help->Browser()->source().toLocalFile(),
               modCommon::AppPath + S("help/Echofind.html"));
     EXPECT_TRUE(help->Browser()->toPlainText().contains(S("First steps")));
@@ -214,21 +196,4 @@ TEST_F(ShellTest, HelpOpensTheShippedGuide) {
         EXPECT_TRUE(help->Browser()->source().toLocalFile().endsWith(S(page)));
         EXPECT_GT(help->Browser()->toPlainText().size(), 200) << page;
     }
-}
-
-TEST_F(ShellTest, EveryControlHasAName) {
-    frmMain* main = OpenMain();
-    ExpectEveryControlNamed(main);
-    main->findChild<QAction*>(S("mnuRunViewLog"))->trigger();
-    main->findChild<QAction*>(S("mnuHelpSupport"))->trigger();
-    main->findChild<QAction*>(S("tbrSysStats"))->trigger();
-    for (const char* name : {"frmLog", "frmSupport", "frmSysStats"}) {
-        QWidget* window = Forms::Find(S(name));
-        ASSERT_NE(window, nullptr) << name;
-        ExpectEveryControlNamed(window);
-    }
-    frmSplash about(frmSplash::Use::About);
-    ExpectEveryControlNamed(&about);
-    frmHelp help;
-    ExpectEveryControlNamed(&help);
 }
