@@ -201,16 +201,17 @@ public:
         QString Text;
         Icon Kind;
         Buttons Choice;
+        QString Detail;
     };
 
-    Answer Show(const QString& text, Icon icon, Buttons buttons, Answer defaultAnswer) override {
-        ShownMessages.push_back({text, icon, buttons});
+    Answer Present(const Message& m) override {
+        ShownMessages.push_back({m.Text, m.Kind, m.Choice, m.Detail});
         if (!Answers.empty()) {
             const Answer a = Answers.front();
             Answers.pop_front();
             return a;
         }
-        return buttons == Buttons::Ok ? Answer::Ok : defaultAnswer;
+        return m.Choice == Buttons::Ok ? Answer::Ok : m.Default;
     }
 
     QStringList Texts() const {

@@ -26,9 +26,7 @@ namespace {
 
 class Silent final : public MessageService {
 public:
-    Answer Show(const QString&, Icon, Buttons, Answer defaultAnswer) override {
-        return defaultAnswer;
-    }
+    Answer Present(const Message& m) override { return m.Default; }
 };
 
 void Write(const QString& path, const QByteArray& bytes) {

@@ -49,8 +49,8 @@ qint64 ThreadCpuMs() {
 
 class AnswerYes final : public MessageService {
 public:
-    Answer Show(const QString&, Icon, Buttons buttons, Answer) override {
-        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    Answer Present(const Message& m) override {
+        return m.Choice == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
 };
 

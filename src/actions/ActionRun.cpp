@@ -48,6 +48,12 @@ bool IsRemoval(const QString& action) {
 ActionRun::ActionRun(ResultsModel& model, ActionObserver* observer, MessageService& messages)
     : m_model(model), m_observer(observer), m_messages(messages) {}
 
+void ActionRun::UseShownSettings(const ProfileSettings& shown) {
+    m_shown = shown;
+    m_rule = RemoveRule{shown.DeleteTo, shown.RemoveFolder, shown.DeleteEmptyFolder};
+    m_protectedFolders = shown.ProtectedFolders;
+}
+
 QString ActionRun::Unusable(const clsCleanup& cleanup) const {
     const auto relative = [](const QString& folder) {
         return QStringLiteral("The folder \"") + folder +
@@ -67,7 +73,11 @@ QString ActionRun::Unusable(const clsCleanup& cleanup) const {
     }
     if (Action == u"SingleCopy" && !isFull(cleanup.SingleCopyFolder))
         return relative(cleanup.SingleCopyFolder);
-    if (Action == u"Export" && !cleanup.ReportPath().isEmpty() && !isFull(cleanup.ExportLocation))
+    // An export that would write nothing must not be taken for one that did.
+    if (Action == u"Export" && cleanup.ReportPath().isEmpty())
+        return QStringLiteral("No report was exported: the profile does not say in which format "
+                              "to write it.");
+    if (Action == u"Export" && !isFull(cleanup.ExportLocation))
         return relative(cleanup.ExportLocation);
     return {};
 }
@@ -75,6 +85,7 @@ QString ActionRun::Unusable(const clsCleanup& cleanup) const {
 ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     m_cancel = false;
     m_reportPath.clear();
+    m_copied = 0;
     m_exportFailed = false;
     m_runLogFailed = false;
     m_zipRows.clear();
@@ -112,6 +123,12 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                 cleanup.DeleteTo = m_rule->DeleteTo;
                 cleanup.TargetFolder = m_rule->TargetFolder;
                 cleanup.DeleteEmptyFolder = m_rule->DeleteEmptyFolder;
+            }
+            if (m_shown) {
+                cleanup.SingleCopyFolder =
+                    m_shown->SingleCopyCreate ? m_shown->SingleCopyFolder : QString();
+                cleanup.ExportLocation = m_shown->DoExport ? m_shown->ExportLocation : QString();
+                cleanup.ExportFormat = m_shown->DoExport ? m_shown->ExportFormat : QString();
             }
             m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
             m_scanFolders = cleanup.ScanFolders;
@@ -503,7 +520,9 @@ ActionRun::Outcome ActionRun::SingleCopyRows(clsCleanup& cleanup) {
                 cleanup.LogFailure(path,
                                    QStringLiteral("Error occured while creating single copy"));
             } else {
+                const qint64 errors = modLog::RunStats.ErrorCount;
                 cleanup.CopyHeld(file);
+                m_copied += modLog::RunStats.ErrorCount == errors ? 1 : 0;
             }
         }
         Yield();
@@ -542,10 +561,14 @@ ActionRun::Outcome ActionRun::ExportRows(clsCleanup& cleanup) {
     }
     if (cleanup.Export(records) != Success) {
         m_exportFailed = true;
-        m_messages.Inform(QStringLiteral("Error occured while exporting the report"));
+        m_messages.Present({QStringLiteral("Error occured while exporting the report"),
+                            MessageService::Icon::Information, MessageService::Buttons::Ok,
+                            MessageService::Answer::Ok, cleanup.ExportError()});
     } else {
         m_reportPath = cleanup.ReportPath();
         cleanup.LogActionDetails(QStringLiteral("Duplicate results list exported"));
+        cleanup.LogActionDetails(QStringLiteral("Report written to ") +
+                                 PathCodec::Display(m_reportPath));
     }
     return Outcome::Finished;
 }

@@ -57,6 +57,11 @@ public:
     // protects (which are always honoured): the window's unsaved list, the command line's
     // --protect folders.
     void SetProtectedFolders(const QStringList& folders) { m_protectedFolders = folders; }
+    // What the window's options show at the moment of the command, saved or not: its
+    // buttons were built from them and the person confirmed what those offered, so the
+    // remove rule, the single copy folder, the report and the protected folders all come
+    // from here and never from an older document.
+    void UseShownSettings(const ProfileSettings& shown);
 
     // Runs the action for the profile named in the window's name box (".xml" optional).
     Outcome Execute(const QString& profileNameText);
@@ -67,6 +72,8 @@ public:
 
     // The report file of a finished "Export"; empty when none was written.
     QString ReportPath() const { return m_reportPath; }
+    // The single copies a "SingleCopy" made.
+    qint64 Copied() const { return m_copied; }
     // Whether "Export" failed to write its report (the user was told).
     bool ExportFailed() const { return m_exportFailed; }
     // Whether the run log could not be rewritten at the end (the user was told).
@@ -114,6 +121,7 @@ private:
     ActionObserver* m_observer;
     MessageService& m_messages;
     std::optional<RemoveRule> m_rule;
+    std::optional<ProfileSettings> m_shown;
     QStringList m_protectedFolders;
     ProtectedFolders m_protected; // the run's whole list, profile and caller together
     QStringList m_scanFolders;    // the profile's, for rows read back from a report
@@ -122,6 +130,7 @@ private:
     bool m_hardLinks = false;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
+    qint64 m_copied = 0;
     std::vector<qint64> m_zipRows; // queued for the run's one archive write
     bool m_exportFailed = false;
     bool m_runLogFailed = false;

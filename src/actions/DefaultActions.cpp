@@ -3,50 +3,120 @@
 #include "ResultsModel.h"
 
 #include "app/modLog.h"
+#include "profiles/ActionWords.h"
 
-namespace {
+#include <QLocale>
 
-struct RowStyles {
-    qint64 Struck = 0;
-    qint64 Red = 0;
-};
-
-RowStyles CountStyles(const ResultsModel& model) {
-    RowStyles s;
+ActionTally::ActionTally(const ResultsModel& model)
+    : m_errors(modLog::RunStats.ErrorCount), m_acted(modLog::RunStats.FilesActedOn),
+      m_lines(modLog::RunStats.ActionDetails.size()) {
+    m_struck.reserve(size_t(model.RowCount()));
     for (qint64 r = 1; r <= model.RowCount(); ++r) {
-        s.Struck += model.IsStruck(r) ? 1 : 0;
-        s.Red += model.IsRed(r) ? 1 : 0;
+        m_struck.push_back(model.IsStruck(r));
+        m_red += model.IsRed(r) ? 1 : 0;
     }
+}
+
+ActionSummary ActionTally::Finish(const ResultsModel& model, const ActionRun& run,
+                                  ActionRun::Outcome outcome) const {
+    const modLog::RunStatsRecord& stats = modLog::RunStats;
+    ActionSummary s;
+    s.Outcome = outcome;
+    s.FilesActedOn = stats.FilesActedOn - m_acted;
+    s.Errors = stats.ErrorCount - m_errors;
+    qint64 red = 0;
+    for (qint64 r = 1; r <= model.RowCount(); ++r) {
+        red += model.IsRed(r) ? 1 : 0;
+        const bool before = size_t(r - 1) < m_struck.size() && m_struck[size_t(r - 1)];
+        if (model.IsStruck(r) && !before) {
+            ++s.Removed;
+            s.FreedBytes += model.FileSize(r);
+        }
+    }
+    s.Flagged = red - m_red;
+    s.Lines = stats.ActionDetails.mid(m_lines);
+    s.Copied = run.Copied();
+    s.ReportPath = run.ReportPath();
+    s.ExportFailed = run.ExportFailed();
+    s.RunLogFailed = run.RunLogFailed();
     return s;
 }
 
-} // namespace
+QString ActionSummary::Text(const QString& action, const QString& deleteTo) const {
+    if (action == u"Export")
+        return ReportPath.isEmpty() ? QStringLiteral("No report was exported")
+                                    : QStringLiteral("Report written to ") + ReportPath;
+    const auto files = [](qint64 n) {
+        return QString::number(n) + (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+    };
+    const QString errors = QString::number(Errors) +
+                           (Errors == 1 ? QStringLiteral(" error") : QStringLiteral(" errors"));
+    if (action == u"SingleCopy")
+        return files(Copied) + QStringLiteral(" copied, ") + errors;
+    const char* done = " removed";
+    switch (ActionWords::MethodOf(deleteTo)) {
+    case RemoveMethod::Trash:
+        done = " sent to the trash";
+        break;
+    case RemoveMethod::Permanent:
+        done = " deleted";
+        break;
+    case RemoveMethod::Move:
+        done = " moved";
+        break;
+    case RemoveMethod::Zip:
+        done = " zipped";
+        break;
+    case RemoveMethod::HardLink:
+        done = " replaced by hard links";
+        break;
+    case RemoveMethod::Unknown:
+        break;
+    }
+    return files(Removed) + QString::fromLatin1(done) + QStringLiteral(", ") +
+           QLocale::c().formattedDataSize(FreedBytes, 1, QLocale::DataSizeSIFormat) +
+           QStringLiteral(" freed, ") + errors;
+}
+
+QString Concerned::Text() const {
+    return QString::number(Files) +
+           (Files == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
+           QLocale::c().formattedDataSize(Bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+Concerned ConcernedBy(const ResultsModel& model, const QString& action, qint64 count) {
+    qint64 first = 1;
+    qint64 last = model.RowCount();
+    if (action == u"Delete")
+        first = last = model.CurrentRow();
+    else if (action == u"DeleteGroup")
+        last = (first = model.CurrentRow() + 1) + count - 1;
+    else if (action == u"DeleteAll")
+        last = qMin(last, count);
+    Concerned c;
+    for (qint64 r = qMax<qint64>(first, 1); r <= qMin(last, model.RowCount()); ++r) {
+        if (model.HasEmptyMark(r) || model.IsStruck(r))
+            continue;
+        const bool counted = action == u"Export"       ? true
+                             : action == u"SingleCopy" ? model.IsUnmarked(r)
+                                                       : model.IsMarked(r);
+        if (counted) {
+            ++c.Files;
+            c.Bytes += model.FileSize(r);
+        }
+    }
+    return c;
+}
 
 ActionSummary RunDefaultAction(ResultsModel& model, const QString& profileName,
                                const QString& action, ActionObserver* observer,
                                MessageService& messages, const QStringList& protectedFolders) {
-    const modLog::RunStatsRecord& stats = modLog::RunStats;
-    const qint64 errorsBefore = stats.ErrorCount;
-    const qint64 actedBefore = stats.FilesActedOn;
-    const qsizetype linesBefore = stats.ActionDetails.size();
-    const RowStyles before = CountStyles(model);
-
     ActionRun run(model, observer, messages);
     run.Action = action;
     run.FileCount = model.RowCount();
     run.SetProtectedFolders(protectedFolders);
     model.SetCurrent(model.RowCount() > 0 ? 1 : 0, 1);
-
-    ActionSummary summary;
-    summary.Outcome = run.Execute(profileName);
-    const RowStyles after = CountStyles(model);
-    summary.FilesActedOn = stats.FilesActedOn - actedBefore;
-    summary.Errors = stats.ErrorCount - errorsBefore;
-    summary.Removed = after.Struck - before.Struck;
-    summary.Flagged = after.Red - before.Red;
-    summary.Lines = stats.ActionDetails.mid(linesBefore);
-    summary.ReportPath = run.ReportPath();
-    summary.ExportFailed = run.ExportFailed();
-    summary.RunLogFailed = run.RunLogFailed();
-    return summary;
+    const ActionTally tally(model);
+    const ActionRun::Outcome outcome = run.Execute(profileName);
+    return tally.Finish(model, run, outcome);
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class ResultsModel;
 
 // What one headless action did, for the command line's summary.
@@ -15,10 +17,42 @@ struct ActionSummary {
     qint64 Removed = 0;        // rows struck through by this action
     qint64 Flagged = 0;        // rows turned red by this action
     QStringList Lines;         // the action-log lines this action wrote
+    qint64 Copied = 0;         // single copies made by this action
+    qint64 FreedBytes = 0;     // the sizes of the rows struck through by this action
     QString ReportPath;        // the report written by "Export"
     bool ExportFailed = false; // "Export" could not write its report
     bool RunLogFailed = false; // the run log could not be rewritten afterwards
+
+    // One line for the status bar: "57 files sent to the trash, 68.7 MB freed, 0 errors",
+    // "Report written to /x/P.html". deleteTo is the rule the removal used.
+    QString Text(const QString& action, const QString& deleteTo) const;
 };
+
+// Counts what one action run does to the rows and to the run's statistics: taken before
+// the run, finished after it.
+class ActionTally {
+public:
+    explicit ActionTally(const ResultsModel& model);
+    ActionSummary Finish(const ResultsModel& model, const ActionRun& run,
+                         ActionRun::Outcome outcome) const;
+
+private:
+    qint64 m_errors = 0;
+    qint64 m_acted = 0;
+    qsizetype m_lines = 0;
+    std::vector<bool> m_struck;
+    qint64 m_red = 0;
+};
+
+// What a command is about to act on, for its confirmation: "57 files, 68.7 MB".
+struct Concerned {
+    qint64 Files = 0;
+    qint64 Bytes = 0;
+    QString Text() const;
+};
+// For a run of the action over count rows as ActionRun walks them from the current row:
+// the marked files not yet removed; for "SingleCopy" the unmarked ones; for "Export" all.
+Concerned ConcernedBy(const ResultsModel& model, const QString& action, qint64 count);
 
 // Runs "DeleteAll", "SingleCopy" or "Export" over every row of a freshly scanned model
 // with the marks the scan gave (every file after the first of a group marked), using the

@@ -414,12 +414,18 @@ int clsCleanup::Export(const std::vector<ExportRecord>& records) {
             ok = writer->End();
         if (!ok)
             throw AppError{0, writer->Error(), ReportPath()};
-        if (modAPI::SaveFileAtomically(ReportPath(), buffer.data()) != Success)
+        // Made like the folders of a move, a zip or a single copy.
+        if (modAPI::MyMakeSureDirectoryPathExists(modCommon::QualifyPath(ExportLocation)) !=
+                Success ||
+            modAPI::SaveFileAtomically(ReportPath(), buffer.data()) != Success)
             throw SystemError(ReportPath());
         return Success;
     } catch (const AppError& e) {
+        m_exportError = PathCodec::Display(ReportPath()) + QStringLiteral(": ") + e.Description;
         modLog::LogProcedureError(QStringLiteral("clsCleanup.Export"), e.Number, e.Description);
     } catch (const std::exception& e) {
+        m_exportError =
+            PathCodec::Display(ReportPath()) + QStringLiteral(": ") + QString::fromUtf8(e.what());
         modLog::LogProcedureError(QStringLiteral("clsCleanup.Export"), 0,
                                   QString::fromUtf8(e.what()));
     }

@@ -71,6 +71,8 @@ public:
     // Writes the report in ExportFormat to ExportLocation/ProfileName + extension. An unknown
     // format writes nothing and succeeds. A failure keeps any earlier report and returns 3.
     int Export(const std::vector<ExportRecord>& records);
+    // Why the last Export failed: the report's path and the system's reason.
+    QString ExportError() const { return m_exportError; }
 
     // Where a moved file goes: its absolute path, less the leading "/", under the folder.
     static QString DestinationUnder(const QString& folder, const QString& filePath);
@@ -122,4 +124,5 @@ private:
     bool m_batching = false;
     bool m_zipCancelled = false;
     std::vector<cls7z::Item> m_zipQueue;
+    QString m_exportError;
 };

@@ -4,14 +4,14 @@
 
 #include <cstdio>
 
-MessageService::Answer StderrMessageService::Show(const QString& text, Icon icon, Buttons buttons,
-                                                  Answer defaultAnswer) {
-    const char* kind = icon == Icon::Critical ? "error" : "note";
+MessageService::Answer StderrMessageService::Present(const Message& m) {
+    const char* kind = m.Kind == Icon::Critical ? "error" : "note";
+    const QString text = m.Detail.isEmpty() ? m.Text : m.Text + u'\n' + m.Detail;
     std::fprintf(stderr, "Echofind %s: %s\n", kind,
                  PathCodec::Display(text).toLocal8Bit().constData());
-    if (buttons == Buttons::Ok)
+    if (m.Choice == Buttons::Ok)
         return Answer::Ok;
-    return defaultAnswer;
+    return m.Default;
 }
 
 namespace {

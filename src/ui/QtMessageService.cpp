@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QMessageBox>
 
-MessageService::Answer QtMessageService::Show(const QString& text, Icon icon, Buttons buttons,
-                                              Answer defaultAnswer) {
+MessageService::Answer QtMessageService::Present(const Message& m) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QStringLiteral("Echofind"));
-    box.setText(text);
-    switch (icon) {
+    box.setText(m.Text);
+    box.setInformativeText(m.Detail);
+    switch (m.Kind) {
     case Icon::Information:
         box.setIcon(QMessageBox::Information);
         break;
@@ -19,13 +19,13 @@ MessageService::Answer QtMessageService::Show(const QString& text, Icon icon, Bu
         box.setIcon(QMessageBox::Question);
         break;
     }
-    if (buttons == Buttons::Ok) {
+    if (m.Choice == Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return Answer::Ok;
     }
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
+    box.setDefaultButton(m.Default == Answer::No ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

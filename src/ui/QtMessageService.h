@@ -8,5 +8,5 @@ class QWidget;
 // owned by whichever window is active when it is shown.
 class QtMessageService final : public MessageService {
 public:
-    Answer Show(const QString& text, Icon icon, Buttons buttons, Answer defaultAnswer) override;
+    Answer Present(const Message& message) override;
 };

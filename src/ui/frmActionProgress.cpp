@@ -106,13 +106,9 @@ void frmActionProgress::SetFileCount(qint64 count) {
     m_fileCount = count;
 }
 
-void frmActionProgress::SetRemoveRule(const RemoveRule& rule) {
-    m_rule = rule;
-}
-
 void frmActionProgress::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!m_outcome && !m_run)
+    if (!m_summary && !m_run)
         tmrStart->start();
 }
 
@@ -122,19 +118,19 @@ void frmActionProgress::tmrStart_Timer() {
     ActionRun withObserver(m_results, &observer);
     withObserver.Action = m_action;
     withObserver.FileCount = m_fileCount;
-    if (m_rule)
-        withObserver.SetRemoveRule(*m_rule);
-    withObserver.SetProtectedFolders(m_protectedFolders);
+    if (m_shown)
+        withObserver.UseShownSettings(*m_shown);
     m_run = &withObserver;
     QWidget* owner = parentWidget();
     if (owner)
         owner->setCursor(Qt::WaitCursor);
     const QPointer<frmActionProgress> alive(this);
+    const ActionTally tally(m_results);
     const ActionRun::Outcome outcome = withObserver.Execute(m_profileName);
     if (!alive)
         return;
     m_run = nullptr;
-    m_outcome = outcome;
+    m_summary = tally.Finish(m_results, withObserver, outcome);
     if (owner)
         owner->unsetCursor();
     tmrUnloadForm->start();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "actions/ActionRun.h"
-#include "actions/RemoveRule.h"
+#include "actions/DefaultActions.h"
 
 #include <QDialog>
 
@@ -29,13 +29,16 @@ public:
 
     void SetAction(const QString& action);
     void SetFileCount(qint64 count);
-    // The removal the person confirmed; without it the profile's saved one applies.
-    void SetRemoveRule(const RemoveRule& rule);
-    // Folders protected on top of the saved profile's for this run.
-    void SetProtectedFolders(const QStringList& folders) { m_protectedFolders = folders; }
+    // The options the command was offered from, saved or not; without them the profile's
+    // saved ones apply.
+    void UseShownSettings(const ProfileSettings& shown) { m_shown = shown; }
 
     // How the last run ended; empty until it has.
-    std::optional<ActionRun::Outcome> Outcome() const { return m_outcome; }
+    std::optional<ActionRun::Outcome> Outcome() const {
+        return m_summary ? std::optional(m_summary->Outcome) : std::nullopt;
+    }
+    // What it did; empty until it has ended.
+    const std::optional<ActionSummary>& Summary() const { return m_summary; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,9 +55,8 @@ private:
     QString m_profileName;
     QString m_action;
     qint64 m_fileCount = 0;
-    std::optional<RemoveRule> m_rule;
-    QStringList m_protectedFolders;
-    std::optional<ActionRun::Outcome> m_outcome;
+    std::optional<ProfileSettings> m_shown;
+    std::optional<ActionSummary> m_summary;
     ActionRun* m_run = nullptr; // while running
     bool m_done = false;
 

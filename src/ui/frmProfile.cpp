@@ -17,6 +17,7 @@
 #include "frmAdvOptions.h"
 #include "frmProgress.h"
 
+#include "actions/DefaultActions.h"
 #include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "actions/XmlReportReader.h"
@@ -555,29 +556,33 @@ void frmProfile::TakeAction(const QString& strAction) {
     const ActionCommands::Command* command = ActionCommands::Find(strAction);
     if (!command)
         return;
-    if (!Messages().Ask(QString::fromLatin1(command->Question), MessageService::Answer::No))
-        return;
     ResultsModel& results = Results();
     qint64 count = 1;
     if (command->Rows == ActionCommands::Scope::AllRows)
         count = results.RowCount();
     else if (command->Rows == ActionCommands::Scope::Group)
         count = GetGroupFileCount(results.Text(results.CurrentRow(), 2));
+    // The question as it has always been, then how much it is about.
+    const QString action = QString::fromLatin1(command->RunAction);
+    if (!Messages().Ask(QString::fromLatin1(command->Question), MessageService::Answer::No,
+                        ConcernedBy(results, action, count).Text()))
+        return;
 
     frmActionProgress progress(results, ProfileNameText(), this);
-    progress.SetAction(QString::fromLatin1(command->RunAction));
+    progress.SetAction(action);
     progress.SetFileCount(count);
-    // What the person just confirmed is what the advanced options show now, saved or not;
-    // a removal never falls back to a different rule from the document.
+    // What the person just confirmed is what the advanced options show now, saved or not:
+    // the buttons were built from them, and no action falls back to the document's. (The
+    // saved protected folders are honoured by the run itself; these add to them.)
+    ProfileSettings shown;
     if (frmAdvOptions* adv = d->adv) {
-        ProfileSettings settings;
-        adv->Collect(settings);
-        progress.SetRemoveRule(
-            RemoveRule{settings.DeleteTo, settings.RemoveFolder, settings.DeleteEmptyFolder});
-        // The saved list is protected by the run itself; this adds what is shown now.
-        progress.SetProtectedFolders(settings.ProtectedFolders);
+        adv->Collect(shown);
+        progress.UseShownSettings(shown);
     }
     progress.exec();
+    if (const std::optional<ActionSummary>& done = progress.Summary();
+        done && done->Outcome == ActionRun::Outcome::Finished)
+        ShowStatus(done->Text(action, shown.DeleteTo));
 }
 
 int frmProfile::OpenReport() {

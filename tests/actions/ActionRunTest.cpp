@@ -144,13 +144,33 @@ TEST_F(Run, ExportAfterRemovalMarksTheRemovedFilesDeleted) {
     EXPECT_TRUE(lines[3].startsWith(u"a.txt,"_s + a[1] + u",4 bytes,"_s));
     EXPECT_TRUE(lines[3].endsWith(u",deleted"));
     EXPECT_FALSE(lines[2].endsWith(u",deleted"));
-    EXPECT_EQ(ActionLines().mid(4),
-              (QStringList{u"Duplicate results list exported"_s, u"finished"_s}));
+    EXPECT_EQ(
+        ActionLines().mid(4),
+        (QStringList{u"Duplicate results list exported"_s,
+                     u"Report written to "_s + Tree().Path(u"reports/P.csv"_s), u"finished"_s}));
 
-    settings.ExportLocation = Tree().Path(u"missing"_s);
+    // A folder that is not there yet is made, as for a move; one that cannot be made is
+    // named with the system's reason, and nothing claims an export.
+    settings.ExportLocation = Tree().Path(u"new/reports"_s);
     WriteProfile(u"P"_s, settings);
     ASSERT_EQ(Act(u"Export"_s), Outcome::Finished);
-    EXPECT_EQ(messages.Texts(), QStringList{u"Error occured while exporting the report"_s});
+    EXPECT_TRUE(QFile::exists(Tree().Path(u"new/reports/P.csv"_s)));
+    Tree().CreateFile(u"plain"_s, "x");
+    settings.ExportLocation = Tree().Path(u"plain/reports"_s);
+    WriteProfile(u"P"_s, settings);
+    const qsizetype before = ActionLines().size();
+    ASSERT_EQ(Act(u"Export"_s), Outcome::Finished);
+    ASSERT_EQ(messages.ShownMessages.size(), size_t(1));
+    EXPECT_EQ(messages.ShownMessages[0].Text, u"Error occured while exporting the report"_s);
+    EXPECT_EQ(messages.ShownMessages[0].Detail,
+              Tree().Path(u"plain/reports/P.csv"_s) + u": Not a directory"_s);
+    EXPECT_FALSE(ActionLines().mid(before).join(u'\n').contains(u"exported"_s));
+
+    // No format: nothing to write, and it is said instead of a silent success.
+    settings.ExportFormat.clear();
+    WriteProfile(u"P"_s, settings);
+    ASSERT_EQ(Act(u"Export"_s), Outcome::SettingsUnreadable);
+    EXPECT_TRUE(messages.Texts().last().startsWith(u"No report was exported"_s));
 }
 
 // Whatever changed since the scan is left where it is, by a removal and by a hard link alike.

@@ -88,9 +88,10 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     EXPECT_EQ(missing.Exit, 3);
     EXPECT_TRUE(missing.Err.contains(u"Nowhere"_s)) << missing.Err.toStdString();
 
-    // A report folder that does not exist: the report is missing and the run says so.
+    // A report folder that cannot be made: the report is missing and the run says so.
     p.DoExport = true;
-    p.ExportLocation = tree.Path(u"no-such-folder"_s);
+    tree.CreateFile(u"plain"_s, "x");
+    p.ExportLocation = tree.Path(u"plain/reports"_s);
     p.ExportFormat = u"csv"_s;
     SaveProfile(u"Small"_s, p);
     const Result noReport = Cli(Words("run Small --export -q"));

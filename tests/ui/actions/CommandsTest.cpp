@@ -148,6 +148,45 @@ TEST_F(ActionsWindowTest, YesCarriesOutEachCommandOnItsRows) {
     EXPECT_TRUE(ActionLines().contains(S("Duplicate results list exported")));
 }
 
+// Chosen in the advanced options and not saved: the buttons those options show act on them,
+// a report folder not there yet is made, and the status line says what was done.
+TEST_F(ActionsWindowTest, UnsavedOptionsAreWhatTheirCommandsActOnAndTheStatusSaysWhatWasDone) {
+    SaveProfile(Settings("recycle"));
+    frmProfile* w = OpenResults();
+    w->ToggleTabHead(ProfileTab::Options);
+    const QString single = Folders.Path(S("unsaved/single"));
+    const QString reports = Folders.Path(S("unsaved/reports"));
+    EditAdvancedOptions([&](frmAdvOptions* adv) {
+        ShowPage(adv, "Make Single Copy");
+        Click(adv, "chkAutomaticCopy");
+        adv->Pages().txtCopyToLocation->setText(single);
+        ShowPage(adv, "Export Duplicates Report");
+        Click(adv, "chkExport");
+        adv->Pages().txtExportFolder->setText(reports);
+        Click(adv, "optExportHTML");
+        Click(adv, "cmdOK");
+    });
+    w->ToggleTabHead(ProfileTab::Duplicates);
+    ASSERT_TRUE(Button("cmdSingleCopy")->isVisible() && Button("cmdExport")->isVisible());
+
+    Answering({Answer::Yes});
+    Click(Window, "cmdSingleCopy");
+    EXPECT_EQ(Messages.Script.ShownMessages.front().Detail, S("2 files, 6 bytes"));
+    EXPECT_EQ(Folders.Read(S("unsaved/single/P") + A[0]), QByteArray("aaaa"));
+    EXPECT_EQ(Shell.Status, S("2 files copied, 0 errors"));
+    Answering({Answer::Yes});
+    Click(Window, "cmdExport");
+    EXPECT_TRUE(Folders.Exists(S("unsaved/reports/P.html"))) << Said().join(u'\n').toStdString();
+    EXPECT_EQ(Shell.Status, S("Report written to ") + reports + S("/P.html"));
+    EXPECT_TRUE(ActionLines().contains(S("Report written to ") + reports + S("/P.html")));
+
+    // A removal counts what it is about and what it freed.
+    Answering({Answer::Yes});
+    Click(Window, "cmdRecycleAll");
+    EXPECT_EQ(Messages.Script.ShownMessages.front().Detail, S("3 files, 10 bytes"));
+    EXPECT_EQ(Shell.Status, S("3 files sent to the trash, 10 bytes freed, 0 errors"));
+}
+
 TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAnotherIsChosen) {
     SaveProfile(Settings("shred"));
     OpenResults();

@@ -41,11 +41,12 @@ inline const QString kCancelRun = QStringLiteral("Do you want to cancel the oper
 // Stands in for the main window around a window opened on its own.
 class QuietShell final : public Shell {
 public:
-    void DisplayStatusMsg(const QString&) override {}
+    void DisplayStatusMsg(const QString& text) override { Status = text; }
     void DisplayMarkTotals(const QString&) override {}
     void AddNewProfile(const QString&) override {}
     void UpdateProfile(const QString&, const QString&, const QString&) override {}
     QMenu* PopupMenu() const override { return nullptr; }
+    QString Status; // the last status line
 };
 
 template <class W> W* Find(QWidget* parent, const char* name) {
