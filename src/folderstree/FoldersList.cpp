@@ -5,19 +5,63 @@
 #include "SystemDriveSource.h"
 #include "TextSort.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Every node's text starts with a space, which the item views' own type-ahead would have
+// to be typed first; this one looks past it, so a few letters reach any shown folder.
+class FolderTreeView final : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+    void keyboardSearch(const QString& search) override {
+        if (search.isEmpty()) {
+            m_typed.clear();
+            return;
+        }
+        const bool fresh =
+            !m_typedAt.isValid() || m_typedAt.elapsed() > QApplication::keyboardInputInterval();
+        m_typedAt.restart();
+        m_typed = fresh ? search : m_typed + search;
+        // The same letter again steps to the next folder starting with it.
+        const bool repeated = m_typed.count(m_typed.front()) == m_typed.size();
+        const QString wanted = repeated ? m_typed.left(1) : m_typed;
+        QTreeWidgetItem* start = currentItem() ? currentItem() : topLevelItem(0);
+        QTreeWidgetItem* node = start;
+        for (bool first = true; node; first = false) {
+            if ((!first || !repeated) &&
+                node->text(0).trimmed().startsWith(wanted, Qt::CaseInsensitive)) {
+                setCurrentItem(node);
+                scrollToItem(node);
+                return;
+            }
+            node = itemBelow(node) ? itemBelow(node) : topLevelItem(0);
+            if (node == start)
+                break;
+        }
+    }
+
+private:
+    QString m_typed;
+    QElapsedTimer m_typedAt;
+};
+
+} // namespace
+
 FoldersList::FoldersList(QWidget* parent)
     : FoldersList(std::make_unique<SystemDriveSource>(), parent) {}
 
 FoldersList::FoldersList(std::unique_ptr<DriveSource> drives, QWidget* parent)
-    : QWidget(parent), m_tree(new QTreeWidget(this)), m_drives(std::move(drives)),
+    : QWidget(parent), m_tree(new FolderTreeView(this)), m_drives(std::move(drives)),
       m_icons(std::make_unique<IconCache>()) {
     m_tree->setObjectName(u"tvwMain"_s);
+    m_tree->setAccessibleName(u"Folders"_s);
     m_tree->setColumnCount(1);
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(true);

@@ -4,7 +4,8 @@
 
 #include "FoldersList.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QPointer>
 #include <QString>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -38,14 +39,21 @@ private:
 // change meanwhile.
 class FoldersList::Busy {
 public:
-    explicit Busy(FoldersList& list) : m_list(list), m_wasEnabled(list.m_tree->isEnabled()) {
+    explicit Busy(FoldersList& list)
+        : m_list(list), m_wasEnabled(list.m_tree->isEnabled()),
+          m_hadFocus(list.m_tree->hasFocus()) {
         ++m_list.m_working;
         m_list.m_tree->setEnabled(false);
+        // Disabling passed the focus on; unless the user moves it meanwhile, it comes back,
+        // so a second Space ticks the next folder instead of whatever came next in the tab order.
+        m_focusNow = QApplication::focusWidget();
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~Busy() {
         QGuiApplication::restoreOverrideCursor();
         m_list.m_tree->setEnabled(m_wasEnabled);
+        if (m_hadFocus && m_wasEnabled && QApplication::focusWidget() == m_focusNow)
+            m_list.m_tree->setFocus(Qt::OtherFocusReason);
         --m_list.m_working;
     }
     Busy(const Busy&) = delete;
@@ -54,4 +62,6 @@ public:
 private:
     FoldersList& m_list;
     bool m_wasEnabled;
+    bool m_hadFocus;
+    QPointer<QWidget> m_focusNow;
 };

@@ -1,7 +1,11 @@
 #include "TreeFixture.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QCheckBox>
+#include <QScopeGuard>
+#include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -83,4 +87,45 @@ TEST_F(TreeTick, TreeIsBlockedWhileItWorksAndARebuildWaitsForTheEnd) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(HasPlaceholder(Root()->child(0)));
     EXPECT_EQ(m_list->GetUserSelection(), QStringList{QString()});
+}
+
+// From the keyboard, in a window with a check box after the tree: expanding and ticking
+// keep the focus in the tree, and a folder's first letters reach it past the space its text
+// starts with; the same letter again steps on to the next folder starting with it.
+TEST_F(TreeTick, TheKeyboardExpandsTicksAndFindsWithoutLeavingTheTree) {
+    QWidget host;
+    auto* layout = new QVBoxLayout(&host);
+    layout->addWidget(m_list.get());
+    auto* box = new QCheckBox(u"Include sub folders"_s, &host);
+    layout->addWidget(box);
+    const auto unparent = qScopeGuard([this] { m_list->setParent(nullptr); });
+    host.show();
+    QApplication::setActiveWindow(&host);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    QTreeWidget* tree = m_list->Tree();
+    EXPECT_EQ(tree->accessibleName(), u"Folders"_s);
+    tree->setFocus();
+    tree->setCurrentItem(At(u"a/a1"_s));
+    QTest::keyClick(tree, Qt::Key_Right);
+    EXPECT_EQ(ChildTexts(At(u"a/a1"_s)), QStringList{u" a1x"_s});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(QApplication::focusWidget(), tree);
+    EXPECT_TRUE(IsTicked(At(u"a/a1"_s)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(IsTicked(At(u"a/a1"_s)));
+    EXPECT_FALSE(box->isChecked());
+
+    tree->setCurrentItem(drive);
+    QTest::keyClicks(tree, u"b"_s);
+    EXPECT_EQ(tree->currentItem(), At(u"b"_s));
+    QTest::keyClicks(tree, u"b"_s);
+    EXPECT_EQ(tree->currentItem(), At(u"b/b1"_s));
+    QTest::keyClicks(tree, u"b"_s);
+    EXPECT_EQ(tree->currentItem(), At(u"b/b2"_s));
+    const int interval = QApplication::keyboardInputInterval();
+    QApplication::setKeyboardInputInterval(1);
+    QTest::qWait(5);
+    QTest::keyClicks(tree, u"A1"_s);
+    QApplication::setKeyboardInputInterval(interval);
+    EXPECT_EQ(tree->currentItem(), At(u"a/a1"_s));
 }
