@@ -383,6 +383,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         // Names that are not UTF-8 or hold line breaks are shown readably, in the form the
         // logs and reports use; the actions read Text(), never this.
         return TextEscape::Escape(Text(row, col), TextEscape::Breaks::Escape);
+    case Qt::ToolTipRole:
+        // The path column is elided in the middle; hovering shows all of it.
+        if (col == 3 && !header)
+            return TextEscape::Escape(Text(row, col), TextEscape::Breaks::Escape);
+        return {};
     case Qt::TextAlignmentRole:
         if (col == 1 || (col == 0 && m_column0Centred))
             return int(Qt::AlignCenter);

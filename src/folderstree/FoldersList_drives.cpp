@@ -44,6 +44,9 @@ void FoldersList::Refresh() {
 
 void FoldersList::ResetState() {
     m_selectedColour = QColor(0, 0, 255);
+    // Pure blue all but vanishes on a dark base; the same hue, lighter, reads there.
+    if (m_tree->palette().color(QPalette::Base).lightness() < 128)
+        m_selectedColour = QColor::fromHsl(240, 255, 191);
     // The normal text colour: an unset foreground follows the palette.
     m_partialColour = QColor();
     m_clearedColour = QColor();

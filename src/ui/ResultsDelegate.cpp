@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int PathColumn = 3;
+
 double Channel(double c) {
     return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
@@ -66,19 +68,22 @@ ResultsDelegate::Colours ResultsDelegate::CellColours(const QPalette& palette,
     const bool dark = IsDark(palette);
     const QColor base = palette.color(QPalette::Base);
     Colours c;
+    const QVariant text = index.data(ResultsModel::TextColorRole);
     if (index.data(ResultsModel::HighlightedRole).toBool()) {
-        c.Back = palette.color(QPalette::Button);
-        // A palette whose buttons look like its base would hide the highlight.
-        if (Contrast(c.Back, dark ? base : QColor(Qt::white)) < 1.15)
-            c.Back = Mix(base, palette.color(QPalette::Highlight), 0.3);
+        // The row the "this item" commands act on must be told from the others at a
+        // glance, whatever the theme: the selection colour, kept at 3:1 from the rows.
+        c.Back = Readable(palette.color(QPalette::Highlight), dark ? base : QColor(Qt::white),
+                          RowContrast);
+        c.Text = text.isValid() ? FromRgb(text) : palette.color(QPalette::HighlightedText);
     } else {
         const QVariant back = index.data(ResultsModel::BackColorRole);
         c.Back = back.isValid() && !dark ? FromRgb(back) : base;
+        c.Text = text.isValid() ? FromRgb(text) : palette.color(QPalette::Text);
     }
-    const QVariant text = index.data(ResultsModel::TextColorRole);
-    c.Text = text.isValid() ? FromRgb(text) : palette.color(QPalette::Text);
-    if (dark)
-        c.Text = Readable(c.Text, c.Back);
+    // Coloured text (red failures, blue captions) and the highlighted row's keep their hue
+    // and at least 3:1; the rest is held to the contrast of body text.
+    const bool body = !text.isValid() && !index.data(ResultsModel::HighlightedRole).toBool();
+    c.Text = Readable(c.Text, c.Back, body ? 4.5 : RowContrast);
     return c;
 }
 
@@ -94,10 +99,9 @@ ResultsDelegate::Colours ResultsDelegate::HeaderColours(const QPalette& palette,
         c.Back = FromRgb(back);
     if (text.isValid())
         c.Text = FromRgb(text);
-    if (IsDark(palette)) {
+    if (IsDark(palette))
         c.Back = c.Back.darker(200);
-        c.Text = Readable(c.Text, c.Back);
-    }
+    c.Text = Readable(c.Text, c.Back, RowContrast);
     return c;
 }
 
@@ -145,9 +149,12 @@ void ResultsDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->setClipRect(option.rect, Qt::IntersectClip);
         const QRect textArea = area.adjusted(3, 0, -3, 0);
         const int alignment = lead.data(Qt::TextAlignmentRole).toInt();
+        // A path shows its end, where copies differ; its whole text is the cell's tool tip.
+        const Qt::TextElideMode elide =
+            first == last && first == PathColumn ? Qt::ElideMiddle : Qt::ElideRight;
         painter->drawText(
             textArea, alignment,
-            QFontMetrics(font).elidedText(text, Qt::ElideRight, std::max(0, textArea.width())));
+            QFontMetrics(font).elidedText(text, elide, std::max(0, textArea.width())));
     }
     painter->restore();
 

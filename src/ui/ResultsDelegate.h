@@ -34,6 +34,8 @@ public:
     static bool IsDark(const QPalette& palette);
     // WCAG contrast ratio of two colours, 1 to 21.
     static double Contrast(const QColor& a, const QColor& b);
+    // The least contrast of the highlighted row against the others, and of coloured text.
+    static constexpr double RowContrast = 3.0;
     // The colour itself when it reads well enough on the background, else the same hue made
     // lighter or darker until it does.
     static QColor Readable(const QColor& colour, const QColor& background, double ratio = 4.5);

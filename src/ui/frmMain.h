@@ -79,6 +79,9 @@ private:
     // comes back in front and the menus follow the list again.
     void Track(QWidget* window);
     void BringToFront(QWidget* window);
+    // Shows a hosted window's frame in front, wholly inside the document area: a window
+    // partly outside it would hide its own buttons.
+    void ShowInside(QMdiSubWindow* sub);
     int OpenProfile(const QString& strProfileName, ProfileMode mode, bool show);
 
     // A command of the menus and the toolbar; Commands() holds them all.

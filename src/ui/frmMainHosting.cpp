@@ -12,6 +12,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <algorithm>
+
 using namespace main_window;
 
 // The windows the main window opens live in its document area; these place, raise and
@@ -24,12 +26,23 @@ QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
     sub->setWindowIcon(windowIcon());
     child->installEventFilter(this);
     Track(child);
-    if (show) {
-        ShowManagerPane(false);
-        sub->show();
-        m_mdiArea->setActiveSubWindow(sub);
-    }
+    if (show)
+        ShowInside(sub);
     return sub;
+}
+
+void frmMain::ShowInside(QMdiSubWindow* sub) {
+    ShowManagerPane(false);
+    sub->show();
+    const QSize room = m_mdiArea->viewport()->size();
+    QRect frame = sub->geometry();
+    if (room.isValid() && !room.isEmpty()) {
+        frame.setSize(frame.size().boundedTo(room));
+        frame.moveTo(std::clamp(frame.left(), 0, room.width() - frame.width()),
+                     std::clamp(frame.top(), 0, room.height() - frame.height()));
+        sub->setGeometry(frame);
+    }
+    m_mdiArea->setActiveSubWindow(sub);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -38,11 +51,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ShowToParent) {
         auto* child = qobject_cast<QWidget*>(watched);
         auto* sub = child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
-        if (sub && !sub->isVisible()) {
-            ShowManagerPane(false);
-            sub->show();
-            m_mdiArea->setActiveSubWindow(sub);
-        }
+        if (sub && !sub->isVisible())
+            ShowInside(sub);
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -51,9 +61,7 @@ void frmMain::BringToFront(QWidget* window) {
     if (!window)
         return;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
-        ShowManagerPane(false);
-        sub->show();
-        m_mdiArea->setActiveSubWindow(sub);
+        ShowInside(sub);
     } else {
         window->show();
         window->raise();
@@ -94,11 +102,8 @@ int frmMain::OpenProfile(const QString& strProfileName, ProfileMode mode, bool s
         sub->resize(
             sub->sizeHint().boundedTo(m_mdiArea->viewport()->size()).expandedTo(QSize(640, 480)));
         QCoreApplication::processEvents();
-        if (show) {
-            ShowManagerPane(false);
-            sub->show();
-            m_mdiArea->setActiveSubWindow(sub);
-        }
+        if (show)
+            ShowInside(sub);
         result = Success;
     });
     return result;

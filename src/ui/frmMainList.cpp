@@ -12,6 +12,8 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 using namespace main_window;
 
 // The profile list (the in-memory catalogue), the status bar, and which of the list and
@@ -59,8 +61,16 @@ QTreeWidgetItem* frmMain::AppendRow(const ProfileList::Row& row) {
 
 void frmMain::FormatListView() {
     MainTrap("FormatListView", QString(), [this] {
-        m_lvwProfiles->setColumnWidth(
-            ColLastRun, Px(ProfileList::LastRunColumnTwips(m_lvwProfiles->topLevelItemCount())));
+        // The dates are never cut: the columns are at least as wide as what they hold.
+        for (const int col : {ColModified, ColLastRun}) {
+            const int designed =
+                col == ColLastRun
+                    ? Px(ProfileList::LastRunColumnTwips(m_lvwProfiles->topLevelItemCount()))
+                    : m_lvwProfiles->columnWidth(col);
+            m_lvwProfiles->resizeColumnToContents(col);
+            m_lvwProfiles->setColumnWidth(col,
+                                          std::max(designed, m_lvwProfiles->columnWidth(col)));
+        }
     });
 }
 

@@ -129,3 +129,16 @@ TEST_F(TreeTick, TheKeyboardExpandsTicksAndFindsWithoutLeavingTheTree) {
     QApplication::setKeyboardInputInterval(interval);
     EXPECT_EQ(tree->currentItem(), At(u"a/a1"_s));
 }
+
+TEST_F(TreeTick, ATickedFolderStaysBlueAndReadableOnADarkBase) {
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+    QApplication::setPalette(dark);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    MakeList({Drive(u"drive"_s)});
+    Tick(ExpandAt(u"drive"_s)->child(0), true);
+    const QColor shown = ExpandAt(u"drive"_s)->child(0)->foreground(0).color();
+    EXPECT_GT(shown.lightness(), 170);
+    EXPECT_EQ(shown.hslHue(), 240);
+}

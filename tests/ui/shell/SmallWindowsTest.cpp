@@ -107,6 +107,11 @@ TEST_F(ShellTest, ChildWindowsHideTheListUntilTheyGo) {
         EXPECT_FALSE(main->ManagerVisible());
         EXPECT_EQ(main->StatusMessage(), S(w.Status));
         ExpectEveryControlNamed(window);
+        // Wholly inside the work area, whatever its size: its buttons must be reachable.
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+            EXPECT_TRUE(
+                QRect(QPoint(), main->MdiArea()->viewport()->size()).contains(sub->geometry()));
+        }
         w.Shows(window);
         w.Close(window);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
