@@ -68,8 +68,7 @@ void frmMain::FormatListView() {
                     ? Px(ProfileList::LastRunColumnTwips(m_lvwProfiles->topLevelItemCount()))
                     : m_lvwProfiles->columnWidth(col);
             m_lvwProfiles->resizeColumnToContents(col);
-            m_lvwProfiles->setColumnWidth(col,
-                                          std::max(designed, m_lvwProfiles->columnWidth(col)));
+            m_lvwProfiles->setColumnWidth(col, std::max(designed, m_lvwProfiles->columnWidth(col)));
         }
     });
 }
