@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -46,6 +47,9 @@ frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(m_cmdBack, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
     connect(m_cmdHome, &QPushButton::clicked, m_browser, &QTextBrowser::home);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 // The application folder's own guide first (a portable copy may carry an edited one),

@@ -40,12 +40,24 @@ constexpr int DesignWidth = 1000;
 constexpr int DesignHeight = 700;
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
+    // Themes draw these three in grey, which reads as disabled beside the coloured others.
+    static const struct {
+        const char* Theme;
+        const char* Own;
+    } own[] = {{"document-new", "profile-new"},
+               {"edit-delete", "profile-delete"},
+               {"drive-harddisk", "sys-stats"}};
+    for (const auto& o : own)
+        if (qstrcmp(name, o.Theme) == 0)
+            return QIcon(QStringLiteral(":/actions/") + QLatin1String(o.Own) +
+                         QStringLiteral(".png"));
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
 
 } // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    Q_INIT_RESOURCE(ActionIcons);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Echofind"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -185,6 +197,10 @@ void frmMain::BuildMenus() {
         QAction* action = into->addAction(QLatin1String(c.Text));
         action->setObjectName(QLatin1String(c.Name));
         action->setShortcut(QKeySequence(QLatin1String(c.Shortcut)));
+        // F1 is where people look for help, beside the program's own key.
+        if (c.Run == &frmMain::ShowHelp)
+            action->setShortcuts(
+                {QKeySequence(QLatin1String(c.Shortcut)), QKeySequence(Qt::Key_F1)});
         connect(action, &QAction::triggered, this, [this, &c] { RunCommand(c, false); });
     }
     Q_UNUSED(run);

@@ -62,10 +62,12 @@ const std::vector<frmMain::Command>& frmMain::Commands() {
          "Error occured while loading support form", &frmMain::ShowSupport},
         {"mnuHelp", "mnuAbout", "&About", "Ctrl+A", nullptr, nullptr, nullptr,
          QStyle::SP_CustomBase, false, nullptr, nullptr, &frmMain::ShowAbout},
-        {nullptr, nullptr, nullptr, "", "Manager", "Profile Manager", "view-list-details",
-         QStyle::SP_FileDialogListView, false, nullptr, nullptr, &frmMain::ShowProfileManager},
-        {nullptr, nullptr, nullptr, "", "Sys Stats", "System Statistics", "drive-harddisk",
-         QStyle::SP_DriveHDIcon, false, nullptr, nullptr, &frmMain::SysStats},
+        // Also in the Tools menu: the toolbar is out of the keyboard's reach.
+        {"mnuTools", "mnuToolsManager", "Profile &Manager", "", "Manager", "Profile Manager",
+         "view-list-details", QStyle::SP_FileDialogListView, false, nullptr, nullptr,
+         &frmMain::ShowProfileManager},
+        {"mnuTools", "mnuToolsSysStats", "&System Statistics", "", "Sys Stats", "System Statistics",
+         "drive-harddisk", QStyle::SP_DriveHDIcon, false, nullptr, nullptr, &frmMain::SysStats},
     };
     return table;
 }

@@ -226,6 +226,12 @@ void frmOptions::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void frmOptions::hideEvent(QHideEvent* event) {
+    // Its name must not outlive it in the status bar.
+    m_shell.DisplayStatusMsg(QString());
+    QDialog::hideEvent(event);
+}
+
 void frmOptions::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())

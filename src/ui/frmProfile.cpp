@@ -409,10 +409,19 @@ frmProgress::Ending frmProfile::RunScan() {
     d->shell.UpdateProfile(name, recorded.Status, recorded.LastRun);
     if (result.How == frmProgress::Ending::Finished) {
         ToggleTabHead(ProfileTab::Duplicates);
-        if (Results().RowCount() == 0)
-            ShowStatus(S("No Duplicate files found"));
+        // Whatever an earlier run of this window said goes.
+        ShowStatus(Results().RowCount() == 0 ? S("No Duplicate files found")
+                                             : FoundText(Results()));
     }
     return result.How;
+}
+
+QString frmProfile::FoundText(const ResultsModel& results) {
+    qint64 groups = 0;
+    for (qint64 r = 1; r <= results.RowCount(); ++r)
+        groups += results.IsGroupHeader(r) ? 1 : 0;
+    return QString::number(results.RowCount() - groups) + S(" duplicate files found in ") +
+           QString::number(groups) + (groups == 1 ? S(" group") : S(" groups"));
 }
 
 void frmProfile::cmdAdvancedOption_Click() {
@@ -466,7 +475,7 @@ void frmProfile::ToggleTabHead(ProfileTab which) {
             }
             SetDismissButton(which == ProfileTab::Options ? S("Cancel") : S("Close"));
             if (which != ProfileTab::Duplicates)
-                ShowStatus(S("Currently open profile:") + d->options->txtName->text());
+                ShowStatus(OpenStatus());
         },
         Occued);
 }
@@ -485,8 +494,14 @@ void frmProfile::Activated() {
         ShowStatus(S("Currently open profile: <new profile>"));
         d->options->txtName->setFocus();
     } else {
-        ShowStatus(S("Currently open profile:") + d->OpenProfileName);
+        ShowStatus(OpenStatus());
     }
+}
+
+QString frmProfile::OpenStatus() const {
+    // The name box is filled a moment after a profile opened for a run is shown.
+    const QString typed = d->options->txtName->text();
+    return S("Currently open profile:") + (typed.isEmpty() ? d->OpenProfileName : typed);
 }
 
 void frmProfile::changeEvent(QEvent* event) {

@@ -88,6 +88,10 @@ private:
     int SaveDocument();
     void SetDismissButton(const QString& caption);
     void ShowStatus(const QString& text);
+    // "Currently open profile:" and the profile's name.
+    QString OpenStatus() const;
+    // "57 duplicate files found in 12 groups".
+    static QString FoundText(const ResultsModel& results);
     void ShowMarkTotals();
     void Activated();
     void CloseWindow();

@@ -114,6 +114,12 @@ icons = {
     "single-copy": two(lambda c, x, y: page(c, 3 + x, 2 + y, 9, 12)),
     "export": lambda c: (page(c, 3, 3, 12, 17), c.line(6, 8, 12, 8, INK), c.line(6, 11, 12, 11, INK),
                          c.line(6, 14, 10, 14, INK), arrow(c, 12, 18, GREEN)),
+    # The main toolbar's own pictures for the commands whose theme icons look disabled.
+    "profile-new": lambda c: (page(c, 3, 2, 12, 17), c.line(14, 17, 22, 17, GREEN, 2),
+                              c.line(17, 13, 17, 21, GREEN, 2)),
+    "profile-delete": lambda c: (page(c, 3, 2, 12, 17), cross(c, 13, 12, 8, RED)),
+    "sys-stats": lambda c: (c.rect(3, 12, 7, 21, INK, BLUE), c.rect(10, 6, 14, 21, INK, GREEN),
+                            c.rect(17, 2, 21, 21, INK, RED), c.line(1, 22, 22, 22, INK)),
 }
 
 if __name__ == "__main__":

@@ -117,6 +117,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
     EXPECT_FALSE(main->ManagerVisible());
     ResultsModel& model = profile->Results();
     EXPECT_EQ(GridGroups(model), (QSet<Group>{photos, songs, notes}));
+    EXPECT_EQ(main->StatusMessage(), S("Currently open profile:Holiday"));
     EXPECT_GT(model.HighlightedRow(), 0);
     EXPECT_EQ(profile->Duplicates()->Grid()->currentIndex().row() + 1, model.HighlightedRow());
 
@@ -153,6 +154,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
                                        S("mnuPopupExport"), S("mnuPopupOpenFolder")}));
     EXPECT_EQ(Shown(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
     EXPECT_EQ(modLog::RunStats.ActionDetails.count(S("finished")), 1);
+    EXPECT_EQ(main->StatusMessage(), S("4 files sent to the trash, 13.0 kB freed, 0 errors"));
     for (const Group& group : {photos, songs, notes}) {
         int left = 0;
         for (const QString& path : group)

@@ -54,7 +54,7 @@ TEST_F(ShellTest, ChildWindowsHideTheListUntilTheyGo) {
              EXPECT_EQ(support->parentWidget()->pos(), QPoint(0, 0));
          },
          button("cmdCancel")},
-        {action("tbrSysStats"), action("tbrSysStats"), "frmSysStats", "System Statistics",
+        {action("tbrSysStats"), action("mnuToolsSysStats"), "frmSysStats", "System Statistics",
          "Sytem statistics",
          [](QWidget* window) {
              auto* stats = qobject_cast<frmSysStats*>(window);
@@ -171,7 +171,7 @@ TEST_F(ShellTest, TheSplashClosesByItself) {
 // The Help menu: the About box has no timer running and waits for OK; the guide in the
 // application folder comes before the one shipped with the program.
 TEST_F(ShellTest, HelpShowsAnAboutBoxThatWaitsForOkAndTheShippedGuide) {
-    OpenMain();
+    frmMain* main = OpenMain();
     bool waits = false;
     WhenModal<frmSplash>([&](frmSplash* about) {
         ExpectEveryControlNamed(about);
@@ -186,8 +186,10 @@ TEST_F(ShellTest, HelpShowsAnAboutBoxThatWaitsForOkAndTheShippedGuide) {
     const QDir shipped(S(ECHOFIND_TEST_DATA "/../../data/help"));
     for (const QString& file : shipped.entryList(QDir::Files))
         ASSERT_TRUE(QFile::copy(shipped.filePath(file), modCommon::AppPath + S("help/") + file));
-    Action("tbrHelp")->trigger();
-    auto* help = qobject_cast<frmHelp*>(Forms::Find(S("frmHelp")));
+    // F1 opens it, beside the program's own key.
+    QApplication::setActiveWindow(main);
+    QTest::keyClick(main, Qt::Key_F1);
+    QPointer<frmHelp> help = qobject_cast<frmHelp*>(Forms::Find(S("frmHelp")));
     ASSERT_NE(help, nullptr);
     ExpectEveryControlNamed(help);
     EXPECT_EQ(help->Browser()->source().toLocalFile(),
@@ -201,4 +203,9 @@ TEST_F(ShellTest, HelpShowsAnAboutBoxThatWaitsForOkAndTheShippedGuide) {
         EXPECT_TRUE(help->Browser()->source().toLocalFile().endsWith(S(page)));
         EXPECT_GT(help->Browser()->toPlainText().size(), 200) << page;
     }
+    // Esc closes it, as it closes every other window of the program.
+    QApplication::setActiveWindow(help);
+    QTest::keyClick(help->Browser(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(!help || !help->isVisible());
 }
