@@ -24,8 +24,10 @@
 #include "profiles/ProfileDocument.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -36,6 +38,8 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -87,14 +91,32 @@ void MakeFlat(const QString& root, int files) {
         WriteFile(base + QByteArray::number(i) + ".dat", i, files / 4);
 }
 
-QString WriteProfile(const QString& name, const QString& folder) {
+// `count` copies of one file of `megabytes` MiB: every byte of each is hashed.
+void MakeBig(const QString& root, int count, int megabytes) {
+    QDir().mkpath(root);
+    QByteArray block(1 << 20, 'b');
+    for (int i = 0; i < count; ++i) {
+        std::FILE* f = std::fopen(
+            PathCodec::Encode(root + QStringLiteral("/big%1.bin").arg(i)).constData(), "wb");
+        if (!f)
+            return;
+        for (int m = 0; m < megabytes; ++m) {
+            block[0] = char(m);
+            std::fwrite(block.constData(), 1, size_t(block.size()), f);
+        }
+        std::fclose(f);
+    }
+}
+
+QString WriteProfile(const QString& name, const QString& folder,
+                     const QString& type = QStringLiteral("crc")) {
     ProfileSettings s;
     s.Folders = {folder};
     s.IncludeSubFolder = true;
     s.MatchName = false;
     s.MatchSize = true;
     s.MatchContent = true;
-    s.MatchType = QStringLiteral("crc");
+    s.MatchType = type;
     const QString path = modCommon::ProfileFolder + name + QStringLiteral(".xml");
     ProfileDocument::Save(path, s);
     return path;
@@ -186,10 +208,37 @@ void ReportStages(const QString& profile) {
     }
 }
 
-void ReportScan(const char* what, const QString& profile, ResultsModel& model) {
-    // The first run warms the page cache; the second is the one reported.
-    RunWindow(profile, model, -1);
+void ReportScan(const char* what, const QString& profile, ResultsModel& model,
+                const QString& folder = {}, bool coldHashCache = false) {
+    // The first run warms the page cache; the second is the one reported. Large files are
+    // read each time: with the hash cache warm there would be nothing to read.
+    const auto forget = [&] {
+        // Read from the disk, not the page cache, where the machine lets us say so.
+        if (coldHashCache) {
+            ::sync();
+            if (std::FILE* drop = std::fopen("/proc/sys/vm/drop_caches", "w")) {
+                std::fputs("3\n", drop);
+                std::fclose(drop);
+            }
+        }
+        // A new change time is a new key: the cache has nothing for the files.
+        if (coldHashCache)
+            for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files)) {
+                QFile file(f.filePath());
+                if (file.open(QIODevice::ReadWrite))
+                    file.setFileTime(QDateTime::currentDateTime(),
+                                     QFileDevice::FileModificationTime);
+            }
+    };
+    forget();
+    const RunFacts first = RunWindow(profile, model, -1);
+    if (coldHashCache)
+        std::printf("first run: window open %lld ms, longest stall of its event loop %lld ms\n",
+                    static_cast<long long>(first.TotalMs),
+                    static_cast<long long>(first.EventLoopGapMs));
+    forget();
     const RunFacts full = RunWindow(profile, model, -1);
+    forget();
     std::printf("%s: %lld files, %lld grid rows, window open %lld ms (grouping from %lld ms, "
                 "grid filled at %lld ms); longest stall of the window's event loop %lld ms\n",
                 what, static_cast<long long>(full.Files), static_cast<long long>(full.Rows),
@@ -199,6 +248,7 @@ void ReportScan(const char* what, const QString& profile, ResultsModel& model) {
     ReportStages(profile);
     for (double share : {0.05, 0.15, 0.4, 0.7}) {
         const RunFacts cancelled = RunWindow(profile, model, qint64(double(full.TotalMs) * share));
+        forget();
         std::printf("  Cancel at %lld ms (%s): window closed %lld ms later, event loop stall "
                     "%lld ms\n",
                     static_cast<long long>(double(full.TotalMs) * share),
@@ -285,6 +335,8 @@ int main(int argc, char** argv) {
     int treeFiles = 100000;
     int flatFiles = 200000;
     int rows = 500000;
+    int bigFiles = 0;
+    int bigMegabytes = 1024;
     bool keep = false;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
@@ -296,11 +348,15 @@ int main(int argc, char** argv) {
             flatFiles = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--rows") && hasValue)
             rows = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--big") && hasValue)
+            bigFiles = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--big-mb") && hasValue)
+            bigMegabytes = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--keep"))
             keep = true;
         else {
             std::fprintf(stderr, "usage: ui_bench [--root DIR] [--tree N] [--flat N] "
-                                 "[--rows N] [--keep]\n");
+                                 "[--rows N] [--big N [--big-mb M]] [--keep]\n");
             return 2;
         }
     }
@@ -323,6 +379,15 @@ int main(int argc, char** argv) {
         if (!QDir(dir).exists())
             MakeFlat(dir, flatFiles);
         ReportScan("flat folder", WriteProfile(QStringLiteral("flat"), dir), pane.Model());
+    }
+    if (bigFiles > 0) {
+        // Large files read whole, by MD5: the window must not stand still within a file.
+        const QString dir = root + QStringLiteral("/big");
+        if (!QDir(dir).exists())
+            MakeBig(dir, bigFiles, bigMegabytes);
+        ReportScan("large files, MD5",
+                   WriteProfile(QStringLiteral("big"), dir, QStringLiteral("md5")), pane.Model(),
+                   dir, true);
     }
     if (rows > 0)
         ReportFill(rows);

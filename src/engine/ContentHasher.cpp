@@ -100,6 +100,8 @@ int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
                 crc = Crc32(crc, bytes, size_t(n));
         }
         total += size_t(n);
+        if (m_bytesRead)
+            m_bytesRead->fetch_add(n, std::memory_order_relaxed);
         // The size at opening is what is hashed; one read less per small file.
         if (qint64(total) == known)
             break;

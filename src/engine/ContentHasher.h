@@ -41,6 +41,10 @@ public:
     // The same digests over a buffer in memory.
     static Signature HashBytes(const void* data, size_t size, Mode mode);
 
+    // Adds every read's bytes as it is made, so a reader of the count sees a large file
+    // move instead of a jump at its end.
+    void CountReadsIn(std::atomic<qint64>* bytes) { m_bytesRead = bytes; }
+
 private:
     int Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
              const std::atomic<bool>* cancel);
@@ -50,4 +54,5 @@ private:
     std::string m_placePath;
     void* m_xxh = nullptr; // XXH3_state_t*
     void* m_md5 = nullptr; // EVP_MD_CTX*
+    std::atomic<qint64>* m_bytesRead = nullptr;
 };

@@ -31,6 +31,7 @@ struct Shared {
 
 void Work(Shared& shared) {
     ContentHasher hasher;
+    hasher.CountReadsIn(&shared.BytesRead);
     std::string name;
     for (;;) {
         const size_t i = shared.Next.fetch_add(1, std::memory_order_relaxed);
@@ -45,12 +46,6 @@ void Work(Shared& shared) {
         name.assign(shared.List.Name(r));
         job.Error = hasher.HashFileIn(shared.List.FolderBytes(r), name, r.Device, r.Inode,
                                       shared.Mode, job.Result, &shared.Cancel);
-        if (job.Error == 0) {
-            const qint64 read = shared.Mode == ContentHasher::Mode::Prefix
-                                    ? std::min<qint64>(r.Size, ContentHasher::PrefixBytes)
-                                    : r.Size;
-            shared.BytesRead.fetch_add(read, std::memory_order_relaxed);
-        }
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;

@@ -32,6 +32,8 @@ public:
     // Readable from any thread while the run works.
     Phase CurrentPhase() const { return m_phase.load(std::memory_order_acquire); }
     qint64 FilesCounted() const { return m_files.load(std::memory_order_relaxed); }
+    // Bytes read for the signatures so far, growing within a large file too.
+    qint64 BytesRead() const { return m_scan.BytesRead().load(std::memory_order_relaxed); }
     Stage CurrentStage() const { return m_stage.load(std::memory_order_relaxed); }
     // The last file name or phase text and a number that grows with each new one, so a
     // reader repaints only what changed.

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -183,9 +184,14 @@ void frmProgress::ShowProgress() {
         m_shownSequence = sequence;
         ShowNow(lblProgress, text);
     }
-    ShowNow(lblFileCount, QStringLiteral("Processed %1 files in %2 seconds")
-                              .arg(m_fileCounter)
-                              .arg(m_elapsedSeconds));
+    QString count =
+        QStringLiteral("Processed %1 files in %2 seconds").arg(m_fileCounter).arg(m_elapsedSeconds);
+    // Within a large file the count of files stands still; the bytes read do not.
+    if (const qint64 bytes = m_run->BytesRead(); bytes > 0)
+        count += QStringLiteral(", ") +
+                 QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat) +
+                 QStringLiteral(" read");
+    ShowNow(lblFileCount, count);
 }
 
 void frmProgress::ScanFinished() {

@@ -9,6 +9,10 @@
 
 #include <zlib.h>
 
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
 using namespace engine_test;
 
 class Signatures : public EngineTest {};
@@ -67,6 +71,26 @@ TEST_F(Signatures, CrcCoversEveryReadPartOfTheFile) {
         expected = crc32_combine(expected, part, zeros.size());
     expected = crc32_combine(expected, ZlibCrc(zeros.left(3)), 3);
     EXPECT_EQ(clsCRC().Calculate_Crc32(path), qint32(expected));
+
+    // The bytes read are counted as they are read: a watcher sees a large file move, and a
+    // Cancel heard halfway stops its read.
+    ContentHasher hasher;
+    std::atomic<qint64> counted{0};
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    hasher.CountReadsIn(&counted);
+    std::thread watcher([&] {
+        while (!done && counted.load() < (qint64(1) << 30))
+            std::this_thread::yield();
+        cancel = true;
+    });
+    Signature ignored;
+    const int result = hasher.HashFile(QFile::encodeName(path).constData(), 0, 0,
+                                       ContentHasher::Mode::Md5, ignored, &cancel);
+    done = true;
+    watcher.join();
+    EXPECT_EQ(result, ECANCELED);
+    EXPECT_LT(counted.load(), (qint64(1) << 31));
 }
 
 // The CRC-32 is computed in parts as the file is read; every length and alignment must give
