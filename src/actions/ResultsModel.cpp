@@ -383,6 +383,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         // Names that are not UTF-8 or hold line breaks are shown readably, in the form the
         // logs and reports use; the actions read Text(), never this.
         return TextEscape::Escape(Text(row, col), TextEscape::Breaks::Escape);
+    case Qt::CheckStateRole:
+        // The mark as a state too, for assistive tools; the cell still shows its text.
+        if (col == 1 && !header && !HasEmptyMark(row))
+            return IsMarked(row) ? Qt::Checked : Qt::Unchecked;
+        return {};
     case Qt::ToolTipRole:
         // The path column is elided in the middle; hovering shows all of it.
         if (col == 3 && !header)

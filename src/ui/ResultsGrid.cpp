@@ -207,6 +207,23 @@ void ResultsGrid::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (m_model && m_model->IsGroupHeader(m_model->HighlightedRow()) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // On a group's header Left and "-" fold the group, Right and "+" unfold it.
+        const qint64 row = m_model->HighlightedRow();
+        const bool open = m_model->RawText(row, 0) == QByteArrayView("-");
+        const int key = event->key();
+        const bool fold = key == Qt::Key_Left || key == Qt::Key_Minus;
+        const bool unfold = key == Qt::Key_Right || key == Qt::Key_Plus;
+        if (fold || unfold) {
+            if (fold == open) {
+                m_model->CollExpRows(row);
+                SyncCurrentFromModel();
+            }
+            event->accept();
+            return;
+        }
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_model &&
         IsFileRow(m_model->HighlightedRow())) {

@@ -42,6 +42,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
@@ -165,6 +166,22 @@ frmProfile::frmProfile(Shell& shell, QWidget* parent)
             ToggleTabHead(static_cast<ProfileTab>(index));
     };
     connect(d->tabs, &QTabBar::tabBarClicked, this, chosen);
+    // Ctrl+Tab and Ctrl+PgDn go to the next pane from anywhere in the window, as in a
+    // tabbed dialog; with Shift, or Ctrl+PgUp, to the one before.
+    const struct {
+        QKeySequence Keys;
+        int Step;
+    } steps[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                 {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), 2},
+                 {QKeySequence(Qt::CTRL | Qt::Key_Backtab), 2},
+                 {QKeySequence(Qt::CTRL | Qt::Key_PageUp), 2}};
+    for (const auto& step : steps) {
+        auto* shortcut = new QShortcut(step.Keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, chosen, n = step.Step] { chosen((d->panes->currentIndex() + n) % 3); });
+    }
     // Arrow keys on the focused tab bar move between the panes as a click does.
     connect(d->tabs, &QTabBar::currentChanged, this, [this, chosen](int index) {
         if (index != d->panes->currentIndex())

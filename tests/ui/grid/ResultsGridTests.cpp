@@ -122,6 +122,15 @@ TEST_F(Grid, TheHeadersGlyphAndSpaceCollapseAndExpandItsGroup) {
     EXPECT_TRUE(grid->isRowHidden(4));
     EXPECT_EQ(pane.Model().Text(4, 0), u"+"_s);
     EXPECT_EQ(Mark(5), ResultsModel::Unmarked);
+    // On a header Right and "+" unfold, Left and "-" fold, each only one way.
+    for (const auto& [key, shown] : {std::pair{Qt::Key_Left, u"+"_s},
+                                     {Qt::Key_Right, u"-"_s},
+                                     {Qt::Key_Plus, u"-"_s},
+                                     {Qt::Key_Minus, u"+"_s}}) {
+        Keys({key});
+        EXPECT_EQ(pane.Model().Text(4, 0), shown) << key;
+        EXPECT_EQ(grid->isRowHidden(4), shown == u"+") << key;
+    }
 }
 
 TEST_F(Grid, KeysMoveTheHighlightOverTheRowsPeopleSee) {
@@ -269,6 +278,8 @@ TEST_F(Grid, CellsCanBeFoundByAssistiveTechnology) {
     EXPECT_EQ(cells->columnDescription(3), u"Path"_s);
     EXPECT_EQ(cells->cellAt(1, 3)->text(QAccessible::Name), u"/data/0/pair.txt"_s);
     EXPECT_EQ(cells->cellAt(2, 1)->text(QAccessible::Name), ResultsModel::Marked);
+    EXPECT_TRUE(cells->cellAt(2, 1)->state().checked);
+    EXPECT_FALSE(cells->cellAt(1, 1)->state().checked);
 }
 
 } // namespace

@@ -33,6 +33,19 @@ TEST_F(ProfileWindowTest, TabsChooseThePaneAndTheDismissButtonAndClosingNeverSav
         EXPECT_EQ(Find<QPushButton>(w, "cmdCancel")->text(), S(c.Dismiss)) << c.Pane;
     }
     EXPECT_EQ(log->toPlainText(), S("shown before")) << "a profile never run keeps the pane";
+    // From the keyboard, wherever the focus is: Ctrl+Tab and Ctrl+PgDn on, back with Shift
+    // or Ctrl+PgUp.
+    QApplication::setActiveWindow(w);
+    using Mods = Qt::KeyboardModifiers;
+    for (const auto& [key, mods, tab] :
+         {std::tuple{Qt::Key_Tab, Mods(Qt::ControlModifier), 1},
+          {Qt::Key_PageDown, Mods(Qt::ControlModifier), 2},
+          {Qt::Key_PageDown, Mods(Qt::ControlModifier), 0},
+          {Qt::Key_PageUp, Mods(Qt::ControlModifier), 2},
+          {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1}}) {
+        QTest::keyClick(w, key, mods);
+        EXPECT_EQ(tabs->currentIndex(), tab) << key;
+    }
 
     // The window's own calls move the tabs along.
     w->ToggleTabHead(ProfileTab::Duplicates);
