@@ -63,6 +63,30 @@ std::vector<Row> ListRows(int& listResult) {
     QStringList paths;
     QStringList dates;
     listResult = GetProfiles(modCommon::ProfileFolder, paths, dates);
+    // The folder's own order changes with every save; the list keeps the names' order,
+    // and of "Work.xml" and "Work.old.xml" the profile's own document comes first.
+    std::vector<qsizetype> order(size_t(paths.size()));
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        order[size_t(i)] = i;
+    const auto fileOf = [&](qsizetype i) { return paths[i].mid(paths[i].lastIndexOf(u'/') + 1); };
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const QString x = fileOf(a);
+        const QString y = fileOf(b);
+        const QString nx = x.left(x.indexOf(u'.'));
+        const QString ny = y.left(y.indexOf(u'.'));
+        if (const int c = nx.compare(ny, Qt::CaseInsensitive); c != 0)
+            return c < 0;
+        if (nx != ny)
+            return nx < ny;
+        return x.size() < y.size();
+    });
+    QStringList sortedPaths, sortedDates;
+    for (const qsizetype i : order) {
+        sortedPaths << paths[i];
+        sortedDates << dates[i];
+    }
+    paths = std::move(sortedPaths);
+    dates = std::move(sortedDates);
     std::vector<Catalogue::Entry> entries;
     const bool catalogueRead = Catalogue::ReadEntries(entries) == Success;
     std::vector<Row> rows;

@@ -106,7 +106,8 @@ void MarkMenu::Choose(Rule rule) {
     case Rule::UnmarkUnder:
         // The folder dialog hands back names in the desktop's encoding only, so a folder
         // whose name is not UTF-8 cannot be chosen here.
-        request.Folder = BrowseFolder(FolderPrompt(rule), m_owner);
+        request.Folder = BrowseForFolderByPath(m_startFolder ? m_startFolder() : QString(),
+                                               FolderPrompt(rule), m_owner);
         if (request.Folder.isEmpty())
             return;
         break;

@@ -26,6 +26,10 @@ public:
              QWidget* owner);
     ~MarkMenu() override;
 
+    // Where the folder rules' picker starts: the profile's first folder, not wherever the
+    // program happens to run.
+    void SetStartFolder(std::function<QString()> folder) { m_startFolder = std::move(folder); }
+
     QToolButton* Button() const { return m_button; }
     QMenu* Menu() const { return m_menu; }
 
@@ -46,6 +50,7 @@ private:
 
     ResultsModel& m_model;
     std::function<QStringList()> m_protected;
+    std::function<QString()> m_startFolder;
     QWidget* m_owner;
     QToolButton* m_button = nullptr;
     QMenu* m_menu = nullptr;

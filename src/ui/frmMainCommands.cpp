@@ -91,6 +91,14 @@ void frmMain::EditSelected() {
 }
 
 void frmMain::Exit() {
+    // Marks chosen by hand are lost with the window: asked, never taken for granted.
+    if (frmProfile* profile = Forms::Profile();
+        profile && profile->MarksEditedSinceScan() &&
+        !Messages().Ask(QStringLiteral("The marks you changed have "
+                                       "not been acted on. Do you "
+                                       "want to exit?"),
+                        MessageService::Answer::No))
+        return;
     close();
 }
 
@@ -129,7 +137,8 @@ void frmMain::EditProfile(QTreeWidgetItem* row) {
 void frmMain::OpenReportInProfile() {
     // A report is shown in the duplicates of the profile it belongs to: the open profile
     // window, or the profile selected in the list, opened as Edit opens it.
-    if (!Forms::Profile()) {
+    const bool opened = !Forms::Profile();
+    if (opened) {
         QTreeWidgetItem* row = m_lvwProfiles->currentItem();
         if (!row) {
             Messages().Inform(PleaseSelect());
@@ -141,7 +150,9 @@ void frmMain::OpenReportInProfile() {
     }
     if (frmProfile* profile = Forms::Profile()) {
         BringToFront(profile);
-        profile->OpenReport();
+        // A window opened only to show the report goes again when no report was shown.
+        if (profile->OpenReport() != Success && opened)
+            Forms::Unload(profile);
     }
 }
 

@@ -83,6 +83,7 @@ struct frmProfile::Impl {
     Shell& shell;
     ProfileMode ActionMode = ProfileMode::Edit;
     QString OpenProfileName;
+    bool marksEdited = false;
     QTabBar* tabs = nullptr;
     QStackedWidget* panes = nullptr;
     ProfileOptionsPane* options = nullptr;
@@ -133,10 +134,14 @@ frmProfile::frmProfile(Shell& shell, QWidget* parent)
     d->markMenu =
         new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
     d->popup->AddMarkEntries(d->markMenu->Menu());
+    d->markMenu->SetStartFolder([this] { return d->options->Folders().value(0); });
     d->markMenu->Button()->setEnabled(false);
     d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
     connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
             &frmProfile::ShowMarkTotals);
+    // Marks changed after the scan (or the report) that set them, until acted on.
+    connect(&d->duplicates->Model(), &ResultsModel::MarksChanged, this,
+            [this] { d->marksEdited = true; });
     connect(d->markMenu, &MarkMenu::Applied, this,
             [this](const QString& summary) { d->shell.DisplayMarkTotals(summary); });
     d->runLog = new RunLogPane;
@@ -258,6 +263,10 @@ void frmProfile::ShowMarkTotals() {
     d->markMenu->Button()->setEnabled(results.RowCount() > 0);
     d->shell.DisplayMarkTotals(results.RowCount() > 0 ? MarkRules::TotalsText(results.Marks())
                                                       : QString());
+}
+
+bool frmProfile::MarksEditedSinceScan() {
+    return d->marksEdited && Results().RowCount() > 0;
 }
 
 frmAdvOptions* frmProfile::AdvOptions() const {
@@ -422,6 +431,7 @@ frmProgress::Ending frmProfile::RunScan() {
     const frmProgress::Result& result = progress.Outcome();
     if (result.How == frmProgress::Ending::Stopped)
         return result.How;
+    d->marksEdited = false;
     const RecordedRun recorded = RecordRun(name, result.Summary);
     d->shell.UpdateProfile(name, recorded.Status, recorded.LastRun);
     if (result.How == frmProgress::Ending::Finished) {
@@ -612,6 +622,7 @@ void frmProfile::TakeAction(const QString& strAction) {
         progress.UseShownSettings(shown);
     }
     progress.exec();
+    d->marksEdited = false;
     if (const std::optional<ActionSummary>& done = progress.Summary();
         done && done->Outcome == ActionRun::Outcome::Finished)
         ShowStatus(done->Text(action, shown.DeleteTo));
@@ -639,6 +650,7 @@ int frmProfile::OpenReport() {
         return Refused;
     }
     reader.Fill(Results());
+    d->marksEdited = false;
     ToggleTabHead(ProfileTab::Duplicates);
     d->duplicates->RowHighlight(S("Key"));
     d->duplicates->setFocus();

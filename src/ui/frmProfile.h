@@ -72,6 +72,8 @@ public:
     // The advanced options holding this profile's action part; null until loaded. While
     // it is loaded its values, not the saved document's, are the profile's actions.
     frmAdvOptions* AdvOptions() const;
+    // Whether marks were changed by hand since the results were shown, and not acted on.
+    bool MarksEditedSinceScan();
 
 protected:
     void changeEvent(QEvent* event) override;

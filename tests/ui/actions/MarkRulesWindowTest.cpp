@@ -61,6 +61,7 @@ TEST_F(MarkRulesWindow, TheButtonAndThePopupOfferTheRulesAndShiftSpaceMarksARang
     EXPECT_EQ(offered.size(), 9);
     ASSERT_EQ(Browser.Prompts.size(), 1u);
     EXPECT_EQ(Browser.Prompts[0].first, S("Select the folder whose files to keep"));
+    EXPECT_EQ(Browser.Prompts[0].second, Folders.Path(S("tree")));
     EXPECT_EQ(Marks(Model()), S("X.X|X."));
     PopupEntries([&] { QTest::mouseClick(mark, Qt::LeftButton); }, S("mnuMarkUnder"));
     EXPECT_EQ(Browser.Prompts.size(), 2u);

@@ -142,6 +142,12 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
     EXPECT_EQ(main->MarkTotalsMessage(), S("3 files marked, 8.0 kB to free"));
     PopupEntries([&] { Click(profile, "cmdMark"); }, S("mnuMarkKeepNewest"));
     EXPECT_EQ(main->MarkTotalsMessage(), S("4 files marked, 13.0 kB to free"));
+    // Leaving now would lose marks chosen by hand: asked first, and No keeps everything.
+    m_messages.Script.Answers = {MessageService::Answer::No};
+    Action("mnuProfileExit")->trigger();
+    EXPECT_EQ(Shown().last(),
+              S("The marks you changed have not been acted on. Do you want to exit?"));
+    EXPECT_TRUE(main->isVisible() && Forms::Profile() == profile);
 
     // The grid's popup is the main window's, with the trash entries only; asked once,
     // carried out once.
@@ -192,11 +198,18 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
     EXPECT_EQ(Shown().last(), kPleaseSelect);
     EXPECT_TRUE(Starts.isEmpty());
     SelectListed(S("Holiday"));
+    // Cancelled in the file picker, it leaves no window behind that was not asked for.
+    Chosen.clear();
+    Action("mnuProfileOpenReport")->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Forms::Profile(), nullptr);
+    EXPECT_TRUE(main->ManagerVisible());
+    Chosen = report;
     Action("mnuProfileOpenReport")->trigger();
     profile = Forms::Profile();
     ASSERT_NE(profile, nullptr);
     EXPECT_TRUE(profile->Duplicates()->isVisible());
-    EXPECT_EQ(Starts, QStringList{reports});
+    EXPECT_EQ(Starts, (QStringList{reports, reports}));
     EXPECT_EQ(Dump(profile->Results()), saved);
     EXPECT_EQ(Shown().size(), 2);
     const QString other = m_tree.CreateFile(S("reports/other.xml"), "<?xml version='1.0'?><a/>");
@@ -208,7 +221,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
               S("The report ") + other + S(" could not be opened: it is not a duplicates report"));
     EXPECT_EQ(Forms::Profile(), profile);
     EXPECT_EQ(Dump(profile->Results()), saved);
-    EXPECT_EQ(Starts.size(), 3);
+    EXPECT_EQ(Starts.size(), 4);
 
     // After the program closes, the catalogue holds the run.
     CloseMain();
