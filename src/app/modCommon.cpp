@@ -198,6 +198,7 @@ int InitApp(MessageService& messages) {
 }
 
 int InitApp(MessageService& messages, const Folders& folders) {
+    QString detail; // a second line naming what was missing
     try {
         AppLogFile.clear(); // so that the lookup's line waits for this start's log
         HeldLogLines held;
@@ -210,16 +211,19 @@ int InitApp(MessageService& messages, const Folders& folders) {
                      QStringLiteral("Could not create profile folder ") + ProfileFolder);
         EnsureFolder(LogPath, 517, QStringLiteral("Could not create log folder ") + LogPath);
         EnsureFolder(AppLogFile, 518, QStringLiteral("Could not create log folder ") + AppLogFile);
-        if (!folders.Portable)
-            CopyShippedDocuments(folders.Shipped);
+        // Every application folder that is not the shipped one starts from its documents:
+        // an installed program's, and a build's run with ECHOFIND_HOME alike.
+        CopyShippedDocuments(folders.Shipped);
 
         bool exists = false;
         modAPI::MyPathFileExists(AppPath + QStringLiteral("config.xml"), exists);
-        if (!exists)
+        if (!exists) {
+            detail = QStringLiteral("Not found: ") + AppPath + QStringLiteral("config.xml");
             throw AppError{518,
                            QStringLiteral("Configuration file could not be found. Please "
                                           "contact Halvane support. "),
                            QStringLiteral("ModCommon.InitApp")};
+        }
 
         modAPI::FileInfo log;
         if (modAPI::MyStat(AppLogFile, log) == Success && log.Size > MaxAppLogBytes)
@@ -247,8 +251,10 @@ int InitApp(MessageService& messages, const Folders& folders) {
     } catch (const AppError& e) {
         messages.Critical(
             QStringLiteral("Error occured while initializing the application. Quitting."));
-        messages.Critical(e.Description);
-        modLog::LogProcedureError(QStringLiteral("modCommon.InitApp"), e.Number, e.Description);
+        messages.Present({e.Description, MessageService::Icon::Critical,
+                          MessageService::Buttons::Ok, MessageService::Answer::Ok, detail});
+        modLog::LogProcedureError(QStringLiteral("modCommon.InitApp"), e.Number,
+                                  detail.isEmpty() ? e.Description : e.Description + u' ' + detail);
         return 0;
     } catch (const std::exception& e) {
         messages.Critical(

@@ -108,13 +108,17 @@ TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
 
 // Each failure shows the same first line, then its own reason, and logs its number.
 TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
-    EXPECT_EQ(modCommon::InitApp(messages), 0);
+    // Nothing shipped to start from.
+    EXPECT_EQ(modCommon::InitApp(messages, {m_home + u'/', tree.CreateDir(u"none"_s) + u'/', true}),
+              0);
     ASSERT_EQ(messages.ShownMessages.size(), 2u);
     EXPECT_EQ(messages.ShownMessages[0].Text,
               u"Error occured while initializing the application. Quitting."_s);
     EXPECT_EQ(messages.ShownMessages[0].Kind, MessageService::Icon::Critical);
     EXPECT_EQ(messages.ShownMessages[1].Text,
               u"Configuration file could not be found. Please contact Halvane support. "_s);
+    EXPECT_EQ(messages.ShownMessages[1].Detail,
+              u"Not found: "_s + modCommon::AppPath + u"config.xml"_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir()) << "made before the check";
     EXPECT_TRUE(Read(modCommon::AppLogFile)
                     .startsWith("Error occured in modCommon.InitApp. Error No : 518 Desc : "
@@ -180,14 +184,19 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     EXPECT_EQ(Read(Template()), "<edited/>");
     EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
 
-    // A build started with an empty ECHOFIND_HOME reports the missing configuration, as
-    // it always has, rather than quietly taking someone else's.
+    // A build started with an empty ECHOFIND_HOME starts from its own shipped documents,
+    // as an installation does; only with none shipped is the missing file named.
     modCommon::Folders portable = folders;
     portable.Application = tree.Root() + u"empty/"_s;
     portable.Portable = true;
+    EXPECT_EQ(modCommon::InitApp(messages, portable), 1);
+    EXPECT_EQ(Read(portable.Application + u"config.xml"_s), "<shipped/>");
+    portable.Application = tree.Root() + u"other/"_s;
+    portable.Shipped = tree.CreateDir(u"nothing"_s) + u'/';
     EXPECT_EQ(modCommon::InitApp(messages, portable), 0);
-    EXPECT_FALSE(QFile::exists(portable.Application + u"config.xml"_s));
-    EXPECT_EQ(messages.ShownMessages.size(), 2u);
+    ASSERT_EQ(messages.ShownMessages.size(), 2u);
+    EXPECT_EQ(messages.ShownMessages[1].Detail,
+              u"Not found: "_s + portable.Application + u"config.xml"_s);
 }
 
 TEST(Paths, QualifyUnqualifyAndUnder) {
