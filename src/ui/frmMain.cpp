@@ -132,6 +132,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
             DisplayStatusMsg(QStringLiteral("Sytem statistics"));
     });
 
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { BringIntoView(now); });
+
     MainTrap("MDIForm_Load", QStringLiteral("Error occured while loading Echofind form"),
              [this] { PlaceWindow(); });
 }

@@ -82,6 +82,9 @@ private:
     // Shows a hosted window's frame in front, wholly inside the document area: a window
     // partly outside it would hide its own buttons.
     void ShowInside(QMdiSubWindow* sub);
+    // Scrolls the document area so that a control of a hosted window that took the focus
+    // can be seen.
+    void BringIntoView(QWidget* focused);
     int OpenProfile(const QString& strProfileName, ProfileMode mode, bool show);
 
     // A command of the menus and the toolbar; Commands() holds them all.

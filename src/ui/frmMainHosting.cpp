@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -29,6 +30,25 @@ QMdiSubWindow* frmMain::Host(QWidget* child, bool show) {
     if (show)
         ShowInside(sub);
     return sub;
+}
+
+void frmMain::BringIntoView(QWidget* focused) {
+    // A window larger than the document area (a small screen, a large scale) keeps its
+    // lower controls reachable: the one Tab lands on scrolls into view.
+    QWidget* view = m_mdiArea->viewport();
+    if (!focused || !view->isAncestorOf(focused))
+        return;
+    const QRect area = view->rect().adjusted(4, 4, -4, -4);
+    const QRect at(focused->mapTo(view, QPoint()), focused->size());
+    const auto shift = [](int low, int high, int areaLow, int areaHigh) {
+        if (high > areaHigh)
+            return std::min(high - areaHigh, low - areaLow);
+        return low < areaLow ? low - areaLow : 0;
+    };
+    if (const int dy = shift(at.top(), at.bottom(), area.top(), area.bottom()))
+        m_mdiArea->verticalScrollBar()->setValue(m_mdiArea->verticalScrollBar()->value() + dy);
+    if (const int dx = shift(at.left(), at.right(), area.left(), area.right()))
+        m_mdiArea->horizontalScrollBar()->setValue(m_mdiArea->horizontalScrollBar()->value() + dx);
 }
 
 void frmMain::ShowInside(QMdiSubWindow* sub) {

@@ -122,3 +122,23 @@ TEST_F(ShellTest, AProfileWindowBlocksNewDeleteAndTheManager) {
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmProfile")));
     EXPECT_TRUE(main->ManagerVisible());
 }
+
+// A profile window taller than the document area (a small screen, a large scale): the
+// control the focus lands on is scrolled into view.
+TEST_F(ShellTest, AFocusedControlOfATallWindowIsScrolledIntoView) {
+    frmMain* main = OpenMain();
+    Action("mnuProfileEdit")->trigger();
+    frmProfile* profile = Forms::Profile();
+    ASSERT_NE(profile, nullptr);
+    auto* frame = qobject_cast<QMdiSubWindow*>(profile->parentWidget());
+    ASSERT_NE(frame, nullptr);
+    QWidget* view = main->MdiArea()->viewport();
+    frame->resize(frame->width(), view->height() + 400);
+    QCoreApplication::processEvents();
+    QApplication::setActiveWindow(main);
+    QWidget* cancel = Find<QWidget>(profile, "cmdCancel");
+    ASSERT_FALSE(view->rect().contains(QRect(cancel->mapTo(view, QPoint()), cancel->size())));
+    cancel->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->rect().contains(QRect(cancel->mapTo(view, QPoint()), cancel->size())));
+}
