@@ -18,6 +18,8 @@ public:
                                const QString& lastRun) = 0;
     // The results grid's context menu, shared by every profile window; may be null.
     virtual QMenu* PopupMenu() const = 0;
+    // The default options changed whether the main window may be resized.
+    virtual void WindowSizingChanged() {}
 
 protected:
     ~Shell() = default;

@@ -1,4 +1,5 @@
 #include "frmMain.h"
+#include "WindowSizing.h"
 #include "frmMainParts.h"
 
 #include "Forms.h"
@@ -132,6 +133,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
             DisplayStatusMsg(QStringLiteral("Sytem statistics"));
     });
 
+    // A resizable window's profile window follows the document area's size.
+    m_mdiArea->viewport()->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { BringIntoView(now); });
 
@@ -150,20 +153,13 @@ QMdiArea* frmMain::MdiArea() {
 }
 
 void frmMain::PlaceWindow() {
-    // Fixed size, no maximise; on a small or highly scaled screen the window keeps to the
-    // available area and the document area scrolls instead of cutting anything off.
-    QSize size(DesignWidth, DesignHeight);
+    // Fixed size, no maximise, unless the default options let it be resized; on a small or
+    // highly scaled screen the window keeps to the available area and the document area
+    // scrolls instead of cutting anything off.
     QRect avail;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         avail = screen->availableGeometry();
-    if (avail.isValid())
-        size = size.boundedTo(avail.size() - QSize(16, 48));
-    setFixedSize(size);
-    // Every button of the frame but maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    statusBar()->setMinimumWidth(size.width());
+    const QSize size = ApplySizing(avail);
 
     QSettings settings(QStringLiteral("Echofind"), QStringLiteral("Echofind"));
     settings.beginGroup(QStringLiteral("Startup"));
@@ -175,6 +171,44 @@ void frmMain::PlaceWindow() {
     else if (avail.isValid())
         move(avail.x() + (avail.width() - size.width()) / 2,
              avail.y() + (avail.height() - size.height()) / 2);
+}
+
+QSize frmMain::ApplySizing(const QRect& avail) {
+    const bool resizable = WindowSizing::Resizable();
+    QSize size(DesignWidth, DesignHeight);
+    if (resizable && WindowSizing::SavedSize().isValid())
+        size = WindowSizing::SavedSize();
+    if (avail.isValid())
+        size = size.boundedTo(avail.size() - QSize(16, 48));
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                            Qt::WindowCloseButtonHint;
+    if (resizable) {
+        setMinimumSize(QSize(640, 480).boundedTo(size));
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(size);
+        flags |= Qt::WindowMaximizeButtonHint;
+        statusBar()->setMinimumWidth(0);
+    } else {
+        setFixedSize(size);
+        statusBar()->setMinimumWidth(size.width());
+    }
+    m_resizable = resizable;
+    setWindowFlags(flags);
+    statusBar()->setSizeGripEnabled(resizable);
+    return size;
+}
+
+void frmMain::WindowSizingChanged() {
+    const bool shown = isVisible();
+    const QPoint at = pos();
+    QRect avail;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        avail = screen->availableGeometry();
+    ApplySizing(avail);
+    move(at);
+    if (shown)
+        show();
 }
 
 void frmMain::BuildMenus() {
@@ -278,6 +312,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     m_unloaded = true;
+    if (m_resizable)
+        WindowSizing::SaveSize(isMaximized() ? normalGeometry().size() : size());
     // The children report their state to this window as they close, before it saves.
     Forms::UnloadOthers(this);
     MainTrap("Unload", QStringLiteral("Error occured while saving profile status"), [this] {

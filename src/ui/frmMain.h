@@ -42,6 +42,7 @@ public:
                        const QString& strLastRun) override;
     void DisplayStatusMsg(const QString& text) override;
     void DisplayMarkTotals(const QString& text) override;
+    void WindowSizingChanged() override;
     QMenu* PopupMenu() const override;
 
     void DeleteSelectedListViewRecord();
@@ -68,6 +69,9 @@ private:
     void BuildToolbar();
     void BuildPopup();
     void PlaceWindow();
+    // Fixed at the designed size, or resizable from the size it was left at, as the
+    // default options say; the size it got.
+    QSize ApplySizing(const QRect& available);
     int PopulateListView();
     void FormatListView();
     QTreeWidgetItem* AppendRow(const ProfileList::Row& row);
@@ -134,4 +138,5 @@ private:
     int m_openWindows = 0;
     std::vector<QMetaObject::Connection> m_tracking; // cut when this window goes first
     bool m_unloaded = false;
+    bool m_resizable = false;
 };

@@ -66,6 +66,11 @@ void frmMain::ShowInside(QMdiSubWindow* sub) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_mdiArea->viewport() && event->type() == QEvent::Resize && m_resizable) {
+        if (frmProfile* profile = Forms::Profile())
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(profile->parentWidget()))
+                sub->setGeometry(m_mdiArea->viewport()->rect());
+    }
     // A hosted window that is shown while its frame is hidden (the profile window loaded
     // hidden for a run) takes its frame along, in front of the profile manager.
     if (event->type() == QEvent::ShowToParent) {
@@ -117,10 +122,13 @@ int frmMain::OpenProfile(const QString& strProfileName, ProfileMode mode, bool s
             return;
         }
         QMdiSubWindow* sub = Host(profile, false);
-        // Placed over the profile list's extent, the way the list was laid out.
+        // Placed over the profile list's extent, the way the list was laid out; in a
+        // resizable window over the whole document area.
         sub->move(0, 0);
-        sub->resize(
-            sub->sizeHint().boundedTo(m_mdiArea->viewport()->size()).expandedTo(QSize(640, 480)));
+        sub->resize(m_resizable ? m_mdiArea->viewport()->size()
+                                : sub->sizeHint()
+                                      .boundedTo(m_mdiArea->viewport()->size())
+                                      .expandedTo(QSize(640, 480)));
         QCoreApplication::processEvents();
         if (show)
             ShowInside(sub);

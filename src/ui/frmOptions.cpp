@@ -5,6 +5,7 @@
 #include "OptionWidgets.h"
 #include "ScanOptionBoxes.h"
 #include "Trap.h"
+#include "WindowSizing.h"
 
 #include "app/AppError.h"
 #include "app/MessageService.h"
@@ -122,6 +123,10 @@ QWidget* frmOptions::BuildProfilePage() {
     frames->addWidget(criteria);
     frames->addWidget(ignore);
     layout->addLayout(frames);
+    chkResizableMain =
+        Named(new QCheckBox(S("Let the main window be resized")), "chkResizableMain");
+    chkResizableMain->setChecked(WindowSizing::Resizable());
+    layout->addWidget(chkResizableMain);
     layout->addStretch();
     return page;
 }
@@ -208,6 +213,10 @@ void frmOptions::cmdOK_Click() {
     if (saved != Success) {
         Messages().Inform(S("Error occured while storing the default options"));
         return;
+    }
+    if (chkResizableMain->isChecked() != WindowSizing::Resizable()) {
+        WindowSizing::SetResizable(chkResizableMain->isChecked());
+        m_shell.WindowSizingChanged();
     }
     Messages().Inform(S("Options saved successfully."));
     accept();

@@ -51,6 +51,7 @@ private:
     QStackedWidget* fraOptions = nullptr;
     QLineEdit* txtDefaultPath = nullptr;
     QPushButton* cmdDefaultBrowse = nullptr;
+    QCheckBox* chkResizableMain = nullptr;
     QCheckBox* chkIncludeSubFolders = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;

@@ -142,3 +142,30 @@ TEST_F(ShellTest, AFocusedControlOfATallWindowIsScrolledIntoView) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->rect().contains(QRect(cancel->mapTo(view, QPoint()), cancel->size())));
 }
+
+// Chosen in the default options, the main window can be resized and maximised, comes back
+// at the size it was left at, and the profile window follows the document area.
+TEST_F(ShellTest, ChosenInTheDefaultOptionsTheMainWindowIsResizable) {
+    QSettings settings(S("Echofind"), S("Echofind"));
+    const auto forget = qScopeGuard([&] { settings.remove(S("Window")); });
+    frmMain* main = OpenMain();
+    Action("mnuToolsOptions")->trigger();
+    auto* options = qobject_cast<QDialog*>(Forms::Find(S("frmOptions")));
+    ASSERT_NE(options, nullptr);
+    auto* box = Find<QCheckBox>(options, "chkResizableMain");
+    EXPECT_FALSE(box->isChecked());
+    box->setChecked(true);
+    Click(options, "cmdOK");
+    EXPECT_NE(main->minimumSize(), main->maximumSize());
+    EXPECT_TRUE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    Action("mnuProfileEdit")->trigger();
+    auto* frame = qobject_cast<QMdiSubWindow*>(Forms::Profile()->parentWidget());
+    main->resize(main->minimumSize());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->size(), main->MdiArea()->viewport()->size());
+    const QSize left = main->size();
+    CloseMain();
+    settings.sync();
+    EXPECT_EQ(settings.value(S("Window/Size")).toSize(), left);
+}
