@@ -139,3 +139,26 @@ TEST_F(ProfileWindowTest, ANewProfileWindowIsReadWalkedAndAsksBeforeSystemFilesA
     Click(w, "chkFileContents");
     EXPECT_TRUE(crc->isChecked()) << "ticking again starts from CRC32";
 }
+
+// With a large font (a desktop theme's, or a large scale) every box and button of the
+// options still gets the room its text asks for: the layouts grow, nothing is clipped.
+TEST_F(ProfileWindowTest, ALargeFontClipsNoControlOfTheOptions) {
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSizeF(before.pointSizeF() * 1.6);
+    QApplication::setFont(large);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+    Store("Songs", MusicBySize());
+    frmProfile* w = Open(ProfileMode::Edit, S("Songs"));
+    w->resize(w->minimumSizeHint().expandedTo(w->size()));
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        if (!b->isVisible() || b->text().isEmpty())
+            continue;
+        ++checked;
+        EXPECT_GE(b->width(), b->minimumSizeHint().width()) << b->objectName().toStdString();
+        EXPECT_GE(b->height(), b->minimumSizeHint().height()) << b->objectName().toStdString();
+    }
+    EXPECT_GT(checked, 10);
+}
