@@ -203,8 +203,14 @@ TEST_F(ShellTest, HelpShowsAnAboutBoxThatWaitsForOkAndTheShippedGuide) {
         EXPECT_TRUE(help->Browser()->source().toLocalFile().endsWith(S(page)));
         EXPECT_GT(help->Browser()->toPlainText().size(), 200) << page;
     }
-    // Esc closes it, as it closes every other window of the program.
+    // Tab walks the links and then leaves the text for the Close button.
     QApplication::setActiveWindow(help);
+    help->Browser()->setSource(contents);
+    help->Browser()->setFocus();
+    for (int i = 0; i < 40 && QApplication::focusWidget() == help->Browser(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), help->findChild<QWidget*>(S("cmdClose")));
+    // Esc closes it, as it closes every other window of the program.
     QTest::keyClick(help->Browser(), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(!help || !help->isVisible());
