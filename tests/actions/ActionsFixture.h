@@ -40,15 +40,8 @@ struct ActionSettings {
     QStringList Protected;
 };
 
-inline QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-// A file of the golden folder, as it is.
-inline QByteArray Golden(const char* name) {
-    return Contents(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));
-}
+using testing_support::Golden;
+using testing_support::ReadFile;
 
 // As the program writes its XML reports: UTF-16 with a byte-order mark.
 inline QByteArray Utf16(const QString& text) {
@@ -81,11 +74,11 @@ inline QStringList ZipEntries(const QString& archive) {
 inline void Rewrite(const QString& path, const QByteArray& bytes = {}, bool inPlace = true) {
     modAPI::FileInfo before;
     ASSERT_EQ(modAPI::MyStat(path, before), 1);
-    QByteArray all = Contents(path);
+    QByteArray all = ReadFile(path);
     all.replace(0, bytes.size(), bytes);
     QThread::msleep(30); // file times come from a coarse clock: let it pass the scan's
     const QByteArray written = QFile::encodeName(inPlace ? path : path + QStringLiteral(".new"));
-    {
+    { // through Qt's buffer: fusefat fails a write over a file that it carries out all the same
         QFile f(QFile::decodeName(written));
         ASSERT_TRUE(f.open(inPlace ? QIODevice::ReadWrite : QIODevice::WriteOnly));
         f.write(all);

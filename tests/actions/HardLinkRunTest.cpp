@@ -62,7 +62,7 @@ TEST_F(LinkRun, EveryMarkedCopyBecomesANameOfTheFirstUnmarkedFile) {
     for (const QString& path : a)
         EXPECT_EQ(InodeOf(path), InodeOf(a[0])) << path.toStdString();
     EXPECT_EQ(InodeOf(b[1]), InodeOf(b[0]));
-    EXPECT_EQ(Contents(a[2]), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(a[2]), QByteArray("aaaa"));
     // Nothing left beside them, such as a temporary link.
     const auto names = [&](const char* folder) {
         return QDir(Tree().Path(QString::fromLatin1(folder)))
@@ -97,8 +97,8 @@ TEST_F(LinkRun, OnlyIdenticalBytesAreLinked) {
                                           Said(lastByte[1], differ + lastByte[0]), u"finished"_s}));
     EXPECT_EQ(Errors(), 2);
     EXPECT_EQ(Flags(), u"..r..r"_s);
-    EXPECT_EQ(Contents(twins[1]), right);
-    EXPECT_EQ(Contents(lastByte[1]), QByteArray("abce"));
+    EXPECT_EQ(ReadFile(twins[1]), right);
+    EXPECT_EQ(ReadFile(lastByte[1]), QByteArray("abce"));
     EXPECT_NE(InodeOf(twins[1]), InodeOf(twins[0]));
 }
 

@@ -4,13 +4,7 @@
 
 #include <QRegularExpression>
 
-#include <ostream>
 #include <vector>
-
-// Marks read as text when a case fails.
-static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -31,9 +31,7 @@ protected:
     }
     QString ReportPath() const { return Tree().Path(u"reports/P.xml"_s); }
     void WriteReport(const QByteArray& bytes) const {
-        QFile f(ReportPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        testing_support::WriteFile(ReportPath(), bytes);
     }
 
     // Every cell, mark and strike of every row, to compare two results whole.
@@ -233,7 +231,7 @@ TEST_F(Reopen, RowsOutsideTheProfilesFoldersAreNeverTouched) {
     m.UpdateHeadTotal(header, 24);
     ASSERT_EQ(ActionsTest::Act(m, u"DeleteAll"_s), Outcome::Finished);
     EXPECT_EQ(RowFlags(m).toStdString(), "..ssrrr");
-    EXPECT_EQ(Contents(outside), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(outside), QByteArray("aaaa"));
     EXPECT_EQ(ActionLines().mid(2, 3), (QStringList{Said(outside, ActionRun::OutsideText),
                                                     Said(detour, ActionRun::OutsideText),
                                                     Said(throughLink, ActionRun::SkippedText)}));

@@ -9,8 +9,6 @@
 
 #include <QProcess>
 
-#include <cstdio>
-
 using namespace testing_support;
 using namespace Qt::StringLiterals;
 
@@ -21,8 +19,7 @@ namespace {
 class InitAppTest : public ::testing::Test {
 protected:
     void ShipDataFiles() {
-        tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
-        tree.CreateFile(u"app/Default Profile.xml"_s, "<echofind/>");
+        tree.CreateCopies("<echofind/>", {"app/config.xml", "app/Default Profile.xml"});
     }
     // Read-only shipped documents in share/, and a data folder not made yet.
     modCommon::Folders Installed() {
@@ -32,10 +29,6 @@ protected:
             tree.SetMode(u"share/"_s + name, 0444);
         }
         return {tree.Root() + u"data/echofind/"_s, tree.Root() + u"share/"_s, false};
-    }
-    static QByteArray Read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
     }
     QString Template() const { return modCommon::ProfileFolder + u"Default Profile.xml"_s; }
 
@@ -69,7 +62,7 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
     EXPECT_EQ(modCommon::AppLogFile, modCommon::AppPath + u"Log/Echofind.log"_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir());
     EXPECT_TRUE(QFileInfo(modCommon::AppPath + u"Log"_s).isDir());
-    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_EQ(ReadFile(Template()), "<echofind/>");
     EXPECT_FALSE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s))
         << "the template is moved, not copied";
     const QString catalogue = modCommon::ProfileFolder + u"AllProfiles.xml"_s;
@@ -80,8 +73,8 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
     tree.CreateFile(catalogue.mid(tree.Root().size()), "mine");
     tree.CreateFile(u"app/Default Profile.xml"_s, "<shipped-again/>");
     ASSERT_EQ(modCommon::InitApp(messages), 1);
-    EXPECT_EQ(Read(catalogue), "mine");
-    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_EQ(ReadFile(catalogue), "mine");
+    EXPECT_EQ(ReadFile(Template()), "<echofind/>");
     EXPECT_TRUE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s));
 }
 
@@ -90,10 +83,7 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
 TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     const QByteArray home = QFile::encodeName(tree.Root()) + "app\xe9";
     ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
-    FILE* config = std::fopen((home + "/config.xml").constData(), "wb");
-    ASSERT_NE(config, nullptr);
-    std::fputs("<echofind/>", config);
-    std::fclose(config);
+    WriteFile(PathCodec::Decode(home + "/config.xml"), "<echofind/>");
     qputenv("ECHOFIND_HOME", home);
 
     ASSERT_EQ(modCommon::InitApp(messages), 1);
@@ -116,7 +106,7 @@ TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
     EXPECT_EQ(messages.ShownMessages[1].Text,
               u"Configuration file could not be found. Please contact Halvane support. "_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir()) << "made before the check";
-    EXPECT_TRUE(Read(modCommon::AppLogFile)
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile)
                     .startsWith("Error occured in modCommon.InitApp. Error No : 518 Desc : "
                                 "Configuration file could not be found."));
 
@@ -136,7 +126,7 @@ TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
     messages.ShownMessages.clear();
     EXPECT_EQ(modCommon::InitApp(messages), 0);
     EXPECT_EQ(messages.Texts().value(1), u"Could not create user folder "_s + modCommon::UserPath);
-    EXPECT_TRUE(Read(modCommon::AppLogFile)
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile)
                     .contains("Error occured in modCommon.InitApp. Error No : 515 Desc : "
                               "Could not create user folder "));
 }
@@ -157,8 +147,8 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     EXPECT_TRUE(messages.ShownMessages.empty());
     EXPECT_EQ(modCommon::AppPath, folders.Application);
     const QString config = folders.Application + u"config.xml"_s;
-    EXPECT_EQ(Read(config), "<shipped/>");
-    EXPECT_EQ(Read(Template()), "<template/>");
+    EXPECT_EQ(ReadFile(config), "<shipped/>");
+    EXPECT_EQ(ReadFile(Template()), "<template/>");
     EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
     EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + u"AllProfiles.xml"_s));
     EXPECT_TRUE(QFileInfo(config).permissions() & QFile::WriteOwner);
@@ -170,14 +160,14 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     tree.CreateFile(config.mid(tree.Root().size()), "<mine/>");
     QFile::remove(Template());
     ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
-    EXPECT_EQ(Read(config), "<mine/>");
+    EXPECT_EQ(ReadFile(config), "<mine/>");
     EXPECT_FALSE(QFile::exists(Template()));
     // A lost configuration is copied again, without a second template beside the user's.
     tree.CreateFile(Template().mid(tree.Root().size()), "<edited/>");
     QFile::remove(config);
     ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
-    EXPECT_EQ(Read(config), "<shipped/>");
-    EXPECT_EQ(Read(Template()), "<edited/>");
+    EXPECT_EQ(ReadFile(config), "<shipped/>");
+    EXPECT_EQ(ReadFile(Template()), "<edited/>");
     EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
 
     // A build started with an empty ECHOFIND_HOME reports the missing configuration, as

@@ -63,17 +63,14 @@ TEST_F(Scan, ExitStatusTellsUsageFromFailure) {
     }
 
     // After "--" every argument is a folder, even one named like an option.
-    tree.CreateFile(u"dash/-r/x"_s, "same");
-    tree.CreateFile(u"dash/-r/y"_s, "same");
+    tree.CreateCopies("same", {"dash/-r/x", "dash/-r/y"});
     const Result dash = Cli(Words("scan -q -- -r"), tree.Path(u"dash"_s));
     EXPECT_EQ(dash.Exit, 0) << dash.Err.toStdString();
     EXPECT_TRUE(dash.Out.contains(u"-r/x\n"_s)) << dash.Out.toStdString();
 
     // Groups separated by one empty line, kept file first; an unlistable folder is an error.
-    for (const char* rel : {"g/a/x", "g/b/y"})
-        tree.CreateFile(QString::fromLatin1(rel), "1111");
-    for (const char* rel : {"g/a/z", "g/b/w"})
-        tree.CreateFile(QString::fromLatin1(rel), "22");
+    tree.CreateCopies("1111", {"g/a/x", "g/b/y"});
+    tree.CreateCopies("22", {"g/a/z", "g/b/w"});
     const Result found = Cli(Words("scan -r -q") << tree.Path(u"g"_s));
     EXPECT_EQ(found.Exit, 0);
     EXPECT_EQ(found.Out, tree.Path(u"g/a/z\n"_s) + tree.Path(u"g/b/w\n\n"_s) +
@@ -84,8 +81,7 @@ TEST_F(Scan, ExitStatusTellsUsageFromFailure) {
 }
 
 TEST_F(Scan, AProfileScanWritesItsRunLogAndCatalogueEntry) {
-    tree.CreateFile(u"data/one/same.txt"_s, "abc");
-    tree.CreateFile(u"data/two/same.txt"_s, "abc");
+    tree.CreateCopies("abc", {"data/one/same.txt", "data/two/same.txt"});
     SaveProfile(u"Mine"_s, ContentProfile({tree.Path(u"data"_s)}));
     const Result run = Cli(Words("scan --profile Mine -q"));
     EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
@@ -144,8 +140,7 @@ TEST_F(Scan, NullOutputCarriesAnyNameExactly) {
 }
 
 TEST_F(Scan, NamedRootsAreFollowedOrSaidToBeSkipped) {
-    tree.CreateFile(u"real/a"_s, "1111");
-    tree.CreateFile(u"real/b"_s, "1111");
+    tree.CreateCopies("1111", {"real/a", "real/b"});
     ASSERT_TRUE(QFile::link(tree.Path(u"real"_s), tree.Path(u"named"_s)));
     const Result linked = Cli(Words("scan -q") << tree.Path(u"named"_s));
     EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
@@ -169,8 +164,7 @@ TEST_F(Scan, NamedRootsAreFollowedOrSaidToBeSkipped) {
 }
 
 TEST_F(Scan, TheHashCacheIsWhereTheOptionsSayAndADamagedOneChangesNothing) {
-    tree.CreateFile(u"tree/a/x"_s, "same bytes");
-    tree.CreateFile(u"tree/b/x"_s, "same bytes");
+    tree.CreateCopies("same bytes", {"tree/a/x", "tree/b/x"});
     const QString folder = tree.Path(u"tree"_s);
     const QString groups = folder + u"/a/x\n"_s + folder + u"/b/x\n"_s;
     EXPECT_EQ(Cli(Words("scan -r -q --no-cache") << folder).Out, groups);

@@ -18,8 +18,7 @@ class RunCommand : public CliHome {
 protected:
     // Two copies under data/ and a profile that compares them by MD5 and removes for good.
     ProfileSettings TwoCopies() {
-        tree.CreateFile(u"data/a.txt"_s, "same bytes");
-        tree.CreateFile(u"data/b.txt"_s, "same bytes");
+        tree.CreateCopies("same bytes", {"data/a.txt", "data/b.txt"});
         ProfileSettings p = ContentProfile({tree.Path(u"data"_s)}, u"md5"_s);
         p.DeleteTo = u"permanent"_s;
         return p;
@@ -170,10 +169,8 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
 // --protect adds folders to the profile's for one run: their files stay whatever their
 // marks, the rest is removed, and the run is no failure.
 TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
-    for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"})
-        tree.CreateFile(QString::fromLatin1(rel), "three copies");
-    tree.CreateFile(u"data/keep/b1.txt"_s, "two in keep");
-    tree.CreateFile(u"data/keep/b2.txt"_s, "two in keep");
+    tree.CreateCopies("three copies", {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"});
+    tree.CreateCopies("two in keep", {"data/keep/b1.txt", "data/keep/b2.txt"});
     ProfileSettings p = ContentProfile(
         {tree.Path(u"data/keep"_s), tree.Path(u"data/other"_s), tree.Path(u"data/zz"_s)});
     p.DeleteTo = u"permanent"_s;
@@ -238,12 +235,7 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
     if (other.Skip())
         GTEST_SKIP() << other.Skip();
     tree.CreateFile(u"data/b.txt"_s, "other bytes");
-    const QString there = other.Root() + u"/b.txt"_s;
-    {
-        QFile f(there);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("other bytes");
-    }
+    const QString there = testing_support::WriteFile(other.Root() + u"/b.txt"_s, "other bytes");
     const quint64 before = inode(there);
     p.Folders = {tree.Path(u"data"_s), other.Root()};
     SaveProfile(u"Links"_s, p);

@@ -16,7 +16,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <ostream>
 #include <vector>
 
 #include <cerrno>
@@ -32,11 +31,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace testing_support;
-
-// Readable failure messages for the Qt texts the tests compare.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace engine_test {
 

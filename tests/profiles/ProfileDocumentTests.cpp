@@ -20,12 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString Golden(const char* name) {
+QString GoldenPath(const char* name) {
     return QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name);
 }
 
@@ -133,13 +128,13 @@ TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
     p.Folders = {u"/a"_s};
     const QString path = ProfilePath(u"keep"_s);
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    const QByteArray before = ReadBytes(path);
+    const QByteArray before = ReadFile(path);
     p.Folders << QString(3000, u'f');
     {
         FileSizeLimit limit(256);
         EXPECT_EQ(ProfileDocument::Save(path, p), 3);
     }
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(QDir(modCommon::ProfileFolder).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file may be left behind";
     EXPECT_EQ(ProfileDocument::Load(ProfilePath(u"absent"_s), p), 3);
@@ -190,7 +185,7 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
     p.RemoveFolder = raw + u"/dups\x02"_s;
     const QString path = ProfilePath(u"odd\x01name"_s);
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    QXmlStreamReader strict(ReadBytes(path));
+    QXmlStreamReader strict(ReadFile(path));
     while (!strict.atEnd())
         strict.readNext();
     EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
@@ -215,7 +210,7 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
 TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
     AppFolder app;
     ProfileSettings p;
-    ASSERT_EQ(ProfileDocument::Load(Golden("profile-full.xml"), p), 1);
+    ASSERT_EQ(ProfileDocument::Load(GoldenPath("profile-full.xml"), p), 1);
     // Kept exactly: a blank at the end names another folder than the one without it.
     p.ProtectedFolders = {u"/home/ann/Pictures/Best"_s,
                           PathCodec::Decode(QByteArray("/srv/caf\xe9/keep")),
@@ -238,11 +233,11 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     p.ProtectedFolders.clear();
     p.AcrossFolders = false;
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    EXPECT_EQ(ReadBytes(path), ReadBytes(Golden("profile-full.xml")));
+    EXPECT_EQ(ReadFile(path), Golden("profile-full.xml"));
 
     // A document without an action part still keeps what it protects.
     ProfileSettings scanOnly;
-    ASSERT_EQ(ProfileDocument::Load(Golden("profile-scan-only.xml"), scanOnly), 1);
+    ASSERT_EQ(ProfileDocument::Load(GoldenPath("profile-scan-only.xml"), scanOnly), 1);
     ASSERT_FALSE(scanOnly.HasActions);
     scanOnly.ProtectedFolders = {u"/data/keep"_s};
     EXPECT_EQ(SavedAndRead(scanOnly), u"/data;F;name;system,hidden,zerobyte;/;/data/keep;-;-;-"_s);
@@ -321,7 +316,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
         ProfileSettings p;
         EXPECT_EQ(ProfileDocument::Load(path, p), 1);
         EXPECT_EQ(ProfileDocument::Save(path, p), 1);
-        return ReadBytes(path);
+        return ReadFile(path);
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Document.left(60).toStdString());
@@ -332,7 +327,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
                                       : QStringLiteral(ECHOFIND_BIN_DIR "/") + row.Document;
         const auto spell = [&](const QString& swaps) {
             QString text = file.isEmpty() ? row.Document
-                                          : QStringDecoder(QStringDecoder::Utf16)(ReadBytes(file));
+                                          : QStringDecoder(QStringDecoder::Utf16)(ReadFile(file));
             for (const QString& swap : swaps.split(u' ', Qt::SkipEmptyParts))
                 text.replace(swap.section(u'>', 0, 0), swap.section(u'>', 1));
             return file.isEmpty() ? text.toUtf8()

@@ -14,11 +14,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 void WriteDocuments(const QStringList& fileNames) {
-    for (const QString& name : fileNames) {
-        QFile f(modCommon::ProfileFolder + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<profile/>");
-    }
+    for (const QString& name : fileNames)
+        WriteFile(modCommon::ProfileFolder + name, "<profile/>");
 }
 
 // Each row or catalogue entry as "name last-run status".
@@ -59,10 +56,7 @@ TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
               QStringList{u"New  Never"_s});
 
     // A catalogue that cannot be read leaves both columns empty rather than "Never".
-    QFile broken(Catalogue::CataloguePath());
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    broken.write("not xml at all <");
-    broken.close();
+    WriteFile(Catalogue::CataloguePath(), "not xml at all <");
     rows = ProfileList::ListRows(listed);
     QStringList names = Texts(rows);
     names.sort();
@@ -70,8 +64,7 @@ TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
 
     // Saving an empty list leaves the catalogue alone.
     EXPECT_EQ(ProfileList::SaveRows({}), 1);
-    ASSERT_TRUE(broken.open(QIODevice::ReadOnly));
-    EXPECT_EQ(broken.readAll(), QByteArray("not xml at all <"));
+    EXPECT_EQ(ReadFile(Catalogue::CataloguePath()), QByteArray("not xml at all <"));
 }
 
 TEST(ProfileList, MergeKeepsTheLaterRunOfEitherSide) {

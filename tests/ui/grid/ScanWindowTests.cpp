@@ -81,15 +81,11 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
         EXPECT_EQ(s.Seconds, 1) << "elapsed seconds start at 1";
     }
 
-    t.CreateFile(u"data/a/x.txt"_s, "hello");
-    t.CreateFile(u"data/b/x.txt"_s, "hello");
-    t.CreateFile(u"data/c/x.txt"_s, "hello");
-    t.CreateFile(u"data/a/y.bin"_s, "data-y");
-    t.CreateFile(u"data/b/y.bin"_s, "data-y");
+    t.CreateCopies("hello", {"data/a/x.txt", "data/b/x.txt", "data/c/x.txt"});
+    t.CreateCopies("data-y", {"data/a/y.bin", "data/b/y.bin"});
     t.CreateFile(u"data/a/single.txt"_s, "alone");
     t.CreateFile(u"data/b/single.txt"_s, "other"); // same name and size, other content
-    t.CreateFile(u"data/a/empty.txt"_s, "");       // counted, but empty files are skipped
-    t.CreateFile(u"data/b/empty.txt"_s, "");
+    t.CreateCopies("", {"data/a/empty.txt", "data/b/empty.txt"}); // counted, but skipped
     frmProgress window;
     EXPECT_EQ(Run(window, WriteProfile(u"Photos"_s, {t.Path(u"data"_s)})), QDialog::Accepted);
 

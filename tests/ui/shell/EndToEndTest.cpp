@@ -73,8 +73,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
         notes.insert(m_tree.CreateFile(S(rel), "the same few words"));
     m_tree.CreateFile(S("data/near-miss.ogg"), QByteArray(2999, 's') + 't');
     m_tree.CreateFile(S("data/alone.txt"), "only one of these");
-    m_tree.CreateFile(S("data/empty-1"), "");
-    m_tree.CreateFile(S("data/empty-2"), "");
+    m_tree.CreateCopies("", {"data/empty-1", "data/empty-2"});
     m_tree.CreateFile(S("data/.hidden-copy.txt"), "the same few words");
 
     frmMain* main = OpenMain();
