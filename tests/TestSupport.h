@@ -63,6 +63,13 @@ inline QByteArray ReadFile(const QString& path) {
     return data;
 }
 
+// Whether the text holds the part; a failure shows the whole text.
+template <class Text, class Part>
+::testing::AssertionResult Holds(const Text& text, const Part& part) {
+    return text.contains(part) ? ::testing::AssertionSuccess()
+                               : ::testing::AssertionFailure() << "in: " << text.toStdString();
+}
+
 // A file of the program's golden folder, as it is.
 inline QByteArray Golden(const char* name) {
     return ReadFile(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));

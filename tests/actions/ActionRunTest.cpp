@@ -121,8 +121,8 @@ TEST_F(Run, ASingleCopyThatCannotBeMadeIsAFailure) {
     EXPECT_EQ(ActionLines(), (QStringList{Said(a[0], failed), Said(b[0], failed), u"finished"_s}));
     EXPECT_EQ(Errors(), 2);
     const QString log = app.AppLogLines().join(u'\n');
-    EXPECT_TRUE(log.contains(u"modAPI.MyMakeSureDirectoryPathExists"_s)) << log.toStdString();
-    EXPECT_TRUE(log.contains(u"modAPI.MyCopyFile Error number: 2 "_s)) << log.toStdString();
+    EXPECT_TRUE(Holds(log, u"modAPI.MyMakeSureDirectoryPathExists"_s));
+    EXPECT_TRUE(Holds(log, u"modAPI.MyCopyFile Error number: 2 "_s));
 
     testing_support::PrivateMount readOnly({}, true);
     if (readOnly.Skip())

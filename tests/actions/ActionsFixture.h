@@ -41,6 +41,7 @@ struct ActionSettings {
 };
 
 using testing_support::Golden;
+using testing_support::Holds;
 using testing_support::ReadFile;
 
 // As the program writes its XML reports: UTF-16 with a byte-order mark.
@@ -115,6 +116,23 @@ inline QString RowFlags(const ResultsModel& model) {
     for (qint64 r = 1; r <= model.RowCount(); ++r)
         flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
     return flags;
+}
+
+// Every cell of every row, and which are struck, to compare two results whole.
+inline std::string Dump(const ResultsModel& m) {
+    QStringList rows;
+    for (qint64 r = 1; r <= m.RowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < ResultsModel::ColumnCount; ++c)
+            cells << m.Text(r, c);
+        rows << cells.join(u'|') + (m.IsStruck(r) ? QStringLiteral(" struck") : QString());
+    }
+    return rows.join(u'\n').toStdString();
+}
+
+inline quint64 InodeOf(const QString& path) {
+    modAPI::FileInfo info;
+    return modAPI::MyStat(path, info) == 1 ? info.Inode : 0;
 }
 
 // Marks per group: '.' unmarked, 'X' marked, '|' between groups.

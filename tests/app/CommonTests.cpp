@@ -232,8 +232,7 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
         modCommon::SingleInstance instance(app, folder);
         EXPECT_FALSE(instance.TryLock());
         EXPECT_FALSE(instance.HeldByAnotherInstance()) << reason.toStdString();
-        EXPECT_TRUE(instance.FailureText().contains(instance.LockPath() + u' ' + reason))
-            << instance.FailureText().toStdString();
+        EXPECT_TRUE(Holds(instance.FailureText(), instance.LockPath() + u' ' + reason));
     }
 
     // For an ordinary user, a runtime folder of someone else's.
@@ -257,9 +256,8 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
     EXPECT_NE(program.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(program.readAllStandardError());
     EXPECT_FALSE(err.contains(u"already open"_s)) << err.toStdString();
-    EXPECT_TRUE(err.contains(u"could not create its lock file "_s + readOnly.Root()))
-        << err.toStdString();
-    EXPECT_TRUE(err.contains(u"(Read-only file system)"_s)) << err.toStdString();
+    EXPECT_TRUE(Holds(err, u"could not create its lock file "_s + readOnly.Root()));
+    EXPECT_TRUE(Holds(err, u"(Read-only file system)"_s));
 }
 
 TEST(InitApp, AnUnknownUserGetsDefaultUserAndTheLookupFailureIsLogged) {

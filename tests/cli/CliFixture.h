@@ -16,6 +16,7 @@ namespace cli_testing {
 
 using namespace Qt::StringLiterals;
 using testing_support::ContentProfile;
+using testing_support::Holds;
 
 struct Result {
     int Exit = -1;

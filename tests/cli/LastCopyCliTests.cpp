@@ -86,8 +86,7 @@ TEST_F(LastCopyCli, ASecondRunGivesUpOrWaitsForTheActionLock) {
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const Result refused = Cli(KeepUnder("a"));
     EXPECT_EQ(refused.Exit, 4);
-    EXPECT_TRUE(refused.Err.contains(u"another action run is in progress"_s))
-        << refused.Err.toStdString();
+    EXPECT_TRUE(Holds(refused.Err, u"another action run is in progress"_s));
     EXPECT_EQ(FilesIn("t/b"), 3);
 
     QProcess waiting;
@@ -110,14 +109,12 @@ TEST_F(LastCopyCli, RelativeFoldersAndUnknownRulesAreRefused) {
     SaveProfile(u"Rel"_s, relative);
     const Result rel = Cli(Words("run Rel --remove"), tree.Root());
     EXPECT_EQ(rel.Exit, 3);
-    EXPECT_TRUE(rel.Err.contains(u"the folder \"t\" is not a full path"_s))
-        << rel.Err.toStdString();
+    EXPECT_TRUE(Holds(rel.Err, u"the folder \"t\" is not a full path"_s));
 
     SaveProfile(u"Later"_s, Pairs(u"shred"_s));
     const Result later = Cli(Words("run Later --remove"));
     EXPECT_EQ(later.Exit, 3);
-    EXPECT_TRUE(later.Err.contains(u"remove rule \"shred\" is not one this version"_s))
-        << later.Err.toStdString();
+    EXPECT_TRUE(Holds(later.Err, u"remove rule \"shred\" is not one this version"_s));
     EXPECT_EQ(FilesIn("t/b"), 2);
     EXPECT_FALSE(tree.Exists(u"xdg/Trash/files"_s));
 }
@@ -136,7 +133,7 @@ TEST_F(LastCopyCli, AFullDiskForTheRecordsRemovesNothing) {
     filler.close();
     const Result run = Cli(Words("run P --remove -q"));
     EXPECT_EQ(run.Exit, 3) << run.Err.toStdString();
-    EXPECT_TRUE(run.Err.contains(u"No space left on device"_s)) << run.Err.toStdString();
+    EXPECT_TRUE(Holds(run.Err, u"No space left on device"_s));
     EXPECT_EQ(FilesIn("t/a") + FilesIn("t/b"), 20);
 }
 
@@ -163,7 +160,7 @@ TEST_F(LastCopyCli, ASavedReportIsActedOnUnderTheSameChecks) {
 
     const Result run = Cli(Words("run P --remove -q --from-report") << report);
     EXPECT_EQ(run.Exit, 1) << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.contains(tree.Path(u"outside/0"_s))) << run.Out.toStdString();
+    EXPECT_TRUE(Holds(run.Out, tree.Path(u"outside/0"_s)));
     EXPECT_TRUE(tree.Exists(u"outside/0"_s));
     EXPECT_TRUE(QFileInfo::exists(was));
     EXPECT_EQ(Survivors(3), 3);

@@ -11,10 +11,7 @@
 
 using namespace actions_window_testing;
 
-static quint64 InodeOf(const QString& path) {
-    modAPI::FileInfo info;
-    return modAPI::MyStat(path, info) == 1 ? info.Inode : 0;
-}
+using actions_testing::InodeOf;
 
 // The removal is the one the advanced options hold, confirmed there and not saved: here the
 // trash over a profile that says permanent.
@@ -154,7 +151,7 @@ TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveOrNoneWhenCancelled) {
     Window->ToggleTabHead(ProfileTab::RunLog);
     const QString after = Window->RunLog()->TextBox()->toPlainText();
     EXPECT_NE(after, before);
-    EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();
+    EXPECT_TRUE(Holds(after, A[1] + S(" - moved to ") + archive));
 }
 
 TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {

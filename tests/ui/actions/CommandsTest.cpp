@@ -153,7 +153,7 @@ TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAno
     OpenResults();
     auto* why = Find<QLabel>(Window, "lblNoRemoval");
     EXPECT_TRUE(why->isVisible());
-    EXPECT_TRUE(why->text().contains(S("\"shred\""))) << why->text().toStdString();
+    EXPECT_TRUE(Holds(why->text(), S("\"shred\"")));
     const ActionOptionsPages& pages = Adv()->Pages();
     EXPECT_FALSE(pages.lblOtherRule->isHidden());
     for (const QRadioButton* b :
