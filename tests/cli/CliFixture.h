@@ -75,6 +75,12 @@ protected:
     Result Cli(const QStringList& args, const QString& workingFolder = {}) {
         return Launch(u"" ECHOFIND_BIN_DIR "/echofind-cli"_s, args, env, workingFolder);
     }
+    // The same, expecting the exit status; standard error tells why when it differs.
+    Result Cli(int exit, const QStringList& args, const QString& workingFolder = {}) {
+        Result r = Cli(args, workingFolder);
+        EXPECT_EQ(r.Exit, exit) << args.join(u' ').toStdString() << ": " << r.Err.toStdString();
+        return r;
+    }
     // A shell script run with the program as $0 and the arguments as $1...
     Result Sh(const char* script, const QStringList& args) {
         return Launch(u"/bin/sh"_s,

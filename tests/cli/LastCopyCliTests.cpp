@@ -84,8 +84,7 @@ TEST_F(LastCopyCli, ASecondRunGivesUpOrWaitsForTheActionLock) {
     const int held = ::open(QFile::encodeName(home + u"/actions.lock"_s).constData(),
                             O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    const Result refused = Cli(KeepUnder("a"));
-    EXPECT_EQ(refused.Exit, 4);
+    const Result refused = Cli(4, KeepUnder("a"));
     EXPECT_TRUE(Holds(refused.Err, u"another action run is in progress"_s));
     EXPECT_EQ(FilesIn("t/b"), 3);
 
@@ -107,13 +106,11 @@ TEST_F(LastCopyCli, RelativeFoldersAndUnknownRulesAreRefused) {
     ProfileSettings relative = Pairs();
     relative.Folders = {u"t"_s};
     SaveProfile(u"Rel"_s, relative);
-    const Result rel = Cli(Words("run Rel --remove"), tree.Root());
-    EXPECT_EQ(rel.Exit, 3);
+    const Result rel = Cli(3, Words("run Rel --remove"), tree.Root());
     EXPECT_TRUE(Holds(rel.Err, u"the folder \"t\" is not a full path"_s));
 
     SaveProfile(u"Later"_s, Pairs(u"shred"_s));
-    const Result later = Cli(Words("run Later --remove"));
-    EXPECT_EQ(later.Exit, 3);
+    const Result later = Cli(3, Words("run Later --remove"));
     EXPECT_TRUE(Holds(later.Err, u"remove rule \"shred\" is not one this version"_s));
     EXPECT_EQ(FilesIn("t/b"), 2);
     EXPECT_FALSE(tree.Exists(u"xdg/Trash/files"_s));
@@ -131,8 +128,7 @@ TEST_F(LastCopyCli, AFullDiskForTheRecordsRemovesNothing) {
     while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) {
     }
     filler.close();
-    const Result run = Cli(Words("run P --remove -q"));
-    EXPECT_EQ(run.Exit, 3) << run.Err.toStdString();
+    const Result run = Cli(3, Words("run P --remove -q"));
     EXPECT_TRUE(Holds(run.Err, u"No space left on device"_s));
     EXPECT_EQ(FilesIn("t/a") + FilesIn("t/b"), 20);
 }
@@ -158,8 +154,7 @@ TEST_F(LastCopyCli, ASavedReportIsActedOnUnderTheSameChecks) {
     modXML::SetAttribute(files[1], u"location"_s, tree.Path(u"outside/0"_s));
     ASSERT_TRUE(modXML::Save(doc, report));
 
-    const Result run = Cli(Words("run P --remove -q --from-report") << report);
-    EXPECT_EQ(run.Exit, 1) << run.Err.toStdString();
+    const Result run = Cli(1, Words("run P --remove -q --from-report") << report);
     EXPECT_TRUE(Holds(run.Out, tree.Path(u"outside/0"_s)));
     EXPECT_TRUE(tree.Exists(u"outside/0"_s));
     EXPECT_TRUE(QFileInfo::exists(was));

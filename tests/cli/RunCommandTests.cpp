@@ -40,8 +40,7 @@ TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
     p.ExportFormat = u"xml"_s;
     SaveProfile(u"Corpus"_s, p);
 
-    const Result run = Cli(Words("run Corpus --remove --export -q"));
-    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+    const Result run = Cli(0, Words("run Corpus --remove --export -q"));
 
     const QJsonArray groups =
         QJsonDocument::fromJson(tree.Read(u"corpus.manifest.json"_s))[u"groups"].toArray();
@@ -83,8 +82,7 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     EXPECT_EQ(Cli(Words("run Small -q")).Exit, 0);
     EXPECT_TRUE(BothCopies());
 
-    const Result missing = Cli(Words("run Nowhere --remove"));
-    EXPECT_EQ(missing.Exit, 3);
+    const Result missing = Cli(3, Words("run Nowhere --remove"));
     EXPECT_TRUE(Holds(missing.Err, u"Nowhere"_s));
 
     // A report folder that does not exist: the report is missing and the run says so.
@@ -92,8 +90,7 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     p.ExportLocation = tree.Path(u"no-such-folder"_s);
     p.ExportFormat = u"csv"_s;
     SaveProfile(u"Small"_s, p);
-    const Result noReport = Cli(Words("run Small --export -q"));
-    EXPECT_EQ(noReport.Exit, 1);
+    const Result noReport = Cli(1, Words("run Small --export -q"));
     EXPECT_TRUE(Holds(noReport.Err, u"export: the report could not be written"_s));
 
     // A move target that cannot be created: the files stay and the run says so.
@@ -108,8 +105,7 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     p.SingleCopyCreate = true;
     p.SingleCopyFolder = tree.Path(u"blocker/copies"_s);
     SaveProfile(u"Small"_s, p);
-    const Result blocked = Cli(Words("run Small --single-copy -q"));
-    EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
+    const Result blocked = Cli(1, Words("run Small --single-copy -q"));
     EXPECT_TRUE(Holds(blocked.Err, u"single copy: done, 1 errors"_s));
     EXPECT_TRUE(RunLog(u"Small"_s).contains("Error occured while creating single copy"));
 }
@@ -152,8 +148,7 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
         p.DeleteTo = u"permanent"_s;
         SaveProfile(u"Odd"_s, p);
         EXPECT_EQ(Cli(Words("run Odd --remove -q")).Exit, 3);
-        const Result scan = Cli(Words("scan --profile Odd -q"));
-        EXPECT_EQ(scan.Exit, 3) << scan.Err.toStdString();
+        const Result scan = Cli(3, Words("scan --profile Odd -q"));
         EXPECT_TRUE(Holds(scan.Err, c.Detail));
         for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"})
             EXPECT_TRUE(tree.Exists(QString::fromLatin1(name))) << name;
@@ -175,8 +170,7 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
     SaveProfile(u"Guarded"_s, p);
 
     // A mistyped folder would protect nothing: refused before anything is scanned.
-    const Result typo = Cli(Words("run Guarded --remove --protect") << tree.Path(u"data/kep"_s));
-    EXPECT_EQ(typo.Exit, 2);
+    const Result typo = Cli(2, Words("run Guarded --remove --protect") << tree.Path(u"data/kep"_s));
     EXPECT_TRUE(Holds(typo.Err, u"--protect: no folder at"_s));
     EXPECT_EQ(Cli(Words("run Guarded --protect")).Exit, 2);
 
@@ -184,8 +178,7 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
     // keep/a.txt is the kept file, other/ is protected for this run (given relative to
     // the working folder) and zz/ by the profile: nothing may go.
     const Result guarded =
-        Cli(Words("run Guarded --remove --across --protect=other -q"), tree.Path(u"data"_s));
-    EXPECT_EQ(guarded.Exit, 0) << guarded.Err.toStdString();
+        Cli(0, Words("run Guarded --remove --across --protect=other -q"), tree.Path(u"data"_s));
     for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt",
                             "data/keep/b1.txt", "data/keep/b2.txt"})
         EXPECT_TRUE(tree.Exists(QString::fromLatin1(rel))) << rel;
@@ -194,8 +187,7 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
         u"remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors"_s));
 
     // The next run without them: the protection of one run is gone, the profile's stays.
-    const Result plain = Cli(Words("run Guarded --remove -q"));
-    EXPECT_EQ(plain.Exit, 0) << plain.Err.toStdString();
+    const Result plain = Cli(0, Words("run Guarded --remove -q"));
     EXPECT_FALSE(tree.Exists(u"data/other/a.txt"_s) || tree.Exists(u"data/keep/b2.txt"_s));
     EXPECT_TRUE(tree.Exists(u"data/zz/a.txt"_s) && tree.Exists(u"data/keep/a.txt"_s));
     // The profile's run log tells each kept file.
@@ -219,8 +211,7 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
         return info.Inode;
     };
 
-    const Result linked = Cli(Words("run Links --remove -q"));
-    EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
+    const Result linked = Cli(0, Words("run Links --remove -q"));
     EXPECT_TRUE(Holds(
         linked.Err, u"remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors"_s));
     for (const QString& path : copies)
@@ -235,8 +226,7 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
     const quint64 before = inode(there);
     p.Folders = {tree.Path(u"data"_s), other.Root()};
     SaveProfile(u"Links"_s, p);
-    const Result refused = Cli(Words("run Links --remove -q"));
-    EXPECT_EQ(refused.Exit, 1) << refused.Err.toStdString();
+    const Result refused = Cli(1, Words("run Links --remove -q"));
     // The names already linked are one file now, so only the pair across the mount is left.
     EXPECT_TRUE(Holds(
         refused.Err, u"remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors"_s));
