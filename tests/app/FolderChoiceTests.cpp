@@ -35,13 +35,8 @@ TEST(FolderChoice, BuildKeepsItsFolderAnInstallationUsesTheUserDataFolder) {
         {"installed", installed, {}, data, inData, shared, false},
         {"installed, no XDG_DATA_HOME", installed, {}, {}, inHome, shared, false},
         // Another spelling of the same folder gives the same folder, and so the same lock.
-        {"installed, XDG_DATA_HOME spelled otherwise",
-         installed,
-         {},
-         root + u"/./data//"_s,
-         inData,
-         shared,
-         false},
+        {"installed, XDG_DATA_HOME spelled otherwise", installed, QString(), root + u"/./data//"_s,
+         inData, shared, false},
         // The base directory rules ignore a relative data folder.
         {"installed, relative XDG_DATA_HOME", installed, {}, u"rel/data"_s, inHome, shared, false},
         {"installed, ECHOFIND_HOME", installed, elsewhere, data, root + u"elsewhere/app/"_s, shared,

@@ -267,17 +267,14 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"'True'>'TRUE' 'False'>'false' 'crc'>'CRC' 'yes'>'Yes' 'duplicates'>'DUPLICATES' "
          u"'csv'>'CSV'"_s,
          full},
-        {u"golden/profile-full.xml"_s,
-         u"'crc'>'MD5'"_s,
-         QString(full).replace(u"crc"_s, u"md5"_s),
-         {},
-         u"'crc'>'md5'"_s},
+        {u"golden/profile-full.xml"_s, u"'crc'>'MD5'"_s, QString(full).replace(u"crc"_s, u"md5"_s),
+         QString(), u"'crc'>'md5'"_s},
         {u"golden/profile-full.xml"_s, u"'move'>'Move'"_s,
          QString(full).replace(u"move"_s, u"Move"_s) + u" || ?criteria.delto=Move"_s,
          QString(full).replace(u"move"_s, u"Move"_s), u"'move'>'Move'"_s},
         {u"golden/profile-scan-only.xml"_s, u"'True'>'true' 'False'>'FALSE'"_s,
          u"/data;F;name;system,hidden,zerobyte;/;;-;-;-"_s},
-        {u"Default Profile.xml"_s, {}, shipped},
+        {u"Default Profile.xml"_s, QString(), shipped},
         {u"config.xml"_s, u"'crc'>'Crc' 'True'>'tRUE' 'no'>'NO'"_s, shipped},
         // Spelt by hand; a rule without a folder of its own loses a leftover one in the windows.
         {u"<echofind><profileoption><findduplicates name='TRUE' size='False' create='False' "
@@ -285,7 +282,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"<criteria delto='hardlink' folder='/z' deleteemptyfolder='no'/></removeoption>"
          u"<singlecopy><criteria create='no' copy='duplicates'/></singlecopy><export>"
          u"<exportreport doexport='YES' location='/r' format='TEXT'/></export></echofind>"_s,
-         {},
+         QString(),
          u";-;name,content crc;-;/;;hardlink /z;duplicates;export /r text || -criteria.createin"_s,
          u";-;name,content crc;-;/;;hardlink;;export /r text"_s},
         // A value the windows need is missing: they take what came before it.
@@ -293,18 +290,17 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"<findduplicates name='False' size='True' create='False' modify='False' "
          u"content='True'/></profileoption><removeoption><criteria delto='move'/>"
          u"</removeoption></echofind>"_s,
-         {},
+         QString(),
          u"/a;T;size,content;-;/;;move;-;- || -findduplicates.matchtype -criteria.folder "
          u"-criteria.deleteemptyfolder"_s,
          u"-;T;size,content;-;/;;-;-;- || The attribute \"matchtype\" of \"findduplicates\" is "
          u"missing"_s},
         {u"<echofind><singlecopy><criteria create='yes' createin='/c'/></singlecopy></echofind>"_s,
-         {},
-         u";-;-;-;/;;-;create /c;- || -criteria.copy"_s,
+         QString(), u";-;-;-;/;;-;create /c;- || -criteria.copy"_s,
          u";-;-;-;/;;-;create;- || The attribute \"copy\" of \"criteria\" is missing"_s},
-        {u"<echofind/>"_s, {}, u";-;-;-;/;;-;-;-"_s, u"-;-;-;-;/;;-;-;-"_s},
-        {u"<echofind><profileoption>"_s, {}, u"unreadable"_s},
-        {{}, {}, u"missing"_s},
+        {u"<echofind/>"_s, QString(), u";-;-;-;/;;-;-;-"_s, u"-;-;-;-;/;;-;-;-"_s},
+        {u"<echofind><profileoption>"_s, QString(), u"unreadable"_s},
+        {{}, QString(), u"missing"_s},
     };
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString path = app.Tree().Path(u"app/tester/Profile/p.xml"_s);
