@@ -153,7 +153,7 @@ TEST_F(LastCopy, AHardLinkNeverHandsOverOwnerOrPermissions) {
 // The records of the run on a full disk: nothing is removed that is not on record, and a
 // run whose record runs out of room stops at the next file.
 TEST_F(LastCopy, NoRemovalWithoutItsRecord) {
-    testing_support::SmallDisk logs(modCommon::LogPath, "64k");
+    testing_support::PrivateMount logs(modCommon::LogPath, "64k");
     if (logs.Skip())
         GTEST_SKIP() << logs.Skip();
     Use("permanent");

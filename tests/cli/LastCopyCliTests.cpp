@@ -118,7 +118,7 @@ TEST_F(LastCopyCli, RelativeFoldersAndUnknownRulesAreRefused) {
 
 // The application folder on a full disk: not one file goes without its record.
 TEST_F(LastCopyCli, AFullDiskForTheRecordsRemovesNothing) {
-    testing_support::SmallDisk disk(modCommon::LogPath, "16k");
+    testing_support::PrivateMount disk(modCommon::LogPath, "16k");
     if (disk.Skip())
         GTEST_SKIP() << disk.Skip();
     MakePairs(10);
