@@ -115,8 +115,7 @@ TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
         }
 
         // The run log and the report show the name readably.
-        const QByteArray runLog = ReadFile(modCommon::LogPath + u"P.log"_s);
-        EXPECT_TRUE(Holds(runLog, "/d2/caf\\\\xE9.txt"));
+        EXPECT_TRUE(Holds(ReadFile(modCommon::LogPath + u"P.log"_s), "/d2/caf\\\\xE9.txt"));
         ASSERT_EQ(Act(model, u"Export"_s), Outcome::Finished);
         const QStringList report =
             QString::fromUtf8(Tree().Read(u"reports/P.txt"_s)).split(u"\r\n"_s);

@@ -38,15 +38,20 @@ protected:
     EnvVar m_homeVar{"ECHOFIND_HOME", m_home};
 };
 
-// Starts the built program on the given application folder, without a screen.
-void StartProgram(QProcess& program, const QString& home, const QString& runtimeDir = {}) {
+// Starts the built program on the given application folder, without a screen, expects it
+// to refuse to run and gives what it said on standard error.
+QString RefusedStart(const QString& home, const QString& runtimeDir = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"ECHOFIND_HOME"_s, home);
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     if (!runtimeDir.isEmpty())
         env.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir);
+    QProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+    EXPECT_TRUE(program.waitForFinished(20000));
+    EXPECT_NE(program.exitCode(), 0);
+    return QString::fromLocal8Bit(program.readAllStandardError());
 }
 
 } // namespace
@@ -204,11 +209,7 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
     modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
     ASSERT_TRUE(first.TryLock());
-    QProcess second;
-    StartProgram(second, home);
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_NE(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
+    EXPECT_TRUE(Holds(RefusedStart(home), u"Echofind is already open"_s));
     EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{u"config.xml"_s})
         << "a refused start creates no folder and no log";
@@ -250,11 +251,7 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
     if (readOnly.Skip())
         GTEST_SKIP() << readOnly.Skip();
     tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
-    QProcess program;
-    StartProgram(program, app, readOnly.Root());
-    ASSERT_TRUE(program.waitForFinished(20000));
-    EXPECT_NE(program.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    const QString err = RefusedStart(app, readOnly.Root());
     EXPECT_FALSE(err.contains(u"already open"_s)) << err.toStdString();
     EXPECT_TRUE(Holds(err, u"could not create its lock file "_s + readOnly.Root()));
     EXPECT_TRUE(Holds(err, u"(Read-only file system)"_s));

@@ -200,8 +200,7 @@ TEST_F(Trash, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
 TEST_F(Trash, ACrossMountRenameFailsCleanly) {
     // A bind mount is the same device as the home trash, yet the kernel will not rename
     // across it: the attempt must end as a failure with nothing left behind.
-    const QString source = tree().CreateDir(u"real"_s);
-    PrivateMount bound(source);
+    PrivateMount bound(tree().CreateDir(u"real"_s));
     if (bound.Skip())
         GTEST_SKIP() << bound.Skip();
     EXPECT_EQ(modAPI::MyMoveToTrash(WriteFile(bound.Root() + u"/b.txt"_s, "bound")), 3);

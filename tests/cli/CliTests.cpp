@@ -63,8 +63,7 @@ TEST_F(Scan, ExitStatusTellsUsageFromFailure) {
 
     // After "--" every argument is a folder, even one named like an option.
     tree.CreateCopies("same", {"dash/-r/x", "dash/-r/y"});
-    const Result dash = Cli(0, Words("scan -q -- -r"), tree.Path(u"dash"_s));
-    EXPECT_TRUE(Holds(dash.Out, u"-r/x\n"_s));
+    EXPECT_TRUE(Holds(Cli(0, Words("scan -q -- -r"), tree.Path(u"dash"_s)).Out, u"-r/x\n"_s));
 
     // Groups separated by one empty line, kept file first; an unlistable folder is an error.
     tree.CreateCopies("1111", {"g/a/x", "g/b/y"});

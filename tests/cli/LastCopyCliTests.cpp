@@ -84,8 +84,7 @@ TEST_F(LastCopyCli, ASecondRunGivesUpOrWaitsForTheActionLock) {
     const int held = ::open(QFile::encodeName(home + u"/actions.lock"_s).constData(),
                             O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    const Result refused = Cli(4, KeepUnder("a"));
-    EXPECT_TRUE(Holds(refused.Err, u"another action run is in progress"_s));
+    EXPECT_TRUE(Holds(Cli(4, KeepUnder("a")).Err, u"another action run is in progress"_s));
     EXPECT_EQ(FilesIn("t/b"), 3);
 
     QProcess waiting;
@@ -128,8 +127,7 @@ TEST_F(LastCopyCli, AFullDiskForTheRecordsRemovesNothing) {
     while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) {
     }
     filler.close();
-    const Result run = Cli(3, Words("run P --remove -q"));
-    EXPECT_TRUE(Holds(run.Err, u"No space left on device"_s));
+    EXPECT_TRUE(Holds(Cli(3, Words("run P --remove -q")).Err, u"No space left on device"_s));
     EXPECT_EQ(FilesIn("t/a") + FilesIn("t/b"), 20);
 }
 

@@ -148,8 +148,7 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
         p.DeleteTo = u"permanent"_s;
         SaveProfile(u"Odd"_s, p);
         EXPECT_EQ(Cli(Words("run Odd --remove -q")).Exit, 3);
-        const Result scan = Cli(3, Words("scan --profile Odd -q"));
-        EXPECT_TRUE(Holds(scan.Err, c.Detail));
+        EXPECT_TRUE(Holds(Cli(3, Words("scan --profile Odd -q")).Err, c.Detail));
         for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"})
             EXPECT_TRUE(tree.Exists(QString::fromLatin1(name))) << name;
         QFile log(modCommon::AppLogFile);

@@ -185,14 +185,6 @@ protected:
         GroupingPass(list, sink, observer);
         return sink;
     }
-
-    static QStringList Names(const FileList& list) {
-        QStringList names;
-        for (size_t i = 0; i < list.size(); ++i)
-            names << list.FileName(list[i]);
-        names.sort();
-        return names;
-    }
 };
 
 } // namespace engine_test
