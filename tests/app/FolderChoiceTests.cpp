@@ -51,9 +51,9 @@ TEST(FolderChoice, BuildKeepsItsFolderAnInstallationUsesTheUserDataFolder) {
         EnvVar xdg("XDG_DATA_HOME", c.DataHome);
         EnvVar app("ECHOFIND_HOME", c.EchofindHome);
         const modCommon::Folders f = modCommon::ChooseFolders(c.Program);
-        EXPECT_EQ(f.Application, c.Application) << c.Name;
-        EXPECT_EQ(f.Shipped, c.Shipped) << c.Name;
-        EXPECT_EQ(f.Portable, c.Portable) << c.Name;
+        EXPECT_EQ(std::tuple(f.Application, f.Shipped, f.Portable),
+                  std::tuple(c.Application, c.Shipped, c.Portable))
+            << c.Name;
     }
 
     // A build and an installation never share a lock, and so never a catalogue, by accident.

@@ -87,14 +87,8 @@ TEST(RunLog, BracesAndAccentsStayValidRtf) {
     // Unescaped braces must balance or an RTF reader drops the rest of the document.
     int depth = 0;
     for (qsizetype i = 0; i < log.size(); ++i) {
-        if (log[i] == '\\') {
-            ++i;
-            continue;
-        }
-        if (log[i] == '{')
-            ++depth;
-        if (log[i] == '}')
-            --depth;
+        depth += log[i] == '{' ? 1 : log[i] == '}' ? -1 : 0;
+        i += log[i] == '\\'; // what a backslash escapes is no brace
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);

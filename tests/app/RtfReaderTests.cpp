@@ -96,8 +96,7 @@ TEST(RtfReader, ATruncatedLogShowsTheTextWrittenSoFar) {
     for (const char* name : {"runlog_errors.rtf", "runlog_actions.rtf"}) {
         const QByteArray whole = Golden(name);
         const QString full = Text(whole);
-        for (qsizetype cut = 0; cut < whole.size(); ++cut) {
+        for (qsizetype cut = 0; cut < whole.size(); ++cut)
             ASSERT_TRUE(full.startsWith(Text(whole.left(cut)))) << name << " cut at " << cut;
-        }
     }
 }

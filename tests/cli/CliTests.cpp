@@ -250,13 +250,9 @@ TEST_F(Scan, JsonOutputIsOneDocumentThatGivesBackEveryPathAndTheScansValues) {
 // --across keeps the groups that span two of the named folders, a file counting for the
 // deepest named folder that holds it.
 TEST_F(Scan, AcrossKeepsOnlyGroupsThatSpanTheNamedFolders) {
-    for (const auto& [rel, bytes] : {std::pair{"camera/a.jpg", "shot one"},
-                                     {"archive/a.jpg", "shot one"},
-                                     {"camera/b1.jpg", "burst"},
-                                     {"camera/b2.jpg", "burst"},
-                                     {"archive/2020/c.jpg", "nested"},
-                                     {"archive/c.jpg", "nested"}})
-        tree.CreateFile(QString::fromLatin1(rel), bytes);
+    tree.CreateCopies("shot one", {"camera/a.jpg", "archive/a.jpg"});
+    tree.CreateCopies("burst", {"camera/b1.jpg", "camera/b2.jpg"});
+    tree.CreateCopies("nested", {"archive/2020/c.jpg", "archive/c.jpg"});
     const QStringList common = Words("scan -r -q")
                                << tree.Path(u"camera"_s) << tree.Path(u"archive"_s);
     EXPECT_EQ(Cli(common).Out.count(u"\n\n"_s), 2) << "three groups without --across";

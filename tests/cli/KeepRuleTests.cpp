@@ -12,11 +12,10 @@ protected:
     void SetUp() override {
         CliHome::SetUp();
         // Two groups; the folders are named for the files' age.
-        for (const auto& [rel, secs] : {std::pair{"old/a.txt", 1000000000},
-                                        {"new/a.txt", 1700000000},
-                                        {"mid/a.txt", 1500000000},
-                                        {"new/b.bin", 1600000000},
-                                        {"old/b.bin", 1100000000}})
+        for (const auto& [rel, secs] :
+             {std::pair{"old/a.txt", 1000000000}, std::pair{"new/a.txt", 1700000000},
+              std::pair{"mid/a.txt", 1500000000}, std::pair{"new/b.bin", 1600000000},
+              std::pair{"old/b.bin", 1100000000}})
             tree.CreateFile(u"data/"_s + QLatin1String(rel),
                             QByteArrayView(rel).endsWith(".txt") ? "aaaa" : "bbbbbbb", secs);
         ProfileSettings p = ContentProfile({tree.Path(u"data"_s)});
@@ -95,9 +94,8 @@ TEST_F(KeepRule, BadRulesAreRefusedAndTheRestActInTheOrderGiven) {
         {"--mark-name= --remove", "-name"},
         {"--remove --unmark-name", "-name"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_TRUE(Holds(Run(c.Rules, 2).Err, QLatin1String(c.Named)));
-    }
     EXPECT_EQ(Files().size(), 5);
 
     // The later rule has the last word; the groups are listed once, after all the rules.

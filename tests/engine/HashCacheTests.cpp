@@ -148,9 +148,6 @@ protected:
         RecordingSink sink = EngineTest::Scan(scan, folders);
         return {Rel(sink.Paths), sink.Crcs, sink.Md5s, scan.BytesRead().load()};
     }
-    Run ScanFolders(const QString& cache, const QStringList& folders) const {
-        return Scan(u"crc"_s, cache, true, folders);
-    }
 
     // What reading every file gives.
     void ExpectAsRead(const Run& run, const QString& type, const std::string& what) const {
@@ -463,14 +460,14 @@ TEST_F(HashCacheTest, EntriesNotSeenForLongArePrunedOnceADay) {
     Sql(cache, u"UPDATE entry SET seen = %1"_s.arg(old));
     Sql(cache, u"DELETE FROM meta"_s);
     // A run over part of the tree: what it saw stays, what it did not is dropped.
-    ScanFolders(cache, {P(u"big"_s)});
+    Scan(u"crc"_s, cache, true, {P(u"big"_s)});
     EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry"_s), 3);
     EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry WHERE seen = %1"_s.arg(HashCache::Today())),
               3);
     // Pruned today already: entries grown old since wait for tomorrow.
     Scan(u"crc"_s, cache);
     Sql(cache, u"UPDATE entry SET seen = %1"_s.arg(old));
-    ScanFolders(cache, {P(u"big"_s)});
+    Scan(u"crc"_s, cache, true, {P(u"big"_s)});
     EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry"_s), stored);
 }
 
@@ -524,11 +521,11 @@ TEST_F(HashCacheTest, FilesWithoutARealChangeTimeAreAlwaysRead) {
     for (const QString& file : {a, b})
         WriteFile(file, Filled('f', 3000));
     const QStringList folders = {fat.Root(), P(u"d"_s)};
-    ASSERT_EQ(ScanFolders(CacheFile(), folders).Paths.size(), 2u);
+    ASSERT_EQ(Scan(u"crc"_s, CacheFile(), true, folders).Paths.size(), 2u);
     EXPECT_EQ(RewriteKeepingTimes(b, Filled('g', 3000)) / 1'000'000'000, 0)
         << "the whole key looks unchanged";
 
-    const Run run = ScanFolders(CacheFile(), folders);
+    const Run run = Scan(u"crc"_s, CacheFile(), true, folders);
     EXPECT_EQ(run.Paths, Groups({{u"d/a1"_s, u"d/a2"_s}}));
     EXPECT_EQ(run.BytesRead, 2 * 3000) << "the files on FAT, and nothing from the cache's files";
     const QStringList lines = app.AppLogLines().filter(u"Hash cache not used for files on"_s);
