@@ -110,27 +110,20 @@ private:
     bool m_mounted = false;
 };
 
-// A mount of its own for the test: a fresh tmpfs, or a bind mount of a folder. Needs the
-// right to mount; Skip() says when the machine does not give it.
+// A mount of its own for the test, undone with it. Needs the right to mount; Skip() says
+// when the machine does not give it.
 class PrivateMount {
 public:
     // A tmpfs when source is empty (read-only when asked; private, as a runtime folder must
     // be), else a bind mount of source.
-    explicit PrivateMount(const QString& source = {}, bool readOnly = false) {
-        m_mount = m_dir.path() + QStringLiteral("/mnt");
-        QDir().mkpath(m_mount);
-        const QByteArray target = QFile::encodeName(m_mount);
-        const int rc = source.isEmpty() ? ::mount("tmpfs", target.constData(), "tmpfs",
-                                                  readOnly ? MS_RDONLY : 0, "size=8m,mode=0700")
-                                        : ::mount(QFile::encodeName(source).constData(),
-                                                  target.constData(), nullptr, MS_BIND, nullptr);
-        if (rc != 0)
-            m_skip = "this machine does not let the tests mount file systems";
-        else
-            m_mounted = true;
-    }
+    explicit PrivateMount(const QString& source = {}, bool readOnly = false)
+        : PrivateMount({}, source, readOnly ? MS_RDONLY : 0, "size=8m,mode=0700") {}
+    // A small tmpfs mounted over the folder, so that what is written there runs out of room
+    // as on a full disk.
+    PrivateMount(const QString& folder, const char* size)
+        : PrivateMount(folder, {}, 0, QByteArray("size=") + size) {}
     ~PrivateMount() {
-        if (m_mounted)
+        if (!m_skip)
             ::umount2(QFile::encodeName(m_mount).constData(), MNT_DETACH);
     }
     PrivateMount(const PrivateMount&) = delete;
@@ -140,33 +133,20 @@ public:
     QString Root() const { return m_mount; }
 
 private:
-    QTemporaryDir m_dir;
-    QString m_mount;
-    const char* m_skip = nullptr;
-    bool m_mounted = false;
-};
-
-// A small tmpfs mounted over a folder, so that what is written there runs out of room as on
-// a full disk. Needs the right to mount; Skip() says when the machine does not give it.
-class SmallDisk {
-public:
-    SmallDisk(const QString& folder, const char* size) : m_folder(QFile::encodeName(folder)) {
-        QDir().mkpath(folder);
-        const QByteArray options = QByteArray("size=") + size;
-        if (::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) != 0)
+    PrivateMount(const QString& over, const QString& source, unsigned long flags,
+                 const QByteArray& options)
+        : m_mount(over.isEmpty() ? m_dir.path() + QStringLiteral("/mnt") : over) {
+        QDir().mkpath(m_mount);
+        const QByteArray target = QFile::encodeName(m_mount);
+        if ((source.isEmpty()
+                 ? ::mount("tmpfs", target.constData(), "tmpfs", flags, options.constData())
+                 : ::mount(QFile::encodeName(source).constData(), target.constData(), nullptr,
+                           MS_BIND, nullptr)) != 0)
             m_skip = "this machine does not let the tests mount file systems";
     }
-    ~SmallDisk() {
-        if (!m_skip)
-            ::umount2(m_folder.constData(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
 
-    const char* Skip() const { return m_skip; }
-
-private:
-    QByteArray m_folder;
+    QTemporaryDir m_dir;
+    QString m_mount;
     const char* m_skip = nullptr;
 };
 

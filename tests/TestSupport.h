@@ -4,6 +4,7 @@
 // service. Header-only so each layer's test program stays self-contained.
 
 #include "app/MessageService.h"
+#include "app/PathCodec.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "profiles/ProfileDocument.h"
@@ -18,14 +19,61 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <ftw.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <deque>
+#include <ostream>
+
+// Readable failure messages for the Qt texts the tests compare.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testing_support {
+
+// Writes a file by the bytes of its path, so that any name will do, and the folders above it;
+// mtimeSecs 0 keeps the time of writing.
+inline QString WriteFile(const QString& path, const QByteArray& bytes, qint64 mtimeSecs = 0) {
+    const QByteArray name = PathCodec::Encode(path);
+    for (qsizetype at = name.indexOf('/', 1); at > 0; at = name.indexOf('/', at + 1))
+        ::mkdir(name.left(at).constData(), 0777);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    EXPECT_GE(fd, 0) << name.toStdString();
+    EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+    ::close(fd);
+    const struct timespec times[2] = {{time_t(mtimeSecs), 0}, {time_t(mtimeSecs), 0}};
+    EXPECT_TRUE(mtimeSecs == 0 || ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0);
+    return path;
+}
+
+// A file's bytes, by the bytes of its path; "(unreadable)", which no test writes, when there
+// are none to read.
+inline QByteArray ReadFile(const QString& path) {
+    const int fd = ::open(PathCodec::Encode(path).constData(), O_RDONLY);
+    QByteArray data(fd < 0 ? "(unreadable)" : "");
+    char buffer[65536];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        data.append(buffer, n);
+    ::close(fd);
+    return data;
+}
+
+// Whether the text holds the part; a failure shows the whole text.
+template <class Text, class Part>
+::testing::AssertionResult Holds(const Text& text, const Part& part) {
+    return text.contains(part) ? ::testing::AssertionSuccess()
+                               : ::testing::AssertionFailure() << "in: " << text.toStdString();
+}
+
+// A file of the program's golden folder, as it is.
+inline QByteArray Golden(const char* name) {
+    return ReadFile(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));
+}
 
 // Settings that group files of equal size and contents under the folders and their
 // sub-folders: what most tests that scan start from.
@@ -74,15 +122,12 @@ public:
 
     // mtimeSecs 0 keeps the time of writing.
     QString CreateFile(const QString& rel, const QByteArray& bytes, qint64 mtimeSecs = 0) const {
-        const QString p = Path(rel);
-        QDir().mkpath(p.left(p.lastIndexOf(u'/')));
-        QFile f(p);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << p.toStdString();
-        f.write(bytes);
-        f.close();
-        if (mtimeSecs != 0)
-            SetMTime(rel, mtimeSecs);
-        return p;
+        return WriteFile(Path(rel), bytes, mtimeSecs);
+    }
+    // Files of the same bytes, by relative path, in the order given.
+    void CreateCopies(const QByteArray& bytes, std::initializer_list<const char*> rels) const {
+        for (const char* rel : rels)
+            CreateFile(QString::fromUtf8(rel), bytes);
     }
 
     void SetMTime(const QString& rel, qint64 secs) const {
@@ -101,10 +146,7 @@ public:
         return ::lstat(QFile::encodeName(Path(rel)).constData(), &st) == 0;
     }
 
-    QByteArray Read(const QString& rel) const {
-        QFile f(Path(rel));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray Read(const QString& rel) const { return ReadFile(Path(rel)); }
 
 private:
     QTemporaryDir m_dir;

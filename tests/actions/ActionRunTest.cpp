@@ -106,8 +106,8 @@ TEST_F(Run, SingleCopiesOfTheKeptFilesKeepTheirWholePathAndReplaceOlderOnes) {
     const QString root = Tree().Path(u"single/P"_s);
     const QString older = Tree().CreateFile(u"single/P"_s + a[0], "an older copy");
     ASSERT_EQ(Act(u"SingleCopy"_s), Outcome::Finished);
-    EXPECT_EQ(Contents(older), QByteArray("aaaa"));
-    EXPECT_EQ(Contents(root + b[0]), QByteArray("bb"));
+    EXPECT_EQ(ReadFile(older), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(root + b[0]), QByteArray("bb"));
     EXPECT_FALSE(QFile::exists(root + a[1]));
     EXPECT_EQ(progress.Texts.size(), 4); // two kept files, no group row
     EXPECT_EQ(ActionLines(), QStringList{u"finished"_s});
@@ -121,8 +121,8 @@ TEST_F(Run, ASingleCopyThatCannotBeMadeIsAFailure) {
     EXPECT_EQ(ActionLines(), (QStringList{Said(a[0], failed), Said(b[0], failed), u"finished"_s}));
     EXPECT_EQ(Errors(), 2);
     const QString log = app.AppLogLines().join(u'\n');
-    EXPECT_TRUE(log.contains(u"modAPI.MyMakeSureDirectoryPathExists"_s)) << log.toStdString();
-    EXPECT_TRUE(log.contains(u"modAPI.MyCopyFile Error number: 2 "_s)) << log.toStdString();
+    EXPECT_TRUE(Holds(log, u"modAPI.MyMakeSureDirectoryPathExists"_s));
+    EXPECT_TRUE(Holds(log, u"modAPI.MyCopyFile Error number: 2 "_s));
 
     testing_support::PrivateMount readOnly({}, true);
     if (readOnly.Skip())
@@ -198,7 +198,7 @@ TEST_P(Changed, AFileWithAnotherTimeOrWithoutItsKeptCopyIsSkipped) {
     // A kept copy whose size changed no longer counts either.
     Tree().CreateFile(u"d1/b.txt"_s, "grown");
     ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
-    EXPECT_EQ(Contents(b[1]), QByteArray("bb"));
+    EXPECT_EQ(ReadFile(b[1]), QByteArray("bb"));
 }
 
 TEST_P(Changed, AFileReplacedBehindTheScansBackIsLeftAlone) {

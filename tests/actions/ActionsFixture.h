@@ -40,15 +40,9 @@ struct ActionSettings {
     QStringList Protected;
 };
 
-inline QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-// A file of the golden folder, as it is.
-inline QByteArray Golden(const char* name) {
-    return Contents(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));
-}
+using testing_support::Golden;
+using testing_support::Holds;
+using testing_support::ReadFile;
 
 // As the program writes its XML reports: UTF-16 with a byte-order mark.
 inline QByteArray Utf16(const QString& text) {
@@ -81,11 +75,11 @@ inline QStringList ZipEntries(const QString& archive) {
 inline void Rewrite(const QString& path, const QByteArray& bytes = {}, bool inPlace = true) {
     modAPI::FileInfo before;
     ASSERT_EQ(modAPI::MyStat(path, before), 1);
-    QByteArray all = Contents(path);
+    QByteArray all = ReadFile(path);
     all.replace(0, bytes.size(), bytes);
     QThread::msleep(30); // file times come from a coarse clock: let it pass the scan's
     const QByteArray written = QFile::encodeName(inPlace ? path : path + QStringLiteral(".new"));
-    {
+    { // through Qt's buffer: fusefat fails a write over a file that it carries out all the same
         QFile f(QFile::decodeName(written));
         ASSERT_TRUE(f.open(inPlace ? QIODevice::ReadWrite : QIODevice::WriteOnly));
         f.write(all);
@@ -122,6 +116,23 @@ inline QString RowFlags(const ResultsModel& model) {
     for (qint64 r = 1; r <= model.RowCount(); ++r)
         flags += model.IsRed(r) ? u'r' : model.IsStruck(r) ? u's' : u'.';
     return flags;
+}
+
+// Every cell of every row, and which are struck, to compare two results whole.
+inline std::string Dump(const ResultsModel& m) {
+    QStringList rows;
+    for (qint64 r = 1; r <= m.RowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < ResultsModel::ColumnCount; ++c)
+            cells << m.Text(r, c);
+        rows << cells.join(u'|') + (m.IsStruck(r) ? QStringLiteral(" struck") : QString());
+    }
+    return rows.join(u'\n').toStdString();
+}
+
+inline quint64 InodeOf(const QString& path) {
+    modAPI::FileInfo info;
+    return modAPI::MyStat(path, info) == 1 ? info.Inode : 0;
 }
 
 // Marks per group: '.' unmarked, 'X' marked, '|' between groups.

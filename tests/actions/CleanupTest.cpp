@@ -40,7 +40,7 @@ TEST_F(Cleanup, TrashAndPermanentDeleteLogEachOutcome) {
     const QString a = Tree().CreateFile(u"d/a.txt"_s, "aaa");
     cleanup.DeleteFile(a);
     EXPECT_FALSE(Tree().Exists(u"d/a.txt"_s));
-    EXPECT_EQ(Contents(TrashFiles() + u"a.txt"_s), QByteArray("aaa"));
+    EXPECT_EQ(ReadFile(TrashFiles() + u"a.txt"_s), QByteArray("aaa"));
 
     // A trash that cannot take the file is a failure, never a deletion or a makeshift trash.
     BreakTrash();
@@ -84,7 +84,7 @@ TEST_F(Cleanup, ARemovalItCannotDoLeavesTheFile) {
         cleanup.DeleteEmptyFolder = true;
         const QString a = Tree().CreateFile(u"d/a.txt"_s, "only copy");
         ASSERT_EQ(cleanup.DeleteFile(a), 1);
-        EXPECT_EQ(Contents(a), QByteArray("only copy"));
+        EXPECT_EQ(ReadFile(a), QByteArray("only copy"));
         EXPECT_FALSE(QDir(TrashFiles()).exists() && !QDir(TrashFiles()).isEmpty());
         EXPECT_EQ(ActionLines(), QStringList{Said(a, c.Line)});
         EXPECT_EQ(Errors(), 1);
@@ -104,9 +104,9 @@ TEST_F(Cleanup, MoveKeepsTheWholePathUnderTheTargetAndNeverReplacesWhatIsThere) 
     EXPECT_FALSE(Tree().Exists(u"src/a.txt"_s));
     const QString second = destination.chopped(4) + u" (2).txt"_s;
     const QString third = destination.chopped(4) + u" (3).txt"_s;
-    EXPECT_EQ(Contents(destination), QByteArray("new"));
-    EXPECT_EQ(Contents(second), QByteArray("newer"));
-    EXPECT_EQ(Contents(third), QByteArray("newest"));
+    EXPECT_EQ(ReadFile(destination), QByteArray("new"));
+    EXPECT_EQ(ReadFile(second), QByteArray("newer"));
+    EXPECT_EQ(ReadFile(third), QByteArray("newest"));
     const QString taken = Said(destination, u"Kept: a file of that name was already in the move "
                                             u"folder; the new one was given a name of its own"_s);
     const QString moved = Said(a, u"moved to "_s);
@@ -122,7 +122,7 @@ TEST_F(Cleanup, AFailedMoveRemovesNothing) {
     const QString gone = Tree().Path(u"src/gone.txt"_s);
     const QString earlier = Tree().CreateFile(u"keep"_s + gone, "moved earlier");
     cleanup.DeleteFile(gone);
-    EXPECT_EQ(Contents(earlier), QByteArray("moved earlier"));
+    EXPECT_EQ(ReadFile(earlier), QByteArray("moved earlier"));
 
     // Onto itself: an empty target folder, or a hard link at the destination.
     const QString a = Tree().CreateFile(u"src/a.txt"_s, "only copy");

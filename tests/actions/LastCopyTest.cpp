@@ -70,8 +70,8 @@ TEST_P(EveryRemoval, AFolderSwappedAfterTheScanLeadsNowhereElse) {
 
     ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     EXPECT_EQ(Flags(), u"..rr..r"_s);
-    EXPECT_EQ(Contents(outside), QByteArray("aaaa"));
-    EXPECT_EQ(Contents(Tree().Path(u"d3/a.txt"_s)), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(outside), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(Tree().Path(u"d3/a.txt"_s)), QByteArray("aaaa"));
     EXPECT_EQ(QDir(Tree().Path(u"outside"_s)).entryList(QDir::Files | QDir::Hidden),
               QStringList{u"a.txt"_s});
     const QString skipped = ActionRun::SkippedText;
@@ -104,12 +104,8 @@ TEST_F(LastCopy, OnFatAFileRewrittenInPlaceIsComparedNotTrusted) {
     Use("permanent");
     const QString kept = fat.Root() + u"/kept.bin"_s;
     const QString copy = fat.Root() + u"/sub/copy.bin"_s;
-    for (const QString& path : {kept, copy}) {
-        QDir().mkpath(path.section(u'/', 0, -2));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(5000, 'k'));
-    }
+    for (const QString& path : {kept, copy})
+        testing_support::WriteFile(path, QByteArray(5000, 'k'));
     AddScannedGroup(model, {kept, copy});
     Rewrite(copy, "only copy of this");
 
@@ -157,7 +153,7 @@ TEST_F(LastCopy, AHardLinkNeverHandsOverOwnerOrPermissions) {
 // The records of the run on a full disk: nothing is removed that is not on record, and a
 // run whose record runs out of room stops at the next file.
 TEST_F(LastCopy, NoRemovalWithoutItsRecord) {
-    testing_support::SmallDisk logs(modCommon::LogPath, "64k");
+    testing_support::PrivateMount logs(modCommon::LogPath, "64k");
     if (logs.Skip())
         GTEST_SKIP() << logs.Skip();
     Use("permanent");
@@ -236,13 +232,11 @@ TEST_F(LastCopy, AMoveAcrossFileSystemsCopiesWholeBeforeTheFileGoes) {
         GTEST_SKIP() << other.Skip();
     Start("move", other.Root());
     // An earlier copy of the same path is in the move folder already.
-    const QString earlier = other.Root() + a[1];
-    QDir().mkpath(earlier.section(u'/', 0, -2));
-    QFile(earlier).open(QIODevice::WriteOnly);
+    const QString earlier = testing_support::WriteFile(other.Root() + a[1], {});
     ASSERT_EQ(Act(u"DeleteAll"_s), Outcome::Finished);
     EXPECT_EQ(Flags(), u"..ss..s"_s);
-    EXPECT_EQ(Contents(earlier), QByteArray());
-    EXPECT_EQ(Contents(earlier.chopped(4) + u" (2).txt"_s), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(earlier), QByteArray());
+    EXPECT_EQ(ReadFile(earlier.chopped(4) + u" (2).txt"_s), QByteArray("aaaa"));
     EXPECT_EQ(QFileInfo(other.Root() + a[2]).lastModified().toSecsSinceEpoch(), 1700000000);
     EXPECT_FALSE(QFile::exists(a[1]) || QFile::exists(a[2]) || QFile::exists(b[1]));
     EXPECT_TRUE(QDir(earlier.section(u'/', 0, -2))

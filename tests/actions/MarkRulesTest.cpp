@@ -4,19 +4,14 @@
 
 #include <QRegularExpression>
 
-#include <ostream>
 #include <vector>
-
-// Marks read as text when a case fails.
-static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
 using namespace Qt::StringLiterals;
 using actions_testing::Marks;
 using MarkRules::Rule;
+using enum MarkRules::Rule;
 
 // Fills the model as a scan does (first file of a group unmarked), then applies the
 // starting marks, which may be any the clicks and actions can leave, as Marks() prints
@@ -70,6 +65,11 @@ MarkRules::Request Pattern(Rule rule, const char* pattern, QStringList prot = {}
 
 const QStringList Prot{u"/prot"_s};
 
+// Marked files and their bytes, as "files/bytes".
+QString Totals(const ResultsModel::MarkTotals& t) {
+    return u"%1/%2"_s.arg(t.Files).arg(t.Bytes);
+}
+
 // Fills a model with each case's groups and marks, applies its rule and compares the marks.
 void Check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
@@ -84,74 +84,69 @@ void Check(const std::vector<Case>& cases) {
 
 TEST(MarkRules, EachRuleMarksAsItSaysAroundRemovedAndProtectedFiles) {
     Check({
-        {"newest", "/a/x@100 /b/x@300 /c/x@200", "", Ask(Rule::KeepNewest), "X.X"},
-        {"oldest", "/a/x@300 /b/x@300 /c/x@100", "", Ask(Rule::KeepOldest), "XX."},
-        {"newest tie: the first of the newest", "/a/x@100 /b/x@300 /c/x@300", "",
-         Ask(Rule::KeepNewest), "X.X"},
-        {"newest re-marks what clicks left", "/a/x@300 /b/x@100 /c/x@200", "..X",
-         Ask(Rule::KeepNewest), ".XX"},
-        {"shortest", "/aa/bb/x /a/x /cc/x", "", Ask(Rule::KeepShortestPath), "X.X"},
-        {"longest", "/a/x /cc/x /aa/bb/x", "", Ask(Rule::KeepLongestPath), "XX."},
+        {"newest", "/a/x@100 /b/x@300 /c/x@200", "", Ask(KeepNewest), "X.X"},
+        {"oldest", "/a/x@300 /b/x@300 /c/x@100", "", Ask(KeepOldest), "XX."},
+        {"newest tie: the first of the newest", "/a/x@100 /b/x@300 /c/x@300", "", Ask(KeepNewest),
+         "X.X"},
+        {"newest re-marks what clicks left", "/a/x@300 /b/x@100 /c/x@200", "..X", Ask(KeepNewest),
+         ".XX"},
+        {"shortest", "/aa/bb/x /a/x /cc/x", "", Ask(KeepShortestPath), "X.X"},
+        {"longest", "/a/x /cc/x /aa/bb/x", "", Ask(KeepLongestPath), "XX."},
         // Six characters against five that take seven bytes: the reader's length counts.
-        {"shortest counts characters", "/abc/x /\xc3\xa9\xc3\xa9/x", "",
-         Ask(Rule::KeepShortestPath), "X."},
-        {"longest tie: the first", "/ab/x /cd/x", "X.", Ask(Rule::KeepLongestPath), ".X"},
+        {"shortest counts characters", "/abc/x /\xc3\xa9\xc3\xa9/x", "", Ask(KeepShortestPath),
+         "X."},
+        {"longest tie: the first", "/ab/x /cd/x", "X.", Ask(KeepLongestPath), ".X"},
         {"first under a folder", "/a/x /keep/1/x /keep/2/x | /a/y /b/y", ".X.|X.",
-         Ask(Rule::KeepFirstUnder, "/keep"), "X.X|X."},
+         Ask(KeepFirstUnder, "/keep"), "X.X|X."},
         {"first under is exact about names", "/keepers/x /keep/x", "",
-         Ask(Rule::KeepFirstUnder, "/keep/"), "X."},
+         Ask(KeepFirstUnder, "/keep/"), "X."},
         {"every group at once", "/a/x@1 /b/x@2 | /a/y@5 /b/y@4 | /a/z@7 /b/z@9", "",
-         Ask(Rule::KeepNewest), "X.|.X|X."},
+         Ask(KeepNewest), "X.|.X|X."},
 
-        {"mark under a folder", "/a/x /d/x /b/x", "..X", Ask(Rule::MarkUnder, "/d"), ".XX"},
-        {"unmark under a folder", "/a/x /d/x /d/e/x", "", Ask(Rule::UnmarkUnder, "/d"), "..."},
-        {"mark never takes the last copy", "/a/x /d/x", "", Ask(Rule::MarkUnder, "/a"), ".X", 1},
+        {"mark under a folder", "/a/x /d/x /b/x", "..X", Ask(MarkUnder, "/d"), ".XX"},
+        {"unmark under a folder", "/a/x /d/x /d/e/x", "", Ask(UnmarkUnder, "/d"), "..."},
+        {"mark never takes the last copy", "/a/x /d/x", "", Ask(MarkUnder, "/a"), ".X", 1},
         {"all under the folder: the first stays", "/d/a/x /d/b/x /d/c/x", "...",
-         Ask(Rule::MarkUnder, "/d"), ".XX", 1},
+         Ask(MarkUnder, "/d"), ".XX", 1},
         {"all under the folder: the one unmarked before stays", "/d/a/x /d/b/x /d/c/x", "X.X",
-         Ask(Rule::MarkUnder, "/d"), "X.X", 1},
-        {"mark leaves groups without such files alone", "/a/x /b/x", "..",
-         Ask(Rule::MarkUnder, "/d"), ".."},
-        {"mark matching names, any case", "/a/p.JPG /b/p.JPG | /a/q.png /b/q.png", "..|..",
-         Pattern(Rule::MarkMatching, " *.jpg "), ".X|..", 1},
-        {"unmark matching names", "/a/x1 /b/x2 /c/y", "", Pattern(Rule::UnmarkMatching, "x?"),
-         "..X"},
-        {"an empty pattern names nothing", "/a/x /b/x", "..", Pattern(Rule::MarkMatching, "  "),
+         Ask(MarkUnder, "/d"), "X.X", 1},
+        {"mark leaves groups without such files alone", "/a/x /b/x", "..", Ask(MarkUnder, "/d"),
          ".."},
+        {"mark matching names, any case", "/a/p.JPG /b/p.JPG | /a/q.png /b/q.png", "..|..",
+         Pattern(MarkMatching, " *.jpg "), ".X|..", 1},
+        {"unmark matching names", "/a/x1 /b/x2 /c/y", "", Pattern(UnmarkMatching, "x?"), "..X"},
+        {"an empty pattern names nothing", "/a/x /b/x", "..", Pattern(MarkMatching, "  "), ".."},
 
         // Removed files keep their mark and are never the kept copy.
-        {"the newest was removed", "/a/x@900+s /b/x@500 /c/x@100", "XX.", Ask(Rule::KeepNewest),
-         "X.X"},
-        {"the oldest was removed", "/a/x@100+s /b/x@500 /c/x@300", "X.X", Ask(Rule::KeepOldest),
-         "XX."},
+        {"the newest was removed", "/a/x@900+s /b/x@500 /c/x@100", "XX.", Ask(KeepNewest), "X.X"},
+        {"the oldest was removed", "/a/x@100+s /b/x@500 /c/x@300", "X.X", Ask(KeepOldest), "XX."},
         // A list read back may hold a removed file without a mark: it stays so, and is
         // not the copy that keeps the group.
         {"an unmarked removed file is no kept copy", "/d/x@1+s /d/y /e/x", ".X.",
-         Ask(Rule::MarkUnder, "/e"), ".X.", 1},
-        {"unmark passes removed files", "/d/x@1+s /d/y", "XX", Ask(Rule::UnmarkUnder, "/d"), "X."},
-        {"a group all removed stays as it is", "/a/x@1+s /b/x@2+s", "XX", Ask(Rule::KeepNewest),
-         "XX"},
+         Ask(MarkUnder, "/e"), ".X.", 1},
+        {"unmark passes removed files", "/d/x@1+s /d/y", "XX", Ask(UnmarkUnder, "/d"), "X."},
+        {"a group all removed stays as it is", "/a/x@1+s /b/x@2+s", "XX", Ask(KeepNewest), "XX"},
         {"a red file is kept only when nothing else is left",
-         "/a/x@900+r /b/x@100 | /a/y@900+r /b/y@100+s", ".X|XX", Ask(Rule::KeepNewest), "X.|.X"},
+         "/a/x@900+r /b/x@100 | /a/y@900+r /b/y@100+s", ".X|XX", Ask(KeepNewest), "X.|.X"},
 
         // A file under a protected folder is the one kept.
         {"newest gives way to protected", "/a/x@900 /prot/x@100 /b/x@500", "",
-         Ask(Rule::KeepNewest, "", Prot), "X.X"},
+         Ask(KeepNewest, "", Prot), "X.X"},
         {"shortest gives way to protected", "/a/x /prot/deep/x", "",
-         Ask(Rule::KeepShortestPath, "", Prot), "X."},
+         Ask(KeepShortestPath, "", Prot), "X."},
         {"between two protected the rule decides", "/prot/1/x@100 /prot/2/x@900 /a/x@950", "",
-         Ask(Rule::KeepNewest, "", Prot), "X.X"},
+         Ask(KeepNewest, "", Prot), "X.X"},
         {"a removed protected file is not kept", "/prot/x@900+s /a/x@100", "XX",
-         Ask(Rule::KeepNewest, "", Prot), "X."},
+         Ask(KeepNewest, "", Prot), "X."},
         // The person named the folder to keep; a protected copy is never removed anyway.
         {"first under: the chosen folder before protected", "/prot/x /keep/x", "",
-         Ask(Rule::KeepFirstUnder, "/keep", Prot), "X."},
+         Ask(KeepFirstUnder, "/keep", Prot), "X."},
         // Marking everything under a folder that holds the only other copy: the copy that
         // stays unmarked is the protected one, where the later removal would skip it.
         {"the last copy left is the protected one", "/d/a/x /d/prot/x", "..",
-         Ask(Rule::MarkUnder, "/d", {u"/d/prot"_s}), "X.", 1},
+         Ask(MarkUnder, "/d", {u"/d/prot"_s}), "X.", 1},
         {"protected before the one unmarked earlier", "/d/x /prot/d/x", ".X",
-         Pattern(Rule::MarkMatching, "x", Prot), "X.", 1},
+         Pattern(MarkMatching, "x", Prot), "X.", 1},
     });
 }
 
@@ -162,13 +157,13 @@ TEST(MarkRules, AgeComesFromTheScanAndFromTheShownTimeOtherwise) {
     m.AddHeader(u"x"_s);
     m.AddRow(true, {u"x"_s, u"/a/x"_s, QString(), u"2026-10-25 02:30:00"_s, 1}, {1, 1, 1, 1000});
     m.AddRow(false, {u"x"_s, u"/b/x"_s, QString(), u"2026-10-25 02:10:00"_s, 1}, {1, 2, 1, 4000});
-    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    MarkRules::Apply(m, Ask(KeepNewest));
     EXPECT_EQ(Marks(m), u"X."_s);
 
     Fill(m, "/a/x@1800000000 /b/x@1700000000 /c/x@1750000000", "", false);
-    MarkRules::Apply(m, Ask(Rule::KeepOldest));
+    MarkRules::Apply(m, Ask(KeepOldest));
     EXPECT_EQ(Marks(m), u"X.X"_s);
-    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    MarkRules::Apply(m, Ask(KeepNewest));
     EXPECT_EQ(Marks(m), u".XX"_s);
 }
 
@@ -194,38 +189,32 @@ TEST(MarkRules, RangeMarkingKeepsACopyPerGroupAndPassesCollapsedRows) {
 TEST(MarkRules, TotalsFollowEveryChangeAndViewsHearOnce) {
     ResultsModel m;
     Fill(m, "/a/x@1#1000 /b/x@2#1000 /c/x@3#1000 | /a/y@1#7 /b/y@2#5");
-    EXPECT_EQ(m.Marks().Files, 3);
-    EXPECT_EQ(m.Marks().Bytes, 2005);
+    EXPECT_EQ(Totals(m.Marks()), u"3/2005"_s);
 
     int marksChanged = 0, dataChanged = 0;
     QObject::connect(&m, &ResultsModel::MarksChanged, [&] { ++marksChanged; });
     QObject::connect(&m, &QAbstractItemModel::dataChanged, [&] { ++dataChanged; });
     // Name-only groups differ in size: keeping the newest frees another amount.
-    const MarkRules::Outcome out = MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    const MarkRules::Outcome out = MarkRules::Apply(m, Ask(KeepNewest));
     EXPECT_EQ(Marks(m), u"XX.|X."_s);
-    EXPECT_EQ(out.Groups, 2);
-    EXPECT_EQ(out.Changed, 4);
-    EXPECT_EQ(out.Marked.Files, 3);
-    EXPECT_EQ(out.Marked.Bytes, 2007);
-    EXPECT_EQ(marksChanged, 1);
-    EXPECT_EQ(dataChanged, 1);
+    EXPECT_EQ(std::tuple(out.Groups, out.Changed, Totals(out.Marked)),
+              std::tuple(2, 4, u"3/2007"_s));
+    EXPECT_EQ(std::pair(marksChanged, dataChanged), std::pair(1, 1));
 
     // A file an action removed frees nothing more; a click counts at once.
     m.SetFlag(2, ResultsModel::FlagStruck, true);
     EXPECT_EQ(m.Marks().Bytes, 1007);
     testing_support::ScriptedMessages messages;
     m.Click(6, 1, messages);
-    EXPECT_EQ(m.Marks().Files, 1);
-    EXPECT_EQ(m.Marks().Bytes, 1000);
+    EXPECT_EQ(Totals(m.Marks()), u"1/1000"_s);
     EXPECT_EQ(marksChanged, 3);
 
     // A rule that changes nothing says nothing.
-    MarkRules::Apply(m, Ask(Rule::KeepNewest));
-    MarkRules::Apply(m, Ask(Rule::KeepNewest));
+    MarkRules::Apply(m, Ask(KeepNewest));
+    MarkRules::Apply(m, Ask(KeepNewest));
     EXPECT_EQ(dataChanged, 4); // the flag, the click and the first re-marking
     m.ClearRecs();
-    EXPECT_EQ(m.Marks().Files, 0);
-    EXPECT_EQ(m.Marks().Bytes, 0);
+    EXPECT_EQ(Totals(m.Marks()), u"0/0"_s);
 }
 
 TEST(MarkRules, TotalsReadAsPeopleCountThem) {
@@ -253,20 +242,20 @@ TEST(MarkRules, KeepRulesByTheirCommandLineNames) {
         Rule What;
         QString Folder;
     } cases[] = {
-        {"newest", true, Rule::KeepNewest, {}},
-        {"oldest", true, Rule::KeepOldest, {}},
-        {"shortest", true, Rule::KeepShortestPath, {}},
-        {"longest", true, Rule::KeepLongestPath, {}},
-        {"first-under:/media/card/", true, Rule::KeepFirstUnder, u"/media/card"_s},
-        {"first-under:/", true, Rule::KeepFirstUnder, u"/"_s},
-        {"first-under:pics ", true, Rule::KeepFirstUnder, here + u"pics "_s},
+        {"newest", true, KeepNewest, {}},
+        {"oldest", true, KeepOldest, {}},
+        {"shortest", true, KeepShortestPath, {}},
+        {"longest", true, KeepLongestPath, {}},
+        {"first-under:/media/card/", true, KeepFirstUnder, u"/media/card"_s},
+        {"first-under:/", true, KeepFirstUnder, u"/"_s},
+        {"first-under:pics ", true, KeepFirstUnder, here + u"pics "_s},
         // Written as the listing writes paths, or the folder would match no file.
-        {"first-under:./pics/../docs//a/.", true, Rule::KeepFirstUnder, here + u"docs/a"_s},
-        {"first-under:/media/../../card", true, Rule::KeepFirstUnder, u"/card"_s},
-        {"first-under:/media/..", true, Rule::KeepFirstUnder, u"/"_s},
-        {"first-under:", false, Rule::KeepNewest, {}},
-        {"Newest", false, Rule::KeepNewest, {}},
-        {"first", false, Rule::KeepNewest, {}},
+        {"first-under:./pics/../docs//a/.", true, KeepFirstUnder, here + u"docs/a"_s},
+        {"first-under:/media/../../card", true, KeepFirstUnder, u"/card"_s},
+        {"first-under:/media/..", true, KeepFirstUnder, u"/"_s},
+        {"first-under:", false, KeepNewest, {}},
+        {"Newest", false, KeepNewest, {}},
+        {"first", false, KeepNewest, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);

@@ -22,14 +22,8 @@ protected:
     void Scan() {
         model.ClearRecs();
         root = QFile::encodeName(Tree().Root()) + "tree";
-        for (const QByteArray& rel : {Acute1, Acute2, Grave1, Grave2}) {
-            ::mkdir(root.constData(), 0755);
-            ::mkdir((root + rel.left(3)).constData(), 0755);
-            const int fd = ::open((root + rel).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ASSERT_GE(fd, 0) << (root + rel).constData();
-            ASSERT_EQ(::write(fd, "same bytes", 10), 10);
-            ::close(fd);
-        }
+        for (const QByteArray& rel : {Acute1, Acute2, Grave1, Grave2})
+            testing_support::WriteFile(PathCodec::Decode(root + rel), "same bytes");
         clsFindFile scan;
         scan.IncludeSubFolder = true;
         scan.MatchName = true;
@@ -121,8 +115,7 @@ TEST_F(RawNames, EachRemoveRuleActsOnExactlyTheMarkedFile) {
         }
 
         // The run log and the report show the name readably.
-        const QByteArray runLog = Contents(modCommon::LogPath + u"P.log"_s);
-        EXPECT_TRUE(runLog.contains("/d2/caf\\\\xE9.txt")) << runLog.constData();
+        EXPECT_TRUE(Holds(ReadFile(modCommon::LogPath + u"P.log"_s), "/d2/caf\\\\xE9.txt"));
         ASSERT_EQ(Act(model, u"Export"_s), Outcome::Finished);
         const QStringList report =
             QString::fromUtf8(Tree().Read(u"reports/P.txt"_s)).split(u"\r\n"_s);

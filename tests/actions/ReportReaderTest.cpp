@@ -31,21 +31,7 @@ protected:
     }
     QString ReportPath() const { return Tree().Path(u"reports/P.xml"_s); }
     void WriteReport(const QByteArray& bytes) const {
-        QFile f(ReportPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-
-    // Every cell, mark and strike of every row, to compare two results whole.
-    static std::string Dump(const ResultsModel& m) {
-        QStringList rows;
-        for (qint64 r = 1; r <= m.RowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < ResultsModel::ColumnCount; ++c)
-                cells << m.Text(r, c);
-            rows << cells.join(u'|') + (m.IsStruck(r) ? u" struck"_s : QString());
-        }
-        return rows.join(u'\n').toStdString();
+        testing_support::WriteFile(ReportPath(), bytes);
     }
 };
 
@@ -150,8 +136,7 @@ TEST_F(Reopen, AnythingButAWellFormedReportIsRefusedWithItsReason) {
         WriteReport(c.Document);
         XmlReportReader reader;
         EXPECT_FALSE(reader.Read(ReportPath()));
-        EXPECT_TRUE(reader.Error().contains(QLatin1String(c.Reason)))
-            << reader.Error().toStdString();
+        EXPECT_TRUE(Holds(reader.Error(), QLatin1String(c.Reason)));
         EXPECT_TRUE(reader.Groups().empty());
     }
     XmlReportReader missing;
@@ -233,7 +218,7 @@ TEST_F(Reopen, RowsOutsideTheProfilesFoldersAreNeverTouched) {
     m.UpdateHeadTotal(header, 24);
     ASSERT_EQ(ActionsTest::Act(m, u"DeleteAll"_s), Outcome::Finished);
     EXPECT_EQ(RowFlags(m).toStdString(), "..ssrrr");
-    EXPECT_EQ(Contents(outside), QByteArray("aaaa"));
+    EXPECT_EQ(ReadFile(outside), QByteArray("aaaa"));
     EXPECT_EQ(ActionLines().mid(2, 3), (QStringList{Said(outside, ActionRun::OutsideText),
                                                     Said(detour, ActionRun::OutsideText),
                                                     Said(throughLink, ActionRun::SkippedText)}));

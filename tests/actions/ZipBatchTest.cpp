@@ -21,13 +21,6 @@ QByteArray EntryData(const QString& archive, const QString& entry) {
     return data;
 }
 
-std::vector<cls7z::Item> Items(const QStringList& paths) {
-    std::vector<cls7z::Item> items;
-    for (const QString& p : paths)
-        items.push_back({p, {}, {}});
-    return items;
-}
-
 QStringList Paths(const std::vector<cls7z::Item>& items) {
     QStringList paths;
     for (const cls7z::Item& item : items)
@@ -39,7 +32,10 @@ class ZipBatch : public ActionsTest {
 protected:
     QString Archive() const { return Tree().Path(u"zips/P.zip"_s); }
     int Write(const QStringList& paths) {
-        return cls7z().ArchiveAll(Tree().Path(u"zips/P"_s), Items(paths), batch);
+        std::vector<cls7z::Item> items;
+        for (const QString& p : paths)
+            items.push_back({p, {}, {}});
+        return cls7z().ArchiveAll(Tree().Path(u"zips/P"_s), items, batch);
     }
     QString File(const char* rel, const char* data) const {
         return Tree().CreateFile(QString::fromLatin1(rel), data, 1700000000);

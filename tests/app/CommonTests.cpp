@@ -9,8 +9,6 @@
 
 #include <QProcess>
 
-#include <cstdio>
-
 using namespace testing_support;
 using namespace Qt::StringLiterals;
 
@@ -21,8 +19,7 @@ namespace {
 class InitAppTest : public ::testing::Test {
 protected:
     void ShipDataFiles() {
-        tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
-        tree.CreateFile(u"app/Default Profile.xml"_s, "<echofind/>");
+        tree.CreateCopies("<echofind/>", {"app/config.xml", "app/Default Profile.xml"});
     }
     // Read-only shipped documents in share/, and a data folder not made yet.
     modCommon::Folders Installed() {
@@ -33,10 +30,6 @@ protected:
         }
         return {tree.Root() + u"data/echofind/"_s, tree.Root() + u"share/"_s, false};
     }
-    static QByteArray Read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-    }
     QString Template() const { return modCommon::ProfileFolder + u"Default Profile.xml"_s; }
 
     TempTree tree;
@@ -45,15 +38,20 @@ protected:
     EnvVar m_homeVar{"ECHOFIND_HOME", m_home};
 };
 
-// Starts the built program on the given application folder, without a screen.
-void StartProgram(QProcess& program, const QString& home, const QString& runtimeDir = {}) {
+// Starts the built program on the given application folder, without a screen, expects it
+// to refuse to run and gives what it said on standard error.
+QString RefusedStart(const QString& home, const QString& runtimeDir = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"ECHOFIND_HOME"_s, home);
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     if (!runtimeDir.isEmpty())
         env.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir);
+    QProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(ECHOFIND_BIN_DIR "/echofind"), {});
+    EXPECT_TRUE(program.waitForFinished(20000));
+    EXPECT_NE(program.exitCode(), 0);
+    return QString::fromLocal8Bit(program.readAllStandardError());
 }
 
 } // namespace
@@ -69,7 +67,7 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
     EXPECT_EQ(modCommon::AppLogFile, modCommon::AppPath + u"Log/Echofind.log"_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir());
     EXPECT_TRUE(QFileInfo(modCommon::AppPath + u"Log"_s).isDir());
-    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_EQ(ReadFile(Template()), "<echofind/>");
     EXPECT_FALSE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s))
         << "the template is moved, not copied";
     const QString catalogue = modCommon::ProfileFolder + u"AllProfiles.xml"_s;
@@ -80,8 +78,8 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
     tree.CreateFile(catalogue.mid(tree.Root().size()), "mine");
     tree.CreateFile(u"app/Default Profile.xml"_s, "<shipped-again/>");
     ASSERT_EQ(modCommon::InitApp(messages), 1);
-    EXPECT_EQ(Read(catalogue), "mine");
-    EXPECT_EQ(Read(Template()), "<echofind/>");
+    EXPECT_EQ(ReadFile(catalogue), "mine");
+    EXPECT_EQ(ReadFile(Template()), "<echofind/>");
     EXPECT_TRUE(QFile::exists(modCommon::AppPath + u"Default Profile.xml"_s));
 }
 
@@ -90,10 +88,7 @@ TEST_F(InitAppTest, LaysOutTheFoldersMovesTheTemplateOnceAndKeepsWhatIsThere) {
 TEST_F(InitAppTest, AFolderNameThatIsNotUtf8IsUsedAsItIs) {
     const QByteArray home = QFile::encodeName(tree.Root()) + "app\xe9";
     ASSERT_EQ(::mkdir(home.constData(), 0755), 0);
-    FILE* config = std::fopen((home + "/config.xml").constData(), "wb");
-    ASSERT_NE(config, nullptr);
-    std::fputs("<echofind/>", config);
-    std::fclose(config);
+    WriteFile(PathCodec::Decode(home + "/config.xml"), "<echofind/>");
     qputenv("ECHOFIND_HOME", home);
 
     ASSERT_EQ(modCommon::InitApp(messages), 1);
@@ -120,7 +115,7 @@ TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
     EXPECT_EQ(messages.ShownMessages[1].Detail,
               u"Not found: "_s + modCommon::AppPath + u"config.xml"_s);
     EXPECT_TRUE(QFileInfo(modCommon::LogPath).isDir()) << "made before the check";
-    EXPECT_TRUE(Read(modCommon::AppLogFile)
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile)
                     .startsWith("Error occured in modCommon.InitApp. Error No : 518 Desc : "
                                 "Configuration file could not be found."));
 
@@ -140,7 +135,7 @@ TEST_F(InitAppTest, WhatStopsAStartIsShownAndLoggedWithItsNumber) {
     messages.ShownMessages.clear();
     EXPECT_EQ(modCommon::InitApp(messages), 0);
     EXPECT_EQ(messages.Texts().value(1), u"Could not create user folder "_s + modCommon::UserPath);
-    EXPECT_TRUE(Read(modCommon::AppLogFile)
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile)
                     .contains("Error occured in modCommon.InitApp. Error No : 515 Desc : "
                               "Could not create user folder "));
 }
@@ -161,8 +156,8 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     EXPECT_TRUE(messages.ShownMessages.empty());
     EXPECT_EQ(modCommon::AppPath, folders.Application);
     const QString config = folders.Application + u"config.xml"_s;
-    EXPECT_EQ(Read(config), "<shipped/>");
-    EXPECT_EQ(Read(Template()), "<template/>");
+    EXPECT_EQ(ReadFile(config), "<shipped/>");
+    EXPECT_EQ(ReadFile(Template()), "<template/>");
     EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
     EXPECT_TRUE(QFile::exists(modCommon::ProfileFolder + u"AllProfiles.xml"_s));
     EXPECT_TRUE(QFileInfo(config).permissions() & QFile::WriteOwner);
@@ -174,14 +169,14 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     tree.CreateFile(config.mid(tree.Root().size()), "<mine/>");
     QFile::remove(Template());
     ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
-    EXPECT_EQ(Read(config), "<mine/>");
+    EXPECT_EQ(ReadFile(config), "<mine/>");
     EXPECT_FALSE(QFile::exists(Template()));
     // A lost configuration is copied again, without a second template beside the user's.
     tree.CreateFile(Template().mid(tree.Root().size()), "<edited/>");
     QFile::remove(config);
     ASSERT_EQ(modCommon::InitApp(messages, folders), 1);
-    EXPECT_EQ(Read(config), "<shipped/>");
-    EXPECT_EQ(Read(Template()), "<edited/>");
+    EXPECT_EQ(ReadFile(config), "<shipped/>");
+    EXPECT_EQ(ReadFile(Template()), "<edited/>");
     EXPECT_FALSE(QFile::exists(folders.Application + u"Default Profile.xml"_s));
 
     // A build started with an empty ECHOFIND_HOME starts from its own shipped documents,
@@ -223,11 +218,7 @@ TEST(SingleInstance, SecondStartIsRefusedAndTouchesNothing) {
     tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
     modCommon::SingleInstance first(QDir(home).absolutePath() + u'/');
     ASSERT_TRUE(first.TryLock());
-    QProcess second;
-    StartProgram(second, home);
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_NE(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAllStandardError().contains("Echofind is already open"));
+    EXPECT_TRUE(Holds(RefusedStart(home), u"Echofind is already open"_s));
     EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{u"config.xml"_s})
         << "a refused start creates no folder and no log";
@@ -251,8 +242,7 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
         modCommon::SingleInstance instance(app, folder);
         EXPECT_FALSE(instance.TryLock());
         EXPECT_FALSE(instance.HeldByAnotherInstance()) << reason.toStdString();
-        EXPECT_TRUE(instance.FailureText().contains(instance.LockPath() + u' ' + reason))
-            << instance.FailureText().toStdString();
+        EXPECT_TRUE(Holds(instance.FailureText(), instance.LockPath() + u' ' + reason));
     }
 
     // For an ordinary user, a runtime folder of someone else's.
@@ -270,15 +260,10 @@ TEST(SingleInstance, ALockThatCannotBeMadeSaysWhatFailedNotAlreadyOpen) {
     if (readOnly.Skip())
         GTEST_SKIP() << readOnly.Skip();
     tree.CreateFile(u"app/config.xml"_s, "<echofind/>");
-    QProcess program;
-    StartProgram(program, app, readOnly.Root());
-    ASSERT_TRUE(program.waitForFinished(20000));
-    EXPECT_NE(program.exitCode(), 0);
-    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    const QString err = RefusedStart(app, readOnly.Root());
     EXPECT_FALSE(err.contains(u"already open"_s)) << err.toStdString();
-    EXPECT_TRUE(err.contains(u"could not create its lock file "_s + readOnly.Root()))
-        << err.toStdString();
-    EXPECT_TRUE(err.contains(u"(Read-only file system)"_s)) << err.toStdString();
+    EXPECT_TRUE(Holds(err, u"could not create its lock file "_s + readOnly.Root()));
+    EXPECT_TRUE(Holds(err, u"(Read-only file system)"_s));
 }
 
 TEST(InitApp, AnUnknownUserGetsDefaultUserAndTheLookupFailureIsLogged) {

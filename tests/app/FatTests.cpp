@@ -23,10 +23,6 @@ protected:
     }
 
     QString OnFat(const QString& rel) const { return fat.Root() + u'/' + rel; }
-    static QByteArray Read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-    }
     // Every file on the stick, temporary files and claims included, as "path=bytes".
     QString Files() const {
         QStringList files;
@@ -34,7 +30,7 @@ protected:
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            files << path.mid(fat.Root().size() + 1) + u'=' + QString::fromLatin1(Read(path));
+            files << path.mid(fat.Root().size() + 1) + u'=' + QString::fromLatin1(ReadFile(path));
         }
         files.sort();
         return files.join(u' ');
@@ -79,10 +75,10 @@ TEST_F(Fat, CopiesOntoTheStickReplaceOnlyWhenAsked) {
     const QString src = tree.CreateFile(u"s.bin"_s, big);
     const QString target = OnFat(u"s.bin"_s);
     ASSERT_EQ(modAPI::MyCopyFile(src, target, true), 1) << modAPI::LastAPIError;
-    EXPECT_EQ(Read(target), big);
+    EXPECT_EQ(ReadFile(target), big);
     tree.CreateFile(u"s.bin"_s, "changed");
     EXPECT_EQ(modAPI::MyCopyFile(src, target, true), 3);
-    EXPECT_EQ(Read(target), big);
+    EXPECT_EQ(ReadFile(target), big);
     ASSERT_EQ(modAPI::MyCopyFile(src, target, false), 1);
     EXPECT_EQ(Files(), u"s.bin=changed"_s);
 }
@@ -90,11 +86,7 @@ TEST_F(Fat, CopiesOntoTheStickReplaceOnlyWhenAsked) {
 TEST_F(Fat, TrashOnTheStickIsTheVolumesOwn) {
     const QString file = OnFat(u"photos/p.jpg"_s);
     ASSERT_EQ(modAPI::MyMakeSureDirectoryPathExists(file), 1);
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("picture");
-    }
+    WriteFile(file, "picture");
     QString placed;
     int rc = 0;
     {
@@ -104,7 +96,7 @@ TEST_F(Fat, TrashOnTheStickIsTheVolumesOwn) {
     ASSERT_EQ(rc, 1) << modAPI::LastAPIError;
     const QString trash = OnFat(u".Trash-"_s + QString::number(::geteuid()));
     EXPECT_EQ(placed, trash + u"/files/p.jpg"_s);
-    EXPECT_EQ(Read(placed), "picture");
-    EXPECT_TRUE(Read(trash + u"/info/p.jpg.trashinfo"_s).contains("\nPath=photos/p.jpg\n"));
+    EXPECT_EQ(ReadFile(placed), "picture");
+    EXPECT_TRUE(ReadFile(trash + u"/info/p.jpg.trashinfo"_s).contains("\nPath=photos/p.jpg\n"));
     EXPECT_FALSE(QFile::exists(file));
 }

@@ -25,16 +25,6 @@ namespace {
 const QString kStarted = u"2026-12-06 10:00:00"_s;
 const QString kNow = u"2026-12-06 10:00:03"_s;
 
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
-QByteArray Golden(const char* name) {
-    return ReadFile(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name));
-}
-
 RunStatsRecord Stats(qint64 files, qint64 dups, const char* secs, qint64 errors) {
     RunStatsRecord s;
     s.StartedAt = kStarted;
@@ -97,14 +87,8 @@ TEST(RunLog, BracesAndAccentsStayValidRtf) {
     // Unescaped braces must balance or an RTF reader drops the rest of the document.
     int depth = 0;
     for (qsizetype i = 0; i < log.size(); ++i) {
-        if (log[i] == '\\') {
-            ++i;
-            continue;
-        }
-        if (log[i] == '{')
-            ++depth;
-        if (log[i] == '}')
-            --depth;
+        depth += log[i] == '{' ? 1 : log[i] == '}' ? -1 : 0;
+        i += log[i] == '\\'; // what a backslash escapes is no brace
         ASSERT_GE(depth, 0);
     }
     EXPECT_EQ(depth, 0);
@@ -120,8 +104,7 @@ TEST(RunLog, OddNamesAreShownReadablyOnTheirOwnLine) {
     modLog::RunStats.ActionDetails << raw + u" - Deleted permanently"_s << u"finished"_s;
     modLog::WriteRunLog(u"P"_s);
     const QByteArray log = ReadFile(modCommon::LogPath + u"P.log"_s);
-    EXPECT_TRUE(log.contains("/srv/caf\\\\xE9\\\\u000Afake line.txt -  details"))
-        << log.constData();
+    EXPECT_TRUE(Holds(log, "/srv/caf\\\\xE9\\\\u000Afake line.txt -  details"));
     EXPECT_TRUE(log.contains("/srv/caf\\\\xE9\\\\u000Afake line.txt - Deleted permanently"));
     EXPECT_EQ(log.count("fake line"), 2);
     EXPECT_FALSE(log.contains("\\u-"));
@@ -129,8 +112,7 @@ TEST(RunLog, OddNamesAreShownReadablyOnTheirOwnLine) {
     modAPI::MyDeleteFile(raw);
     const QStringList lines = app.AppLogLines();
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains(u"/srv/caf\\xE9\\u000Afake line.txt at:"_s))
-        << lines[0].toStdString();
+    EXPECT_TRUE(Holds(lines[0], u"/srv/caf\\xE9\\u000Afake line.txt at:"_s));
 }
 
 TEST(RunLog, FailedRewriteKeepsThePreviousLog) {
@@ -139,6 +121,7 @@ TEST(RunLog, FailedRewriteKeepsThePreviousLog) {
     modLog::RunStats = Stats(1, 0, "1", 0);
     modLog::WriteRunLog(u"Photos"_s);
     const QByteArray previous = ReadFile(path);
+    ASSERT_TRUE(previous.startsWith("{\\rtf"));
 
     modLog::RunStats.ErrorDetails << QString(2000, u'e');
     modLog::RunStats.ErrorCount = 1;
@@ -188,8 +171,6 @@ TEST(AppLog, LineForms) {
 // offsets, the moments either side of a change of summer time, the ends of the range the
 // short road takes and what lies beyond it on either side.
 TEST(LogDates, ShownDatesAreThoseOfQtsLocalTimeInEveryZone) {
-    const QByteArray savedTz = qgetenv("TZ");
-    const bool hadTz = qEnvironmentVariableIsSet("TZ");
     std::vector<qint64> moments = {0,          1,           59,         86399,      951782400,
                                    1711846799, 1711846800,  1729987199, 1729987200, 1743901200,
                                    2147483647, 2147483648,  -1,         -86400,     -2208988800,
@@ -198,7 +179,7 @@ TEST(LogDates, ShownDatesAreThoseOfQtsLocalTimeInEveryZone) {
         moments.push_back(s);
     for (const char* zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe",
                              "Asia/Kathmandu", "America/Sao_Paulo"}) {
-        qputenv("TZ", zone);
+        const EnvVar tz("TZ", QString::fromLatin1(zone));
         ::tzset();
         for (const qint64 s : moments)
             EXPECT_EQ(
@@ -206,9 +187,5 @@ TEST(LogDates, ShownDatesAreThoseOfQtsLocalTimeInEveryZone) {
                 QDateTime::fromSecsSinceEpoch(s).toLocalTime().toString(u"yyyy-MM-dd HH:mm:ss"_s))
                 << zone << " " << s;
     }
-    if (hadTz)
-        qputenv("TZ", savedTz);
-    else
-        qunsetenv("TZ");
-    ::tzset();
+    ::tzset(); // the zone of the run again
 }

@@ -6,14 +6,9 @@
 #include <QFile>
 
 using namespace Qt::StringLiterals;
+using testing_support::Golden;
 
 namespace {
-
-QByteArray Golden(const QString& name) {
-    QFile f(QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + name);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
-    return f.readAll();
-}
 
 QString Text(const QByteArray& rtf) {
     return RtfReader::RtfToPlainText(rtf);
@@ -27,7 +22,7 @@ TEST(RtfReader, GoldenRunLogsReadAsTheirText) {
     for (const char* name : {"runlog_clean.rtf", "runlog_errors.rtf", "runlog_actions.rtf",
                              "runlog_error_count_only.rtf", "runlog_name70.rtf"}) {
         SCOPED_TRACE(name);
-        const QString text = Text(Golden(QLatin1String(name)));
+        const QString text = Text(Golden(name));
         for (const QString& leak :
              {u"\\par"_s, u"\\cf"_s, u"\\tab"_s, u"Tahoma"_s, u"red0"_s, u"{"_s})
             EXPECT_FALSE(text.contains(leak)) << leak.toStdString();
@@ -37,7 +32,7 @@ TEST(RtfReader, GoldenRunLogsReadAsTheirText) {
         EXPECT_TRUE(text.contains(u"\n\tNo of errors occured\t\t:  "_s));
         EXPECT_TRUE(text.contains(u"\n\tCurrent Status : "_s));
     }
-    const QString errors = Text(Golden(u"runlog_errors.rtf"_s));
+    const QString errors = Text(Golden("runlog_errors.rtf"));
     // The doubled backslash of the written path is one backslash again.
     EXPECT_TRUE(errors.contains(u"\t/srv/odd\\name.txt -  details could not be retrieved"_s));
     EXPECT_TRUE(
@@ -45,7 +40,7 @@ TEST(RtfReader, GoldenRunLogsReadAsTheirText) {
 }
 
 TEST(RtfReader, ColoursAndBoldBecomeStyles) {
-    const QString html = RtfReader::RtfToHtml(Golden(u"runlog_errors.rtf"_s));
+    const QString html = RtfReader::RtfToHtml(Golden("runlog_errors.rtf"));
     // Colour 1 blue and bold for the header line, colour 6 red for an error detail.
     EXPECT_TRUE(html.contains(u"color:#0000ff;font-weight:bold;"_s));
     EXPECT_TRUE(html.contains(QStringLiteral(
@@ -68,14 +63,10 @@ TEST(RtfReader, EscapesCoverTheWholeOfUnicode) {
         const char* Rtf;
         const char* Expected;
     } cases[] = {
-        {"{\\rtf1 a\\u228?b}", "a\xC3\xA4"
-                               "b"}, // fallback skipped
-        {"{\\rtf1\\uc2 \\u228??b}", "\xC3\xA4"
-                                    "b"}, // two fallback characters
-        {"{\\rtf1\\uc0 \\u228 b}", "\xC3\xA4"
-                                   "b"}, // none; the blank ends the word
-        {"{\\rtf1 \\u228\\'e4b}", "\xC3\xA4"
-                                  "b"},                // a hex fallback counts as one
+        {"{\\rtf1 a\\u228?b}", "aäb"},                 // fallback skipped
+        {"{\\rtf1\\uc2 \\u228??b}", "äb"},             // two fallback characters
+        {"{\\rtf1\\uc0 \\u228 b}", "äb"},              // none; the blank ends the word
+        {"{\\rtf1 \\u228\\'e4b}", "äb"},               // a hex fallback counts as one
         {"{\\rtf1 x\\u-10179?}", "x\xEF\xBF\xBD"},     // a lone high half is replaced
         {"{\\rtf1 \\'e9t\\'e9}", "\xC3\xA9t\xC3\xA9"}, // code page bytes
         {"{\\rtf1 a\\\\b\\{c\\}}", "a\\b{c}"},         // escaped specials
@@ -103,11 +94,9 @@ TEST(RtfReader, ATruncatedLogShowsTheTextWrittenSoFar) {
     // A run log cut off by a failed write, at any byte, reads as the beginning of the
     // whole log: nothing invented, nothing out of order.
     for (const char* name : {"runlog_errors.rtf", "runlog_actions.rtf"}) {
-        const QByteArray whole = Golden(QLatin1String(name));
+        const QByteArray whole = Golden(name);
         const QString full = Text(whole);
-        for (qsizetype cut = 0; cut < whole.size(); ++cut) {
-            const QString part = Text(whole.left(cut));
-            ASSERT_TRUE(full.startsWith(part)) << name << " cut at " << cut;
-        }
+        for (qsizetype cut = 0; cut < whole.size(); ++cut)
+            ASSERT_TRUE(full.startsWith(Text(whole.left(cut)))) << name << " cut at " << cut;
     }
 }

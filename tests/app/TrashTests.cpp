@@ -28,30 +28,8 @@ protected:
         return QDir(folder).entryList(
             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     }
-    // By the exact bytes of the name, which Qt's file classes would re-encode.
-    static QByteArray Read(const QString& path) {
-        QByteArray data;
-        if (FILE* f = std::fopen(PathCodec::Encode(path).constData(), "rb")) {
-            char buffer[4096];
-            size_t n;
-            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-                data.append(buffer, qsizetype(n));
-            std::fclose(f);
-        }
-        return data;
-    }
-    static QString Write(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(path.section(u'/', 0, -2));
-        FILE* f = std::fopen(PathCodec::Encode(path).constData(), "wb");
-        EXPECT_NE(f, nullptr) << path.toStdString();
-        if (f) {
-            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-            std::fclose(f);
-        }
-        return path;
-    }
     static QByteArray PathLine(const QString& infoFile) {
-        for (const QByteArray& line : Read(infoFile).split('\n'))
+        for (const QByteArray& line : ReadFile(infoFile).split('\n'))
             if (line.startsWith("Path="))
                 return line.mid(5);
         return {};
@@ -65,8 +43,7 @@ protected:
     AppFolder app;
 
 private:
-    EnvVar m_home{"HOME", tree().Path(u"home"_s)};
-    EnvVar m_data{"XDG_DATA_HOME", tree().Path(u"xdg/data"_s)};
+    TrashInTree m_trash{tree().Path(u"xdg"_s)};
 };
 
 } // namespace
@@ -76,7 +53,7 @@ TEST_F(Trash, HomeTrashIsMadePrivateAndRecordsWhereEachFileCameFrom) {
     // UTF-8: every one gets its own place and its exact original path.
     const QString first = tree().CreateFile(u"a/same.txt"_s, "first");
     const QString second = tree().CreateFile(u"b/same.txt"_s, "second");
-    const QString odd = Write(tree().Path(PathCodec::Decode("c/caf\xe9 100%.txt")), "odd");
+    const QString odd = WriteFile(tree().Path(PathCodec::Decode("c/caf\xe9 100%.txt")), "odd");
     const QString oddName = PathCodec::Decode("caf\xe9 100%.txt");
     for (const auto& [file, name] : {std::pair{first, u"same.txt"_s},
                                      std::pair{second, u"same.2.txt"_s}, std::pair{odd, oddName}}) {
@@ -85,14 +62,14 @@ TEST_F(Trash, HomeTrashIsMadePrivateAndRecordsWhereEachFileCameFrom) {
         EXPECT_EQ(placed, HomeTrash(u"files/"_s + name));
         EXPECT_FALSE(QFile::exists(file));
     }
-    EXPECT_EQ(Read(HomeTrash(u"files/same.txt"_s)), "first");
-    EXPECT_EQ(Read(HomeTrash(u"files/same.2.txt"_s)), "second");
-    EXPECT_EQ(Read(HomeTrash(u"files/"_s + oddName)), "odd");
+    EXPECT_EQ(ReadFile(HomeTrash(u"files/same.txt"_s)), "first");
+    EXPECT_EQ(ReadFile(HomeTrash(u"files/same.2.txt"_s)), "second");
+    EXPECT_EQ(ReadFile(HomeTrash(u"files/"_s + oddName)), "odd");
     EXPECT_EQ(PathLine(HomeTrash(u"info/same.txt.trashinfo"_s)), QFile::encodeName(first));
     EXPECT_EQ(PathLine(HomeTrash(u"info/same.2.txt.trashinfo"_s)), QFile::encodeName(second));
     EXPECT_EQ(PathLine(HomeTrash(u"info/"_s + oddName + u".trashinfo"_s)),
               QFile::encodeName(tree().Path(u"c"_s)) + "/caf%E9%20100%25.txt");
-    const QByteArray info = Read(HomeTrash(u"info/same.txt.trashinfo"_s));
+    const QByteArray info = ReadFile(HomeTrash(u"info/same.txt.trashinfo"_s));
     EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=")) << info.constData();
     EXPECT_TRUE(
         QDateTime::fromString(QString::fromLatin1(info.mid(info.indexOf("DeletionDate=") + 13, 19)),
@@ -107,8 +84,8 @@ TEST_F(Trash, HomeTrashIsMadePrivateAndRecordsWhereEachFileCameFrom) {
     // taken in files/.
     tree().CreateFile(u"xdg/data/Trash/files/x.log"_s, "orphan");
     ASSERT_EQ(modAPI::MyMoveToTrash(tree().CreateFile(u"d/x.log"_s, "mine")), 1);
-    EXPECT_EQ(Read(HomeTrash(u"files/x.log"_s)), "orphan");
-    EXPECT_EQ(Read(HomeTrash(u"files/x.2.log"_s)), "mine");
+    EXPECT_EQ(ReadFile(HomeTrash(u"files/x.log"_s)), "orphan");
+    EXPECT_EQ(ReadFile(HomeTrash(u"files/x.2.log"_s)), "mine");
     // And no ghost info file for it (Qt does not list the name that is not UTF-8).
     EXPECT_EQ(
         Entries(HomeTrash(u"info"_s)),
@@ -164,7 +141,7 @@ TEST_F(Trash, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
     // No shared trash on the volume: the user's own .Trash-uid, made on demand, with the
     // path recorded relative to the volume's top.
     const auto toOwnTrash = [&](const QString& top, const QString& rel, const QString& name) {
-        const QString file = Write(top + u'/' + rel + u'/' + name, {});
+        const QString file = WriteFile(top + u'/' + rel + u'/' + name, {});
         QString placed;
         ASSERT_EQ(modAPI::MyMoveToTrash(file, &placed), 1);
         const QString own = top + u"/.Trash-"_s + uid;
@@ -195,7 +172,7 @@ TEST_F(Trash, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
     const QString top = volume.Root();
     const QString own = top + u"/.Trash-"_s + uid;
     toOwnTrash(top, u"dir"_s, u"v.txt"_s);
-    const auto make = [&](const QString& name) { return Write(top + u"/dir/"_s + name, {}); };
+    const auto make = [&](const QString& name) { return WriteFile(top + u"/dir/"_s + name, {}); };
     QString placed;
 
     // A shared .Trash counts only as a real folder with the sticky bit.
@@ -223,11 +200,10 @@ TEST_F(Trash, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
 TEST_F(Trash, ACrossMountRenameFailsCleanly) {
     // A bind mount is the same device as the home trash, yet the kernel will not rename
     // across it: the attempt must end as a failure with nothing left behind.
-    const QString source = tree().CreateDir(u"real"_s);
-    PrivateMount bound(source);
+    PrivateMount bound(tree().CreateDir(u"real"_s));
     if (bound.Skip())
         GTEST_SKIP() << bound.Skip();
-    EXPECT_EQ(modAPI::MyMoveToTrash(Write(bound.Root() + u"/b.txt"_s, "bound")), 3);
+    EXPECT_EQ(modAPI::MyMoveToTrash(WriteFile(bound.Root() + u"/b.txt"_s, "bound")), 3);
     EXPECT_EQ(modAPI::LastAPIError, EXDEV);
     EXPECT_EQ(tree().Read(u"real/b.txt"_s), "bound");
     EXPECT_TRUE(Entries(HomeTrash(u"info"_s)).isEmpty());
@@ -238,7 +214,7 @@ TEST_F(Trash, ACrossMountRenameFailsCleanly) {
     PrivateMount volume;
     if (volume.Skip())
         return;
-    const QString other = Write(volume.Root() + u"/other.txt"_s, "other");
+    const QString other = WriteFile(volume.Root() + u"/other.txt"_s, "other");
     const QString over = tree().CreateFile(u"here/over.txt"_s, "hidden");
     ASSERT_EQ(::mount(QFile::encodeName(other).constData(), QFile::encodeName(over).constData(),
                       nullptr, MS_BIND, nullptr),

@@ -6,19 +6,17 @@
 
 #include "TestSupport.h"
 
+#include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "profiles/ProfileDocument.h"
 
 #include <QProcess>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace cli_testing {
 
 using namespace Qt::StringLiterals;
 using testing_support::ContentProfile;
+using testing_support::Holds;
 
 struct Result {
     int Exit = -1;
@@ -47,12 +45,7 @@ inline Result Launch(const QString& program, const QStringList& args,
 
 // Creates a file by the bytes of its path, with the given modified time (0: now).
 inline void WriteRaw(const QByteArray& path, const QByteArray& bytes, qint64 mtime = 0) {
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path.toStdString();
-    EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
-    ::close(fd);
-    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
-    EXPECT_TRUE(mtime == 0 || ::utimensat(AT_FDCWD, path.constData(), times, 0) == 0);
+    testing_support::WriteFile(PathCodec::Decode(path), bytes, mtime);
 }
 
 class CliHome : public ::testing::Test {
@@ -81,6 +74,12 @@ protected:
 
     Result Cli(const QStringList& args, const QString& workingFolder = {}) {
         return Launch(u"" ECHOFIND_BIN_DIR "/echofind-cli"_s, args, env, workingFolder);
+    }
+    // The same, expecting the exit status; standard error tells why when it differs.
+    Result Cli(int exit, const QStringList& args, const QString& workingFolder = {}) {
+        Result r = Cli(args, workingFolder);
+        EXPECT_EQ(r.Exit, exit) << args.join(u' ').toStdString() << ": " << r.Err.toStdString();
+        return r;
     }
     // A shell script run with the program as $0 and the arguments as $1...
     Result Sh(const char* script, const QStringList& args) {

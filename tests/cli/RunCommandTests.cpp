@@ -18,8 +18,7 @@ class RunCommand : public CliHome {
 protected:
     // Two copies under data/ and a profile that compares them by MD5 and removes for good.
     ProfileSettings TwoCopies() {
-        tree.CreateFile(u"data/a.txt"_s, "same bytes");
-        tree.CreateFile(u"data/b.txt"_s, "same bytes");
+        tree.CreateCopies("same bytes", {"data/a.txt", "data/b.txt"});
         ProfileSettings p = ContentProfile({tree.Path(u"data"_s)}, u"md5"_s);
         p.DeleteTo = u"permanent"_s;
         return p;
@@ -41,8 +40,7 @@ TEST_F(RunCommand, RemoveToTrashAndExportLeaveOneFileOfEachGroup) {
     p.ExportFormat = u"xml"_s;
     SaveProfile(u"Corpus"_s, p);
 
-    const Result run = Cli(Words("run Corpus --remove --export -q"));
-    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+    const Result run = Cli(0, Words("run Corpus --remove --export -q"));
 
     const QJsonArray groups =
         QJsonDocument::fromJson(tree.Read(u"corpus.manifest.json"_s))[u"groups"].toArray();
@@ -84,9 +82,8 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     EXPECT_EQ(Cli(Words("run Small -q")).Exit, 0);
     EXPECT_TRUE(BothCopies());
 
-    const Result missing = Cli(Words("run Nowhere --remove"));
-    EXPECT_EQ(missing.Exit, 3);
-    EXPECT_TRUE(missing.Err.contains(u"Nowhere"_s)) << missing.Err.toStdString();
+    const Result missing = Cli(3, Words("run Nowhere --remove"));
+    EXPECT_TRUE(Holds(missing.Err, u"Nowhere"_s));
 
     // A report folder that cannot be made: the report is missing and the run says so.
     p.DoExport = true;
@@ -94,10 +91,8 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     p.ExportLocation = tree.Path(u"plain/reports"_s);
     p.ExportFormat = u"csv"_s;
     SaveProfile(u"Small"_s, p);
-    const Result noReport = Cli(Words("run Small --export -q"));
-    EXPECT_EQ(noReport.Exit, 1);
-    EXPECT_TRUE(noReport.Err.contains(u"export: the report could not be written"_s))
-        << noReport.Err.toStdString();
+    const Result noReport = Cli(1, Words("run Small --export -q"));
+    EXPECT_TRUE(Holds(noReport.Err, u"export: the report could not be written"_s));
 
     // A move target that cannot be created: the files stay and the run says so.
     tree.CreateFile(u"blocker"_s, "x");
@@ -111,10 +106,8 @@ TEST_F(RunCommand, RemovesNothingWithoutBeingAskedAndSaysWhatFailed) {
     p.SingleCopyCreate = true;
     p.SingleCopyFolder = tree.Path(u"blocker/copies"_s);
     SaveProfile(u"Small"_s, p);
-    const Result blocked = Cli(Words("run Small --single-copy -q"));
-    EXPECT_EQ(blocked.Exit, 1) << blocked.Err.toStdString();
-    EXPECT_TRUE(blocked.Err.contains(u"single copy: done, 1 errors"_s))
-        << blocked.Err.toStdString();
+    const Result blocked = Cli(1, Words("run Small --single-copy -q"));
+    EXPECT_TRUE(Holds(blocked.Err, u"single copy: done, 1 errors"_s));
     EXPECT_TRUE(RunLog(u"Small"_s).contains("Error occured while creating single copy"));
 }
 
@@ -132,9 +125,8 @@ TEST_F(RunCommand, ASingleCopyAfterTheProfileWasRemovedCannotReadItsSettings) {
     ASSERT_FALSE(QFile::exists(modCommon::ProfileFolder + u"Self.xml"_s))
         << "the removal was meant to take the profile's own document";
     EXPECT_EQ(unreadable.Exit, 3) << unreadable.Err.toStdString();
-    EXPECT_TRUE(unreadable.Err.contains(
-        u"single copy: not done, the profile's settings could not be read"_s))
-        << unreadable.Err.toStdString();
+    EXPECT_TRUE(Holds(unreadable.Err,
+                      u"single copy: not done, the profile's settings could not be read"_s));
 }
 
 // A profile that would make every file a duplicate of every other must not remove a thing.
@@ -157,9 +149,7 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
         p.DeleteTo = u"permanent"_s;
         SaveProfile(u"Odd"_s, p);
         EXPECT_EQ(Cli(Words("run Odd --remove -q")).Exit, 3);
-        const Result scan = Cli(Words("scan --profile Odd -q"));
-        EXPECT_EQ(scan.Exit, 3) << scan.Err.toStdString();
-        EXPECT_TRUE(scan.Err.contains(c.Detail)) << scan.Err.toStdString();
+        EXPECT_TRUE(Holds(Cli(3, Words("scan --profile Odd -q")).Err, c.Detail));
         for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"})
             EXPECT_TRUE(tree.Exists(QString::fromLatin1(name))) << name;
         QFile log(modCommon::AppLogFile);
@@ -171,10 +161,8 @@ TEST_F(RunCommand, RefusesProfilesThatCompareNothingKnown) {
 // --protect adds folders to the profile's for one run: their files stay whatever their
 // marks, the rest is removed, and the run is no failure.
 TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
-    for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"})
-        tree.CreateFile(QString::fromLatin1(rel), "three copies");
-    tree.CreateFile(u"data/keep/b1.txt"_s, "two in keep");
-    tree.CreateFile(u"data/keep/b2.txt"_s, "two in keep");
+    tree.CreateCopies("three copies", {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt"});
+    tree.CreateCopies("two in keep", {"data/keep/b1.txt", "data/keep/b2.txt"});
     ProfileSettings p = ContentProfile(
         {tree.Path(u"data/keep"_s), tree.Path(u"data/other"_s), tree.Path(u"data/zz"_s)});
     p.DeleteTo = u"permanent"_s;
@@ -182,27 +170,24 @@ TEST_F(RunCommand, ProtectKeepsFilesForOneRunAndAcrossNarrowsTheGroups) {
     SaveProfile(u"Guarded"_s, p);
 
     // A mistyped folder would protect nothing: refused before anything is scanned.
-    const Result typo = Cli(Words("run Guarded --remove --protect") << tree.Path(u"data/kep"_s));
-    EXPECT_EQ(typo.Exit, 2);
-    EXPECT_TRUE(typo.Err.contains(u"--protect: no folder at"_s)) << typo.Err.toStdString();
+    const Result typo = Cli(2, Words("run Guarded --remove --protect") << tree.Path(u"data/kep"_s));
+    EXPECT_TRUE(Holds(typo.Err, u"--protect: no folder at"_s));
     EXPECT_EQ(Cli(Words("run Guarded --protect")).Exit, 2);
 
     // Only the a.txt group spans folders; the b group in keep/ is left out, so b2 stays.
     // keep/a.txt is the kept file, other/ is protected for this run (given relative to
     // the working folder) and zz/ by the profile: nothing may go.
     const Result guarded =
-        Cli(Words("run Guarded --remove --across --protect=other -q"), tree.Path(u"data"_s));
-    EXPECT_EQ(guarded.Exit, 0) << guarded.Err.toStdString();
+        Cli(0, Words("run Guarded --remove --across --protect=other -q"), tree.Path(u"data"_s));
     for (const char* rel : {"data/keep/a.txt", "data/other/a.txt", "data/zz/a.txt",
                             "data/keep/b1.txt", "data/keep/b2.txt"})
         EXPECT_TRUE(tree.Exists(QString::fromLatin1(rel))) << rel;
-    EXPECT_TRUE(guarded.Err.contains(
-        u"remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors"_s))
-        << guarded.Err.toStdString();
+    EXPECT_TRUE(Holds(
+        guarded.Err,
+        u"remove: 0 files acted on, 0 removed, 0 flagged, 2 kept in protected folders, 0 errors"_s));
 
     // The next run without them: the protection of one run is gone, the profile's stays.
-    const Result plain = Cli(Words("run Guarded --remove -q"));
-    EXPECT_EQ(plain.Exit, 0) << plain.Err.toStdString();
+    const Result plain = Cli(0, Words("run Guarded --remove -q"));
     EXPECT_FALSE(tree.Exists(u"data/other/a.txt"_s) || tree.Exists(u"data/keep/b2.txt"_s));
     EXPECT_TRUE(tree.Exists(u"data/zz/a.txt"_s) && tree.Exists(u"data/keep/a.txt"_s));
     // The profile's run log tells each kept file.
@@ -226,11 +211,9 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
         return info.Inode;
     };
 
-    const Result linked = Cli(Words("run Links --remove -q"));
-    EXPECT_EQ(linked.Exit, 0) << linked.Err.toStdString();
-    EXPECT_TRUE(linked.Err.contains(
-        u"remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors"_s))
-        << linked.Err.toStdString();
+    const Result linked = Cli(0, Words("run Links --remove -q"));
+    EXPECT_TRUE(Holds(
+        linked.Err, u"remove: 2 files acted on, 2 replaced by hard links, 0 flagged, 0 errors"_s));
     for (const QString& path : copies)
         EXPECT_EQ(inode(path), inode(copies[0])) << path.toStdString();
     EXPECT_EQ(RunLog(u"Links"_s).count(" - Replaced by a hard link to "), 2);
@@ -239,21 +222,14 @@ TEST_F(RunCommand, RemoveWithAHardLinkProfileLinksWithinOneFileSystemOnly) {
     if (other.Skip())
         GTEST_SKIP() << other.Skip();
     tree.CreateFile(u"data/b.txt"_s, "other bytes");
-    const QString there = other.Root() + u"/b.txt"_s;
-    {
-        QFile f(there);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("other bytes");
-    }
+    const QString there = testing_support::WriteFile(other.Root() + u"/b.txt"_s, "other bytes");
     const quint64 before = inode(there);
     p.Folders = {tree.Path(u"data"_s), other.Root()};
     SaveProfile(u"Links"_s, p);
-    const Result refused = Cli(Words("run Links --remove -q"));
-    EXPECT_EQ(refused.Exit, 1) << refused.Err.toStdString();
+    const Result refused = Cli(1, Words("run Links --remove -q"));
     // The names already linked are one file now, so only the pair across the mount is left.
-    EXPECT_TRUE(refused.Err.contains(
-        u"remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors"_s))
-        << refused.Err.toStdString();
+    EXPECT_TRUE(Holds(
+        refused.Err, u"remove: 1 files acted on, 0 replaced by hard links, 1 flagged, 1 errors"_s));
     EXPECT_EQ(inode(there), before);
     EXPECT_EQ(tree.Read(u"data/b.txt"_s), QByteArray("other bytes"));
 }

@@ -25,15 +25,11 @@ protected:
 } // namespace
 
 TEST_F(Across, OnlyGroupsSpanningTwoFoldersReachTheSinkWithTheirOwnCounts) {
-    t.CreateFile(u"camera/both.jpg"_s, "in both folders");
-    t.CreateFile(u"archive/2020/both.jpg"_s, "in both folders");
-    t.CreateFile(u"camera/burst1.jpg"_s, "only in the camera");
-    t.CreateFile(u"camera/sub/burst2.jpg"_s, "only in the camera");
-    t.CreateFile(u"camera/three-a.jpg"_s, "three copies");
-    t.CreateFile(u"camera/three-b.jpg"_s, "three copies");
-    t.CreateFile(u"archive/three.jpg"_s, "three copies");
-    t.CreateFile(u"archive/old1.jpg"_s, "only archived");
-    t.CreateFile(u"archive/old2.jpg"_s, "only archived");
+    t.CreateCopies("in both folders", {"camera/both.jpg", "archive/2020/both.jpg"});
+    t.CreateCopies("only in the camera", {"camera/burst1.jpg", "camera/sub/burst2.jpg"});
+    t.CreateCopies("three copies",
+                   {"camera/three-a.jpg", "camera/three-b.jpg", "archive/three.jpg"});
+    t.CreateCopies("only archived", {"archive/old1.jpg", "archive/old2.jpg"});
     const QStringList folders{P(u"camera"_s), P(u"archive"_s)};
 
     EXPECT_EQ(ScanAcross(folders, false).Paths.size(), 4u) << "without the option every group";
@@ -53,14 +49,10 @@ TEST_F(Across, OnlyGroupsSpanningTwoFoldersReachTheSinkWithTheirOwnCounts) {
 
 // With /a and /a/b both scanned, a file in /a/b counts for /a/b whichever walk met it first.
 TEST_F(Across, NestedFoldersCountForTheDeepestScannedFolder) {
-    t.CreateFile(u"a/x.dat"_s, "x: top and nested");
-    t.CreateFile(u"a/b/x.dat"_s, "x: top and nested");
-    t.CreateFile(u"a/b/y1.dat"_s, "y: nested only");
-    t.CreateFile(u"a/b/deeper/y2.dat"_s, "y: nested only");
-    t.CreateFile(u"a/c/z1.dat"_s, "z: top only");
-    t.CreateFile(u"a/z2.dat"_s, "z: top only");
-    t.CreateFile(u"ab/w.dat"_s, "w: a sibling whose name starts alike");
-    t.CreateFile(u"a/w.dat"_s, "w: a sibling whose name starts alike");
+    t.CreateCopies("x: top and nested", {"a/x.dat", "a/b/x.dat"});
+    t.CreateCopies("y: nested only", {"a/b/y1.dat", "a/b/deeper/y2.dat"});
+    t.CreateCopies("z: top only", {"a/c/z1.dat", "a/z2.dat"});
+    t.CreateCopies("w: a sibling whose name starts alike", {"ab/w.dat", "a/w.dat"});
     const Groups expected{{u"a/x.dat"_s, u"a/b/x.dat"_s}, {u"a/w.dat"_s, u"ab/w.dat"_s}};
     for (const QStringList& folders :
          {QStringList{P(u"a"_s), P(u"a/b"_s), P(u"ab"_s)},
@@ -73,10 +65,8 @@ TEST_F(Across, NestedFoldersCountForTheDeepestScannedFolder) {
 }
 
 TEST_F(Across, AProfileTurnsItOnButNeverOff) {
-    t.CreateFile(u"p/one/a.txt"_s, "spans");
-    t.CreateFile(u"p/two/a.txt"_s, "spans");
-    t.CreateFile(u"p/one/b.txt"_s, "stays home");
-    t.CreateFile(u"p/one/c.txt"_s, "stays home");
+    t.CreateCopies("spans", {"p/one/a.txt", "p/two/a.txt"});
+    t.CreateCopies("stays home", {"p/one/b.txt", "p/one/c.txt"});
     for (const auto& [inDocument, preset, groups] :
          {std::tuple{false, false, 2u}, std::tuple{true, false, 1u}, std::tuple{false, true, 1u},
           std::tuple{true, true, 1u}}) {

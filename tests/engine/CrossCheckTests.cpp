@@ -113,8 +113,7 @@ TEST_F(CrossCheck, EveryRoadGivesTheGroupsOfComparingAllBytes) {
 }
 
 TEST_F(CrossCheck, ShownSignaturesAreThoseOfTheChosenMethod) {
-    t.CreateFile(u"a/x"_s, "abc");
-    t.CreateFile(u"b/x"_s, "abc");
+    t.CreateCopies("abc", {"a/x", "b/x"});
     for (const auto& [type, crc, md5] :
          {std::tuple{u"crc"_s, QString::number(qint32(0x352441C2u)), QString()},
           std::tuple{u"md5"_s, QString(), u"900150983cd24fb0d6963f7d28e17f72"_s}}) {

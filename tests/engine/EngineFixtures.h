@@ -16,7 +16,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <ostream>
 #include <vector>
 
 #include <cerrno>
@@ -32,11 +31,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace testing_support;
-
-// Readable failure messages for the Qt texts the tests compare.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace engine_test {
 
@@ -190,14 +184,6 @@ protected:
         RecordingSink sink;
         GroupingPass(list, sink, observer);
         return sink;
-    }
-
-    static QStringList Names(const FileList& list) {
-        QStringList names;
-        for (size_t i = 0; i < list.size(); ++i)
-            names << list.FileName(list[i]);
-        names.sort();
-        return names;
     }
 };
 

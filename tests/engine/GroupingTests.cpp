@@ -11,8 +11,7 @@ using namespace engine_test;
 class Grouping : public EngineTest {};
 
 TEST_F(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
-    for (const QString& folder : {u"a"_s, u"b"_s, u"c"_s})
-        t.CreateFile(folder + u"/same.txt"_s, "123");
+    t.CreateCopies("123", {"a/same.txt", "b/same.txt", "c/same.txt"});
     t.CreateFile(u"a/two.txt"_s, "12345");
     t.CreateFile(u"b/TWO.TXT"_s, "123456"); // by name only, so the size is no key part
     t.CreateFile(u"c/aa-unique.txt"_s, "1");
@@ -43,17 +42,11 @@ TEST_F(Grouping, GroupsAreHandedOnInOrderAndTheLastOneIsClosed) {
 }
 
 TEST_F(Grouping, NamesThatAreNotUtf8GroupOnlyWhenTheirBytesMatch) {
-    // Decoded, every one of these reads "caf\uFFFD.txt"; only the ASCII case may differ.
-    const auto create = [this](const QString& folder, const QByteArray& name) {
-        const QByteArray path = QFile::encodeName(t.CreateDir(folder)) + '/' + name;
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        ASSERT_GE(fd, 0) << path.toStdString();
-        ::close(fd);
-    };
-    create(u"a"_s, "caf\xe9.txt");
-    create(u"b"_s, "caf\xe8.txt");
-    create(u"c"_s, "CAF\xe9.TXT");
-    create(u"d"_s, "caf\xef\xbf\xbd.txt"); // the replacement character itself, valid UTF-8
+    // Decoded, every one of these reads "caf\uFFFD.txt"; only the ASCII case may differ. The
+    // last is the replacement character itself, valid UTF-8.
+    for (const char* rel :
+         {"a/caf\xe9.txt", "b/caf\xe8.txt", "c/CAF\xe9.TXT", "d/caf\xef\xbf\xbd.txt"})
+        t.CreateFile(PathCodec::Decode(rel), {});
     clsFindFile scan;
     scan.IncludeSubFolder = scan.IncludeZeroByteFiles = true;
     RecordingSink sink = Scan(scan, {t.Root()});

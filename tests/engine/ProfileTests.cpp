@@ -46,10 +46,7 @@ private:
 };
 
 TEST_F(ExecuteProfile, SettingsComeFromTheDocument) {
-    t.CreateFile(u"d/one.txt"_s, "same");
-    t.CreateFile(u"d/deep/two.txt"_s, "same");
-    t.CreateFile(u"d/.hidden.txt"_s, "same");
-    t.CreateFile(u"d/other.log"_s, "same");
+    t.CreateCopies("same", {"d/one.txt", "d/deep/two.txt", "d/.hidden.txt", "d/other.log"});
     t.CreateFile(u"d/changed.txt"_s, "SAME");
     // "False" for hidden means hidden files are not ignored.
     for (const auto& [hidden, expected] :
@@ -78,9 +75,7 @@ TEST_F(ExecuteProfile, WithoutFoldersOrOptionsItRunsEmptyOrByName) {
 
     // No options: the defaults, name only, no sub-folders; a folder that does not exist is
     // logged as one.
-    t.CreateFile(u"n/x.txt"_s, "1");
-    t.CreateFile(u"n/y.txt"_s, "1");
-    t.CreateFile(u"n/sub/z.txt"_s, "1");
+    t.CreateCopies("1", {"n/x.txt", "n/y.txt", "n/sub/z.txt"});
     clsFindFile byName;
     byName.ExecuteProfile(Write({P(u"n"_s), P(u"gone"_s)}), list, status);
     EXPECT_EQ(status, 1);

@@ -81,16 +81,13 @@ TEST_F(TreeBuild, ExpandReadsFoldersOnceSortedWithoutRegardToCaseAndRefreshRerea
 // "*" expands everything below the current node; on a big drive that would read on
 // for minutes with the tree locked, so one press reads a bounded number of folders.
 TEST_F(TreeBuild, StarReadsABoundedNumberOfFoldersPerPressAndEscStopsIt) {
-    QString chain = u"drive"_s;
-    for (int level = 1; level <= 30; ++level)
-        chain += u"/d"_s + QString::number(level);
-    MakeDir(chain);
     auto levelPath = [](int depth) {
         QString path = u"drive"_s;
         for (int level = 1; level <= depth; ++level)
             path += u"/d"_s + QString::number(level);
         return path;
     };
+    MakeDir(levelPath(30));
     auto pressKey = [this](Qt::Key key, const QString& text) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(m_list->Tree(), &press);

@@ -5,8 +5,9 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -63,31 +64,21 @@ private:
 class Watchdog {
 public:
     Watchdog(DeadMount& mount, std::chrono::seconds limit)
-        : m_thread([this, &mount, limit] {
-              std::unique_lock lock(m_mutex);
-              if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
+        : m_thread([this, &mount, limit, done = m_done.get_future()] {
+              if (done.wait_for(limit) == std::future_status::timeout) {
                   m_fired = true;
                   mount.Abort();
               }
           }) {}
     ~Watchdog() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_all();
+        m_done.set_value();
         m_thread.join();
     }
-    bool Fired() {
-        const std::lock_guard lock(m_mutex);
-        return m_fired;
-    }
+    bool Fired() const { return m_fired; }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    bool m_fired = false;
+    std::promise<void> m_done;
+    std::atomic<bool> m_fired = false;
     std::thread m_thread;
 };
 

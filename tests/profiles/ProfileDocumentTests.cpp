@@ -20,12 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString Golden(const char* name) {
+QString GoldenPath(const char* name) {
     return QStringLiteral(ECHOFIND_TEST_DATA "/golden/") + QString::fromLatin1(name);
 }
 
@@ -133,13 +128,13 @@ TEST(ProfileDocument, FailedSaveKeepsThePreviousDocument) {
     p.Folders = {u"/a"_s};
     const QString path = ProfilePath(u"keep"_s);
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    const QByteArray before = ReadBytes(path);
+    const QByteArray before = ReadFile(path);
     p.Folders << QString(3000, u'f');
     {
         FileSizeLimit limit(256);
         EXPECT_EQ(ProfileDocument::Save(path, p), 3);
     }
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(QDir(modCommon::ProfileFolder).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file may be left behind";
     EXPECT_EQ(ProfileDocument::Load(ProfilePath(u"absent"_s), p), 3);
@@ -190,7 +185,7 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
     p.RemoveFolder = raw + u"/dups\x02"_s;
     const QString path = ProfilePath(u"odd\x01name"_s);
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    QXmlStreamReader strict(ReadBytes(path));
+    QXmlStreamReader strict(ReadFile(path));
     while (!strict.atEnd())
         strict.readNext();
     EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
@@ -215,7 +210,7 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
 TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
     AppFolder app;
     ProfileSettings p;
-    ASSERT_EQ(ProfileDocument::Load(Golden("profile-full.xml"), p), 1);
+    ASSERT_EQ(ProfileDocument::Load(GoldenPath("profile-full.xml"), p), 1);
     // Kept exactly: a blank at the end names another folder than the one without it.
     p.ProtectedFolders = {u"/home/ann/Pictures/Best"_s,
                           PathCodec::Decode(QByteArray("/srv/caf\xe9/keep")),
@@ -238,11 +233,11 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     p.ProtectedFolders.clear();
     p.AcrossFolders = false;
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
-    EXPECT_EQ(ReadBytes(path), ReadBytes(Golden("profile-full.xml")));
+    EXPECT_EQ(ReadFile(path), Golden("profile-full.xml"));
 
     // A document without an action part still keeps what it protects.
     ProfileSettings scanOnly;
-    ASSERT_EQ(ProfileDocument::Load(Golden("profile-scan-only.xml"), scanOnly), 1);
+    ASSERT_EQ(ProfileDocument::Load(GoldenPath("profile-scan-only.xml"), scanOnly), 1);
     ASSERT_FALSE(scanOnly.HasActions);
     scanOnly.ProtectedFolders = {u"/data/keep"_s};
     EXPECT_EQ(SavedAndRead(scanOnly), u"/data;F;name;system,hidden,zerobyte;/;/data/keep;-;-;-"_s);
@@ -272,17 +267,14 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"'True'>'TRUE' 'False'>'false' 'crc'>'CRC' 'yes'>'Yes' 'duplicates'>'DUPLICATES' "
          u"'csv'>'CSV'"_s,
          full},
-        {u"golden/profile-full.xml"_s,
-         u"'crc'>'MD5'"_s,
-         QString(full).replace(u"crc"_s, u"md5"_s),
-         {},
-         u"'crc'>'md5'"_s},
+        {u"golden/profile-full.xml"_s, u"'crc'>'MD5'"_s, QString(full).replace(u"crc"_s, u"md5"_s),
+         QString(), u"'crc'>'md5'"_s},
         {u"golden/profile-full.xml"_s, u"'move'>'Move'"_s,
          QString(full).replace(u"move"_s, u"Move"_s) + u" || ?criteria.delto=Move"_s,
          QString(full).replace(u"move"_s, u"Move"_s), u"'move'>'Move'"_s},
         {u"golden/profile-scan-only.xml"_s, u"'True'>'true' 'False'>'FALSE'"_s,
          u"/data;F;name;system,hidden,zerobyte;/;;-;-;-"_s},
-        {u"Default Profile.xml"_s, {}, shipped},
+        {u"Default Profile.xml"_s, QString(), shipped},
         {u"config.xml"_s, u"'crc'>'Crc' 'True'>'tRUE' 'no'>'NO'"_s, shipped},
         // Spelt by hand; a rule without a folder of its own loses a leftover one in the windows.
         {u"<echofind><profileoption><findduplicates name='TRUE' size='False' create='False' "
@@ -290,7 +282,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"<criteria delto='hardlink' folder='/z' deleteemptyfolder='no'/></removeoption>"
          u"<singlecopy><criteria create='no' copy='duplicates'/></singlecopy><export>"
          u"<exportreport doexport='YES' location='/r' format='TEXT'/></export></echofind>"_s,
-         {},
+         QString(),
          u";-;name,content crc;-;/;;hardlink /z;duplicates;export /r text || -criteria.createin"_s,
          u";-;name,content crc;-;/;;hardlink;;export /r text"_s},
         // A value the windows need is missing: they take what came before it.
@@ -298,18 +290,17 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
          u"<findduplicates name='False' size='True' create='False' modify='False' "
          u"content='True'/></profileoption><removeoption><criteria delto='move'/>"
          u"</removeoption></echofind>"_s,
-         {},
+         QString(),
          u"/a;T;size,content;-;/;;move;-;- || -findduplicates.matchtype -criteria.folder "
          u"-criteria.deleteemptyfolder"_s,
          u"-;T;size,content;-;/;;-;-;- || The attribute \"matchtype\" of \"findduplicates\" is "
          u"missing"_s},
         {u"<echofind><singlecopy><criteria create='yes' createin='/c'/></singlecopy></echofind>"_s,
-         {},
-         u";-;-;-;/;;-;create /c;- || -criteria.copy"_s,
+         QString(), u";-;-;-;/;;-;create /c;- || -criteria.copy"_s,
          u";-;-;-;/;;-;create;- || The attribute \"copy\" of \"criteria\" is missing"_s},
-        {u"<echofind/>"_s, {}, u";-;-;-;/;;-;-;-"_s, u"-;-;-;-;/;;-;-;-"_s},
-        {u"<echofind><profileoption>"_s, {}, u"unreadable"_s},
-        {{}, {}, u"missing"_s},
+        {u"<echofind/>"_s, QString(), u";-;-;-;/;;-;-;-"_s, u"-;-;-;-;/;;-;-;-"_s},
+        {u"<echofind><profileoption>"_s, QString(), u"unreadable"_s},
+        {{}, QString(), u"missing"_s},
     };
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString path = app.Tree().Path(u"app/tester/Profile/p.xml"_s);
@@ -321,7 +312,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
         ProfileSettings p;
         EXPECT_EQ(ProfileDocument::Load(path, p), 1);
         EXPECT_EQ(ProfileDocument::Save(path, p), 1);
-        return ReadBytes(path);
+        return ReadFile(path);
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Document.left(60).toStdString());
@@ -332,7 +323,7 @@ TEST(ProfileDocument, EveryShapeReadsAsItsCallersTakeItAndWritesBackInLowerCase)
                                       : QStringLiteral(ECHOFIND_BIN_DIR "/") + row.Document;
         const auto spell = [&](const QString& swaps) {
             QString text = file.isEmpty() ? row.Document
-                                          : QStringDecoder(QStringDecoder::Utf16)(ReadBytes(file));
+                                          : QStringDecoder(QStringDecoder::Utf16)(ReadFile(file));
             for (const QString& swap : swaps.split(u' ', Qt::SkipEmptyParts))
                 text.replace(swap.section(u'>', 0, 0), swap.section(u'>', 1));
             return file.isEmpty() ? text.toUtf8()

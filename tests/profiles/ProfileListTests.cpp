@@ -14,11 +14,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 void WriteDocuments(const QStringList& fileNames) {
-    for (const QString& name : fileNames) {
-        QFile f(modCommon::ProfileFolder + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<profile/>");
-    }
+    for (const QString& name : fileNames)
+        WriteFile(modCommon::ProfileFolder + name, "<profile/>");
 }
 
 // Each row or catalogue entry as "name last-run status".
@@ -59,10 +56,7 @@ TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
               QStringList{u"New  Never"_s});
 
     // A catalogue that cannot be read leaves both columns empty rather than "Never".
-    QFile broken(Catalogue::CataloguePath());
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    broken.write("not xml at all <");
-    broken.close();
+    WriteFile(Catalogue::CataloguePath(), "not xml at all <");
     // Whatever order the folder gives, the list is in the names' order, case aside.
     WriteDocuments({u"zeta.xml"_s, u"Alpha.xml"_s, u"beta.xml"_s});
     rows = ProfileList::ListRows(listed);
@@ -70,8 +64,7 @@ TEST(ProfileList, CatalogueStateDecidesTheRunColumns) {
 
     // Saving an empty list leaves the catalogue alone.
     EXPECT_EQ(ProfileList::SaveRows({}), 1);
-    ASSERT_TRUE(broken.open(QIODevice::ReadOnly));
-    EXPECT_EQ(broken.readAll(), QByteArray("not xml at all <"));
+    EXPECT_EQ(ReadFile(Catalogue::CataloguePath()), QByteArray("not xml at all <"));
 }
 
 TEST(ProfileList, MergeKeepsTheLaterRunOfEitherSide) {
@@ -115,13 +108,10 @@ TEST(RecordRun, ASuccessWritesItsRunLogAFailureOnlyItsCatalogueRow) {
     EXPECT_TRUE(QFile::exists(log));
     const auto rows = [] {
         std::vector<Catalogue::Entry> entries;
-        Catalogue::ReadEntries(entries);
-        QStringList texts;
-        for (const Catalogue::Entry& e : entries)
-            texts << e.Name + u' ' + e.Status + u' ' + e.LastRun;
-        return texts;
+        EXPECT_EQ(Catalogue::ReadEntries(entries), 1);
+        return Texts(entries);
     };
-    EXPECT_EQ(rows(), QStringList{u"P Success "_s + ok.LastRun});
+    EXPECT_EQ(rows(), QStringList{u"P "_s + ok.LastRun + u" Success"_s});
 
     QFile::remove(log);
     modLog::RunStats.EndedAt = u"before"_s;
@@ -131,5 +121,5 @@ TEST(RecordRun, ASuccessWritesItsRunLogAFailureOnlyItsCatalogueRow) {
     EXPECT_EQ(modLog::RunStats.EndedAt, u"before"_s);
     // A profile without a document keeps no row.
     RecordRun(u"Gone"_s, {false, 0, 0, 1});
-    EXPECT_EQ(rows(), QStringList{u"P Error "_s + failed.LastRun});
+    EXPECT_EQ(rows(), QStringList{u"P "_s + failed.LastRun + u" Error"_s});
 }

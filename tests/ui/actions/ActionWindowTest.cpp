@@ -9,14 +9,9 @@
 #include "ui/ProtectedFoldersPage.h"
 #include "ui/frmActionProgress.h"
 
-#include <zip.h>
-
 using namespace actions_window_testing;
 
-static quint64 InodeOf(const QString& path) {
-    modAPI::FileInfo info;
-    return modAPI::MyStat(path, info) == 1 ? info.Inode : 0;
-}
+using actions_testing::InodeOf;
 
 // The removal is the one the advanced options hold, confirmed there and not saved: here the
 // trash over a profile that says permanent.
@@ -32,8 +27,7 @@ TEST_F(ActionsWindowTest, RemoveAllTakesExactlyTheMarkedFilesTheWayTheOptionsSay
     Revisit();
 
     SelectRow(6);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdRecycleAll");
+    Press("cmdRecycleAll");
     EXPECT_EQ(Said(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
     EXPECT_EQ(Flags(), S("..ss..s..."));
     // The row the person was on is current again, in the model and in the grid.
@@ -67,8 +61,7 @@ TEST_F(ActionsWindowTest, CancelStopsBetweenFilesAndLeavesTheRestAndTheRunLogAlo
         EXPECT_EQ(Find<QLabel>(window, "lblProgress")->text(), S("Cancelling the operation..."));
         return true;
     });
-    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
-    Click(Window, "cmdPermanentDeleteAll");
+    Press("cmdPermanentDeleteAll", {Answer::Yes, Answer::Yes});
     cancel.reset();
 
     EXPECT_EQ(Said(), (QStringList{S("Do you want to permanently delete all the marked items?"),
@@ -90,8 +83,7 @@ TEST_F(ActionsWindowTest, CancelStopsBetweenFilesAndLeavesTheRestAndTheRunLogAlo
         Click(window, "cmdCancel");
         return true;
     });
-    Messages.Script.Answers = {Answer::Yes, Answer::No};
-    Click(Window, "cmdPermanentDeleteAll");
+    Press("cmdPermanentDeleteAll", {Answer::Yes, Answer::No});
     EXPECT_EQ(Flags(), S("..rrsssssssss"));
     EXPECT_TRUE(ActionLines().contains(S("finished")));
     EXPECT_TRUE(QFile::exists(modCommon::LogPath + S("P.log")));
@@ -102,8 +94,7 @@ TEST_F(ActionsWindowTest, AChangedFileOrALastCopyIsSkippedAndShownRed) {
     OpenResults();
     Folders.SetMTime(S("tree/d2/a.txt"), 1700000500); // A[1]: same size, another time
     QFile::remove(B[0]);                              // B[1] became the last copy
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdPermanentDeleteAll");
+    Press("cmdPermanentDeleteAll");
     EXPECT_EQ(Flags(), S("..rs..r"));
     EXPECT_TRUE(QFile::exists(A[1]));
     EXPECT_FALSE(QFile::exists(A[2]));
@@ -135,8 +126,7 @@ TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveOrNoneWhenCancelled) {
             Click(window, "cmdCancel");
             return true;
         });
-        Messages.Script.Answers = {Answer::Yes, Answer::Yes};
-        Click(Window, "cmdZipAll");
+        Press("cmdZipAll", {Answer::Yes, Answer::Yes});
         ASSERT_TRUE(cancel.Done()) << "the window never showed the archive being written";
     }
     EXPECT_EQ(Flags(), S("........."));
@@ -149,18 +139,13 @@ TEST_F(ActionsWindowTest, ZipAllWritesOneArchiveOrNoneWhenCancelled) {
     Window->ToggleTabHead(ProfileTab::RunLog);
     const QString before = Window->RunLog()->TextBox()->toPlainText();
     Window->ToggleTabHead(ProfileTab::Duplicates);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdZipAll");
+    Press("cmdZipAll");
     EXPECT_EQ(Flags(), S("..sssssss"));
-    int err = 0;
-    zip_t* zip = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
-    ASSERT_NE(zip, nullptr);
-    EXPECT_EQ(zip_get_num_entries(zip, 0), 7);
-    zip_discard(zip);
+    EXPECT_EQ(actions_testing::ZipEntries(archive).size(), 7);
     Window->ToggleTabHead(ProfileTab::RunLog);
     const QString after = Window->RunLog()->TextBox()->toPlainText();
     EXPECT_NE(after, before);
-    EXPECT_TRUE(after.contains(A[1] + S(" - moved to ") + archive)) << after.toStdString();
+    EXPECT_TRUE(Holds(after, A[1] + S(" - moved to ") + archive));
 }
 
 TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {
@@ -181,12 +166,10 @@ TEST_F(ActionsWindowTest, SavedAndUnsavedProtectedFoldersAreLeftAlone) {
 
     // Row 3 is d2/a.txt: a single delete of it is refused quietly, no error.
     SelectRow(3);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdPermanentDelete");
+    Press("cmdPermanentDelete");
     EXPECT_TRUE(QFile::exists(A[1]));
 
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdPermanentDeleteAll");
+    Press("cmdPermanentDeleteAll");
     for (const QString& kept : {A[0], A[1], A[2], B[0], B[1]})
         EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
     const QString why = S(" - Skipped: the file is in a protected folder");
@@ -222,8 +205,7 @@ TEST_F(ActionsWindowTest, ChosenInTheOptionsTheLinkButtonsTakeTheRemovalsPlaceAn
     EXPECT_EQ(Button("cmdHardLinkAll")->toolTip(), S("Replace all checked items by hard links"));
 
     // Everything marked is linked to the kept copy of its group, and every name stays.
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdHardLinkAll");
+    Press("cmdHardLinkAll");
     EXPECT_EQ(
         Said(),
         QStringList{

@@ -79,6 +79,11 @@ protected:
     QStringList PopupAt(qint64 row, const QString& pick = {}) {
         return PopupEntries([&] { ClickCell(Grid(), row, 2, Qt::RightButton); }, pick);
     }
+    // Presses the window's button with the answers to its questions ready.
+    void Press(const char* button, std::initializer_list<Answer> answers = {Answer::Yes}) {
+        Messages.Script.Answers = answers;
+        Click(Window, button);
+    }
     // Leaves the duplicates and comes back, which is when the buttons follow the options.
     void Revisit() {
         Window->ToggleTabHead(ProfileTab::Options);

@@ -100,8 +100,7 @@ TEST_F(ActionsWindowTest, EveryCommandAsksItsOwnQuestionAndNoOrABusyLockChangesN
     const int held = ::open(QFile::encodeName(modCommon::AppPath + S("actions.lock")).constData(),
                             O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdPermanentDeleteAll");
+    Press("cmdPermanentDeleteAll");
     ::close(held);
     EXPECT_EQ(Said().last(), RunLock::BusyText);
     EXPECT_EQ(Flags(), S("......."));
@@ -118,8 +117,7 @@ TEST_F(ActionsWindowTest, YesCarriesOutEachCommandOnItsRows) {
 
     // A single-row command on a kept file refuses, on a marked file removes it.
     SelectRow(2);
-    Messages.Script.Answers = {Answer::Yes};
-    Click(Window, "cmdRecycle");
+    Press("cmdRecycle");
     EXPECT_EQ(Said(), (QStringList{S("Do you want to send the highlighted item to Recycle Bin?"),
                                    S("Please select a marked item to delete and try again.")}));
     SelectRow(3);
@@ -138,9 +136,8 @@ TEST_F(ActionsWindowTest, YesCarriesOutEachCommandOnItsRows) {
     EXPECT_TRUE(QFile::exists(A[2]) && !QFile::exists(B[1]));
 
     // Single copy takes the kept files; the report lists every row.
-    Messages.Script.Answers = {Answer::Yes, Answer::Yes};
-    Click(Window, "cmdSingleCopy");
-    Click(Window, "cmdExport");
+    Press("cmdSingleCopy");
+    Press("cmdExport");
     EXPECT_EQ(Folders.Read(S("single/P") + A[0]), QByteArray("aaaa"));
     EXPECT_TRUE(Folders.Exists(S("single/P") + B[0]));
     EXPECT_FALSE(Folders.Exists(S("single/P") + A[1]));
@@ -192,7 +189,7 @@ TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAno
     OpenResults();
     auto* why = Find<QLabel>(Window, "lblNoRemoval");
     EXPECT_TRUE(why->isVisible());
-    EXPECT_TRUE(why->text().contains(S("\"shred\""))) << why->text().toStdString();
+    EXPECT_TRUE(Holds(why->text(), S("\"shred\"")));
     const ActionOptionsPages& pages = Adv()->Pages();
     EXPECT_FALSE(pages.lblOtherRule->isHidden());
     for (const QRadioButton* b :

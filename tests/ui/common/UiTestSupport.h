@@ -25,6 +25,7 @@
 namespace ui_testing {
 
 using Answer = MessageService::Answer;
+using testing_support::Holds;
 
 inline QString S(const char* text) {
     return QString::fromUtf8(text);

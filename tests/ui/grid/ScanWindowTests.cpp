@@ -76,20 +76,15 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
         EXPECT_EQ(window.findChild<QLabel*>(u"lblProgress"_s)->text(), u"Processing over"_s);
         const ScanSummary& s = window.Outcome().Summary;
         EXPECT_EQ(window.Outcome().How, frmProgress::Ending::Finished);
-        EXPECT_EQ(s.Files, 0);
-        EXPECT_EQ(s.Groups, 0);
-        EXPECT_EQ(s.Seconds, 1) << "elapsed seconds start at 1";
+        EXPECT_EQ(std::tuple(s.Files, s.Groups, s.Seconds), std::tuple(0, 0, 1))
+            << "files, groups, and elapsed seconds, which start at 1";
     }
 
-    t.CreateFile(u"data/a/x.txt"_s, "hello");
-    t.CreateFile(u"data/b/x.txt"_s, "hello");
-    t.CreateFile(u"data/c/x.txt"_s, "hello");
-    t.CreateFile(u"data/a/y.bin"_s, "data-y");
-    t.CreateFile(u"data/b/y.bin"_s, "data-y");
+    t.CreateCopies("hello", {"data/a/x.txt", "data/b/x.txt", "data/c/x.txt"});
+    t.CreateCopies("data-y", {"data/a/y.bin", "data/b/y.bin"});
     t.CreateFile(u"data/a/single.txt"_s, "alone");
     t.CreateFile(u"data/b/single.txt"_s, "other"); // same name and size, other content
-    t.CreateFile(u"data/a/empty.txt"_s, "");       // counted, but empty files are skipped
-    t.CreateFile(u"data/b/empty.txt"_s, "");
+    t.CreateCopies("", {"data/a/empty.txt", "data/b/empty.txt"}); // counted, but skipped
     frmProgress window;
     EXPECT_EQ(Run(window, WriteProfile(u"Photos"_s, {t.Path(u"data"_s)})), QDialog::Accepted);
 
@@ -106,8 +101,7 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     xPaths.sort();
     EXPECT_EQ(xPaths, QStringList({t.Path(u"data/a/x.txt"_s), t.Path(u"data/b/x.txt"_s),
                                    t.Path(u"data/c/x.txt"_s)}));
-    EXPECT_EQ(m.CurrentRow(), 1);
-    EXPECT_EQ(m.CurrentCol(), 1);
+    EXPECT_EQ(std::tuple(m.CurrentRow(), m.CurrentCol()), std::tuple(1, 1));
     EXPECT_EQ(m.HighlightedRow(), 0) << "the program's own move highlights nothing";
     EXPECT_EQ(pane.Grid()->model()->rowCount(), 7) << "the view heard the end of the fill";
 
@@ -115,8 +109,7 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     const frmProgress::Result& r = window.Outcome();
     EXPECT_EQ(r.How, frmProgress::Ending::Finished);
     EXPECT_TRUE(r.Summary.Succeeded);
-    EXPECT_EQ(r.Summary.Files, 9);
-    EXPECT_EQ(r.Summary.Groups, 2);
+    EXPECT_EQ(std::tuple(r.Summary.Files, r.Summary.Groups), std::tuple(9, 2));
     // Recording the run is the caller's: nothing of it is written here.
     EXPECT_FALSE(QFile::exists(modCommon::LogPath + u"Photos.log"_s));
     EXPECT_TRUE(messages.Script.ShownMessages.empty());

@@ -140,10 +140,7 @@ protected:
 
 } // namespace profile_testing
 
-// Readable failures for texts.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+// Readable failures for lists of texts.
 inline void PrintTo(const QStringList& texts, std::ostream* os) {
     *os << '[' << texts.join(QStringLiteral(" | ")).toStdString() << ']';
 }

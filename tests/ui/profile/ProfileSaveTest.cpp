@@ -144,8 +144,8 @@ TEST_F(ProfileWindowTest, AnExistingProfileFillsTheWindowAndKeepsItsName) {
     EXPECT_EQ(r.IncludeFilters, QStringList{S("*.jpg")});
     const QString saved =
         QStringDecoder(QStringDecoder::Utf16)(App.Tree().Read(S("app/tester/Profile/Photos.xml")));
-    EXPECT_TRUE(saved.contains(S("matchtype='md5'")) && saved.contains(S("format='csv'")))
-        << saved.toStdString();
+    EXPECT_TRUE(Holds(saved, S("matchtype='md5'")));
+    EXPECT_TRUE(Holds(saved, S("format='csv'")));
 }
 
 TEST_F(ProfileWindowTest, MissingOrBrokenDocumentsAreReportedAndRefused) {

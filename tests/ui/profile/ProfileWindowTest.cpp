@@ -59,7 +59,7 @@ TEST_F(ProfileWindowTest, TabsChooseThePaneAndTheDismissButtonAndClosingNeverSav
     tabs->setFocus();
     QTest::keyClick(tabs, Qt::Key_Right);
     EXPECT_EQ(panes->currentWidget()->objectName(), S("fraRunLog"));
-    EXPECT_TRUE(log->toPlainText().contains(S("Run of Songs"))) << log->toPlainText().toStdString();
+    EXPECT_TRUE(Holds(log->toPlainText(), S("Run of Songs")));
     QTest::keyClick(tabs, Qt::Key_Left);
     QTest::keyClick(tabs, Qt::Key_Left);
     EXPECT_EQ(panes->currentWidget()->objectName(), S("fraProfileOptions"));

@@ -9,7 +9,7 @@ TEST_F(ShellTest, TheListIsWrittenAtExitMergedWithTheCommandLinesRuns) {
     AddProfileDocument(S("Music"));
     frmMain* main = OpenMain();
     ASSERT_EQ(main->Rows().size(), 3u);
-    const QByteArray before = Bytes(Catalogue::CataloguePath());
+    const QByteArray before = ReadFile(Catalogue::CataloguePath());
     main->AddNewProfile(S("default profile")); // a case-only difference is the same profile
     AddProfileDocument(S("Added"));
     main->AddNewProfile(S("Added"));
@@ -21,11 +21,11 @@ TEST_F(ShellTest, TheListIsWrittenAtExitMergedWithTheCommandLinesRuns) {
     main->UpdateProfile(S("Music"), S("Success"), S("2026-12-06 12:00:00"));
     EXPECT_EQ(main->Rows()[size_t(ProfileList::FindRow(main->Rows(), S("Photos")))].LastRun,
               S("2026-12-06 10:00:00"));
-    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before); // only at exit
+    EXPECT_EQ(ReadFile(Catalogue::CataloguePath()), before); // only at exit
     // An unknown name changes nothing and leaves its trace in the application log.
     main->UpdateProfile(S("Nobody"), S("Error"), S("2026-12-06 18:40:00"));
     EXPECT_EQ(main->Rows().size(), 4u);
-    EXPECT_TRUE(Bytes(modCommon::AppLogFile)
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile)
                     .contains("Error occured in frmMain.UpdateProfile. Error No : "));
 
     // Behind the window's back the command line runs Photos later and Music earlier than
@@ -64,16 +64,16 @@ TEST_F(ShellTest, AFailedSaveKeepsThePreviousCatalogueAndIsOnlyLogged) {
     ASSERT_EQ(Catalogue::SaveEntries(entries), 1);
     frmMain* main = OpenMain();
     main->UpdateProfile(S("Default Profile"), S("Success"), S("2026-12-06 10:00:00"));
-    const QByteArray before = Bytes(Catalogue::CataloguePath());
+    const QByteArray before = ReadFile(Catalogue::CataloguePath());
     {
         // The disk fills up while the window is open: the larger new catalogue does not
         // fit, a log line still does.
         testing_support::FileSizeLimit full(rlim_t(before.size()));
         CloseMain();
     }
-    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), before);
+    EXPECT_EQ(ReadFile(Catalogue::CataloguePath()), before);
     EXPECT_TRUE(Shown().isEmpty());
-    const QByteArray logged = Bytes(modCommon::AppLogFile);
+    const QByteArray logged = ReadFile(modCommon::AppLogFile);
     EXPECT_TRUE(logged.contains("Error occured in frmMain.Unload. Error No : 530 Desc : Error "
                                 "occured while saving profile details at:"))
         << logged.constData() << before.size();

@@ -6,6 +6,7 @@
 
 #include "ShellFixture.h"
 
+#include "actions/ActionsFixture.h"
 #include "ui/ActionOptionsPages.h"
 #include "ui/BrowseFolder.h"
 #include "ui/frmAdvOptions.h"
@@ -14,6 +15,7 @@ using namespace shell_testing;
 
 namespace {
 
+using actions_testing::Dump;
 using Group = QSet<QString>;
 
 // The groups the grid shows, each as the set of its files' paths.
@@ -26,18 +28,6 @@ QSet<Group> GridGroups(const ResultsModel& model) {
         groups.insert(current);
     }
     return groups;
-}
-
-// Every cell and strike of every row, to compare two grids whole.
-std::string Dump(const ResultsModel& m) {
-    QStringList rows;
-    for (qint64 r = 1; r <= m.RowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < ResultsModel::ColumnCount; ++c)
-            cells << m.Text(r, c);
-        rows << cells.join(u'|') + (m.IsStruck(r) ? S(" struck") : QString());
-    }
-    return rows.join(u'\n').toStdString();
 }
 
 class FirstSession : public ShellTest {
@@ -73,8 +63,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
         notes.insert(m_tree.CreateFile(S(rel), "the same few words"));
     m_tree.CreateFile(S("data/near-miss.ogg"), QByteArray(2999, 's') + 't');
     m_tree.CreateFile(S("data/alone.txt"), "only one of these");
-    m_tree.CreateFile(S("data/empty-1"), "");
-    m_tree.CreateFile(S("data/empty-2"), "");
+    m_tree.CreateCopies("", {"data/empty-1", "data/empty-2"});
     m_tree.CreateFile(S("data/.hidden-copy.txt"), "the same few words");
 
     frmMain* main = OpenMain();
@@ -125,8 +114,7 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
     auto* tabs = Find<QTabBar>(profile, "tabProfile");
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
     auto* log = Find<QTextEdit>(profile, "rtbRunLog");
-    EXPECT_TRUE(log->toPlainText().contains(S("Profile : Holiday")))
-        << log->toPlainText().toStdString();
+    EXPECT_TRUE(Holds(log->toPlainText(), S("Profile : Holiday")));
     EXPECT_TRUE(log->toPlainText().contains(S("No of duplicate files found\t:  3")));
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
 

@@ -42,7 +42,7 @@ TEST_F(ShellTest, DeleteAsksFirstAndAfterTheLastRowTheProfileCommandsAreRefused)
     AddProfileDocument(S("Alpha"));
     AddProfileDocument(S("Beta"));
     ASSERT_TRUE(QFile(modCommon::LogPath + S("Alpha.log")).open(QIODevice::WriteOnly));
-    const QByteArray catalogue = Bytes(Catalogue::CataloguePath());
+    const QByteArray catalogue = ReadFile(Catalogue::CataloguePath());
     frmMain* main = OpenMain();
     QStringList listed = ListedNames();
     ASSERT_EQ(listed.size(), 3);
@@ -79,8 +79,8 @@ TEST_F(ShellTest, DeleteAsksFirstAndAfterTheLastRowTheProfileCommandsAreRefused)
     QTest::keyClick(main, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(Shown().last(), kPleaseSelect);
     CloseMain();
-    EXPECT_EQ(Bytes(Catalogue::CataloguePath()), catalogue);
-    EXPECT_FALSE(Bytes(modCommon::AppLogFile, false).contains("*** Application ended at:"));
+    EXPECT_EQ(ReadFile(Catalogue::CataloguePath()), catalogue);
+    EXPECT_FALSE(ReadFile(modCommon::AppLogFile).contains("*** Application ended at:"));
 }
 
 TEST_F(ShellTest, AProfileWindowBlocksNewDeleteAndTheManager) {

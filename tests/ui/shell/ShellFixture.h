@@ -12,6 +12,7 @@
 namespace shell_testing {
 
 using namespace ui_testing;
+using testing_support::ReadFile;
 
 class ShellTest : public ::testing::Test {
 protected:
@@ -67,14 +68,6 @@ protected:
     }
 
     QStringList Shown() const { return m_messages.Script.Texts(); }
-
-    // The bytes of a file; one that must exist but cannot be read fails the test.
-    static QByteArray Bytes(const QString& path, bool mustExist = true) {
-        QFile f(path);
-        const bool opened = f.open(QIODevice::ReadOnly);
-        EXPECT_TRUE(opened || !mustExist) << path.toStdString();
-        return opened ? f.readAll() : QByteArray();
-    }
 
     // Highlights the named profile in the list as a person picks it; -1 when not listed.
     qsizetype SelectListed(const QString& name) {

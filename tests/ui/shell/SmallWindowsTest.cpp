@@ -142,7 +142,7 @@ TEST_F(ShellTest, ChildWindowsHideTheListUntilTheyGo) {
     EXPECT_FALSE(Forms::CheckFormLoaded(S("frmMain")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(m_main);
-    EXPECT_TRUE(Bytes(modCommon::AppLogFile).contains("*** Application ended at:"));
+    EXPECT_TRUE(ReadFile(modCommon::AppLogFile).contains("*** Application ended at:"));
 }
 
 // What the log holds, names outside ASCII included, is read in the core; a profile that
