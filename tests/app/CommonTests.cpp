@@ -185,7 +185,7 @@ TEST_F(InitAppTest, AnInstallationCopiesItsDocumentsOnceAndGivesTheUserWritableC
     portable.Application = tree.Root() + u"empty/"_s;
     portable.Portable = true;
     EXPECT_EQ(modCommon::InitApp(messages, portable), 1);
-    EXPECT_EQ(Read(portable.Application + u"config.xml"_s), "<shipped/>");
+    EXPECT_EQ(ReadFile(portable.Application + u"config.xml"_s), "<shipped/>");
     portable.Application = tree.Root() + u"other/"_s;
     portable.Shipped = tree.CreateDir(u"nothing"_s) + u'/';
     EXPECT_EQ(modCommon::InitApp(messages, portable), 0);
