@@ -120,6 +120,7 @@ void frmMain::UpdateProfile(const QString& strProfileName, const QString& strSta
         item->setToolTip(ColLastRun, strLastRun);
         item->setText(ColStatus, strStatus);
     });
+    FormatListView();
 }
 
 void frmMain::DeleteSelectedListViewRecord() {

@@ -169,3 +169,13 @@ TEST_F(ShellTest, ChosenInTheDefaultOptionsTheMainWindowIsResizable) {
     settings.sync();
     EXPECT_EQ(settings.value(S("Window/Size")).toSize(), left);
 }
+
+// The profile list's dates are never cut, whatever the width the design gives them.
+TEST_F(ShellTest, TheListsDatesAreNeverCut) {
+    frmMain* main = OpenMain();
+    const QString when = S("2026-12-07 18:35:10");
+    main->UpdateProfile(S("Default Profile"), S("Success"), when);
+    QTreeWidget* list = main->ProfileList();
+    for (const int col : {1, 2})
+        EXPECT_GT(list->columnWidth(col), list->fontMetrics().horizontalAdvance(when)) << col;
+}
