@@ -130,6 +130,7 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                 cleanup.ExportLocation = m_shown->DoExport ? m_shown->ExportLocation : QString();
                 cleanup.ExportFormat = m_shown->DoExport ? m_shown->ExportFormat : QString();
             }
+            m_ruleUsed = cleanup.DeleteTo;
             m_protected = ProtectedFolders(cleanup.ProtectedFolders + m_protectedFolders);
             m_scanFolders = cleanup.ScanFolders;
             m_scanSubFolders = cleanup.ScanSubFolders;

@@ -72,6 +72,8 @@ public:
 
     // The report file of a finished "Export"; empty when none was written.
     QString ReportPath() const { return m_reportPath; }
+    // The remove rule the run went by, from the document or the shown options.
+    QString RemoveRuleUsed() const { return m_ruleUsed; }
     // The single copies a "SingleCopy" made.
     qint64 Copied() const { return m_copied; }
     // Whether "Export" failed to write its report (the user was told).
@@ -130,6 +132,7 @@ private:
     bool m_hardLinks = false;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
+    QString m_ruleUsed;
     qint64 m_copied = 0;
     std::vector<qint64> m_zipRows; // queued for the run's one archive write
     bool m_exportFailed = false;

@@ -36,13 +36,14 @@ ActionSummary ActionTally::Finish(const ResultsModel& model, const ActionRun& ru
     s.Flagged = red - m_red;
     s.Lines = stats.ActionDetails.mid(m_lines);
     s.Copied = run.Copied();
+    s.DeleteTo = run.RemoveRuleUsed();
     s.ReportPath = run.ReportPath();
     s.ExportFailed = run.ExportFailed();
     s.RunLogFailed = run.RunLogFailed();
     return s;
 }
 
-QString ActionSummary::Text(const QString& action, const QString& deleteTo) const {
+QString ActionSummary::Text(const QString& action) const {
     if (action == u"Export")
         return ReportPath.isEmpty() ? QStringLiteral("No report was exported")
                                     : QStringLiteral("Report written to ") + ReportPath;
@@ -54,7 +55,7 @@ QString ActionSummary::Text(const QString& action, const QString& deleteTo) cons
     if (action == u"SingleCopy")
         return files(Copied) + QStringLiteral(" copied, ") + errors;
     const char* done = " removed";
-    switch (ActionWords::MethodOf(deleteTo)) {
+    switch (ActionWords::MethodOf(DeleteTo)) {
     case RemoveMethod::Trash:
         done = " sent to the trash";
         break;

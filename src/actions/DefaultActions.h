@@ -23,9 +23,11 @@ struct ActionSummary {
     bool ExportFailed = false; // "Export" could not write its report
     bool RunLogFailed = false; // the run log could not be rewritten afterwards
 
+    QString DeleteTo; // the remove rule the action went by
+
     // One line for the status bar: "57 files sent to the trash, 68.7 MB freed, 0 errors",
-    // "Report written to /x/P.html". deleteTo is the rule the removal used.
-    QString Text(const QString& action, const QString& deleteTo) const;
+    // "Report written to /x/P.html".
+    QString Text(const QString& action) const;
 };
 
 // Counts what one action run does to the rows and to the run's statistics: taken before

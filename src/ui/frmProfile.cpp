@@ -616,8 +616,8 @@ void frmProfile::TakeAction(const QString& strAction) {
     // What the person just confirmed is what the advanced options show now, saved or not:
     // the buttons were built from them, and no action falls back to the document's. (The
     // saved protected folders are honoured by the run itself; these add to them.)
-    ProfileSettings shown;
     if (frmAdvOptions* adv = d->adv) {
+        ProfileSettings shown;
         adv->Collect(shown);
         progress.UseShownSettings(shown);
     }
@@ -625,7 +625,7 @@ void frmProfile::TakeAction(const QString& strAction) {
     d->marksEdited = false;
     if (const std::optional<ActionSummary>& done = progress.Summary();
         done && done->Outcome == ActionRun::Outcome::Finished)
-        ShowStatus(done->Text(action, shown.DeleteTo));
+        ShowStatus(done->Text(action));
 }
 
 int frmProfile::OpenReport() {
