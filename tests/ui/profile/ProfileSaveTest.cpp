@@ -52,9 +52,18 @@ TEST_F(ProfileWindowTest, ANewProfileStartsFromTheDefaultsAndFindDuplicatesSaves
     EXPECT_EQ(paths.filter(S("a.jpg")).size(), 2) << paths.join(u'\n').toStdString();
     EXPECT_TRUE(paths.filter(S("other.jpg")).isEmpty());
 
-    // Running again writes the same document, without the taken-name refusal.
+    const QString found = QString::number(paths.size()) + S(" duplicate files found in ");
+    EXPECT_TRUE(Shell.Status.startsWith(found)) << Shell.Status.toStdString();
+
+    // Running again writes the same document, without the taken-name refusal; what the
+    // status says is always this run's.
+    QFile::remove(Folders.Path(S("Pictures/copy of a.jpg")));
     Click(w, "cmdExecute");
     EXPECT_TRUE(Said().isEmpty()) << Said().join(u'\n').toStdString();
+    EXPECT_EQ(Shell.Status, S("No Duplicate files found"));
+    Folders.CreateFile(S("Pictures/copy of a.jpg"), "a");
+    Click(w, "cmdExecute");
+    EXPECT_TRUE(Shell.Status.startsWith(found)) << Shell.Status.toStdString();
 }
 
 TEST_F(ProfileWindowTest, ASaveIsRefusedUntilEveryRuleHolds) {
