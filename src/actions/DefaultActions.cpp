@@ -1,11 +1,10 @@
 #include "DefaultActions.h"
 
+#include "MarkRules.h"
 #include "ResultsModel.h"
 
 #include "app/modLog.h"
 #include "profiles/ActionWords.h"
-
-#include <QLocale>
 
 ActionTally::ActionTally(const ResultsModel& model)
     : m_errors(modLog::RunStats.ErrorCount), m_acted(modLog::RunStats.FilesActedOn),
@@ -47,13 +46,10 @@ QString ActionSummary::Text(const QString& action) const {
     if (action == u"Export")
         return ReportPath.isEmpty() ? QStringLiteral("No report was exported")
                                     : QStringLiteral("Report written to ") + ReportPath;
-    const auto files = [](qint64 n) {
-        return QString::number(n) + (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
-    };
     const QString errors = QString::number(Errors) +
                            (Errors == 1 ? QStringLiteral(" error") : QStringLiteral(" errors"));
     if (action == u"SingleCopy")
-        return files(Copied) + QStringLiteral(" copied, ") + errors;
+        return MarkRules::FilesText(Copied) + QStringLiteral(" copied, ") + errors;
     const char* done = " removed";
     switch (ActionWords::MethodOf(DeleteTo)) {
     case RemoveMethod::Trash:
@@ -74,15 +70,12 @@ QString ActionSummary::Text(const QString& action) const {
     case RemoveMethod::Unknown:
         break;
     }
-    return files(Removed) + QString::fromLatin1(done) + QStringLiteral(", ") +
-           QLocale::c().formattedDataSize(FreedBytes, 1, QLocale::DataSizeSIFormat) +
-           QStringLiteral(" freed, ") + errors;
+    return MarkRules::FilesText(Removed) + QString::fromLatin1(done) + QStringLiteral(", ") +
+           MarkRules::SizeText(FreedBytes) + QStringLiteral(" freed, ") + errors;
 }
 
 QString Concerned::Text() const {
-    return QString::number(Files) +
-           (Files == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
-           QLocale::c().formattedDataSize(Bytes, 1, QLocale::DataSizeSIFormat);
+    return MarkRules::FilesText(Files) + QStringLiteral(", ") + MarkRules::SizeText(Bytes);
 }
 
 Concerned ConcernedBy(const ResultsModel& model, const QString& action, qint64 count) {

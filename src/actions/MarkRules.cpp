@@ -320,25 +320,27 @@ bool AbsoluteFolder(const QString& given, QString& folder, QString& error) {
     return true;
 }
 
-QString TotalsText(const ResultsModel::MarkTotals& totals) {
-    const QString files = totals.Files == 1 ? QStringLiteral("1 file marked")
-                                            : QStringLiteral("%1 files marked").arg(totals.Files);
-    QString size;
-    if (totals.Bytes < 1000) {
-        size = totals.Bytes == 1 ? QStringLiteral("1 byte")
-                                 : QStringLiteral("%1 bytes").arg(totals.Bytes);
-    } else {
-        // Decimal units, as the desktop's file manager counts them.
-        static const char* units[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
-        double value = double(totals.Bytes) / 1000.0;
-        int unit = 0;
-        while (value >= 999.95 && unit < 5) {
-            value /= 1000.0;
-            ++unit;
-        }
-        size = QString::number(value, 'f', 1) + u' ' + QLatin1String(units[unit]);
+QString SizeText(qint64 bytes) {
+    if (bytes < 1000)
+        return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
+    // Decimal units, as the desktop's file manager counts them.
+    static const char* units[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+    double value = double(bytes) / 1000.0;
+    int unit = 0;
+    while (value >= 999.95 && unit < 5) {
+        value /= 1000.0;
+        ++unit;
     }
-    return files + QStringLiteral(", ") + size + QStringLiteral(" to free");
+    return QString::number(value, 'f', 1) + u' ' + QLatin1String(units[unit]);
+}
+
+QString FilesText(qint64 files) {
+    return files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files);
+}
+
+QString TotalsText(const ResultsModel::MarkTotals& totals) {
+    return FilesText(totals.Files) + QStringLiteral(" marked, ") + SizeText(totals.Bytes) +
+           QStringLiteral(" to free");
 }
 
 } // namespace MarkRules

@@ -59,5 +59,9 @@ bool AbsoluteFolder(const QString& given, QString& folder, QString& error);
 
 // "12 files marked, 3.4 MB to free".
 QString TotalsText(const ResultsModel::MarkTotals& totals);
+// A byte count as the status bar shows it: "1 byte", "999 bytes", "13.0 kB", "68.7 MB".
+QString SizeText(qint64 bytes);
+// "1 file", "57 files".
+QString FilesText(qint64 files);
 
 } // namespace MarkRules

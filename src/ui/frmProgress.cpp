@@ -2,6 +2,7 @@
 
 #include "ScanRun.h"
 
+#include "actions/MarkRules.h"
 #include "actions/ResultsModel.h"
 #include "app/AppError.h"
 #include "app/MessageService.h"
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -188,9 +188,7 @@ void frmProgress::ShowProgress() {
         QStringLiteral("Processed %1 files in %2 seconds").arg(m_fileCounter).arg(m_elapsedSeconds);
     // Within a large file the count of files stands still; the bytes read do not.
     if (const qint64 bytes = m_run->BytesRead(); bytes > 0)
-        count += QStringLiteral(", ") +
-                 QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat) +
-                 QStringLiteral(" read");
+        count += QStringLiteral(", ") + MarkRules::SizeText(bytes) + QStringLiteral(" read");
     ShowNow(lblFileCount, count);
 }
 
