@@ -24,7 +24,10 @@ QUrl FileUrl(const QString& path) {
 }
 
 bool Open(const QString& path) {
-    const QUrl url = FileUrl(path);
+    return OpenUrl(FileUrl(path));
+}
+
+bool OpenUrl(const QUrl& url) {
     if (Replacement())
         return Replacement()(url);
     return QDesktopServices::openUrl(url);

@@ -16,6 +16,8 @@ QUrl FileUrl(const QString& path);
 
 // Opens the path; false when the desktop could not start anything for it.
 bool Open(const QString& path);
+// Any other address (mail, web), as given.
+bool OpenUrl(const QUrl& url);
 // The folder that holds the path.
 bool OpenContainingFolder(const QString& path);
 

@@ -1,6 +1,7 @@
 #include "frmSupport.h"
 
-#include <QDesktopServices>
+#include "LinkLabel.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -14,19 +15,9 @@ QLabel* Text(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
-QLabel* Link(const char* name, const QString& shown, const QString& url, QWidget* parent) {
-    auto* label = new QLabel(
-        QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), shown.toHtmlEscaped()),
-        parent);
+LinkLabel* Link(const char* name, const QString& shown, const QString& url, QWidget* parent) {
+    auto* label = new LinkLabel(shown, QUrl(url), parent);
     label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(shown);
-    label->setCursor(Qt::PointingHandCursor);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setFocusPolicy(Qt::StrongFocus);
-    // The desktop opens it; a failure is of no consequence here.
-    label->setOpenExternalLinks(false);
-    QObject::connect(label, &QLabel::linkActivated, label,
-                     [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
     return label;
 }
 

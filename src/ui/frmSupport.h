@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QLabel;
+class LinkLabel;
 class QPushButton;
 
 // Where to ask for help: the support mail address and the help-desk web page, each opened
@@ -17,7 +17,7 @@ public:
     static QString HelpDeskUrl();
 
 private:
-    QLabel* m_lblSupport = nullptr;
-    QLabel* m_lblURL = nullptr;
+    LinkLabel* m_lblSupport = nullptr;
+    LinkLabel* m_lblURL = nullptr;
     QPushButton* m_cmdCancel = nullptr;
 };

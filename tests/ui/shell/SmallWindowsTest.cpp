@@ -1,10 +1,13 @@
 #include "ShellFixture.h"
 
+#include "ui/DesktopOpen.h"
 #include "ui/frmHelp.h"
 #include "ui/frmLog.h"
 #include "ui/frmSplash.h"
 #include "ui/frmSupport.h"
 #include "ui/frmSysStats.h"
+
+#include <QAccessible>
 
 using namespace shell_testing;
 
@@ -47,9 +50,20 @@ TEST_F(ShellTest, ChildWindowsHideTheListUntilTheyGo) {
          button("cmdClose")},
         {key(Qt::Key_R), action("mnuHelpSupport"), "frmSupport", "Support center", "",
          [](QWidget* support) {
-             EXPECT_TRUE(Find<QLabel>(support, "lblSupport")
-                             ->text()
-                             .contains(S("mailto:") + frmSupport::SupportAddress()));
+             // Both addresses are links a screen reader can follow, and Enter follows them.
+             QList<QUrl> opened;
+             DesktopOpen::SetOpener([&opened](const QUrl& url) { return opened << url, true; });
+             auto* mail = Find<QLabel>(support, "lblSupport");
+             QAccessibleInterface* link = QAccessible::queryAccessibleInterface(mail);
+             EXPECT_EQ(link->role(), QAccessible::Link);
+             EXPECT_EQ(link->text(QAccessible::Name), frmSupport::SupportAddress());
+             link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+             auto* web = Find<QLabel>(support, "lblURL");
+             web->setFocus();
+             QTest::keyClick(web, Qt::Key_Return);
+             DesktopOpen::SetOpener({});
+             EXPECT_EQ(opened, (QList<QUrl>{QUrl(S("mailto:") + frmSupport::SupportAddress()),
+                                            QUrl(frmSupport::HelpDeskUrl())}));
              // At the top left corner of the work area.
              EXPECT_EQ(support->parentWidget()->pos(), QPoint(0, 0));
          },
