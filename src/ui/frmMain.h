@@ -86,6 +86,9 @@ private:
     // Shows a hosted window's frame in front, wholly inside the document area: a window
     // partly outside it would hide its own buttons.
     void ShowInside(QMdiSubWindow* sub);
+    // The room the document area gives its windows, known before it first shows: until
+    // then it has never been laid out.
+    QSize DocumentRoom() const;
     // Scrolls the document area so that a control of a hosted window that took the focus
     // can be seen.
     void BringIntoView(QWidget* focused);

@@ -54,15 +54,24 @@ void frmMain::BringIntoView(QWidget* focused) {
 void frmMain::ShowInside(QMdiSubWindow* sub) {
     ShowManagerPane(false);
     sub->show();
+    // Showing polishes the window; its layouts know the size it needs only once they ran.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QSize room = m_mdiArea->viewport()->size();
     QRect frame = sub->geometry();
     if (room.isValid() && !room.isEmpty()) {
-        frame.setSize(frame.size().boundedTo(room));
-        frame.moveTo(std::clamp(frame.left(), 0, room.width() - frame.width()),
-                     std::clamp(frame.top(), 0, room.height() - frame.height()));
+        frame.setSize(frame.size().boundedTo(room).expandedTo(sub->minimumSizeHint()));
+        frame.moveTo(std::clamp(frame.left(), 0, std::max(0, room.width() - frame.width())),
+                     std::clamp(frame.top(), 0, std::max(0, room.height() - frame.height())));
         sub->setGeometry(frame);
     }
     m_mdiArea->setActiveSubWindow(sub);
+}
+
+QSize frmMain::DocumentRoom() const {
+    if (m_mdiArea->isVisible())
+        return m_mdiArea->viewport()->size();
+    const int frame = 2 * m_mdiArea->frameWidth();
+    return centralWidget()->size() - QSize(frame, frame);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -122,13 +131,11 @@ int frmMain::OpenProfile(const QString& strProfileName, ProfileMode mode, bool s
             return;
         }
         QMdiSubWindow* sub = Host(profile, false);
-        // Placed over the profile list's extent, the way the list was laid out; in a
-        // resizable window over the whole document area.
+        // Over the profile list's extent, but never below what its contents need: with a
+        // theme's larger fonts that would cut controls off, where a window larger than the
+        // area can still be scrolled.
         sub->move(0, 0);
-        sub->resize(m_resizable ? m_mdiArea->viewport()->size()
-                                : sub->sizeHint()
-                                      .boundedTo(m_mdiArea->viewport()->size())
-                                      .expandedTo(QSize(640, 480)));
+        sub->resize(DocumentRoom().expandedTo(sub->minimumSizeHint()));
         QCoreApplication::processEvents();
         if (show)
             ShowInside(sub);

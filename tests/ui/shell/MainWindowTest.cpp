@@ -143,6 +143,37 @@ TEST_F(ShellTest, AFocusedControlOfATallWindowIsScrolledIntoView) {
     EXPECT_TRUE(view->rect().contains(QRect(cancel->mapTo(view, QPoint()), cancel->size())));
 }
 
+// The profile window covers the document area the list had; with a font too large for
+// that area it keeps the size its contents need (the area scrolls) rather than cut them.
+TEST_F(ShellTest, TheProfileWindowTakesTheListsPlaceAndNeverCutsItsControls) {
+    frmMain* main = OpenMain();
+    const auto frameOfProfile = [this] {
+        Action("mnuProfileEdit")->trigger();
+        QCoreApplication::processEvents();
+        return qobject_cast<QMdiSubWindow*>(Forms::Profile()->parentWidget());
+    };
+    QMdiSubWindow* frame = frameOfProfile();
+    EXPECT_EQ(frame->geometry(), QRect(QPoint(), main->MdiArea()->viewport()->size()));
+    Click(Forms::Profile(), "cmdCancel");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSizeF(before.pointSizeF() * 2.2);
+    QApplication::setFont(large);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+    // The main window passes the font on to the windows it hosts once it has taken it.
+    QCoreApplication::processEvents();
+    frame = frameOfProfile();
+    EXPECT_GE(frame->width(), frame->minimumSizeHint().width());
+    EXPECT_GE(frame->height(), frame->minimumSizeHint().height());
+    for (auto* box : Forms::Profile()->findChildren<QAbstractButton*>()) {
+        if (box->isVisible() && !box->text().isEmpty()) {
+            EXPECT_GE(box->width(), box->minimumSizeHint().width()) << box->text().toStdString();
+        }
+    }
+}
+
 // Chosen in the default options, the main window can be resized and maximised, comes back
 // at the size it was left at, and the profile window follows the document area.
 TEST_F(ShellTest, ChosenInTheDefaultOptionsTheMainWindowIsResizable) {
