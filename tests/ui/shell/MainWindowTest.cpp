@@ -210,3 +210,20 @@ TEST_F(ShellTest, TheListsDatesAreNeverCut) {
     for (const int col : {1, 2})
         EXPECT_GT(list->columnWidth(col), list->fontMetrics().horizontalAdvance(when)) << col;
 }
+
+// The default options name themselves in the status bar while in front, and take the name
+// with them when they close over a profile window, which keeps the list from clearing it.
+TEST_F(ShellTest, TheDefaultOptionsTakeTheirStatusWithThem) {
+    frmMain* main = OpenMain();
+    Action("mnuProfileEdit")->trigger();
+    Action("mnuToolsOptions")->trigger();
+    auto* options = qobject_cast<QDialog*>(Forms::Find(S("frmOptions")));
+    ASSERT_NE(options, nullptr);
+    QApplication::setActiveWindow(options);
+    EXPECT_EQ(main->StatusMessage(), S("Default options "));
+    m_messages.Script.Answers = {Answer::Yes};
+    Click(options, "cmdCancel");
+    EXPECT_FALSE(options->isVisible());
+    EXPECT_NE(main->StatusMessage(), S("Default options "));
+    EXPECT_NE(Forms::Profile(), nullptr);
+}
