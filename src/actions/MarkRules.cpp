@@ -30,7 +30,8 @@ int Compare(QByteArrayView a, QByteArrayView b) {
         .compare(std::string_view(b.data(), size_t(b.size())));
 }
 
-// Calls f(first, last) with the file rows of each group that holds a row in [from, to].
+// Calls f(first, last) with the file rows of each shown group that holds a row in
+// [from, to].
 // Groups are told apart as the click rule tells them: by an empty mark cell.
 template <class F> void ForEachGroup(const ResultsModel& m, qint64 from, qint64 to, F&& f) {
     qint64 row = qMax<qint64>(1, m.GroupHeaderOf(from));
@@ -47,7 +48,9 @@ template <class F> void ForEachGroup(const ResultsModel& m, qint64 from, qint64 
             ++row;
         if (first > end)
             return;
-        f(first, row - 1);
+        // What the filter hides is not the person's to mark unseen.
+        if (!m.IsFiltered(first))
+            f(first, row - 1);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "app/PathCodec.h"
 #include "app/TextEscape.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString HeaderTexts[ResultsModel::ColumnCount] = {
@@ -52,6 +54,12 @@ void ResultsModel::ClearRecs() {
     m_highlightedCol = 0;
     m_marks = {};
     m_markAnchor = 0;
+    m_groupsAdded = 0;
+    m_groupCount = 0;
+    m_filterActive = false;
+    m_shown.clear();
+    m_shownGroups = 0;
+    m_sortedBy = GroupSort::Original;
     endResetModel();
     NoteMarksChanged();
 }
@@ -110,9 +118,18 @@ void ResultsModel::SetRedraw(bool on) {
 qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags,
                             const FileIdentity& identity) {
     const qint64 row = RowCount() + 1;
+    if (flags & FlagHeader) {
+        ++m_groupsAdded;
+        ++m_groupCount;
+        m_shownGroups += m_filterActive ? 1 : 0;
+    }
+    // A group added under a filter is shown until the filter is set again.
+    const int at = m_filterActive ? int(m_shown.size()) : int(row - 1);
     if (m_redrawOff == 0)
-        beginInsertRows(QModelIndex(), int(row - 1), int(row - 1));
-    m_rows.push_back(Row{JoinCells(texts), identity, flags});
+        beginInsertRows(QModelIndex(), at, at);
+    m_rows.push_back(Row{JoinCells(texts), identity, flags, m_groupsAdded});
+    if (m_filterActive)
+        m_shown.push_back(row);
     if (m_redrawOff == 0)
         endInsertRows();
     m_currentRow = row;
@@ -224,8 +241,19 @@ void ResultsModel::BeginMarks() {
 void ResultsModel::EndMarks() {
     if (m_markBatch == 0 || --m_markBatch > 0)
         return;
-    if (m_batchFirst > 0 && m_redrawOff == 0)
-        Q_EMIT dataChanged(index(int(m_batchFirst - 1), 1), index(int(m_batchLast - 1), 1));
+    if (m_batchFirst > 0 && m_redrawOff == 0 && rowCount() > 0) {
+        // The shown rows between the first and last changed one; the view repaints only
+        // what it shows of them.
+        const auto shownFrom = [this](qint64 row) {
+            return m_filterActive
+                       ? int(std::lower_bound(m_shown.begin(), m_shown.end(), row) - m_shown.begin())
+                       : int(row - 1);
+        };
+        const int first = shownFrom(m_batchFirst);
+        const int last = qMin(shownFrom(m_batchLast + 1) - 1, rowCount() - 1);
+        if (first <= last)
+            Q_EMIT dataChanged(index(first, 1), index(last, 1));
+    }
     m_batchFirst = m_batchLast = 0;
     if (m_marksDirty && m_redrawOff == 0)
         NoteMarksChanged();
@@ -253,8 +281,9 @@ void ResultsModel::SetFlag(qint64 row, RowFlag flag, bool on) {
 }
 
 void ResultsModel::RowChanged(qint64 row, int firstCol, int lastCol) {
-    if (m_redrawOff == 0)
-        Q_EMIT dataChanged(index(int(row - 1), firstCol), index(int(row - 1), lastCol));
+    const int at = QtRow(row);
+    if (m_redrawOff == 0 && at >= 0)
+        Q_EMIT dataChanged(index(at, firstCol), index(at, lastCol));
 }
 
 void ResultsModel::SetCurrent(qint64 row, int col) {
@@ -365,7 +394,9 @@ qint64 ResultsModel::GetGroupFileCount(const QString& caption) {
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || m_redrawOff > 0 ? 0 : int(m_rows.size());
+    if (parent.isValid() || m_redrawOff > 0)
+        return 0;
+    return int(m_filterActive ? m_shown.size() : m_rows.size());
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
@@ -375,7 +406,7 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    const qint64 row = index.row() + 1;
+    const qint64 row = GridRow(index.row());
     const int col = index.column();
     const bool header = HasFlag(row, FlagHeader);
     switch (role) {

@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 // The only store of a run's results once the scan has ended: group membership, marks and
@@ -30,7 +31,11 @@ public:
         FlagStruck = 0x02, // an action removed the file; it can no longer be unmarked
         FlagRed = 0x04,    // an action could not find the file, or refused to touch it
         FlagHidden = 0x08, // collapsed under its group header
+        FlagFiltered = 0x10, // its group does not match the filter: not in the view at all
     };
+
+    // Orders of the groups; files keep their order inside a group.
+    enum class GroupSort { Original, Size, Count, Name, KeptPath };
 
     // Roles beyond Qt's own, so the model stays free of QtGui types.
     enum Role {
@@ -138,6 +143,37 @@ public:
     // The copy count from a header caption such as "a.txt   (3 copies)".
     static qint64 GetGroupFileCount(const QString& caption);
 
+    // Which groups the view holds: those with a file whose path contains the text, ignoring
+    // case, or matches it as a regular expression. Marking rules pass over the groups left
+    // out; actions still take every marked file. An empty text shows every group. False for
+    // an invalid expression, which leaves every group shown.
+    bool SetFilter(const QString& text, bool regex);
+    bool IsFiltered(qint64 row) const { return HasFlag(row, FlagFiltered); }
+    bool FilterActive() const { return m_filterActive; }
+    qint64 GroupCount() const { return m_groupCount; }
+    qint64 ShownGroupCount() const { return m_filterActive ? m_shownGroups : m_groupCount; }
+    // Marked files the filter hides, counted as Marks() counts them.
+    MarkTotals HiddenMarks() const;
+
+    // Reorders whole groups (Original: as the scan handed them over), keeping the filter.
+    // Grid row numbers change as after a new fill.
+    void SortGroups(GroupSort by, bool descending);
+    GroupSort SortedBy() const { return m_sortedBy; }
+
+    // The view's rows are the grid's rows less the filtered ones.
+    qint64 GridRow(int qtRow) const;
+    // -1 for a row the filter hides.
+    int QtRow(qint64 gridRow) const;
+
+    // Takes rows out of the list, not off the disk: a header takes its whole group, and a
+    // group left with fewer than two files leaves with them. Headers follow what is left.
+    void RemoveFromList(const std::vector<qint64>& rows);
+    // Makes the file the group's first file, unmarked, and marks every other file of the
+    // group that an action has not already removed. False for a header or a removed file.
+    bool MakeKept(qint64 row);
+    // The first and last file rows of the group that holds the row; {0, -1} for none.
+    std::pair<qint64, qint64> GroupFiles(qint64 row) const;
+
     // QAbstractTableModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -159,6 +195,7 @@ private:
         QByteArray Cells;
         FileIdentity Identity;
         quint8 Flags = 0;
+        qint32 Group = 0; // the group's place in the order the scan handed it over
     };
 
     QByteArrayView Cell(qint64 row, int col) const;
@@ -168,6 +205,13 @@ private:
     bool ValidRow(qint64 row) const { return row >= 1 && row <= RowCount(); }
     void CountMarks(qint64 row, int sign);
     void NoteMarksChanged();
+    void RebuildShown();
+    void Recaption(qint64 header);
+    struct GroupSpan {
+        size_t First; // index into m_rows of the header
+        size_t End;   // one past the group's last row
+    };
+    std::vector<GroupSpan> Groups() const;
 
     std::vector<Row> m_rows; // m_rows[0] is grid row 1
     int m_redrawOff = 0;
@@ -183,4 +227,11 @@ private:
     qint64 m_batchFirst = 0;
     qint64 m_batchLast = 0;
     qint64 m_markAnchor = 0;
+    qint32 m_groupsAdded = 0;
+    qint64 m_groupCount = 0;
+    // With a filter active, the grid rows the view holds, in order.
+    bool m_filterActive = false;
+    std::vector<qint64> m_shown;
+    qint64 m_shownGroups = 0;
+    GroupSort m_sortedBy = GroupSort::Original;
 };

@@ -134,7 +134,7 @@ void ResultPopup::ShowFromKeyboard() {
     const qint64 row = model->HighlightedRow() >= 1 ? model->HighlightedRow() : model->CurrentRow();
     if (row < 1 || row > model->RowCount())
         return;
-    const QModelIndex index = model->index(int(row - 1), qMax(0, model->CurrentCol()));
+    const QModelIndex index = model->index(model->QtRow(row), qMax(0, model->CurrentCol()));
     const QRect cell = m_grid->visualRect(index);
     const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
     Show(row, m_grid->viewport()->mapToGlobal(at));

@@ -109,19 +109,17 @@ void ResultsGrid::SetResultsModel(ResultsModel* model) {
 
 void ResultsGrid::OnModelReset() {
     // A reset shows every row again; only the rows the model keeps collapsed go back.
-    const qint64 rows = m_model->RowCount();
-    if (model()->rowCount() == int(rows)) {
-        for (qint64 r = 1; r <= rows; ++r) {
-            if (m_model->IsHidden(r))
-                setRowHidden(int(r - 1), true);
-        }
+    const int rows = model()->rowCount();
+    for (int r = 0; r < rows; ++r) {
+        if (m_model->IsHidden(m_model->GridRow(r)))
+            setRowHidden(r, true);
     }
     SyncCurrentFromModel();
 }
 
 void ResultsGrid::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
     for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
-        const bool hidden = m_model->IsHidden(r + 1);
+        const bool hidden = m_model->IsHidden(m_model->GridRow(r));
         if (isRowHidden(r) != hidden)
             setRowHidden(r, hidden);
     }
@@ -131,7 +129,7 @@ void ResultsGrid::SyncCurrentFromModel() {
     if (!m_model || !selectionModel())
         return;
     const QModelIndex target =
-        m_model->index(int(m_model->CurrentRow() - 1), m_model->CurrentCol());
+        m_model->index(m_model->QtRow(m_model->CurrentRow()), m_model->CurrentCol());
     if (!target.isValid() || target == currentIndex())
         return;
     m_programmatic = true;
@@ -145,7 +143,7 @@ void ResultsGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
     // it fills the grid and walks it for actions.
     if (m_programmatic || !m_model || !current.isValid())
         return;
-    m_model->SetCurrent(current.row() + 1, current.column());
+    m_model->SetCurrent(m_model->GridRow(current.row()), current.column());
     RowHighlight(QStringLiteral("Key"));
 }
 
@@ -156,7 +154,7 @@ void ResultsGrid::RowHighlight(const QString& source) {
     int col = m_model->CurrentCol();
     if (source != QLatin1String("Key")) {
         const QModelIndex under = indexAt(m_lastMouse);
-        row = under.isValid() ? under.row() + 1 : 0;
+        row = under.isValid() ? m_model->GridRow(under.row()) : 0;
         col = under.isValid() ? under.column() : 0;
     }
     if (!m_model->RowHighlight(row, col))
@@ -167,7 +165,7 @@ void ResultsGrid::RowHighlight(const QString& source) {
 void ResultsGrid::OnClicked(const QModelIndex& index) {
     if (!m_model || !index.isValid())
         return;
-    m_model->Click(index.row() + 1, index.column(), Messages());
+    m_model->Click(m_model->GridRow(index.row()), index.column(), Messages());
     SyncCurrentFromModel();
 }
 
@@ -179,8 +177,9 @@ bool ResultsGrid::IsFileRow(qint64 row) const {
 void ResultsGrid::OnDoubleClicked(const QModelIndex& index) {
     // The first click of a double click already collapsed a group (column 0) or toggled a
     // mark (column 1); there the double click means nothing more, as it always did.
-    if (index.isValid() && index.column() >= 2 && IsFileRow(index.row() + 1))
-        Q_EMIT FileOpenRequested(index.row() + 1);
+    const qint64 row = m_model && index.isValid() ? m_model->GridRow(index.row()) : 0;
+    if (index.column() >= 2 && IsFileRow(row))
+        Q_EMIT FileOpenRequested(row);
 }
 
 void ResultsGrid::mousePressEvent(QMouseEvent* event) {
