@@ -245,9 +245,9 @@ void ResultsModel::EndMarks() {
         // The shown rows between the first and last changed one; the view repaints only
         // what it shows of them.
         const auto shownFrom = [this](qint64 row) {
-            return m_filterActive
-                       ? int(std::lower_bound(m_shown.begin(), m_shown.end(), row) - m_shown.begin())
-                       : int(row - 1);
+            return m_filterActive ? int(std::lower_bound(m_shown.begin(), m_shown.end(), row) -
+                                        m_shown.begin())
+                                  : int(row - 1);
         };
         const int first = shownFrom(m_batchFirst);
         const int last = qMin(shownFrom(m_batchLast + 1) - 1, rowCount() - 1);

@@ -27,10 +27,10 @@ public:
 
     // Styles the program writes; the view maps them to fonts and colours.
     enum RowFlag : quint8 {
-        FlagHeader = 0x01, // filled by AddHeader: bold, blue-grey caption, merged cells
-        FlagStruck = 0x02, // an action removed the file; it can no longer be unmarked
-        FlagRed = 0x04,    // an action could not find the file, or refused to touch it
-        FlagHidden = 0x08, // collapsed under its group header
+        FlagHeader = 0x01,   // filled by AddHeader: bold, blue-grey caption, merged cells
+        FlagStruck = 0x02,   // an action removed the file; it can no longer be unmarked
+        FlagRed = 0x04,      // an action could not find the file, or refused to touch it
+        FlagHidden = 0x08,   // collapsed under its group header
         FlagFiltered = 0x10, // its group does not match the filter: not in the view at all
     };
 

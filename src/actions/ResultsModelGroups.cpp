@@ -88,8 +88,7 @@ bool ResultsModel::SetFilter(const QString& text, bool regex) {
         if (ascii)
             return ContainsAscii(Cell(row, 3), needle);
         const QString path = Text(row, 3);
-        return regex ? expression.match(path).hasMatch()
-                     : path.contains(text, Qt::CaseInsensitive);
+        return regex ? expression.match(path).hasMatch() : path.contains(text, Qt::CaseInsensitive);
     };
     beginResetModel();
     m_filterActive = !text.isEmpty();

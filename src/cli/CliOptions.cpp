@@ -49,6 +49,12 @@ bool ParseValued(const QStringList& args, qsizetype& i, QString option, ScanOpti
             return false;
         }
         o.CacheFile = value;
+    } else if (option == u"--sort") {
+        if (value != u"size" && value != u"count" && value != u"name") {
+            error = QStringLiteral("--sort takes size, count or name, not \"%1\"").arg(value);
+            return false;
+        }
+        o.Sort = value;
     } else if (option == u"--threads") {
         bool ok = false;
         o.Threads = value.toInt(&ok);
@@ -80,6 +86,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--json"), [](ScanOptions& s) { s.Json = true; }},
         {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
         {QStringLiteral("--across"), [](ScanOptions& s) { s.Across = true; }},
+        {QStringLiteral("--no-ignore"), [](ScanOptions& s) { s.NoIgnore = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -174,8 +181,8 @@ QString FolderModeCacheFile() {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [--across] [-0 | --json] [-q]\n"
-        "                         [--no-cache | --cache FILE]\n"
+        "       echofind-cli scan --profile NAME [--across] [--no-ignore] [-0 | --json]\n"
+        "                         [--sort size|count|name] [-q] [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -202,7 +209,12 @@ QString ScanUsage() {
         "                        HashCache.sqlite in the user's folder, and a scan of named\n"
         "                        folders $XDG_CACHE_HOME/echofind/HashCache.sqlite\n"
         "                        (~/.cache/echofind/ when XDG_CACHE_HOME is not set)\n"
-        "  --profile NAME        run the saved profile NAME, with its run log and catalogue\n"
+        "  --profile NAME        run the saved profile NAME, with its run log and catalogue;\n"
+        "                        groups whose every file is on the profile's ignore list\n"
+        "                        (NAME.ignore beside the profile) are left out\n"
+        "  --no-ignore           show the groups the ignore list leaves out\n"
+        "  --sort size|count|name  print the groups largest total first, most copies\n"
+        "                        first, or by name (default: the order they were found)\n"
         "  -0, --null            end each path with a NUL byte instead of a newline, and\n"
         "                        separate groups with an empty record (one more NUL), so\n"
         "                        that names holding newlines cannot be misread\n"

@@ -24,6 +24,8 @@ struct ScanOptions {
     // Only groups whose files lie under two or more of the scanned folders; with a
     // profile, on top of what the profile says.
     bool Across = false;
+    bool NoIgnore = false; // with a profile, show the groups its ignore list leaves out
+    QString Sort;          // "size", "count", "name"; empty: the order found
     bool Quiet = false;
     bool Null = false; // paths ended by NUL, groups by an empty record
     bool Json = false; // the groups as one JSON document instead

@@ -1,7 +1,9 @@
 #include "GroupPrinter.h"
+
 #include "app/PathCodec.h"
 #include "engine/FileList.h"
 #include "engine/clsMD5.h"
+#include <algorithm>
 
 #include <QFile>
 
@@ -182,4 +184,49 @@ void JsonGroupPrinter::Finish() {
     Write("],\"summary\":{\"groups\":" + Number(m_tally.Groups) +
           ",\"duplicate_files\":" + Number(m_tally.DuplicateFiles) +
           ",\"bytes_to_free\":" + Number(m_tally.BytesToFree) + "}}\n");
+}
+
+void SortingSink::ClearRecs() {
+    m_groups.clear();
+    m_next.ClearRecs();
+}
+
+qint64 SortingSink::AddHeader(const QString& fileName) {
+    m_groups.push_back({fileName, {}, 0, {}});
+    return qint64(m_groups.size());
+}
+
+void SortingSink::AddRow(bool firstRecord, const clsFileDetails& details,
+                         const FileIdentity& identity) {
+    if (!m_groups.empty())
+        m_groups.back().Rows.push_back({details, identity, firstRecord});
+}
+
+void SortingSink::UpdateHeadTotal(qint64 rowNo, qint64 total) {
+    if (rowNo >= 1 && size_t(rowNo) <= m_groups.size())
+        m_groups[size_t(rowNo - 1)].Total = total;
+}
+
+qint64 SortingSink::UpdateHeader(qint64 rowNo, const QString& text) {
+    if (rowNo >= 1 && size_t(rowNo) <= m_groups.size())
+        m_groups[size_t(rowNo - 1)].Count = text;
+    return 0;
+}
+
+void SortingSink::Finish() {
+    std::stable_sort(m_groups.begin(), m_groups.end(), [this](const Group& a, const Group& b) {
+        if (m_by == u"size")
+            return a.Total > b.Total;
+        if (m_by == u"count")
+            return a.Rows.size() > b.Rows.size();
+        return a.Name.compare(b.Name, Qt::CaseInsensitive) < 0;
+    });
+    for (const Group& g : m_groups) {
+        const qint64 header = m_next.AddHeader(g.Name);
+        for (const Row& row : g.Rows)
+            m_next.AddRow(row.First, row.Details, row.Identity);
+        m_next.UpdateHeadTotal(header, g.Total);
+        m_next.UpdateHeader(header, g.Count);
+    }
+    m_groups.clear();
 }

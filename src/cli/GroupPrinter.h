@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 // What the groups add up to, for the closing summary line; both printers keep one.
 struct GroupTally {
@@ -78,4 +79,35 @@ private:
     std::unique_ptr<Index> m_index; // (device, inode) -> record, made at the first row
     GroupTally m_tally;
     bool m_begun = false;
+};
+
+// Holds every group back until Finish hands them on in the asked order: "size" (largest
+// total first), "count" (most files first) or "name"; equal keys keep the order found.
+class SortingSink final : public ResultSink {
+public:
+    SortingSink(ResultSink& next, const QString& by) : m_next(next), m_by(by) {}
+
+    void ClearRecs() override;
+    qint64 AddHeader(const QString& fileName) override;
+    void AddRow(bool firstRecord, const clsFileDetails& details,
+                const FileIdentity& identity) override;
+    void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
+    qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
+    void Finish();
+
+private:
+    struct Row {
+        clsFileDetails Details;
+        FileIdentity Identity;
+        bool First;
+    };
+    struct Group {
+        QString Name;
+        std::vector<Row> Rows;
+        qint64 Total = 0;
+        QString Count;
+    };
+    ResultSink& m_next;
+    QString m_by;
+    std::vector<Group> m_groups;
 };

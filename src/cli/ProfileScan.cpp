@@ -12,6 +12,7 @@
 #include "engine/GroupingPass.h"
 #include "engine/ResultSink.h"
 #include "engine/clsFindFile.h"
+#include "profiles/IgnoreList.h"
 #include "profiles/RunRecord.h"
 
 #include <QElapsedTimer>
@@ -76,13 +77,29 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     GroupPrinter printer(o.PrintGroups ? stdout : nullptr, o.Null ? '\0' : '\n');
     JsonGroupPrinter json(stdout, list);
-    ResultSink& shown = o.Json ? static_cast<ResultSink&>(json) : printer;
-    if (also) {
-        TeeSink both(shown, *also);
-        GroupingPass(list, both, nullptr);
-    } else {
-        GroupingPass(list, shown, nullptr);
+    ResultSink& printed = o.Json ? static_cast<ResultSink&>(json) : printer;
+    // Sorting only changes what is printed; whoever acts on the groups takes them as found.
+    SortingSink sorted(printed, o.Sort);
+    ResultSink& shown = o.Sort.isEmpty() ? printed : sorted;
+    TeeSink both(shown, also ? *also : shown);
+    // Groups the person chose to ignore are neither printed nor acted on.
+    IgnoreList ignored;
+    if (!o.Profile.isEmpty() && !o.NoIgnore) {
+        QString error;
+        if (ignored.Load(IgnoreList::FileBeside(modCommon::ProfileFolder + o.Profile +
+                                                QStringLiteral(".xml")),
+                         &error) != Success)
+            std::fprintf(stderr,
+                         "echofind-cli: the ignore list cannot be read, so it hides "
+                         "nothing: %s\n",
+                         error.toLocal8Bit().constData());
     }
+    ResultSink& grouped = also ? static_cast<ResultSink&>(both) : shown;
+    IgnoringSink kept(grouped, ignored);
+    GroupingPass(list, ignored.IsEmpty() ? grouped : kept, nullptr);
+    modLog::RunStats.DuplicatesFound -= kept.Dropped();
+    if (!o.Sort.isEmpty())
+        sorted.Finish();
     if (o.Json)
         json.Finish();
     std::fflush(stdout);

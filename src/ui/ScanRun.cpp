@@ -1,8 +1,10 @@
 #include "ScanRun.h"
 
 #include "app/AppError.h"
+#include "app/modLog.h"
 #include "engine/FileList.h"
 #include "engine/GroupingPass.h"
+#include "profiles/IgnoreList.h"
 
 #include <QMutexLocker>
 
@@ -26,7 +28,16 @@ void ScanRun::Run() {
             // still closes along the cancelled path once the run has been recorded.
             m_phase.store(Phase::Analysing, std::memory_order_release);
             m_stage.store(Stage::Grouping, std::memory_order_relaxed);
-            m_groups = GroupingPass(list, m_recorder, this);
+            // Groups the person chose to ignore never reach the grid; an unreadable list
+            // hides nothing.
+            IgnoreList ignored;
+            ignored.Load(IgnoreList::FileBeside(m_profilePath));
+            IgnoringSink sink(m_recorder, ignored);
+            m_groups =
+                GroupingPass(list, ignored.IsEmpty() ? static_cast<ResultSink&>(m_recorder) : sink,
+                             this) -
+                sink.Dropped();
+            modLog::RunStats.DuplicatesFound = m_groups;
             Yield();
         }
     } catch (const AppError& e) {

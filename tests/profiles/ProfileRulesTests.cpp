@@ -3,6 +3,8 @@
 
 #include "TestSupport.h"
 
+#include "app/PathCodec.h"
+#include "profiles/IgnoreList.h"
 #include "profiles/ProfileRules.h"
 
 using namespace testing_support;
@@ -110,4 +112,22 @@ TEST(ProfileRules, PatternsAreRefusedWhenBlankOrInTheOtherList) {
               u"The entered text already exist in Exclude filter. The same text cannot be "
               u"included in both include and exclude filters"_s);
     EXPECT_EQ(ProfileRules::FilterRefusal(u"*.TMP"_s, exclude, u"Exclude"_s), QString());
+}
+
+// Any name the file system allows comes back from the ignore list's file exactly: bytes
+// that are not UTF-8, tabs, line breaks and "%" included; what is no entry is passed over.
+TEST(IgnoreListFile, EveryPathComesBackExactly) {
+    const QString odd = PathCodec::Decode(QByteArray("/d/caf\xe9\t100%\nx\r.txt"));
+    const IgnoreList::Entry entries[] = {{odd, 7}, {u"/home/ann/é 1.txt"_s, 0}};
+    for (const IgnoreList::Entry& e : entries) {
+        const QByteArray line = IgnoreList::Line(e);
+        EXPECT_EQ(line.count('\n'), 1) << line.toStdString();
+        IgnoreList::Entry back;
+        ASSERT_TRUE(IgnoreList::ParseLine(line.chopped(1), back));
+        EXPECT_EQ(back, e);
+    }
+    IgnoreList::Entry none;
+    for (const char* line : {"# heading", "", "12", "x\t/a", "-1\t/a", "5\trelative"})
+        EXPECT_FALSE(IgnoreList::ParseLine(QByteArrayView(line), none)) << line;
+    EXPECT_EQ(IgnoreList::FileBeside(u"/p/Music.xml"_s), u"/p/Music.ignore"_s);
 }
