@@ -75,7 +75,11 @@ QString ActionSummary::Text(const QString& action) const {
 }
 
 QString Concerned::Text() const {
-    return MarkRules::FilesText(Files) + QStringLiteral(", ") + MarkRules::SizeText(Bytes);
+    const QString text =
+        MarkRules::FilesText(Files) + QStringLiteral(", ") + MarkRules::SizeText(Bytes);
+    if (Hidden == 0)
+        return text;
+    return text + QStringLiteral(" (%1 hidden by the filter)").arg(MarkRules::FilesText(Hidden));
 }
 
 Concerned ConcernedBy(const ResultsModel& model, const QString& action, qint64 count) {
@@ -97,6 +101,7 @@ Concerned ConcernedBy(const ResultsModel& model, const QString& action, qint64 c
         if (counted) {
             ++c.Files;
             c.Bytes += model.FileSize(r);
+            c.Hidden += model.IsFiltered(r) ? 1 : 0;
         }
     }
     return c;

@@ -50,6 +50,7 @@ private:
 struct Concerned {
     qint64 Files = 0;
     qint64 Bytes = 0;
+    qint64 Hidden = 0; // of the files, those the grid's filter hides: acted on unseen
     QString Text() const;
 };
 // For a run of the action over count rows as ActionRun walks them from the current row:

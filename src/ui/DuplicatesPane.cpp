@@ -1,13 +1,19 @@
 #include "DuplicatesPane.h"
 
+#include "CompareTool.h"
 #include "DesktopOpen.h"
 #include "ResultsGrid.h"
+#include "ReviewBar.h"
 
 #include "actions/ResultsModel.h"
 #include "app/MessageService.h"
 #include "app/PathCodec.h"
 
+#include <QAction>
 #include <QHBoxLayout>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
@@ -21,12 +27,109 @@ DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
     actionsLayout->setContentsMargins(0, 0, 0, 0);
     actionsLayout->addStretch(1);
 
+    m_review = new ReviewBar(*m_model, m_grid, this);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_review);
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_actions);
     setFocusProxy(m_grid);
+    setTabOrder(m_review->DetailsButton(), m_grid);
     connect(m_grid, &ResultsGrid::FileOpenRequested, this, &DuplicatesPane::OpenFile);
+
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_review->FilterBox()->setFocus(Qt::ShortcutFocusReason);
+        m_review->FilterBox()->selectAll();
+    });
+    const auto command = [this](const char* name, const char* caption, const char* keys,
+                                void (DuplicatesPane::*run)()) {
+        auto* a = new QAction(QLatin1String(caption), this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(QKeySequence(QLatin1String(keys)));
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, run);
+        addAction(a);
+        m_reviewActions << a;
+        return a;
+    };
+    m_makeKept = command("mnuPopupMakeKept", "Make this the &kept file", "Ctrl+K",
+                         &DuplicatesPane::MakeKept);
+    m_remove = command("mnuPopupRemoveFromList", "Remove from the &list", "Ctrl+Shift+Del",
+                       &DuplicatesPane::RemoveFromList);
+    m_ignore = command("mnuPopupIgnoreGroup", "&Ignore this group", "Ctrl+I",
+                       &DuplicatesPane::IgnoreGroup);
+    m_compare = command("mnuPopupCompare", "&Compare with the kept file", "Ctrl+Shift+C",
+                        &DuplicatesPane::Compare);
+    connect(m_grid, &ResultsGrid::HighlightMoved, this, &DuplicatesPane::UpdateReviewActions);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DuplicatesPane::UpdateReviewActions);
+    UpdateReviewActions();
+}
+
+namespace {
+
+// The file a row is compared with: its group's first unmarked file, else its first file;
+// for that very file, the next one.
+qint64 KeptFileFor(const ResultsModel& m, qint64 row) {
+    const auto [first, last] = m.GroupFiles(row);
+    qint64 kept = first;
+    while (kept <= last && !m.IsUnmarked(kept))
+        ++kept;
+    if (kept > last)
+        kept = first;
+    if (kept == row)
+        kept = row < last ? row + 1 : first == row ? 0 : first;
+    return kept;
+}
+
+} // namespace
+
+void DuplicatesPane::UpdateReviewActions() {
+    const qint64 row = m_model->HighlightedRow();
+    const bool valid = row >= 1 && row <= m_model->RowCount();
+    const bool file = valid && !m_model->HasEmptyMark(row);
+    // The file commands are no group's: a header shows only the list commands.
+    m_makeKept->setVisible(file);
+    m_compare->setVisible(file);
+    m_makeKept->setEnabled(file && !m_model->IsStruck(row));
+    m_remove->setEnabled(valid);
+    m_ignore->setEnabled(valid && m_model->GroupHeaderOf(row) > 0);
+    const bool tool = !CompareTool::Command().isEmpty();
+    m_compare->setEnabled(file && tool);
+    m_compare->setToolTip(tool ? QStringLiteral("Shows this file beside its group's kept file")
+                               : QStringLiteral("No compare command is set in the default "
+                                                "options (Tools > Default options)"));
+}
+
+void DuplicatesPane::IgnoreGroup() {
+    if (const qint64 header = m_model->GroupHeaderOf(m_model->HighlightedRow()))
+        Q_EMIT IgnoreGroupRequested(header);
+}
+
+void DuplicatesPane::MakeKept() {
+    m_model->MakeKept(m_model->HighlightedRow());
+    UpdateReviewActions();
+}
+
+void DuplicatesPane::RemoveFromList() {
+    const qint64 row = m_model->HighlightedRow();
+    if (row >= 1 && row <= m_model->RowCount())
+        m_model->RemoveFromList({row});
+}
+
+void DuplicatesPane::Compare() {
+    const qint64 row = m_model->HighlightedRow();
+    if (row < 1 || row > m_model->RowCount() || m_model->HasEmptyMark(row))
+        return;
+    const qint64 kept = KeptFileFor(*m_model, row);
+    if (kept == 0)
+        return;
+    const QString problem =
+        CompareTool::Run(CompareTool::Command(), m_model->Text(kept, 3), m_model->Text(row, 3));
+    if (!problem.isEmpty())
+        Messages().Inform(problem);
 }
 
 DuplicatesPane::~DuplicatesPane() = default;

@@ -46,7 +46,16 @@ void ResultPopup::AddMarkEntries(QMenu* rules) {
     PlaceMarkEntries(Menu());
 }
 
+void ResultPopup::AddReviewEntries(const QList<QAction*>& entries) {
+    for (QAction* a : entries)
+        m_review << a;
+    PlaceMarkEntries(Menu());
+}
+
 void ResultPopup::PlaceMarkEntries(QMenu* menu) {
+    for (const QPointer<QAction>& a : m_review)
+        if (a && !menu->actions().contains(a.data()))
+            menu->insertAction(m_mark ? m_mark->menuAction() : nullptr, a);
     if (!m_mark || menu->actions().contains(m_mark->menuAction()))
         return;
     auto* separator = new QAction(m_mark);

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAction;
 class QMenu;
 class ResultsGrid;
 
@@ -37,6 +38,9 @@ public:
     // Adds the marking rules as a "Mark" submenu at the end of the menu; its entries are
     // the rules' own actions, which carry themselves out.
     void AddMarkEntries(QMenu* rules);
+    // Adds the commands that change only the list (and compare) after the file entries;
+    // they stay the owner's, and leave the menu with it.
+    void AddReviewEntries(const QList<QAction*>& entries);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,5 +55,6 @@ private:
     QPointer<QMenu> m_own;
     // Ours even inside the main window's menu, so they leave it with this window.
     QPointer<QMenu> m_mark;
+    QList<QPointer<QAction>> m_review;
     bool m_keyShown = false;
 };

@@ -29,8 +29,11 @@ protected:
         painter->drawLine(rect.topRight(), rect.bottomRight());
         painter->drawLine(rect.bottomLeft(), rect.bottomRight());
         painter->setPen(c.Text);
-        const QString text =
+        QString text =
             model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+        if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex)
+            text += sortIndicatorOrder() == Qt::AscendingOrder ? QStringLiteral(" \u25B2")
+                                                               : QStringLiteral(" \u25BC");
         const QRect area = rect.adjusted(3, 0, -3, 0);
         painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
                           fontMetrics().elidedText(text, Qt::ElideRight, area.width()));
@@ -160,6 +163,7 @@ void ResultsGrid::RowHighlight(const QString& source) {
     if (!m_model->RowHighlight(row, col))
         return;
     SyncCurrentFromModel();
+    Q_EMIT HighlightMoved(row);
 }
 
 void ResultsGrid::OnClicked(const QModelIndex& index) {

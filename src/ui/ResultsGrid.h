@@ -40,6 +40,8 @@ Q_SIGNALS:
     // Enter on a highlighted file row, or a double click on a file row's name, path or
     // details: the person wants to look at the file.
     void FileOpenRequested(qint64 row);
+    // The person moved the highlight to another row (0: none).
+    void HighlightMoved(qint64 row);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "frmAdvOptions.h"
 
 #include "ActionOptionsPages.h"
+#include "IgnoreListPage.h"
 #include "OptionWidgets.h"
 #include "ProtectedFoldersPage.h"
 #include "Trap.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -44,12 +46,15 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
                                                              {"Remove Options", 3},
                                                              {"Make Single Copy", 3},
                                                              {"Export Duplicates Report", 3},
-                                                             {"Protected Folders", 3}});
+                                                             {"Protected Folders", 3},
+                                                             {"Ignored Files", 0}});
     tvwOptions = m_tree->Tree();
     fraOptions = m_tree->Pages();
     m_pages = new ActionOptionsPages(
         fraOptions, S("Make single copy of duplicate files in selected folders"), this);
     m_protection = new ProtectedFoldersPage(fraOptions, this);
+    m_ignored = new IgnoreListPage(fraOptions,
+                                   [this] { return m_ignoreFile ? m_ignoreFile() : QString(); });
     // Here a link also moves the tree to its page.
     connect(m_pages, &ActionOptionsPages::LinkActivated, this, [this](int page) {
         ShowOption(page);
@@ -67,7 +72,8 @@ frmAdvOptions::frmAdvOptions(QWidget* parent, std::function<void()> resetAdvOpti
     m_tree->LayOut(this, cmdOK, cmdCancel);
     resize(680, 420);
     OptionWidgets::ChainTabOrder(QList<QWidget*>{tvwOptions} + m_pages->TabChain() +
-                                 m_protection->TabChain() + QList<QWidget*>{cmdOK, cmdCancel});
+                                 m_protection->TabChain() + m_ignored->TabChain() +
+                                 QList<QWidget*>{cmdOK, cmdCancel});
     FormInit();
 }
 
@@ -79,6 +85,18 @@ void frmAdvOptions::FormInit() {
         SelectNode(0);
         ShowOption(0);
     });
+}
+
+void frmAdvOptions::SetIgnoreFile(std::function<QString()> file) {
+    m_ignoreFile = std::move(file);
+    m_ignored->Load();
+}
+
+void frmAdvOptions::showEvent(QShowEvent* event) {
+    // Groups ignored from the duplicates list since the dialog was last open show here.
+    if (!event->spontaneous())
+        m_ignored->Load();
+    QDialog::showEvent(event);
 }
 
 void frmAdvOptions::ShowOption(int page) {
@@ -118,6 +136,12 @@ void frmAdvOptions::cmdOK_Click() {
             m_pages->FieldOf(check.Missing)->setFocus();
             return;
         }
+        if (const QString problem = m_ignored->Save(); !problem.isEmpty()) {
+            Messages().Present({S("The ignore list could not be written."),
+                                MessageService::Icon::Information, MessageService::Buttons::Ok,
+                                MessageService::Answer::Ok, problem});
+            return;
+        }
         accept();
     });
 }
@@ -127,6 +151,7 @@ bool frmAdvOptions::DiscardEdits() {
                         MessageService::Answer::No))
         return false;
     m_pages->ClearFilters();
+    m_ignored->Load();
     if (m_resetAdvOptions)
         m_resetAdvOptions();
     QDialog::reject();

@@ -6,6 +6,7 @@
 #include <memory>
 
 class ActionOptionsPages;
+class IgnoreListPage;
 class ProtectedFoldersPage;
 class QPushButton;
 class QStackedWidget;
@@ -38,9 +39,13 @@ public:
     void Collect(ProfileSettings& settings) const;
     ActionOptionsPages& Pages() const { return *m_pages; }
     ProtectedFoldersPage& Protection() const { return *m_protection; }
+    IgnoreListPage& Ignored() const { return *m_ignored; }
+    // Where the profile's ignore list is kept, asked each time it is read or written.
+    void SetIgnoreFile(std::function<QString()> file);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:
@@ -57,4 +62,6 @@ private:
     QPushButton* cmdCancel = nullptr;
     ActionOptionsPages* m_pages = nullptr;
     ProtectedFoldersPage* m_protection = nullptr;
+    IgnoreListPage* m_ignored = nullptr;
+    std::function<QString()> m_ignoreFile;
 };

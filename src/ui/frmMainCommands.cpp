@@ -180,6 +180,12 @@ void frmMain::DeleteProfile() {
             Success) {
             // A profile that never ran has no log; the failed delete only leaves a log line.
             modAPI::MyDeleteFile(modCommon::LogPath + name + QStringLiteral(".log"));
+            // Its ignore list would otherwise hide groups from a new profile of that name.
+            const QString ignored = modCommon::ProfileFolder + name + QStringLiteral(".ignore");
+            bool listed = false;
+            modAPI::MyPathFileExists(ignored, listed);
+            if (listed)
+                modAPI::MyDeleteFile(ignored);
             DeleteSelectedListViewRecord();
         } else {
             Messages().Inform(QStringLiteral("Error occured while deleting profile - ") + name);

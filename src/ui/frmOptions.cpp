@@ -2,6 +2,7 @@
 
 #include "ActionOptionsPages.h"
 #include "BrowseFolder.h"
+#include "CompareTool.h"
 #include "OptionWidgets.h"
 #include "ScanOptionBoxes.h"
 #include "Trap.h"
@@ -84,7 +85,7 @@ frmOptions::frmOptions(Shell& shell, QWidget* parent) : QDialog(parent), m_shell
                         b.chkFileName, b.chkFileSize, b.chkFileCreate, b.chkFileModified,
                         b.chkFileContents, b.optCRC, b.optMD5, b.chkSystemFilesandFolders,
                         b.chkHiddenFilesandFolders, b.chkReadonlyFilesandFolders,
-                        b.chkZeroByteFiles} +
+                        b.chkZeroByteFiles, chkResizableMain, txtCompareCommand} +
         m_actions->TabChain() + QList<QWidget*>{cmdOK, cmdCancel});
 }
 
@@ -127,6 +128,15 @@ QWidget* frmOptions::BuildProfilePage() {
         Named(new QCheckBox(S("Let the main window be resized")), "chkResizableMain");
     chkResizableMain->setChecked(WindowSizing::Resizable());
     layout->addWidget(chkResizableMain);
+    auto* compareRow = new QHBoxLayout;
+    auto* compareLabel = new QLabel(S("Compare command"));
+    txtCompareCommand = Named(new QLineEdit(CompareTool::Command()), "txtCompareCommand");
+    txtCompareCommand->setToolTip(
+        S("Shows two files side by side; the two paths are added as its last arguments"));
+    compareLabel->setBuddy(txtCompareCommand);
+    compareRow->addWidget(compareLabel);
+    compareRow->addWidget(txtCompareCommand, 1);
+    layout->addLayout(compareRow);
     layout->addStretch();
     return page;
 }
@@ -214,6 +224,8 @@ void frmOptions::cmdOK_Click() {
         Messages().Inform(S("Error occured while storing the default options"));
         return;
     }
+    if (txtCompareCommand->text().trimmed() != CompareTool::Command())
+        CompareTool::SetCommand(txtCompareCommand->text());
     if (chkResizableMain->isChecked() != WindowSizing::Resizable()) {
         WindowSizing::SetResizable(chkResizableMain->isChecked());
         m_shell.WindowSizingChanged();

@@ -52,6 +52,7 @@ private:
     QLineEdit* txtDefaultPath = nullptr;
     QPushButton* cmdDefaultBrowse = nullptr;
     QCheckBox* chkResizableMain = nullptr;
+    QLineEdit* txtCompareCommand = nullptr;
     QCheckBox* chkIncludeSubFolders = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;

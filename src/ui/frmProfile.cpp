@@ -27,6 +27,7 @@
 #include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
+#include "profiles/IgnoreList.h"
 #include "profiles/ProfileDocument.h"
 #include "profiles/ProfileReader.h"
 #include "profiles/ProfileRules.h"
@@ -134,6 +135,8 @@ frmProfile::frmProfile(Shell& shell, QWidget* parent)
     d->markMenu =
         new MarkMenu(d->duplicates->Actions(), d->duplicates->Model(), protectedFolders, this);
     d->popup->AddMarkEntries(d->markMenu->Menu());
+    d->popup->AddReviewEntries(d->duplicates->ReviewActions());
+    connect(d->duplicates, &DuplicatesPane::IgnoreGroupRequested, this, &frmProfile::IgnoreGroup);
     d->markMenu->SetStartFolder([this] { return d->options->Folders().value(0); });
     d->markMenu->Button()->setEnabled(false);
     d->duplicates->Grid()->SetProtectedFolders(protectedFolders);
@@ -285,6 +288,11 @@ void frmProfile::ResetAdvOptions() {
 frmAdvOptions* frmProfile::LoadAdvOptions() {
     if (!d->adv) {
         d->adv = new frmAdvOptions(this, [this] { ResetAdvOptions(); });
+        d->adv->SetIgnoreFile([this] {
+            const QString name = ProfileRules::ProfileName(ProfileNameText());
+            return name.isEmpty() ? QString()
+                                  : IgnoreList::FileBeside(ProfileRules::DocumentPath(name));
+        });
         d->adv->FormInit();
     }
     return d->adv;
@@ -657,4 +665,34 @@ int frmProfile::OpenReport() {
     ShowStatus(Results().RowCount() > 0 ? S("Report opened: ") + PathCodec::Display(path)
                                         : S("No Duplicate files found"));
     return Success;
+}
+
+void frmProfile::IgnoreGroup(qint64 header) {
+    const QString name = ProfileRules::ProfileName(ProfileNameText());
+    if (name.isEmpty()) {
+        Messages().Inform(S("Give the profile a name first: its ignore list is kept beside it."));
+        return;
+    }
+    ResultsModel& results = Results();
+    const QString file = IgnoreList::FileBeside(ProfileRules::DocumentPath(name));
+    IgnoreList list;
+    QString error;
+    if (list.Load(file, &error) != Success) {
+        Messages().Present({S("The group was not ignored: the ignore list cannot be read."),
+                            MessageService::Icon::Information, MessageService::Buttons::Ok,
+                            MessageService::Answer::Ok, error});
+        return;
+    }
+    const auto [first, last] = results.GroupFiles(header + 1);
+    for (qint64 row = first; row <= last; ++row)
+        list.Add({results.Text(row, 3), results.FileSize(row)});
+    if (list.Save(file) != Success) {
+        Messages().Present({S("The group was not ignored: the ignore list could not be written."),
+                            MessageService::Icon::Information, MessageService::Buttons::Ok,
+                            MessageService::Answer::Ok,
+                            file + S(": ") + modAPI::SystemMessage(modAPI::LastAPIError)});
+        return;
+    }
+    results.RemoveFromList({header});
+    d->shell.DisplayStatusMsg(S("Group ignored: later runs of %1 leave it out").arg(name));
 }

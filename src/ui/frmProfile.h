@@ -58,6 +58,8 @@ public:
     // Carries out one of the fourteen commands on the results after asking its question;
     // any other name does nothing.
     void TakeAction(const QString& strAction);
+    // Puts the group's files on the profile's ignore list and takes the group off the grid.
+    void IgnoreGroup(qint64 header);
 
     // Asks for a saved XML report (from the profile's export location) and shows it in the
     // duplicates, to act on as after a run. 1 when shown; 2 when cancelled or refused, the

@@ -56,7 +56,10 @@ TEST_F(ActionsWindowTest, OnlyTheCommandsOfTheRemovalAndTheExtrasOnAreOffered) {
                       Button(qPrintable(shown[i - 1]))->geometry().right());
         // The group commands on a header only, the file's folder on a file only; the keyboard
         // opens the same popup on the highlighted row.
-        onFile << S("mnuPopupOpenFolder");
+        // Then the commands on the list itself, the file's ones on a file only.
+        onHeader << S("mnuPopupRemoveFromList") << S("mnuPopupIgnoreGroup");
+        onFile << S("mnuPopupOpenFolder") << S("mnuPopupMakeKept") << S("mnuPopupRemoveFromList")
+               << S("mnuPopupIgnoreGroup") << S("mnuPopupCompare");
         EXPECT_EQ(PopupAt(1), onHeader);
         EXPECT_EQ(PopupAt(3), onFile);
         Grid()->setFocus();

@@ -145,7 +145,9 @@ TEST_F(FirstSession, CreatesSavesRunsMarksActsReopensAndRecordsAProfile) {
     ClickCell(grid, photo, 2, Qt::RightButton);
     EXPECT_EQ(popup.Opened, main->PopupMenu());
     EXPECT_EQ(popup.Seen, (QStringList{S("mnuPopupRecycle"), S("mnuPopupRecycleAll"),
-                                       S("mnuPopupExport"), S("mnuPopupOpenFolder")}));
+                                       S("mnuPopupExport"), S("mnuPopupOpenFolder"),
+                                       S("mnuPopupMakeKept"), S("mnuPopupRemoveFromList"),
+                                       S("mnuPopupIgnoreGroup"), S("mnuPopupCompare")}));
     EXPECT_EQ(Shown(), QStringList{S("Do you want to send all the marked items to Recycle Bin?")});
     EXPECT_EQ(modLog::RunStats.ActionDetails.count(S("finished")), 1);
     EXPECT_EQ(main->StatusMessage(), S("4 files sent to the trash, 13.0 kB freed, 0 errors"));
