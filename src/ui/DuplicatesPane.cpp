@@ -65,6 +65,9 @@ DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
                         &DuplicatesPane::Compare);
     connect(m_grid, &ResultsGrid::HighlightMoved, this, &DuplicatesPane::UpdateReviewActions);
     connect(m_model, &QAbstractItemModel::modelReset, this, &DuplicatesPane::UpdateReviewActions);
+    connect(m_model, &ResultsModel::MarksChanged, this, &DuplicatesPane::UpdateReviewActions);
+    // The compare command may have been set since: the popup asks again as it opens.
+    connect(m_grid, &ResultsGrid::ResultPopupRequested, this, &DuplicatesPane::UpdateReviewActions);
     UpdateReviewActions();
 }
 

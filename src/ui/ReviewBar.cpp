@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -50,11 +51,7 @@ ReviewBar::ReviewBar(ResultsModel& model, ResultsGrid* grid, QWidget* parent)
                                         "text (Ctrl+F; Esc clears it)"));
     m_filter->setClearButtonEnabled(true);
     label->setBuddy(m_filter);
-    auto* clear = new QAction(m_filter);
-    clear->setShortcut(Qt::Key_Escape);
-    clear->setShortcutContext(Qt::WidgetShortcut);
-    m_filter->addAction(clear);
-    connect(clear, &QAction::triggered, m_filter, &QLineEdit::clear);
+    m_filter->installEventFilter(this);
 
     m_regex = new QCheckBox(QStringLiteral("Regular e&xpression"), this);
     m_regex->setObjectName(QStringLiteral("chkFilterRegex"));
@@ -127,6 +124,16 @@ ReviewBar::ReviewBar(ResultsModel& model, ResultsGrid* grid, QWidget* parent)
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sectionClicked, this, &ReviewBar::HeaderClicked);
     ModelReset();
+}
+
+bool ReviewBar::eventFilter(QObject* watched, QEvent* event) {
+    // Esc empties the box rather than reaching the window, which would close.
+    if (watched == m_filter && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+        m_filter->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString ReviewBar::ShowingText() const {

@@ -27,6 +27,9 @@ public:
     // Sorts, and shows the order in the menu and on the header.
     void SortBy(ResultsModel::GroupSort by, bool descending);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Refilter();
     void ModelReset();
