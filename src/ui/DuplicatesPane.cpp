@@ -2,6 +2,7 @@
 
 #include "CompareTool.h"
 #include "DesktopOpen.h"
+#include "DetailsPane.h"
 #include "ResultsGrid.h"
 #include "ReviewBar.h"
 
@@ -12,7 +13,9 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSettings>
 #include <QShortcut>
+#include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -29,10 +32,35 @@ DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
 
     m_review = new ReviewBar(*m_model, m_grid, this);
 
+    // The details sit under the grid, shown while the Details button is down; the choice is
+    // remembered with the desktop's settings.
+    m_details = new DetailsPane(*m_model, this);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("splDetails"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_grid);
+    split->addWidget(m_details);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    const QString key = QStringLiteral("Results/Details");
+    const bool details = QSettings(QStringLiteral("Echofind"), QStringLiteral("Echofind"))
+                             .value(key, false)
+                             .toBool();
+    m_details->setVisible(details);
+    m_review->DetailsButton()->setChecked(details);
+    connect(m_review->DetailsButton(), &QToolButton::toggled, this, [this, key](bool on) {
+        m_details->setVisible(on);
+        QSettings(QStringLiteral("Echofind"), QStringLiteral("Echofind")).setValue(key, on);
+    });
+    connect(m_grid, &ResultsGrid::HighlightMoved, m_details, &DetailsPane::Follow);
+    auto* toggle = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
+    toggle->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(toggle, &QShortcut::activated, m_review->DetailsButton(), &QToolButton::toggle);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_review);
-    layout->addWidget(m_grid, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(m_actions);
     setFocusProxy(m_grid);
     setTabOrder(m_review->DetailsButton(), m_grid);

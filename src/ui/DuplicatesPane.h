@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class DetailsPane;
 class QAction;
 class ResultsGrid;
 class ResultsModel;
@@ -30,6 +31,7 @@ public:
     void OpenFile(qint64 row);
 
     ReviewBar* Review() const { return m_review; }
+    DetailsPane* Details() const { return m_details; }
     // The commands on the highlighted row that change only the list (make kept, remove from
     // the list, ignore the group) or look at files (compare), for the popup menu too.
     QList<QAction*> ReviewActions() const { return m_reviewActions; }
@@ -49,6 +51,7 @@ private:
     ResultsGrid* m_grid = nullptr;
     QWidget* m_actions = nullptr;
     ReviewBar* m_review = nullptr;
+    DetailsPane* m_details = nullptr;
     QList<QAction*> m_reviewActions;
     QAction* m_makeKept = nullptr;
     QAction* m_remove = nullptr;

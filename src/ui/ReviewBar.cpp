@@ -103,7 +103,6 @@ ReviewBar::ReviewBar(ResultsModel& model, ResultsGrid* grid, QWidget* parent)
     m_details->setToolTip(QStringLiteral("Show the highlighted file beside its group's kept file "
                                          "(Ctrl+Shift+D)"));
     m_details->setCheckable(true);
-    m_details->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -6,6 +6,7 @@
 #include "profiles/IgnoreList.h"
 #include "profiles/ProfileRules.h"
 #include "ui/CompareTool.h"
+#include "ui/DetailsPane.h"
 #include "ui/DuplicatesPane.h"
 #include "ui/ReviewBar.h"
 #include "ui/frmAdvOptions.h"
@@ -130,6 +131,30 @@ TEST_F(ReviewWindow, ListCommandsAndTheIgnoreListAndCompare) {
     auto* compare = Window->findChild<QAction*>(S("mnuPopupCompare"));
     EXPECT_FALSE(compare->isEnabled());
     EXPECT_TRUE(compare->toolTip().contains(S("default options")));
+}
+
+} // namespace
+
+namespace {
+
+// Ctrl+Shift+D shows the details under the grid, which then follow the highlight; the
+// choice outlives the window.
+TEST_F(ReviewWindow, TheDetailsPaneTogglesFollowsAndIsRemembered) {
+    QSettings settings(S("Echofind"), S("Echofind"));
+    const auto forget = qScopeGuard([&] { settings.remove(S("Results")); });
+    SaveProfile(Settings("recycle"));
+    OpenResults();
+    Window->show();
+    QApplication::setActiveWindow(Window);
+    DetailsPane* details = Window->Duplicates()->Details();
+    EXPECT_FALSE(details->isVisible());
+    Grid()->setFocus();
+    QTest::keyClick(Grid(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(details->isVisible());
+    SelectRow(3);
+    EXPECT_EQ(details->FieldBox(DetailsPane::Highlighted, DetailsPane::Path)->text(), A[1]);
+    EXPECT_EQ(details->FieldBox(DetailsPane::Kept, DetailsPane::Path)->text(), A[0]);
+    EXPECT_TRUE(settings.value(S("Results/Details")).toBool());
 }
 
 } // namespace
