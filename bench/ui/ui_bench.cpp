@@ -13,6 +13,7 @@
 #include "ui/DuplicatesPane.h"
 #include "ui/GroupRecorder.h"
 #include "ui/ResultsGrid.h"
+#include "ui/ReviewBar.h"
 #include "ui/ScanRun.h"
 #include "ui/frmProgress.h"
 
@@ -29,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
@@ -260,14 +262,15 @@ void ReportScan(const char* what, const QString& profile, ResultsModel& model,
 }
 
 void ReportFill(int rows) {
-    // Groups of one header and three files, with texts of a realistic length.
     GroupRecorder recorder;
     recorder.ClearRecs();
-    const int groups = rows / 4;
+    // Groups of one header and four files, with texts of a realistic length: 500,000 rows
+    // are 100,000 groups.
+    const int groups = rows / 5;
     for (int g = 0; g < groups; ++g) {
         const QString name = QStringLiteral("holiday-photo-%1.jpg").arg(g);
         const qint64 header = recorder.AddHeader(name);
-        for (int f = 0; f < 3; ++f)
+        for (int f = 0; f < 4; ++f)
             recorder.AddRow(
                 f == 0,
                 {name, QStringLiteral("/home/someone/Pictures/%1/2026/%2").arg(f).arg(name),
@@ -275,8 +278,8 @@ void ReportFill(int rows) {
                  1234567 + g, QStringLiteral("N"), QStringLiteral("0A1B2C3D"),
                  QStringLiteral("0123456789abcdef0123456789abcdef")},
                 {});
-        recorder.UpdateHeadTotal(header, 3 * (1234567 + g));
-        recorder.UpdateHeader(header, QStringLiteral("3"));
+        recorder.UpdateHeadTotal(header, 4 * (1234567 + g));
+        recorder.UpdateHeader(header, QStringLiteral("4"));
     }
 
     DuplicatesPane pane;
@@ -324,6 +327,36 @@ void ReportFill(int rows) {
                 static_cast<long long>(fillMs - replayMs), Steps + 1,
                 static_cast<long long>(scrollMs), static_cast<long long>(worstScrollMs),
                 static_cast<long long>(collapseMs));
+
+    // Review: each character typed in the filter box, then each order of the Sort menu,
+    // timed to the grid repainted.
+    QLineEdit* filter = pane.Review()->FilterBox();
+    qint64 worstKeyMs = 0;
+    for (const QChar c : QStringLiteral("Photo-12")) {
+        clock.restart();
+        filter->setText(filter->text() + c);
+        pane.Grid()->viewport()->repaint();
+        worstKeyMs = std::max(worstKeyMs, clock.elapsed());
+    }
+    const QString shown = pane.Review()->ShowingText();
+    clock.restart();
+    filter->clear();
+    pane.Grid()->viewport()->repaint();
+    const qint64 clearMs = clock.elapsed();
+    std::printf("filter: worst keystroke %lld ms (%s), cleared in %lld ms\n",
+                static_cast<long long>(worstKeyMs), qPrintable(shown),
+                static_cast<long long>(clearMs));
+    using Sort = ResultsModel::GroupSort;
+    for (const auto& [by, name] : {std::pair{Sort::Size, "total size"},
+                                   {Sort::Count, "copies"},
+                                   {Sort::Name, "name"},
+                                   {Sort::KeptPath, "kept path"},
+                                   {Sort::Original, "original order"}}) {
+        clock.restart();
+        pane.Review()->SortBy(by, by == Sort::Size);
+        pane.Grid()->viewport()->repaint();
+        std::printf("sort by %s: %lld ms\n", name, static_cast<long long>(clock.elapsed()));
+    }
     std::fflush(stdout);
 }
 

@@ -154,13 +154,14 @@ void ResultsModel::SortGroups(GroupSort by, bool descending) {
             k.Number = last - first + 1;
             break;
         case GroupSort::Name:
-            k.Text = Text(header, 2);
+            // Folded once here, so the sort compares plain code units.
+            k.Text = Text(header, 2).toCaseFolded();
             break;
         case GroupSort::KeptPath: {
             qint64 kept = first;
             while (kept <= last && !IsUnmarked(kept))
                 ++kept;
-            k.Text = Text(kept <= last ? kept : first, 3);
+            k.Text = Text(kept <= last ? kept : first, 3).toCaseFolded();
             break;
         }
         }
@@ -170,27 +171,31 @@ void ResultsModel::SortGroups(GroupSort by, bool descending) {
     // Equal keys keep the scan's order, whichever way the rest goes.
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         const int c = by == GroupSort::Name || by == GroupSort::KeptPath
-                          ? keys[a].Text.compare(keys[b].Text, Qt::CaseInsensitive)
+                          ? keys[a].Text.compare(keys[b].Text)
                           : (keys[a].Number > keys[b].Number) - (keys[a].Number < keys[b].Number);
         return descending ? c > 0 : c < 0;
     });
 
     beginResetModel();
-    std::vector<Row> rows;
-    rows.reserve(m_rows.size());
+    // Where each row goes, then the rows put there in place: a second half-million-row
+    // vector would cost more in fresh pages than the sort itself.
     std::vector<qint64> moved(m_rows.size() + 1, 0); // old grid row -> new
+    qint64 next = 1;
     const size_t lead = groups.empty() ? m_rows.size() : groups.front().First;
-    for (size_t i = 0; i < lead; ++i) {
-        moved[i + 1] = qint64(rows.size()) + 1;
-        rows.push_back(std::move(m_rows[i]));
-    }
-    for (const size_t g : order) {
-        for (size_t i = groups[g].First; i < groups[g].End; ++i) {
-            moved[i + 1] = qint64(rows.size()) + 1;
-            rows.push_back(std::move(m_rows[i]));
+    for (size_t i = 0; i < lead; ++i)
+        moved[i + 1] = next++;
+    for (const size_t g : order)
+        for (size_t i = groups[g].First; i < groups[g].End; ++i)
+            moved[i + 1] = next++;
+    std::vector<size_t> to(m_rows.size());
+    for (size_t i = 0; i < to.size(); ++i)
+        to[i] = size_t(moved[i + 1] - 1);
+    for (size_t i = 0; i < to.size(); ++i) {
+        while (to[i] != i) {
+            std::swap(m_rows[i], m_rows[to[i]]);
+            std::swap(to[i], to[to[i]]);
         }
     }
-    m_rows = std::move(rows);
     m_currentRow = moved[size_t(qMax<qint64>(0, m_currentRow))];
     m_highlightedRow = moved[size_t(qMax<qint64>(0, m_highlightedRow))];
     m_previousHighlightedRow = 0;
