@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -39,19 +40,26 @@ DuplicatesPane::DuplicatesPane(QWidget* parent) : QWidget(parent) {
     split->setObjectName(QStringLiteral("splDetails"));
     split->setChildrenCollapsible(false);
     split->addWidget(m_grid);
-    split->addWidget(m_details);
+    // Scrolled, so the pane never makes the window taller than the grid leaves room for.
+    auto* detailsArea = new QScrollArea(split);
+    detailsArea->setObjectName(QStringLiteral("scrDetails"));
+    detailsArea->setWidget(m_details);
+    detailsArea->setWidgetResizable(true);
+    detailsArea->setFrameShape(QFrame::NoFrame);
+    split->addWidget(detailsArea);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     const QString key = QStringLiteral("Results/Details");
     const bool details = QSettings(QStringLiteral("Echofind"), QStringLiteral("Echofind"))
                              .value(key, false)
                              .toBool();
-    m_details->setVisible(details);
+    detailsArea->setVisible(details);
     m_review->DetailsButton()->setChecked(details);
-    connect(m_review->DetailsButton(), &QToolButton::toggled, this, [this, key](bool on) {
-        m_details->setVisible(on);
-        QSettings(QStringLiteral("Echofind"), QStringLiteral("Echofind")).setValue(key, on);
-    });
+    connect(m_review->DetailsButton(), &QToolButton::toggled, this,
+            [this, key, detailsArea](bool on) {
+                detailsArea->setVisible(on);
+                QSettings(QStringLiteral("Echofind"), QStringLiteral("Echofind")).setValue(key, on);
+            });
     connect(m_grid, &ResultsGrid::HighlightMoved, m_details, &DetailsPane::Follow);
     auto* toggle = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")), this);
     toggle->setContext(Qt::WidgetWithChildrenShortcut);
