@@ -41,6 +41,9 @@ TEST_F(ReviewWindow, FilterAndSortFromTheKeyboardAndTheHeaders) {
     QTest::keyClick(Grid(), Qt::Key_F, Qt::ControlModifier);
     ASSERT_EQ(QApplication::focusWidget(), bar->FilterBox());
     EXPECT_EQ(bar->FilterBox()->accessibleName(), S("Filter"));
+    EXPECT_EQ(TabWalk(4), (QStringList{S("chkFilterRegex"), S("cmdSort"), S("cmdDetails"),
+                                       S("flxResultGrid")}));
+    bar->FilterBox()->setFocus();
     QTest::keyClicks(bar->FilterBox(), S("D3/A"));
     EXPECT_EQ(bar->ShowingText(), S("Showing 1 of 2 groups"));
     EXPECT_EQ(ShownPaths(Model()), S("d1/a.txt d2/a.txt d3/a.txt"));
