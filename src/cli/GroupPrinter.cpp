@@ -223,7 +223,7 @@ void SortingSink::Finish() {
     });
     for (const Group& g : m_groups) {
         const qint64 header = m_next.AddHeader(g.Name);
-        for (const Row& row : g.Rows)
+        for (const HeldRow& row : g.Rows)
             m_next.AddRow(row.First, row.Details, row.Identity);
         m_next.UpdateHeadTotal(header, g.Total);
         m_next.UpdateHeader(header, g.Count);

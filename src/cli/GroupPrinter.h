@@ -96,14 +96,9 @@ public:
     void Finish();
 
 private:
-    struct Row {
-        clsFileDetails Details;
-        FileIdentity Identity;
-        bool First;
-    };
     struct Group {
         QString Name;
-        std::vector<Row> Rows;
+        std::vector<HeldRow> Rows;
         qint64 Total = 0;
         QString Count;
     };

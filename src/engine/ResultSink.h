@@ -45,3 +45,11 @@ public:
     virtual void UpdateHeadTotal(qint64 rowNo, qint64 total) = 0;
     virtual qint64 UpdateHeader(qint64 rowNo, const QString& text) = 0;
 };
+
+// One file row as a sink received it, for sinks that hold a group back before passing it
+// on.
+struct HeldRow {
+    clsFileDetails Details;
+    FileIdentity Identity;
+    bool First = false;
+};

@@ -125,14 +125,14 @@ void IgnoringSink::UpdateHeadTotal(qint64, qint64 total) {
 
 qint64 IgnoringSink::UpdateHeader(qint64, const QString& text) {
     bool listed = !m_rows.empty();
-    for (const Held& row : m_rows)
+    for (const HeldRow& row : m_rows)
         listed = listed && m_list.Contains(row.Details.FilePath, row.Details.FileSize);
     if (listed) {
         ++m_dropped;
         return 0;
     }
     const qint64 header = m_next.AddHeader(m_header);
-    for (const Held& row : m_rows)
+    for (const HeldRow& row : m_rows)
         m_next.AddRow(row.First, row.Details, row.Identity);
     m_next.UpdateHeadTotal(header, m_total);
     return m_next.UpdateHeader(header, text);

@@ -62,15 +62,10 @@ public:
     qint64 Dropped() const { return m_dropped; }
 
 private:
-    struct Held {
-        clsFileDetails Details;
-        FileIdentity Identity;
-        bool First;
-    };
     ResultSink& m_next;
     const IgnoreList& m_list;
     QString m_header;
-    std::vector<Held> m_rows;
+    std::vector<HeldRow> m_rows;
     qint64 m_total = 0;
     qint64 m_dropped = 0;
 };

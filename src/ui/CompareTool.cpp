@@ -29,10 +29,14 @@ void SetCommand(const QString& command) {
 }
 
 QString Detect() {
-    for (const char* tool : {"meld", "kdiff3", "kompare", "diffuse"})
-        if (!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            return QLatin1String(tool);
-    return {};
+    // Searched once: the review commands ask on every move of the highlight.
+    static const QString found = [] {
+        for (const char* tool : {"meld", "kdiff3", "kompare", "diffuse"})
+            if (!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                return QString::fromLatin1(tool);
+        return QString();
+    }();
+    return found;
 }
 
 QString Run(const QString& command, const QString& first, const QString& second) {
