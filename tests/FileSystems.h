@@ -1,7 +1,8 @@
 #pragma once
 
 // Real file systems for tests that must cross one: a FAT image mounted through FUSE (no
-// hard links, no no-replace rename), a private tmpfs, and a child process that runs as an
+// hard links, no no-replace rename), btrfs and XFS images on loop devices (shared blocks),
+// a private tmpfs, and a child process that runs as an
 // ordinary user, for whom permissions are an obstacle as they are for people.
 
 #include <QByteArray>
@@ -148,6 +149,77 @@ private:
     QTemporaryDir m_dir;
     QString m_mount;
     const char* m_skip = nullptr;
+};
+
+// A file system made in an image file and mounted on a loop device: "btrfs", or "xfs"
+// with reflink, both of which share blocks between files. Skip() says why there is none
+// (no loop devices, no mkfs for it); any other trouble is a test failure.
+class LoopVolume {
+public:
+    explicit LoopVolume(const QString& type, const char* size = "320M") {
+        const bool xfs = type == u"xfs";
+        const QString mkfs = QStandardPaths::findExecutable(
+            QStringLiteral("mkfs.") + type, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (mkfs.isEmpty()) {
+            m_skip = xfs ? "mkfs.xfs is not installed (Debian package xfsprogs, see scripts/setup)"
+                         : "mkfs.btrfs is not installed (Debian package btrfs-progs, see "
+                           "scripts/setup)";
+            return;
+        }
+        if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
+            m_skip = "loop devices are not available here (/dev/loop-control cannot be opened)";
+            return;
+        }
+        const QString image = m_dir.path() + QStringLiteral("/volume.img");
+        m_mount = m_dir.path() + QStringLiteral("/mnt");
+        QDir().mkpath(m_mount);
+        QFile file(image);
+        if (!file.open(QIODevice::WriteOnly) ||
+            !file.resize(QByteArray(size).chopped(1).toLongLong() << 20)) {
+            ADD_FAILURE() << "could not make the image file";
+            return;
+        }
+        file.close();
+        const QStringList options = xfs ? QStringList{QStringLiteral("-q"), QStringLiteral("-m"),
+                                                      QStringLiteral("reflink=1"), image}
+                                        : QStringList{QStringLiteral("-q"), image};
+        if (!Run(mkfs, options)) {
+            ADD_FAILURE() << "mkfs." << type.toStdString() << " could not make a file system";
+            return;
+        }
+        if (!Run(QStringLiteral("mount"),
+                 {QStringLiteral("-o"), QStringLiteral("loop"), image, m_mount})) {
+            m_skip = "this machine does not let the tests mount a loop device";
+            return;
+        }
+        m_mounted = true;
+    }
+    ~LoopVolume() {
+        if (m_mounted)
+            Run(QStringLiteral("umount"), {QStringLiteral("-l"), m_mount});
+    }
+    LoopVolume(const LoopVolume&) = delete;
+    LoopVolume& operator=(const LoopVolume&) = delete;
+
+    const char* Skip() const { return m_skip; }
+    bool Mounted() const { return m_mounted; }
+    // The mount point, without a trailing "/".
+    QString Root() const { return m_mount; }
+
+private:
+    static bool Run(const QString& program, const QStringList& args) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(program, args);
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_mount;
+    const char* m_skip = nullptr;
+    bool m_mounted = false;
 };
 
 // A user and group id that no account uses.
