@@ -152,18 +152,20 @@ private:
 };
 
 // A file system made in an image file and mounted on a loop device: "btrfs", or "xfs"
-// with reflink, both of which share blocks between files. Skip() says why there is none
-// (no loop devices, no mkfs for it); any other trouble is a test failure.
+// with reflink, both of which share blocks between files, or "ext4", which does not. Skip() says
+// why there is none (no loop devices, no mkfs for it); any other trouble is a test failure.
 class LoopVolume {
 public:
     explicit LoopVolume(const QString& type, const char* size = "320M") {
         const bool xfs = type == u"xfs";
+        const bool ext4 = type == u"ext4";
         const QString mkfs = QStandardPaths::findExecutable(
             QStringLiteral("mkfs.") + type, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
         if (mkfs.isEmpty()) {
             m_skip = xfs ? "mkfs.xfs is not installed (Debian package xfsprogs, see scripts/setup)"
-                         : "mkfs.btrfs is not installed (Debian package btrfs-progs, see "
-                           "scripts/setup)";
+                     : ext4 ? "mkfs.ext4 is not installed (Debian package e2fsprogs)"
+                            : "mkfs.btrfs is not installed (Debian package btrfs-progs, see "
+                              "scripts/setup)";
             return;
         }
         if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
@@ -180,9 +182,11 @@ public:
             return;
         }
         file.close();
-        const QStringList options = xfs ? QStringList{QStringLiteral("-q"), QStringLiteral("-m"),
-                                                      QStringLiteral("reflink=1"), image}
-                                        : QStringList{QStringLiteral("-q"), image};
+        const QStringList options =
+            xfs    ? QStringList{QStringLiteral("-q"), QStringLiteral("-m"),
+                              QStringLiteral("reflink=1"), image}
+            : ext4 ? QStringList{QStringLiteral("-q"), QStringLiteral("-F"), image}
+                   : QStringList{QStringLiteral("-q"), image};
         if (!Run(mkfs, options)) {
             ADD_FAILURE() << "mkfs." << type.toStdString() << " could not make a file system";
             return;

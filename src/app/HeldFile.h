@@ -125,6 +125,23 @@ int MyCopyHeld(const HeldFile& source, const QString& target);
 int MyLinkHeld(const HeldFile& kept, const HeldFile& target, const FileInfo& keptSeen,
                bool* alreadyLinked = nullptr);
 
+// Makes target share its data blocks with kept, whose contents the caller has compared
+// with it: the name, inode, owner, mode and dates of target stay as they are. The kernel
+// compares each range again under its own lock, so a file changed meanwhile keeps its
+// bytes (ECANCELED). Files that already share every extent, or that are one file, are what
+// was asked: 1, with alreadyShared set. EXDEV across file systems and EOPNOTSUPP where the
+// file system cannot share blocks are not reported (CannotShareBlocks tells them apart);
+// nothing is ever copied or linked instead.
+int MyShareBlocksHeld(const HeldFile& kept, const HeldFile& target, bool* alreadyShared = nullptr);
+// Whether the failure of MyShareBlocksHeld means the file system cannot share these files'
+// blocks, as against a refusal of the files themselves.
+bool CannotShareBlocks(int errorCode);
+// Whether the two files' data lie in the very same extents, from the file system's map.
+bool SharesAllBlocks(const HeldFile& first, const HeldFile& second);
+// The free bytes of the file system holding the folder, after its pending frees are
+// committed; -1 when it cannot tell.
+qint64 MyFreeBytes(const HeldFolder& folder);
+
 // Removes what a killed run of this program left behind in the folder: regular files of
 // this user named ".echofind-" plus six letters or digits (a copy being written), or
 // prefix plus "." and six letters or digits (an archive being written), last changed
