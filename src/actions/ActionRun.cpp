@@ -1,5 +1,6 @@
 #include "ActionRun.h"
 
+#include "MarkRules.h"
 #include "ResultsModel.h"
 #include "RunLock.h"
 #include "clsCleanup.h"
@@ -16,6 +17,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -89,6 +91,10 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
     m_exportFailed = false;
     m_runLogFailed = false;
     m_zipRows.clear();
+    m_space.clear();
+    m_sharedFiles = 0;
+    m_sharedBytes = 0;
+    m_spaceFreed = -1;
     const qint64 savedRow = m_model.CurrentRow();
     const int savedCol = m_model.CurrentCol();
 
@@ -135,7 +141,10 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
             m_scanFolders = cleanup.ScanFolders;
             m_scanSubFolders = cleanup.ScanSubFolders;
             m_scanByContent = cleanup.ScanByContent;
-            m_hardLinks = ActionWords::MethodOf(cleanup.DeleteTo) == RemoveMethod::HardLink;
+            const RemoveMethod method = ActionWords::MethodOf(cleanup.DeleteTo);
+            m_hardLinks = method == RemoveMethod::HardLink;
+            m_clone = method == RemoveMethod::Clone;
+            m_keepsNames = ActionWords::KeepsNames(method);
             if (const QString why = Unusable(cleanup); !why.isEmpty()) {
                 m_messages.Inform(why);
                 outcome = Outcome::SettingsUnreadable;
@@ -167,6 +176,15 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                                                                 : QStringLiteral("stopped"));
                 if (outcome == Outcome::NotMarked || outcome == Outcome::Cancelled)
                     return outcome;
+                if (m_clone && !m_space.isEmpty()) {
+                    m_spaceFreed = FreedSince();
+                    cleanup.LogActionDetails(
+                        QString::number(m_sharedFiles) +
+                        QStringLiteral(" files now share their blocks with their kept copies (") +
+                        MarkRules::SizeText(m_sharedBytes) + QStringLiteral("); space freed: ") +
+                        (m_spaceFreed < 0 ? QStringLiteral("not known")
+                                          : MarkRules::SizeText(m_spaceFreed)));
+                }
                 if (outcome == Outcome::Finished)
                     cleanup.LogActionDetails(QStringLiteral("finished"));
             }
@@ -252,10 +270,12 @@ bool ActionRun::Refused(clsCleanup& cleanup, qint64 row, Verdict verdict, const 
         cleanup.LogFailure(path, OutsideText);
         break;
     case Verdict::Differs:
-        cleanup.LogFailure(path, (m_hardLinks ? QStringLiteral("Not replaced by a hard link: its "
-                                                               "contents differ from ")
-                                              : DiffersText) +
-                                     kept);
+        cleanup.LogFailure(path,
+                           (m_hardLinks ? QStringLiteral("Not replaced by a hard link: its "
+                                                         "contents differ from ")
+                            : m_clone   ? QStringLiteral("Not shared: its contents differ from ")
+                                        : DiffersText) +
+                               kept);
         break;
     case Verdict::Unreadable:
         modAPI::ReportAPIError(QStringLiteral("CompareContents"), path, modAPI::LastAPIError);
@@ -282,6 +302,10 @@ void ActionRun::RemoveRow(clsCleanup& cleanup, qint64 row, qint64 iteration) {
         ShowProgress(path, iteration);
     if (m_hardLinks) {
         LinkRow(cleanup, row, held);
+        return;
+    }
+    if (m_clone) {
+        ShareRow(cleanup, row, held);
         return;
     }
     if (cleanup.RemovalQueued()) {
@@ -372,7 +396,7 @@ bool ActionRun::HoldKept(qint64 row, Held& held, bool& busy) const {
         const QString keptPath = m_model.Text(i, 3);
         if ((!id.Known() && !UnderProfileFolders(keptPath)) ||
             held.Kept.Open(keptPath, FolderOf(id)) != 0 || !SameFile(i, held.Kept.Info()) ||
-            (!m_hardLinks && SameInode(held.Kept.Info(), held.File.Info()))) {
+            (!m_keepsNames && SameInode(held.Kept.Info(), held.File.Info()))) {
             held.Kept.Close();
         } else if (!SameInode(held.Kept.Info(), held.File.Info()) &&
                    held.Kept.Lock(false) == modAPI::LockResult::Busy) {
@@ -383,7 +407,7 @@ bool ActionRun::HoldKept(qint64 row, Held& held, bool& busy) const {
         } else {
             return true;
         }
-        if (m_hardLinks)
+        if (m_keepsNames)
             return false;
     }
     return false;
@@ -402,6 +426,49 @@ void ActionRun::LinkRow(clsCleanup& cleanup, qint64 row, Held& held) {
                                                                 : ResultsModel::FlagStruck,
                     true);
     RefreshGroupIdentities(row, keptBefore, fileBefore);
+}
+
+void ActionRun::ShareRow(clsCleanup& cleanup, qint64 row, Held& held) {
+    ++modLog::RunStats.FilesActedOn;
+    const modAPI::FileInfo keptBefore = held.Kept.Info();
+    const modAPI::FileInfo fileBefore = held.File.Info();
+    NoteFreeSpace(held.File);
+    const clsCleanup::ShareResult result = cleanup.ShareBlocks(held.File, held.Kept);
+    if (result == clsCleanup::ShareResult::Shared) {
+        ++m_sharedFiles;
+        m_sharedBytes += fileBefore.Size;
+    }
+    // Struck, as a linked row is: the copy no longer holds space of its own, and its mark
+    // is done with, though the name stays.
+    m_model.SetFlag(row,
+                    result == clsCleanup::ShareResult::NotShared ? ResultsModel::FlagRed
+                                                                 : ResultsModel::FlagStruck,
+                    true);
+    RefreshGroupIdentities(row, keptBefore, fileBefore);
+}
+
+void ActionRun::NoteFreeSpace(const modAPI::HeldFile& file) {
+    const quint64 device = file.Info().Device;
+    if (m_space.contains(device))
+        return;
+    m_space.insert(
+        device, {PathCodec::Decode(file.Folder().RealPath()), modAPI::MyFreeBytes(file.Folder())});
+}
+
+qint64 ActionRun::FreedSince() const {
+    qint64 freed = 0;
+    for (const Space& space : m_space) {
+        modAPI::HeldFolder folder;
+        if (space.FreeBefore < 0 || space.Folder.isEmpty() ||
+            folder.Open(PathCodec::Encode(space.Folder)) != 0)
+            return -1;
+        const qint64 now = modAPI::MyFreeBytes(folder);
+        if (now < 0)
+            return -1;
+        // Whatever else wrote to the file system meanwhile may outweigh what was freed.
+        freed += std::max<qint64>(0, now - space.FreeBefore);
+    }
+    return freed;
 }
 
 void ActionRun::RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,

@@ -6,6 +6,7 @@
 #include "app/MessageService.h"
 #include "app/modAPI.h"
 
+#include <QHash>
 #include <QString>
 
 #include <atomic>
@@ -14,6 +15,9 @@
 
 class ResultsModel;
 class clsCleanup;
+namespace modAPI {
+class HeldFile;
+}
 
 // One action command over the rows of the results: "Delete" (the current row),
 // "DeleteAll", "DeleteGroup" (the FileCount rows under the current group header),
@@ -80,6 +84,12 @@ public:
     bool ExportFailed() const { return m_exportFailed; }
     // Whether the run log could not be rewritten at the end (the user was told).
     bool RunLogFailed() const { return m_runLogFailed; }
+    // Of a "clone" run: the files that came to share their blocks with their kept copies,
+    // their size, and the free space the file systems gained, measured before and after
+    // (-1 when it could not be; shared extents that existed before free nothing).
+    qint64 SharedFiles() const { return m_sharedFiles; }
+    qint64 SharedBytes() const { return m_sharedBytes; }
+    qint64 SpaceFreed() const { return m_spaceFreed; }
 
 private:
     struct Held;
@@ -109,6 +119,12 @@ private:
     bool ByContent(qint64 row) const;
     // The "hardlink" removal of one row: replaced by a link to the kept file of its group.
     void LinkRow(clsCleanup& cleanup, qint64 row, Held& held);
+    // The "clone" removal of one row: its blocks shared with the kept file of its group.
+    void ShareRow(clsCleanup& cleanup, qint64 row, Held& held);
+    // The free space of each file system a "clone" run shares blocks on, before its first
+    // file there; FreedSince then measures them again.
+    void NoteFreeSpace(const modAPI::HeldFile& file);
+    qint64 FreedSince() const;
     // Takes in the change times that linking gave the files of the row's group.
     void RefreshGroupIdentities(qint64 row, const modAPI::FileInfo& kept,
                                 const modAPI::FileInfo& replaced);
@@ -130,6 +146,16 @@ private:
     bool m_scanSubFolders = false;
     bool m_scanByContent = false;
     bool m_hardLinks = false;
+    bool m_clone = false;
+    bool m_keepsNames = false; // links or shared blocks: every name stays where it was
+    struct Space {
+        QString Folder;
+        qint64 FreeBefore = 0;
+    };
+    QHash<quint64, Space> m_space; // by device
+    qint64 m_sharedFiles = 0;
+    qint64 m_sharedBytes = 0;
+    qint64 m_spaceFreed = -1;
     std::atomic<bool> m_cancel = false;
     QString m_reportPath;
     QString m_ruleUsed;

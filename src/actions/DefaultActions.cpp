@@ -36,6 +36,9 @@ ActionSummary ActionTally::Finish(const ResultsModel& model, const ActionRun& ru
     s.Lines = stats.ActionDetails.mid(m_lines);
     s.Copied = run.Copied();
     s.DeleteTo = run.RemoveRuleUsed();
+    s.SharedFiles = run.SharedFiles();
+    s.SharedBytes = run.SharedBytes();
+    s.SpaceFreed = run.SpaceFreed();
     s.ReportPath = run.ReportPath();
     s.ExportFailed = run.ExportFailed();
     s.RunLogFailed = run.RunLogFailed();
@@ -67,6 +70,15 @@ QString ActionSummary::Text(const QString& action) const {
     case RemoveMethod::HardLink:
         done = " replaced by hard links";
         break;
+    case RemoveMethod::Clone:
+        // The size of the copies and the space they held are two figures here: blocks
+        // already shared before free nothing again.
+        return MarkRules::FilesText(SharedFiles) +
+               QStringLiteral(" now sharing blocks with the kept files, ") +
+               MarkRules::SizeText(SharedBytes) + QStringLiteral(" shared, ") +
+               (SpaceFreed < 0 ? QStringLiteral("space freed not known")
+                               : MarkRules::SizeText(SpaceFreed) + QStringLiteral(" freed")) +
+               QStringLiteral(", ") + errors;
     case RemoveMethod::Unknown:
         break;
     }

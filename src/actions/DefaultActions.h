@@ -24,6 +24,11 @@ struct ActionSummary {
     bool RunLogFailed = false; // the run log could not be rewritten afterwards
 
     QString DeleteTo; // the remove rule the action went by
+    // Of a "clone" run: the files that came to share blocks, their size, and the free space
+    // measured on their file systems (-1 when not known).
+    qint64 SharedFiles = 0;
+    qint64 SharedBytes = 0;
+    qint64 SpaceFreed = -1;
 
     // One line for the status bar: "57 files sent to the trash, 68.7 MB freed, 0 errors",
     // "Report written to /x/P.html".

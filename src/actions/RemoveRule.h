@@ -4,9 +4,10 @@
 
 #include <QString>
 
-// What "remove" means for a run: "recycle", "permanent", "move", "zip" or "hardlink"
-// (no rule at all is the trash), the folder of a move or zip, and whether an emptied folder
-// goes too (never for "hardlink", which leaves every name in place). The
+// What "remove" means for a run: "recycle", "permanent", "move", "zip", "hardlink" or
+// "clone" (no rule at all is the trash), the folder of a move or zip, and whether an
+// emptied folder goes too (never for "hardlink" and "clone", which leave every name in
+// place). The
 // window passes what its buttons and questions showed, so the run does what was confirmed
 // even when the options have not been saved yet.
 struct RemoveRule {

@@ -24,6 +24,7 @@ namespace {
 
 const QString Separator = QStringLiteral(" - ");
 const QString LinkFailedText = QStringLiteral("Error occured while replacing by a hard link");
+const QString NotSharedText = QStringLiteral("Not shared: the file system cannot share blocks");
 
 void CountError() {
     ++modLog::RunStats.ErrorCount;
@@ -104,6 +105,7 @@ int clsCleanup::DeleteFile(const QString& strFilePath) {
             {RemoveMethod::Permanent, "MyDeleteFile", "Error occured while deleting file"},
             {RemoveMethod::HardLink, "MyReplaceByHardLink",
              "Error occured while replacing by a hard link"},
+            {RemoveMethod::Clone, "MyShareBlocks", "Not shared: the file could not be opened"},
             {RemoveMethod::Trash, "MyMoveToTrash", "Error occured while moving to Recyclebin"},
         };
         const RemoveMethod asked = ActionWords::MethodOf(DeleteTo);
@@ -128,10 +130,13 @@ int clsCleanup::DeleteHeld(const modAPI::HeldFile& file) {
             return Success;
         }
         const RemoveMethod method = ActionWords::MethodOf(DeleteTo);
-        if (method == RemoveMethod::HardLink) {
-            // Which file to link to is the run's to say; without it the file stays, and
-            // its folder, which keeps the name anyway, is never tidied away.
-            LogFailure(strFilePath, LinkFailedText);
+        if (ActionWords::KeepsNames(method)) {
+            // Which file to link to or share with is the run's to say; without it the file
+            // stays, and its folder, which keeps the name anyway, is never tidied away.
+            LogFailure(strFilePath,
+                       method == RemoveMethod::Clone
+                           ? QStringLiteral("Not shared: there is no kept file to share with")
+                           : LinkFailedText);
             return Success;
         }
         if (method == RemoveMethod::Unknown) {
@@ -226,6 +231,37 @@ clsCleanup::LinkResult clsCleanup::ReplaceByHardLink(const modAPI::HeldFile& fil
                                   QString::fromUtf8(e.what()));
     }
     return LinkResult::NotLinked;
+}
+
+clsCleanup::ShareResult clsCleanup::ShareBlocks(const modAPI::HeldFile& file,
+                                                const modAPI::HeldFile& kept) {
+    const QString& path = file.Path();
+    try {
+        if (!Record(QStringLiteral("clone"), file, kept.Path()))
+            return ShareResult::NotShared;
+        bool already = false;
+        if (modAPI::MyShareBlocksHeld(kept, file, &already) != Success) {
+            const int err = modAPI::LastAPIError;
+            const QString why =
+                modAPI::CannotShareBlocks(err) ? NotSharedText
+                : err == ECANCELED
+                    ? QStringLiteral("Skipped: the file or its kept copy changed since the scan")
+                    : QStringLiteral("Not shared: ") + modAPI::SystemMessage(err);
+            Journal().Fail(path, why);
+            LogFailure(path, why);
+            return ShareResult::NotShared;
+        }
+        Journal().Done(path, kept.Path());
+        LogActionDetails(path + Separator +
+                         (already ? QStringLiteral("Already shares its blocks with ")
+                                  : QStringLiteral("Shares its blocks with ")) +
+                         kept.Path());
+        return already ? ShareResult::AlreadyShared : ShareResult::Shared;
+    } catch (const std::exception& e) {
+        modLog::LogProcedureError(QStringLiteral("clsCleanup.ShareBlocks"), 0,
+                                  QString::fromUtf8(e.what()));
+    }
+    return ShareResult::NotShared;
 }
 
 void clsCleanup::LogActionDetails(const QString& strDetails) {

@@ -46,6 +46,18 @@ public:
     LinkResult ReplaceByHardLink(const modAPI::HeldFile& file, const modAPI::HeldFile& kept,
                                  const modAPI::FileInfo& keptSeen);
 
+    // What sharing a file's blocks with its kept copy came to.
+    enum class ShareResult {
+        Shared,        // the file's data now lies in the kept file's blocks
+        AlreadyShared, // it already did; nothing was changed and nothing is counted
+        NotShared,     // refused or failed; the file is as it was (logged, one error)
+    };
+    // The "clone" removal: the file keeps its name, inode, owner, mode and dates and gives
+    // up its own copy of the data for the kept file's, which the caller has compared with
+    // it through these descriptors. Where the file system cannot share blocks the file is
+    // skipped: never linked or copied instead.
+    ShareResult ShareBlocks(const modAPI::HeldFile& file, const modAPI::HeldFile& kept);
+
     // From here on a zip removal only queues its file: CommitZipBatch then writes them all
     // in one archive write, so a run's cost grows with its files, not with their square.
     void BeginZipBatch() { m_batching = true; }

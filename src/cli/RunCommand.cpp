@@ -85,8 +85,8 @@ const char* kUsage =
     "                   would take its last one, one of the files it names stays\n"
     "                   unmarked, one under a protected folder first.\n"
     "  --remove         remove the marked files by the profile's remove rule (trash,\n"
-    "                   permanent delete, move, zip, or hard links to the kept file of\n"
-    "                   each group)\n"
+    "                   permanent delete, move, zip, hard links to the kept file of\n"
+    "                   each group, or blocks shared with it on btrfs and XFS)\n"
     "  --single-copy    copy the kept files into the profile's single-copy folder\n"
     "  --export         write the report in the profile's format and folder\n"
     "  --protect DIR    never remove, move or zip a file under DIR, whatever its mark\n"
@@ -270,16 +270,7 @@ void Say(const QString& text) {
     std::fprintf(stderr, "%s\n", PathCodec::Display(text).toLocal8Bit().constData());
 }
 
-// Whether the profile's saved remove rule replaces copies by hard links, which the summary
-// then calls what it is: the names stay, so nothing was removed.
-bool LinksInsteadOfRemoval(const QString& profile) {
-    ProfileSettings settings;
-    return ProfileDocument::Load(modCommon::ProfileFolder + profile + QStringLiteral(".xml"),
-                                 settings) == Success &&
-           ActionWords::MethodOf(settings.DeleteTo) == RemoveMethod::HardLink;
-}
-
-QString Describe(const QString& what, const ActionSummary& s, bool links) {
+QString Describe(const QString& what, const ActionSummary& s) {
     switch (s.Outcome) {
     case ActionRun::Outcome::SettingsUnreadable:
         return what + QStringLiteral(": not done, the profile's settings could not be read");
@@ -296,11 +287,31 @@ QString Describe(const QString& what, const ActionSummary& s, bool links) {
     }
     QString text = what + QStringLiteral(": ");
     if (what == u"remove") {
-        text += (links ? QStringLiteral("%1 files acted on, %2 replaced by hard links, %3 flagged")
-                       : QStringLiteral("%1 files acted on, %2 removed, %3 flagged"))
-                    .arg(s.FilesActedOn)
-                    .arg(s.Removed)
-                    .arg(s.Flagged);
+        // Links and shared blocks keep every name: they are called what they are.
+        switch (ActionWords::MethodOf(s.DeleteTo)) {
+        case RemoveMethod::HardLink:
+            text += QStringLiteral("%1 files acted on, %2 replaced by hard links, %3 flagged")
+                        .arg(s.FilesActedOn)
+                        .arg(s.Removed)
+                        .arg(s.Flagged);
+            break;
+        case RemoveMethod::Clone:
+            text += QStringLiteral("%1 files acted on, %2 now share blocks with the kept files "
+                                   "(%3), %4, %5 flagged")
+                        .arg(s.FilesActedOn)
+                        .arg(s.SharedFiles)
+                        .arg(MarkRules::SizeText(s.SharedBytes))
+                        .arg(s.SpaceFreed < 0
+                                 ? QStringLiteral("space freed not known")
+                                 : MarkRules::SizeText(s.SpaceFreed) + QStringLiteral(" freed"))
+                        .arg(s.Flagged);
+            break;
+        default:
+            text += QStringLiteral("%1 files acted on, %2 removed, %3 flagged")
+                        .arg(s.FilesActedOn)
+                        .arg(s.Removed)
+                        .arg(s.Flagged);
+        }
         const qsizetype kept = std::count_if(s.Lines.begin(), s.Lines.end(), [](const QString& l) {
             return l.endsWith(ActionRun::ProtectedText);
         });
@@ -479,7 +490,6 @@ int RunRunCommand(const QStringList& args) {
     }
 
     qint64 actionErrors = 0;
-    const bool links = o.Remove && LinksInsteadOfRemoval(o.Profile);
     const struct {
         bool Wanted;
         const char* Action;
@@ -492,7 +502,7 @@ int RunRunCommand(const QStringList& args) {
             continue;
         const ActionSummary s = RunDefaultAction(model, o.Profile, QString::fromLatin1(step.Action),
                                                  nullptr, Messages(), o.Protect);
-        Say(Describe(QString::fromLatin1(step.Name), s, links));
+        Say(Describe(QString::fromLatin1(step.Name), s));
         // Without its settings (or after an unexpected stop, or without its records) the
         // action was not carried out at all: that is a failed run, not one with a few errors.
         if (s.Outcome == ActionRun::Outcome::SettingsUnreadable ||

@@ -5,12 +5,13 @@
 
 namespace {
 
-constexpr std::array<std::pair<RemoveMethod, const char*>, 5> Methods{{
+constexpr std::array<std::pair<RemoveMethod, const char*>, 6> Methods{{
     {RemoveMethod::Trash, "recycle"},
     {RemoveMethod::Permanent, "permanent"},
     {RemoveMethod::Move, "move"},
     {RemoveMethod::Zip, "zip"},
     {RemoveMethod::HardLink, "hardlink"},
+    {RemoveMethod::Clone, "clone"},
 }};
 
 constexpr std::array<std::pair<ReportFormat, const char*>, 4> Formats{{

@@ -35,7 +35,7 @@ struct ProfileSettings {
     // False for a document saved without its action part.
     bool HasActions = true;
     QString DeleteTo =
-        QStringLiteral("recycle"); // "recycle", "permanent", "move", "zip", "hardlink"
+        QStringLiteral("recycle"); // "recycle", "permanent", "move", "zip", "hardlink", "clone"
     QString RemoveFolder;          // for "move" and "zip"
     bool DeleteEmptyFolder = false;
     // Files under these folders are never removed, moved, zipped or linked over.

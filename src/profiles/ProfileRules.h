@@ -41,7 +41,7 @@ QString RunLogName(const QString& nameText);
 
 // The remove rule, single copy and export as an options dialog holds them.
 struct LocationInput {
-    QString DeleteTo; // "recycle", "permanent", "move", "zip", "hardlink"
+    QString DeleteTo; // "recycle", "permanent", "move", "zip", "hardlink", "clone"
     QString MoveFolder;
     QString ZipFolder;
     bool SingleCopy = false;

@@ -32,6 +32,8 @@ QIcon IconFor(const QString& button) {
         {"cmdZipAll", "", "zip-all"},
         {"cmdHardLink", "insert-link", "hardlink"},
         {"cmdHardLinkAll", "", "hardlink-all"},
+        {"cmdClone", "", "clone"},
+        {"cmdCloneAll", "", "clone-all"},
         {"cmdSingleCopy", "edit-copy", "single-copy"},
         {"cmdExport", "document-export", "export"},
     };

@@ -16,7 +16,7 @@ enum class Scope { HighlightedRow, AllRows, Group };
 
 // The removal a command belongs to, or none for the two extras. Unknown stands for a
 // profile's remove rule that this version does not know: no removal command is offered.
-enum class Method { Recycle, Permanent, Move, Zip, HardLink, SingleCopy, Export, Unknown };
+enum class Method { Recycle, Permanent, Move, Zip, HardLink, Clone, SingleCopy, Export, Unknown };
 
 struct Command {
     const char* Name;       // the command as TakeAction knows it
@@ -32,7 +32,7 @@ struct Command {
     QString name() const { return QLatin1String(Name); }
 };
 
-inline constexpr std::array<Command, 17> Table{{
+inline constexpr std::array<Command, 20> Table{{
     {"Recycle", "cmdRecycle", "Send selected item to Recycle bin", "mnuPopupRecycle",
      "Send this marked item to Recycle Bin",
      "Do you want to send the highlighted item to Recycle Bin?", "Delete", Scope::HighlightedRow,
@@ -86,6 +86,18 @@ inline constexpr std::array<Command, 17> Table{{
      "Replace all the marked items of this group by hard links",
      "Do you want to replace all the marked items of this Group by hard links to the kept copy?",
      "DeleteGroup", Scope::Group, Method::HardLink},
+    {"Clone", "cmdClone", "Share the selected item's blocks with the kept file", "mnuPopupClone",
+     "Share the blocks of this marked item with the kept file",
+     "Do you want the highlighted item to share its blocks with the kept copy of its group?",
+     "Delete", Scope::HighlightedRow, Method::Clone},
+    {"CloneAll", "cmdCloneAll", "Share all checked items' blocks with the kept files",
+     "mnuPopupCloneAll", "Share the blocks of all the marked items with the kept files",
+     "Do you want all the marked items to share their blocks with the kept copies?", "DeleteAll",
+     Scope::AllRows, Method::Clone},
+    {"CloneGroup", "", "", "mnuPopupCloneGroup",
+     "Share the blocks of the marked items of this group with the kept file",
+     "Do you want the marked items of this Group to share their blocks with the kept copy?",
+     "DeleteGroup", Scope::Group, Method::Clone},
     {"SingleCopy", "cmdSingleCopy", "Create a single copy", "mnuPopupSingleCopy",
      "Create single copy of all the unmarked items",
      "Do you want to make a single copy of all the marked items at the specified location?",
@@ -119,8 +131,8 @@ struct Offer {
 };
 
 // The offer of a profile's action settings: its remove rule as written ("recycle",
-// "permanent", "move", "zip", "hardlink"; no rule at all is the trash; any other is one this
-// version does not know) and whether single copy and export are on.
+// "permanent", "move", "zip", "hardlink", "clone"; no rule at all is the trash; any other is one
+// this version does not know) and whether single copy and export are on.
 inline Offer OfferFor(const QString& deleteTo, bool singleCopy, bool exportOn) {
     Offer offer;
     offer.SingleCopy = singleCopy;
@@ -140,6 +152,9 @@ inline Offer OfferFor(const QString& deleteTo, bool singleCopy, bool exportOn) {
         break;
     case RemoveMethod::HardLink:
         offer.Removal = Method::HardLink;
+        break;
+    case RemoveMethod::Clone:
+        offer.Removal = Method::Clone;
         break;
     case RemoveMethod::Unknown:
         offer.Removal = Method::Unknown;

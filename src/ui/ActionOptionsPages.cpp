@@ -155,6 +155,9 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     optHardLink = Named(new QRadioButton(S("Replace by a hard link to the kept copy (same file "
                                            "system only)")),
                         "optHardLink");
+    optClone = Named(new QRadioButton(S("Share blocks with the kept copy (btrfs and XFS only; "
+                                        "every file stays)")),
+                     "optClone");
     txtMoveToLocation = Named(new QLineEdit, "txtMoveToLocation");
     txtZipToLocation = Named(new QLineEdit, "txtZipToLocation");
     txtMoveToLocation->setAccessibleName(optMove->text());
@@ -172,6 +175,7 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     grid->addWidget(txtZipToLocation, 3, 1);
     grid->addWidget(cmdZipBrowse, 3, 2);
     grid->addWidget(optHardLink, 4, 0, 1, 3);
+    grid->addWidget(optClone, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     layout->addWidget(rules);
     optRecycleBin->setChecked(true);
@@ -194,16 +198,18 @@ QWidget* ActionOptionsPages::BuildRemovePage() {
     // rule without touching the fields.
     connect(optMove, &QRadioButton::clicked, this, [this] { txtZipToLocation->clear(); });
     connect(optZip, &QRadioButton::clicked, this, [this] { txtMoveToLocation->clear(); });
-    // A linked file keeps its name, so its folder never becomes empty: the choice does not
-    // apply, and is kept for when another rule is chosen again.
-    connect(optHardLink, &QRadioButton::toggled, chkDeleteEmptyFolder,
-            [this](bool on) { chkDeleteEmptyFolder->setEnabled(!on); });
-    for (QRadioButton* b : {optRecycleBin, optPermanent, optHardLink})
+    // A linked or sharing file keeps its name, so its folder never becomes empty: the choice
+    // does not apply, and is kept for when another rule is chosen again.
+    for (QRadioButton* b : {optHardLink, optClone})
+        connect(b, &QRadioButton::toggled, chkDeleteEmptyFolder, [this] {
+            chkDeleteEmptyFolder->setEnabled(!optHardLink->isChecked() && !optClone->isChecked());
+        });
+    for (QRadioButton* b : {optRecycleBin, optPermanent, optHardLink, optClone})
         connect(b, &QRadioButton::clicked, this, [this] {
             txtMoveToLocation->clear();
             txtZipToLocation->clear();
         });
-    for (QRadioButton* b : {optRecycleBin, optPermanent, optMove, optZip, optHardLink})
+    for (QRadioButton* b : {optRecycleBin, optPermanent, optMove, optZip, optHardLink, optClone})
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
                 SetOtherRule({}, {});
@@ -220,7 +226,7 @@ void ActionOptionsPages::SetOtherRule(const QString& rule, const QString& folder
     lblOtherRule->setText(S("The profile's remove rule \"") + rule +
                           S("\" is not one this version of Echofind knows. Nothing is removed "
                             "until one of the rules above is chosen."));
-    OptionWidgets::Uncheck({optRecycleBin, optPermanent, optMove, optZip, optHardLink});
+    OptionWidgets::Uncheck({optRecycleBin, optPermanent, optMove, optZip, optHardLink, optClone});
 }
 
 QString ActionOptionsPages::OtherRule() const {
@@ -333,6 +339,9 @@ void ActionOptionsPages::Apply(const ProfileReadout& r) {
         case RemoveMethod::HardLink:
             optHardLink->setChecked(true);
             break;
+        case RemoveMethod::Clone:
+            optClone->setChecked(true);
+            break;
         case RemoveMethod::Trash:
             optRecycleBin->setChecked(true);
             break;
@@ -376,6 +385,7 @@ QString ActionOptionsPages::DeleteTo() const {
                                 : optPermanent->isChecked() ? RemoveMethod::Permanent
                                 : optMove->isChecked()      ? RemoveMethod::Move
                                 : optHardLink->isChecked()  ? RemoveMethod::HardLink
+                                : optClone->isChecked()     ? RemoveMethod::Clone
                                                             : RemoveMethod::Zip;
     return ActionWords::Word(chosen);
 }
@@ -460,7 +470,9 @@ QList<QWidget*> ActionOptionsPages::TabChain() const {
         txtCopyToLocation, cmdBrowseCopy,        chkExport,        txtExportFolder,
         cmdBrowseExport,   optExportHTML,        optExportCSV,     optExportText,
         optExportXML};
-    chain.insert(chain.indexOf(chkDeleteEmptyFolder), optHardLink); // below the zip row
+    // Below the zip row.
+    chain.insert(chain.indexOf(chkDeleteEmptyFolder), optHardLink);
+    chain.insert(chain.indexOf(chkDeleteEmptyFolder), optClone);
     return chain;
 }
 

@@ -86,6 +86,7 @@ public:
     QRadioButton* optMove = nullptr;
     QRadioButton* optZip = nullptr;
     QRadioButton* optHardLink = nullptr;
+    QRadioButton* optClone = nullptr;
     // Shown while the profile holds a remove rule this version does not know.
     QLabel* lblOtherRule = nullptr;
     QLineEdit* txtMoveToLocation = nullptr;

@@ -102,11 +102,10 @@ void ResultPopup::Show(qint64 row, const QPoint& globalPos) {
     QMenu* menu = Menu();
     PlaceMarkEntries(menu);
     // A group entry is offered beside its single entry, and only on a group header.
-    static const char* pairs[][2] = {{"mnuPopupRecycleGroup", "mnuPopupRecycle"},
-                                     {"mnuPopupDeleteGroup", "mnuPopupRemove"},
-                                     {"mnuPopupZipGroup", "mnuPopupZip"},
-                                     {"mnuPopupMoveGroup", "mnuPopupMove"},
-                                     {"mnuPopupHardLinkGroup", "mnuPopupHardLink"}};
+    static const char* pairs[][2] = {
+        {"mnuPopupRecycleGroup", "mnuPopupRecycle"},   {"mnuPopupDeleteGroup", "mnuPopupRemove"},
+        {"mnuPopupZipGroup", "mnuPopupZip"},           {"mnuPopupMoveGroup", "mnuPopupMove"},
+        {"mnuPopupHardLinkGroup", "mnuPopupHardLink"}, {"mnuPopupCloneGroup", "mnuPopupClone"}};
     const bool header = model->IsGroupHeader(row);
     for (const auto& pair : pairs) {
         QAction* group = Entry(menu, pair[0]);

@@ -82,6 +82,12 @@ def box(c, x, y, fill=BROWN):
     c.line(x + 6, y, x + 6, y + 11, PAPER)
 
 
+def shared(c, x, y, col=GREEN):
+    # Blocks both files point at: a row of filled squares under two pages.
+    for dx in (0, 5, 10):
+        c.rect(x + dx, y, x + dx + 3, y + 3, INK, col)
+
+
 def chain(c, x, y, col=BLUE):
     # Two rounded links of a chain, the second through the first.
     for dx in (0, 6):
@@ -111,6 +117,11 @@ icons = {
     "zip-all": two(lambda c, x, y: box(c, 2 + x, 2 + y)),
     "hardlink": lambda c: (page(c, 2, 2), chain(c, 6, 15)),
     "hardlink-all": lambda c: (page(c, 1, 1, 9, 11), page(c, 6, 4, 9, 11), chain(c, 6, 16)),
+    "clone": lambda c: (page(c, 1, 1, 9, 11), page(c, 13, 1, 9, 11), c.line(5, 13, 9, 18, INK),
+                        c.line(17, 13, 13, 18, INK), shared(c, 4, 19)),
+    "clone-all": lambda c: (page(c, 1, 1, 6, 9), page(c, 4, 3, 6, 9), page(c, 14, 1, 6, 9),
+                            page(c, 17, 3, 6, 9), c.line(7, 13, 9, 18, INK),
+                            c.line(17, 13, 13, 18, INK), shared(c, 4, 19)),
     "single-copy": two(lambda c, x, y: page(c, 3 + x, 2 + y, 9, 12)),
     "export": lambda c: (page(c, 3, 3, 12, 17), c.line(6, 8, 12, 8, INK), c.line(6, 11, 12, 11, INK),
                          c.line(6, 14, 10, 14, INK), arrow(c, 12, 18, GREEN)),

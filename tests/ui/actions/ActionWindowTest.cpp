@@ -6,6 +6,7 @@
 
 #include "ActionsWindowFixture.h"
 
+#include "app/HeldFile.h"
 #include "ui/ProtectedFoldersPage.h"
 #include "ui/frmActionProgress.h"
 
@@ -222,4 +223,50 @@ TEST_F(ActionsWindowTest, ChosenInTheOptionsTheLinkButtonsTakeTheRemovalsPlaceAn
     w->ToggleTabHead(ProfileTab::Options);
     Click(w, "cmdOK");
     EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("hardlink"));
+}
+
+// The temporary tree may lie on a file system that shares blocks or on one that cannot; the
+// window says which happened, and either way every file keeps its name, inode and bytes.
+TEST_F(ActionsWindowTest, ChosenInTheOptionsTheShareButtonsActOnTheMarkedRowsKeepingEveryFile) {
+    SaveProfile(Settings("recycle"));
+    frmProfile* w = OpenResults();
+    w->ToggleTabHead(ProfileTab::Options);
+    EditAdvancedOptions([](frmAdvOptions* adv) {
+        ShowPage(adv, "Remove Options");
+        Click(adv, "optClone");
+        EXPECT_FALSE(adv->Pages().chkDeleteEmptyFolder->isEnabled());
+        Click(adv, "cmdOK");
+    });
+    w->ToggleTabHead(ProfileTab::Duplicates);
+    ASSERT_TRUE(Button("cmdClone")->isVisible());
+    EXPECT_FALSE(Button("cmdHardLink")->isVisible());
+    EXPECT_EQ(Button("cmdClone")->toolTip(),
+              S("Share the selected item's blocks with the kept file"));
+    EXPECT_EQ(Button("cmdCloneAll")->accessibleName(),
+              S("Share all checked items' blocks with the kept files"));
+    modAPI::HeldFile probeKept;
+    modAPI::HeldFile probeCopy;
+    ASSERT_EQ(probeKept.Open(B[0]), 0);
+    ASSERT_EQ(probeCopy.Open(B[1]), 0);
+    const bool shares = modAPI::MyShareBlocksHeld(probeKept, probeCopy) == 1 ||
+                        !modAPI::CannotShareBlocks(modAPI::LastAPIError);
+    probeKept.Close();
+    probeCopy.Close();
+    const QList<quint64> inodes = {InodeOf(A[1]), InodeOf(A[2]), InodeOf(B[1])};
+
+    Press("cmdCloneAll");
+    EXPECT_EQ(Said(), QStringList{S("Do you want all the marked items to share their blocks "
+                                    "with the kept copies?")});
+    EXPECT_EQ(Flags(), shares ? S("..ss..s") : S("..rr..r"));
+    EXPECT_EQ(QList<quint64>({InodeOf(A[1]), InodeOf(A[2]), InodeOf(B[1])}), inodes);
+    for (const QString& path : A)
+        EXPECT_EQ(testing_support::ReadFile(path), QByteArray("aaaa"));
+    if (!shares) {
+        EXPECT_EQ(
+            ActionLines().filter(S(" - Not shared: the file system cannot share blocks")).size(),
+            3);
+    }
+    w->ToggleTabHead(ProfileTab::Options);
+    Click(w, "cmdOK");
+    EXPECT_EQ(ReadBack(ProfilePath("P")).Remove->DeleteTo, S("clone"));
 }

@@ -24,6 +24,7 @@ TEST_F(ActionsWindowTest, OnlyTheCommandsOfTheRemovalAndTheExtrasOnAreOffered) {
                  {"move", Method::Move, true, true},
                  {"zip", Method::Zip, false, true},
                  {"hardlink", Method::HardLink, false, true},
+                 {"clone", Method::Clone, true, false},
                  // A rule of a later version: no removal at all, never the trash in its stead.
                  {"shred", Method::Unknown, true, false}};
     for (const auto& r : rules) {
@@ -195,8 +196,8 @@ TEST_F(ActionsWindowTest, ARemoveRuleThisVersionDoesNotKnowIsSaidAndKeptUntilAno
     EXPECT_TRUE(Holds(why->text(), S("\"shred\"")));
     const ActionOptionsPages& pages = Adv()->Pages();
     EXPECT_FALSE(pages.lblOtherRule->isHidden());
-    for (const QRadioButton* b :
-         {pages.optRecycleBin, pages.optPermanent, pages.optMove, pages.optZip, pages.optHardLink})
+    for (const QRadioButton* b : {pages.optRecycleBin, pages.optPermanent, pages.optMove,
+                                  pages.optZip, pages.optHardLink, pages.optClone})
         EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
     // Whatever asks for it, nothing is removed by a rule that is not known.
     Messages.Script.Answers = {Answer::Yes};
