@@ -6,7 +6,7 @@
 // and a word in other letters or of a later version must never pass for a known one.
 TEST(ActionWords, StoredWordsComeBackAndOthersAreUnknown) {
     for (RemoveMethod m : {RemoveMethod::Trash, RemoveMethod::Permanent, RemoveMethod::Move,
-                           RemoveMethod::Zip, RemoveMethod::HardLink})
+                           RemoveMethod::Zip, RemoveMethod::HardLink, RemoveMethod::Clone})
         EXPECT_EQ(ActionWords::MethodOf(ActionWords::Word(m)), m);
     for (ReportFormat f :
          {ReportFormat::Text, ReportFormat::Csv, ReportFormat::Html, ReportFormat::Xml})
@@ -22,4 +22,10 @@ TEST(ActionWords, StoredWordsComeBackAndOthersAreUnknown) {
     EXPECT_TRUE(ActionWords::Word(RemoveMethod::Unknown).isEmpty());
     EXPECT_TRUE(ActionWords::HasFolder(RemoveMethod::Move));
     EXPECT_FALSE(ActionWords::HasFolder(RemoveMethod::HardLink));
+    EXPECT_EQ(ActionWords::MethodOf(QStringLiteral("clone")), RemoveMethod::Clone);
+    // Only the two that leave every name in place may skip the emptied-folder tidying.
+    for (RemoveMethod m : {RemoveMethod::Trash, RemoveMethod::Permanent, RemoveMethod::Move,
+                           RemoveMethod::Zip, RemoveMethod::Unknown})
+        EXPECT_FALSE(ActionWords::KeepsNames(m));
+    EXPECT_TRUE(ActionWords::KeepsNames(RemoveMethod::Clone));
 }
