@@ -236,3 +236,84 @@ int cls7z::WriteOnce(const QString& strZipPath, const std::vector<Item>& files, 
     }
     return Failed;
 }
+
+cls7z::Reader::~Reader() {
+    if (m_za)
+        zip_discard(m_za);
+}
+
+bool cls7z::Reader::Open(const QString& archive) {
+    int err = 0;
+    m_za = zip_open(PathCodec::Encode(archive).constData(), ZIP_RDONLY, &err);
+    if (m_za)
+        return true;
+    zip_error_t error;
+    zip_error_init_with_code(&error, err);
+    m_error = ZipErrorText(&error);
+    zip_error_fini(&error);
+    return false;
+}
+
+bool cls7z::Reader::Find(const QString& filePath, Entry& entry) const {
+    const QByteArray name = PathCodec::Encode(EntryName(filePath));
+    zip_stat_t st;
+    if (!m_za || zip_stat(m_za, name.constData(), ZIP_FL_ENC_RAW, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_CRC))
+        return false;
+    entry.Size = qint64(st.size);
+    entry.Crc = st.crc;
+    return true;
+}
+
+int cls7z::Reader::Extract(const QString& filePath, const modAPI::FileInfo& like) const {
+    const QByteArray name = PathCodec::Encode(EntryName(filePath));
+    zip_file_t* entry = m_za ? zip_fopen(m_za, name.constData(), ZIP_FL_ENC_RAW) : nullptr;
+    if (!entry) {
+        modAPI::LastAPIError = ENOENT;
+        return Failed;
+    }
+    // libzip hands the bytes out in order and fails the last read of a damaged entry.
+    const int result = modAPI::MyCreateFileFrom(
+        filePath,
+        [entry](char* buffer, qint64 size, qint64) -> qint64 {
+            const zip_int64_t n = zip_fread(entry, buffer, zip_uint64_t(size));
+            if (n < 0)
+                modAPI::LastAPIError = EIO;
+            return n;
+        },
+        like);
+    zip_fclose(entry);
+    return result;
+}
+
+int cls7z::Remove(const QString& archive, const QStringList& filePaths, QString& error) {
+    int err = 0;
+    zip_t* za = zip_open(PathCodec::Encode(archive).constData(), 0, &err);
+    // An archive already gone holds nothing more to take out (the last entries taking it
+    // with them).
+    if (!za && err == ZIP_ER_NOENT)
+        return Success;
+    if (!za) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, err);
+        error = ZipErrorText(&e);
+        zip_error_fini(&e);
+        return Failed;
+    }
+    for (const QString& path : filePaths) {
+        const zip_int64_t index =
+            zip_name_locate(za, PathCodec::Encode(EntryName(path)).constData(), ZIP_FL_ENC_RAW);
+        if (index >= 0 && zip_delete(za, zip_uint64_t(index)) != 0) {
+            error = ZipErrorText(zip_get_error(za));
+            zip_discard(za);
+            return Failed;
+        }
+    }
+    if (zip_close(za) != 0) {
+        error = ZipErrorText(zip_get_error(za));
+        zip_discard(za);
+        modLog::LogProcedureError(QStringLiteral("cls7Z.Remove"), 0, error + u' ' + archive);
+        return Failed;
+    }
+    return Success;
+}

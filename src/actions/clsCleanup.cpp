@@ -30,6 +30,12 @@ void CountError() {
     ++modLog::RunStats.ErrorCount;
 }
 
+// What now stands at the path, for the journal; empty when nothing can be seen there.
+QByteArray AfterText(const QString& path) {
+    modAPI::FileInfo info;
+    return modAPI::MyStat(path, info) == Success ? RunJournal::IdentityText(info) : QByteArray();
+}
+
 AppError SystemError(const QString& source) {
     return AppError{modAPI::LastAPIError, modAPI::SystemMessage(modAPI::LastAPIError), source};
 }
@@ -220,7 +226,9 @@ clsCleanup::LinkResult clsCleanup::ReplaceByHardLink(const modAPI::HeldFile& fil
             LogFailure(strFilePath, why);
             return LinkResult::NotLinked;
         }
-        Journal().Done(strFilePath, strKeptPath);
+        // An undo gives a linked name a file of its own again, but must leave one that
+        // already was a link as it found it: that one has no "where".
+        Journal().Done(strFilePath, already ? QString() : strKeptPath, AfterText(strFilePath));
         LogActionDetails(strFilePath + Separator +
                          (already ? QStringLiteral("Already a hard link to ")
                                   : QStringLiteral("Replaced by a hard link to ")) +
@@ -251,7 +259,7 @@ clsCleanup::ShareResult clsCleanup::ShareBlocks(const modAPI::HeldFile& file,
             LogFailure(path, why);
             return ShareResult::NotShared;
         }
-        Journal().Done(path, kept.Path());
+        Journal().Done(path, already ? QString() : kept.Path(), AfterText(path));
         LogActionDetails(path + Separator +
                          (already ? QStringLiteral("Already shares its blocks with ")
                                   : QStringLiteral("Shares its blocks with ")) +
@@ -281,7 +289,7 @@ int clsCleanup::MoveToRecyclebin(const modAPI::HeldFile& file) {
     // trash folder; a trash that cannot take it is a failure, never a deletion instead.
     QString placed;
     if (modAPI::MyTrashHeld(file, &placed) == Success) {
-        Journal().Done(path, placed);
+        Journal().Done(path, placed, AfterText(placed));
         LogActionDetails(path + Separator + QStringLiteral("Moved to Recyclebin"));
     } else {
         Journal().Fail(path, modAPI::SystemMessage(modAPI::LastAPIError));
@@ -290,12 +298,13 @@ int clsCleanup::MoveToRecyclebin(const modAPI::HeldFile& file) {
     return Success;
 }
 
-int clsCleanup::DeletePermanently(const modAPI::HeldFile& file) {
+int clsCleanup::DeletePermanently(const modAPI::HeldFile& file, const QString& verb,
+                                  const QString& to, const QByteArray& after) {
     const QString& path = file.Path();
-    if (!Record(QStringLiteral("delete"), file, QString()))
+    if (!Record(verb, file, to))
         return Failed;
     if (modAPI::MyDeleteHeld(file) == Success) {
-        Journal().Done(path);
+        Journal().Done(path, to, after);
         LogActionDetails(path + Separator + QStringLiteral("Deleted permanently"));
         return Success;
     }
@@ -332,13 +341,30 @@ std::vector<cls7z::Item> clsCleanup::CommitZipBatch(const cls7z::Progress& progr
     for (const cls7z::Item& item : files)
         if (!added.contains(item.Path))
             LogFailure(item.Path, QStringLiteral("Error occured while zipping file"));
+    NoteEntries(batch.Added);
     return batch.Added;
 }
 
+void clsCleanup::NoteEntries(const std::vector<cls7z::Item>& added) {
+    // Read back from the committed archive once, so that an undo can tell whether the
+    // entry it finds is still the one written now.
+    m_zipEntries.clear();
+    cls7z::Reader reader;
+    if (added.empty() || !reader.Open(ZipPath() + QStringLiteral(".zip")))
+        return;
+    for (const cls7z::Item& item : added) {
+        cls7z::Entry entry;
+        if (reader.Find(item.Path, entry))
+            m_zipEntries.insert(item.Path, RunJournal::EntryText(entry.Size, entry.Crc));
+    }
+}
+
 void clsCleanup::FinishZip(const modAPI::HeldFile& file) {
-    LogActionDetails(file.Path() + Separator + QStringLiteral("moved to ") + ZipPath() +
-                     QStringLiteral(".zip"));
-    if (DeletePermanently(file) == Success && DeleteEmptyFolder)
+    const QString archive = ZipPath() + QStringLiteral(".zip");
+    LogActionDetails(file.Path() + Separator + QStringLiteral("moved to ") + archive);
+    if (DeletePermanently(file, QStringLiteral("zip"), archive, m_zipEntries.value(file.Path())) ==
+            Success &&
+        DeleteEmptyFolder)
         RemoveEmptyFolder(file.Path());
 }
 
@@ -361,7 +387,9 @@ int clsCleanup::ZipFile(const modAPI::HeldFile& file) {
     // Only now, with the archive committed, does the file leave its folder.
     LogActionDetails(file.Path() + Separator + QStringLiteral("moved to ") + archive +
                      QStringLiteral(".zip"));
-    return DeletePermanently(file);
+    NoteEntries(batch.Added);
+    return DeletePermanently(file, QStringLiteral("zip"), archive + QStringLiteral(".zip"),
+                             m_zipEntries.value(file.Path()));
 }
 
 QString clsCleanup::DestinationUnder(const QString& folder, const QString& filePath) {
@@ -384,7 +412,7 @@ int clsCleanup::MoveToFolder(const modAPI::HeldFile& file) {
         LogFailure(path, moveFailed);
         return Failed;
     }
-    Journal().Done(path, placed);
+    Journal().Done(path, placed, AfterText(placed));
     if (placed != destination)
         LogActionDetails(destination + Separator +
                          QStringLiteral("Kept: a file of that name was already in the move "

@@ -7,6 +7,7 @@
 #include "cls7z.h"
 #include "profiles/ActionWords.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -117,7 +118,13 @@ public:
 
 private:
     int MoveToRecyclebin(const modAPI::HeldFile& file);
-    int DeletePermanently(const modAPI::HeldFile& file);
+    // The verb and its "to" say in the journal why the file goes: "delete" for good, "zip"
+    // with the archive that now holds it and what its entry holds.
+    int DeletePermanently(const modAPI::HeldFile& file,
+                          const QString& verb = QStringLiteral("delete"), const QString& to = {},
+                          const QByteArray& after = {});
+    // Notes what the archive holds of each added file, for the journal's "done" lines.
+    void NoteEntries(const std::vector<cls7z::Item>& added);
     int ZipFile(const modAPI::HeldFile& file);
     int MoveToFolder(const modAPI::HeldFile& file);
     void RemoveEmptyFolder(const QString& path);
@@ -136,5 +143,6 @@ private:
     bool m_batching = false;
     bool m_zipCancelled = false;
     std::vector<cls7z::Item> m_zipQueue;
+    QHash<QString, QByteArray> m_zipEntries; // path: the journal's text of its entry
     QString m_exportError;
 };

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Acting on a file without walking its path twice. A path is looked at once, to open its
 // folder; from then on the file is reached by name relative to that open folder and is
 // itself held open, so a folder swapped for a symbolic link, or a name swapped for another
@@ -115,7 +117,9 @@ int MyTrashHeld(const HeldFile& file, QString* trashPath = nullptr);
 // "name (2).ext", "name (3).ext"...: nothing already there is ever replaced. placed gets
 // the path the file now has. Across file systems the file is copied through a temporary
 // file that has no name until it is complete, and the original goes only after that.
-int MyMoveHeld(const HeldFile& file, const QString& destination, QString& placed);
+// Without numbered only the name itself will do: EEXIST when it is taken.
+int MyMoveHeld(const HeldFile& file, const QString& destination, QString& placed,
+               bool numbered = true);
 // A copy of the held file at target, replacing an earlier copy there only once complete.
 int MyCopyHeld(const HeldFile& source, const QString& target);
 // Makes target's name lead to kept, with the two files' contents already compared through
@@ -141,6 +145,21 @@ bool SharesAllBlocks(const HeldFile& first, const HeldFile& second);
 // The free bytes of the file system holding the folder, after its pending frees are
 // committed; -1 when it cannot tell.
 qint64 MyFreeBytes(const HeldFolder& folder);
+
+// Gives the file's name a file of its own again, where it shares its data with another
+// (a hard link, blocks shared by cloning): a copy of its bytes is written beside it, gets
+// like's permissions, owner (where this process may give it) and modified time, and is
+// exchanged with the name only once complete. If the file changed meanwhile (size or
+// modified time, or the name no longer leads to it) the exchange is undone: ECANCELED.
+int MyUnshareHeld(const HeldFile& file, const FileInfo& like);
+
+// Where a new file's bytes come from: fills the buffer from the given offset and returns
+// the count (0 at the end), or -1 with LastAPIError set.
+using ByteSource = std::function<qint64(char* buffer, qint64 size, qint64 offset)>;
+// A new file at path from the bytes of source, with like's permissions, owner (where this
+// process may give it) and modified time. It has a name only once complete, and that name
+// never replaces anything: EEXIST when the path is taken. The folders are made as needed.
+int MyCreateFileFrom(const QString& path, const ByteSource& source, const FileInfo& like);
 
 // Removes what a killed run of this program left behind in the folder: regular files of
 // this user named ".echofind-" plus six letters or digits (a copy being written), or

@@ -91,6 +91,9 @@ int MyMakeWritable(const QString& path);
 // Sends a file to the desktop trash. Succeeds only when the file has really left its path
 // for a trash folder; never deletes instead.
 int MyMoveToTrash(const QString& path, QString* trashPath = nullptr);
+// Removes the information file of an item of a trash folder (given by its path in the
+// trash's "files" folder), once the item has left. No information file is no failure.
+int MyRemoveTrashInfo(const QString& trashPath);
 
 // Facts about the entry at the path, links not followed. No report.
 int MyStat(const QString& path, FileInfo& info);

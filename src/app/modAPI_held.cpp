@@ -113,12 +113,13 @@ QByteArray RandomName(const char* prefix, int letters) {
 
 constexpr qint64 CopyChunk = 1 << 20;
 
-// Copies the held file into the open descriptor; 0 or the errno.
-int CopyInto(const HeldFile& source, int out) {
+// Copies the source into the open descriptor and gives it like's permissions and modified
+// time, and its owner when asked; 0 or the errno.
+int CopyInto(const ByteSource& source, const FileInfo& like, bool owner, int out) {
     std::unique_ptr<char[]> buffer(new char[CopyChunk]);
     qint64 offset = 0;
     for (;;) {
-        const qint64 n = source.ReadAt(buffer.get(), CopyChunk, offset);
+        const qint64 n = source(buffer.get(), CopyChunk, offset);
         if (n < 0)
             return LastAPIError;
         if (n == 0)
@@ -127,12 +128,22 @@ int CopyInto(const HeldFile& source, int out) {
             return errno;
         offset += n;
     }
-    const FileInfo& st = source.Info();
-    ::fchmod(out, st.Mode & 07777);
+    // Before the permissions: a change of owner takes away set-user and set-group bits.
+    // Someone else's file cannot be given back by an ordinary user; it stays theirs then.
+    if (owner && (like.Uid != ::geteuid() || like.Gid != ::getegid()))
+        ::fchown(out, like.Uid, like.Gid);
+    ::fchmod(out, like.Mode & 07777);
     const struct timespec times[2] = {
-        {0, UTIME_OMIT}, {time_t(st.ModifiedNs / 1000000000), long(st.ModifiedNs % 1000000000)}};
+        {0, UTIME_OMIT},
+        {time_t(like.ModifiedNs / 1000000000), long(like.ModifiedNs % 1000000000)}};
     ::futimens(out, times);
     return ::fsync(out) == 0 ? 0 : errno;
+}
+
+ByteSource ReadFrom(const HeldFile& file) {
+    return [&file](char* buffer, qint64 size, qint64 offset) {
+        return file.ReadAt(buffer, size, offset);
+    };
 }
 
 // A copy in the folder that has a name only once it is whole: an unnamed temporary file
@@ -147,7 +158,9 @@ public:
             ::unlinkat(m_dir, m_tempName.constData(), 0);
     }
 
-    int Write(const HeldFile& source) {
+    int Write(const HeldFile& source) { return Write(ReadFrom(source), source.Info(), false); }
+
+    int Write(const ByteSource& source, const FileInfo& like, bool owner) {
         m_fd = ::openat(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         m_unnamed = m_fd >= 0;
         if (m_fd < 0) {
@@ -167,7 +180,7 @@ public:
                 return EEXIST;
             }
         }
-        return CopyInto(source, m_fd);
+        return CopyInto(source, like, owner, m_fd);
     }
 
     // Gives the copy the name, never replacing anything; 0, EEXIST, or another errno.
@@ -444,7 +457,7 @@ int MyDeleteHeld(const HeldFile& file) {
     return Success;
 }
 
-int MyMoveHeld(const HeldFile& file, const QString& destination, QString& placed) {
+int MyMoveHeld(const HeldFile& file, const QString& destination, QString& placed, bool numbered) {
     const QString wrapper = QStringLiteral("MyMoveFile");
     QByteArray folder;
     QByteArray name;
@@ -462,7 +475,7 @@ int MyMoveHeld(const HeldFile& file, const QString& destination, QString& placed
 
     const int from = file.Folder().Fd();
     std::unique_ptr<PendingCopy> copy;
-    for (int n = 1; n <= MaxFreeNames; ++n) {
+    for (int n = 1; n <= (numbered ? MaxFreeNames : 1); ++n) {
         const QByteArray candidate = NumberedName(name, n);
         int err = 0;
         if (!copy) {
@@ -592,6 +605,72 @@ int MyLinkHeld(const HeldFile& kept, const HeldFile& target, const FileInfo& kep
     }
     if (::unlinkat(dir, temp.constData(), 0) != 0)
         ReportAPIError(wrapper, target.Path(), errno);
+    return Success;
+}
+
+int MyUnshareHeld(const HeldFile& file, const FileInfo& like) {
+    const QString wrapper = QStringLiteral("MyUnshareFile");
+    if (!file.StillNamed())
+        return Fail(wrapper, file.Path(), ESTALE);
+    const int dir = file.Folder().Fd();
+    PendingCopy copy(dir);
+    if (const int err = copy.Write(ReadFrom(file), like, true))
+        return Fail(wrapper, file.Path(), err);
+    QByteArray temp;
+    for (int attempt = 0; temp.isEmpty(); ++attempt) {
+        temp = RandomName(".echofind-own-", 10);
+        if (const int err = copy.Place(temp)) {
+            temp.clear();
+            if (err != EEXIST || attempt == 99)
+                return Fail(wrapper, file.Path(), err);
+        }
+    }
+    const auto unchanged = [&] {
+        FileInfo now;
+        return StatFd(file.Fd(), now) && now.Size == file.Info().Size &&
+               now.ModifiedNs == file.Info().ModifiedNs;
+    };
+    // What was copied must be what the name leads to, at the moment of the exchange and
+    // after it; otherwise the name goes back to the file it had.
+    if (!unchanged() || !file.StillNamed()) {
+        ::unlinkat(dir, temp.constData(), 0);
+        return Fail(wrapper, file.Path(), ECANCELED);
+    }
+    if (::renameat2(dir, temp.constData(), dir, file.Name().constData(), RENAME_EXCHANGE) != 0) {
+        const int err = errno;
+        ::unlinkat(dir, temp.constData(), 0);
+        return Fail(wrapper, file.Path(), err);
+    }
+    FileInfo old;
+    if (!StatAt(dir, temp.constData(), old) || !SameInode(old, file.Info()) || !unchanged()) {
+        ::renameat2(dir, temp.constData(), dir, file.Name().constData(), RENAME_EXCHANGE);
+        ::unlinkat(dir, temp.constData(), 0);
+        return Fail(wrapper, file.Path(), ECANCELED);
+    }
+    // The temporary name now holds the shared file: one name less for it, nothing lost.
+    if (::unlinkat(dir, temp.constData(), 0) != 0)
+        ReportAPIError(wrapper, file.Path(), errno);
+    return Success;
+}
+
+int MyCreateFileFrom(const QString& path, const ByteSource& source, const FileInfo& like) {
+    const QString wrapper = QStringLiteral("MyCreateFile");
+    QByteArray folder;
+    QByteArray name;
+    if (!SplitPath(PathCodec::Encode(path), folder, name))
+        return Fail(wrapper, path, EINVAL);
+    HeldFolder into;
+    if (const int err = into.OpenDestination(folder))
+        return Fail(wrapper, path, err);
+    // Refused before the bytes are written, not only after: the place may be taken.
+    FileInfo there;
+    if (StatAt(into.Fd(), name.constData(), there))
+        return Fail(wrapper, path, EEXIST);
+    PendingCopy copy(into.Fd());
+    if (const int err = copy.Write(source, like, true))
+        return Fail(wrapper, path, err);
+    if (const int err = copy.Place(name))
+        return Fail(wrapper, path, err);
     return Success;
 }
 

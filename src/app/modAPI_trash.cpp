@@ -378,4 +378,21 @@ int MyTrashHeld(const HeldFile& file, QString* trashPath) {
     return Success;
 }
 
+int MyRemoveTrashInfo(const QString& trashPath) {
+    const QByteArray item = PathCodec::Encode(trashPath);
+    const qsizetype slash = item.lastIndexOf('/');
+    const QByteArray folder = item.left(qMax<qsizetype>(0, slash));
+    // Only ever an information file beside a trash's own "files" folder.
+    if (slash <= 0 || !folder.endsWith("/files") || slash + 1 == item.size()) {
+        ReportAPIError(QStringLiteral("MyRemoveTrashInfo"), trashPath, EINVAL);
+        return Failed;
+    }
+    const QByteArray info = ParentOf(folder) + "/info/" + item.mid(slash + 1) + ".trashinfo";
+    if (::unlink(info.constData()) != 0 && errno != ENOENT) {
+        ReportAPIError(QStringLiteral("MyRemoveTrashInfo"), PathCodec::Decode(info), errno);
+        return Failed;
+    }
+    return Success;
+}
+
 } // namespace modAPI

@@ -3,6 +3,7 @@
 
 #include "RunCommand.h"
 #include "ScanCommand.h"
+#include "UndoCommand.h"
 
 #include "app/PathCodec.h"
 
@@ -20,6 +21,7 @@ const char* kUsage = "Usage: echofind-cli COMMAND [options]\n"
                      "Commands:\n"
                      "  scan    find duplicate files in folders or by a saved profile\n"
                      "  run     scan a saved profile and act on its duplicates\n"
+                     "  undo    put back what the last action run of a profile removed\n"
                      "\n"
                      "'echofind-cli COMMAND --help' describes a command.\n";
 
@@ -34,6 +36,7 @@ int main(int argc, char* argv[]) {
     static const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {QStringLiteral("scan"), RunScanCommand},
         {QStringLiteral("run"), RunRunCommand},
+        {QStringLiteral("undo"), RunUndoCommand},
     };
     if (args.isEmpty() || args[0] == u"--help" || args[0] == u"-h") {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);

@@ -120,6 +120,8 @@ private:
     void DeleteProfile();
     void ExecuteCommand();
     void ViewLog();
+    // Puts back what the last action run of the chosen profile removed, once confirmed.
+    void UndoLastAction();
     int OpenDefaultOptions();
     void OptionsCommand();
     void Exit();

@@ -12,6 +12,8 @@
 #include "frmSysStats.h"
 
 #include "actions/ResultsModel.h"
+#include "actions/RunLock.h"
+#include "actions/UndoRun.h"
 #include "app/AppError.h"
 #include "app/MessageService.h"
 #include "app/modAPI.h"
@@ -52,6 +54,9 @@ const std::vector<frmMain::Command>& frmMain::Commands() {
         {"mnuRun", "mnuRunViewLog", "View &log", "Ctrl+L", "View Log", "View Log", "text-x-generic",
          QStyle::SP_FileDialogInfoView, true, "mnuRunViewLog_Click",
          "Error occured while displaying log", &frmMain::ViewLog},
+        {"mnuRun", "mnuRunUndo", "&Undo last action...", "", nullptr, nullptr, nullptr,
+         QStyle::SP_CustomBase, false, "mnuRunUndo_Click",
+         "Error occured while undoing the last action", &frmMain::UndoLastAction},
         {"mnuTools", "mnuToolsOptions", "&Options", "Ctrl+O", "Options", "Default Options",
          "preferences-system", QStyle::SP_FileDialogDetailedView, false, "mnuToolsOptions_Click",
          "Error occured while displaying profile options", &frmMain::OptionsCommand},
@@ -232,6 +237,83 @@ void frmMain::ViewLog() {
     Host(log, false)->resize(960, 560);
     ToggleMnuBar(QStringLiteral("ViewLog"), false);
     BringToFront(log);
+}
+
+void frmMain::UndoLastAction() {
+    // The profile of the open window, which may not be highlighted in the list behind it.
+    QString name;
+    if (frmProfile* open = Forms::Profile(); open && open->ActionMode() == ProfileMode::Edit)
+        name = open->OpenProfileName().trimmed();
+    if (name.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
+        name.chop(4);
+    if (name.isEmpty())
+        name = SelectedProfileName().trimmed();
+    if (name.isEmpty()) {
+        Messages().Inform(PleaseSelect());
+        return;
+    }
+    UndoRun::Preview preview;
+    QString error;
+    if (!UndoRun::Look(name, preview, error)) {
+        Messages().Inform(QStringLiteral("Nothing was undone: the journal ") + error +
+                          QStringLiteral(" could not be read."));
+        return;
+    }
+    if (!preview.Found) {
+        Messages().Inform(QStringLiteral("The profile ") + name +
+                          QStringLiteral(" has no action run to undo."));
+        return;
+    }
+    const QString cannot =
+        QStringLiteral("%1 cannot come back (%2 deleted permanently, %3 already back, %4 not "
+                       "recorded well enough).")
+            .arg(preview.CannotComeBack())
+            .arg(preview.Deleted)
+            .arg(preview.AlreadyBack)
+            .arg(preview.Unknown);
+    if (preview.CanComeBack == 0) {
+        Messages().Inform(QStringLiteral("Nothing of the last action run of ") + name +
+                          QStringLiteral(" (") + preview.Started +
+                          QStringLiteral(") can come back: ") + cannot);
+        return;
+    }
+    if (!Messages().Ask(QStringLiteral("Undo the last action run of ") + name +
+                            QStringLiteral(" (") + preview.Started + QStringLiteral(")?\n\n") +
+                            QString::number(preview.CanComeBack) +
+                            QStringLiteral(" files can come back; ") + cannot,
+                        MessageService::Answer::No))
+        return;
+    UndoRun undo;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const UndoRun::Outcome outcome = undo.Execute(name);
+    QApplication::restoreOverrideCursor();
+    switch (outcome) {
+    case UndoRun::Outcome::Busy:
+        Messages().Inform(RunLock::BusyText);
+        return;
+    case UndoRun::Outcome::NothingToUndo:
+        Messages().Inform(QStringLiteral("The profile ") + name +
+                          QStringLiteral(" has no action run to undo."));
+        return;
+    default:
+        break;
+    }
+    QString told =
+        QString::number(undo.CountOf(UndoRun::State::Back)) + QStringLiteral(" files are back");
+    if (const qint64 left =
+            undo.CountOf(UndoRun::State::Skipped) + undo.CountOf(UndoRun::State::Failed))
+        told += QStringLiteral("; %1 were left where they are (see the run log), and the undo "
+                               "can be run again once their places are clear")
+                    .arg(left);
+    if (const qint64 gone =
+            undo.CountOf(UndoRun::State::Deleted) + undo.CountOf(UndoRun::State::Unknown))
+        told += QStringLiteral("; %1 cannot come back").arg(gone);
+    told += u'.';
+    if (!undo.Error().isEmpty())
+        told += QStringLiteral(" The undo stopped: ") + undo.Error() + u'.';
+    if (undo.RunLogFailed())
+        told += QStringLiteral(" The run log could not be rewritten.");
+    Messages().Inform(told);
 }
 
 int frmMain::OpenDefaultOptions() {

@@ -202,7 +202,11 @@ TEST_F(LastCopy, TheJournalSaysWhatIsAboutToBeDoneAndWhatWasDone) {
     EXPECT_TRUE(journal[0].endsWith(u"\tDeleteAll\tmove"_s));
     const QString target = Tree().Path(u"target"_s);
     EXPECT_TRUE(journal[1].startsWith(u"act\tmove\t"_s + a[1] + u'\t' + target + a[1] + u'\t'));
-    EXPECT_EQ(journal[2], u"done\t"_s + a[1] + u'\t' + target + a[1]);
+    // And what stands there now: the moved file itself, for an undo to recognise.
+    modAPI::FileInfo moved;
+    ASSERT_EQ(modAPI::MyStat(target + a[1], moved), 1);
+    EXPECT_EQ(journal[2], u"done\t"_s + a[1] + u'\t' + target + a[1] + u'\t' +
+                              QString::fromLatin1(RunJournal::IdentityText(moved)));
     EXPECT_TRUE(journal[7].startsWith(u"end\t"_s));
     EXPECT_TRUE(journal[7].endsWith(u"\tfinished"_s));
 }
