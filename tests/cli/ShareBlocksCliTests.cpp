@@ -5,6 +5,8 @@
 #include "CliFixture.h"
 #include "FileSystems.h"
 
+#include "app/HeldFile.h"
+
 #include <QRandomGenerator>
 
 #include <sys/stat.h>
@@ -77,6 +79,33 @@ TEST_P(ShareBlocksRun, EveryCopyKeepsItsNameAndBytesAndTheSpaceComesBack) {
         u"remove: 3 files acted on, 0 now share blocks with the kept files (0 bytes)"_s))
         << second.Err.toStdString();
     EXPECT_EQ(RunLog(u"Share"_s).count(" - Already shares its blocks with "), 3);
+
+    // The run before the last changed nothing, so the undo takes back nothing; an undo of
+    // the first gives each copy blocks of its own again, bytes and dates as they were.
+    EXPECT_TRUE(Holds(Cli(0, Words("undo Share")).Err, u"undo: 0 back, 0 already back"_s));
+}
+
+TEST_P(ShareBlocksRun, AnUndoGivesEveryCopyBlocksOfItsOwnAgain) {
+    testing_support::LoopVolume volume(QString::fromLatin1(GetParam()));
+    if (volume.Skip())
+        GTEST_SKIP() << volume.Skip();
+    Fill(volume.Root());
+    Cli(0, Words("run Share --remove -q"));
+    const Result undone = Cli(0, Words("undo Share"));
+    EXPECT_TRUE(Holds(undone.Err, u"undo: 3 back"_s)) << undone.Err.toStdString();
+    for (int i = 1; i < copies.size(); ++i) {
+        if (i == 3)
+            continue; // the kept file of the second group
+        modAPI::HeldFile kept;
+        modAPI::HeldFile copy;
+        ASSERT_EQ(kept.Open(copies[i < 3 ? 0 : 3]), 0);
+        ASSERT_EQ(copy.Open(copies[i]), 0);
+        EXPECT_FALSE(modAPI::SharesAllBlocks(kept, copy)) << copies[i].toStdString();
+        EXPECT_EQ(testing_support::ReadFile(copies[i]), i < 3 ? big : small);
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(PathCodec::Encode(copies[2]).constData(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1500000200);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReflinkFileSystems, ShareBlocksRun, ::testing::Values("btrfs", "xfs"),
