@@ -20,6 +20,7 @@
 #include "actions/ResultsModel.h"
 #include "app/MessageService.h"
 #include "app/PathCodec.h"
+#include "app/modAPI.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "profiles/ProfileDocument.h"
@@ -31,11 +32,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -362,6 +365,76 @@ void ReportFill(int rows) {
 
 } // namespace
 
+// Run > Execute to the grid filled in the window against echofind-cli's scan of the same
+// profile, both with an empty hash cache and again with the cache the run filled; the
+// rounds take turns so a busy neighbour slows both alike. The first round warms up.
+void CompareWithCli(const QString& folder, int runs, ResultsModel& model) {
+    ProfileSettings s;
+    s.Folders = {folder};
+    s.IncludeSubFolder = true;
+    s.MatchName = false;
+    s.MatchSize = true;
+    s.MatchContent = true;
+    s.MatchType = QStringLiteral("crc");
+    // As bench/run scans: hidden and read-only files too.
+    s.IgnoreHidden = false;
+    s.IgnoreReadOnly = false;
+    ProfileDocument::Save(modCommon::ProfileFolder + QStringLiteral("cli.xml"), s);
+    const QString profile = modCommon::ProfileFolder + QStringLiteral("cli.xml");
+    const QString cache = modCommon::UserPath + QStringLiteral("HashCache.sqlite");
+    const auto forgetCache = [&] {
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(cache + QLatin1String(suffix));
+    };
+    const auto cli = [&] {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ECHOFIND_HOME"), modCommon::AppPath);
+        p.setProcessEnvironment(env);
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer clock;
+        clock.start();
+        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/echofind-cli"),
+                {QStringLiteral("scan"), QStringLiteral("--profile"), QStringLiteral("cli"),
+                 QStringLiteral("-q")});
+        p.waitForFinished(-1);
+        return clock.elapsed();
+    };
+    std::vector<qint64> windowFirst, windowSecond, cliFirst, cliSecond;
+    for (int round = 0; round <= runs; ++round) {
+        forgetCache();
+        const qint64 w1 = RunWindow(profile, model, -1).TotalMs;
+        const qint64 w2 = RunWindow(profile, model, -1).TotalMs;
+        forgetCache();
+        const qint64 c1 = cli();
+        const qint64 c2 = cli();
+        if (round == 0)
+            continue;
+        windowFirst.push_back(w1);
+        windowSecond.push_back(w2);
+        cliFirst.push_back(c1);
+        cliSecond.push_back(c2);
+    }
+    const auto median = [](std::vector<qint64> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? qint64(0) : v[v.size() / 2];
+    };
+    const qint64 w1 = median(windowFirst), w2 = median(windowSecond);
+    const qint64 c1 = median(cliFirst), c2 = median(cliSecond);
+    double load[3] = {};
+    ::getloadavg(load, 3);
+    std::printf("%s, %lld grid rows, median of %d, load %.2f %.2f %.2f\n"
+                "  first run (empty hash cache): window %lld ms, echofind-cli %lld ms, "
+                "ratio %.2f\n"
+                "  second run (cache warm):      window %lld ms, echofind-cli %lld ms, "
+                "ratio %.2f\n",
+                qPrintable(folder), static_cast<long long>(model.RowCount()), runs, load[0],
+                load[1], load[2], static_cast<long long>(w1), static_cast<long long>(c1),
+                c1 ? double(w1) / double(c1) : 0.0, static_cast<long long>(w2),
+                static_cast<long long>(c2), c2 ? double(w2) / double(c2) : 0.0);
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QString root = QStringLiteral("/tmp/echofind-ui-bench");
@@ -371,6 +444,8 @@ int main(int argc, char** argv) {
     int bigFiles = 0;
     int bigMegabytes = 1024;
     bool keep = false;
+    QString scanFolder;
+    int scanRuns = 3;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--root") && hasValue)
@@ -387,20 +462,39 @@ int main(int argc, char** argv) {
             bigMegabytes = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--keep"))
             keep = true;
+        else if (!std::strcmp(argv[i], "--scan") && hasValue)
+            scanFolder = PathCodec::Decode(QByteArrayView(argv[++i]));
+        else if (!std::strcmp(argv[i], "--scan-runs") && hasValue)
+            scanRuns = std::max(1, std::atoi(argv[++i]));
         else {
             std::fprintf(stderr, "usage: ui_bench [--root DIR] [--tree N] [--flat N] "
-                                 "[--rows N] [--big N [--big-mb M]] [--keep]\n");
+                                 "[--rows N] [--big N [--big-mb M]] [--keep]\n"
+                                 "       ui_bench --scan FOLDER [--scan-runs N] [--root DIR]\n");
             return 2;
         }
     }
     AnswerYes answers;
     SetMessageService(&answers);
-    modCommon::SetPaths(root + QStringLiteral("/app"), QStringLiteral("bench"));
+    // echofind-cli finds the profile under the name of the user running it.
+    QString user = QStringLiteral("bench");
+    if (!scanFolder.isEmpty())
+        modAPI::MyGetUserName(user);
+    modCommon::SetPaths(root + QStringLiteral("/app"), user);
     QDir().mkpath(modCommon::ProfileFolder);
     QDir().mkpath(modCommon::LogPath);
     QDir().mkpath(modCommon::AppPath + QStringLiteral("Log"));
 
     DuplicatesPane pane;
+    if (!scanFolder.isEmpty()) {
+        // On screen, as after Run > Execute: the grid repaints as its model fills.
+        pane.resize(1200, 800);
+        pane.show();
+        CompareWithCli(scanFolder, scanRuns, pane.Model());
+        SetMessageService(nullptr);
+        if (!keep)
+            QDir(root).removeRecursively();
+        return 0;
+    }
     if (treeFiles > 0) {
         const QString dir = root + QStringLiteral("/tree");
         if (!QDir(dir).exists())
