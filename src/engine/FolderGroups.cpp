@@ -343,7 +343,7 @@ qint64 FolderGroups::HandOn(const std::vector<Group>& groups, ResultSink& sink) 
             details.FilePath = folder.Path;
             details.FileSize = folder.TotalSize;
             details.FileAttributes = CountText(folder.FileCount);
-            sink.AddRow(first, details, FileIdentity{});
+            sink.AddFolderRow(first, details);
             first = false;
             total += folder.TotalSize;
         }

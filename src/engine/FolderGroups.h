@@ -33,10 +33,9 @@ public:
     static std::vector<Group> Find(const FileList& list, const QStringList& scannedFolders,
                                    const std::atomic<bool>* cancel = nullptr);
 
-    // Hands the groups on as a grouping pass would, one row per folder: its name, its path,
-    // its total size and, where a file's attributes go, how many files it holds. The rows
-    // carry no file identity, so nothing that acts on files can take them for one.
-    // Returns the number of groups.
+    // Hands the groups on as a grouping pass would, one folder row (AddFolderRow) per
+    // folder: its name, its path, its total size and, where a file's attributes go, how
+    // many files it holds. Returns the number of groups.
     static qint64 HandOn(const std::vector<Group>& groups, ResultSink& sink);
 
     // The text a folder row shows for its file count: "3 files".
