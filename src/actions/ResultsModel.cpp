@@ -89,6 +89,15 @@ void ResultsModel::AddRow(bool firstRecord, const clsFileDetails& details,
     m_column0Centred = false;
 }
 
+void ResultsModel::AddFolderRow(bool, const clsFileDetails& details) {
+    const QString texts[ColumnCount] = {
+        QString(), QString(), details.FileName,       details.FilePath, SizeText(details.FileSize),
+        QString(), QString(), details.FileAttributes,
+    };
+    Append(texts, 0);
+    m_column0Centred = false;
+}
+
 void ResultsModel::UpdateHeadTotal(qint64 rowNo, qint64 total) {
     SetCurrent(rowNo, m_currentCol);
     SetText(rowNo, 4, SizeText(total));

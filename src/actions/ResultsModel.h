@@ -70,6 +70,10 @@ public:
                 const FileIdentity& identity) override;
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
+    // A folder row has an empty mark cell, as a header has: no click, rule or command can
+    // mark it, and every action passes over it. Removing a folder's files because its
+    // row looked marked would take files no one chose.
+    void AddFolderRow(bool firstRecord, const clsFileDetails& details) override;
 
     // Redraw off while a scan fills hundreds of thousands of rows: views hear one reset
     // instead of a signal per row. Calls nest.

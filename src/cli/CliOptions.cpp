@@ -87,6 +87,7 @@ bool ParseFlag(const QString& arg, ScanOptions& o) {
         {QStringLiteral("--no-cache"), [](ScanOptions& s) { s.NoCache = true; }},
         {QStringLiteral("--across"), [](ScanOptions& s) { s.Across = true; }},
         {QStringLiteral("--no-ignore"), [](ScanOptions& s) { s.NoIgnore = true; }},
+        {QStringLiteral("--folders"), [](ScanOptions& s) { s.FolderGroups = true; }},
         {QStringLiteral("-q"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("--quiet"), [](ScanOptions& s) { s.Quiet = true; }},
         {QStringLiteral("-h"), [](ScanOptions& s) { s.Help = true; }},
@@ -156,6 +157,7 @@ void ScanOptions::ApplyTo(clsFindFile& scan) const {
     scan.SetIncludePatterns(Include);
     scan.SetExcludePatterns(Exclude);
     scan.AcrossFolders = Across;
+    scan.FindFolders = FolderGroups;
     ApplyCacheTo(scan, true);
 }
 
@@ -181,8 +183,9 @@ QString FolderModeCacheFile() {
 QString ScanUsage() {
     return QStringLiteral(
         "Usage: echofind-cli scan [options] FOLDER...\n"
-        "       echofind-cli scan --profile NAME [--across] [--no-ignore] [-0 | --json]\n"
-        "                         [--sort size|count|name] [-q] [--no-cache | --cache FILE]\n"
+        "       echofind-cli scan --profile NAME [--across] [--folders] [--no-ignore]\n"
+        "                         [-0 | --json] [--sort size|count|name] [-q]\n"
+        "                         [--no-cache | --cache FILE]\n"
         "\n"
         "Finds duplicate files and prints each group as the full paths of its files, one\n"
         "per line, the file to keep first; groups are separated by an empty line.\n"
@@ -203,6 +206,15 @@ QString ScanUsage() {
         "  --across              only groups whose files lie under at least two of the\n"
         "                        scanned folders (a file counts for the deepest scanned\n"
         "                        folder that holds it); also with --profile\n"
+        "  --folders             print groups of duplicate folders instead of files: folders\n"
+        "                        whose files and sub-folders have the same relative names,\n"
+        "                        all the way down, each pair of files in one group of this\n"
+        "                        scan; a folder inside a listed folder is not listed again,\n"
+        "                        and one holding a file in no group, or anything the scan\n"
+        "                        left out (hidden or empty files, excluded names, links), is\n"
+        "                        no copy. Largest first; also with --profile, and on when\n"
+        "                        the profile asks for duplicate folders. The ignore list\n"
+        "                        does not apply to folder groups\n"
         "  --threads N           reading threads (default: four per core, 4 to 16)\n"
         "  --no-cache            read every file, neither using nor updating the hash cache\n"
         "  --cache FILE          keep the hash cache in FILE; by default a profile uses\n"

@@ -25,7 +25,10 @@ struct ScanOptions {
     // profile, on top of what the profile says.
     bool Across = false;
     bool NoIgnore = false; // with a profile, show the groups its ignore list leaves out
-    QString Sort;          // "size", "count", "name"; empty: the order found
+    // Print the groups of duplicate folders instead of files; with a profile, on top of what
+    // the profile says.
+    bool FolderGroups = false;
+    QString Sort; // "size", "count", "name"; empty: the order found
     bool Quiet = false;
     bool Null = false; // paths ended by NUL, groups by an empty record
     bool Json = false; // the groups as one JSON document instead

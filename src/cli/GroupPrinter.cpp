@@ -59,6 +59,24 @@ QByteArray Number(qint64 n) {
     return QByteArray::number(n);
 }
 
+// The criteria of the list, in the order the comparison key takes them.
+QByteArray CriteriaJson(const FileList& list) {
+    QByteArrayList criteria;
+    if (list.KeyName)
+        criteria << "\"name\"";
+    if (list.KeySize || list.Content != FileList::ContentKind::None)
+        criteria << "\"size\"";
+    if (list.KeyCreated)
+        criteria << "\"created\"";
+    if (list.KeyModified)
+        criteria << "\"modified\"";
+    if (list.Content == FileList::ContentKind::Crc)
+        criteria << "\"crc32\"";
+    else if (list.Content == FileList::ContentKind::Md5)
+        criteria << "\"md5\"";
+    return "[" + criteria.join(',') + "]";
+}
+
 } // namespace
 
 struct JsonGroupPrinter::Index {
@@ -94,21 +112,7 @@ QByteArray JsonGroupPrinter::PathValue(const QString& path) {
 }
 
 void JsonGroupPrinter::Begin() {
-    // The criteria of the list, in the order the comparison key takes them.
-    QByteArrayList criteria;
-    if (m_list.KeyName)
-        criteria << "\"name\"";
-    if (m_list.KeySize || m_list.Content != FileList::ContentKind::None)
-        criteria << "\"size\"";
-    if (m_list.KeyCreated)
-        criteria << "\"created\"";
-    if (m_list.KeyModified)
-        criteria << "\"modified\"";
-    if (m_list.Content == FileList::ContentKind::Crc)
-        criteria << "\"crc32\"";
-    else if (m_list.Content == FileList::ContentKind::Md5)
-        criteria << "\"md5\"";
-    Write("{\"version\":1,\"criteria\":[" + criteria.join(',') + "],\"groups\":[\n");
+    Write("{\"version\":1,\"criteria\":" + CriteriaJson(m_list) + ",\"groups\":[\n");
     m_begun = true;
 }
 
@@ -229,4 +233,35 @@ void SortingSink::Finish() {
         m_next.UpdateHeader(header, g.Count);
     }
     m_groups.clear();
+}
+
+GroupTally WriteFolderGroupsJson(std::FILE* out, const std::vector<FolderGroups::Group>& groups,
+                                 const FileList& list) {
+    GroupTally tally;
+    QByteArray text = "{\"version\":1,\"criteria\":" + CriteriaJson(list) + ",\"folder_groups\":[";
+    for (const FolderGroups::Group& group : groups) {
+        text += tally.Groups++ > 0 ? ",\n" : "\n";
+        // Every folder of a group holds the same, so the first one speaks for them all.
+        text += "{\"size\":" + Number(group.front().TotalSize) +
+                ",\"files\":" + Number(group.front().FileCount) + ",\"folders\":[";
+        bool first = true;
+        for (const FolderGroups::Folder& folder : group) {
+            text += first ? "\n" : ",\n";
+            text += "{\"path\":" + JsonGroupPrinter::PathValue(folder.Path) +
+                    ",\"size\":" + Number(folder.TotalSize) +
+                    ",\"files\":" + Number(folder.FileCount) + "}";
+            tally.Row(first, folder.TotalSize);
+            first = false;
+        }
+        text += "]}";
+        std::fwrite(text.constData(), 1, size_t(text.size()), out);
+        text.clear();
+    }
+    if (tally.Groups > 0)
+        text += "\n";
+    text += "],\"summary\":{\"groups\":" + Number(tally.Groups) +
+            ",\"duplicate_folders\":" + Number(tally.DuplicateFiles) +
+            ",\"bytes_to_free\":" + Number(tally.BytesToFree) + "}}\n";
+    std::fwrite(text.constData(), 1, size_t(text.size()), out);
+    return tally;
 }

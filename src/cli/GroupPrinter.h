@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FolderGroups.h"
 #include "engine/ResultSink.h"
 
 #include <cstdio>
@@ -106,3 +107,10 @@ private:
     QString m_by;
     std::vector<Group> m_groups;
 };
+
+// Writes groups of duplicate folders as one JSON document (the README gives its schema):
+// the criteria the files were compared by, then per group its folders with their paths
+// (as file paths are written), total sizes and file counts. Returns what the groups add
+// up to, a folder after each group's first counting as a copy.
+GroupTally WriteFolderGroupsJson(std::FILE* out, const std::vector<FolderGroups::Group>& groups,
+                                 const FileList& list);

@@ -9,6 +9,7 @@
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "engine/FileList.h"
+#include "engine/FolderGroups.h"
 #include "engine/GroupingPass.h"
 #include "engine/ResultSink.h"
 #include "engine/clsFindFile.h"
@@ -81,6 +82,32 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     // Sorting only changes what is printed; whoever acts on the groups takes them as found.
     SortingSink sorted(printed, o.Sort);
     ResultSink& shown = o.Sort.isEmpty() ? printed : sorted;
+    out.Files = progress.FilesProcessed();
+    out.Errors = modLog::RunStats.ErrorCount + scan.FoldersNotListed();
+    if (!also && (o.FolderGroups || scan.FindFolders)) {
+        const std::vector<FolderGroups::Group> groups =
+            FolderGroups::Find(list, scan.ScannedFolders(), &scan.CancelOperation);
+        if (scan.CancelOperation.load())
+            return false;
+        GroupTally tally;
+        if (o.Json) {
+            tally = WriteFolderGroupsJson(stdout, groups, list);
+        } else {
+            // Already largest first; a sort asked for orders them again as it would files.
+            FolderGroups::HandOn(groups, shown);
+            if (!o.Sort.isEmpty())
+                sorted.Finish();
+            tally = printer.Tally();
+        }
+        std::fflush(stdout);
+        modLog::RunStats.DuplicatesFound = tally.Groups;
+        out.Folders = true;
+        out.Groups = tally.Groups;
+        out.DuplicateFiles = tally.DuplicateFiles;
+        out.BytesToFree = tally.BytesToFree;
+        out.Seconds = double(timer.elapsed()) / 1000.0;
+        return true;
+    }
     TeeSink both(shown, also ? *also : shown);
     // Groups the person chose to ignore are neither printed nor acted on.
     IgnoreList ignored;
@@ -103,7 +130,6 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     if (o.Json)
         json.Finish();
     std::fflush(stdout);
-    out.Files = progress.FilesProcessed();
     const GroupTally& tally = o.Json ? json.Tally() : printer.Tally();
     out.Groups = tally.Groups;
     out.DuplicateFiles = tally.DuplicateFiles;
@@ -144,8 +170,10 @@ int ScanProfile(const ScanOptions& o, ResultSink* also, ScanOutcome& out) {
 
 void PrintSummary(const ScanOutcome& o) {
     std::fprintf(stderr,
-                 "%lld files processed, %lld groups, %lld duplicate files, %lld bytes to free, "
-                 "%.2f seconds, %lld errors\n",
+                 o.Folders ? "%lld files processed, %lld folder groups, %lld duplicate folders, "
+                             "%lld bytes to free, %.2f seconds, %lld errors\n"
+                           : "%lld files processed, %lld groups, %lld duplicate files, %lld bytes "
+                             "to free, %.2f seconds, %lld errors\n",
                  static_cast<long long>(o.Files), static_cast<long long>(o.Groups),
                  static_cast<long long>(o.DuplicateFiles), static_cast<long long>(o.BytesToFree),
                  o.Seconds, static_cast<long long>(o.Errors));

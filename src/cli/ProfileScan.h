@@ -26,11 +26,15 @@ struct ScanOutcome {
     qint64 BytesToFree = 0;
     double Seconds = 0;
     qint64 Errors = 0;
+    // The groups are of folders: the counts above are folder groups and copied folders.
+    bool Folders = false;
 };
 
 // Runs the scan (the saved profile of the options, or their folders) with the progress
 // line, prints the groups on standard output and hands them to the extra sink as well
-// (may be null). False when the user interrupted it.
+// (may be null). Prints groups of duplicate folders instead when the options or the
+// profile ask for them and there is no extra sink: whoever acts on groups acts on files.
+// False when the user interrupted it.
 bool RunScan(clsFindFile& scan, const ScanOptions& options, FileList& list, int& status,
              ScanOutcome& out, ResultSink* also = nullptr);
 

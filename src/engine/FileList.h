@@ -88,6 +88,7 @@ public:
     }
     std::string_view FolderBytes(const FileRecord& r) const { return m_folders[r.Folder]; }
     size_t FolderCount() const { return m_folders.size(); }
+    std::string_view FolderAt(quint32 index) const { return m_folders[index]; }
     std::string PathBytes(const FileRecord& r) const;
     QString Path(const FileRecord& r) const;
     QString FileName(const FileRecord& r) const;

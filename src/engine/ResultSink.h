@@ -44,6 +44,13 @@ public:
                         const FileIdentity& identity) = 0;
     virtual void UpdateHeadTotal(qint64 rowNo, qint64 total) = 0;
     virtual qint64 UpdateHeader(qint64 rowNo, const QString& text) = 0;
+    // A row of a group of duplicate folders, in place of AddRow: the folder's path, its
+    // total size and its file count as the attributes. It stands for no one file, so a
+    // sink that marks rows for removal must never let it be marked; one that only prints
+    // takes it as a row.
+    virtual void AddFolderRow(bool firstRecord, const clsFileDetails& details) {
+        AddRow(firstRecord, details, FileIdentity{});
+    }
 };
 
 // One file row as a sink received it, for sinks that hold a group back before passing it

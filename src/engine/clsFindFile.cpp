@@ -112,6 +112,7 @@ void clsFindFile::GetFiles(const QString& folder, FileList& list) {
 }
 
 void clsFindFile::Scan(const QStringList& folders, FileList& list) {
+    m_scannedFolders = folders;
     PrepareList(list);
     for (const QString& folder : folders) {
         if (CancelOperation.load())
@@ -183,6 +184,7 @@ void clsFindFile::ReadSettings(const QString& profilePath, QStringList& folders)
         ContentMatch = c.Find->Content;
         MatchType = c.Find->MatchType;
         AcrossFolders = AcrossFolders || c.AcrossFolders;
+        FindFolders = FindFolders || c.FindFolders;
     }
     if (c.Ignores) {
         IncludeHiddenFilesFolders = !c.Ignores->Hidden;

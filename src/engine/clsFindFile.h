@@ -34,6 +34,9 @@ public:
     // Only groups whose files lie under two or more of the scanned folders are kept. A
     // profile that asks for it turns it on; a profile never turns off what the caller set.
     bool AcrossFolders = false;
+    // Whether the results are the groups of duplicate folders rather than of files. Like
+    // AcrossFolders, a profile turns it on and never off; the scan itself is the same.
+    bool FindFolders = false;
     // Set from any thread (the window's Cancel, a signal handler's flag) to stop the run;
     // every level of the walk ends at its next entry, and reading stops within one part.
     std::atomic<bool> CancelOperation{false};
@@ -85,6 +88,9 @@ public:
     // file a duplicate of every other, and a removal would then delete unrelated files.
     QString UnusableCriteria() const;
 
+    // The folders the last run was asked to scan, as given: the roots of its folder groups.
+    const QStringList& ScannedFolders() const { return m_scannedFolders; }
+
     // Folders that could not be listed in this run (each written to the application log).
     qint64 FoldersNotListed() const;
     // Bytes read for signatures so far; may be read from any thread while the run works.
@@ -98,6 +104,7 @@ private:
     ScanObserver* m_observer = nullptr;
     QStringList m_include;
     QStringList m_exclude;
+    QStringList m_scannedFolders;
     std::unique_ptr<FolderWalker> m_walker;
     std::atomic<qint64> m_bytesRead{0};
 };

@@ -57,11 +57,15 @@ std::vector<modXML::XMLElementInfo> BuildRecords(const ProfileSettings& p) {
                          {S("content"), BoolText(p.MatchContent)},
                          {S("matchtype"), p.MatchContent ? p.MatchType : QString()}}));
     // Written only when on, so a document that never asked for it keeps its bytes.
-    if (p.AcrossFolders) {
+    const auto addToFind = [&r](const QString& name) {
         modXML::XMLElementInfo& find = r.back();
-        find.Attributes.push_back({S("across"), BoolText(true)});
+        find.Attributes.push_back({name, BoolText(true)});
         find.AttributeCount = int(find.Attributes.size());
-    }
+    };
+    if (p.AcrossFolders)
+        addToFind(S("across"));
+    if (p.FindFolders)
+        addToFind(S("folders"));
     r.push_back(Element(S("ignore"), option,
                         {{S("system"), BoolText(p.IgnoreSystem)},
                          {S("hidden"), BoolText(p.IgnoreHidden)},
@@ -182,6 +186,9 @@ void ReadScanPart(const pugi::xml_node& d, Reader& read, ProfileContents& c) {
         f.MatchType = read.Word(n, "matchtype", {"crc", "md5"}, f.Content);
         if (modXML::Attribute(n, S("across")))
             c.AcrossFolders = read.TrueFalse(n, "across");
+        // Older documents lack it, and so stay with groups of files.
+        if (modXML::Attribute(n, S("folders")))
+            c.FindFolders = read.TrueFalse(n, "folders");
     }
     if (const pugi::xml_node n = modXML::SelectFirst(d, S("//profileoption/ignore"))) {
         // In the order the scan has always checked them, so that a document damaged in two
@@ -255,6 +262,7 @@ int Load(const QString& path, ProfileSettings& p) {
         if (p.MatchContent && (c.Find->MatchType == u"crc" || c.Find->MatchType == u"md5"))
             p.MatchType = c.Find->MatchType;
         p.AcrossFolders = c.AcrossFolders;
+        p.FindFolders = c.FindFolders;
     }
     if (c.Ignores) {
         p.IgnoreSystem = c.Ignores->System;

@@ -31,6 +31,8 @@ struct ProfileSettings {
     QStringList ExcludeFilters;
     // Keep only groups whose files lie under at least two of the scanned folders.
     bool AcrossFolders = false;
+    // Show the groups of duplicate folders the file groups make, instead of the files.
+    bool FindFolders = false;
 
     // False for a document saved without its action part.
     bool HasActions = true;
@@ -105,6 +107,7 @@ struct ProfileContents {
     std::optional<bool> IncludeSubFolder;
     std::optional<Criteria> Find;
     bool AcrossFolders = false; // written with the criteria, and only when on
+    bool FindFolders = false;   // the same
     std::optional<Ignore> Ignores;
     QStringList IncludeFilters;
     QStringList ExcludeFilters;

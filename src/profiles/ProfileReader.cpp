@@ -28,6 +28,7 @@ void TakeScanPart(const ProfileContents& c, ProfileReadout& out) {
                 f.MatchType = c.Find->MatchType;
         }
         out.AcrossFolders = c.AcrossFolders;
+        out.FindFolders = c.FindFolders;
     }
     out.Ignores = c.Ignores;
     QStringList& folders = out.Folders.emplace();

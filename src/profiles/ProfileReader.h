@@ -22,6 +22,7 @@ struct ProfileReadout {
     std::optional<Criteria> Find;
     // Set whenever the criteria are: off unless the document turns it on.
     std::optional<bool> AcrossFolders;
+    std::optional<bool> FindFolders; // the same
     std::optional<Ignore> Ignores;
     // Every folder of the document, in order, with "$MyDocuments" resolved; unset when
     // the scan part was not read.

@@ -48,6 +48,11 @@ void GroupRecorder::AddRow(bool firstRecord, const clsFileDetails& details,
         {Kind::Row, firstRecord, m_rows, details.FileSize, std::move(texts), identity});
 }
 
+void GroupRecorder::AddFolderRow(bool firstRecord, const clsFileDetails& details) {
+    AddRow(firstRecord, details, FileIdentity{});
+    m_entries.back().What = Kind::FolderRow;
+}
+
 void GroupRecorder::UpdateHeadTotal(qint64 rowNo, qint64 total) {
     m_entries.push_back({Kind::Total, false, rowNo, total, QString()});
 }
@@ -71,7 +76,8 @@ size_t GroupRecorder::Replay(ResultSink& sink, size_t from, size_t count) {
         case Kind::Header:
             m_sinkRows[size_t(e.Row)] = sink.AddHeader(e.Texts);
             break;
-        case Kind::Row: {
+        case Kind::Row:
+        case Kind::FolderRow: {
             // The fields borrow the recording's buffer: the sink copies what it keeps, so
             // half a million rows cost no allocation here.
             clsFileDetails details;
@@ -85,7 +91,10 @@ size_t GroupRecorder::Replay(ResultSink& sink, size_t from, size_t count) {
                     details.*text = QString::fromRawData(e.Texts.constData() + start, stop - start);
                 start = stop + 1;
             }
-            sink.AddRow(e.First, details, e.Identity);
+            if (e.What == Kind::FolderRow)
+                sink.AddFolderRow(e.First, details);
+            else
+                sink.AddRow(e.First, details, e.Identity);
             break;
         }
         case Kind::Total:

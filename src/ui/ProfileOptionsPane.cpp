@@ -68,6 +68,12 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
     chkAcrossFolders->setToolTip(
         S("A file counts for the deepest selected folder that holds it; groups whose files "
           "all lie in one selected folder are left out"));
+    chkFindFolders = Named(new QCheckBox(S("Find duplicate folders")), "chkFindFolders");
+    chkFindFolders->setAccessibleName(S("Find duplicate folders"));
+    chkFindFolders->setToolTip(
+        S("After the scan, show the folders whose files and sub-folders are all copies of "
+          "another folder's, instead of the files; only the outermost such folders are "
+          "listed, and their rows cannot be marked"));
 
     m_scan = new ScanOptionBoxes({"Name", "Size", "Create date && time", "Modified date && time",
                                   "Match Contents", "System", "Hidden", "Readonly ",
@@ -86,6 +92,7 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
         left->addWidget(new QLabel(S("The folder tree could not be loaded.")), 1);
     left->addWidget(chkIncludeSubFolders);
     left->addWidget(chkAcrossFolders);
+    left->addWidget(chkFindFolders);
 
     auto* criteria = new QGroupBox(S("Match criteria to find duplicate files"));
     (new QVBoxLayout(criteria))->addWidget(m_scan->CriteriaWidget());
@@ -105,7 +112,8 @@ ProfileOptionsPane::ProfileOptionsPane(QWidget* parent) : QWidget(parent) {
     if (flExplorer)
         setTabOrder(flExplorer, chkIncludeSubFolders);
     setTabOrder(chkIncludeSubFolders, chkAcrossFolders);
-    QWidget* previous = chkAcrossFolders;
+    setTabOrder(chkAcrossFolders, chkFindFolders);
+    QWidget* previous = chkFindFolders;
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_scan->chkFileName, m_scan->chkFileSize, m_scan->chkFileCreate,
              m_scan->chkFileModified, m_scan->chkFileContents, m_scan->optCRC, m_scan->optMD5,
@@ -128,6 +136,8 @@ void ProfileOptionsPane::Apply(const ProfileReadout& r, bool keepUnshown) {
         chkIncludeSubFolders->setChecked(*r.IncludeSubFolder);
     if (r.AcrossFolders)
         chkAcrossFolders->setChecked(*r.AcrossFolders);
+    if (r.FindFolders)
+        chkFindFolders->setChecked(*r.FindFolders);
     m_scan->Apply(r);
     // The handlers run only on a change; the tree must agree with the box whatever the
     // box showed before.
@@ -166,6 +176,7 @@ void ProfileOptionsPane::FocusFolders() {
 void ProfileOptionsPane::Collect(ProfileSettings& p) const {
     p.IncludeSubFolder = chkIncludeSubFolders->isChecked();
     p.AcrossFolders = chkAcrossFolders->isChecked();
+    p.FindFolders = chkFindFolders->isChecked();
     m_scan->Collect(p);
 }
 

@@ -37,6 +37,7 @@ public:
     QWidget* flExplorer = nullptr; // null when the folder tree library cannot be loaded
     QCheckBox* chkIncludeSubFolders = nullptr;
     QCheckBox* chkAcrossFolders = nullptr;
+    QCheckBox* chkFindFolders = nullptr;
     QPushButton* cmdAdvancedOption = nullptr;
     ScanOptionBoxes& Scan() const { return *m_scan; }
 

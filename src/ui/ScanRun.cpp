@@ -3,6 +3,7 @@
 #include "app/AppError.h"
 #include "app/modLog.h"
 #include "engine/FileList.h"
+#include "engine/FolderGroups.h"
 #include "engine/GroupingPass.h"
 #include "profiles/IgnoreList.h"
 
@@ -33,10 +34,18 @@ void ScanRun::Run() {
             IgnoreList ignored;
             ignored.Load(IgnoreList::FileBeside(m_profilePath));
             IgnoringSink sink(m_recorder, ignored);
-            m_groups =
-                GroupingPass(list, ignored.IsEmpty() ? static_cast<ResultSink&>(m_recorder) : sink,
-                             this) -
-                sink.Dropped();
+            if (m_scan.FindFolders) {
+                // Folder rows in place of the file groups; the ignore list names groups of
+                // files and has nothing to hide here.
+                m_groups = FolderGroups::HandOn(FolderGroups::Find(list, m_scan.ScannedFolders()),
+                                                m_recorder);
+            } else {
+                m_groups =
+                    GroupingPass(list,
+                                 ignored.IsEmpty() ? static_cast<ResultSink&>(m_recorder) : sink,
+                                 this) -
+                    sink.Dropped();
+            }
             modLog::RunStats.DuplicatesFound = m_groups;
             Yield();
         }

@@ -65,7 +65,8 @@ template <class T> QString Text(const std::optional<T>& part) {
 template <class Reading> QString Describe(const Reading& r) {
     const QStringList parts{Text(r.Folders),
                             Text(r.IncludeSubFolder),
-                            Text(r.Find) + (r.AcrossFolders == true ? u" across"_s : QString()),
+                            Text(r.Find) + (r.AcrossFolders == true ? u" across"_s : QString()) +
+                                (r.FindFolders == true ? u" folders"_s : QString()),
                             Text(r.Ignores),
                             Text(r.IncludeFilters) + u'/' + Text(r.ExcludeFilters),
                             Text(r.ProtectedFolders),
@@ -207,18 +208,21 @@ TEST(ProfileDocument, OddFolderAndProfileNamesRoundTrip) {
                                             names[1] + u" Never"_s, names[2] + u" Error"_s}));
 }
 
-TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces) {
+TEST(ProfileDocument, ProtectedFoldersAcrossAndFolderGroupsRoundTripAndAreAddedAtTheirPlaces) {
     AppFolder app;
     ProfileSettings p;
     ASSERT_EQ(ProfileDocument::Load(GoldenPath("profile-full.xml"), p), 1);
+    EXPECT_FALSE(p.FindFolders) << "a document from before the option shows groups of files";
     // Kept exactly: a blank at the end names another folder than the one without it.
     p.ProtectedFolders = {u"/home/ann/Pictures/Best"_s,
                           PathCodec::Decode(QByteArray("/srv/caf\xe9/keep")),
                           u"/srv/ends in blank "_s};
     p.AcrossFolders = true;
+    p.FindFolders = true;
     const QString path = ProfilePath(u"p"_s);
     EXPECT_EQ(SavedAndRead(p).toStdString(),
-              "/home/ann/Pictures,/srv/caf\\xE9 archive;T;size,content crc across;system,zerobyte;"
+              "/home/ann/Pictures,/srv/caf\\xE9 archive;T;size,content crc across folders;"
+              "system,zerobyte;"
               "*.jpg,*.png/thumbs*;/home/ann/Pictures/Best,/srv/caf\\xE9/keep,/srv/ends in blank ;"
               "empty move /srv/dups;create,duplicates /srv/single;export /srv/reports csv");
     modXML::Document doc;
@@ -229,9 +233,10 @@ TEST(ProfileDocument, ProtectedFoldersAndAcrossRoundTripAndAreAddedAtTheirPlaces
     EXPECT_EQ(groups.join(u' '),
               u"profileoption include exclude removeoption singlecopy export protect"_s);
 
-    // Taking both out again gives the older document back, byte for byte.
+    // Taking them out again gives the older document back, byte for byte.
     p.ProtectedFolders.clear();
     p.AcrossFolders = false;
+    p.FindFolders = false;
     ASSERT_EQ(ProfileDocument::Save(path, p), 1);
     EXPECT_EQ(ReadFile(path), Golden("profile-full.xml"));
 

@@ -115,6 +115,36 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
     EXPECT_TRUE(messages.Script.ShownMessages.empty());
 }
 
+// With the profile asking for duplicate folders the grid holds folder rows, which no click
+// can mark, through the recording the worker makes and its replay into the grid.
+TEST_F(ScanWindow, AProfileThatAsksForFoldersFillsTheGridWithUnmarkableFolderRows) {
+    const auto& t = app.Tree();
+    t.CreateCopies("hello", {"data/one/x.txt", "data/two/x.txt"});
+    t.CreateCopies("nested!", {"data/one/in/y.bin", "data/two/in/y.bin"});
+    t.CreateFile(u"data/own.txt"_s, "alone");
+    ProfileSettings s = testing_support::ContentProfile({t.Path(u"data"_s)});
+    s.FindFolders = true;
+    const QString path = modCommon::ProfileFolder + u"Folders.xml"_s;
+    ASSERT_EQ(ProfileDocument::Save(path, s), 1);
+    frmProgress window;
+    EXPECT_EQ(Run(window, path), QDialog::Accepted);
+
+    ResultsModel& m = pane.Model();
+    EXPECT_EQ(Column(m, 2), QStringList({u"one   (2 copies)"_s, u"one"_s, u"two"_s}));
+    EXPECT_EQ(Column(m, 3).mid(1), QStringList({t.Path(u"data/one"_s), t.Path(u"data/two"_s)}));
+    EXPECT_EQ(Column(m, 4), QStringList({u"24 bytes"_s, u"12 bytes"_s, u"12 bytes"_s}));
+    EXPECT_EQ(Column(m, 7), QStringList({u""_s, u"2 files"_s, u"2 files"_s}));
+    EXPECT_EQ(Column(m, 1), QStringList({u""_s, u""_s, u""_s})) << "nothing marked or markable";
+    EXPECT_EQ(window.Outcome().Summary.Groups, 1);
+    for (const qint64 row : {2, 3}) {
+        EXPECT_EQ(m.Click(row, 1), ResultsModel::ClickOutcome::Nothing);
+        EXPECT_FALSE(m.SetMark(row, true));
+        EXPECT_FALSE(m.MakeKept(row));
+        EXPECT_FALSE(m.Identity(row).Known());
+    }
+    EXPECT_EQ(m.Marks().Files, 0);
+}
+
 // Cancel asks: No lets the walk go on, Yes stops it at once and the grid keeps what it held.
 TEST_F(ScanWindow, CancelAsksAndStopsTheWalkOnlyOnYes) {
     // Enough files that the walk is still going when Cancel is pressed the second time.

@@ -82,8 +82,8 @@ TEST_F(ProfileWindowTest, ProtectedFoldersAreNamedChosenRemovedAndSavedWithThePr
               (QStringList{Folders.Path(S("Pictures")), raw}));
 }
 
-// Off unless ticked, and saved and read back both ways.
-TEST_F(ProfileWindowTest, TheAcrossBoxIsSavedAndReadBack) {
+// Off unless ticked, and saved and read back both ways, each box on its own.
+TEST_F(ProfileWindowTest, TheAcrossAndFolderGroupBoxesAreSavedAndReadBack) {
     ProfileSettings p = MusicBySize();
     p.Folders << Folders.Path(S("Pictures"));
     Store("Both", p);
@@ -93,6 +93,19 @@ TEST_F(ProfileWindowTest, TheAcrossBoxIsSavedAndReadBack) {
         Click(w, "chkAcrossFolders");
         Click(w, "cmdOK");
         EXPECT_EQ(ReadBack(ProfilePath("Both")).AcrossFolders, std::optional<bool>(ticked));
+        EXPECT_EQ(ReadBack(ProfilePath("Both")).FindFolders, std::optional<bool>(false));
+        delete Window.data();
+    }
+    for (const bool ticked : {true, false}) {
+        frmProfile* w = Open(ProfileMode::Edit, S("Both"));
+        auto* box = Find<QCheckBox>(w, "chkFindFolders");
+        EXPECT_EQ(box->isChecked(), !ticked);
+        // Reached from the box before it by the keyboard, and named for screen readers.
+        EXPECT_EQ(Find<QCheckBox>(w, "chkAcrossFolders")->nextInFocusChain(), box);
+        EXPECT_EQ(box->accessibleName(), S("Find duplicate folders"));
+        Click(w, "chkFindFolders");
+        Click(w, "cmdOK");
+        EXPECT_EQ(ReadBack(ProfilePath("Both")).FindFolders, std::optional<bool>(ticked));
         delete Window.data();
     }
 }
