@@ -113,8 +113,9 @@ void MakeBig(const QString& root, int count, int megabytes) {
     }
 }
 
+// everything: hidden and read-only files too, as bench/run scans.
 QString WriteProfile(const QString& name, const QString& folder,
-                     const QString& type = QStringLiteral("crc")) {
+                     const QString& type = QStringLiteral("crc"), bool everything = false) {
     ProfileSettings s;
     s.Folders = {folder};
     s.IncludeSubFolder = true;
@@ -122,6 +123,8 @@ QString WriteProfile(const QString& name, const QString& folder,
     s.MatchSize = true;
     s.MatchContent = true;
     s.MatchType = type;
+    s.IgnoreHidden = !everything && s.IgnoreHidden;
+    s.IgnoreReadOnly = !everything && s.IgnoreReadOnly;
     const QString path = modCommon::ProfileFolder + name + QStringLiteral(".xml");
     ProfileDocument::Save(path, s);
     return path;
@@ -369,18 +372,8 @@ void ReportFill(int rows) {
 // profile, both with an empty hash cache and again with the cache the run filled; the
 // rounds take turns so a busy neighbour slows both alike. The first round warms up.
 void CompareWithCli(const QString& folder, int runs, ResultsModel& model) {
-    ProfileSettings s;
-    s.Folders = {folder};
-    s.IncludeSubFolder = true;
-    s.MatchName = false;
-    s.MatchSize = true;
-    s.MatchContent = true;
-    s.MatchType = QStringLiteral("crc");
-    // As bench/run scans: hidden and read-only files too.
-    s.IgnoreHidden = false;
-    s.IgnoreReadOnly = false;
-    ProfileDocument::Save(modCommon::ProfileFolder + QStringLiteral("cli.xml"), s);
-    const QString profile = modCommon::ProfileFolder + QStringLiteral("cli.xml");
+    const QString profile =
+        WriteProfile(QStringLiteral("cli"), folder, QStringLiteral("crc"), true);
     const QString cache = modCommon::UserPath + QStringLiteral("HashCache.sqlite");
     const auto forgetCache = [&] {
         for (const char* suffix : {"", "-wal", "-shm"})

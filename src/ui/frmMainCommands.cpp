@@ -54,7 +54,7 @@ const std::vector<frmMain::Command>& frmMain::Commands() {
         {"mnuRun", "mnuRunViewLog", "View &log", "Ctrl+L", "View Log", "View Log", "text-x-generic",
          QStyle::SP_FileDialogInfoView, true, "mnuRunViewLog_Click",
          "Error occured while displaying log", &frmMain::ViewLog},
-        {"mnuRun", "mnuRunUndo", "&Undo last action...", "", nullptr, nullptr, nullptr,
+        {"mnuRun", "mnuRunUndo", "Und&o last action...", "", nullptr, nullptr, nullptr,
          QStyle::SP_CustomBase, false, "mnuRunUndo_Click",
          "Error occured while undoing the last action", &frmMain::UndoLastAction},
         {"mnuTools", "mnuToolsOptions", "&Options", "Ctrl+O", "Options", "Default Options",
