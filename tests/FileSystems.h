@@ -43,6 +43,16 @@ inline bool WaitForMount(const QString& folder) {
     return false;
 }
 
+// Runs a program to its end, its output thrown away; whether it exited with 0 in time.
+inline bool RunQuietly(const QString& program, const QStringList& args, int timeoutMs) {
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(program, args);
+    return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit &&
+           p.exitCode() == 0;
+}
+
 // A small FAT file system from an image file, mounted read-write with fusefat. Skip() says
 // why there is none (no FUSE here); any other trouble is a test failure.
 class FatVolume {
@@ -97,12 +107,7 @@ public:
 
 private:
     static bool Run(const QString& program, const QStringList& args) {
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.start(program, args);
-        return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
+        return RunQuietly(program, args, 20000);
     }
 
     QTemporaryDir m_dir;
@@ -212,12 +217,7 @@ public:
 
 private:
     static bool Run(const QString& program, const QStringList& args) {
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.start(program, args);
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
+        return RunQuietly(program, args, 60000);
     }
 
     QTemporaryDir m_dir;
