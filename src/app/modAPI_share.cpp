@@ -65,12 +65,6 @@ bool ExtentsOf(int fd, std::vector<Extent>& out) {
     }
 }
 
-// Whether the file system can say nothing but "no" to sharing, as against a refusal of
-// these two files.
-bool CannotShare(int err) {
-    return err == EOPNOTSUPP || err == ENOTTY || err == EXDEV || err == ENOSYS;
-}
-
 } // namespace
 
 bool SharesAllBlocks(const HeldFile& first, const HeldFile& second) {
@@ -145,7 +139,7 @@ int MyShareBlocksHeld(const HeldFile& kept, const HeldFile& target, bool* alread
         if (err == EINVAL && offset == 0)
             err = EOPNOTSUPP;
         if (err != 0) {
-            if (!CannotShare(err) && err != ECANCELED)
+            if (!CannotShareBlocks(err) && err != ECANCELED)
                 ReportAPIError(wrapper, target.Path(), err);
             LastAPIError = err;
             return Failed;
@@ -156,7 +150,8 @@ int MyShareBlocksHeld(const HeldFile& kept, const HeldFile& target, bool* alread
 }
 
 bool CannotShareBlocks(int errorCode) {
-    return CannotShare(errorCode);
+    return errorCode == EOPNOTSUPP || errorCode == ENOTTY || errorCode == EXDEV ||
+           errorCode == ENOSYS;
 }
 
 qint64 MyFreeBytes(const HeldFolder& folder) {
