@@ -164,6 +164,8 @@ ActionRun::Outcome ActionRun::Execute(const QString& profileNameText) {
                     outcome = CommitZip(cleanup);
                 else
                     cleanup.DiscardZipBatch();
+                if (removal && !m_keepsNames)
+                    RemoveEmptiedFolders();
                 if (cleanup.Stopped()) {
                     m_messages.Inform(QStringLiteral("The run stopped before the next file: its "
                                                      "record could not be written to ") +
@@ -219,6 +221,30 @@ ActionRun::Outcome ActionRun::Walk(clsCleanup& cleanup) {
     if (Action == u"Export")
         return ExportRows(cleanup);
     return Outcome::Finished;
+}
+
+void ActionRun::RemoveEmptiedFolders() {
+    for (qint64 row = 1; row <= m_model.RowCount(); ++row) {
+        if (!m_model.IsFolderRow(row) || m_model.IsStruck(row))
+            continue;
+        const std::vector<qint64> files = m_model.FolderFiles(row);
+        if (files.empty() || !std::all_of(files.begin(), files.end(),
+                                          [this](qint64 file) { return m_model.IsStruck(file); }))
+            continue;
+        // Only what the run itself emptied goes: a file put there since keeps the folder,
+        // and with it every folder above it.
+        const QString folder = m_model.Text(row, 3);
+        if (modAPI::MyRemoveEmptyTree(folder) == Success) {
+            m_model.SetFlag(row, ResultsModel::FlagStruck, true);
+            modLog::LogActionDetails(QStringLiteral("Removed the emptied folder ") + folder);
+        } else {
+            const int err = modAPI::LastAPIError;
+            modLog::LogActionDetails(QStringLiteral("Kept the folder ") + folder +
+                                     (err == ENOTEMPTY
+                                          ? QStringLiteral(": it still holds files")
+                                          : QStringLiteral(": ") + modAPI::SystemMessage(err)));
+        }
+    }
 }
 
 ActionRun::Outcome ActionRun::RemoveCurrentRow(clsCleanup& cleanup) {

@@ -130,6 +130,9 @@ private:
                                 const modAPI::FileInfo& replaced);
     // Writes the zip archive of the run and removes its rows' files; Cancelled when stopped.
     Outcome CommitZip(clsCleanup& cleanup);
+    // After a removal: each folder of a folder group whose every file this or an earlier
+    // run removed goes too, with the empty folders below it.
+    void RemoveEmptiedFolders();
     void MarkRemoval(qint64 row, bool removed);
     void ShowProgress(const QString& path, qint64 n);
     void SetValue(qint64 value);

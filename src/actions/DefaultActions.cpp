@@ -27,7 +27,8 @@ ActionSummary ActionTally::Finish(const ResultsModel& model, const ActionRun& ru
     for (qint64 r = 1; r <= model.RowCount(); ++r) {
         red += model.IsRed(r) ? 1 : 0;
         const bool before = size_t(r - 1) < m_struck.size() && m_struck[size_t(r - 1)];
-        if (model.IsStruck(r) && !before) {
+        // A folder the run emptied and removed is counted in its files.
+        if (model.IsStruck(r) && !before && !model.IsFolderRow(r)) {
             ++s.Removed;
             s.FreedBytes += model.FileSize(r);
         }

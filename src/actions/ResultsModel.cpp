@@ -94,8 +94,13 @@ void ResultsModel::AddFolderRow(bool, const clsFileDetails& details) {
         QString(), QString(), details.FileName,       details.FilePath, SizeText(details.FileSize),
         QString(), QString(), details.FileAttributes,
     };
-    Append(texts, 0);
+    Append(texts, FlagFolder);
     m_column0Centred = false;
+}
+
+qint64 ResultsModel::AddMemberHeader(const QString& fileName) {
+    const QString texts[ColumnCount] = {QStringLiteral("-"), QString(), fileName, fileName};
+    return Append(texts, FlagHeader | FlagMember);
 }
 
 void ResultsModel::UpdateHeadTotal(qint64 rowNo, qint64 total) {
@@ -127,7 +132,7 @@ void ResultsModel::SetRedraw(bool on) {
 qint64 ResultsModel::Append(const QString (&texts)[ColumnCount], quint8 flags,
                             const FileIdentity& identity) {
     const qint64 row = RowCount() + 1;
-    if (flags & FlagHeader) {
+    if ((flags & FlagHeader) && !(flags & FlagMember)) {
         ++m_groupsAdded;
         ++m_groupCount;
         m_shownGroups += m_filterActive ? 1 : 0;
@@ -193,7 +198,7 @@ void ResultsModel::SetText(qint64 row, int col, const QString& text) {
 }
 
 qint64 ResultsModel::FileSize(qint64 row) const {
-    if (HasEmptyMark(row))
+    if (HasEmptyMark(row) && !IsFolderRow(row))
         return 0;
     qint64 size = 0;
     for (const char c : Cell(row, 4)) {
@@ -373,21 +378,30 @@ ResultsModel::ClickOutcome ResultsModel::Click(qint64 row, int col, MessageServi
 void ResultsModel::CollExpRows(qint64 row) {
     if (!ValidRow(row))
         return;
+    // A folder group folds away with its member groups, which open again as they were.
+    const bool folders = HasFlag(row + 1, FlagFolder);
+    const auto inGroup = [&](qint64 i) {
+        return i <= RowCount() && (!IsGroupHeader(i) || (folders && HasFlag(i, FlagMember)));
+    };
     if (Cell(row, 0) == QByteArrayView("-")) {
         SetText(row, 0, QStringLiteral("+"));
-        for (qint64 i = row + 1; i <= RowCount() && !IsGroupHeader(i); ++i)
+        for (qint64 i = row + 1; inGroup(i); ++i)
             SetFlag(i, FlagHidden, true);
     } else {
         SetText(row, 0, QStringLiteral("-"));
-        for (qint64 i = row + 1; i <= RowCount() && IsHidden(i); ++i)
-            SetFlag(i, FlagHidden, false);
+        bool folded = false;
+        for (qint64 i = row + 1; inGroup(i) && IsHidden(i); ++i) {
+            if (IsGroupHeader(i))
+                folded = Cell(i, 0) == QByteArrayView("+");
+            SetFlag(i, FlagHidden, folded && !IsGroupHeader(i));
+        }
     }
     SetCurrent(row, 0);
 }
 
 qint64 ResultsModel::GroupHeaderOf(qint64 row) const {
     for (qint64 i = qMin(row, RowCount()); i >= 1; --i) {
-        if (HasEmptyMark(i))
+        if (HasEmptyMark(i) && !IsFolderRow(i))
             return i;
     }
     return 0;

@@ -32,6 +32,8 @@ public:
         FlagRed = 0x04,      // an action could not find the file, or refused to touch it
         FlagHidden = 0x08,   // collapsed under its group header
         FlagFiltered = 0x10, // its group does not match the filter: not in the view at all
+        FlagFolder = 0x20,   // a folder of a group of duplicate folders: no file of its own
+        FlagMember = 0x40,   // heads a group of files that belongs to the folder group above
     };
 
     // Orders of the groups; files keep their order inside a group.
@@ -74,6 +76,10 @@ public:
     // mark it, and every action passes over it. Removing a folder's files because its
     // row looked marked would take files no one chose.
     void AddFolderRow(bool firstRecord, const clsFileDetails& details) override;
+    // The files of a folder group come as groups of their own, marked and acted on as any
+    // file group, but ordered, filtered, collapsed and taken out of the list with their
+    // folder group, and not counted as groups themselves.
+    qint64 AddMemberHeader(const QString& fileName) override;
 
     // Redraw off while a scan fills hundreds of thousands of rows: views hear one reset
     // instead of a signal per row. Calls nest.
@@ -102,7 +108,8 @@ public:
         qint64 Bytes = 0;
     };
     MarkTotals Marks() const { return m_marks; }
-    // The file's size as its Size cell reads; 0 for a header.
+    // The file's size as its Size cell reads, a folder's total for a folder row; 0 for a
+    // header.
     qint64 FileSize(qint64 row) const;
     // A cell's stored bytes, undecoded (a path's own bytes in column 3); valid until the
     // row changes.
@@ -122,6 +129,12 @@ public:
     bool IsStruck(qint64 row) const { return HasFlag(row, FlagStruck); }
     bool IsRed(qint64 row) const { return HasFlag(row, FlagRed); }
     bool IsHidden(qint64 row) const { return HasFlag(row, FlagHidden); }
+    bool IsFolderRow(qint64 row) const { return HasFlag(row, FlagFolder); }
+    // The file rows of the folder row's folder in the groups of its folder group: one per
+    // member group, none for a row that is no folder row.
+    std::vector<qint64> FolderFiles(qint64 row) const;
+    // The folder rows of the folder group the header opens; {0, -1} for any other header.
+    std::pair<qint64, qint64> FolderRows(qint64 header) const;
 
     // The grid's current cell; the action run and the single-row commands act on it.
     qint64 CurrentRow() const { return m_currentRow; }
@@ -173,7 +186,9 @@ public:
     // group left with fewer than two files leaves with them. Headers follow what is left.
     void RemoveFromList(const std::vector<qint64>& rows);
     // Makes the file the group's first file, unmarked, and marks every other file of the
-    // group that an action has not already removed. False for a header or a removed file.
+    // group that an action has not already removed. For a folder row, does so for each of
+    // its files in their groups and makes it the first folder. False for a header or a
+    // removed file (for a folder, when none of its files could be kept).
     bool MakeKept(qint64 row);
     // The first and last file rows of the group that holds the row; {0, -1} for none.
     std::pair<qint64, qint64> GroupFiles(qint64 row) const;
@@ -215,7 +230,11 @@ private:
         size_t First; // index into m_rows of the header
         size_t End;   // one past the group's last row
     };
-    std::vector<GroupSpan> Groups() const;
+    // Whole groups: a folder group spans its member groups. With members false, every
+    // header opens a span of its own.
+    std::vector<GroupSpan> Groups(bool withMembers = true) const;
+    // The end of the rows a whole group's own keys come from: before its first member.
+    size_t OwnEnd(const GroupSpan& g) const;
 
     std::vector<Row> m_rows; // m_rows[0] is grid row 1
     int m_redrawOff = 0;

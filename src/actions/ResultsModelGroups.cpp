@@ -51,16 +51,51 @@ int ResultsModel::QtRow(qint64 gridRow) const {
     return at != m_shown.end() && *at == gridRow ? int(at - m_shown.begin()) : -1;
 }
 
-std::vector<ResultsModel::GroupSpan> ResultsModel::Groups() const {
+std::vector<ResultsModel::GroupSpan> ResultsModel::Groups(bool withMembers) const {
     std::vector<GroupSpan> groups;
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (!(m_rows[i].Flags & FlagHeader))
+        if (!(m_rows[i].Flags & FlagHeader) ||
+            (withMembers && (m_rows[i].Flags & FlagMember) && !groups.empty()))
             continue;
         if (!groups.empty())
             groups.back().End = i;
         groups.push_back({i, m_rows.size()});
     }
     return groups;
+}
+
+size_t ResultsModel::OwnEnd(const GroupSpan& g) const {
+    size_t end = g.First + 1;
+    while (end < g.End && !(m_rows[end].Flags & FlagMember))
+        ++end;
+    return end;
+}
+
+std::pair<qint64, qint64> ResultsModel::FolderRows(qint64 header) const {
+    if (!ValidRow(header) || !HasFlag(header, FlagHeader) || !IsFolderRow(header + 1))
+        return {0, -1};
+    qint64 last = header + 1;
+    while (last < RowCount() && IsFolderRow(last + 1))
+        ++last;
+    return {header + 1, last};
+}
+
+std::vector<qint64> ResultsModel::FolderFiles(qint64 row) const {
+    std::vector<qint64> files;
+    if (!ValidRow(row) || !IsFolderRow(row))
+        return files;
+    qint64 header = row;
+    while (IsFolderRow(header))
+        --header;
+    // By path, not by place: a file taken out of the list or made the kept one moves the
+    // places in its group.
+    const QByteArray prefix = Cell(row, 3).toByteArray() + '/';
+    for (qint64 r = FolderRows(header).second + 1;
+         r <= RowCount() && (!IsGroupHeader(r) || HasFlag(r, FlagMember)); ++r) {
+        if (!HasEmptyMark(r) && Cell(r, 3).startsWith(prefix))
+            files.push_back(r);
+    }
+    return files;
 }
 
 std::pair<qint64, qint64> ResultsModel::GroupFiles(qint64 row) const {
@@ -114,7 +149,7 @@ void ResultsModel::RebuildShown() {
         if (m_rows[i].Flags & FlagFiltered)
             continue;
         m_shown.push_back(qint64(i) + 1);
-        m_shownGroups += (m_rows[i].Flags & FlagHeader) ? 1 : 0;
+        m_shownGroups += (m_rows[i].Flags & (FlagHeader | FlagMember)) == FlagHeader ? 1 : 0;
     }
 }
 
@@ -140,7 +175,8 @@ void ResultsModel::SortGroups(GroupSort by, bool descending) {
     std::vector<Key> keys(groups.size());
     for (size_t g = 0; g < groups.size(); ++g) {
         const qint64 header = qint64(groups[g].First) + 1;
-        const qint64 first = header + 1, last = qint64(groups[g].End);
+        // A folder group goes by its folder rows, not by the files that follow them.
+        const qint64 first = header + 1, last = qint64(OwnEnd(groups[g]));
         Key& k = keys[g];
         switch (by) {
         case GroupSort::Original:
@@ -223,10 +259,21 @@ void ResultsModel::Recaption(qint64 header) {
 
 void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
     std::vector<bool> gone(m_rows.size() + 1, false);
+    const std::vector<GroupSpan> whole = Groups();
+    const auto spanOf = [&](qint64 header) {
+        const auto at = std::upper_bound(whole.begin(), whole.end(), size_t(header - 1),
+                                         [](size_t i, const GroupSpan& g) { return i < g.First; });
+        return *(at - 1);
+    };
     for (const qint64 row : rows) {
         if (!ValidRow(row))
             continue;
-        if (IsGroupHeader(row)) {
+        if (FolderRows(row).first > 0) {
+            // A folder group goes with every group of its files.
+            const GroupSpan g = spanOf(row);
+            for (size_t i = g.First; i < g.End; ++i)
+                gone[i + 1] = true;
+        } else if (IsGroupHeader(row)) {
             const auto [first, last] = GroupFiles(row + 1);
             for (qint64 r = row; r <= qMax(row, last); ++r)
                 gone[size_t(r)] = true;
@@ -235,9 +282,9 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
         }
     }
     std::vector<qint64> recaption;
-    for (const GroupSpan& g : Groups()) {
+    for (const GroupSpan& g : Groups(false)) {
         const qint64 header = qint64(g.First) + 1;
-        if (gone[size_t(header)])
+        if (gone[size_t(header)] || FolderRows(header).first > 0)
             continue;
         qint64 left = 0, taken = 0;
         for (size_t i = g.First + 1; i < g.End; ++i)
@@ -249,6 +296,18 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
             recaption.push_back(header);
         }
     }
+    // A folder group whose files have all left the list has nothing left to act on.
+    for (const GroupSpan& g : whole) {
+        const size_t own = OwnEnd(g);
+        if (own == g.End || gone[g.First + 1])
+            continue;
+        bool any = false;
+        for (size_t i = own; i < g.End && !any; ++i)
+            any = !gone[i + 1];
+        if (!any)
+            for (size_t i = g.First; i < own; ++i)
+                gone[i + 1] = true;
+    }
     beginResetModel();
     std::vector<qint64> moved(m_rows.size() + 1, 0);
     std::vector<Row> kept;
@@ -256,7 +315,7 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
     for (size_t i = 0; i < m_rows.size(); ++i) {
         if (gone[i + 1]) {
             CountMarks(qint64(i) + 1, -1);
-            m_groupCount -= (m_rows[i].Flags & FlagHeader) ? 1 : 0;
+            m_groupCount -= (m_rows[i].Flags & (FlagHeader | FlagMember)) == FlagHeader ? 1 : 0;
             continue;
         }
         moved[i + 1] = qint64(kept.size()) + 1;
@@ -284,6 +343,18 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
 }
 
 bool ResultsModel::MakeKept(qint64 row) {
+    if (ValidRow(row) && IsFolderRow(row)) {
+        bool kept = false;
+        for (const qint64 file : FolderFiles(row))
+            kept = MakeKept(file) || kept;
+        qint64 first = row;
+        while (IsFolderRow(first - 1))
+            --first;
+        std::rotate(m_rows.begin() + (first - 1), m_rows.begin() + (row - 1), m_rows.begin() + row);
+        for (qint64 r = first; r <= row; ++r)
+            RowChanged(r);
+        return kept;
+    }
     if (!ValidRow(row) || HasEmptyMark(row) || IsStruck(row))
         return false;
     const auto [first, last] = GroupFiles(row);

@@ -19,12 +19,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace modAPI {
 
@@ -334,6 +336,77 @@ int MyRemoveDirectory(const QString& path) {
         return Failed;
     }
     return Success;
+}
+
+namespace {
+
+// Empties the open folder of its empty sub-folders; true when nothing is left in it.
+bool RemoveEmptyBelow(int fd) {
+    const int listing = ::dup(fd);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0)
+            ::close(listing);
+        return false;
+    }
+    // Names first, then removals: a folder listed while it changes may skip entries.
+    std::vector<QByteArray> folders;
+    bool other = false;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        bool folder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            folder = ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (folder)
+            folders.emplace_back(e->d_name);
+        else
+            other = true;
+    }
+    ::closedir(dir);
+    for (const QByteArray& name : folders) {
+        const int sub =
+            ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const bool empty = sub >= 0 && RemoveEmptyBelow(sub);
+        if (sub >= 0)
+            ::close(sub);
+        if (!empty || ::unlinkat(fd, name.constData(), AT_REMOVEDIR) != 0)
+            other = true;
+    }
+    return !other;
+}
+
+} // namespace
+
+int MyRemoveEmptyTree(const QString& path) {
+    const QByteArray native = Native(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    if (slash < 0 || slash + 1 == native.size()) {
+        LastAPIError = EINVAL;
+        return Failed;
+    }
+    const QByteArray parentPath = slash == 0 ? QByteArray("/") : native.left(slash);
+    const QByteArray name = native.mid(slash + 1);
+    const int parent = ::open(parentPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) {
+        LastAPIError = errno;
+        return Failed;
+    }
+    const int fd =
+        ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (!RemoveEmptyBelow(fd))
+            err = ENOTEMPTY;
+        ::close(fd);
+    }
+    if (err == 0 && ::unlinkat(parent, name.constData(), AT_REMOVEDIR) != 0)
+        err = errno;
+    ::close(parent);
+    LastAPIError = err;
+    return err == 0 ? Success : Failed;
 }
 
 int MyCheckWritableFolder(const QString& folder) {

@@ -83,6 +83,10 @@ int MyCopyFile(const QString& source, const QString& target, bool failIfExists);
 int MyMoveFile(const QString& source, const QString& target);
 // Removes an empty folder; silent on failure (the caller expects it to fail when not empty).
 int MyRemoveDirectory(const QString& path);
+// Removes a folder that holds nothing but empty folders, all the way down, and then the
+// folder itself. Never follows a link and never removes anything but an empty folder: a
+// file found anywhere leaves it and the folders above it in place (Failed, ENOTEMPTY).
+int MyRemoveEmptyTree(const QString& path);
 // Whether this process may create files in the folder; no report (start-up asks before
 // the application log exists), the reason in LastAPIError.
 int MyCheckWritableFolder(const QString& folder);

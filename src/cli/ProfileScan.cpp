@@ -57,6 +57,18 @@ private:
     qint64 m_secondHeader = 0;
 };
 
+// The profile's ignore list; an unreadable one hides nothing, and says so.
+bool LoadIgnoreList(const QString& profile, IgnoreList& ignored) {
+    QString error;
+    if (ignored.Load(
+            IgnoreList::FileBeside(modCommon::ProfileFolder + profile + QStringLiteral(".xml")),
+            &error) == Success)
+        return true;
+    std::fprintf(stderr, "echofind-cli: the ignore list cannot be read, so it hides nothing: %s\n",
+                 error.toLocal8Bit().constData());
+    return false;
+}
+
 } // namespace
 
 bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& status, ScanOutcome& out,
@@ -84,11 +96,16 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     ResultSink& shown = o.Sort.isEmpty() ? printed : sorted;
     out.Files = progress.FilesProcessed();
     out.Errors = modLog::RunStats.ErrorCount + scan.FoldersNotListed();
-    if (!also && (o.FolderGroups || scan.FindFolders)) {
-        const std::vector<FolderGroups::Group> groups =
+    if (o.FolderGroups || scan.FindFolders) {
+        std::vector<FolderGroups::Group> groups =
             FolderGroups::Find(list, scan.ScannedFolders(), &scan.CancelOperation);
         if (scan.CancelOperation.load())
             return false;
+        if (!o.Profile.isEmpty() && !o.NoIgnore) {
+            IgnoreList ignored;
+            if (LoadIgnoreList(o.Profile, ignored))
+                ignored.DropFolderGroups(groups);
+        }
         GroupTally tally;
         if (o.Json) {
             tally = WriteFolderGroupsJson(stdout, groups, list);
@@ -99,6 +116,9 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
                 sorted.Finish();
             tally = printer.Tally();
         }
+        // Whoever acts on them gets each folder's files too, as groups of their own.
+        if (also)
+            FolderGroups::HandOn(groups, *also, &list);
         std::fflush(stdout);
         modLog::RunStats.DuplicatesFound = tally.Groups;
         out.Folders = true;
@@ -111,16 +131,8 @@ bool RunScan(clsFindFile& scan, const ScanOptions& o, FileList& list, int& statu
     TeeSink both(shown, also ? *also : shown);
     // Groups the person chose to ignore are neither printed nor acted on.
     IgnoreList ignored;
-    if (!o.Profile.isEmpty() && !o.NoIgnore) {
-        QString error;
-        if (ignored.Load(IgnoreList::FileBeside(modCommon::ProfileFolder + o.Profile +
-                                                QStringLiteral(".xml")),
-                         &error) != Success)
-            std::fprintf(stderr,
-                         "echofind-cli: the ignore list cannot be read, so it hides "
-                         "nothing: %s\n",
-                         error.toLocal8Bit().constData());
-    }
+    if (!o.Profile.isEmpty() && !o.NoIgnore)
+        LoadIgnoreList(o.Profile, ignored);
     ResultSink& grouped = also ? static_cast<ResultSink&>(both) : shown;
     IgnoringSink kept(grouped, ignored);
     GroupingPass(list, ignored.IsEmpty() ? grouped : kept, nullptr);

@@ -1,5 +1,6 @@
 #include "FolderGroups.h"
 
+#include "GroupingPass.h"
 #include "KeyOrder.h"
 #include "ResultSink.h"
 #include "clsFileDetails.h"
@@ -71,6 +72,8 @@ private:
     bool Matches(quint32 n);
     bool ListingMatches(quint32 n);
     bool IsDuplicate(quint32 cls);
+    // The node's files all the way down, by their names relative to it.
+    std::vector<quint32> FilesBelow(quint32 n) const;
 
     const FileList& m_list;
     const std::atomic<bool>* m_cancel;
@@ -259,6 +262,24 @@ bool Finder::IsDuplicate(quint32 cls) {
     return m_duplicate[cls] == 1;
 }
 
+std::vector<quint32> Finder::FilesBelow(quint32 n) const {
+    std::vector<std::pair<std::string, quint32>> named;
+    const std::function<void(quint32, const std::string&)> collect = [&](quint32 node,
+                                                                         const std::string& rel) {
+        for (const quint32 i : m_nodes[node].Files)
+            named.emplace_back(rel + std::string(m_list.Name(m_list[i])), i);
+        for (const quint32 child : m_nodes[node].Folders)
+            collect(child, rel + std::string(m_nodes[child].Name()) + '/');
+    };
+    collect(n, std::string());
+    std::sort(named.begin(), named.end());
+    std::vector<quint32> files;
+    files.reserve(named.size());
+    for (const auto& entry : named)
+        files.push_back(entry.second);
+    return files;
+}
+
 std::vector<FolderGroups::Group> Finder::Run(const QStringList& scannedFolders) {
     NumberFileGroups();
     Build(scannedFolders);
@@ -313,7 +334,7 @@ std::vector<FolderGroups::Group> Finder::Run(const QStringList& scannedFolders) 
             if (path.size() > 1)
                 path.remove_suffix(1);
             g.push_back({PathCodec::Decode(QByteArrayView(path.data(), qsizetype(path.size()))),
-                         node.TotalSize, node.FileCount});
+                         node.TotalSize, node.FileCount, FilesBelow(n)});
         }
     }
     return out;
@@ -327,7 +348,8 @@ std::vector<FolderGroups::Group> FolderGroups::Find(const FileList& list,
     return Finder(list, cancel).Run(scannedFolders);
 }
 
-qint64 FolderGroups::HandOn(const std::vector<Group>& groups, ResultSink& sink) {
+qint64 FolderGroups::HandOn(const std::vector<Group>& groups, ResultSink& sink,
+                            const FileList* files) {
     sink.ClearRecs();
     for (const Group& group : groups) {
         const auto nameOf = [](const QString& path) {
@@ -349,6 +371,17 @@ qint64 FolderGroups::HandOn(const std::vector<Group>& groups, ResultSink& sink) 
         }
         sink.UpdateHeadTotal(header, total);
         sink.UpdateHeader(header, QString::number(group.size()));
+        if (!files)
+            continue;
+        const FileList& list = *files;
+        for (size_t n = 0; n < group.front().Files.size(); ++n) {
+            const quint32 firstFile = group.front().Files[n];
+            const qint64 member = sink.AddMemberHeader(list.FileName(list[firstFile]));
+            for (size_t f = 0; f < group.size(); ++f)
+                HandOnRow(sink, list, group[f].Files[n], f == 0);
+            sink.UpdateHeadTotal(member, list[firstFile].Size * qint64(group.size()));
+            sink.UpdateHeader(member, QString::number(group.size()));
+        }
     }
     return qint64(groups.size());
 }

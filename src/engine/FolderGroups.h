@@ -23,6 +23,9 @@ public:
         QString Path; // as the scan spelt it, without the trailing "/"
         qint64 TotalSize = 0;
         qint64 FileCount = 0;
+        // Its files as indexes into the list, ordered by their names relative to the
+        // folder, so the n-th file of every folder of a group is at the same relative name.
+        std::vector<quint32> Files;
     };
     using Group = std::vector<Folder>;
 
@@ -35,8 +38,12 @@ public:
 
     // Hands the groups on as a grouping pass would, one folder row (AddFolderRow) per
     // folder: its name, its path, its total size and, where a file's attributes go, how
-    // many files it holds. Returns the number of groups.
-    static qint64 HandOn(const std::vector<Group>& groups, ResultSink& sink);
+    // many files it holds. Given the list, each group is followed by its files, one group
+    // (AddMemberHeader) per relative name holding the file of each folder in the folders'
+    // order: acting on those is how a folder is acted on, file by file, with every check a
+    // file gets. Returns the number of folder groups.
+    static qint64 HandOn(const std::vector<Group>& groups, ResultSink& sink,
+                         const FileList* files = nullptr);
 
     // The text a folder row shows for its file count: "3 files".
     static QString CountText(qint64 files);

@@ -7,16 +7,12 @@
 
 #include "app/modLog.h"
 
-namespace {
-
-void AddRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
+void HandOnRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
     const FileRecord& r = list[i];
     const FolderIdentity& folder = list.FolderOf(r);
     sink.AddRow(first, list.Details(i, false),
                 {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs(), folder.Device, folder.Inode});
 }
-
-} // namespace
 
 qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observer) {
     sink.ClearRecs();
@@ -38,12 +34,12 @@ qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observ
         } else {
             if (count == 0) {
                 headerRow = sink.AddHeader(list.FileName(list[i - 1]));
-                AddRow(sink, list, i - 1, true);
+                HandOnRow(sink, list, i - 1, true);
                 total += list[i - 1].Size;
                 count = 1;
                 ++groups;
             }
-            AddRow(sink, list, i, false);
+            HandOnRow(sink, list, i, false);
             total += list[i].Size;
             ++count;
         }

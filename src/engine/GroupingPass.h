@@ -10,3 +10,7 @@ class ScanObserver;
 // UpdateHeader. One pass, each record compared with its predecessor only. Returns the
 // number of groups, which also becomes DuplicatesFound of the run statistics.
 qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observer = nullptr);
+
+// One file of the list as a grouping pass hands it to a sink, with the identity an action
+// checks it by.
+void HandOnRow(ResultSink& sink, const FileList& list, size_t i, bool first);

@@ -51,6 +51,11 @@ public:
     virtual void AddFolderRow(bool firstRecord, const clsFileDetails& details) {
         AddRow(firstRecord, details, FileIdentity{});
     }
+    // Opens a group of files that belongs to the group of duplicate folders handed on
+    // before it: the files at one relative name, one per folder. A sink that orders, hides
+    // or takes out groups keeps it with that folder group; one that only prints takes it as
+    // any group.
+    virtual qint64 AddMemberHeader(const QString& fileName) { return AddHeader(fileName); }
 };
 
 // One file row as a sink received it, for sinks that hold a group back before passing it

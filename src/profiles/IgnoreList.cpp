@@ -4,6 +4,8 @@
 #include "app/PathCodec.h"
 #include "app/modAPI.h"
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray Heading = QByteArrayLiteral(
@@ -99,6 +101,16 @@ void IgnoreList::Remove(size_t index) {
 bool IgnoreList::Contains(const QString& path, qint64 size) const {
     const auto found = m_index.constFind(path);
     return found != m_index.constEnd() && found.value() == size;
+}
+
+qint64 IgnoreList::DropFolderGroups(std::vector<FolderGroups::Group>& groups) const {
+    if (IsEmpty())
+        return 0;
+    return qint64(std::erase_if(groups, [this](const FolderGroups::Group& group) {
+        return std::all_of(group.begin(), group.end(), [this](const FolderGroups::Folder& f) {
+            return Contains(f.Path, f.TotalSize);
+        });
+    }));
 }
 
 void IgnoringSink::ClearRecs() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FolderGroups.h"
 #include "engine/ResultSink.h"
 
 #include <QByteArray>
@@ -35,6 +36,10 @@ public:
     bool Add(const Entry& entry);
     void Remove(size_t index);
     bool Contains(const QString& path, qint64 size) const;
+    // Takes out the groups of duplicate folders whose every folder the list holds, by its
+    // path and total size, as a group of files goes when it holds every file. A folder
+    // whose content grew or shrank since it was ignored comes back. Returns how many went.
+    qint64 DropFolderGroups(std::vector<FolderGroups::Group>& groups) const;
 
     static QByteArray Line(const Entry& entry);
     // False for a line that is no entry (a comment, a blank, garbage).

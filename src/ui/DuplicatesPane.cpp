@@ -129,10 +129,14 @@ void DuplicatesPane::UpdateReviewActions() {
     const qint64 row = m_model->HighlightedRow();
     const bool valid = row >= 1 && row <= m_model->RowCount();
     const bool file = valid && !m_model->HasEmptyMark(row);
-    // The file commands are no group's: a header shows only the list commands.
-    m_makeKept->setVisible(file);
+    const bool folder = valid && m_model->IsFolderRow(row);
+    // The file commands are no group's: a header shows only the list commands. A folder
+    // of a folder group can be the kept one, which keeps each of its files.
+    m_makeKept->setVisible(file || folder);
+    m_makeKept->setText(folder ? QStringLiteral("Make this the &kept folder")
+                               : QStringLiteral("Make this the &kept file"));
     m_compare->setVisible(file);
-    m_makeKept->setEnabled(file && !m_model->IsStruck(row));
+    m_makeKept->setEnabled((file || folder) && !m_model->IsStruck(row));
     m_remove->setEnabled(valid);
     m_ignore->setEnabled(valid && m_model->GroupHeaderOf(row) > 0);
     const bool tool = !CompareTool::Command().isEmpty();

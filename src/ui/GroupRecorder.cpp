@@ -31,6 +31,12 @@ qint64 GroupRecorder::AddHeader(const QString& fileName) {
     return m_rows;
 }
 
+qint64 GroupRecorder::AddMemberHeader(const QString& fileName) {
+    AddHeader(fileName);
+    m_entries.back().What = Kind::MemberHeader;
+    return m_rows;
+}
+
 void GroupRecorder::AddRow(bool firstRecord, const clsFileDetails& details,
                            const FileIdentity& identity) {
     qsizetype size = qsizetype(std::size(Texts)) - 1;
@@ -75,6 +81,9 @@ size_t GroupRecorder::Replay(ResultSink& sink, size_t from, size_t count) {
         switch (e.What) {
         case Kind::Header:
             m_sinkRows[size_t(e.Row)] = sink.AddHeader(e.Texts);
+            break;
+        case Kind::MemberHeader:
+            m_sinkRows[size_t(e.Row)] = sink.AddMemberHeader(e.Texts);
             break;
         case Kind::Row:
         case Kind::FolderRow: {

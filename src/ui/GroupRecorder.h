@@ -19,6 +19,7 @@ public:
     void UpdateHeadTotal(qint64 rowNo, qint64 total) override;
     qint64 UpdateHeader(qint64 rowNo, const QString& text) override;
     void AddFolderRow(bool firstRecord, const clsFileDetails& details) override;
+    qint64 AddMemberHeader(const QString& fileName) override;
 
     // Calls recorded since the last ClearRecs.
     size_t Size() const { return m_entries.size(); }
@@ -31,7 +32,7 @@ public:
     size_t Replay(ResultSink& sink, size_t from, size_t count);
 
 private:
-    enum class Kind : quint8 { Header, Row, FolderRow, Total, Count };
+    enum class Kind : quint8 { Header, MemberHeader, Row, FolderRow, Total, Count };
     struct Entry {
         Kind What;
         bool First = false;

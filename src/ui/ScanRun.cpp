@@ -35,10 +35,12 @@ void ScanRun::Run() {
             ignored.Load(IgnoreList::FileBeside(m_profilePath));
             IgnoringSink sink(m_recorder, ignored);
             if (m_scan.FindFolders) {
-                // Folder rows in place of the file groups; the ignore list names groups of
-                // files and has nothing to hide here.
-                m_groups = FolderGroups::HandOn(FolderGroups::Find(list, m_scan.ScannedFolders()),
-                                                m_recorder);
+                // Folder rows, each folder group followed by its files, in place of the
+                // file groups.
+                std::vector<FolderGroups::Group> folders =
+                    FolderGroups::Find(list, m_scan.ScannedFolders(), &m_scan.CancelOperation);
+                ignored.DropFolderGroups(folders);
+                m_groups = FolderGroups::HandOn(folders, m_recorder, &list);
             } else {
                 m_groups =
                     GroupingPass(list,

@@ -452,10 +452,18 @@ frmProgress::Ending frmProfile::RunScan() {
 }
 
 QString frmProfile::FoundText(const ResultsModel& results) {
-    qint64 groups = 0;
-    for (qint64 r = 1; r <= results.RowCount(); ++r)
-        groups += results.IsGroupHeader(r) ? 1 : 0;
-    return QString::number(results.RowCount() - groups) + S(" duplicate files found in ") +
+    qint64 groups = 0, files = 0, folders = 0;
+    for (qint64 r = 1; r <= results.RowCount(); ++r) {
+        if (results.IsFolderRow(r))
+            ++folders;
+        else if (!results.IsGroupHeader(r))
+            ++files;
+        else if (!results.HasFlag(r, ResultsModel::FlagMember))
+            ++groups;
+    }
+    // The files of duplicate folders are listed only to act on them: the folders are found.
+    return QString::number(folders > 0 ? folders : files) +
+           (folders > 0 ? S(" duplicate folders found in ") : S(" duplicate files found in ")) +
            QString::number(groups) + (groups == 1 ? S(" group") : S(" groups"));
 }
 
@@ -683,7 +691,10 @@ void frmProfile::IgnoreGroup(qint64 header) {
                             MessageService::Answer::Ok, error});
         return;
     }
-    const auto [first, last] = results.GroupFiles(header + 1);
+    // A folder group is known by its folders and their total sizes.
+    const auto [folderFirst, folderLast] = results.FolderRows(header);
+    const auto [first, last] =
+        folderFirst > 0 ? std::pair(folderFirst, folderLast) : results.GroupFiles(header + 1);
     for (qint64 row = first; row <= last; ++row)
         list.Add({results.Text(row, 3), results.FileSize(row)});
     if (list.Save(file) != Success) {

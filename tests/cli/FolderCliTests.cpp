@@ -3,6 +3,9 @@
 
 #include "CliFixture.h"
 
+#include "app/modCommon.h"
+#include "profiles/IgnoreList.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,6 +93,32 @@ TEST_F(FolderScan, AProfileThatAsksForFoldersPrintsFolderGroups) {
     EXPECT_TRUE(Holds(folders.Err, u" 1 folder groups, 1 duplicate folders"_s));
     // The option on the command line does it for a profile that does not ask.
     EXPECT_EQ(Cli(0, Words("scan -q --folders --profile files")).Bytes, folders.Bytes);
+}
+
+// 'run' on a profile that asks for folders acts on them: every file of each folder that is
+// not the kept one goes, checked as any marked file is, and the emptied folders after them.
+// Folders ignored by path and total size are neither printed nor touched.
+TEST_F(FolderScan, RunRemovesTheFoldersThatAreNotKeptAndLeavesIgnoredOnes) {
+    ProfileSettings p = ContentProfile({PathCodec::Decode(root)});
+    p.FindFolders = true;
+    p.DeleteTo = u"permanent"_s;
+    SaveProfile(u"folders"_s, p);
+    IgnoreList ignored;
+    ignored.Add({PathCodec::Decode(root + "/small/x"), 1});
+    ignored.Add({PathCodec::Decode(root + "/small/y"), 1});
+    ASSERT_EQ(ignored.Save(IgnoreList::FileBeside(modCommon::ProfileFolder + u"folders.xml"_s)), 1);
+
+    const Result run = Cli(0, Words("run folders --remove"));
+    // The folder group as 'scan' prints it, the name with a line break taking two lines.
+    EXPECT_EQ(run.Bytes.count('\n'), 4) << run.Bytes.toStdString();
+    const auto there = [&](const QByteArray& rel) {
+        return QFileInfo::exists(QFile::decodeName(root + rel));
+    };
+    EXPECT_TRUE(there("/one/a.txt") && there("/one/inner/b.txt")) << "the first folder is kept";
+    EXPECT_FALSE(there("/two") || there("/thr\xe9\ne"));
+    EXPECT_TRUE(there("/small/x/c") && there("/small/y/c"));
+    EXPECT_TRUE(Holds(run.Err, u"remove: 4 files acted on, 4 removed, 0 flagged, 0 errors"_s))
+        << run.Err.toStdString();
 }
 
 } // namespace

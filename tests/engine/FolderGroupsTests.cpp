@@ -151,4 +151,40 @@ TEST_F(FolderGroupsTest, HandedOnAsRowsThatNameNoFile) {
     for (const FileIdentity& id : sink.Identities)
         EXPECT_FALSE(id.Known());
     EXPECT_EQ(FolderGroups::CountText(2), u"2 files"_s);
+
+    // With the list, each relative name follows as a group of its own, the file of each
+    // folder in the folders' order, with the identity an action checks it by.
+    RecordingSink withFiles;
+    FolderGroups::HandOn(FolderGroups::Find(list, scan.ScannedFolders()), withFiles, &list);
+    EXPECT_EQ(withFiles.Calls.mid(7),
+              (QStringList{u"AddHeader f"_s, u"AddRow 1 f 3"_s, u"AddRow 0 f 3"_s,
+                           u"AddRow 0 f 3"_s, u"UpdateHeadTotal 5 9"_s, u"UpdateHeader 5 3"_s,
+                           u"AddHeader g"_s, u"AddRow 1 g 1"_s, u"AddRow 0 g 1"_s,
+                           u"AddRow 0 g 1"_s, u"UpdateHeadTotal 9 3"_s, u"UpdateHeader 9 3"_s}));
+    EXPECT_EQ(withFiles.Paths[2],
+              (QStringList{P(u"s/one/g"_s), P(u"s/three/g"_s), P(u"s/two/g"_s)}));
+    EXPECT_TRUE(withFiles.Identities[P(u"s/two/f"_s)].Known());
+}
+
+// Files pair up by their whole relative names, however deep, never by name alone.
+TEST_F(FolderGroupsTest, EachFolderListsItsFilesInTheSameOrderOfRelativeNames) {
+    for (const char* top : {"a", "b"}) {
+        const QString dir = u"s/"_s + QString::fromUtf8(top);
+        t.CreateFile(dir + u"/z.txt"_s, "1");
+        t.CreateFile(dir + u"/m/z.txt"_s, "22");
+        t.CreateFile(dir + u"/m/a.txt"_s, "333");
+        t.CreateFile(dir + u"/b/z.txt"_s, "4444");
+    }
+    clsFindFile scan;
+    ContentScan(scan, u"crc"_s);
+    FileList list;
+    ASSERT_EQ(scan.ScanFolders({P(u"s"_s)}, list), 1);
+    const std::vector<FolderGroups::Group> groups = FolderGroups::Find(list, scan.ScannedFolders());
+    ASSERT_EQ(groups.size(), 1u);
+    for (const FolderGroups::Folder& f : groups[0]) {
+        QStringList rel;
+        for (const quint32 i : f.Files)
+            rel << list.Details(i, false).FilePath.mid(f.Path.size() + 1);
+        EXPECT_EQ(rel, (QStringList{u"b/z.txt"_s, u"m/a.txt"_s, u"m/z.txt"_s, u"z.txt"_s}));
+    }
 }

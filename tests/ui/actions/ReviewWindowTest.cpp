@@ -3,6 +3,8 @@
 
 #include "ActionsWindowFixture.h"
 
+#include "engine/FolderGroups.h"
+#include "engine/clsFindFile.h"
 #include "profiles/IgnoreList.h"
 #include "profiles/ProfileRules.h"
 #include "ui/CompareTool.h"
@@ -134,6 +136,49 @@ TEST_F(ReviewWindow, ListCommandsAndTheIgnoreListAndCompare) {
     auto* compare = Window->findChild<QAction*>(S("mnuPopupCompare"));
     EXPECT_FALSE(compare->isEnabled());
     EXPECT_TRUE(compare->toolTip().contains(S("default options")));
+}
+
+// A group of duplicate folders from the keyboard: Ctrl+K on a folder makes it the kept one,
+// whose files all become the kept files, and Ctrl+I on a folder ignores the group by its
+// folders and their total sizes.
+TEST_F(ReviewWindow, AFolderRowIsMadeTheKeptFolderAndItsGroupIgnored) {
+    SaveProfile(Settings("recycle"));
+    OpenResults(false);
+    for (const char* top : {"tree/x", "tree/y"}) {
+        Folders.CreateFile(S(top) + S("/a.txt"), "aaaa");
+        Folders.CreateFile(S(top) + S("/in/b.txt"), "bb");
+    }
+    clsFindFile scan;
+    scan.MatchName = false;
+    scan.ContentMatch = true;
+    scan.MatchType = S("crc");
+    scan.IncludeSubFolder = true;
+    FileList found;
+    ASSERT_EQ(scan.ScanFolders({Folders.Path(S("tree"))}, found), 1);
+    FolderGroups::HandOn(FolderGroups::Find(found, scan.ScannedFolders()), Model(), &found);
+    ASSERT_EQ(Model().RowCount(), 9);
+    Window->show();
+    QApplication::setActiveWindow(Window);
+    Grid()->setFocus();
+
+    SelectRow(3); // tree/y
+    QTest::keyClick(Grid(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(Model().Text(2, 3), Folders.Path(S("tree/y")));
+    EXPECT_EQ(Model().Text(5, 1) + Model().Text(5, 3), S("[  ]") + Folders.Path(S("tree/y/a.txt")));
+    EXPECT_EQ(Model().Text(6, 1), S("[X]"));
+    EXPECT_EQ(PopupAt(3).filter(S("MakeKept")), QStringList{S("mnuPopupMakeKept")});
+    EXPECT_EQ(Window->findChild<QAction*>(S("mnuPopupMakeKept"))->text(),
+              S("Make this the &kept folder"));
+    QApplication::setActiveWindow(Window);
+    Grid()->setFocus();
+
+    SelectRow(3);
+    QTest::keyClick(Grid(), Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(Model().RowCount(), 0) << "the folder group leaves with its files";
+    IgnoreList list;
+    ASSERT_EQ(list.Load(IgnoreList::FileBeside(ProfileRules::DocumentPath(S("P")))), 1);
+    EXPECT_EQ(list.Entries(), (std::vector<IgnoreList::Entry>{{Folders.Path(S("tree/y")), 6},
+                                                              {Folders.Path(S("tree/x")), 6}}));
 }
 
 } // namespace

@@ -116,8 +116,9 @@ TEST_F(ScanWindow, FillsTheGridWithTheGroupsAndSaysHowTheRunEnded) {
 }
 
 // With the profile asking for duplicate folders the grid holds folder rows, which no click
-// can mark, through the recording the worker makes and its replay into the grid.
-TEST_F(ScanWindow, AProfileThatAsksForFoldersFillsTheGridWithUnmarkableFolderRows) {
+// can mark, each folder group followed by its files as groups of their own, through the
+// recording the worker makes and its replay into the grid.
+TEST_F(ScanWindow, AProfileThatAsksForFoldersFillsTheGridWithFolderRowsAndTheirFiles) {
     const auto& t = app.Tree();
     t.CreateCopies("hello", {"data/one/x.txt", "data/two/x.txt"});
     t.CreateCopies("nested!", {"data/one/in/y.bin", "data/two/in/y.bin"});
@@ -130,19 +131,25 @@ TEST_F(ScanWindow, AProfileThatAsksForFoldersFillsTheGridWithUnmarkableFolderRow
     EXPECT_EQ(Run(window, path), QDialog::Accepted);
 
     ResultsModel& m = pane.Model();
-    EXPECT_EQ(Column(m, 2), QStringList({u"one   (2 copies)"_s, u"one"_s, u"two"_s}));
-    EXPECT_EQ(Column(m, 3).mid(1), QStringList({t.Path(u"data/one"_s), t.Path(u"data/two"_s)}));
-    EXPECT_EQ(Column(m, 4), QStringList({u"24 bytes"_s, u"12 bytes"_s, u"12 bytes"_s}));
-    EXPECT_EQ(Column(m, 7), QStringList({u""_s, u"2 files"_s, u"2 files"_s}));
-    EXPECT_EQ(Column(m, 1), QStringList({u""_s, u""_s, u""_s})) << "nothing marked or markable";
+    EXPECT_EQ(Column(m, 2).mid(0, 4),
+              QStringList({u"one   (2 copies)"_s, u"one"_s, u"two"_s, u"y.bin   (2 copies)"_s}));
+    EXPECT_EQ(Column(m, 3).mid(1, 2), QStringList({t.Path(u"data/one"_s), t.Path(u"data/two"_s)}));
+    EXPECT_EQ(Column(m, 3).mid(4, 2),
+              QStringList({t.Path(u"data/one/in/y.bin"_s), t.Path(u"data/two/in/y.bin"_s)}));
+    EXPECT_EQ(Column(m, 4).mid(0, 3), QStringList({u"24 bytes"_s, u"12 bytes"_s, u"12 bytes"_s}));
+    EXPECT_EQ(Column(m, 7).mid(1, 2), QStringList({u"2 files"_s, u"2 files"_s}));
+    EXPECT_EQ(Column(m, 1),
+              QStringList({u""_s, u""_s, u""_s, u""_s, ResultsModel::Unmarked, ResultsModel::Marked,
+                           u""_s, ResultsModel::Unmarked, ResultsModel::Marked}))
+        << "the second folder's files marked, the folder rows never";
     EXPECT_EQ(window.Outcome().Summary.Groups, 1);
     for (const qint64 row : {2, 3}) {
         EXPECT_EQ(m.Click(row, 1), ResultsModel::ClickOutcome::Nothing);
         EXPECT_FALSE(m.SetMark(row, true));
-        EXPECT_FALSE(m.MakeKept(row));
         EXPECT_FALSE(m.Identity(row).Known());
     }
-    EXPECT_EQ(m.Marks().Files, 0);
+    EXPECT_TRUE(m.Identity(6).Known());
+    EXPECT_EQ(m.Marks().Files, 2);
 }
 
 // Cancel asks: No lets the walk go on, Yes stops it at once and the grid keeps what it held.
