@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
 // an unchanged tree reads nothing. A file is known by device and inode; what is kept about
@@ -55,6 +57,11 @@ public:
     // change time, so a hash taken now might not match the bytes its key stands for later.
     // Tests shorten it to zero to use files they have just made.
     static std::atomic<qint64> SettleNs;
+    // A lookup asking about at least this share of the entries reads all of a device's
+    // entries in one pass, in the table's order, and matches them with the keys sorted the
+    // same way; below it, each file is looked up on its own. Tests set it to 0 or above 1 to
+    // take one road or the other. See bench/cache/README.md for how it was chosen.
+    static std::atomic<double> OnePassShare;
 
     explicit HashCache(QString file);
     ~HashCache();
@@ -88,7 +95,21 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
-    std::vector<std::pair<quint64, quint32>> InKeyOrder(size_t count, const KeyOf& keyOf) const;
+    struct Wanted {
+        Key K;
+        quint32 Index;
+    };
+    static std::vector<Wanted> InKeyOrder(size_t count, const KeyOf& keyOf);
+    // Both end by GiveUp on a read error, after reporting what they found so far.
+    using FoundFn = std::function<void(size_t, const Value&)>;
+    bool LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today, const FoundFn& found);
+    bool LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 today,
+                         const FoundFn& found);
+    // The entry in the statement's current row from column first on (size, modified time,
+    // change time, seen, then the hashes of the kind's parts), given to found if it holds.
+    void Answer(const Wanted& w, Kind kind, sqlite3_stmt* row, int first, qint32 today,
+                const FoundFn& found);
+    qint64 Entries();
 
     QString m_file;
     sqlite3* m_db = nullptr;
@@ -96,5 +117,6 @@ private:
     QString m_error;
     qint64 m_hits = 0;
     bool m_empty = false;                                  // no entry when opened
+    qint64 m_entries = -1;                                 // counted at the first lookup
     std::vector<std::pair<quint64, quint64>> m_seenBefore; // device, inode to mark seen
 };
