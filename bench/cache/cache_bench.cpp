@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
             repeats = args[a + 1].toInt();
     }
     HashCache::SettleNs = 0;
+    HashCache::SmallestKept = 0;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("cache.sqlite"));
     const auto value = [](size_t i, HashCache::Value& v) {

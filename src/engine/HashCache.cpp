@@ -20,6 +20,7 @@
 
 std::atomic<qint64> HashCache::SettleNs{2'000'000'000};
 std::atomic<double> HashCache::OnePassShare{0.25};
+std::atomic<qint64> HashCache::SmallestKept{WorthKeepingFrom};
 
 namespace {
 
@@ -370,9 +371,10 @@ std::vector<HashCache::Wanted> HashCache::InKeyOrder(size_t count, const KeyOf& 
     // overlay file systems make them) sorts before the others there, and must here too.
     std::vector<Wanted> keyed;
     keyed.reserve(count);
+    const qint64 smallest = SmallestKept.load();
     for (size_t i = 0; i < count; ++i) {
         const Key k = keyOf(i);
-        if (k.Inode != 0)
+        if (k.Inode != 0 && k.Size >= smallest)
             keyed.push_back({k, quint32(i)});
     }
     std::sort(keyed.begin(), keyed.end(), [](const Wanted& a, const Wanted& b) {

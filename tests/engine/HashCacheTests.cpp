@@ -116,6 +116,7 @@ protected:
     void SetUp() override {
         // The files are made by the test just now; they would otherwise never be stored.
         HashCache::SettleNs = 0;
+        static_assert(HashCache::WorthKeepingFrom <= 3000, "the files below are all kept");
         // Same-size families with copies, one member differing only past the first block;
         // files over the first-block threshold that share their first 4 KiB.
         t.CreateCopies(Filled('a', 5000), {"d/a1", "d/a2"});
@@ -127,6 +128,7 @@ protected:
     }
     void TearDown() override {
         HashCache::SettleNs = 2'000'000'000;
+        HashCache::SmallestKept = HashCache::WorthKeepingFrom;
         HashCache::OnePassShare = 0.25;
     }
 
@@ -216,6 +218,25 @@ TEST_F(HashCacheTest, AChangedFileIsReadAgain) {
     // What changed was read; what did not was not.
     EXPECT_GT(run.BytesRead, 3 * 5000);
     EXPECT_LT(run.BytesRead, 3 * (2 << 20));
+}
+
+// A file under the size worth keeping is read on every run and the cache learns nothing of
+// it, while the larger files beside it come from the cache.
+TEST_F(HashCacheTest, FilesTooSmallToBeWorthKeepingAreReadOnEveryRun) {
+    const qint64 small = 4999;
+    t.CreateCopies(Filled('s', small), {"d/s1", "e/s2"});
+    HashCache::SmallestKept = small + 1;
+    for (const QString& type : {u"crc"_s, u"md5"_s}) {
+        const QString cache = CacheFile() + type;
+        Scan(type, cache);
+        const Run warm = Scan(type, cache);
+        // Both copies in full; with MD5 one of them once more for the shown signature.
+        EXPECT_EQ(warm.BytesRead, (type == u"crc" ? 2 : 3) * small) << type.toStdString();
+        EXPECT_EQ(warm.Paths.size(), 4u);
+        ExpectAsRead(warm, type, "warm " + type.toStdString());
+        EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry WHERE size < %1"_s.arg(small + 1)), 0);
+        EXPECT_GT(Sql(cache, u"SELECT count(*) FROM entry"_s), 0);
+    }
 }
 
 // A lookup walks either each key from the table's root or all of a device's entries in one
