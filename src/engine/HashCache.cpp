@@ -19,6 +19,8 @@
 #include <system_error>
 
 std::atomic<qint64> HashCache::SettleNs{2'000'000'000};
+std::atomic<double> HashCache::OnePassShare{0.25};
+std::atomic<qint64> HashCache::SmallestKept{WorthKeepingFrom};
 
 namespace {
 
@@ -363,63 +365,138 @@ bool HashCache::Open() {
     return true;
 }
 
-std::vector<std::pair<quint64, quint32>> HashCache::InKeyOrder(size_t count,
-                                                               const KeyOf& keyOf) const {
-    // In the table's own order the B-tree is walked forwards, one page after the other. By
-    // inode alone: on one device that is the table's order, and the pairs stay small.
-    std::vector<std::pair<quint64, quint32>> keyed;
+std::vector<HashCache::Wanted> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
+    // The table's own order, in which the B-tree is walked forwards one page after the
+    // other. SQLite compares its integers signed: an inode number with the top bit set (as
+    // overlay file systems make them) sorts before the others there, and must here too.
+    std::vector<Wanted> keyed;
     keyed.reserve(count);
+    const qint64 smallest = SmallestKept.load();
     for (size_t i = 0; i < count; ++i) {
         const Key k = keyOf(i);
-        if (k.Inode != 0)
-            keyed.push_back({k.Inode, quint32(i)});
+        if (k.Inode != 0 && k.Size >= smallest)
+            keyed.push_back({k, quint32(i)});
     }
-    std::sort(keyed.begin(), keyed.end());
+    std::sort(keyed.begin(), keyed.end(), [](const Wanted& a, const Wanted& b) {
+        return std::pair(qint64(a.K.Device), qint64(a.K.Inode)) <
+               std::pair(qint64(b.K.Device), qint64(b.K.Inode));
+    });
     return keyed;
 }
 
-void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
-                       const std::function<void(size_t, const Value&)>& found) {
-    if (!m_db || count == 0 || m_empty)
+qint64 HashCache::Entries() {
+    if (m_entries < 0) {
+        Statement st;
+        m_entries = sqlite3_prepare_v2(m_db, "SELECT count(*) FROM entry", -1, &st.St, nullptr) ==
+                                SQLITE_OK &&
+                            sqlite3_step(st.St) == SQLITE_ROW
+                        ? sqlite3_column_int64(st.St, 0)
+                        : 0;
+    }
+    return m_entries;
+}
+
+void HashCache::Answer(const Wanted& w, Kind kind, sqlite3_stmt* row, int first, qint32 today,
+                       const FoundFn& found) {
+    const Key& k = w.K;
+    if (sqlite3_column_int64(row, first) != k.Size ||
+        sqlite3_column_int64(row, first + 1) != k.ModifiedNs ||
+        sqlite3_column_int64(row, first + 2) != k.ChangedNs)
         return;
-    const std::vector<Kind> parts = Parts(kind);
+    Value v;
+    int c = first + 4;
+    for (const Kind part : Parts(kind)) {
+        if (!Unpack(k, part, sqlite3_column_blob(row, c), sqlite3_column_bytes(row, c), v))
+            return;
+        ++c;
+    }
+    ++m_hits;
+    if (sqlite3_column_int(row, first + 3) < today)
+        m_seenBefore.push_back({k.Device, k.Inode});
+    found(w.Index, v);
+}
+
+bool HashCache::LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today,
+                           const FoundFn& found) {
     QByteArray sql = "SELECT size, mtime, ctime, seen";
-    for (const Kind part : parts)
+    for (const Kind part : Parts(kind))
         sql += QByteArray(", ") + Column(part);
     sql += " FROM entry WHERE dev = ?1 AND ino = ?2";
     Statement st;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK ||
-        !Exec("BEGIN")) {
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
+        return false;
+    for (const Wanted& w : keys) {
+        sqlite3_bind_int64(st.St, 1, qint64(w.K.Device));
+        sqlite3_bind_int64(st.St, 2, qint64(w.K.Inode));
+        const int rc = sqlite3_step(st.St);
+        if (rc == SQLITE_ROW)
+            Answer(w, kind, st.St, 0, today, found);
+        else if (rc != SQLITE_DONE)
+            return false;
+        sqlite3_reset(st.St);
+    }
+    return true;
+}
+
+bool HashCache::LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 today,
+                                const FoundFn& found) {
+    // keys share one device; its entries from the first key's inode to the last one's come
+    // in the same order as the keys, so each side is walked once.
+    QByteArray sql = "SELECT ino, size, mtime, ctime, seen";
+    for (const Kind part : Parts(kind))
+        sql += QByteArray(", ") + Column(part);
+    sql += " FROM entry WHERE dev = ?1 AND ino BETWEEN ?2 AND ?3";
+    Statement st;
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
+        return false;
+    sqlite3_bind_int64(st.St, 1, qint64(keys.front().K.Device));
+    sqlite3_bind_int64(st.St, 2, qint64(keys.front().K.Inode));
+    sqlite3_bind_int64(st.St, 3, qint64(keys.back().K.Inode));
+    size_t next = 0;
+    int rc;
+    while ((rc = sqlite3_step(st.St)) == SQLITE_ROW) {
+        const qint64 inode = sqlite3_column_int64(st.St, 0);
+        while (next < keys.size() && qint64(keys[next].K.Inode) < inode)
+            ++next;
+        // Two names of one file are two keys of one inode.
+        for (; next < keys.size() && qint64(keys[next].K.Inode) == inode; ++next)
+            Answer(keys[next], kind, st.St, 1, today, found);
+        if (next == keys.size())
+            return true;
+    }
+    return rc == SQLITE_DONE;
+}
+
+void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf, const FoundFn& found) {
+    if (!m_db || count == 0 || m_empty)
+        return;
+    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf);
+    if (keyed.empty())
+        return;
+    if (!Exec("BEGIN")) {
         GiveUp(QStringLiteral("cannot be read"));
         return;
     }
+    // Walking an entry in a pass costs a fraction of finding one from the root, so a pass
+    // pays once the keys are that fraction of the table; the count is taken once a run, as
+    // an estimate: what this run stores since only makes the passes a little longer.
+    const double onePassFrom = OnePassShare.load() * double(Entries());
     const qint32 today = Today();
-    for (const auto& [inode, i] : InKeyOrder(count, keyOf)) {
-        const Key k = keyOf(i);
-        sqlite3_bind_int64(st.St, 1, qint64(k.Device));
-        sqlite3_bind_int64(st.St, 2, qint64(k.Inode));
-        const int rc = sqlite3_step(st.St);
-        if (rc == SQLITE_ROW) {
-            Value v;
-            bool known = sqlite3_column_int64(st.St, 0) == k.Size &&
-                         sqlite3_column_int64(st.St, 1) == k.ModifiedNs &&
-                         sqlite3_column_int64(st.St, 2) == k.ChangedNs;
-            for (int c = 0; known && c < int(parts.size()); ++c)
-                known = Unpack(k, parts[size_t(c)], sqlite3_column_blob(st.St, 4 + c),
-                               sqlite3_column_bytes(st.St, 4 + c), v);
-            if (known) {
-                ++m_hits;
-                if (sqlite3_column_int(st.St, 3) < today)
-                    m_seenBefore.push_back({k.Device, k.Inode});
-                found(i, v);
-            }
-        } else if (rc != SQLITE_DONE) {
+    for (size_t begin = 0; begin < keyed.size();) {
+        size_t end = begin + 1;
+        while (end < keyed.size() && keyed[end].K.Device == keyed[begin].K.Device)
+            ++end;
+        const std::span<const Wanted> device(keyed.data() + begin, end - begin);
+        const bool read = double(device.size()) >= onePassFrom
+                              ? LookupInOnePass(device, kind, today, found)
+                              : LookupEach(device, kind, today, found);
+        if (!read) {
             // What was found so far passed its own check; the rest is read from the files.
             Exec("ROLLBACK");
             GiveUp(QStringLiteral("damaged or unreadable"));
             return;
         }
-        sqlite3_reset(st.St);
+        begin = end;
     }
     Exec("COMMIT");
 }
@@ -427,6 +504,10 @@ void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf,
 void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
                       const std::function<bool(size_t, Value&)>& valueOf) {
     if (!m_db || m_readOnly || count == 0)
+        return;
+    // Nothing to write takes no write lock, which another run may be waiting for.
+    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf);
+    if (keyed.empty())
         return;
     const qint32 today = Today();
     const qint64 settled = QDateTime::currentMSecsSinceEpoch() * 1000000 - SettleNs.load();
@@ -457,10 +538,10 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
     }
     int rc = SQLITE_DONE;
     unsigned char blobs[2][16 + kCheckBytes];
-    for (const auto& [inode, i] : InKeyOrder(count, keyOf)) {
+    for (const Wanted& w : keyed) {
         Value v;
-        const Key k = keyOf(i);
-        if (k.ChangedNs > settled || !valueOf(i, v))
+        const Key& k = w.K;
+        if (k.ChangedNs > settled || !valueOf(w.Index, v))
             continue;
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
         sqlite3_bind_int64(st.St, 2, qint64(k.Inode));

@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What earlier runs learnt about files' contents, kept in one SQLite file so that a run over
 // an unchanged tree reads nothing. A file is known by device and inode; what is kept about
@@ -55,6 +57,21 @@ public:
     // change time, so a hash taken now might not match the bytes its key stands for later.
     // Tests shorten it to zero to use files they have just made.
     static std::atomic<qint64> SettleNs;
+    // Files smaller than this are neither looked up nor stored, and so are read on every
+    // run. It belongs where opening and hashing a file costs what finding it in the cache and
+    // writing it there cost: bench/cache/README.md times a first and a second run against
+    // reading, per file size. On the 2-core development machine no size came out cheaper to
+    // read: in folders of 200 files of one size up to 512 bytes reading and keeping cost the
+    // same, and on a make-tree tree of 100,000 files keeping even the smallest won (with
+    // 1 KiB the second run took 0.72 of reading instead of 0.39). So every file is kept.
+    // Tests set it to make files of a size unkept.
+    static constexpr qint64 WorthKeepingFrom = 0;
+    static std::atomic<qint64> SmallestKept;
+    // A lookup asking about at least this share of the entries reads all of a device's
+    // entries in one pass, in the table's order, and matches them with the keys sorted the
+    // same way; below it, each file is looked up on its own. Tests set it to 0 or above 1 to
+    // take one road or the other. See bench/cache/README.md for how it was chosen.
+    static std::atomic<double> OnePassShare;
 
     explicit HashCache(QString file);
     ~HashCache();
@@ -88,7 +105,21 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
-    std::vector<std::pair<quint64, quint32>> InKeyOrder(size_t count, const KeyOf& keyOf) const;
+    struct Wanted {
+        Key K;
+        quint32 Index;
+    };
+    static std::vector<Wanted> InKeyOrder(size_t count, const KeyOf& keyOf);
+    // Both end by GiveUp on a read error, after reporting what they found so far.
+    using FoundFn = std::function<void(size_t, const Value&)>;
+    bool LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today, const FoundFn& found);
+    bool LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 today,
+                         const FoundFn& found);
+    // The entry in the statement's current row from column first on (size, modified time,
+    // change time, seen, then the hashes of the kind's parts), given to found if it holds.
+    void Answer(const Wanted& w, Kind kind, sqlite3_stmt* row, int first, qint32 today,
+                const FoundFn& found);
+    qint64 Entries();
 
     QString m_file;
     sqlite3* m_db = nullptr;
@@ -96,5 +127,6 @@ private:
     QString m_error;
     qint64 m_hits = 0;
     bool m_empty = false;                                  // no entry when opened
+    qint64 m_entries = -1;                                 // counted at the first lookup
     std::vector<std::pair<quint64, quint64>> m_seenBefore; // device, inode to mark seen
 };

@@ -131,6 +131,7 @@ TEST_F(CrossCheck, TheHashCacheColdAndWarmGivesTheGroupsOfComparingAllBytes) {
     BuildTree(t);
     const std::set<QStringList> expected = ByBytes(t.Root());
     const qint64 settle = HashCache::SettleNs.exchange(0);
+    const qint64 smallest = HashCache::SmallestKept.exchange(0); // the tree's files are small
     // Outside the tree, which the scans read whole.
     QTemporaryDir cacheFolder;
     for (const QString& type : {u"crc"_s, u"md5"_s}) {
@@ -152,4 +153,5 @@ TEST_F(CrossCheck, TheHashCacheColdAndWarmGivesTheGroupsOfComparingAllBytes) {
         }
     }
     HashCache::SettleNs = settle;
+    HashCache::SmallestKept = smallest;
 }

@@ -116,6 +116,7 @@ protected:
     void SetUp() override {
         // The files are made by the test just now; they would otherwise never be stored.
         HashCache::SettleNs = 0;
+        static_assert(HashCache::WorthKeepingFrom <= 3000, "the files below are all kept");
         // Same-size families with copies, one member differing only past the first block;
         // files over the first-block threshold that share their first 4 KiB.
         t.CreateCopies(Filled('a', 5000), {"d/a1", "d/a2"});
@@ -125,7 +126,11 @@ protected:
         t.CreateFile(u"big/y"_s, Filled('x', 2 << 20, (2 << 20) - 1));
         t.CreateFile(u"u/odd"_s, Filled('u', 777));
     }
-    void TearDown() override { HashCache::SettleNs = 2'000'000'000; }
+    void TearDown() override {
+        HashCache::SettleNs = 2'000'000'000;
+        HashCache::SmallestKept = HashCache::WorthKeepingFrom;
+        HashCache::OnePassShare = 0.25;
+    }
 
     QString CacheFile() const { return app.Tree().Path(u"cache/HashCache.sqlite"_s); }
 
@@ -213,6 +218,80 @@ TEST_F(HashCacheTest, AChangedFileIsReadAgain) {
     // What changed was read; what did not was not.
     EXPECT_GT(run.BytesRead, 3 * 5000);
     EXPECT_LT(run.BytesRead, 3 * (2 << 20));
+}
+
+// A file under the size worth keeping is read on every run and the cache learns nothing of
+// it, while the larger files beside it come from the cache.
+TEST_F(HashCacheTest, FilesTooSmallToBeWorthKeepingAreReadOnEveryRun) {
+    const qint64 small = 4999;
+    t.CreateCopies(Filled('s', small), {"d/s1", "e/s2"});
+    HashCache::SmallestKept = small + 1;
+    for (const QString& type : {u"crc"_s, u"md5"_s}) {
+        const QString cache = CacheFile() + type;
+        Scan(type, cache);
+        const Run warm = Scan(type, cache);
+        // Both copies in full; with MD5 one of them once more for the shown signature.
+        EXPECT_EQ(warm.BytesRead, (type == u"crc" ? 2 : 3) * small) << type.toStdString();
+        EXPECT_EQ(warm.Paths.size(), 4u);
+        ExpectAsRead(warm, type, "warm " + type.toStdString());
+        EXPECT_EQ(Sql(cache, u"SELECT count(*) FROM entry WHERE size < %1"_s.arg(small + 1)), 0);
+        EXPECT_GT(Sql(cache, u"SELECT count(*) FROM entry"_s), 0);
+    }
+}
+
+// A lookup walks either each key from the table's root or all of a device's entries in one
+// pass beside the keys; both must find exactly the same entries, in whatever order the keys
+// come, whichever devices they lie on and however their inode numbers compare as SQLite's
+// signed integers.
+TEST_F(HashCacheTest, BothRoadsOfALookupFindTheSameEntries) {
+    const quint64 high = (quint64(1) << 63) | 3; // as overlay file systems number inodes
+    const auto key = [](quint64 device, quint64 inode) {
+        return HashCache::Key{device, inode, 5000, 1'700'000'000'000'000'000 + qint64(inode % 997),
+                              1'700'000'001'000'000'000};
+    };
+    const auto valueOf = [](const HashCache::Key& k) {
+        HashCache::Value v;
+        v.Crc = quint32(k.Device * 1000 + k.Inode % 1000);
+        for (int i = 0; i < 16; ++i)
+            v.Digest[i] = quint8(k.Inode >> (i % 8 * 8)) ^ quint8(k.Device);
+        return v;
+    };
+    const std::vector<HashCache::Key> stored = {key(7, 5),   key(7, 9), key(7, high),
+                                                key(7, 100), key(8, 5), key(8, 6)};
+    {
+        HashCache cache(CacheFile());
+        cache.Store(
+            HashCache::Kind::XxhCrc, stored.size(), [&](size_t i) { return stored[i]; },
+            [&](size_t i, HashCache::Value& v) {
+                v = valueOf(stored[i]);
+                return true;
+            });
+        cache.Finish();
+    }
+    HashCache::Key rewritten = key(7, 100);
+    ++rewritten.ChangedNs;
+    const std::vector<std::pair<HashCache::Key, bool>> asked = {
+        {key(8, 6), true},  {key(7, 9), true},  {key(7, high), true},      {key(7, 5), true},
+        {key(7, 7), false}, {rewritten, false}, {key(7, 5), true}, // a second name of 7:5
+        {key(9, 5), false}, {key(8, 5), true},  {HashCache::Key{}, false}, {key(7, 1000), false},
+    };
+    for (const double share : {0.0, 2.0}) {
+        SCOPED_TRACE(share == 0 ? "one pass" : "each on its own");
+        HashCache::OnePassShare = share;
+        HashCache cache(CacheFile());
+        std::vector<int> found(asked.size());
+        cache.Lookup(
+            HashCache::Kind::XxhCrc, asked.size(), [&](size_t i) { return asked[i].first; },
+            [&](size_t i, const HashCache::Value& v) {
+                ++found[i];
+                const HashCache::Value want = valueOf(asked[i].first);
+                EXPECT_EQ(v.Crc, want.Crc) << i;
+                EXPECT_EQ(std::memcmp(v.Digest, want.Digest, 16), 0) << i;
+            });
+        for (size_t i = 0; i < asked.size(); ++i)
+            EXPECT_EQ(found[i], asked[i].second ? 1 : 0) << i;
+        EXPECT_EQ(cache.Hits(), 6);
+    }
 }
 
 // Any part of the key that differs is another file, or the same one written since; a change
