@@ -445,7 +445,8 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 
     QByteArray sql = "SELECT ino, size, mtime, ctime, seen";
     for (const Kind part : Parts(kind))
         sql += QByteArray(", ") + Column(part);
-    sql += " FROM entry WHERE dev = ?1 AND ino BETWEEN ?2 AND ?3";
+    // The order is the primary key's, so asking for it costs no sort; without it, none is promised.
+    sql += " FROM entry WHERE dev = ?1 AND ino BETWEEN ?2 AND ?3 ORDER BY ino";
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
