@@ -365,23 +365,36 @@ bool HashCache::Open() {
     return true;
 }
 
-std::vector<HashCache::Wanted> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
+HashCache::Ordered HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
     // The table's own order, in which the B-tree is walked forwards one page after the
     // other. SQLite compares its integers signed: an inode number with the top bit set (as
     // overlay file systems make them) sorts before the others there, and must here too.
-    std::vector<Wanted> keyed;
-    keyed.reserve(count);
+    Ordered out;
+    out.Keys.reserve(count);
     const qint64 smallest = SmallestKept.load();
     for (size_t i = 0; i < count; ++i) {
         const Key k = keyOf(i);
-        if (k.Inode != 0 && k.Size >= smallest)
-            keyed.push_back({k, quint32(i)});
+        if (k.Inode == 0 || k.Size < smallest)
+            continue;
+        // A run sees a handful of devices at most.
+        auto at = std::find(out.Devices.begin(), out.Devices.end(), k.Device);
+        if (at == out.Devices.end())
+            at = out.Devices.insert(at, k.Device);
+        out.Keys.push_back({k.Inode, quint32(i), quint32(at - out.Devices.begin())});
     }
-    std::sort(keyed.begin(), keyed.end(), [](const Wanted& a, const Wanted& b) {
-        return std::pair(qint64(a.K.Device), qint64(a.K.Inode)) <
-               std::pair(qint64(b.K.Device), qint64(b.K.Inode));
+    std::vector<quint32> rank(out.Devices.size());
+    std::vector<quint64> sorted = out.Devices;
+    std::sort(sorted.begin(), sorted.end(),
+              [](quint64 a, quint64 b) { return qint64(a) < qint64(b); });
+    for (size_t d = 0; d < rank.size(); ++d)
+        rank[d] = quint32(std::find(sorted.begin(), sorted.end(), out.Devices[d]) - sorted.begin());
+    for (Wanted& w : out.Keys)
+        w.Device = rank[w.Device];
+    out.Devices = std::move(sorted);
+    std::sort(out.Keys.begin(), out.Keys.end(), [](const Wanted& a, const Wanted& b) {
+        return std::pair(a.Device, qint64(a.Inode)) < std::pair(b.Device, qint64(b.Inode));
     });
-    return keyed;
+    return out;
 }
 
 qint64 HashCache::Entries() {
@@ -396,9 +409,8 @@ qint64 HashCache::Entries() {
     return m_entries;
 }
 
-void HashCache::Answer(const Wanted& w, Kind kind, sqlite3_stmt* row, int first, qint32 today,
-                       const FoundFn& found) {
-    const Key& k = w.K;
+void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first,
+                       qint32 today, const FoundFn& found) {
     if (sqlite3_column_int64(row, first) != k.Size ||
         sqlite3_column_int64(row, first + 1) != k.ModifiedNs ||
         sqlite3_column_int64(row, first + 2) != k.ChangedNs)
@@ -413,11 +425,11 @@ void HashCache::Answer(const Wanted& w, Kind kind, sqlite3_stmt* row, int first,
     ++m_hits;
     if (sqlite3_column_int(row, first + 3) < today)
         m_seenBefore.push_back({k.Device, k.Inode});
-    found(w.Index, v);
+    found(index, v);
 }
 
-bool HashCache::LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today,
-                           const FoundFn& found) {
+bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind,
+                           qint32 today, const KeyOf& keyOf, const FoundFn& found) {
     QByteArray sql = "SELECT size, mtime, ctime, seen";
     for (const Kind part : Parts(kind))
         sql += QByteArray(", ") + Column(part);
@@ -426,11 +438,11 @@ bool HashCache::LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
     for (const Wanted& w : keys) {
-        sqlite3_bind_int64(st.St, 1, qint64(w.K.Device));
-        sqlite3_bind_int64(st.St, 2, qint64(w.K.Inode));
+        sqlite3_bind_int64(st.St, 1, qint64(device));
+        sqlite3_bind_int64(st.St, 2, qint64(w.Inode));
         const int rc = sqlite3_step(st.St);
         if (rc == SQLITE_ROW)
-            Answer(w, kind, st.St, 0, today, found);
+            Answer(keyOf(w.Index), w.Index, kind, st.St, 0, today, found);
         else if (rc != SQLITE_DONE)
             return false;
         sqlite3_reset(st.St);
@@ -438,8 +450,8 @@ bool HashCache::LookupEach(std::span<const Wanted> keys, Kind kind, qint32 today
     return true;
 }
 
-bool HashCache::LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 today,
-                                const FoundFn& found) {
+bool HashCache::LookupInOnePass(std::span<const Wanted> keys, quint64 device, Kind kind,
+                                qint32 today, const KeyOf& keyOf, const FoundFn& found) {
     // keys share one device; its entries from the first key's inode to the last one's come
     // in the same order as the keys, so each side is walked once.
     QByteArray sql = "SELECT ino, size, mtime, ctime, seen";
@@ -450,18 +462,18 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
-    sqlite3_bind_int64(st.St, 1, qint64(keys.front().K.Device));
-    sqlite3_bind_int64(st.St, 2, qint64(keys.front().K.Inode));
-    sqlite3_bind_int64(st.St, 3, qint64(keys.back().K.Inode));
+    sqlite3_bind_int64(st.St, 1, qint64(device));
+    sqlite3_bind_int64(st.St, 2, qint64(keys.front().Inode));
+    sqlite3_bind_int64(st.St, 3, qint64(keys.back().Inode));
     size_t next = 0;
     int rc;
     while ((rc = sqlite3_step(st.St)) == SQLITE_ROW) {
         const qint64 inode = sqlite3_column_int64(st.St, 0);
-        while (next < keys.size() && qint64(keys[next].K.Inode) < inode)
+        while (next < keys.size() && qint64(keys[next].Inode) < inode)
             ++next;
         // Two names of one file are two keys of one inode.
-        for (; next < keys.size() && qint64(keys[next].K.Inode) == inode; ++next)
-            Answer(keys[next], kind, st.St, 1, today, found);
+        for (; next < keys.size() && qint64(keys[next].Inode) == inode; ++next)
+            Answer(keyOf(keys[next].Index), keys[next].Index, kind, st.St, 1, today, found);
         if (next == keys.size())
             return true;
     }
@@ -471,7 +483,8 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, Kind kind, qint32 
 void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf, const FoundFn& found) {
     if (!m_db || count == 0 || m_empty)
         return;
-    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf);
+    const Ordered ordered = InKeyOrder(count, keyOf);
+    const std::vector<Wanted>& keyed = ordered.Keys;
     if (keyed.empty())
         return;
     if (!Exec("BEGIN")) {
@@ -485,12 +498,13 @@ void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf, const FoundF
     const qint32 today = Today();
     for (size_t begin = 0; begin < keyed.size();) {
         size_t end = begin + 1;
-        while (end < keyed.size() && keyed[end].K.Device == keyed[begin].K.Device)
+        while (end < keyed.size() && keyed[end].Device == keyed[begin].Device)
             ++end;
-        const std::span<const Wanted> device(keyed.data() + begin, end - begin);
-        const bool read = double(device.size()) >= onePassFrom
-                              ? LookupInOnePass(device, kind, today, found)
-                              : LookupEach(device, kind, today, found);
+        const std::span<const Wanted> keys(keyed.data() + begin, end - begin);
+        const quint64 device = ordered.Devices[keyed[begin].Device];
+        const bool read = double(keys.size()) >= onePassFrom
+                              ? LookupInOnePass(keys, device, kind, today, keyOf, found)
+                              : LookupEach(keys, device, kind, today, keyOf, found);
         if (!read) {
             // What was found so far passed its own check; the rest is read from the files.
             Exec("ROLLBACK");
@@ -507,7 +521,7 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
     if (!m_db || m_readOnly || count == 0)
         return;
     // Nothing to write takes no write lock, which another run may be waiting for.
-    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf);
+    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf).Keys;
     if (keyed.empty())
         return;
     const qint32 today = Today();
@@ -541,7 +555,7 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
     unsigned char blobs[2][16 + kCheckBytes];
     for (const Wanted& w : keyed) {
         Value v;
-        const Key& k = w.K;
+        const Key k = keyOf(w.Index);
         if (k.ChangedNs > settled || !valueOf(w.Index, v))
             continue;
         sqlite3_bind_int64(st.St, 1, qint64(k.Device));
