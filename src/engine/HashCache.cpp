@@ -342,6 +342,11 @@ bool HashCache::Open() {
             return false;
         }
         Exec("PRAGMA synchronous=NORMAL");
+        // Left to itself, SQLite held 30 MiB of 64 KiB pages while a first run over a
+        // million files wrote its entries, a quarter of the run's whole peak; 2 MiB holds
+        // the pages of one insert path, and the rest go to the log as they fill, which
+        // took no longer on the bench tree.
+        Exec("PRAGMA cache_size=-2048");
         // An entry of an earlier format would only ever miss: its times mean other units.
         if (!fresh && (format < Format || id != ApplicationId) &&
             !SetUp(format < Format ? "DELETE FROM entry" : ""))
@@ -428,8 +433,8 @@ void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row,
     found(index, v);
 }
 
-bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind,
-                           qint32 today, const KeyOf& keyOf, const FoundFn& found) {
+bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind, qint32 today,
+                           const KeyOf& keyOf, const FoundFn& found) {
     QByteArray sql = "SELECT size, mtime, ctime, seen";
     for (const Kind part : Parts(kind))
         sql += QByteArray(", ") + Column(part);

@@ -125,8 +125,8 @@ private:
                          const KeyOf& keyOf, const FoundFn& found);
     // The entry in the statement's current row from column first on (size, modified time,
     // change time, seen, then the hashes of the kind's parts), given to found if it holds.
-    void Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first,
-                qint32 today, const FoundFn& found);
+    void Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first, qint32 today,
+                const FoundFn& found);
     qint64 Entries();
 
     QString m_file;
