@@ -242,7 +242,8 @@ void ResultsModel::SortGroups(GroupSort by, bool descending) {
 }
 
 void ResultsModel::Recaption(qint64 header) {
-    const auto [first, last] = GroupFiles(header + 1);
+    const auto [first, last] =
+        FolderRows(header).first > 0 ? FolderRows(header) : GroupFiles(header + 1);
     qint64 total = 0;
     for (qint64 r = first; r <= last; ++r)
         total += FileSize(r);
@@ -273,6 +274,11 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
             const GroupSpan g = spanOf(row);
             for (size_t i = g.First; i < g.End; ++i)
                 gone[i + 1] = true;
+        } else if (IsFolderRow(row)) {
+            // A folder leaves its group with its files.
+            gone[size_t(row)] = true;
+            for (const qint64 file : FolderFiles(row))
+                gone[size_t(file)] = true;
         } else if (IsGroupHeader(row)) {
             const auto [first, last] = GroupFiles(row + 1);
             for (qint64 r = row; r <= qMax(row, last); ++r)
@@ -304,9 +310,14 @@ void ResultsModel::RemoveFromList(const std::vector<qint64>& rows) {
         bool any = false;
         for (size_t i = own; i < g.End && !any; ++i)
             any = !gone[i + 1];
-        if (!any)
-            for (size_t i = g.First; i < own; ++i)
+        qint64 folders = 0, taken = 0;
+        for (size_t i = g.First + 1; i < own; ++i)
+            (gone[i + 1] ? taken : folders) += 1;
+        if (!any || folders < 2)
+            for (size_t i = g.First; i < g.End; ++i)
                 gone[i + 1] = true;
+        else if (taken > 0)
+            recaption.push_back(qint64(g.First) + 1);
     }
     beginResetModel();
     std::vector<qint64> moved(m_rows.size() + 1, 0);

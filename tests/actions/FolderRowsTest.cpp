@@ -156,6 +156,16 @@ TEST_F(FolderRows, ReviewCommandsKeepAFolderGroupWithItsFiles) {
     model.CollExpRows(1);
     EXPECT_FALSE(model.IsHidden(12));
 
+    // A folder out of the list takes its files along; the other two stay a group.
+    model.RemoveFromList({3});
+    EXPECT_EQ(model.RowCount(), 12);
+    EXPECT_EQ(model.Text(1, 2), QStringLiteral("one   (2 copies)"));
+    EXPECT_EQ(model.Text(1, 4), QStringLiteral("12 bytes"));
+    EXPECT_EQ(model.Text(3, 3), P("d/two"));
+    EXPECT_EQ(model.Text(6, 3), P("d/two/a.txt"));
+    Scan();
+    AddScannedGroup(model, {P("x/small1"), P("x/small2")});
+
     // Two of the three files of one relative name out of the list: that group goes, the
     // folders stay.
     model.RemoveFromList({11, 12});
