@@ -11,6 +11,8 @@
 #include "app/PathCodec.h"
 #include "app/modAPI.h"
 #include "app/modXML.h"
+#include "engine/FolderGroups.h"
+#include "engine/clsFindFile.h"
 
 #include <QDir>
 #include <QStringList>
@@ -108,6 +110,19 @@ inline qint64 AddScannedGroup(ResultsModel& model, const QStringList& paths) {
     }
     model.UpdateHeader(header, QString::number(paths.size()));
     return header;
+}
+
+// Fills the rows as a scan by content of the folder and its sub-folders does for a profile
+// that asks for duplicate folders: each folder group followed by its folders' files.
+inline qint64 AddFolderGroups(ResultsModel& model, const QString& folder) {
+    clsFindFile scan;
+    scan.MatchName = false;
+    scan.ContentMatch = true;
+    scan.MatchType = QStringLiteral("crc");
+    scan.IncludeSubFolder = true;
+    FileList list;
+    EXPECT_EQ(scan.ScanFolders({folder}, list), 1);
+    return FolderGroups::HandOn(FolderGroups::Find(list, scan.ScannedFolders()), model, &list);
 }
 
 // Red, struck or untouched, per row.

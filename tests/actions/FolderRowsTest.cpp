@@ -5,8 +5,6 @@
 #include "ActionsFixture.h"
 
 #include "actions/UndoRun.h"
-#include "engine/FolderGroups.h"
-#include "engine/clsFindFile.h"
 
 namespace {
 
@@ -23,18 +21,7 @@ protected:
         }
         Scan();
     }
-    void Scan() {
-        clsFindFile scan;
-        scan.MatchName = false;
-        scan.ContentMatch = true;
-        scan.MatchType = QStringLiteral("crc");
-        scan.IncludeSubFolder = true;
-        FileList list;
-        ASSERT_EQ(scan.ScanFolders({Tree().Path(QStringLiteral("d"))}, list), 1);
-        model.ClearRecs();
-        ASSERT_EQ(
-            FolderGroups::HandOn(FolderGroups::Find(list, scan.ScannedFolders()), model, &list), 1);
-    }
+    void Scan() { ASSERT_EQ(AddFolderGroups(model, Tree().Path(QStringLiteral("d"))), 1); }
     void UseMethod(const QString& deleteTo) {
         ActionSettings settings(deleteTo, Tree().Path(QStringLiteral("moved")));
         settings.ScanFolders = {Tree().Path(QStringLiteral("d"))};

@@ -3,8 +3,6 @@
 
 #include "ActionsWindowFixture.h"
 
-#include "engine/FolderGroups.h"
-#include "engine/clsFindFile.h"
 #include "profiles/IgnoreList.h"
 #include "profiles/ProfileRules.h"
 #include "ui/CompareTool.h"
@@ -148,14 +146,7 @@ TEST_F(ReviewWindow, AFolderRowIsMadeTheKeptFolderAndItsGroupIgnored) {
         Folders.CreateFile(S(top) + S("/a.txt"), "aaaa");
         Folders.CreateFile(S(top) + S("/in/b.txt"), "bb");
     }
-    clsFindFile scan;
-    scan.MatchName = false;
-    scan.ContentMatch = true;
-    scan.MatchType = S("crc");
-    scan.IncludeSubFolder = true;
-    FileList found;
-    ASSERT_EQ(scan.ScanFolders({Folders.Path(S("tree"))}, found), 1);
-    FolderGroups::HandOn(FolderGroups::Find(found, scan.ScannedFolders()), Model(), &found);
+    actions_testing::AddFolderGroups(Model(), Folders.Path(S("tree")));
     ASSERT_EQ(Model().RowCount(), 9);
     Window->show();
     QApplication::setActiveWindow(Window);
