@@ -62,6 +62,15 @@ std::vector<HashCache::Kind> Parts(HashCache::Kind kind) {
     return {kind};
 }
 
+// What Answer reads of an entry, in its order: the key's times, when it was seen, then the
+// hash of each part.
+QByteArray EntryColumns(HashCache::Kind kind) {
+    QByteArray columns = "size, mtime, ctime, seen";
+    for (const HashCache::Kind part : Parts(kind))
+        columns += QByteArray(", ") + Column(part);
+    return columns;
+}
+
 // Value bytes, then eight bytes of check sum over the key, the kind and the value.
 constexpr size_t kCheckBytes = 8;
 
@@ -435,10 +444,8 @@ void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row,
 
 bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind, qint32 today,
                            const KeyOf& keyOf, const FoundFn& found) {
-    QByteArray sql = "SELECT size, mtime, ctime, seen";
-    for (const Kind part : Parts(kind))
-        sql += QByteArray(", ") + Column(part);
-    sql += " FROM entry WHERE dev = ?1 AND ino = ?2";
+    const QByteArray sql =
+        "SELECT " + EntryColumns(kind) + " FROM entry WHERE dev = ?1 AND ino = ?2";
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
@@ -459,11 +466,10 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, quint64 device, Ki
                                 qint32 today, const KeyOf& keyOf, const FoundFn& found) {
     // keys share one device; its entries from the first key's inode to the last one's come
     // in the same order as the keys, so each side is walked once.
-    QByteArray sql = "SELECT ino, size, mtime, ctime, seen";
-    for (const Kind part : Parts(kind))
-        sql += QByteArray(", ") + Column(part);
-    // The order is the primary key's, so asking for it costs no sort; without it, none is promised.
-    sql += " FROM entry WHERE dev = ?1 AND ino BETWEEN ?2 AND ?3 ORDER BY ino";
+    // The order is the primary key's, so asking for it costs no sort; without it, none is
+    // promised.
+    const QByteArray sql = "SELECT ino, " + EntryColumns(kind) +
+                           " FROM entry WHERE dev = ?1 AND ino BETWEEN ?2 AND ?3 ORDER BY ino";
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
