@@ -3,6 +3,7 @@
 
 #include "app/AppError.h"
 #include "app/MessageService.h"
+#include "app/modAPI_scan.h"
 #include "app/modCommon.h"
 #include "app/modLog.h"
 #include "ui/Forms.h"
@@ -59,6 +60,7 @@ int sub_main(QApplication& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    modAPI::LimitMemoryPools();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Echofind"));
     QApplication::setOrganizationName(QStringLiteral("Echofind"));

@@ -273,6 +273,10 @@ void ReleaseFreeMemory() {
     ::malloc_trim(0);
 }
 
+void LimitMemoryPools() {
+    ::mallopt(M_ARENA_MAX, 2);
+}
+
 std::string RealFolderPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real)

@@ -6,6 +6,7 @@
 #include "UndoCommand.h"
 
 #include "app/PathCodec.h"
+#include "app/modAPI_scan.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -28,6 +29,7 @@ const char* kUsage = "Usage: echofind-cli COMMAND [options]\n"
 } // namespace
 
 int main(int argc, char* argv[]) {
+    modAPI::LimitMemoryPools();
     QCoreApplication app(argc, argv);
     // Taken as bytes: Qt's own list decodes a folder name that is not UTF-8 lossily.
     QStringList args;
