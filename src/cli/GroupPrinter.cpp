@@ -130,7 +130,7 @@ void JsonGroupPrinter::AddRow(bool firstRecord, const clsFileDetails& details,
         m_index = std::make_unique<Index>();
         m_index->Records.reserve(m_list.size());
         for (size_t i = 0; i < m_list.size(); ++i)
-            m_index->Records.emplace(std::pair(m_list[i].Device, m_list[i].Inode), i);
+            m_index->Records.emplace(std::pair(m_list.DeviceOf(m_list[i]), m_list[i].Inode), i);
     }
     const FileRecord* record = nullptr;
     if (const auto it = m_index->Records.find({identity.Device, identity.Inode});

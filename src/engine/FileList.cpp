@@ -16,7 +16,7 @@
 #include <numeric>
 
 // A scan holds hundreds of thousands of these; the benchmark's memory target counts on it.
-static_assert(sizeof(FileRecord) <= 72);
+static_assert(sizeof(FileRecord) <= 64);
 
 void FileList::clear() {
     m_records.clear();
@@ -25,6 +25,8 @@ void FileList::clear() {
     m_folderRanks.clear();
     m_names.clear();
     m_signatures.clear();
+    m_devices.clear();
+    m_lastDevice = 0;
 }
 
 quint32 FileList::AddFolder(std::string_view folder, FolderIdentity identity) {
@@ -33,11 +35,23 @@ quint32 FileList::AddFolder(std::string_view folder, FolderIdentity identity) {
     return quint32(m_folders.size() - 1);
 }
 
-bool FileList::Append(FileRecord record, std::string_view name) {
-    if (m_names.size() + name.size() > std::numeric_limits<quint32>::max())
+bool FileList::Append(FileRecord record, std::string_view name, quint64 device) {
+    if (name.size() > MaxNameBytes ||
+        m_names.size() + name.size() + 2 > std::numeric_limits<quint32>::max())
         return false;
+    // A folder's files nearly always share its device, so the last one is asked first.
+    if (m_devices.empty() || m_devices[m_lastDevice] != device) {
+        size_t index =
+            size_t(std::find(m_devices.begin(), m_devices.end(), device) - m_devices.begin());
+        if (index == m_devices.size()) {
+            if (index > std::numeric_limits<quint16>::max())
+                return false;
+            m_devices.push_back(device);
+        }
+        m_lastDevice = quint16(index);
+    }
+    record.DeviceIndex = m_lastDevice;
     record.NameOffset = quint32(m_names.size());
-    record.NameLength = quint16(name.size());
     record.NameKey = 0;
     record.Flags |= FileRecord::FlagAsciiKey;
     for (size_t i = 0; i < 8; ++i) {
@@ -50,6 +64,10 @@ bool FileList::Append(FileRecord record, std::string_view name) {
             c = c - 'A' + 'a';
         record.NameKey = (record.NameKey << 8) | c;
     }
+    const unsigned char length[2] = {
+        static_cast<unsigned char>(name.size() < 0x80 ? name.size() : (name.size() & 0x7f) | 0x80),
+        static_cast<unsigned char>(name.size() >> 7)};
+    m_names.append(reinterpret_cast<const char*>(length), name.size() < 0x80 ? 1 : 2);
     m_names.append(name.data(), name.size());
     m_records.push_back(record);
     return true;
@@ -58,9 +76,10 @@ bool FileList::Append(FileRecord record, std::string_view name) {
 std::string FileList::PathBytes(const FileRecord& r) const {
     std::string path;
     const std::string& folder = m_folders[r.Folder];
-    path.reserve(folder.size() + r.NameLength);
+    const std::string_view name = Name(r);
+    path.reserve(folder.size() + name.size());
     path.append(folder);
-    path.append(Name(r));
+    path.append(name);
     return path;
 }
 

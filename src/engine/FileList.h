@@ -19,22 +19,21 @@ struct Signature {
 };
 
 // One stored file, kept small because a scan holds hundreds of thousands of them: the
-// folder is an index into the list's folder table, the name lives in one shared byte
-// arena, times are formatted only when a record is handed on.
+// folder is an index into the list's folder table, the device one into its short device
+// table, the name lives in one shared byte arena behind its length, times are formatted
+// only when a record is handed on.
 struct FileRecord {
     quint32 Folder = 0;
-    quint32 NameOffset = 0;
-    quint16 NameLength = 0;
+    quint32 NameOffset = 0; // where the name's length, then its bytes, start in the arena
+    quint32 SignatureIndex = NoSignature;
+    quint16 DeviceIndex = 0;
     quint8 Attributes = 0; // modAPI attribute bits of the low byte (R, H, S, N)
     quint8 Flags = 0;
-    // Here rather than with the other 32-bit field, so the record stays at 72 bytes.
-    quint32 SignatureIndex = NoSignature;
     qint64 Size = 0;
     // Nanoseconds, for the hash cache: a rewrite within the same second must not pass for
     // the file it replaced. Shown and compared in whole seconds.
     qint64 ModifiedNs = 0;
     qint64 CreatedSecs = 0;
-    quint64 Device = 0;
     quint64 Inode = 0;
     qint64 ChangedNs = 0; // status change time, nanoseconds since the epoch
     // The name's first eight bytes, ASCII letters in lower case, big-endian, so most name
@@ -80,12 +79,21 @@ public:
     // Folder paths are raw bytes ending in "/". Returns the new folder's index.
     quint32 AddFolder(std::string_view folder, FolderIdentity identity = {});
     const FolderIdentity& FolderOf(const FileRecord& r) const { return m_folderIds[r.Folder]; }
-    // False when the name arena is full (4 GiB of names); the record is then not stored.
-    bool Append(FileRecord record, std::string_view name);
+    // False when the record cannot be stored: the name arena is full (4 GiB of names), the
+    // name is longer than MaxNameBytes, or the scan met more devices than the table holds.
+    bool Append(FileRecord record, std::string_view name, quint64 device);
+    // Linux names stop at 255 bytes; a CIFS name of 255 UTF-16 units can take 765.
+    static constexpr size_t MaxNameBytes = 0x7fff;
 
+    // The length comes first in the arena: one byte below 128, else two, low bits first.
     std::string_view Name(const FileRecord& r) const {
-        return std::string_view(m_names.data() + r.NameOffset, r.NameLength);
+        const auto* at = reinterpret_cast<const unsigned char*>(m_names.data() + r.NameOffset);
+        if (at[0] < 0x80)
+            return std::string_view(reinterpret_cast<const char*>(at + 1), at[0]);
+        return std::string_view(reinterpret_cast<const char*>(at + 2),
+                                size_t(at[0] & 0x7f) | size_t(at[1]) << 7);
     }
+    quint64 DeviceOf(const FileRecord& r) const { return m_devices[r.DeviceIndex]; }
     std::string_view FolderBytes(const FileRecord& r) const { return m_folders[r.Folder]; }
     size_t FolderCount() const { return m_folders.size(); }
     std::string_view FolderAt(quint32 index) const { return m_folders[index]; }
@@ -122,4 +130,6 @@ private:
     std::vector<quint32> m_folderRanks;
     FlatArray<char> m_names;
     FlatArray<Signature> m_signatures;
+    std::vector<quint64> m_devices;
+    quint16 m_lastDevice = 0;
 };

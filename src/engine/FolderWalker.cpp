@@ -158,7 +158,7 @@ bool FolderWalker::MetBefore(const modAPI::ScanStat& st) {
         if (!m_mountedFiles.insert(id).second)
             return true;
         for (const FileRecord& r : m_list->Records()) {
-            if (r.Device == id.Device && r.Inode == id.Inode)
+            if (r.Inode == id.Inode && m_list->DeviceOf(r) == id.Device)
                 return true;
         }
         return false;
@@ -199,11 +199,10 @@ void FolderWalker::StoreRecord(const modAPI::ScanStat& st, const std::string& na
     r.Size = st.Size;
     r.ModifiedNs = st.ModifiedNs;
     r.CreatedSecs = st.CreatedSecs;
-    r.Device = st.Device;
     r.Inode = st.Inode;
     r.ChangedNs = st.ChangedNs;
-    if (!m_list->Append(r, name))
-        ReportEntryFailure(name, ENOMEM);
+    if (!m_list->Append(r, name, st.Device))
+        ReportEntryFailure(name, name.size() > FileList::MaxNameBytes ? ENAMETOOLONG : ENOMEM);
 }
 
 QString FolderWalker::CurrentPath(const std::string& name) const {

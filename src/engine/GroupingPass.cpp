@@ -10,8 +10,9 @@
 void HandOnRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
     const FileRecord& r = list[i];
     const FolderIdentity& folder = list.FolderOf(r);
-    sink.AddRow(first, list.Details(i, false),
-                {r.Device, r.Inode, r.ChangedNs, r.ModifiedSecs(), folder.Device, folder.Inode});
+    sink.AddRow(
+        first, list.Details(i, false),
+        {list.DeviceOf(r), r.Inode, r.ChangedNs, r.ModifiedSecs(), folder.Device, folder.Inode});
 }
 
 qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observer) {

@@ -44,8 +44,8 @@ void Work(Shared& shared) {
         }
         const FileRecord& r = shared.List[job.Record];
         name.assign(shared.List.Name(r));
-        job.Error = hasher.HashFileIn(shared.List.FolderBytes(r), name, r.Device, r.Inode,
-                                      shared.Mode, job.Result, &shared.Cancel);
+        job.Error = hasher.HashFileIn(shared.List.FolderBytes(r), name, shared.List.DeviceOf(r),
+                                      r.Inode, shared.Mode, job.Result, &shared.Cancel);
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;

@@ -355,12 +355,12 @@ private:
     HashCache::Key KeyOf(const HashJob& job) const {
         const FileRecord& r = m_list[job.Record];
         for (size_t m = 0; m < m_unkept.size(); ++m) {
-            if (m_unkept[m].DeviceNumber == r.Device) {
+            if (m_unkept[m].DeviceNumber == m_list.DeviceOf(r)) {
                 m_met[m] = true;
                 return HashCache::Key{};
             }
         }
-        return HashCache::Key{r.Device, r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
+        return HashCache::Key{m_list.DeviceOf(r), r.Inode, r.Size, r.ModifiedNs, r.ChangedNs};
     }
 
     const FileList& m_list;

@@ -93,7 +93,7 @@ TEST(KeyOrder, NamesOrderAsCaseFoldedTextOnEveryPath) {
     list.KeyName = true;
     for (const QString& name : names) {
         const QByteArray utf8 = name.toUtf8();
-        ASSERT_TRUE(list.Append(FileRecord{}, {utf8.constData(), size_t(utf8.size())}));
+        ASSERT_TRUE(list.Append(FileRecord{}, {utf8.constData(), size_t(utf8.size())}, 1));
     }
     for (size_t i = 0; i < list.size(); ++i) {
         for (size_t j = 0; j < list.size(); ++j) {
@@ -104,4 +104,42 @@ TEST(KeyOrder, NamesOrderAsCaseFoldedTextOnEveryPath) {
                 << a.toStdString() << " / " << b.toStdString();
         }
     }
+}
+
+TEST(FileListRecords, NamesOfEveryLengthAndDevicesSurviveTheSort) {
+    // A name's length sits in the arena before it, in one byte below 128 and two from there,
+    // and a record names its device by its place in a table; both must still read right
+    // once the sort has moved the records about.
+    FileList list;
+    list.KeyName = true;
+    list.AddFolder("/d/");
+    const std::vector<size_t> lengths = {0, 1, 127, 128, 255, 765, FileList::MaxNameBytes};
+    std::vector<std::string> names;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        names.push_back(std::string(lengths[i], char('z' - i)));
+        FileRecord r;
+        r.Inode = i;
+        ASSERT_TRUE(list.Append(r, names.back(), 0x8000000100000000ull + i % 3));
+    }
+    EXPECT_FALSE(list.Append(FileRecord{}, std::string(FileList::MaxNameBytes + 1, 'a'), 1));
+    QuickSort(list, 0, qint64(list.size()) - 1);
+    ASSERT_EQ(list.size(), lengths.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        const FileRecord& r = list[i];
+        EXPECT_EQ(list.Name(r), names[r.Inode]);
+        EXPECT_EQ(list.DeviceOf(r), 0x8000000100000000ull + r.Inode % 3);
+        EXPECT_EQ(list.PathBytes(r), "/d/" + names[r.Inode]);
+    }
+    EXPECT_EQ(list.Name(list[0]), ""); // sorted by name
+    EXPECT_EQ(list.Name(list[list.size() - 1]), "y");
+
+    // The table holds 65,536 devices; one more must be refused, never folded onto another.
+    FileList many;
+    many.AddFolder("/");
+    for (quint64 d = 0; d <= 0xffff; ++d)
+        ASSERT_TRUE(many.Append(FileRecord{}, "f", d));
+    EXPECT_FALSE(many.Append(FileRecord{}, "f", 0x10000));
+    EXPECT_TRUE(many.Append(FileRecord{}, "f", 0xffff));
+    EXPECT_EQ(many.DeviceOf(many[many.size() - 1]), 0xffffu);
+    EXPECT_EQ(many.DeviceOf(many[0]), 0u);
 }
