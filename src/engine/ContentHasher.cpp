@@ -40,7 +40,6 @@ void PutXxh(const XXH128_hash_t& h, quint8* out) {
 ContentHasher::ContentHasher()
     : m_buffer(kReadBytes), m_place(std::make_unique<modAPI::ScanPlace>()) {
     m_xxh = XXH3_createState();
-    m_md5 = EVP_MD_CTX_new();
 }
 
 ContentHasher::~ContentHasher() {
@@ -73,10 +72,16 @@ int ContentHasher::HashFileIn(std::string_view folder, const std::string& name, 
 int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
                         const std::atomic<bool>* cancel) {
     auto* xxh = static_cast<XXH3_state_t*>(m_xxh);
-    auto* md5 = static_cast<EVP_MD_CTX*>(m_md5);
-    const EVP_MD* md5Algorithm = Md5Algorithm();
-    if (mode == Mode::Md5 && (!md5Algorithm || !EVP_DigestInit_ex2(md5, md5Algorithm, nullptr)))
-        return ENOSYS;
+    EVP_MD_CTX* md5 = nullptr;
+    if (mode == Mode::Md5) {
+        // Set up on first use: OpenSSL's start-up kept 3 MiB of a run that never asks for it.
+        if (!m_md5)
+            m_md5 = EVP_MD_CTX_new();
+        md5 = static_cast<EVP_MD_CTX*>(m_md5);
+        const EVP_MD* algorithm = Md5Algorithm();
+        if (!md5 || !algorithm || !EVP_DigestInit_ex2(md5, algorithm, nullptr))
+            return ENOSYS;
+    }
     XXH3_128bits_reset(xxh);
     quint32 crc = 0;
     const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);
