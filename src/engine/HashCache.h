@@ -94,6 +94,10 @@ public:
     // once a day.
     void Finish();
 
+    // Whether the table holds no entry, as when it was first asked this run: then a lookup
+    // can find nothing.
+    bool Empty();
+
     // Lookups that found an entry, for tests and the run's own reckoning.
     qint64 Hits() const { return m_hits; }
 

@@ -47,6 +47,7 @@
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <thread>
 
 std::atomic<size_t> ScanSliceJobs{size_t(1) << 16};
 
@@ -218,6 +219,11 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
 // The hash cache as the stages use it: each stage first takes what the cache knows of its
 // jobs, reads the rest, and writes what it read back; nothing about a file is held between
 // the stages but what the jobs hold anyway.
+//
+// A write-back runs beside the stages after it: on a large tree each stage's write touches
+// most of the table, and took a fifth of a first run with the readers idle. The cache is
+// one connection, so whatever asks it next waits for the write first; the records must not
+// move while it runs (Settle before sorting them).
 class KnownHashes {
 public:
     KnownHashes(const FileList& list, HashCache* cache)
@@ -225,10 +231,17 @@ public:
         if (m_cache)
             m_unkept = modAPI::MountsWithoutChangeTime();
         m_met.assign(m_unkept.size(), false);
+        // A file is met once a run, so what this run writes answers none of its own
+        // questions: an empty cache has nothing to tell, and asking it would wait for the
+        // write-back.
+        m_empty = m_cache && m_cache->Empty();
     }
+    KnownHashes(const KnownHashes&) = delete;
+    KnownHashes& operator=(const KnownHashes&) = delete;
     ~KnownHashes() {
         if (!m_cache)
             return;
+        Settle();
         m_cache->Finish();
         QStringList where;
         for (size_t m = 0; m < m_unkept.size(); ++m)
@@ -248,8 +261,9 @@ public:
     // Moves the jobs whose result the cache knows from jobs to answered.
     void Answer(std::vector<HashJob>& jobs, ContentHasher::Mode mode,
                 std::vector<HashJob>& answered) const {
-        if (!m_cache || jobs.empty())
+        if (!m_cache || m_empty || jobs.empty())
             return;
+        Settle();
         std::vector<bool> known(jobs.size());
         m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
                         [&](size_t i, const HashCache::Value& v) {
@@ -270,17 +284,30 @@ public:
 
     // Stores what the jobs read, in one transaction in the table's key order: written while
     // the reading went on, in reading order, each batch would touch most pages of the
-    // table, and the log took thirty times the table's size.
-    void Learn(const std::vector<HashJob>& jobs, ContentHasher::Mode mode) const {
-        if (!m_cache)
+    // table, and the log took thirty times the table's size. Returns at once; the write
+    // runs beside what follows.
+    void Learn(std::vector<HashJob> jobs, ContentHasher::Mode mode) const {
+        if (!m_cache || jobs.empty())
             return;
-        m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs), [&](size_t i, HashCache::Value& v) {
-            if (jobs[i].Error != 0)
-                return false;
-            v.Crc = jobs[i].Result.Crc;
-            std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
-            return true;
+        // One write at a time: a writer that fell behind the readers would hold the jobs of
+        // stage after stage.
+        Settle();
+        m_writer = std::thread([this, mode, jobs = std::move(jobs)]() {
+            m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs),
+                           [&jobs](size_t i, HashCache::Value& v) {
+                               if (jobs[i].Error != 0)
+                                   return false;
+                               v.Crc = jobs[i].Result.Crc;
+                               std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
+                               return true;
+                           });
         });
+    }
+
+    // Waits for the write-backs under way, if any.
+    void Settle() const {
+        if (m_writer.joinable())
+            m_writer.join();
     }
 
     // The MD5 of every member of the sets, where the cache knows one member's. signs[k] is
@@ -291,8 +318,9 @@ public:
         signs.assign(sets.size(), Signature{});
         signedSets.assign(sets.size(), false);
         memberKnown.assign(members.size(), false);
-        if (!m_cache)
+        if (!m_cache || m_empty)
             return;
+        Settle();
         std::vector<size_t> setOf(members.size(), size_t(-1));
         for (size_t k = 0; k < sets.size(); ++k)
             for (size_t m = sets[k].Begin; m < sets[k].End; ++m)
@@ -313,6 +341,7 @@ public:
                     ContentHasher::Mode mode) const {
         if (!m_cache)
             return;
+        Settle();
         m_cache->Store(KindOf(mode), members.size(), KeysOf(members),
                        [&](size_t m, HashCache::Value& v) {
                            const FileRecord& r = m_list[members[m].Record];
@@ -367,6 +396,9 @@ private:
     HashCache* m_cache;
     std::vector<modAPI::MountEntry> m_unkept; // mounts whose files get no key
     mutable std::vector<bool> m_met;          // which of them this run's files lay on
+    bool m_empty = false;
+    mutable std::thread m_writer;           // the write-back under way
+    mutable std::vector<HashJob> m_writing; // and the jobs it writes
 };
 
 // Gives every member of each set the shown signature: with "crc" the whole-file read
@@ -449,9 +481,19 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     RunYielding([&]() { known.Answer(precheck, ContentHasher::Mode::Prefix, answered); }, observer);
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
-    RunYielding([&]() { known.Learn(precheck, ContentHasher::Mode::Prefix); }, observer);
+    // Only what was read is written back. Without answers from the cache (always so on a
+    // first run) the jobs themselves go to the writer once done with, rather than a copy.
+    std::vector<HashJob> learned;
+    if (!answered.empty())
+        learned = precheck;
     precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
+    RunYielding(
+        [&]() {
+            known.Learn(answered.empty() ? std::move(precheck) : std::move(learned),
+                        ContentHasher::Mode::Prefix);
+        },
+        observer);
     answered.clear();
     const ContentHasher::Mode wholeMode = list.Content == FileList::ContentKind::Crc
                                               ? ContentHasher::Mode::Crc
@@ -459,11 +501,16 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     RunYielding([&]() { known.Answer(full, wholeMode, answered); }, observer);
     if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead))
         return false;
-    RunYielding([&]() { known.Learn(full, wholeMode); }, observer);
+    if (!answered.empty())
+        learned = full;
     full.insert(full.end(), answered.begin(), answered.end());
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
-    return SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
+    const bool signedAll = SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
+    RunYielding(
+        [&]() { known.Learn(answered.empty() ? std::move(full) : std::move(learned), wholeMode); },
+        observer);
+    return signedAll;
 }
 
 bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
@@ -504,6 +551,7 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     }
     RunYielding(
         [&]() {
+            known.Settle();
             SortBuckets(list, buckets);
             RemoveDropped(list);
         },

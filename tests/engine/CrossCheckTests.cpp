@@ -126,32 +126,66 @@ TEST_F(CrossCheck, ShownSignaturesAreThoseOfTheChosenMethod) {
 }
 
 // The hash cache is one more shortcut: a cold run fills it, a warm run reads nothing, and
-// both give the groups of comparing every byte, in the order of reading every file.
+// both give the groups of comparing every byte, in the order of reading every file. Its
+// write-backs run beside the later stages, so small slices (many of them) must all land,
+// and a run the cache answers in part must write back what it read, and only that.
 TEST_F(CrossCheck, TheHashCacheColdAndWarmGivesTheGroupsOfComparingAllBytes) {
     BuildTree(t);
-    const std::set<QStringList> expected = ByBytes(t.Root());
     const qint64 settle = HashCache::SettleNs.exchange(0);
     const qint64 smallest = HashCache::SmallestKept.exchange(0); // the tree's files are small
+    const size_t slice = ScanSliceJobs.load();
     // Outside the tree, which the scans read whole.
     QTemporaryDir cacheFolder;
+    int round = 0;
     for (const QString& type : {u"crc"_s, u"md5"_s}) {
-        clsFindFile reference;
-        ContentScan(reference, type);
-        reference.Staged = false;
-        const Groups unstaged = Scan(reference, {t.Root()}).Paths;
-        const QString cache = cacheFolder.filePath(type + u".sqlite"_s);
-        for (const char* when : {"cold", "warm"}) {
-            clsFindFile scan;
-            ContentScan(scan, type);
-            scan.HashCacheFile = cache;
-            scan.ReadThreads = 2;
-            const Groups staged = Scan(scan, {t.Root()}).Paths;
-            const std::string what = type.toStdString() + " " + when;
-            EXPECT_EQ(AsSet(staged), expected) << what;
-            EXPECT_EQ(staged, unstaged) << what;
-            EXPECT_EQ(scan.BytesRead().load() == 0, std::string(when) == "warm") << what;
+        for (const size_t sliceJobs : {slice, size_t(3)}) {
+            ++round;
+            ScanSliceJobs = sliceJobs;
+            const QString cache = cacheFolder.filePath(u"%1-%2.sqlite"_s.arg(type).arg(round));
+            qint64 added = 0;
+            for (const char* when : {"cold", "warm", "partly warm", "warm again"}) {
+                const std::set<QStringList> before = ByBytes(t.Root());
+                if (std::string(when) == "partly warm") {
+                    // One more copy in a group the cache knows, and a new pair past the
+                    // first block: stages the cache answers in part.
+                    // The largest, which is past the size that is first read in part.
+                    QByteArray known;
+                    for (const QStringList& group : before) {
+                        const QByteArray bytes = ReadFile(group.first());
+                        if (bytes.size() > known.size())
+                            known = bytes;
+                    }
+                    ASSERT_GT(known.size(), 1 << 20);
+                    t.CreateFile(u"new/a"_s, known);
+                    t.CreateCopies(QByteArray(5000, char('a' + round)), {"new/c", "new/d"});
+                    added = known.size() + 4096 + 3 * 5000; // its first block, then all
+                }
+                const std::set<QStringList> expected = ByBytes(t.Root());
+                clsFindFile reference;
+                ContentScan(reference, type);
+                reference.Staged = false;
+                const Groups unstaged = Scan(reference, {t.Root()}).Paths;
+                clsFindFile scan;
+                ContentScan(scan, type);
+                scan.HashCacheFile = cache;
+                scan.ReadThreads = 2;
+                const Groups staged = Scan(scan, {t.Root()}).Paths;
+                const std::string what = type.toStdString() + " slice " +
+                                         std::to_string(sliceJobs) + " " + when;
+                EXPECT_EQ(AsSet(staged), expected) << what;
+                EXPECT_EQ(staged, unstaged) << what;
+                const qint64 read = scan.BytesRead().load();
+                if (std::string(when) == "cold")
+                    EXPECT_GT(read, 10000) << what;
+                else if (std::string(when) == "partly warm")
+                    EXPECT_TRUE(read > 0 && read <= added) << what << ": " << read;
+                else
+                    EXPECT_EQ(read, 0) << what;
+            }
+            EXPECT_TRUE(QDir(t.Path(u"new"_s)).removeRecursively());
         }
     }
+    ScanSliceJobs = slice;
     HashCache::SettleNs = settle;
     HashCache::SmallestKept = smallest;
 }
