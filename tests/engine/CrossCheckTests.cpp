@@ -170,8 +170,8 @@ TEST_F(CrossCheck, TheHashCacheColdAndWarmGivesTheGroupsOfComparingAllBytes) {
                 scan.HashCacheFile = cache;
                 scan.ReadThreads = 2;
                 const Groups staged = Scan(scan, {t.Root()}).Paths;
-                const std::string what = type.toStdString() + " slice " +
-                                         std::to_string(sliceJobs) + " " + when;
+                const std::string what =
+                    type.toStdString() + " slice " + std::to_string(sliceJobs) + " " + when;
                 EXPECT_EQ(AsSet(staged), expected) << what;
                 EXPECT_EQ(staged, unstaged) << what;
                 const qint64 read = scan.BytesRead().load();
