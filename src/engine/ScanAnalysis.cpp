@@ -284,8 +284,8 @@ public:
 
     // Stores what the jobs read, in one transaction in the table's key order: written while
     // the reading went on, in reading order, each batch would touch most pages of the
-    // table, and the log took thirty times the table's size. Returns at once; the write
-    // runs beside what follows.
+    // table, and the log took thirty times the table's size. Returns once the write before
+    // is done; this one runs beside what follows.
     void Learn(std::vector<HashJob> jobs, ContentHasher::Mode mode) const {
         if (!m_cache || jobs.empty())
             return;
@@ -397,8 +397,7 @@ private:
     std::vector<modAPI::MountEntry> m_unkept; // mounts whose files get no key
     mutable std::vector<bool> m_met;          // which of them this run's files lay on
     bool m_empty = false;
-    mutable std::thread m_writer;           // the write-back under way
-    mutable std::vector<HashJob> m_writing; // and the jobs it writes
+    mutable std::thread m_writer; // the write-back under way
 };
 
 // Gives every member of each set the shown signature: with "crc" the whole-file read
