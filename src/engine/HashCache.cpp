@@ -423,19 +423,6 @@ qint64 HashCache::Entries() {
     return m_entries;
 }
 
-bool HashCache::Empty() {
-    if (m_entries < 0 && m_db) {
-        Statement st;
-        if (sqlite3_prepare_v2(m_db, "SELECT 1 FROM entry LIMIT 1", -1, &st.St, nullptr) ==
-                SQLITE_OK &&
-            sqlite3_step(st.St) == SQLITE_DONE)
-            m_entries = 0;
-        else
-            return false;
-    }
-    return m_entries == 0;
-}
-
 void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first,
                        qint32 today, const FoundFn& found) {
     if (sqlite3_column_int64(row, first) != k.Size ||

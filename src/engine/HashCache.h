@@ -94,9 +94,8 @@ public:
     // once a day.
     void Finish();
 
-    // Whether the table holds no entry, as when it was first asked this run: then a lookup
-    // can find nothing.
-    bool Empty();
+    // Whether the table held no entry when opened: then every lookup finds nothing.
+    bool Empty() const { return m_empty; }
 
     // Lookups that found an entry, for tests and the run's own reckoning.
     qint64 Hits() const { return m_hits; }
