@@ -217,13 +217,14 @@ std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& job
 }
 
 // The hash cache as the stages use it: each stage first takes what the cache knows of its
-// jobs, reads the rest, and writes what it read back; nothing about a file is held between
-// the stages but what the jobs hold anyway.
+// jobs, reads the rest, and what was read is written back once the slice is done; nothing
+// about a file is held between the slices but what the jobs hold anyway.
 //
-// A write-back runs beside the stages after it: on a large tree each stage's write touches
-// most of the table, and took a fifth of a first run with the readers idle. The cache is
-// one connection, so whatever asks it next waits for the write first; the records must not
-// move while it runs (Settle before sorting them).
+// A slice's write-back runs beside the next slice: on a large tree each write touches most
+// of the table, and took a fifth of a first run with the readers idle. The cache is one
+// connection, so whatever asks it next waits for the write first, and so does the next
+// write: a writer that fell behind the readers would hold the jobs of slice after slice.
+// The records must not move while a write runs (Settle before sorting them).
 class KnownHashes {
 public:
     KnownHashes(const FileList& list, HashCache* cache)
@@ -282,26 +283,32 @@ public:
         jobs.resize(kept);
     }
 
-    // Stores what the jobs read, in one transaction in the table's key order: written while
-    // the reading went on, in reading order, each batch would touch most pages of the
-    // table, and the log took thirty times the table's size. Returns once the write before
-    // is done; this one runs beside what follows.
+    // Queues what the jobs read for the slice's write-back (Write).
     void Learn(std::vector<HashJob> jobs, ContentHasher::Mode mode) const {
-        if (!m_cache || jobs.empty())
+        if (m_cache && !jobs.empty())
+            m_queued.push_back({mode, std::move(jobs)});
+    }
+
+    // Starts the write-back of what the slice queued, once the write before is done. Each
+    // kind goes in one transaction in the table's key order: written while the reading went
+    // on, in reading order, each batch would touch most pages of the table, and the log
+    // took thirty times the table's size.
+    void Write() const {
+        if (m_queued.empty())
             return;
-        // One write at a time: a writer that fell behind the readers would hold the jobs of
-        // stage after stage.
         Settle();
-        m_writer = std::thread([this, mode, jobs = std::move(jobs)]() {
-            m_cache->Store(KindOf(mode), jobs.size(), KeysOf(jobs),
-                           [&jobs](size_t i, HashCache::Value& v) {
-                               if (jobs[i].Error != 0)
-                                   return false;
-                               v.Crc = jobs[i].Result.Crc;
-                               std::memcpy(v.Digest, jobs[i].Result.Digest, 16);
-                               return true;
-                           });
+        m_writer = std::thread([this, queued = std::move(m_queued)]() {
+            for (const Queued& q : queued)
+                m_cache->Store(KindOf(q.Mode), q.Jobs.size(), KeysOf(q.Jobs),
+                               [&q](size_t i, HashCache::Value& v) {
+                                   if (q.Jobs[i].Error != 0)
+                                       return false;
+                                   v.Crc = q.Jobs[i].Result.Crc;
+                                   std::memcpy(v.Digest, q.Jobs[i].Result.Digest, 16);
+                                   return true;
+                               });
         });
+        m_queued.clear();
     }
 
     // Waits for the write-backs under way, if any.
@@ -336,22 +343,20 @@ public:
                         });
     }
 
-    // Stores the shown signature of every set member the cache did not know it for.
+    // Queues the shown signature of every set member the cache did not know it for. The
+    // signatures are copied: later slices add to the list's table of them while the write
+    // runs.
     void LearnShown(const std::vector<HashJob>& members, const std::vector<bool>& memberKnown,
                     ContentHasher::Mode mode) const {
         if (!m_cache)
             return;
-        Settle();
-        m_cache->Store(KindOf(mode), members.size(), KeysOf(members),
-                       [&](size_t m, HashCache::Value& v) {
-                           const FileRecord& r = m_list[members[m].Record];
-                           if (memberKnown[m] || !r.HasSignature())
-                               return false;
-                           const Signature& s = m_list.SignatureOf(r);
-                           v.Crc = s.Crc;
-                           std::memcpy(v.Digest, s.Digest, 16);
-                           return true;
-                       });
+        std::vector<HashJob> shown;
+        for (size_t m = 0; m < members.size(); ++m) {
+            const FileRecord& r = m_list[members[m].Record];
+            if (!memberKnown[m] && r.HasSignature())
+                shown.push_back({members[m].Record, 0, m_list.SignatureOf(r)});
+        }
+        Learn(std::move(shown), mode);
     }
 
 private:
@@ -396,8 +401,13 @@ private:
     HashCache* m_cache;
     std::vector<modAPI::MountEntry> m_unkept; // mounts whose files get no key
     mutable std::vector<bool> m_met;          // which of them this run's files lay on
+    struct Queued {
+        ContentHasher::Mode Mode;
+        std::vector<HashJob> Jobs;
+    };
     bool m_empty = false;
-    mutable std::thread m_writer; // the write-back under way
+    mutable std::vector<Queued> m_queued; // read in this slice, not yet written
+    mutable std::thread m_writer;         // the write-back under way
 };
 
 // Gives every member of each set the shown signature: with "crc" the whole-file read
@@ -481,18 +491,14 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     if (!Read(list, precheck, ContentHasher::Mode::Prefix, settings, observer, cancel, bytesRead))
         return false;
     // Only what was read is written back. Without answers from the cache (always so on a
-    // first run) the jobs themselves go to the writer once done with, rather than a copy.
+    // first run) the jobs themselves wait for the writer once done with, rather than a copy.
     std::vector<HashJob> learned;
     if (!answered.empty())
         learned = precheck;
     precheck.insert(precheck.end(), answered.begin(), answered.end());
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
-    RunYielding(
-        [&]() {
-            known.Learn(answered.empty() ? std::move(precheck) : std::move(learned),
-                        ContentHasher::Mode::Prefix);
-        },
-        observer);
+    known.Learn(answered.empty() ? std::move(precheck) : std::move(learned),
+                ContentHasher::Mode::Prefix);
     answered.clear();
     const ContentHasher::Mode wholeMode = list.Content == FileList::ContentKind::Crc
                                               ? ContentHasher::Mode::Crc
@@ -506,9 +512,8 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
     const bool signedAll = SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
-    RunYielding(
-        [&]() { known.Learn(answered.empty() ? std::move(full) : std::move(learned), wholeMode); },
-        observer);
+    known.Learn(answered.empty() ? std::move(full) : std::move(learned), wholeMode);
+    RunYielding([&]() { known.Write(); }, observer);
     return signedAll;
 }
 
