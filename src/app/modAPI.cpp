@@ -30,7 +30,7 @@
 
 namespace modAPI {
 
-int LastAPIError = 0;
+thread_local int LastAPIError = 0;
 
 namespace {
 

@@ -55,8 +55,9 @@ struct MountEntry {
     quint64 DeviceNumber = 0; // (major << 32) | minor, as FileInfo::Device gives it
 };
 
-// The error code of the last reported failure.
-extern int LastAPIError;
+// The error code of the last failure reported on this thread: the hash cache's writer and
+// the readers of a scan fail on their own threads while the scan's thread reports its own.
+extern thread_local int LastAPIError;
 
 // Writes "Error occured in modAPI.<wrapper> Error number: <n> Desc: <msg> <detail> at:<now>"
 // for the errno of the failed call (or the code given).
