@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 
 std::atomic<qint64> HashCache::SettleNs{2'000'000'000};
 std::atomic<double> HashCache::OnePassShare{0.25};
@@ -55,11 +56,21 @@ const char* Column(HashCache::Kind kind) {
     return "";
 }
 
-// The single kinds a kind is kept as, each in its own column with its own check sum.
-std::vector<HashCache::Kind> Parts(HashCache::Kind kind) {
+// The single kinds a kind is kept as, each in its own column with its own check sum. Asked
+// for every entry a lookup finds, so it allocates nothing.
+struct PartList {
+    HashCache::Kind Items[2];
+    size_t Count;
+    const HashCache::Kind* begin() const { return Items; }
+    const HashCache::Kind* end() const { return Items + Count; }
+    size_t size() const { return Count; }
+    HashCache::Kind operator[](size_t i) const { return Items[i]; }
+};
+
+PartList Parts(HashCache::Kind kind) {
     if (kind == HashCache::Kind::XxhCrc)
-        return {HashCache::Kind::Xxh, HashCache::Kind::Crc};
-    return {kind};
+        return {{HashCache::Kind::Xxh, HashCache::Kind::Crc}, 2};
+    return {{kind, kind}, 1};
 }
 
 // What Answer reads of an entry, in its order: the key's times, when it was seen, then the
@@ -289,8 +300,12 @@ bool HashCache::Open() {
         GiveUp(found.Why);
         return false;
     }
+    // One thread at a time uses the connection (a lookup waits for the write-back under
+    // way), so SQLite need not lock it around every call: a lookup makes eight calls for
+    // each entry it finds.
     if (sqlite3_open_v2(path.constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW |
+                            SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         GiveUp(QStringLiteral("cannot be opened"));
         return false;
@@ -379,11 +394,12 @@ bool HashCache::Open() {
     return true;
 }
 
-HashCache::Ordered HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
+template <class Item>
+HashCache::Ordered<Item> HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
     // The table's own order, in which the B-tree is walked forwards one page after the
     // other. SQLite compares its integers signed: an inode number with the top bit set (as
     // overlay file systems make them) sorts before the others there, and must here too.
-    Ordered out;
+    Ordered<Item> out;
     out.Keys.reserve(count);
     const qint64 smallest = SmallestKept.load();
     for (size_t i = 0; i < count; ++i) {
@@ -394,7 +410,11 @@ HashCache::Ordered HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
         auto at = std::find(out.Devices.begin(), out.Devices.end(), k.Device);
         if (at == out.Devices.end())
             at = out.Devices.insert(at, k.Device);
-        out.Keys.push_back({k.Inode, quint32(i), quint32(at - out.Devices.begin())});
+        const Wanted w{k.Inode, quint32(i), quint32(at - out.Devices.begin())};
+        if constexpr (std::is_same_v<Item, Asked>)
+            out.Keys.push_back({w, k.Size, k.ModifiedNs, k.ChangedNs});
+        else
+            out.Keys.push_back(w);
     }
     std::vector<quint32> rank(out.Devices.size());
     std::vector<quint64> sorted = out.Devices;
@@ -402,10 +422,10 @@ HashCache::Ordered HashCache::InKeyOrder(size_t count, const KeyOf& keyOf) {
               [](quint64 a, quint64 b) { return qint64(a) < qint64(b); });
     for (size_t d = 0; d < rank.size(); ++d)
         rank[d] = quint32(std::find(sorted.begin(), sorted.end(), out.Devices[d]) - sorted.begin());
-    for (Wanted& w : out.Keys)
+    for (Item& w : out.Keys)
         w.Device = rank[w.Device];
     out.Devices = std::move(sorted);
-    std::sort(out.Keys.begin(), out.Keys.end(), [](const Wanted& a, const Wanted& b) {
+    std::sort(out.Keys.begin(), out.Keys.end(), [](const Item& a, const Item& b) {
         return std::pair(a.Device, qint64(a.Inode)) < std::pair(b.Device, qint64(b.Inode));
     });
     return out;
@@ -423,8 +443,9 @@ qint64 HashCache::Entries() {
     return m_entries;
 }
 
-void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first,
+void HashCache::Answer(const Asked& w, quint64 device, Kind kind, sqlite3_stmt* row, int first,
                        qint32 today, const FoundFn& found) {
+    const Key k{device, w.Inode, w.Size, w.ModifiedNs, w.ChangedNs};
     if (sqlite3_column_int64(row, first) != k.Size ||
         sqlite3_column_int64(row, first + 1) != k.ModifiedNs ||
         sqlite3_column_int64(row, first + 2) != k.ChangedNs)
@@ -439,22 +460,22 @@ void HashCache::Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row,
     ++m_hits;
     if (sqlite3_column_int(row, first + 3) < today)
         m_seenBefore.push_back({k.Device, k.Inode});
-    found(index, v);
+    found(w.Index, v);
 }
 
-bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind, qint32 today,
-                           const KeyOf& keyOf, const FoundFn& found) {
+bool HashCache::LookupEach(std::span<const Asked> keys, quint64 device, Kind kind, qint32 today,
+                           const FoundFn& found) {
     const QByteArray sql =
         "SELECT " + EntryColumns(kind) + " FROM entry WHERE dev = ?1 AND ino = ?2";
     Statement st;
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st.St, nullptr) != SQLITE_OK)
         return false;
-    for (const Wanted& w : keys) {
+    for (const Asked& w : keys) {
         sqlite3_bind_int64(st.St, 1, qint64(device));
         sqlite3_bind_int64(st.St, 2, qint64(w.Inode));
         const int rc = sqlite3_step(st.St);
         if (rc == SQLITE_ROW)
-            Answer(keyOf(w.Index), w.Index, kind, st.St, 0, today, found);
+            Answer(w, device, kind, st.St, 0, today, found);
         else if (rc != SQLITE_DONE)
             return false;
         sqlite3_reset(st.St);
@@ -462,8 +483,8 @@ bool HashCache::LookupEach(std::span<const Wanted> keys, quint64 device, Kind ki
     return true;
 }
 
-bool HashCache::LookupInOnePass(std::span<const Wanted> keys, quint64 device, Kind kind,
-                                qint32 today, const KeyOf& keyOf, const FoundFn& found) {
+bool HashCache::LookupInOnePass(std::span<const Asked> keys, quint64 device, Kind kind,
+                                qint32 today, const FoundFn& found) {
     // keys share one device; its entries from the first key's inode to the last one's come
     // in the same order as the keys, so each side is walked once.
     // The order is the primary key's, so asking for it costs no sort; without it, none is
@@ -484,7 +505,7 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, quint64 device, Ki
             ++next;
         // Two names of one file are two keys of one inode.
         for (; next < keys.size() && qint64(keys[next].Inode) == inode; ++next)
-            Answer(keyOf(keys[next].Index), keys[next].Index, kind, st.St, 1, today, found);
+            Answer(keys[next], device, kind, st.St, 1, today, found);
         if (next == keys.size())
             return true;
     }
@@ -494,8 +515,8 @@ bool HashCache::LookupInOnePass(std::span<const Wanted> keys, quint64 device, Ki
 void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf, const FoundFn& found) {
     if (!m_db || count == 0 || m_empty)
         return;
-    const Ordered ordered = InKeyOrder(count, keyOf);
-    const std::vector<Wanted>& keyed = ordered.Keys;
+    const Ordered<Asked> ordered = InKeyOrder<Asked>(count, keyOf);
+    const std::vector<Asked>& keyed = ordered.Keys;
     if (keyed.empty())
         return;
     if (!Exec("BEGIN")) {
@@ -511,11 +532,11 @@ void HashCache::Lookup(Kind kind, size_t count, const KeyOf& keyOf, const FoundF
         size_t end = begin + 1;
         while (end < keyed.size() && keyed[end].Device == keyed[begin].Device)
             ++end;
-        const std::span<const Wanted> keys(keyed.data() + begin, end - begin);
+        const std::span<const Asked> keys(keyed.data() + begin, end - begin);
         const quint64 device = ordered.Devices[keyed[begin].Device];
         const bool read = double(keys.size()) >= onePassFrom
-                              ? LookupInOnePass(keys, device, kind, today, keyOf, found)
-                              : LookupEach(keys, device, kind, today, keyOf, found);
+                              ? LookupInOnePass(keys, device, kind, today, found)
+                              : LookupEach(keys, device, kind, today, found);
         if (!read) {
             // What was found so far passed its own check; the rest is read from the files.
             Exec("ROLLBACK");
@@ -532,14 +553,14 @@ void HashCache::Store(Kind kind, size_t count, const KeyOf& keyOf,
     if (!m_db || m_readOnly || count == 0)
         return;
     // Nothing to write takes no write lock, which another run may be waiting for.
-    const std::vector<Wanted> keyed = InKeyOrder(count, keyOf).Keys;
+    const std::vector<Wanted> keyed = InKeyOrder<Wanted>(count, keyOf).Keys;
     if (keyed.empty())
         return;
     const qint32 today = Today();
     const qint64 settled = QDateTime::currentMSecsSinceEpoch() * 1000000 - SettleNs.load();
     // What else is kept of the file stays: its own check sums say whether it still belongs
     // to the file as it is now.
-    const std::vector<Kind> parts = Parts(kind);
+    const PartList parts = Parts(kind);
     QByteArray columns, values, updates;
     for (size_t c = 0; c < parts.size(); ++c) {
         const QByteArray col = Column(parts[c]);

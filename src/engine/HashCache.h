@@ -108,28 +108,36 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
-    // 16 bytes a key, since a run over a million files asks about a million: the rest of
-    // the key is asked for again when it is needed.
+    // 16 bytes a key for a write, since a first run over a million files stores a slice of
+    // them while the next is read: the rest of the key is asked for again when it is needed.
     struct Wanted {
         quint64 Inode;
         quint32 Index;
         quint32 Device; // its place in Ordered::Devices
     };
-    struct Ordered {
-        std::vector<Wanted> Keys;
+    // A lookup keeps the whole key: each entry found needs it, and asking for it again in
+    // the table's order visits the files' records at random, which took a third of a
+    // lookup.
+    struct Asked : Wanted {
+        qint64 Size;
+        qint64 ModifiedNs;
+        qint64 ChangedNs;
+    };
+    template <class Item> struct Ordered {
+        std::vector<Item> Keys;
         std::vector<quint64> Devices; // in the table's order
     };
-    static Ordered InKeyOrder(size_t count, const KeyOf& keyOf);
+    template <class Item> static Ordered<Item> InKeyOrder(size_t count, const KeyOf& keyOf);
     // Both end by GiveUp on a read error, after reporting what they found so far.
     using FoundFn = std::function<void(size_t, const Value&)>;
-    bool LookupEach(std::span<const Wanted> keys, quint64 device, Kind kind, qint32 today,
-                    const KeyOf& keyOf, const FoundFn& found);
-    bool LookupInOnePass(std::span<const Wanted> keys, quint64 device, Kind kind, qint32 today,
-                         const KeyOf& keyOf, const FoundFn& found);
+    bool LookupEach(std::span<const Asked> keys, quint64 device, Kind kind, qint32 today,
+                    const FoundFn& found);
+    bool LookupInOnePass(std::span<const Asked> keys, quint64 device, Kind kind, qint32 today,
+                         const FoundFn& found);
     // The entry in the statement's current row from column first on (size, modified time,
     // change time, seen, then the hashes of the kind's parts), given to found if it holds.
-    void Answer(const Key& k, size_t index, Kind kind, sqlite3_stmt* row, int first, qint32 today,
-                const FoundFn& found);
+    void Answer(const Asked& key, quint64 device, Kind kind, sqlite3_stmt* row, int first,
+                qint32 today, const FoundFn& found);
     qint64 Entries();
 
     QString m_file;
