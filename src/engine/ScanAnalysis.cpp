@@ -190,28 +190,39 @@ void SortBuckets(FileList& list, const std::vector<Range>& buckets) {
 // Sets of members whose whole-file hash is equal within one bucket, as ranges of the
 // jobs once sorted; failed jobs are left out.
 std::vector<Range> IdenticalSets(const FileList& list, std::vector<HashJob>& jobs) {
-    std::sort(jobs.begin(), jobs.end(), [&list](const HashJob& a, const HashJob& b) {
-        if (a.Error != b.Error)
-            return a.Error < b.Error;
-        if (const int c = KeyOrder::ComparePreKey(list, list[a.Record], list[b.Record]))
-            return c < 0;
-        if (const int c = std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest))
-            return c < 0;
-        return a.Record < b.Record;
+    // Record order is bucket order, so after this sort the buckets are told apart by
+    // comparing neighbours: comparing pre-keys inside the sort visited the records at
+    // random, and took longer than the rest of this.
+    std::sort(jobs.begin(), jobs.end(), [](const HashJob& a, const HashJob& b) {
+        return std::pair(a.Error, a.Record) < std::pair(b.Error, b.Record);
     });
+    const auto readOk =
+        std::find_if(jobs.begin(), jobs.end(), [](const HashJob& j) { return j.Error != 0; });
+    const size_t count = size_t(readOk - jobs.begin());
+    const auto sameDigest = [](const HashJob& a, const HashJob& b) {
+        return std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest) == 0;
+    };
     std::vector<Range> sets;
-    size_t begin = 0;
-    for (size_t i = 1; i <= jobs.size(); ++i) {
-        const bool same =
-            i < jobs.size() && jobs[i].Error == 0 && jobs[begin].Error == 0 &&
-            KeyOrder::ComparePreKey(list, list[jobs[begin].Record], list[jobs[i].Record]) == 0 &&
-            std::memcmp(jobs[begin].Result.Digest, jobs[i].Result.Digest,
-                        sizeof jobs[i].Result.Digest) == 0;
-        if (same)
-            continue;
-        if (i - begin >= 2 && jobs[begin].Error == 0)
-            sets.push_back({begin, i});
-        begin = i;
+    for (size_t begin = 0; begin < count;) {
+        size_t end = begin + 1;
+        while (end < count && KeyOrder::ComparePreKey(list, list[jobs[end - 1].Record],
+                                                      list[jobs[end].Record]) == 0)
+            ++end;
+        const auto first = jobs.begin() + qsizetype(begin);
+        std::sort(first, jobs.begin() + qsizetype(end), [](const HashJob& a, const HashJob& b) {
+            if (const int c = std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest))
+                return c < 0;
+            return a.Record < b.Record;
+        });
+        for (size_t i = begin; i < end;) {
+            size_t j = i + 1;
+            while (j < end && sameDigest(jobs[i], jobs[j]))
+                ++j;
+            if (j - i >= 2)
+                sets.push_back({i, j});
+            i = j;
+        }
+        begin = end;
     }
     return sets;
 }
