@@ -23,9 +23,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://echofind.example/)
-# The Qt, libzip, OpenSSL, pugixml, xxhash, SQLite, ISA-L, zlib and C++ runtime packages are
-# read from what the programs and the library are linked against (dpkg-shlibdeps), not
-# listed by hand.
+# The Qt, libzip, OpenSSL, pugixml, xxhash, SQLite, ISA-L, liburing, zlib and C++ runtime
+# packages are
+# read from what the programs and the library are linked against (dpkg-shlibdeps), not listed
+# by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libtreewell.so.N is a shared library in the linker's path: it gets a shlibs file and
 # the ldconfig trigger.

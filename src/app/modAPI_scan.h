@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,13 +104,54 @@ public:
     // The size when the file was opened; a reader that has read this much may stop
     // without asking for the end.
     qint64 SizeAtOpen() const { return m_size; }
+    // Back to the first byte, for a read to start over.
+    int Rewind();
     void Close();
 
 private:
+    friend class ScanBatch;
     int Check(int fd, quint64 expectDevice, quint64 expectInode);
 
     int m_fd = -1;
     qint64 m_size = 0;
+};
+
+// Opens, reads and closes several files of one folder in a few calls to the kernel, through an
+// io_uring where the kernel allows one (Usable): per file, the calls themselves cost more
+// than reading a small file from memory, and on a 2-core machine batches of files read in
+// about half the time. Each file is opened and checked exactly as ScanReader::OpenIn does.
+class ScanBatch {
+public:
+    // The most files one call takes.
+    static constexpr size_t Most = 32;
+    ScanBatch();
+    ~ScanBatch();
+    ScanBatch(const ScanBatch&) = delete;
+    ScanBatch& operator=(const ScanBatch&) = delete;
+
+    // False where io_uring is missing or refused (old kernels, seccomp filters, the
+    // kernel.io_uring_disabled setting); then the files are read one at a time.
+    bool Usable() const { return m_ring != nullptr; }
+    // Tests turn batches off to compare both ways of reading.
+    static std::atomic<bool> Allowed;
+
+    // readers[i] gets names[i] opened in place, results[i] 0 or the errno code.
+    void OpenIn(const ScanPlace& place, size_t count, const char* const* names,
+                const quint64* devices, const quint64* inodes, ScanReader* readers, int* results);
+    // The first read of each reader: up to sizes[i] bytes into buffers[i]; got[i] the bytes
+    // read or minus the errno code. Each reader goes on from where its read ended. A read
+    // that would wait for the disk may come back with -EAGAIN, and is then made again with
+    // ScanReader::Read.
+    void ReadFirst(size_t count, ScanReader* const* readers, char* const* buffers,
+                   const size_t* sizes, qint64* got);
+    // Closes every open reader.
+    void Close(size_t count, ScanReader* readers);
+
+private:
+    // Submits what was queued and gives each completion's index and result to take.
+    bool Complete(size_t count, const std::function<void(size_t, int)>& take);
+
+    void* m_ring = nullptr; // io_uring*
 };
 
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";

@@ -7,6 +7,7 @@
 #include <xxhash.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -55,18 +56,120 @@ int ContentHasher::HashFile(const char* path, quint64 device, quint64 inode, Mod
     return Hash(reader, mode, out, cancel);
 }
 
-int ContentHasher::HashFileIn(std::string_view folder, const std::string& name, quint64 device,
-                              quint64 inode, Mode mode, Signature& out,
-                              const std::atomic<bool>* cancel) {
+bool ContentHasher::HoldPlace(std::string_view folder) {
     if (folder != m_placePath || m_place->Handle() < 0) {
         m_placePath = folder;
-        if (m_place->Open(m_placePath.c_str()) != 0)
-            return HashFile((m_placePath + name).c_str(), device, inode, mode, out, cancel);
+        return m_place->Open(m_placePath.c_str()) == 0;
     }
+    return true;
+}
+
+int ContentHasher::HashFileIn(std::string_view folder, const char* name, quint64 device,
+                              quint64 inode, Mode mode, Signature& out,
+                              const std::atomic<bool>* cancel) {
+    if (!HoldPlace(folder))
+        return HashFile((m_placePath + name).c_str(), device, inode, mode, out, cancel);
     modAPI::ScanReader reader;
-    if (const int err = reader.OpenIn(*m_place, name.c_str(), device, inode))
+    if (const int err = reader.OpenIn(*m_place, name, device, inode))
         return err;
     return Hash(reader, mode, out, cancel);
+}
+
+void ContentHasher::HashAllIn(std::string_view folder, std::span<const FileIn> files, Mode mode,
+                              const std::atomic<bool>* cancel) {
+    using modAPI::ScanBatch;
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+        for (const FileIn& f : files)
+            *f.Error = ECANCELED;
+        return;
+    }
+    if (!m_batch)
+        m_batch = std::make_unique<ScanBatch>();
+    if (files.size() < 2 || files.size() > ScanBatch::Most || !m_batch->Usable() ||
+        !HoldPlace(folder)) {
+        for (const FileIn& f : files)
+            *f.Error = HashFileIn(folder, f.Name, f.Device, f.Inode, mode, *f.Out, cancel);
+        return;
+    }
+    const size_t count = files.size();
+    std::array<const char*, ScanBatch::Most> names;
+    std::array<quint64, ScanBatch::Most> devices, inodes;
+    for (size_t i = 0; i < count; ++i) {
+        names[i] = files[i].Name;
+        devices[i] = files[i].Device;
+        inodes[i] = files[i].Inode;
+    }
+    std::array<modAPI::ScanReader, ScanBatch::Most> readers;
+    std::array<int, ScanBatch::Most> opened;
+    m_batch->OpenIn(*m_place, count, names.data(), devices.data(), inodes.data(), readers.data(),
+                    opened.data());
+    // What each file needs read, packed into the buffer while it has room; the first read
+    // of a file asks for all of it, and a file the buffer cannot take is read the usual way.
+    const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);
+    std::array<size_t, ScanBatch::Most> index, sizes;
+    std::array<char*, ScanBatch::Most> buffers;
+    std::array<modAPI::ScanReader*, ScanBatch::Most> packed;
+    std::array<qint64, ScanBatch::Most> got;
+    std::array<bool, ScanBatch::Most> done{}, moved{};
+    size_t n = 0, used = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (opened[i] != 0) {
+            *files[i].Error = opened[i];
+            done[i] = true;
+            continue;
+        }
+        const size_t bytes = std::min<size_t>(size_t(readers[i].SizeAtOpen()), want);
+        if (bytes == 0 || used + bytes > m_buffer.size())
+            continue;
+        index[n] = i;
+        sizes[n] = bytes;
+        buffers[n] = m_buffer.data() + used;
+        packed[n] = &readers[i];
+        moved[i] = true;
+        used += bytes;
+        ++n;
+    }
+    m_batch->ReadFirst(n, packed.data(), buffers.data(), sizes.data(), got.data());
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = index[k];
+        if (got[k] == qint64(sizes[k])) {
+            if (m_bytesRead)
+                m_bytesRead->fetch_add(got[k], std::memory_order_relaxed);
+            *files[i].Error = Sign(buffers[k], sizes[k], mode, *files[i].Out);
+            done[i] = true;
+        } else if (got[k] < 0 && got[k] != -EAGAIN) {
+            *files[i].Error = int(-got[k]);
+            done[i] = true;
+        }
+    }
+    // The rest, and a read cut short (a file shrunk since it was opened, or not all in
+    // memory), read the usual way from the start, now that the packed reads are signed.
+    for (size_t i = 0; i < count; ++i) {
+        if (done[i])
+            continue;
+        const int err = moved[i] ? readers[i].Rewind() : 0;
+        *files[i].Error = err ? err : Hash(readers[i], mode, *files[i].Out, cancel);
+    }
+    m_batch->Close(count, readers.data());
+}
+
+int ContentHasher::Sign(const char* data, size_t size, Mode mode, Signature& out) {
+    out = Signature{};
+    if (mode == Mode::Md5) {
+        if (!m_md5)
+            m_md5 = EVP_MD_CTX_new();
+        auto* md5 = static_cast<EVP_MD_CTX*>(m_md5);
+        const EVP_MD* algorithm = Md5Algorithm();
+        unsigned int length = 0;
+        if (!md5 || !algorithm || !EVP_DigestInit_ex2(md5, algorithm, nullptr) ||
+            !EVP_DigestUpdate(md5, data, size) || !EVP_DigestFinal_ex(md5, out.Digest, &length))
+            return ENOSYS;
+        return 0;
+    }
+    if (mode == Mode::Crc)
+        out.Crc = Crc32(0, data, size);
+    PutXxh(XXH3_128bits(data, size), out.Digest);
+    return 0;
 }
 
 int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,

@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace modAPI {
+class ScanBatch;
 class ScanPlace;
 class ScanReader;
 } // namespace modAPI
@@ -35,8 +37,20 @@ public:
     int HashFile(const char* path, quint64 device, quint64 inode, Mode mode, Signature& out,
                  const std::atomic<bool>* cancel = nullptr);
     // The same for a file of a folder: the folder stays open for the next file of it.
-    int HashFileIn(std::string_view folder, const std::string& name, quint64 device, quint64 inode,
+    int HashFileIn(std::string_view folder, const char* name, quint64 device, quint64 inode,
                    Mode mode, Signature& out, const std::atomic<bool>* cancel);
+
+    // The same for files of one folder: those that fit the read buffer together are opened,
+    // read and closed in a few calls to the kernel. At most modAPI::ScanBatch::Most.
+    struct FileIn {
+        const char* Name;
+        quint64 Device;
+        quint64 Inode;
+        Signature* Out;
+        int* Error; // as HashFileIn returns it
+    };
+    void HashAllIn(std::string_view folder, std::span<const FileIn> files, Mode mode,
+                   const std::atomic<bool>* cancel);
 
     // The same digests over a buffer in memory.
     static Signature HashBytes(const void* data, size_t size, Mode mode);
@@ -48,9 +62,13 @@ public:
 private:
     int Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
              const std::atomic<bool>* cancel);
+    // A whole read already in memory, as Hash would have signed it.
+    int Sign(const char* data, size_t size, Mode mode, Signature& out);
+    bool HoldPlace(std::string_view folder);
 
     std::vector<char> m_buffer;
     std::unique_ptr<modAPI::ScanPlace> m_place;
+    std::unique_ptr<modAPI::ScanBatch> m_batch; // set up at the first files of a folder
     std::string m_placePath;
     void* m_xxh = nullptr; // XXH3_state_t*
     void* m_md5 = nullptr; // EVP_MD_CTX*

@@ -2,7 +2,10 @@
 
 #include "ScanObserver.h"
 
+#include "app/modAPI_scan.h"
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -29,23 +32,37 @@ struct Shared {
     int Running = 0;
 };
 
+// Jobs a reader takes at a time: the files of one folder among them are read together.
+// Small enough that the readers still share the last jobs out evenly.
+constexpr size_t kTake = 16;
+static_assert(kTake <= modAPI::ScanBatch::Most);
+
 void Work(Shared& shared) {
     ContentHasher hasher;
     hasher.CountReadsIn(&shared.BytesRead);
-    std::string name;
+    std::array<std::string, kTake> names;
+    std::array<ContentHasher::FileIn, kTake> files;
     for (;;) {
-        const size_t i = shared.Next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= shared.Jobs.size())
+        const size_t begin = shared.Next.fetch_add(kTake, std::memory_order_relaxed);
+        if (begin >= shared.Jobs.size())
             break;
-        HashJob& job = shared.Jobs[i];
-        if (shared.Cancel.load(std::memory_order_relaxed)) {
-            job.Error = ECANCELED;
-            continue;
+        const size_t end = std::min(begin + kTake, shared.Jobs.size());
+        for (size_t first = begin; first < end;) {
+            const quint32 folder = shared.List[shared.Jobs[first].Record].Folder;
+            size_t n = 0;
+            for (; first + n < end; ++n) {
+                HashJob& job = shared.Jobs[first + n];
+                const FileRecord& r = shared.List[job.Record];
+                if (r.Folder != folder)
+                    break;
+                names[n].assign(shared.List.Name(r));
+                files[n] = {names[n].c_str(), shared.List.DeviceOf(r), r.Inode, &job.Result,
+                            &job.Error};
+            }
+            hasher.HashAllIn(shared.List.FolderAt(folder), std::span(files.data(), n), shared.Mode,
+                             &shared.Cancel);
+            first += n;
         }
-        const FileRecord& r = shared.List[job.Record];
-        name.assign(shared.List.Name(r));
-        job.Error = hasher.HashFileIn(shared.List.FolderBytes(r), name, shared.List.DeviceOf(r),
-                                      r.Inode, shared.Mode, job.Result, &shared.Cancel);
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;

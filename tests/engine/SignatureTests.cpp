@@ -7,11 +7,19 @@
 #include "engine/clsCRC.h"
 #include "engine/clsMD5.h"
 
+#include "app/modAPI_scan.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace engine_test;
 
@@ -115,4 +123,90 @@ TEST_F(Signatures, CrcOfAnyLengthAndAlignmentIsZlibs) {
                 << n << " at " << offset;
         }
     }
+}
+
+// The files of one folder are opened, read and closed together where the kernel offers an
+// io_uring; either way each file must get the signature and error a read of it alone gives,
+// whatever its size against the shared buffer and the first-block size, and a file that is
+// missing, not regular, a link, or not the one the walk saw must fail alone.
+TEST_F(Signatures, FilesReadTogetherSignAndFailAsFilesReadAlone) {
+    struct Case {
+        std::string Name;
+        quint64 Inode = 0; // 0: the file's own
+        int Error = 0;
+    };
+    std::vector<Case> cases;
+    for (const qint64 size :
+         {1, 4095, 4096, 5000, 40000, (1 << 17) - 1, 1 << 17, (1 << 17) + 1, 300000, 0}) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qint64 i = 0; i < size; ++i)
+            bytes[i] = char((i * 37 + size) % 253);
+        t.CreateFile(u"d/f%1"_s.arg(size), bytes);
+        cases.push_back({"f" + std::to_string(size)});
+    }
+    Fifo(u"d/fifo"_s);
+    t.CreateFile(u"d/other"_s, "x");
+    ASSERT_EQ(::symlink("f4096", QFile::encodeName(P(u"d/link"_s)).constData()), 0);
+    cases.push_back({"missing", 0, ENOENT});
+    cases.push_back({"fifo", 0, EINVAL});
+    cases.push_back({"link", 0, ELOOP});
+    cases.push_back({"other", 1, ESTALE}); // another file took its name since the walk
+    const QByteArray folder = QFile::encodeName(P(u"d/"_s));
+    const quint64 device = [&] {
+        struct stat st;
+        return ::stat(folder.constData(), &st) == 0
+                   ? (quint64(major(st.st_dev)) << 32) | minor(st.st_dev)
+                   : 0;
+    }();
+    for (Case& c : cases) {
+        struct stat st;
+        if (!c.Inode && ::lstat((folder + c.Name.c_str()).constData(), &st) == 0)
+            c.Inode = st.st_ino;
+    }
+    ASSERT_LE(cases.size(), modAPI::ScanBatch::Most);
+
+    const bool ring = modAPI::ScanBatch().Usable();
+    for (const ContentHasher::Mode mode : {ContentHasher::Mode::Crc, ContentHasher::Mode::Md5,
+                                           ContentHasher::Mode::Xxh, ContentHasher::Mode::Prefix}) {
+        SCOPED_TRACE(int(mode));
+        ContentHasher alone;
+        std::vector<Signature> expected(cases.size());
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const int error = alone.HashFileIn(folder.constData(), cases[i].Name.c_str(), device,
+                                               cases[i].Inode, mode, expected[i], nullptr);
+            EXPECT_EQ(error, cases[i].Error) << cases[i].Name;
+        }
+        for (const bool allowed : {true, false}) {
+            SCOPED_TRACE(allowed ? "together" : "one by one");
+            modAPI::ScanBatch::Allowed = allowed;
+            ContentHasher together;
+            std::atomic<qint64> counted{0};
+            together.CountReadsIn(&counted);
+            std::vector<Signature> got(cases.size());
+            std::vector<int> errors(cases.size(), -1);
+            std::vector<ContentHasher::FileIn> files;
+            for (size_t i = 0; i < cases.size(); ++i)
+                files.push_back(
+                    {cases[i].Name.c_str(), device, cases[i].Inode, &got[i], &errors[i]});
+            together.HashAllIn(folder.constData(), files, mode, nullptr);
+            for (size_t i = 0; i < cases.size(); ++i) {
+                EXPECT_EQ(errors[i], cases[i].Error) << cases[i].Name;
+                EXPECT_EQ(got[i].Crc, expected[i].Crc) << cases[i].Name;
+                EXPECT_EQ(std::memcmp(got[i].Digest, expected[i].Digest, 16), 0) << cases[i].Name;
+            }
+            EXPECT_GT(counted.load(), 0);
+        }
+        modAPI::ScanBatch::Allowed = true;
+    }
+    // Set a reader up with a Cancel already heard: nothing is opened.
+    std::atomic<bool> cancel{true};
+    ContentHasher hasher;
+    Signature s;
+    int error = 0;
+    const ContentHasher::FileIn one[] = {{"f1", device, cases[0].Inode, &s, &error},
+                                         {"f4096", device, cases[2].Inode, &s, &error}};
+    hasher.HashAllIn(folder.constData(), one, ContentHasher::Mode::Crc, &cancel);
+    EXPECT_EQ(error, ECANCELED);
+    if (!ring)
+        GTEST_SKIP() << "no io_uring here: only files read one at a time were checked";
 }
