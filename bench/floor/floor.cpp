@@ -3,7 +3,10 @@
 // with another, once per file (hard links are one file), without hashing. Whatever a
 // finder spends beyond this is its own choice; the rest is the machine.
 //
-//   floor [--threads N] [--quiet] FOLDER...
+//   floor [--threads N] [--plain] [--quiet] FOLDER...
+//
+// --plain reads every file with open, read and close instead of batching the small ones
+// through an io_uring.
 //
 // Symbolic links are not followed, empty files are not read, and a folder is listed once
 // even when two roots overlap. Prints what it did and how long each half took.
@@ -18,6 +21,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <liburing.h>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -29,6 +33,10 @@
 #include <vector>
 
 namespace {
+
+// Files up to this size are read in batches of kBatch through an io_uring.
+constexpr unsigned kBatch = 32;
+constexpr unsigned long long kSlotBytes = 64 * 1024;
 
 struct Folder {
     std::string Path;
@@ -168,6 +176,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 int main(int argc, char** argv) {
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     bool quiet = false;
+    bool plain = false;
     std::vector<std::string> roots;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -175,8 +184,10 @@ int main(int argc, char** argv) {
             threads = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--quiet" || arg == "-q")
             quiet = true;
+        else if (arg == "--plain")
+            plain = true;
         else if (arg == "--help" || arg == "-h") {
-            std::puts("usage: floor [--threads N] [--quiet] FOLDER...");
+            std::puts("usage: floor [--threads N] [--plain] [--quiet] FOLDER...");
             return 0;
         } else {
             const size_t end = arg.find_last_not_of('/');
@@ -184,7 +195,7 @@ int main(int argc, char** argv) {
         }
     }
     if (roots.empty()) {
-        std::fputs("usage: floor [--threads N] [--quiet] FOLDER...\n", stderr);
+        std::fputs("usage: floor [--threads N] [--plain] [--quiet] FOLDER...\n", stderr);
         return 2;
     }
 
@@ -218,24 +229,77 @@ int main(int argc, char** argv) {
     std::atomic<unsigned long long> bytes = 0;
     std::atomic<unsigned long long> failed = 0;
     std::vector<std::thread> pool;
+    const auto readOne = [&](const Entry& e, std::vector<char>& buffer) {
+        const std::string path = walk.Folders[e.Folder].Path + '/' + e.Name;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOATIME);
+        if (fd < 0 && errno == EPERM)
+            fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            ++failed;
+            return 0ull;
+        }
+        unsigned long long got = 0;
+        for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
+            got += static_cast<unsigned long long>(n);
+        ::close(fd);
+        return got;
+    };
     for (unsigned t = 0; t < threads; ++t)
         pool.emplace_back([&] {
             std::vector<char> buffer(1 << 18);
             unsigned long long mine = 0;
-            for (size_t i; (i = next.fetch_add(1)) < toRead.size();) {
-                const Entry& e = *toRead[i];
-                const std::string path = walk.Folders[e.Folder].Path + '/' + e.Name;
-                int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOATIME);
-                if (fd < 0 && errno == EPERM)
-                    fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-                if (fd < 0) {
-                    ++failed;
-                    continue;
+            // Small files in batches through an io_uring: open, read and close linked, one
+            // call to the kernel for a batch instead of three per file.
+            io_uring ring;
+            const bool batched = !plain && io_uring_queue_init(kBatch * 3, &ring, 0) == 0 &&
+                                 io_uring_register_files_sparse(&ring, kBatch) == 0;
+            std::vector<char> slots(batched ? kBatch * kSlotBytes : 0);
+            std::vector<std::string> paths(kBatch);
+            for (;;) {
+                const size_t first = next.fetch_add(batched ? kBatch : 1);
+                if (first >= toRead.size())
+                    break;
+                const size_t last = std::min(toRead.size(), first + (batched ? kBatch : 1));
+                unsigned queued = 0;
+                for (size_t i = first; i < last; ++i) {
+                    const Entry& e = *toRead[i];
+                    if (!batched || e.Size > kSlotBytes) {
+                        mine += readOne(e, buffer);
+                        continue;
+                    }
+                    const unsigned slot = queued++;
+                    paths[slot] = walk.Folders[e.Folder].Path + '/' + e.Name;
+                    io_uring_sqe* sqe = io_uring_get_sqe(&ring);
+                    io_uring_prep_openat_direct(sqe, AT_FDCWD, paths[slot].c_str(),
+                                                O_RDONLY | O_NOFOLLOW, 0, slot);
+                    sqe->flags |= IOSQE_IO_LINK;
+                    io_uring_sqe_set_data64(sqe, 0);
+                    sqe = io_uring_get_sqe(&ring);
+                    io_uring_prep_read(sqe, int(slot), slots.data() + slot * kSlotBytes,
+                                       unsigned(kSlotBytes), 0);
+                    sqe->flags |= IOSQE_FIXED_FILE | IOSQE_IO_HARDLINK;
+                    io_uring_sqe_set_data64(sqe, 1);
+                    sqe = io_uring_get_sqe(&ring);
+                    io_uring_prep_close_direct(sqe, slot);
+                    io_uring_sqe_set_data64(sqe, 2);
                 }
-                for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
-                    mine += static_cast<unsigned long long>(n);
-                ::close(fd);
+                if (queued == 0)
+                    continue;
+                io_uring_submit_and_wait(&ring, queued * 3);
+                for (unsigned seen = 0; seen < queued * 3; ++seen) {
+                    io_uring_cqe* cqe = nullptr;
+                    if (io_uring_wait_cqe(&ring, &cqe) != 0)
+                        break;
+                    const auto op = io_uring_cqe_get_data64(cqe);
+                    if (op == 0 && cqe->res < 0)
+                        ++failed;
+                    else if (op == 1 && cqe->res > 0)
+                        mine += static_cast<unsigned long long>(cqe->res);
+                    io_uring_cqe_seen(&ring, cqe);
+                }
             }
+            if (batched)
+                io_uring_queue_exit(&ring);
             bytes += mine;
         });
     for (std::thread& t : pool)
