@@ -212,21 +212,26 @@ int ScanReader::Check(int fd, quint64 expectDevice, quint64 expectInode) {
         ::close(fd);
         return err;
     }
-    if (!S_ISREG(st.st_mode)) {
+    return Accept(fd, S_ISREG(st.st_mode), (quint64(major(st.st_dev)) << 32) | minor(st.st_dev),
+                  st.st_ino, st.st_size, expectDevice, expectInode);
+}
+
+int ScanReader::Accept(int fd, bool regular, quint64 device, quint64 inode, qint64 size,
+                       quint64 expectDevice, quint64 expectInode) {
+    if (!regular) {
         ::close(fd);
         return EINVAL;
     }
-    const quint64 device = (quint64(major(st.st_dev)) << 32) | minor(st.st_dev);
-    if ((expectDevice || expectInode) && (device != expectDevice || st.st_ino != expectInode)) {
+    if ((expectDevice || expectInode) && (device != expectDevice || inode != expectInode)) {
         ::close(fd);
         return ESTALE;
     }
     // O_NONBLOCK only guarded the open against a FIFO swapped in; regular files ignore it.
     // Read-ahead advice pays only for files that take many reads.
-    if (st.st_size > (qint64(1) << 20))
+    if (size > (qint64(1) << 20))
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
-    m_size = st.st_size;
+    m_size = size;
     return 0;
 }
 
@@ -305,26 +310,50 @@ bool ScanBatch::Complete(size_t count, const std::function<void(size_t, int)>& t
     return false;
 }
 
-void ScanBatch::OpenIn(const ScanPlace& place, size_t count, const char* const* names,
+void ScanBatch::OpenIn(size_t count, const ScanPlace* const* places, const char* const* names,
                        const quint64* devices, const quint64* inodes, ScanReader* readers,
                        int* results) {
     auto* ring = static_cast<io_uring*>(m_ring);
     std::array<int, Most> opened;
     opened.fill(-EAGAIN);
-    for (size_t i = 0; ring && i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         readers[i].Close();
+        if (!ring)
+            continue;
         io_uring_sqe* sqe = io_uring_get_sqe(ring);
-        io_uring_prep_openat(sqe, place.Handle(), names[i], kReadFlags, 0);
+        io_uring_prep_openat(sqe, places[i]->Handle(), names[i], kReadFlags, 0);
         io_uring_sqe_set_data64(sqe, i);
     }
     if (ring)
         Complete(count, [&](size_t i, int res) { opened[i] = res; });
+    // Then what each opened file is, asked of the descriptor as fstat would.
+    std::array<struct statx, Most> status;
+    std::array<int, Most> asked;
+    asked.fill(-EAGAIN);
+    size_t queued = 0;
+    for (size_t i = 0; (ring = static_cast<io_uring*>(m_ring)) && i < count; ++i) {
+        if (opened[i] < 0)
+            continue;
+        io_uring_sqe* sqe = io_uring_get_sqe(ring);
+        io_uring_prep_statx(sqe, opened[i], "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_SIZE,
+                            &status[i]);
+        io_uring_sqe_set_data64(sqe, i);
+        ++queued;
+    }
+    if (queued > 0)
+        Complete(queued, [&](size_t i, int res) { asked[i] = res; });
+    constexpr unsigned kNeeded = STATX_TYPE | STATX_INO | STATX_SIZE;
     for (size_t i = 0; i < count; ++i) {
-        // Whatever the ring did not answer is opened the plain way.
-        const int fd = opened[i] == -EAGAIN ? ::openat(place.Handle(), names[i], kReadFlags)
+        // Whatever the ring did not answer is done the plain way.
+        const int fd = opened[i] == -EAGAIN ? ::openat(places[i]->Handle(), names[i], kReadFlags)
                        : opened[i] < 0      ? (errno = -opened[i], -1)
                                             : opened[i];
-        results[i] = readers[i].Check(fd, devices[i], inodes[i]);
+        const struct statx& st = status[i];
+        results[i] = fd >= 0 && asked[i] == 0 && (st.stx_mask & kNeeded) == kNeeded
+                         ? readers[i].Accept(fd, S_ISREG(st.stx_mode),
+                                             (quint64(st.stx_dev_major) << 32) | st.stx_dev_minor,
+                                             st.stx_ino, qint64(st.stx_size), devices[i], inodes[i])
+                         : readers[i].Check(fd, devices[i], inodes[i]);
     }
 }
 
@@ -342,6 +371,31 @@ void ScanBatch::ReadFirst(size_t count, ScanReader* const* readers, char* const*
     }
     if (ring)
         Complete(count, [&](size_t i, int res) { got[i] = res; });
+}
+
+void ScanBatch::StatIn(const ScanFolder& folder, size_t count, const char* const* names,
+                       ScanStat* stats, int* errors) {
+    auto* ring = static_cast<io_uring*>(m_ring);
+    std::array<struct statx, Most> status;
+    std::array<int, Most> asked;
+    asked.fill(-EAGAIN);
+    for (size_t i = 0; ring && i < count; ++i) {
+        io_uring_sqe* sqe = io_uring_get_sqe(ring);
+        io_uring_prep_statx(sqe, folder.m_fd, names[i], AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                            kStatMask, &status[i]);
+        io_uring_sqe_set_data64(sqe, i);
+    }
+    if (ring)
+        Complete(count, [&](size_t i, int res) { asked[i] = res; });
+    for (size_t i = 0; i < count; ++i) {
+        errors[i] = 0;
+        if (asked[i] == 0)
+            FillStat(status[i], stats[i]);
+        else if (asked[i] != -EAGAIN)
+            errors[i] = -asked[i];
+        else if (StatAt(folder.m_fd, names[i], 0, stats[i], errors[i]) == Success)
+            errors[i] = 0;
+    }
 }
 
 void ScanBatch::Close(size_t count, ScanReader* readers) {

@@ -61,6 +61,7 @@ public:
     void Close();
 
 private:
+    friend class ScanBatch;
     int Adopt(int fd);
 
     void* m_dir = nullptr; // DIR*
@@ -111,6 +112,9 @@ public:
 private:
     friend class ScanBatch;
     int Check(int fd, quint64 expectDevice, quint64 expectInode);
+    // The file's status known: keeps fd if it is the regular file expected, else closes it.
+    int Accept(int fd, bool regular, quint64 device, quint64 inode, qint64 size,
+               quint64 expectDevice, quint64 expectInode);
 
     int m_fd = -1;
     qint64 m_size = 0;
@@ -135,8 +139,8 @@ public:
     // Tests turn batches off to compare both ways of reading.
     static std::atomic<bool> Allowed;
 
-    // readers[i] gets names[i] opened in place, results[i] 0 or the errno code.
-    void OpenIn(const ScanPlace& place, size_t count, const char* const* names,
+    // readers[i] gets names[i] opened in places[i], results[i] 0 or the errno code.
+    void OpenIn(size_t count, const ScanPlace* const* places, const char* const* names,
                 const quint64* devices, const quint64* inodes, ScanReader* readers, int* results);
     // The first read of each reader: up to sizes[i] bytes into buffers[i]; got[i] the bytes
     // read or minus the errno code. Each reader goes on from where its read ended. A read
@@ -146,6 +150,10 @@ public:
                    const size_t* sizes, qint64* got);
     // Closes every open reader.
     void Close(size_t count, ScanReader* readers);
+    // Status of entries of a listed folder, each as ScanFolder::StatEntry gives it: errors[i]
+    // 0 with stats[i] filled, or the errno code.
+    void StatIn(const ScanFolder& folder, size_t count, const char* const* names, ScanStat* stats,
+                int* errors);
 
 private:
     // Submits what was queued and gives each completion's index and result to take.

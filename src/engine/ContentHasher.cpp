@@ -39,7 +39,8 @@ void PutXxh(const XXH128_hash_t& h, quint8* out) {
 } // namespace
 
 ContentHasher::ContentHasher()
-    : m_buffer(kReadBytes), m_place(std::make_unique<modAPI::ScanPlace>()) {
+    : m_buffer(kReadBytes), m_place(std::make_unique<modAPI::ScanPlace>()),
+      m_places(std::make_unique<modAPI::ScanPlace[]>(kPlaces)) {
     m_xxh = XXH3_createState();
 }
 
@@ -75,34 +76,82 @@ int ContentHasher::HashFileIn(std::string_view folder, const char* name, quint64
     return Hash(reader, mode, out, cancel);
 }
 
-void ContentHasher::HashAllIn(std::string_view folder, std::span<const FileIn> files, Mode mode,
-                              const std::atomic<bool>* cancel) {
-    using modAPI::ScanBatch;
+void ContentHasher::HashAll(std::span<const FileIn> files, Mode mode,
+                            const std::atomic<bool>* cancel) {
     if (cancel && cancel->load(std::memory_order_relaxed)) {
         for (const FileIn& f : files)
             *f.Error = ECANCELED;
         return;
     }
     if (!m_batch)
-        m_batch = std::make_unique<ScanBatch>();
-    if (files.size() < 2 || files.size() > ScanBatch::Most || !m_batch->Usable() ||
-        !HoldPlace(folder)) {
+        m_batch = std::make_unique<modAPI::ScanBatch>();
+    if (files.size() < 2 || files.size() > modAPI::ScanBatch::Most || !m_batch->Usable()) {
         for (const FileIn& f : files)
-            *f.Error = HashFileIn(folder, f.Name, f.Device, f.Inode, mode, *f.Out, cancel);
+            *f.Error = HashFileIn(f.Folder, f.Name, f.Device, f.Inode, mode, *f.Out, cancel);
         return;
     }
+    // In parts of at most kPlaces folders.
+    size_t begin = 0, folders = 1;
+    for (size_t i = 1; i <= files.size(); ++i) {
+        if (i < files.size() && files[i].Folder == files[i - 1].Folder)
+            continue;
+        if (i < files.size() && folders < kPlaces) {
+            ++folders;
+            continue;
+        }
+        HashTogether(files.subspan(begin, i - begin), mode, cancel);
+        begin = i;
+        folders = 1;
+    }
+}
+
+void ContentHasher::HashTogether(std::span<const FileIn> files, Mode mode,
+                                 const std::atomic<bool>* cancel) {
+    using modAPI::ScanBatch;
     const size_t count = files.size();
+    // Each folder in a place of its own, kept from the files before where it can be.
+    std::array<const modAPI::ScanPlace*, ScanBatch::Most> places{};
+    std::array<bool, kPlaces> taken{};
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0 && files[i].Folder == files[i - 1].Folder) {
+            places[i] = places[i - 1];
+            continue;
+        }
+        size_t p = 0;
+        while (p < kPlaces && (taken[p] || m_placePaths[p] != files[i].Folder))
+            ++p;
+        if (p == kPlaces) {
+            p = 0;
+            while (taken[p])
+                ++p;
+            m_placePaths[p] = files[i].Folder;
+            if (m_places[p].Open(m_placePaths[p].c_str()) != 0)
+                m_placePaths[p].clear();
+        }
+        taken[p] = true;
+        places[i] = m_places[p].Handle() >= 0 ? &m_places[p] : nullptr;
+    }
     std::array<const char*, ScanBatch::Most> names;
     std::array<quint64, ScanBatch::Most> devices, inodes;
-    for (size_t i = 0; i < count; ++i) {
-        names[i] = files[i].Name;
-        devices[i] = files[i].Device;
-        inodes[i] = files[i].Inode;
-    }
     std::array<modAPI::ScanReader, ScanBatch::Most> readers;
     std::array<int, ScanBatch::Most> opened;
-    m_batch->OpenIn(*m_place, count, names.data(), devices.data(), inodes.data(), readers.data(),
-                    opened.data());
+    std::array<size_t, ScanBatch::Most> at; // in files, of each file opened together
+    size_t together = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!places[i]) {
+            // A folder that cannot be held is read by path, file by file.
+            *files[i].Error = HashFileIn(files[i].Folder, files[i].Name, files[i].Device,
+                                         files[i].Inode, mode, *files[i].Out, cancel);
+            continue;
+        }
+        places[together] = places[i];
+        names[together] = files[i].Name;
+        devices[together] = files[i].Device;
+        inodes[together] = files[i].Inode;
+        at[together++] = i;
+    }
+    m_batch->OpenIn(together, places.data(), names.data(), devices.data(), inodes.data(),
+                    readers.data(), opened.data());
     // What each file needs read, packed into the buffer while it has room; the first read
     // of a file asks for all of it, and a file the buffer cannot take is read the usual way.
     const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);
@@ -112,45 +161,47 @@ void ContentHasher::HashAllIn(std::string_view folder, std::span<const FileIn> f
     std::array<qint64, ScanBatch::Most> got;
     std::array<bool, ScanBatch::Most> done{}, moved{};
     size_t n = 0, used = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (opened[i] != 0) {
-            *files[i].Error = opened[i];
-            done[i] = true;
+    for (size_t j = 0; j < together; ++j) {
+        if (opened[j] != 0) {
+            *files[at[j]].Error = opened[j];
+            done[j] = true;
             continue;
         }
-        const size_t bytes = std::min<size_t>(size_t(readers[i].SizeAtOpen()), want);
+        const size_t bytes = std::min<size_t>(size_t(readers[j].SizeAtOpen()), want);
         if (bytes == 0 || used + bytes > m_buffer.size())
             continue;
-        index[n] = i;
+        index[n] = j;
         sizes[n] = bytes;
         buffers[n] = m_buffer.data() + used;
-        packed[n] = &readers[i];
-        moved[i] = true;
+        packed[n] = &readers[j];
+        moved[j] = true;
         used += bytes;
         ++n;
     }
     m_batch->ReadFirst(n, packed.data(), buffers.data(), sizes.data(), got.data());
     for (size_t k = 0; k < n; ++k) {
-        const size_t i = index[k];
+        const size_t j = index[k];
+        const FileIn& f = files[at[j]];
         if (got[k] == qint64(sizes[k])) {
             if (m_bytesRead)
                 m_bytesRead->fetch_add(got[k], std::memory_order_relaxed);
-            *files[i].Error = Sign(buffers[k], sizes[k], mode, *files[i].Out);
-            done[i] = true;
+            *f.Error = Sign(buffers[k], sizes[k], mode, *f.Out);
+            done[j] = true;
         } else if (got[k] < 0 && got[k] != -EAGAIN) {
-            *files[i].Error = int(-got[k]);
-            done[i] = true;
+            *f.Error = int(-got[k]);
+            done[j] = true;
         }
     }
     // The rest, and a read cut short (a file shrunk since it was opened, or not all in
     // memory), read the usual way from the start, now that the packed reads are signed.
-    for (size_t i = 0; i < count; ++i) {
-        if (done[i])
+    for (size_t j = 0; j < together; ++j) {
+        if (done[j])
             continue;
-        const int err = moved[i] ? readers[i].Rewind() : 0;
-        *files[i].Error = err ? err : Hash(readers[i], mode, *files[i].Out, cancel);
+        const FileIn& f = files[at[j]];
+        const int err = moved[j] ? readers[j].Rewind() : 0;
+        *f.Error = err ? err : Hash(readers[j], mode, *f.Out, cancel);
     }
-    m_batch->Close(count, readers.data());
+    m_batch->Close(together, readers.data());
 }
 
 int ContentHasher::Sign(const char* data, size_t size, Mode mode, Signature& out) {

@@ -2,6 +2,7 @@
 
 #include "FileList.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <span>
@@ -40,17 +41,18 @@ public:
     int HashFileIn(std::string_view folder, const char* name, quint64 device, quint64 inode,
                    Mode mode, Signature& out, const std::atomic<bool>* cancel);
 
-    // The same for files of one folder: those that fit the read buffer together are opened,
-    // read and closed in a few calls to the kernel. At most modAPI::ScanBatch::Most.
+    // The same for several files, best in the order of their folders: they are opened,
+    // checked and closed together in a few calls to the kernel, and those that fit the read
+    // buffer together are read together too. At most modAPI::ScanBatch::Most.
     struct FileIn {
+        std::string_view Folder;
         const char* Name;
         quint64 Device;
         quint64 Inode;
         Signature* Out;
         int* Error; // as HashFileIn returns it
     };
-    void HashAllIn(std::string_view folder, std::span<const FileIn> files, Mode mode,
-                   const std::atomic<bool>* cancel);
+    void HashAll(std::span<const FileIn> files, Mode mode, const std::atomic<bool>* cancel);
 
     // The same digests over a buffer in memory.
     static Signature HashBytes(const void* data, size_t size, Mode mode);
@@ -65,11 +67,16 @@ private:
     // A whole read already in memory, as Hash would have signed it.
     int Sign(const char* data, size_t size, Mode mode, Signature& out);
     bool HoldPlace(std::string_view folder);
+    // Files of at most kPlaces folders, each one held open.
+    void HashTogether(std::span<const FileIn> files, Mode mode, const std::atomic<bool>* cancel);
+    static constexpr size_t kPlaces = 4;
 
     std::vector<char> m_buffer;
     std::unique_ptr<modAPI::ScanPlace> m_place;
     std::unique_ptr<modAPI::ScanBatch> m_batch; // set up at the first files of a folder
     std::string m_placePath;
+    std::unique_ptr<modAPI::ScanPlace[]> m_places; // kPlaces: the folders of files read together
+    std::array<std::string, kPlaces> m_placePaths;
     void* m_xxh = nullptr; // XXH3_state_t*
     void* m_md5 = nullptr; // EVP_MD_CTX*
     std::atomic<qint64>* m_bytesRead = nullptr;

@@ -2,6 +2,8 @@
 
 #include "app/AppError.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 using modAPI::EntryType;
@@ -34,7 +36,7 @@ bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::s
 } // namespace
 
 void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out,
-                const ListingTick& tick) {
+                const ListingTick& tick, modAPI::ScanBatch* batch) {
     out.Path = path;
     modAPI::ScanFolder dir;
     out.OpenError = dir.Open(path.c_str());
@@ -47,6 +49,8 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
         out.Inode = self.Inode;
         out.HasIdentity = true;
     }
+    const bool together = batch && batch->Usable();
+    std::vector<size_t> unstated; // entries whose status is asked for together
     std::string_view name;
     EntryType type;
     unsigned seen = 0;
@@ -73,11 +77,41 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
             continue;
         const bool wantStat =
             type == EntryType::File || (type == EntryType::Directory && rules.IncludeSubFolder);
-        if (wantStat && !e.HasStat && e.Error == 0)
-            e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
+        if (wantStat && !e.HasStat && e.Error == 0) {
+            if (together)
+                unstated.push_back(out.Entries.size());
+            else
+                e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
+        }
         if (e.HasStat)
             e.Attributes = modAPI::AttributesFor(dotName, e.Stat.Type, e.Stat.Mode, virtualMount);
         e.Name.assign(name);
         out.Entries.push_back(std::move(e));
+    }
+    constexpr size_t kMost = modAPI::ScanBatch::Most;
+    std::array<const char*, kMost> names;
+    std::array<int, kMost> errors;
+    std::array<modAPI::ScanStat, kMost> stats;
+    for (size_t first = 0; first < unstated.size(); first += kMost) {
+        if (tick && !tick()) {
+            out.Stopped = true;
+            return;
+        }
+        const size_t count = std::min(kMost, unstated.size() - first);
+        for (size_t k = 0; k < count; ++k)
+            names[k] = out.Entries[unstated[first + k]].Name.c_str();
+        batch->StatIn(dir, count, names.data(), stats.data(), errors.data());
+        for (size_t k = 0; k < count; ++k) {
+            ListedEntry& e = out.Entries[unstated[first + k]];
+            e.Error = errors[k];
+            e.HasStat = errors[k] == 0;
+            if (!e.HasStat)
+                continue;
+            e.Stat = stats[k];
+            const bool virtualMount =
+                e.Type == EntryType::Directory && IsVirtualMount(rules, path, e.Name);
+            e.Attributes = modAPI::AttributesFor(e.Name.front() == '.', e.Stat.Type, e.Stat.Mode,
+                                                 virtualMount);
+        }
     }
 }

@@ -50,5 +50,7 @@ using ListingTick = std::function<bool()>;
 // Lists the folder at path. Files that pass the cheap filters and, when sub-folders are
 // walked, folders get their status; nothing is reported here. A folder of hundreds of
 // thousands of entries takes seconds, so the tick, when given, keeps the caller live.
+// With a usable batch the statuses are asked for together once the names are read, a few
+// dozen to a call to the kernel.
 void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out,
-                const ListingTick& tick = {});
+                const ListingTick& tick = {}, modAPI::ScanBatch* batch = nullptr);

@@ -32,9 +32,9 @@ struct Shared {
     int Running = 0;
 };
 
-// Jobs a reader takes at a time: the files of one folder among them are read together.
-// Small enough that the readers still share the last jobs out evenly.
-constexpr size_t kTake = 16;
+// Jobs a reader takes at a time, read together: small enough that the readers still share
+// the last jobs out evenly.
+constexpr size_t kTake = 32;
 static_assert(kTake <= modAPI::ScanBatch::Most);
 
 void Work(Shared& shared) {
@@ -46,23 +46,19 @@ void Work(Shared& shared) {
         const size_t begin = shared.Next.fetch_add(kTake, std::memory_order_relaxed);
         if (begin >= shared.Jobs.size())
             break;
-        const size_t end = std::min(begin + kTake, shared.Jobs.size());
-        for (size_t first = begin; first < end;) {
-            const quint32 folder = shared.List[shared.Jobs[first].Record].Folder;
-            size_t n = 0;
-            for (; first + n < end; ++n) {
-                HashJob& job = shared.Jobs[first + n];
-                const FileRecord& r = shared.List[job.Record];
-                if (r.Folder != folder)
-                    break;
-                names[n].assign(shared.List.Name(r));
-                files[n] = {names[n].c_str(), shared.List.DeviceOf(r), r.Inode, &job.Result,
-                            &job.Error};
-            }
-            hasher.HashAllIn(shared.List.FolderAt(folder), std::span(files.data(), n), shared.Mode,
-                             &shared.Cancel);
-            first += n;
+        const size_t n = std::min(kTake, shared.Jobs.size() - begin);
+        for (size_t k = 0; k < n; ++k) {
+            HashJob& job = shared.Jobs[begin + k];
+            const FileRecord& r = shared.List[job.Record];
+            names[k].assign(shared.List.Name(r));
+            files[k] = {shared.List.FolderBytes(r),
+                        names[k].c_str(),
+                        shared.List.DeviceOf(r),
+                        r.Inode,
+                        &job.Result,
+                        &job.Error};
         }
+        hasher.HashAll(std::span(files.data(), n), shared.Mode, &shared.Cancel);
     }
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;

@@ -47,6 +47,7 @@ void ListingPool::QueueChildren(const FolderListing& listing) {
 }
 
 void ListingPool::Work() {
+    modAPI::ScanBatch batch;
     for (;;) {
         std::string path;
         {
@@ -62,8 +63,9 @@ void ListingPool::Work() {
         }
         auto listing = std::make_unique<FolderListing>();
         if (!m_cancel.load(std::memory_order_relaxed))
-            ListFolder(path, m_rules, *listing,
-                       [this] { return !m_cancel.load(std::memory_order_relaxed); });
+            ListFolder(
+                path, m_rules, *listing,
+                [this] { return !m_cancel.load(std::memory_order_relaxed); }, &batch);
         std::lock_guard<std::mutex> guard(m_lock);
         QueueChildren(*listing);
         m_busy.erase(path);
@@ -75,10 +77,15 @@ void ListingPool::Work() {
 std::unique_ptr<FolderListing> ListingPool::ListHere(const std::string& path,
                                                      const std::function<void()>& yieldIfDue) {
     auto listing = std::make_unique<FolderListing>();
-    ListFolder(path, m_rules, *listing, [&] {
-        yieldIfDue();
-        return !m_cancel.load(std::memory_order_relaxed);
-    });
+    if (!m_here)
+        m_here = std::make_unique<modAPI::ScanBatch>();
+    ListFolder(
+        path, m_rules, *listing,
+        [&] {
+            yieldIfDue();
+            return !m_cancel.load(std::memory_order_relaxed);
+        },
+        m_here.get());
     std::lock_guard<std::mutex> guard(m_lock);
     QueueChildren(*listing);
     return listing;

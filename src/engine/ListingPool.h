@@ -49,5 +49,6 @@ private:
     std::map<std::string, std::unique_ptr<FolderListing>> m_ready;
     std::set<std::pair<quint64, quint64>> m_claimed;
     bool m_stop = false;
+    std::unique_ptr<modAPI::ScanBatch> m_here; // the walk's own, for ListHere
     std::vector<std::thread> m_workers;
 };

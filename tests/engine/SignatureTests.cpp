@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -125,42 +126,52 @@ TEST_F(Signatures, CrcOfAnyLengthAndAlignmentIsZlibs) {
     }
 }
 
-// The files of one folder are opened, read and closed together where the kernel offers an
-// io_uring; either way each file must get the signature and error a read of it alone gives,
-// whatever its size against the shared buffer and the first-block size, and a file that is
-// missing, not regular, a link, or not the one the walk saw must fail alone.
+// Files are opened, read and closed together where the kernel offers an io_uring, in
+// batches that span folders; either way each file must get the signature and error a read of
+// it alone gives, whatever its size against the shared buffer and the first-block size and
+// however many folders a batch holds, and a file that is missing, not regular, a link, or not
+// the one the walk saw must fail alone. A folder that cannot be held fails its files alone.
 TEST_F(Signatures, FilesReadTogetherSignAndFailAsFilesReadAlone) {
     struct Case {
+        QByteArray Folder;
         std::string Name;
         quint64 Inode = 0; // 0: the file's own
         int Error = 0;
     };
     std::vector<Case> cases;
+    int made = 0;
     for (const qint64 size :
          {1, 4095, 4096, 5000, 40000, (1 << 17) - 1, 1 << 17, (1 << 17) + 1, 300000, 0}) {
         QByteArray bytes(size, Qt::Uninitialized);
         for (qint64 i = 0; i < size; ++i)
             bytes[i] = char((i * 37 + size) % 253);
-        t.CreateFile(u"d/f%1"_s.arg(size), bytes);
-        cases.push_back({"f" + std::to_string(size)});
+        // Runs of one to three files in six folders: more folders than a batch holds open.
+        const QString folder = u"d%1/"_s.arg(made++ % 6);
+        t.CreateFile(folder + u"f%1"_s.arg(size), bytes);
+        cases.push_back({QFile::encodeName(P(folder)), "f" + std::to_string(size)});
     }
-    Fifo(u"d/fifo"_s);
-    t.CreateFile(u"d/other"_s, "x");
-    ASSERT_EQ(::symlink("f4096", QFile::encodeName(P(u"d/link"_s)).constData()), 0);
-    cases.push_back({"missing", 0, ENOENT});
-    cases.push_back({"fifo", 0, EINVAL});
-    cases.push_back({"link", 0, ELOOP});
-    cases.push_back({"other", 1, ESTALE}); // another file took its name since the walk
-    const QByteArray folder = QFile::encodeName(P(u"d/"_s));
+    Fifo(u"d0/fifo"_s);
+    t.CreateFile(u"d1/other"_s, "x");
+    ASSERT_EQ(::symlink("f4096", QFile::encodeName(P(u"d2/link"_s)).constData()), 0);
+    const auto in = [&](const char* folder) {
+        return QFile::encodeName(P(QString::fromUtf8(folder)));
+    };
+    cases.push_back({in("d0/"), "missing", 0, ENOENT});
+    cases.push_back({in("d0/"), "fifo", 0, EINVAL});
+    cases.push_back({in("d2/"), "link", 0, ELOOP});
+    cases.push_back({in("d1/"), "other", 1, ESTALE}); // another file took its name since the walk
+    cases.push_back({in("gone/"), "f1", 0, ENOENT});
+    std::stable_sort(cases.begin(), cases.end(),
+                     [](const Case& a, const Case& b) { return a.Folder < b.Folder; });
     const quint64 device = [&] {
         struct stat st;
-        return ::stat(folder.constData(), &st) == 0
+        return ::stat(cases[0].Folder.constData(), &st) == 0
                    ? (quint64(major(st.st_dev)) << 32) | minor(st.st_dev)
                    : 0;
     }();
     for (Case& c : cases) {
         struct stat st;
-        if (!c.Inode && ::lstat((folder + c.Name.c_str()).constData(), &st) == 0)
+        if (!c.Inode && ::lstat((c.Folder + c.Name.c_str()).constData(), &st) == 0)
             c.Inode = st.st_ino;
     }
     ASSERT_LE(cases.size(), modAPI::ScanBatch::Most);
@@ -172,8 +183,8 @@ TEST_F(Signatures, FilesReadTogetherSignAndFailAsFilesReadAlone) {
         ContentHasher alone;
         std::vector<Signature> expected(cases.size());
         for (size_t i = 0; i < cases.size(); ++i) {
-            const int error = alone.HashFileIn(folder.constData(), cases[i].Name.c_str(), device,
-                                               cases[i].Inode, mode, expected[i], nullptr);
+            const int error = alone.HashFileIn(cases[i].Folder.constData(), cases[i].Name.c_str(),
+                                               device, cases[i].Inode, mode, expected[i], nullptr);
             EXPECT_EQ(error, cases[i].Error) << cases[i].Name;
         }
         for (const bool allowed : {true, false}) {
@@ -186,26 +197,32 @@ TEST_F(Signatures, FilesReadTogetherSignAndFailAsFilesReadAlone) {
             std::vector<int> errors(cases.size(), -1);
             std::vector<ContentHasher::FileIn> files;
             for (size_t i = 0; i < cases.size(); ++i)
-                files.push_back(
-                    {cases[i].Name.c_str(), device, cases[i].Inode, &got[i], &errors[i]});
-            together.HashAllIn(folder.constData(), files, mode, nullptr);
-            for (size_t i = 0; i < cases.size(); ++i) {
-                EXPECT_EQ(errors[i], cases[i].Error) << cases[i].Name;
-                EXPECT_EQ(got[i].Crc, expected[i].Crc) << cases[i].Name;
-                EXPECT_EQ(std::memcmp(got[i].Digest, expected[i].Digest, 16), 0) << cases[i].Name;
+                files.push_back({cases[i].Folder.constData(), cases[i].Name.c_str(), device,
+                                 cases[i].Inode, &got[i], &errors[i]});
+            // Twice, the second time with the folders held from the first.
+            for (int round = 0; round < 2; ++round) {
+                together.HashAll(files, mode, nullptr);
+                for (size_t i = 0; i < cases.size(); ++i) {
+                    EXPECT_EQ(errors[i], cases[i].Error)
+                        << cases[i].Folder.constData() << cases[i].Name;
+                    EXPECT_EQ(got[i].Crc, expected[i].Crc) << cases[i].Name;
+                    EXPECT_EQ(std::memcmp(got[i].Digest, expected[i].Digest, 16), 0)
+                        << cases[i].Name;
+                }
             }
             EXPECT_GT(counted.load(), 0);
         }
         modAPI::ScanBatch::Allowed = true;
     }
-    // Set a reader up with a Cancel already heard: nothing is opened.
+    // A Cancel already heard: nothing is opened.
     std::atomic<bool> cancel{true};
     ContentHasher hasher;
     Signature s;
     int error = 0;
-    const ContentHasher::FileIn one[] = {{"f1", device, cases[0].Inode, &s, &error},
-                                         {"f4096", device, cases[2].Inode, &s, &error}};
-    hasher.HashAllIn(folder.constData(), one, ContentHasher::Mode::Crc, &cancel);
+    const ContentHasher::FileIn two[] = {
+        {cases[0].Folder.constData(), cases[0].Name.c_str(), device, cases[0].Inode, &s, &error},
+        {cases[1].Folder.constData(), cases[1].Name.c_str(), device, cases[1].Inode, &s, &error}};
+    hasher.HashAll(two, ContentHasher::Mode::Crc, &cancel);
     EXPECT_EQ(error, ECANCELED);
     if (!ring)
         GTEST_SKIP() << "no io_uring here: only files read one at a time were checked";

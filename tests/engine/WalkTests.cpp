@@ -128,6 +128,57 @@ TEST_F(Walk, MountPointsAndSpecialFilesAreLeftOutOfListings) {
     EXPECT_EQ(listed(P(u"auto/"_s)), u"inner"_s);
 }
 
+// Statuses asked for together (an io_uring where the kernel has one) must list a folder
+// exactly as asking for each entry does: every field of every status, the attributes made
+// from them, and which entries are left out, over more entries than one call takes.
+TEST_F(Walk, StatusesAskedTogetherListAsStatusesAskedOneByOne) {
+    for (int i = 0; i < 70; ++i) {
+        const QString name = (i % 7 == 0 ? u".f%1"_s : u"f%1"_s).arg(i);
+        t.CreateFile(u"d/"_s + name, QByteArray(i * 13, 'x'), 1'600'000'000 + i);
+        if (i % 5 == 0) {
+            ASSERT_EQ(::chmod(QFile::encodeName(P(u"d/"_s + name)).constData(), 0444), 0);
+        }
+    }
+    t.CreateFile(u"d/sub/g"_s, "g");
+    t.CreateFile(u"d/kernel/k"_s, "k");
+    t.CreateFile(u"d/.hidden/h"_s, "h");
+    Fifo(u"d/pipe"_s);
+    ASSERT_EQ(::symlink("f1", QFile::encodeName(P(u"d/link"_s)).constData()), 0);
+    const std::string folder = QFile::encodeName(P(u"d/"_s)).toStdString();
+    for (const bool hidden : {true, false}) {
+        const ListingRules rules{true, hidden, true, true, {QFile::encodeName(P(u"d/kernel/"_s))},
+                                 {},   {}};
+        FolderListing one, together;
+        ListFolder(folder, rules, one);
+        modAPI::ScanBatch batch;
+        ListFolder(folder, rules, together, {}, &batch);
+        ASSERT_EQ(together.Entries.size(), one.Entries.size());
+        // The virtual file system's mount point, the FIFO and the link are left out.
+        EXPECT_EQ(together.Entries.size(), hidden ? 72u : 61u);
+        for (size_t i = 0; i < one.Entries.size(); ++i) {
+            const ListedEntry& a = one.Entries[i];
+            const ListedEntry& b = together.Entries[i];
+            SCOPED_TRACE(a.Name);
+            EXPECT_EQ(b.Name, a.Name);
+            EXPECT_EQ(b.Type, a.Type);
+            EXPECT_EQ(b.Attributes, a.Attributes);
+            EXPECT_EQ(b.HasStat, a.HasStat);
+            EXPECT_EQ(b.Error, a.Error);
+            EXPECT_EQ(b.Stat.Type, a.Stat.Type);
+            EXPECT_EQ(b.Stat.Size, a.Stat.Size);
+            EXPECT_EQ(b.Stat.ModifiedNs, a.Stat.ModifiedNs);
+            EXPECT_EQ(b.Stat.ChangedNs, a.Stat.ChangedNs);
+            EXPECT_EQ(b.Stat.CreatedSecs, a.Stat.CreatedSecs);
+            EXPECT_EQ(b.Stat.Device, a.Stat.Device);
+            EXPECT_EQ(b.Stat.Inode, a.Stat.Inode);
+            EXPECT_EQ(b.Stat.Mode, a.Stat.Mode);
+            EXPECT_EQ(b.Stat.LinkCount, a.Stat.LinkCount);
+        }
+    }
+    if (!modAPI::ScanBatch().Usable())
+        GTEST_SKIP() << "no io_uring here: both listings asked for each status alone";
+}
+
 TEST_F(Walk, PatternsTestTheNameWithoutCaseAndLeftOutFilesAreStillReported) {
     t.CreateFile(u"a.TXT"_s, "x");
     t.CreateFile(u"b.txt"_s, "y");
