@@ -65,7 +65,7 @@ struct DeviceInodeHash {
 // descriptor with getdents64 and asks statx for the size of each file relative to it.
 class Walk {
 public:
-    explicit Walk(unsigned threads) : m_threads(threads) {}
+    Walk(unsigned threads, bool plain) : m_threads(threads), m_plain(plain) {}
 
     void Run(const std::vector<std::string>& roots) {
         for (const std::string& root : roots)
@@ -90,6 +90,9 @@ private:
     }
 
     void Work() {
+        // The files' statuses through an io_uring, a batch of a listing's files to a call.
+        io_uring ring;
+        const bool batched = !m_plain && io_uring_queue_init(kBatch, &ring, 0) == 0;
         std::vector<char> buffer(1 << 16);
         std::vector<Entry> files;
         std::vector<std::string> subfolders;
@@ -107,7 +110,7 @@ private:
                 path = Folders[index].Path;
                 ++m_busy;
             }
-            List(index, path, buffer, files, subfolders, entries);
+            List(index, path, buffer, files, subfolders, entries, batched ? &ring : nullptr);
             std::lock_guard lock(m_mutex);
             for (std::string& sub : subfolders) {
                 m_queue.push_back(static_cast<unsigned>(Folders.size()));
@@ -117,6 +120,8 @@ private:
             --m_busy;
             m_cv.notify_all();
         }
+        if (batched)
+            io_uring_queue_exit(&ring);
         std::lock_guard lock(m_mutex);
         Files.insert(Files.end(), std::make_move_iterator(files.begin()),
                      std::make_move_iterator(files.end()));
@@ -125,14 +130,26 @@ private:
 
     static void List(unsigned index, const std::string& path, std::vector<char>& buffer,
                      std::vector<Entry>& files, std::vector<std::string>& subfolders,
-                     unsigned long long& entries) {
+                     unsigned long long& entries, io_uring* ring) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return;
+        const auto keep = [&](const char* name, unsigned char type, const struct statx& sx) {
+            if (type == DT_DIR)
+                subfolders.push_back(path + '/' + name);
+            else if (type == DT_REG && sx.stx_size > 0)
+                files.push_back(
+                    {sx.stx_size,
+                     (static_cast<unsigned long long>(sx.stx_dev_major) << 32) | sx.stx_dev_minor,
+                     sx.stx_ino, index, name});
+        };
+        std::vector<const char*> names;
+        std::vector<struct statx> status(kBatch);
         for (;;) {
             const long n = ::syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
             if (n <= 0)
                 break;
+            names.clear();
             for (long at = 0; at < n;) {
                 const auto* d = reinterpret_cast<const dirent64*>(buffer.data() + at);
                 at += d->d_reclen;
@@ -141,26 +158,49 @@ private:
                     continue;
                 ++entries;
                 unsigned char type = d->d_type;
-                struct statx sx;
-                if (type == DT_REG || type == DT_UNKNOWN) {
-                    if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                                STATX_TYPE | STATX_SIZE | STATX_INO, &sx) != 0)
-                        continue;
-                    type = S_ISREG(sx.stx_mode) ? DT_REG : S_ISDIR(sx.stx_mode) ? DT_DIR : DT_LNK;
+                if (type != DT_REG && type != DT_UNKNOWN) {
+                    keep(name, type, status[0]);
+                    continue;
                 }
-                if (type == DT_DIR)
-                    subfolders.push_back(path + '/' + name);
-                else if (type == DT_REG && sx.stx_size > 0)
-                    files.push_back({sx.stx_size,
-                                     (static_cast<unsigned long long>(sx.stx_dev_major) << 32) |
-                                         sx.stx_dev_minor,
-                                     sx.stx_ino, index, name});
+                if (ring) {
+                    names.push_back(name); // stays in the buffer until the batch is asked
+                    continue;
+                }
+                struct statx sx;
+                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                            STATX_TYPE | STATX_SIZE | STATX_INO, &sx) == 0)
+                    keep(name, TypeOf(sx), sx);
+            }
+            for (size_t first = 0; first < names.size(); first += kBatch) {
+                const size_t count = std::min<size_t>(kBatch, names.size() - first);
+                for (size_t k = 0; k < count; ++k) {
+                    io_uring_sqe* sqe = io_uring_get_sqe(ring);
+                    io_uring_prep_statx(sqe, fd, names[first + k],
+                                        AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                                        STATX_TYPE | STATX_SIZE | STATX_INO, &status[k]);
+                    io_uring_sqe_set_data64(sqe, k);
+                }
+                io_uring_submit_and_wait(ring, unsigned(count));
+                for (size_t seen = 0; seen < count; ++seen) {
+                    io_uring_cqe* cqe = nullptr;
+                    if (io_uring_wait_cqe(ring, &cqe) != 0)
+                        break;
+                    const size_t k = io_uring_cqe_get_data64(cqe);
+                    if (cqe->res == 0)
+                        keep(names[first + k], TypeOf(status[k]), status[k]);
+                    io_uring_cqe_seen(ring, cqe);
+                }
             }
         }
         ::close(fd);
     }
 
+    static unsigned char TypeOf(const struct statx& sx) {
+        return S_ISREG(sx.stx_mode) ? DT_REG : S_ISDIR(sx.stx_mode) ? DT_DIR : DT_LNK;
+    }
+
     unsigned m_threads;
+    bool m_plain;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<unsigned> m_queue;
@@ -200,7 +240,7 @@ int main(int argc, char** argv) {
     }
 
     const auto start = std::chrono::steady_clock::now();
-    Walk walk(threads);
+    Walk walk(threads, plain);
     walk.Run(roots);
     const double walked = Seconds(start);
 
