@@ -260,6 +260,16 @@ void ScanReader::Close() {
 
 std::atomic<bool> ScanBatch::Allowed{true};
 
+namespace {
+
+// Not answered by the ring (-EAGAIN as set before asking), or refused by a kernel whose ring
+// cannot do what a plain call can, which says nothing about the file: the plain call then.
+bool Unanswered(int result) {
+    return result == -EAGAIN || result == -EINVAL || result == -EOPNOTSUPP;
+}
+
+} // namespace
+
 ScanBatch::ScanBatch() {
     if (!Allowed.load())
         return;
@@ -344,10 +354,10 @@ void ScanBatch::OpenIn(size_t count, const ScanPlace* const* places, const char*
         Complete(queued, [&](size_t i, int res) { asked[i] = res; });
     constexpr unsigned kNeeded = STATX_TYPE | STATX_INO | STATX_SIZE;
     for (size_t i = 0; i < count; ++i) {
-        // Whatever the ring did not answer is done the plain way.
-        const int fd = opened[i] == -EAGAIN ? ::openat(places[i]->Handle(), names[i], kReadFlags)
-                       : opened[i] < 0      ? (errno = -opened[i], -1)
-                                            : opened[i];
+        // Whatever the ring did not answer, or could not do, is done the plain way.
+        const int fd = Unanswered(opened[i]) ? ::openat(places[i]->Handle(), names[i], kReadFlags)
+                       : opened[i] < 0       ? (errno = -opened[i], -1)
+                                             : opened[i];
         const struct statx& st = status[i];
         results[i] = fd >= 0 && asked[i] == 0 && (st.stx_mask & kNeeded) == kNeeded
                          ? readers[i].Accept(fd, S_ISREG(st.stx_mode),
@@ -391,7 +401,7 @@ void ScanBatch::StatIn(const ScanFolder& folder, size_t count, const char* const
         errors[i] = 0;
         if (asked[i] == 0)
             FillStat(status[i], stats[i]);
-        else if (asked[i] != -EAGAIN)
+        else if (!Unanswered(asked[i]))
             errors[i] = -asked[i];
         else if (StatAt(folder.m_fd, names[i], 0, stats[i], errors[i]) == Success)
             errors[i] = 0;

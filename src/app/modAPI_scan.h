@@ -144,8 +144,8 @@ public:
                 const quint64* devices, const quint64* inodes, ScanReader* readers, int* results);
     // The first read of each reader: up to sizes[i] bytes into buffers[i]; got[i] the bytes
     // read or minus the errno code. Each reader goes on from where its read ended. A read
-    // that would wait for the disk may come back with -EAGAIN, and is then made again with
-    // ScanReader::Read.
+    // that would wait for the disk, or that the ring cannot make, may come back with -EAGAIN,
+    // -EINVAL or -EOPNOTSUPP; it is then made again with ScanReader::Read.
     void ReadFirst(size_t count, ScanReader* const* readers, char* const* buffers,
                    const size_t* sizes, qint64* got);
     // Closes every open reader.

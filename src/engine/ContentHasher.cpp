@@ -187,7 +187,7 @@ void ContentHasher::HashTogether(std::span<const FileIn> files, Mode mode,
                 m_bytesRead->fetch_add(got[k], std::memory_order_relaxed);
             *f.Error = Sign(buffers[k], sizes[k], mode, *f.Out);
             done[j] = true;
-        } else if (got[k] < 0 && got[k] != -EAGAIN) {
+        } else if (got[k] < 0 && got[k] != -EAGAIN && got[k] != -EINVAL && got[k] != -EOPNOTSUPP) {
             *f.Error = int(-got[k]);
             done[j] = true;
         }
