@@ -270,7 +270,7 @@ bool Unanswered(int result) {
 
 } // namespace
 
-ScanBatch::ScanBatch() {
+ScanBatch::ScanBatch() : m_status(std::make_unique<struct statx[]>(Most)) {
     if (!Allowed.load())
         return;
     auto* ring = new io_uring;
@@ -326,27 +326,31 @@ void ScanBatch::OpenIn(size_t count, const ScanPlace* const* places, const char*
     auto* ring = static_cast<io_uring*>(m_ring);
     std::array<int, Most> opened;
     opened.fill(-EAGAIN);
+    size_t queued = 0;
     for (size_t i = 0; i < count; ++i) {
         readers[i].Close();
-        if (!ring)
+        io_uring_sqe* sqe = ring ? io_uring_get_sqe(ring) : nullptr;
+        if (!sqe)
             continue;
-        io_uring_sqe* sqe = io_uring_get_sqe(ring);
         io_uring_prep_openat(sqe, places[i]->Handle(), names[i], kReadFlags, 0);
         io_uring_sqe_set_data64(sqe, i);
+        ++queued;
     }
-    if (ring)
-        Complete(count, [&](size_t i, int res) { opened[i] = res; });
+    if (queued > 0)
+        Complete(queued, [&](size_t i, int res) { opened[i] = res; });
     // Then what each opened file is, asked of the descriptor as fstat would.
-    std::array<struct statx, Most> status;
     std::array<int, Most> asked;
     asked.fill(-EAGAIN);
-    size_t queued = 0;
-    for (size_t i = 0; (ring = static_cast<io_uring*>(m_ring)) && i < count; ++i) {
+    queued = 0;
+    ring = static_cast<io_uring*>(m_ring);
+    for (size_t i = 0; ring && i < count; ++i) {
         if (opened[i] < 0)
             continue;
         io_uring_sqe* sqe = io_uring_get_sqe(ring);
+        if (!sqe)
+            break;
         io_uring_prep_statx(sqe, opened[i], "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_SIZE,
-                            &status[i]);
+                            &m_status[i]);
         io_uring_sqe_set_data64(sqe, i);
         ++queued;
     }
@@ -358,7 +362,7 @@ void ScanBatch::OpenIn(size_t count, const ScanPlace* const* places, const char*
         const int fd = Unanswered(opened[i]) ? ::openat(places[i]->Handle(), names[i], kReadFlags)
                        : opened[i] < 0       ? (errno = -opened[i], -1)
                                              : opened[i];
-        const struct statx& st = status[i];
+        const struct statx& st = m_status[i];
         results[i] = fd >= 0 && asked[i] == 0 && (st.stx_mask & kNeeded) == kNeeded
                          ? readers[i].Accept(fd, S_ISREG(st.stx_mode),
                                              (quint64(st.stx_dev_major) << 32) | st.stx_dev_minor,
@@ -370,37 +374,42 @@ void ScanBatch::OpenIn(size_t count, const ScanPlace* const* places, const char*
 void ScanBatch::ReadFirst(size_t count, ScanReader* const* readers, char* const* buffers,
                           const size_t* sizes, qint64* got) {
     auto* ring = static_cast<io_uring*>(m_ring);
+    size_t queued = 0;
     for (size_t i = 0; i < count; ++i) {
         got[i] = -EAGAIN;
-        if (!ring)
+        io_uring_sqe* sqe = ring ? io_uring_get_sqe(ring) : nullptr;
+        if (!sqe)
             continue;
-        io_uring_sqe* sqe = io_uring_get_sqe(ring);
         // At the file's position, which the read moves on as read() would.
         io_uring_prep_read(sqe, readers[i]->m_fd, buffers[i], unsigned(sizes[i]), quint64(-1));
         io_uring_sqe_set_data64(sqe, i);
+        ++queued;
     }
-    if (ring)
-        Complete(count, [&](size_t i, int res) { got[i] = res; });
+    if (queued > 0)
+        Complete(queued, [&](size_t i, int res) { got[i] = res; });
 }
 
 void ScanBatch::StatIn(const ScanFolder& folder, size_t count, const char* const* names,
                        ScanStat* stats, int* errors) {
     auto* ring = static_cast<io_uring*>(m_ring);
-    std::array<struct statx, Most> status;
     std::array<int, Most> asked;
     asked.fill(-EAGAIN);
-    for (size_t i = 0; ring && i < count; ++i) {
-        io_uring_sqe* sqe = io_uring_get_sqe(ring);
+    size_t queued = 0;
+    for (size_t i = 0; i < count; ++i) {
+        io_uring_sqe* sqe = ring ? io_uring_get_sqe(ring) : nullptr;
+        if (!sqe)
+            break;
         io_uring_prep_statx(sqe, folder.m_fd, names[i], AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                            kStatMask, &status[i]);
+                            kStatMask, &m_status[i]);
         io_uring_sqe_set_data64(sqe, i);
+        ++queued;
     }
-    if (ring)
-        Complete(count, [&](size_t i, int res) { asked[i] = res; });
+    if (queued > 0)
+        Complete(queued, [&](size_t i, int res) { asked[i] = res; });
     for (size_t i = 0; i < count; ++i) {
         errors[i] = 0;
         if (asked[i] == 0)
-            FillStat(status[i], stats[i]);
+            FillStat(m_status[i], stats[i]);
         else if (!Unanswered(asked[i]))
             errors[i] = -asked[i];
         else if (StatAt(folder.m_fd, names[i], 0, stats[i], errors[i]) == Success)
@@ -415,6 +424,8 @@ void ScanBatch::Close(size_t count, ScanReader* readers) {
         if (readers[i].m_fd < 0)
             continue;
         io_uring_sqe* sqe = io_uring_get_sqe(ring);
+        if (!sqe)
+            break;
         io_uring_prep_close(sqe, readers[i].m_fd);
         io_uring_sqe_set_data64(sqe, i);
         ++queued;

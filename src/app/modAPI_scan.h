@@ -9,9 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct statx;
 
 // The platform half of a scan: a folder reader that gives each entry's type from the
 // listing itself, so that most entries cost no status call, and a file reader that refuses
@@ -160,6 +163,9 @@ private:
     bool Complete(size_t count, const std::function<void(size_t, int)>& take);
 
     void* m_ring = nullptr; // io_uring*
+    // Where the kernel writes the statuses: here rather than in a call's frame, so that even
+    // a ring that fails with statuses still being written has somewhere safe to write them.
+    std::unique_ptr<struct statx[]> m_status; // Most of them
 };
 
 // The mount points of kernel virtual file systems, as raw paths with a trailing "/";
