@@ -204,38 +204,35 @@ void ContentHasher::HashTogether(std::span<const FileIn> files, Mode mode,
     m_batch->Close(together, readers.data());
 }
 
+void* ContentHasher::StartMd5() {
+    // Set up on first use: OpenSSL's start-up kept 1.8 MB of a run that never asks for it.
+    if (!m_md5)
+        m_md5 = EVP_MD_CTX_new();
+    auto* md5 = static_cast<EVP_MD_CTX*>(m_md5);
+    const EVP_MD* algorithm = Md5Algorithm();
+    return md5 && algorithm && EVP_DigestInit_ex2(md5, algorithm, nullptr) ? md5 : nullptr;
+}
+
 int ContentHasher::Sign(const char* data, size_t size, Mode mode, Signature& out) {
-    out = Signature{};
-    if (mode == Mode::Md5) {
-        if (!m_md5)
-            m_md5 = EVP_MD_CTX_new();
-        auto* md5 = static_cast<EVP_MD_CTX*>(m_md5);
-        const EVP_MD* algorithm = Md5Algorithm();
-        unsigned int length = 0;
-        if (!md5 || !algorithm || !EVP_DigestInit_ex2(md5, algorithm, nullptr) ||
-            !EVP_DigestUpdate(md5, data, size) || !EVP_DigestFinal_ex(md5, out.Digest, &length))
-            return ENOSYS;
+    if (mode != Mode::Md5) {
+        out = HashBytes(data, size, mode);
         return 0;
     }
-    if (mode == Mode::Crc)
-        out.Crc = Crc32(0, data, size);
-    PutXxh(XXH3_128bits(data, size), out.Digest);
-    return 0;
+    // The reader's own context: a one-shot digest would set one up for every file.
+    out = Signature{};
+    auto* md5 = static_cast<EVP_MD_CTX*>(StartMd5());
+    unsigned int length = 0;
+    return md5 && EVP_DigestUpdate(md5, data, size) && EVP_DigestFinal_ex(md5, out.Digest, &length)
+               ? 0
+               : ENOSYS;
 }
 
 int ContentHasher::Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
                         const std::atomic<bool>* cancel) {
     auto* xxh = static_cast<XXH3_state_t*>(m_xxh);
     EVP_MD_CTX* md5 = nullptr;
-    if (mode == Mode::Md5) {
-        // Set up on first use: OpenSSL's start-up kept 1.8 MB of a run that never asks for it.
-        if (!m_md5)
-            m_md5 = EVP_MD_CTX_new();
-        md5 = static_cast<EVP_MD_CTX*>(m_md5);
-        const EVP_MD* algorithm = Md5Algorithm();
-        if (!md5 || !algorithm || !EVP_DigestInit_ex2(md5, algorithm, nullptr))
-            return ENOSYS;
-    }
+    if (mode == Mode::Md5 && !(md5 = static_cast<EVP_MD_CTX*>(StartMd5())))
+        return ENOSYS;
     XXH3_128bits_reset(xxh);
     quint32 crc = 0;
     const size_t want = mode == Mode::Prefix ? PrefixBytes : size_t(-1);

@@ -66,6 +66,8 @@ private:
              const std::atomic<bool>* cancel);
     // A whole read already in memory, as Hash would have signed it.
     int Sign(const char* data, size_t size, Mode mode, Signature& out);
+    // The MD5 context, ready for a new digest; null when OpenSSL cannot give one.
+    void* StartMd5();
     bool HoldPlace(std::string_view folder);
     // Files of at most kPlaces folders, each one held open.
     void HashTogether(std::span<const FileIn> files, Mode mode, const std::atomic<bool>* cancel);
@@ -73,7 +75,7 @@ private:
 
     std::vector<char> m_buffer;
     std::unique_ptr<modAPI::ScanPlace> m_place;
-    std::unique_ptr<modAPI::ScanBatch> m_batch; // set up at the first files of a folder
+    std::unique_ptr<modAPI::ScanBatch> m_batch; // set up at the first files read together
     std::string m_placePath;
     std::unique_ptr<modAPI::ScanPlace[]> m_places; // kPlaces: the folders of files read together
     std::array<std::string, kPlaces> m_placePaths;

@@ -33,6 +33,14 @@ bool IsVirtualMount(const ListingRules& rules, const std::string& folder, std::s
     return modAPI::IsUnderVirtualMount(path, rules.VirtualMounts, rules.OrdinaryUnderVirtual);
 }
 
+// The attributes once the entry's status is known: from its mode, not the name alone.
+void TakeStatus(const ListingRules& rules, const std::string& folder, ListedEntry& e) {
+    const bool virtualMount =
+        e.Type == EntryType::Directory && IsVirtualMount(rules, folder, e.Name);
+    e.Attributes =
+        modAPI::AttributesFor(e.Name.front() == '.', e.Stat.Type, e.Stat.Mode, virtualMount);
+}
+
 } // namespace
 
 void ListFolder(const std::string& path, const ListingRules& rules, FolderListing& out,
@@ -83,9 +91,9 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
             else
                 e.HasStat = dir.StatEntry(name, e.Stat, e.Error) == Success;
         }
-        if (e.HasStat)
-            e.Attributes = modAPI::AttributesFor(dotName, e.Stat.Type, e.Stat.Mode, virtualMount);
         e.Name.assign(name);
+        if (e.HasStat)
+            TakeStatus(rules, path, e);
         out.Entries.push_back(std::move(e));
     }
     constexpr size_t kMost = modAPI::ScanBatch::Most;
@@ -108,10 +116,7 @@ void ListFolder(const std::string& path, const ListingRules& rules, FolderListin
             if (!e.HasStat)
                 continue;
             e.Stat = stats[k];
-            const bool virtualMount =
-                e.Type == EntryType::Directory && IsVirtualMount(rules, path, e.Name);
-            e.Attributes = modAPI::AttributesFor(e.Name.front() == '.', e.Stat.Type, e.Stat.Mode,
-                                                 virtualMount);
+            TakeStatus(rules, path, e);
         }
     }
 }

@@ -81,13 +81,14 @@ template <class Records, class Less> void SortOnTwoThreads(Records& records, con
         return;
     }
     // The median of records spread over the list keeps the two sides close in size.
-    std::vector<FileRecord> samples;
+    using Record = typename Records::value_type;
+    std::vector<Record> samples;
     for (size_t k = 0; k < kSamples; ++k)
         samples.push_back(records[k * (records.size() - 1) / (kSamples - 1)]);
     std::nth_element(samples.begin(), samples.begin() + kSamples / 2, samples.end(), less);
-    const FileRecord pivot = samples[kSamples / 2];
+    const Record pivot = samples[kSamples / 2];
     const auto middle = std::partition(records.begin(), records.end(),
-                                       [&](const FileRecord& r) { return less(r, pivot); });
+                                       [&](const Record& r) { return less(r, pivot); });
     std::thread lower([&]() { std::sort(records.begin(), middle, less); });
     std::sort(middle, records.end(), less);
     lower.join();
