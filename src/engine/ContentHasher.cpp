@@ -5,6 +5,9 @@
 #include <isa-l/crc.h>
 #include <openssl/evp.h>
 #include <xxhash.h>
+#ifdef ECHOFIND_XXH_DISPATCH
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <algorithm>
 #include <array>
