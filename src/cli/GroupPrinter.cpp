@@ -26,6 +26,17 @@ void GroupPrinter::AddRow(bool firstRecord, const clsFileDetails& details, const
     m_tally.Row(firstRecord, details.FileSize);
 }
 
+// The path's bytes as the list holds them are what AddRow writes: Encode(Decode(b)) == b.
+void GroupPrinter::AddListRow(bool firstRecord, const FileList& list, size_t index) {
+    const FileRecord& r = list[index];
+    if (m_out) {
+        const std::string path = list.PathBytes(r);
+        std::fwrite(path.data(), 1, path.size(), m_out);
+        std::fputc(m_end, m_out);
+    }
+    m_tally.Row(firstRecord, r.Size);
+}
+
 void GroupPrinter::UpdateHeadTotal(qint64, qint64) {}
 
 qint64 GroupPrinter::UpdateHeader(qint64, const QString&) {

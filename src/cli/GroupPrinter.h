@@ -29,6 +29,9 @@ class GroupPrinter final : public ResultSink {
 public:
     explicit GroupPrinter(std::FILE* out, char terminator = '\n') : m_out(out), m_end(terminator) {}
 
+    bool TakesListRows() const override { return true; }
+    void AddListRow(bool firstRecord, const FileList& list, size_t index) override;
+
     void ClearRecs() override {}
     qint64 AddHeader(const QString& fileName) override;
     void AddRow(bool firstRecord, const clsFileDetails& details,

@@ -376,7 +376,8 @@ qint64 FolderGroups::HandOn(const std::vector<Group>& groups, ResultSink& sink,
         const FileList& list = *files;
         for (size_t n = 0; n < group.front().Files.size(); ++n) {
             const quint32 firstFile = group.front().Files[n];
-            const qint64 member = sink.AddMemberHeader(list.FileName(list[firstFile]));
+            const qint64 member = sink.AddMemberHeader(
+                sink.TakesListRows() ? QString() : list.FileName(list[firstFile]));
             for (size_t f = 0; f < group.size(); ++f)
                 HandOnRow(sink, list, group[f].Files[n], f == 0);
             sink.UpdateHeadTotal(member, list[firstFile].Size * qint64(group.size()));

@@ -8,6 +8,10 @@
 #include "app/modLog.h"
 
 void HandOnRow(ResultSink& sink, const FileList& list, size_t i, bool first) {
+    if (sink.TakesListRows()) {
+        sink.AddListRow(first, list, i);
+        return;
+    }
     const FileRecord& r = list[i];
     const FolderIdentity& folder = list.FolderOf(r);
     sink.AddRow(
@@ -34,7 +38,8 @@ qint64 GroupingPass(const FileList& list, ResultSink& sink, ScanObserver* observ
             closeGroup();
         } else {
             if (count == 0) {
-                headerRow = sink.AddHeader(list.FileName(list[i - 1]));
+                headerRow =
+                    sink.AddHeader(sink.TakesListRows() ? QString() : list.FileName(list[i - 1]));
                 HandOnRow(sink, list, i - 1, true);
                 total += list[i - 1].Size;
                 count = 1;
