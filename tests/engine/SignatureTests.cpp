@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <xxhash.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -122,6 +123,44 @@ TEST_F(Signatures, CrcOfAnyLengthAndAlignmentIsZlibs) {
                           .Crc,
                       ZlibCrc(part))
                 << n << " at " << offset;
+        }
+    }
+}
+
+// The whole-content digest is what hash caches keep from one run to the next, so it must be
+// the library's own XXH3-128 (here its plain entry point) whichever vector unit the scan's
+// reads pick at run time: in one piece at every length its short, middle and long ways cover,
+// and read from a file in parts, where the parts and the last partial stripe meet.
+TEST_F(Signatures, DigestIsTheLibrarysXxh3WholeAndReadInParts) {
+    QByteArray bytes(300001, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 2246822519u) >> 11);
+    const auto plain = [&](qsizetype n) {
+        XXH128_canonical_t c;
+        XXH128_canonicalFromHash(&c, XXH3_128bits(bytes.constData(), size_t(n)));
+        return QByteArray(reinterpret_cast<const char*>(c.digest), 16);
+    };
+    const auto digest = [](const Signature& s) {
+        return QByteArray(reinterpret_cast<const char*>(s.Digest), 16);
+    };
+    std::vector<qsizetype> lengths;
+    for (qsizetype n = 0; n <= 260; ++n)
+        lengths.push_back(n);
+    for (const qsizetype n : {1023, 1024, 1025, 4096, 65537, 131071, 131072, 131073, 300001})
+        lengths.push_back(n);
+    for (const qsizetype n : lengths) {
+        EXPECT_EQ(digest(ContentHasher::HashBytes(bytes.constData(), size_t(n),
+                                                  ContentHasher::Mode::Xxh)),
+                  plain(n))
+            << n;
+    }
+    ContentHasher hasher;
+    for (const qsizetype n : {qsizetype(4097), qsizetype(131073), bytes.size()}) {
+        const QString path = t.CreateFile(u"part"_s, bytes.left(n));
+        for (const auto mode : {ContentHasher::Mode::Xxh, ContentHasher::Mode::Crc}) {
+            Signature read;
+            ASSERT_EQ(hasher.HashFile(QFile::encodeName(path).constData(), 0, 0, mode, read), 0);
+            EXPECT_EQ(digest(read), plain(n)) << n;
         }
     }
 }
