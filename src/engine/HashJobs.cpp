@@ -16,26 +16,29 @@ namespace {
 
 constexpr auto kYieldInterval = std::chrono::milliseconds(20);
 
-struct Shared {
-    Shared(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
-           std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead)
-        : List(list), Jobs(jobs), Mode(mode), Cancel(cancel), BytesRead(bytesRead) {}
-
-    const FileList& List;
-    std::vector<HashJob>& Jobs;
-    ContentHasher::Mode Mode;
-    std::atomic<bool>& Cancel;
-    std::atomic<qint64>& BytesRead;
-    std::atomic<size_t> Next{0};
-    std::mutex Lock;
-    std::condition_variable Finished;
-    int Running = 0;
-};
-
 // Jobs a reader takes at a time, read together: small enough that the readers still share
 // the last jobs out evenly.
 constexpr size_t kTake = 32;
 static_assert(kTake <= modAPI::ScanBatch::Most);
+
+struct Shared {
+    Shared(const FileList& list, std::vector<HashJob>& jobs, std::vector<quint32> order,
+           ContentHasher::Mode mode, std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead)
+        : List(list), Jobs(jobs), Order(std::move(order)), Mode(mode), Cancel(cancel),
+          BytesRead(bytesRead) {}
+
+    const FileList& List;
+    std::vector<HashJob>& Jobs;
+    const std::vector<quint32> Order; // of the jobs, as they are read
+    ContentHasher::Mode Mode;
+    std::atomic<bool>& Cancel;
+    std::atomic<qint64>& BytesRead;
+    std::atomic<size_t> Next{0};
+    size_t Take = kTake;
+    std::mutex Lock;
+    std::condition_variable Finished;
+    int Running = 0;
+};
 
 void Work(Shared& shared) {
     ContentHasher hasher;
@@ -43,12 +46,12 @@ void Work(Shared& shared) {
     std::array<std::string, kTake> names;
     std::array<ContentHasher::FileIn, kTake> files;
     for (;;) {
-        const size_t begin = shared.Next.fetch_add(kTake, std::memory_order_relaxed);
+        const size_t begin = shared.Next.fetch_add(shared.Take, std::memory_order_relaxed);
         if (begin >= shared.Jobs.size())
             break;
-        const size_t n = std::min(kTake, shared.Jobs.size() - begin);
+        const size_t n = std::min(shared.Take, shared.Jobs.size() - begin);
         for (size_t k = 0; k < n; ++k) {
-            HashJob& job = shared.Jobs[begin + k];
+            HashJob& job = shared.Jobs[shared.Order[begin + k]];
             const FileRecord& r = shared.List[job.Record];
             names[k].assign(shared.List.Name(r));
             files[k] = {shared.List.FolderBytes(r),
@@ -63,6 +66,50 @@ void Work(Shared& shared) {
     std::lock_guard<std::mutex> guard(shared.Lock);
     --shared.Running;
     shared.Finished.notify_all();
+}
+
+// By folder, so each reader opens the files of one folder relative to it: a path lookup per
+// folder instead of one per file. Folders in the order of their lowest inode and files by
+// inode within them: a file system keeps a folder's inodes (and most often its data)
+// together, so this is close to the disk's own order for a cold read.
+// The jobs themselves stay in the order given, which is the order of their records and so
+// of their buckets: sorting them by folder and back cost more than their reading's own
+// bookkeeping. Folders are counted out, so only each folder's few files are compared.
+std::vector<quint32> ReadingOrder(const FileList& list, const std::vector<HashJob>& jobs) {
+    const size_t folders = list.FolderCount();
+    std::vector<quint64> lowest(folders, ~quint64(0));
+    std::vector<quint32> start(folders, 0);
+    for (const HashJob& job : jobs) {
+        const FileRecord& r = list[job.Record];
+        lowest[r.Folder] = std::min(lowest[r.Folder], r.Inode);
+        ++start[r.Folder];
+    }
+    std::vector<quint32> used;
+    for (quint32 f = 0; f < folders; ++f) {
+        if (start[f] > 0)
+            used.push_back(f);
+    }
+    std::sort(used.begin(), used.end(), [&](quint32 a, quint32 b) {
+        return std::pair(lowest[a], a) < std::pair(lowest[b], b);
+    });
+    quint32 at = 0;
+    for (const quint32 f : used) {
+        const quint32 count = start[f];
+        start[f] = at;
+        at += count;
+    }
+    std::vector<quint32> order(jobs.size());
+    for (quint32 j = 0; j < jobs.size(); ++j)
+        order[start[list[jobs[j].Record].Folder]++] = j;
+    // start[f] is now where folder f's files end.
+    const auto inode = [&](quint32 j) { return list[jobs[j].Record].Inode; };
+    for (size_t begin = 0; begin < order.size();) {
+        const size_t end = start[list[jobs[order[begin]].Record].Folder];
+        std::sort(order.begin() + qsizetype(begin), order.begin() + qsizetype(end),
+                  [&](quint32 a, quint32 b) { return inode(a) < inode(b); });
+        begin = end;
+    }
+    return order;
 }
 
 } // namespace
@@ -98,31 +145,13 @@ void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher
                  std::atomic<qint64>& bytesRead) {
     if (jobs.empty())
         return;
-    // By folder, so each reader opens the files of one folder relative to it: a path
-    // lookup per folder instead of one per file. Folders in the order of their lowest inode
-    // and files by inode within them: a file system keeps a folder's inodes (and most often
-    // its data) together, so this is close to the disk's own order for a cold read.
-    RunYielding(
-        [&]() {
-            std::vector<quint64> lowest(list.FolderCount(), ~quint64(0));
-            for (const HashJob& job : jobs) {
-                const FileRecord& r = list[job.Record];
-                lowest[r.Folder] = std::min(lowest[r.Folder], r.Inode);
-            }
-            std::sort(jobs.begin(), jobs.end(), [&](const HashJob& a, const HashJob& b) {
-                const FileRecord& x = list[a.Record];
-                const FileRecord& y = list[b.Record];
-                if (x.Folder != y.Folder) {
-                    if (lowest[x.Folder] != lowest[y.Folder])
-                        return lowest[x.Folder] < lowest[y.Folder];
-                    return x.Folder < y.Folder;
-                }
-                return x.Inode < y.Inode;
-            });
-        },
-        observer);
-    Shared shared(list, jobs, mode, cancel, bytesRead);
+    std::vector<quint32> order;
+    RunYielding([&]() { order = ReadingOrder(list, jobs); }, observer);
+    Shared shared(list, jobs, std::move(order), mode, cancel, bytesRead);
     const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
+    // A few large files must not all go to the first reader while the others find nothing
+    // left: the takes shrink until every reader gets some.
+    shared.Take = std::clamp(jobs.size() / size_t(count), size_t(1), kTake);
     shared.Running = count;
     std::vector<std::thread> workers;
     workers.reserve(size_t(count));

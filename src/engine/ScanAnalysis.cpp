@@ -179,7 +179,7 @@ void KeepSharedPrefixes(const FileList& list, std::vector<HashJob>& precheck,
         return a.Error == 0 && b.Error == 0 &&
                std::memcmp(a.Result.Digest, b.Result.Digest, sizeof a.Result.Digest) == 0;
     };
-    // The jobs came back sorted by folder; regroup them by record, which is bucket order.
+    // By record, which is bucket order: those the cache answered came after those read.
     std::sort(precheck.begin(), precheck.end(),
               [](const HashJob& a, const HashJob& b) { return a.Record < b.Record; });
     size_t begin = 0;
