@@ -124,12 +124,6 @@ int CompareContent(const FileList& list, const FileRecord& a, const FileRecord& 
     return std::memcmp(sa.Digest, sb.Digest, sizeof sa.Digest);
 }
 
-int ComparePath(const FileList& list, const FileRecord& a, const FileRecord& b) {
-    if (const int c = Cmp(list.FolderRank(a), list.FolderRank(b)))
-        return c;
-    return list.Name(a).compare(list.Name(b));
-}
-
 bool SameKey(const FileList& list, const FileRecord& a, const FileRecord& b) {
     if (ComparePreKey(list, a, b) != 0)
         return false;

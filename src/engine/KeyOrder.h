@@ -19,8 +19,19 @@ int ComparePreKey(const FileList& list, const FileRecord& a, const FileRecord& b
 // The content part. A record without a signature in a content scan was never read
 // because nothing could share its content; it sorts last and equals nothing.
 int CompareContent(const FileList& list, const FileRecord& a, const FileRecord& b);
-// By folder, then name bytes.
-int ComparePath(const FileList& list, const FileRecord& a, const FileRecord& b);
+// By folder, then name bytes. Here, so that a sort's comparison makes no call.
+inline int ComparePath(const FileList& list, const FileRecord& a, const FileRecord& b) {
+    const quint32 x = list.FolderRank(a), y = list.FolderRank(b);
+    if (x != y)
+        return x < y ? -1 : 1;
+    return list.Name(a).compare(list.Name(b));
+}
+// Whether the key parts before the content are the size alone (a content or size scan),
+// which a sort can then compare in place of ComparePreKey.
+inline bool PreKeyIsSize(const FileList& list) {
+    return !list.KeyName && !list.KeyCreated && !list.KeyModified &&
+           (list.KeySize || list.Content != FileList::ContentKind::None);
+}
 
 // Equal comparison keys: the records belong to one duplicate group.
 bool SameKey(const FileList& list, const FileRecord& a, const FileRecord& b);

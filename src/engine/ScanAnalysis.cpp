@@ -557,6 +557,14 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
                    std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     RunYielding(
         [&]() {
+            if (KeyOrder::PreKeyIsSize(list)) {
+                SortOnTwoThreads(list.Records(), [&list](const FileRecord& a, const FileRecord& b) {
+                    if (a.Size != b.Size)
+                        return a.Size < b.Size;
+                    return KeyOrder::ComparePath(list, a, b) < 0;
+                });
+                return;
+            }
             SortOnTwoThreads(list.Records(), [&list](const FileRecord& a, const FileRecord& b) {
                 if (const int c = KeyOrder::ComparePreKey(list, a, b))
                     return c < 0;
