@@ -52,6 +52,15 @@ ContentHasher::~ContentHasher() {
     EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_md5));
 }
 
+void ContentHasher::ReleaseFolders() {
+    m_place->Close();
+    m_placePath.clear();
+    for (size_t p = 0; p < kPlaces; ++p) {
+        m_places[p].Close();
+        m_placePaths[p].clear();
+    }
+}
+
 int ContentHasher::HashFile(const char* path, quint64 device, quint64 inode, Mode mode,
                             Signature& out, const std::atomic<bool>* cancel) {
     modAPI::ScanReader reader;

@@ -61,6 +61,10 @@ public:
     // move instead of a jump at its end.
     void CountReadsIn(std::atomic<qint64>* bytes) { m_bytesRead = bytes; }
 
+    // Lets go of the folders held open for the files read so far. A reader kept for the
+    // next stage of a scan holds none in between: a folder is reached again from its path.
+    void ReleaseFolders();
+
 private:
     int Hash(modAPI::ScanReader& reader, Mode mode, Signature& out,
              const std::atomic<bool>* cancel);

@@ -35,13 +35,9 @@ struct Shared {
     std::atomic<qint64>& BytesRead;
     std::atomic<size_t> Next{0};
     size_t Take = kTake;
-    std::mutex Lock;
-    std::condition_variable Finished;
-    int Running = 0;
 };
 
-void Work(Shared& shared) {
-    ContentHasher hasher;
+void Work(Shared& shared, ContentHasher& hasher) {
     hasher.CountReadsIn(&shared.BytesRead);
     std::array<std::string, kTake> names;
     std::array<ContentHasher::FileIn, kTake> files;
@@ -63,9 +59,8 @@ void Work(Shared& shared) {
         }
         hasher.HashAll(std::span(files.data(), n), shared.Mode, &shared.Cancel);
     }
-    std::lock_guard<std::mutex> guard(shared.Lock);
-    --shared.Running;
-    shared.Finished.notify_all();
+    hasher.CountReadsIn(nullptr);
+    hasher.ReleaseFolders();
 }
 
 // By folder, so each reader opens the files of one folder relative to it: a path lookup per
@@ -140,33 +135,67 @@ void RunYielding(const std::function<void()>& work, ScanObserver* observer) {
     helper.join();
 }
 
-void RunHashJobs(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
-                 int threads, ScanObserver* observer, std::atomic<bool>& cancel,
-                 std::atomic<qint64>& bytesRead) {
+HashReaders::HashReaders(int threads) : m_threads(std::max(1, threads)) {}
+
+HashReaders::~HashReaders() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& worker : m_workers)
+        worker.join();
+}
+
+void HashReaders::Serve() {
+    // Kept from round to round with the thread: its ring and buffers are set up once.
+    ContentHasher hasher;
+    quint64 served = 0;
+    for (;;) {
+        void* round = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_wake.wait(lock, [&] { return m_stop || m_generation != served; });
+            if (m_stop)
+                return;
+            served = m_generation;
+            round = m_round;
+        }
+        Work(*static_cast<Shared*>(round), hasher);
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (--m_running == 0)
+            m_finished.notify_all();
+    }
+}
+
+void HashReaders::Run(const FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
+                      ScanObserver* observer, std::atomic<bool>& cancel,
+                      std::atomic<qint64>& bytesRead) {
     if (jobs.empty())
         return;
     std::vector<quint32> order;
     RunYielding([&]() { order = ReadingOrder(list, jobs); }, observer);
     Shared shared(list, jobs, std::move(order), mode, cancel, bytesRead);
-    const int count = std::max(1, std::min<int>(threads, int(jobs.size())));
     // A few large files must not all go to the first reader while the others find nothing
     // left: the takes shrink until every reader gets some.
-    shared.Take = std::clamp(jobs.size() / size_t(count), size_t(1), kTake);
-    shared.Running = count;
-    std::vector<std::thread> workers;
-    workers.reserve(size_t(count));
-    for (int t = 0; t < count; ++t)
-        workers.emplace_back(Work, std::ref(shared));
-    std::unique_lock<std::mutex> lock(shared.Lock);
-    while (shared.Running > 0) {
-        shared.Finished.wait_for(lock, kYieldInterval);
-        if (observer && shared.Running > 0) {
+    shared.Take = std::clamp(jobs.size() / size_t(m_threads), size_t(1), kTake);
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (m_workers.empty()) {
+        m_workers.reserve(size_t(m_threads));
+        for (int t = 0; t < m_threads; ++t)
+            m_workers.emplace_back(&HashReaders::Serve, this);
+    }
+    m_round = &shared;
+    m_running = int(m_workers.size());
+    ++m_generation;
+    m_wake.notify_all();
+    while (m_running > 0) {
+        m_finished.wait_for(lock, kYieldInterval);
+        if (observer && m_running > 0) {
             lock.unlock();
             observer->Yield();
             lock.lock();
         }
     }
-    lock.unlock();
-    for (std::thread& worker : workers)
-        worker.join();
+    m_round = nullptr;
 }

@@ -109,7 +109,7 @@ void ReportUnreadable(const FileList& list, const FileRecord& r, int error) {
 bool Read(FileList& list, std::vector<HashJob>& jobs, ContentHasher::Mode mode,
           const AnalysisSettings& settings, ScanObserver* observer, std::atomic<bool>& cancel,
           std::atomic<qint64>& bytesRead) {
-    RunHashJobs(list, jobs, mode, settings.Threads, observer, cancel, bytesRead);
+    settings.Readers->Run(list, jobs, mode, observer, cancel, bytesRead);
     if (cancel.load())
         return false;
     for (const HashJob& job : jobs) {
@@ -627,7 +627,10 @@ bool AnalyseUnstaged(FileList& list, const AnalysisSettings& settings, ScanObser
 bool AnalyseScan(FileList& list, const AnalysisSettings& settings, ScanObserver* observer,
                  std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead) {
     RunYielding([&]() { list.RankFolders(); }, observer);
-    if (settings.Staged)
-        return AnalyseStaged(list, settings, observer, cancel, bytesRead);
-    return AnalyseUnstaged(list, settings, observer, cancel, bytesRead);
+    HashReaders readers(settings.Threads);
+    AnalysisSettings run = settings;
+    run.Readers = &readers;
+    if (run.Staged)
+        return AnalyseStaged(list, run, observer, cancel, bytesRead);
+    return AnalyseUnstaged(list, run, observer, cancel, bytesRead);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 
 class HashCache;
+class HashReaders;
 class ScanObserver;
 
 // What the analysis needs beyond the list itself.
@@ -13,6 +14,8 @@ struct AnalysisSettings {
     bool Staged = true; // false reads every file, for the cross-check
     // What earlier runs learnt; staged runs only, the unstaged one proves what reading gives.
     HashCache* Cache = nullptr;
+    // Set by AnalyseScan for the run; Threads of them.
+    HashReaders* Readers = nullptr;
 };
 
 // Candidates read as one slice; a slice takes whole buckets, so it may hold more. Tests make
