@@ -21,9 +21,12 @@ constexpr auto kYieldInterval = std::chrono::milliseconds(20);
 constexpr size_t kTake = 32;
 static_assert(kTake <= modAPI::ScanBatch::Most);
 
-struct Shared {
-    Shared(const FileList& list, std::vector<HashJob>& jobs, std::vector<quint32> order,
-           ContentHasher::Mode mode, std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead)
+} // namespace
+
+// What the readers share of one round.
+struct HashRound {
+    HashRound(const FileList& list, std::vector<HashJob>& jobs, std::vector<quint32> order,
+              ContentHasher::Mode mode, std::atomic<bool>& cancel, std::atomic<qint64>& bytesRead)
         : List(list), Jobs(jobs), Order(std::move(order)), Mode(mode), Cancel(cancel),
           BytesRead(bytesRead) {}
 
@@ -37,7 +40,9 @@ struct Shared {
     size_t Take = kTake;
 };
 
-void Work(Shared& shared, ContentHasher& hasher) {
+namespace {
+
+void Work(HashRound& shared, ContentHasher& hasher) {
     hasher.CountReadsIn(&shared.BytesRead);
     std::array<std::string, kTake> names;
     std::array<ContentHasher::FileIn, kTake> files;
@@ -152,7 +157,7 @@ void HashReaders::Serve() {
     ContentHasher hasher;
     quint64 served = 0;
     for (;;) {
-        void* round = nullptr;
+        HashRound* round = nullptr;
         {
             std::unique_lock<std::mutex> lock(m_lock);
             m_wake.wait(lock, [&] { return m_stop || m_generation != served; });
@@ -161,7 +166,7 @@ void HashReaders::Serve() {
             served = m_generation;
             round = m_round;
         }
-        Work(*static_cast<Shared*>(round), hasher);
+        Work(*round, hasher);
         std::lock_guard<std::mutex> guard(m_lock);
         if (--m_running == 0)
             m_finished.notify_all();
@@ -175,7 +180,7 @@ void HashReaders::Run(const FileList& list, std::vector<HashJob>& jobs, ContentH
         return;
     std::vector<quint32> order;
     RunYielding([&]() { order = ReadingOrder(list, jobs); }, observer);
-    Shared shared(list, jobs, std::move(order), mode, cancel, bytesRead);
+    HashRound shared(list, jobs, std::move(order), mode, cancel, bytesRead);
     // A few large files must not all go to the first reader while the others find nothing
     // left: the takes shrink until every reader gets some.
     shared.Take = std::clamp(jobs.size() / size_t(m_threads), size_t(1), kTake);

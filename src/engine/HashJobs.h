@@ -11,6 +11,7 @@
 #include <vector>
 
 class ScanObserver;
+struct HashRound;
 
 // One file to read: the record's index in the list and, afterwards, its signature or the
 // errno code of the failure.
@@ -26,7 +27,7 @@ void RunYielding(const std::function<void()>& work, ScanObserver* observer);
 
 // The reading threads of one scan, started by its first read and kept for the next: a
 // thread's start, with its ring's and the kernel workers' behind it, cost about as much as
-// reading a few hundred small files, and a scan reads in several stages per slice.
+// reading several hundred small files, and a scan reads in several stages per slice.
 class HashReaders {
 public:
     explicit HashReaders(int threads);
@@ -49,7 +50,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;     // a round to read, or the end
     std::condition_variable m_finished; // every reader done with the round
-    void* m_round = nullptr;            // what the readers share of the round under way
+    HashRound* m_round = nullptr;       // the round under way
     quint64 m_generation = 0;           // counts the rounds, so each reader takes each once
     int m_running = 0;
     bool m_stop = false;
