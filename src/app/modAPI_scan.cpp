@@ -474,6 +474,10 @@ void LimitMemoryPools() {
     ::mallopt(M_ARENA_MAX, 2);
 }
 
+void MapLargeBlocks() {
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+}
+
 std::string RealFolderPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real)

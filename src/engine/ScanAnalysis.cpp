@@ -58,6 +58,8 @@ namespace {
 // a rare early difference pays for the first-block check.
 constexpr qint64 kPrecheckAbove = 1024 * 1024;
 constexpr quint8 kDropped = 0x01;
+// Past this many slices, the slices' arrays are mapped apart (modAPI::MapLargeBlocks).
+constexpr size_t kManySlices = 4;
 
 struct Range {
     size_t Begin;
@@ -580,6 +582,11 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     // A slice of the buckets at a time: the job arrays of a million candidates at once would
     // be the run's largest allocation after the list itself.
     const size_t sliceJobs = ScanSliceJobs.load();
+    size_t candidates = 0;
+    for (const Range& b : buckets)
+        candidates += b.End - b.Begin;
+    if (candidates > kManySlices * sliceJobs)
+        modAPI::MapLargeBlocks();
     for (size_t first = 0; first < buckets.size();) {
         size_t last = first, members = 0;
         while (last < buckets.size()) {
