@@ -617,6 +617,11 @@ void HashCache::Finish() {
     if (!m_db || m_readOnly)
         return;
     const qint32 today = Today();
+    // A run over an unchanged tree, seen and pruned already today, has nothing to write, and
+    // takes no write lock: another run holding it would otherwise make this run's log say
+    // that the cache it has just used was not.
+    if (m_seenBefore.empty() && LastPruned() >= today)
+        return;
     if (!Exec("BEGIN IMMEDIATE")) {
         GiveUp(QStringLiteral("in use by another run"));
         return;
@@ -644,16 +649,18 @@ void HashCache::Finish() {
     }
 }
 
+qint64 HashCache::LastPruned() {
+    Statement st;
+    return sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE name = 'pruned'", -1, &st.St,
+                              nullptr) == SQLITE_OK &&
+                   sqlite3_step(st.St) == SQLITE_ROW
+               ? sqlite3_column_int64(st.St, 0)
+               : 0;
+}
+
 void HashCache::Prune(qint32 today) {
-    qint64 last = 0;
-    {
-        Statement st;
-        if (sqlite3_prepare_v2(m_db, "SELECT value FROM meta WHERE name = 'pruned'", -1, &st.St,
-                               nullptr) == SQLITE_OK &&
-            sqlite3_step(st.St) == SQLITE_ROW)
-            last = sqlite3_column_int64(st.St, 0);
-    }
-    if (last >= today)
+    // Asked again inside the write: another run may have pruned since.
+    if (LastPruned() >= today)
         return;
     Statement del;
     if (sqlite3_prepare_v2(m_db,

@@ -108,6 +108,7 @@ private:
     void GiveUp(const QString& why);
     bool Exec(const char* sql);
     void Prune(qint32 today);
+    qint64 LastPruned(); // the day of the last pruning, 0 for none
     // 16 bytes a key for a write, since a first run over a million files stores a slice of
     // them while the next is read: the rest of the key is asked for again when it is needed.
     struct Wanted {

@@ -181,7 +181,14 @@ TEST_F(HashCacheTest, AWarmRunReadsNothingAndGivesTheGroupsOfReading) {
         const Run cold = Scan(type, cache);
         EXPECT_EQ(cold.BytesRead, type == u"crc" ? once : once + 2 * small + big);
         ExpectAsRead(cold, type, "cold " + type.toStdString());
+        // Nothing is read, so nothing is written back: another writer holding the cache
+        // throughout costs the run nothing, not even its cache.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(cache).constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         const Run warm = Scan(type, cache);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
         EXPECT_EQ(warm.BytesRead, 0) << type.toStdString();
         ExpectAsRead(warm, type, "warm " + type.toStdString());
         ASSERT_EQ(warm.Paths.size(), 3u);
