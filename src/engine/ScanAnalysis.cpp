@@ -304,13 +304,23 @@ public:
             return;
         Settle();
         std::vector<bool> known(jobs.size());
+        size_t found = 0;
         m_cache->Lookup(KindOf(mode), jobs.size(), KeysOf(jobs),
                         [&](size_t i, const HashCache::Value& v) {
                             jobs[i].Result = Signature{};
                             jobs[i].Result.Crc = v.Crc;
                             std::memcpy(jobs[i].Result.Digest, v.Digest, 16);
+                            found += known[i] ? 0 : 1;
                             known[i] = true;
                         });
+        // On a run over an unchanged tree the cache knows every file: the jobs then change
+        // places with the answers instead of being copied one by one into a growing array,
+        // whose new pages cost as much as the lookup's own reading.
+        if (found == jobs.size() && answered.empty()) {
+            jobs.swap(answered);
+            return;
+        }
+        answered.reserve(answered.size() + found);
         size_t kept = 0;
         for (size_t i = 0; i < jobs.size(); ++i) {
             if (known[i])
@@ -515,6 +525,14 @@ bool SignSets(FileList& list, const std::vector<HashJob>& members, std::vector<R
     return true;
 }
 
+// Adds the jobs of from to jobs; from is left empty or as it was.
+void Join(std::vector<HashJob>& jobs, std::vector<HashJob>& from) {
+    if (jobs.empty())
+        jobs.swap(from);
+    else
+        jobs.insert(jobs.end(), from.begin(), from.end());
+}
+
 // Reads what the members of the buckets need to be told apart and signs the sets of copies.
 bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHashes& known,
                  const AnalysisSettings& settings, ScanObserver* observer,
@@ -531,11 +549,12 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     // Only what was read is written back. Without answers from the cache (always so on a
     // first run) the jobs themselves wait for the writer once done with, rather than a copy.
     std::vector<HashJob> learned;
-    if (!answered.empty())
+    bool anyAnswered = !answered.empty();
+    if (anyAnswered)
         learned = precheck;
-    precheck.insert(precheck.end(), answered.begin(), answered.end());
+    Join(precheck, answered);
     RunYielding([&]() { KeepSharedPrefixes(list, precheck, full); }, observer);
-    known.Learn(answered.empty() ? std::move(precheck) : std::move(learned),
+    known.Learn(anyAnswered ? std::move(learned) : std::move(precheck),
                 ContentHasher::Mode::Prefix);
     answered.clear();
     const ContentHasher::Mode wholeMode = list.Content == FileList::ContentKind::Crc
@@ -544,13 +563,14 @@ bool ReadBuckets(FileList& list, std::span<const Range> buckets, const KnownHash
     RunYielding([&]() { known.Answer(full, wholeMode, answered); }, observer);
     if (!Read(list, full, wholeMode, settings, observer, cancel, bytesRead))
         return false;
-    if (!answered.empty())
+    anyAnswered = !answered.empty();
+    if (anyAnswered)
         learned = full;
-    full.insert(full.end(), answered.begin(), answered.end());
+    Join(full, answered);
     std::vector<Range> sets;
     RunYielding([&]() { sets = IdenticalSets(list, full); }, observer);
     const bool signedAll = SignSets(list, full, sets, known, settings, observer, cancel, bytesRead);
-    known.Learn(answered.empty() ? std::move(full) : std::move(learned), wholeMode);
+    known.Learn(anyAnswered ? std::move(learned) : std::move(full), wholeMode);
     RunYielding([&]() { known.Write(); }, observer);
     return signedAll;
 }
