@@ -601,10 +601,15 @@ bool AnalyseStaged(FileList& list, const AnalysisSettings& settings, ScanObserve
     const KnownHashes known(list, settings.Cache);
     // A slice of the buckets at a time: the job arrays of a million candidates at once would
     // be the run's largest allocation after the list itself.
-    const size_t sliceJobs = ScanSliceJobs.load();
+    size_t sliceJobs = ScanSliceJobs.load();
     size_t candidates = 0;
     for (const Range& b : buckets)
         candidates += b.End - b.Begin;
+    // Just over one slice is read as one: a second slice costs a second pass over the
+    // cache's table and another round of every stage, while the arrays it would spare are
+    // small next to the list.
+    if (candidates <= sliceJobs + sliceJobs / 2)
+        sliceJobs = candidates;
     if (candidates > kManySlices * sliceJobs)
         modAPI::MapLargeBlocks();
     for (size_t first = 0; first < buckets.size();) {
