@@ -67,7 +67,8 @@ int clsFindFile::ThreadCount() const {
 }
 
 int clsFindFile::ListingThreadCount() const {
-    return std::min(ThreadCount(), int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)));
+    return std::min(ThreadCount(),
+                    int(std::clamp(std::thread::hardware_concurrency() * 2, 1u, 4u)));
 }
 
 void clsFindFile::NoteFileNotRetrieved(const QString& path) {

@@ -45,9 +45,11 @@ public:
     int ReadThreads = 0;
     // ReadThreads with 0 resolved: the number of threads a run really reads with.
     int ThreadCount() const;
-    // Listing threads for the walk: as many as reading threads, at most one per core and
-    // four in all. Each holds the listings it made until the walk takes them, so more of
-    // them cost memory that the few metadata reads they overlap do not repay.
+    // Listing threads for the walk: as many as reading threads, at most two per core and
+    // four in all. A listing that waits for the disk (folders and inodes not in memory)
+    // leaves its core to another: on 2 cores, four took a walk of 100,000 files whose
+    // metadata was not cached from 0.90 to 0.62 s, at no cost once it is. The listings made
+    // ahead are bounded (ListingPool), so more threads do not raise the peak.
     int ListingThreadCount() const;
     // Whether files that cannot have a duplicate are left unread. Only the cross-check
     // turns this off, to prove the shortcuts change no group.
