@@ -314,8 +314,8 @@ public:
                             known[i] = true;
                         });
         // On a run over an unchanged tree the cache knows every file: the jobs then change
-        // places with the answers instead of being copied one by one into a growing array,
-        // whose new pages cost as much as the lookup's own reading.
+        // places with the answers instead of being copied one by one into a growing array
+        // and back, touching new pages each time.
         if (found == jobs.size() && answered.empty()) {
             jobs.swap(answered);
             return;
